@@ -1,0 +1,39 @@
+// What the protocol layers need of a serial port. SerialPort is the real one; tests put
+// recording or scripted links in its place.
+//
+// Error rules: the four operations answer integers as the tool has always done (1 or 0 for
+// an open, nonzero for a successful close, byte counts for transfers). Beside them the link
+// keeps the system's reason of the last failed open or close, so a front end can say what
+// went wrong ("permission denied: add your user to the dialout group").
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace orvane {
+
+inline constexpr int parityNone = 0;
+inline constexpr int oneStopBit = 0;
+
+class SerialLink {
+public:
+    virtual ~SerialLink() = default;
+
+    // Opens the port the user named (see devicePathOf) at the given line settings.
+    // Answers 1 when a port was obtained, 0 when not.
+    virtual int openPort(std::string_view name, int baudRate, int parity, int byteSize, int stopBits) = 0;
+    // Answers nonzero when the port is closed afterwards (also when none was open), 0 when
+    // the system refused to close it.
+    virtual int closePort() = 0;
+    // Answer the number of bytes transferred; 0 on a closed port, at once.
+    virtual int writePort(std::span<const std::uint8_t> bytes) = 0;
+    virtual int readPort(std::span<std::uint8_t> buffer) = 0;
+    // Whether a port is open; safe to call from any thread without a lock.
+    virtual bool isOpen() const = 0;
+    // errno of the last failed openPort or closePort, 0 after a success.
+    virtual int lastError() const = 0;
+};
+
+} // namespace orvane

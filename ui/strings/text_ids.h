@@ -1,0 +1,49 @@
+// Ids of the string table. 101 to 124 are the tool's classic texts; 200 and up are the
+// messages Orvane adds where it explains a failure instead of ending silently.
+#pragma once
+
+namespace orvane {
+
+enum TextId : int {
+    IDS_ABOUTBOX = 101,
+    IDS_START = 102,
+    IDS_PORT_LABEL = 103,
+    IDS_BPS_LABEL = 104,
+    IDS_PORT_OPEN = 105,
+    IDS_PORT_CLOSE = 106,
+    IDS_SELECT_FILE = 107,
+    IDS_UPDATE_MAIN = 108,
+    IDS_TITLE = 109,
+    IDS_CHINESE = 110,
+    IDS_ENGLISH = 111,
+    IDS_SEND_COMMAND_OK = 112,
+    IDS_PROGRESS = 113,
+    IDS_UPDATE_OK = 114,
+    IDS_OPEN_OK = 115,
+    IDS_OPEN_FAIL = 116,
+    IDS_CLOSE_OK = 117,
+    IDS_CLOSE_FAIL = 118,
+    IDS_ADDRESS_LABEL = 119,
+    IDS_UPBPS_LABEL = 120,
+    IDS_UPDATE_FAIL = 121,
+    IDS_PLEASE_SELECT_FILE = 122,
+    IDS_UPDATE_MOTOR = 123,
+    IDS_UPDATE_SPECIAL = 124,
+
+    // Orvane's own messages. "{0}", "{1}" ... are filled by fillText.
+    IDS_IMAGE_UNREADABLE = 201,   // {0} path, {1} reason
+    IDS_IMAGE_TOO_LARGE = 202,    // {0} path, {1} length
+    IDS_IMAGE_SHORT_READ = 203,   // {0} path, {1} bytes read, {2} length
+    IDS_PORT_OPEN_FAILED = 204,   // {0} port, {1} reason
+    IDS_PORT_PERMISSION = 205,    // {0} port
+    IDS_PORT_CLOSE_FAILED = 206,  // {0} reason
+    IDS_JOB_BUSY = 207,
+    IDS_JOB_CANCELLED = 208,
+    IDS_FILE_UNREADABLE = 209,    // {0} path, {1} reason
+    IDS_FILE_UNWRITABLE = 210,    // {0} path, {1} reason
+    IDS_HEX_INVALID = 211,        // {0} file, {1} line, {2} what is wrong
+    IDS_MERGE_WRITTEN = 212,      // {0} path
+    IDS_PACKAGE_WRITTEN = 213,    // {0} path
+};
+
+} // namespace orvane

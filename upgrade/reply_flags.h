@@ -1,0 +1,28 @@
+// The flags through which the reply receiver tells the upgrade job what the camera said.
+// The receiver only raises them (1 or 2), the job only reads and clears them; each is one
+// byte stored whole, so relaxed atomics are all the ordering the exchange needs.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+namespace orvane {
+
+inline constexpr std::uint8_t blockAccepted = 1;
+inline constexpr std::uint8_t blockResend = 2;
+
+struct ReplyFlags {
+    std::atomic<std::uint8_t> enterAcknowledged{0};
+    std::atomic<std::uint8_t> blockReply{0}; // 0 none, blockAccepted, blockResend
+    std::atomic<std::uint8_t> headerRequested{0};
+    std::atomic<std::uint8_t> deviceAborted{0};
+};
+
+inline std::uint8_t load(const std::atomic<std::uint8_t>& flag) {
+    return flag.load(std::memory_order_relaxed);
+}
+inline void store(std::atomic<std::uint8_t>& flag, std::uint8_t value) {
+    flag.store(value, std::memory_order_relaxed);
+}
+
+} // namespace orvane
