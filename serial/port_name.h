@@ -1,0 +1,21 @@
+// Maps the port name the user picked or typed to the device it stands for. The dialog offers
+// "COM1" and "COM2" by default and the port list offers names such as "ttyUSB0"; a technician
+// may also type a full path such as /dev/serial/by-id/usb-FTDI...
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace orvane {
+
+// The device path for a port name, or an empty string when the name cannot stand for a device.
+//   "/dev/ttyUSB0" (any absolute path)  -> unchanged
+//   "ttyUSB0", "pts/3" (a bare name)    -> "/dev/ttyUSB0", "/dev/pts/3"
+//   "COM1" .. "COM256", any letter case -> "/dev/ttyS0" .. "/dev/ttyS255" (the on-board ports)
+//   "\\.\COM3" (the Windows device form) -> as "COM3"
+// Spaces around the name are ignored. Empty: an empty name; "COM" without a number or with one
+// that is not 1 to 256 (COM, COM0, COM01, COM3x, COM257); a relative name with an empty, "."
+// or ".." component (it must not climb out of /dev); a name holding a control character or NUL.
+std::string devicePathOf(std::string_view portName);
+
+} // namespace orvane

@@ -1,0 +1,85 @@
+// The serial port of the process: the real SerialLink on the machine's serial devices.
+//
+// Contracts (answers as SerialLink states them; the why of a failure is in lastError()):
+//  - openPort(name, baud, parity, byteSize, stopBits): maps the name with devicePathOf, opens
+//    the device exclusively (a second open of the same device, by this or another process,
+//    root included, answers 0 with EBUSY), and sets a raw eight-bit transparent line. Answers
+//    1 or 0. Parity 0 none, 1 odd, 2 even, 3 mark, 4 space; byteSize 5 to 8; stopBits 0 one,
+//    1 one and a half, 2 two. A value out of range leaves that setting as the driver had it;
+//    a speed the driver refuses (0 or less included) leaves the speed it kept, and the port
+//    still opens (answer 1). The line is never hung up by a speed of 0. Only character devices
+//    that are terminals are accepted (ENOTTY otherwise), so a mistyped path to a file can never
+//    be written into. When a port is already open it is closed first.
+//  - closePort(): nonzero when no port is open afterwards, which on this platform is always,
+//    also when none was open. A close wakes reads and writes in progress on other threads at
+//    once and returns only after they have let go of the device, so none of them can go on
+//    against a descriptor number that is handed out again. If the system reported an error
+//    while releasing the device (EIO: output may have been lost), lastError keeps it.
+//  - readPort(buffer): returns when buffer.size() bytes have arrived, or 100 ms after the last
+//    byte once at least one has arrived, or 500 ms + 1 ms per byte of capacity after the call
+//    began, whichever comes first; answers the count stored at the start of buffer.
+//  - writePort(bytes): hands over every byte and waits until they have left the driver, or
+//    until 100 ms + 2 ms per byte have passed; answers the count handed over.
+//  - Both transfers answer 0 at once on a closed port. On a device that has vanished (USB
+//    adapter pulled) they answer 0 or the partial count; a read then still waits out its time
+//    limit, so a caller reading in a loop does not spin. Close and reopen when it is back.
+//  - All operations may be called from any thread at any time.
+#pragma once
+
+#include "serial/serial_link.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+
+namespace orvane {
+
+class SerialPort final : public SerialLink {
+public:
+    // The platform's handle of an open port: a file descriptor here.
+    using NativeHandle = int;
+    static constexpr NativeHandle invalidHandle = -1;
+
+    SerialPort() = default;
+    ~SerialPort() override; // closes the port if one is open
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    int openPort(std::string_view name, int baudRate, int parity, int byteSize, int stopBits) override;
+    int closePort() override;
+    int writePort(std::span<const std::uint8_t> bytes) override;
+    int readPort(std::span<std::uint8_t> buffer) override;
+    bool isOpen() const override;
+    int lastError() const override;
+
+    // The open port's handle, invalidHandle while closed. Readable from any thread without a
+    // lock; the value may be stale by the time it is used, so it is for display and polling,
+    // never for I/O of the caller's own.
+    NativeHandle portHandle() const noexcept { return handle_.load(std::memory_order_acquire); }
+
+private:
+    // The handles a transfer in progress works on. While one exists the port is not closed.
+    struct Channel {
+        NativeHandle device;
+        NativeHandle wake; // becomes readable when a close wants the channel back
+    };
+    class TransferGuard;
+
+    std::optional<Channel> beginTransfer();
+    void endTransfer();
+    int closeHeldPort(); // with controlMutex_ held
+
+    std::mutex controlMutex_;          // one open or close at a time
+    std::mutex stateMutex_;            // guards the members below it
+    std::condition_variable transfersDone_;
+    NativeHandle device_ = invalidHandle;
+    NativeHandle wake_ = invalidHandle;
+    int transfers_ = 0;
+    bool closing_ = false;
+
+    std::atomic<NativeHandle> handle_{invalidHandle};
+    std::atomic<int> lastError_{0};
+};
+
+} // namespace orvane
