@@ -12,4 +12,11 @@ std::chrono::steady_clock::time_point SystemClock::now() const {
     return std::chrono::steady_clock::now();
 }
 
+bool SystemClock::sleepUnlessStopped(std::chrono::milliseconds duration, const std::stop_token& stop) {
+    std::unique_lock lock(wakeMutex_);
+    // The predicate is false on purpose: only the stop request or the time ends the wait.
+    wake_.wait_for(lock, stop, duration, [] { return false; });
+    return !stop.stop_requested();
+}
+
 } // namespace orvane

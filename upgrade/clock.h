@@ -3,6 +3,9 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <stop_token>
 
 namespace orvane {
 
@@ -11,6 +14,16 @@ public:
     virtual ~Clock() = default;
     virtual void sleepFor(std::chrono::milliseconds duration) = 0;
     virtual std::chrono::steady_clock::time_point now() const = 0;
+
+    // Sleeps like sleepFor but wakes early once stop is requested, so a background thread
+    // can be ended without waiting out its pause. Answers false when stop was requested.
+    virtual bool sleepUnlessStopped(std::chrono::milliseconds duration, const std::stop_token& stop) {
+        if (stop.stop_requested()) {
+            return false;
+        }
+        sleepFor(duration);
+        return !stop.stop_requested();
+    }
 };
 
 // The monotonic clock of the machine.
@@ -18,6 +31,12 @@ class SystemClock final : public Clock {
 public:
     void sleepFor(std::chrono::milliseconds duration) override;
     std::chrono::steady_clock::time_point now() const override;
+    bool sleepUnlessStopped(std::chrono::milliseconds duration, const std::stop_token& stop) override;
+
+private:
+    // Only there to be woken by a stop request; nothing waits for a notification otherwise.
+    std::mutex wakeMutex_;
+    std::condition_variable_any wake_;
 };
 
 } // namespace orvane

@@ -11,6 +11,7 @@
 #include "serial/serial_link.h"
 #include "upgrade/clock.h"
 #include "upgrade/frames.h"
+#include "upgrade/job_slot.h"
 #include "upgrade/reply_flags.h"
 
 namespace orvane {
@@ -66,6 +67,22 @@ struct UpgradeJobContext {
 };
 
 // Runs one upgrade to its end on the calling thread. Answers 0 on success, -1 otherwise.
+// Refused with one log line (nothing sent, port untouched) while another job holds the slot.
 int runUpgradeJob(const UpgradeJobContext& context);
+
+// The same, for an owner that has taken the slot already (UpgradeWorker takes it before it
+// stores upgradeTarget, so a refused start cannot change the target of a running job).
+int runUpgradeJob(const UpgradeJobContext& context, JobSlot slot);
+
+// The largest image whose block count, floor(length / 1024) + 1, fits the SizeHeader's
+// 16 bits; a longer one is refused before anything is sent.
+inline constexpr std::uint64_t maxImageLength = 67'107'839;
+
+// The percentage a progress line shows for the block at offset: offset / length in single
+// precision, times 100.0 in double precision, truncated. length must not be 0.
+unsigned progressPercent(std::uint32_t offset, std::uint32_t length);
+
+// The progress line's text: string 113, the percentage, '%', CR LF.
+std::string progressText(unsigned percent);
 
 } // namespace orvane

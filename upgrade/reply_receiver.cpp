@@ -1,0 +1,53 @@
+#include "upgrade/reply_receiver.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+#include "upgrade/reply_assembly.h"
+
+namespace orvane {
+
+void runReplyReceiver(SerialLink& port, ReplyFlags& flags, Clock& clock, std::stop_token stop) {
+    // Lives as long as the loop: nothing is allocated per pass.
+    std::array<std::uint8_t, replyReadSize> buffer{};
+    ReplyAssembly assembly;
+    while (!stop.stop_requested()) {
+        if (!port.isOpen()) {
+            clock.sleepUnlessStopped(closedPortPause, stop);
+            continue;
+        }
+        buffer.fill(0);
+        const int n = port.readPort(buffer);
+        const std::size_t received = n > 0 ? static_cast<std::size_t>(n) : 0;
+        receiveBytes(assembly, std::span<const std::uint8_t>(buffer).first(std::min(received, buffer.size())), flags);
+        clock.sleepUnlessStopped(receiverPassPause, stop);
+    }
+}
+
+int ReplyThreadProc(std::stop_token stop, SerialLink& port, ReplyFlags& flags, Clock& clock) {
+    runReplyReceiver(port, flags, clock, std::move(stop));
+    return 0;
+}
+
+ReplyReceiver::ReplyReceiver(SerialLink& port, ReplyFlags& flags) : ReplyReceiver(port, flags, ownClock_) {}
+
+ReplyReceiver::ReplyReceiver(SerialLink& port, ReplyFlags& flags, Clock& clock)
+    : thread_([&port, &flags, &clock](std::stop_token stop) { ReplyThreadProc(std::move(stop), port, flags, clock); }) {}
+
+ReplyReceiver::~ReplyReceiver() {
+    stop();
+}
+
+void ReplyReceiver::stop() {
+    if (thread_.joinable()) {
+        thread_.request_stop();
+        thread_.join();
+    }
+}
+
+bool ReplyReceiver::running() const {
+    return thread_.joinable();
+}
+
+} // namespace orvane

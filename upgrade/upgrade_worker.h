@@ -1,0 +1,62 @@
+// How a front end runs an upgrade: on a thread of its own, one at a time, with a way to give
+// it up. The dialog and the command line both drive jobs through it; it owns nothing of the
+// user interface, only the thread.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "upgrade/upgrade_job.h"
+
+namespace orvane {
+
+class UpgradeWorker {
+public:
+    // Everything passed in must outlive the worker. The log and the inputs are called from
+    // the job's thread.
+    UpgradeWorker(SerialLink& port, ReplyFlags& flags, Clock& clock, UpgradeInputs& inputs, UpgradeLog& log);
+    // Cancels a running job (it sends the AbortFrame and fails) and waits for its thread.
+    ~UpgradeWorker();
+
+    UpgradeWorker(const UpgradeWorker&) = delete;
+    UpgradeWorker& operator=(const UpgradeWorker&) = delete;
+
+    // Stores target into upgradeTarget and starts the job on a new thread. While a job runs
+    // (this worker's or any other in the process) the start is refused: one line saying so
+    // is appended to the log, nothing is sent, and the answer is false.
+    // onFinished, if given, is called on the job's thread with the result (0 or -1) as the
+    // job ends; it must not call start() or wait() of this worker itself.
+    bool start(UpgradeTarget target, std::function<void(int result)> onFinished = {});
+
+    // Asks the running job to give up at its next pause (within 100 ms): it sends the
+    // AbortFrame and ends with "Update was failed !". Does nothing when no job runs; a job
+    // whose EndFrame the camera has accepted finishes as a success.
+    void cancel();
+
+    // Waits for the job's thread; answers the last job's result, -1 if none ran.
+    int wait();
+
+    bool running() const;
+    std::optional<int> lastResult() const;
+
+private:
+    void refuse();
+
+    SerialLink& port_;
+    ReplyFlags& flags_;
+    Clock& clock_;
+    UpgradeInputs& inputs_;
+    UpgradeLog& log_;
+
+    std::atomic<bool> cancelRequested_{false};
+    std::atomic<bool> running_{false};
+    mutable std::mutex resultMutex_;
+    std::optional<int> lastResult_;
+    std::mutex threadMutex_; // guards thread_ between start(), wait() and the destructor
+    std::thread thread_;
+};
+
+} // namespace orvane
