@@ -1,0 +1,162 @@
+// The virtual camera: a camera's boot loader and PTZ receiver on a pseudo-terminal, so that
+// upgrades, PTZ commands and every fault can be exercised without hardware. One thread
+// works the line; the frame reader, the speed model and the boot loader decide.
+//
+// Usage: fill VirtualCameraOptions, start(), point the host at portPath(), and read what
+// the camera received with receivedFrames() and the end of an upgrade with lastVerdict()
+// or the onVerdict callback. stop() (or the destructor) ends the thread at once.
+#pragma once
+
+#include "sim/boot_loader.h"
+#include "sim/camera_faults.h"
+#include "sim/frame_reader.h"
+#include "sim/host_frame.h"
+#include "sim/pseudo_terminal.h"
+#include "sim/speed_model.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace orvane {
+
+// Something the camera did or saw, for a live view such as the command line's.
+struct CameraEvent {
+    enum class Kind : std::uint8_t {
+        Received, // a frame (or loose bytes) from the host; text is its meaning
+        Replied,  // bytes the camera wrote; text names the reply
+        Note,     // speed changes, the device vanishing and returning, waits
+    };
+    Kind kind = Kind::Note;
+    SimTime time{};
+    HostFrameKind frameKind = HostFrameKind::Unrecognised; // Received only
+    std::vector<std::uint8_t> bytes;
+    std::string text;
+};
+
+struct VirtualCameraOptions {
+    std::uint8_t address = 1;
+    int lineSpeed = 9600;    // the camera's speed while its application runs
+    int upgradeSpeed = 9600; // its speed from the EnterUpgradeCommand on
+    // When set, a symbolic link at this path points at the device (and follows it when
+    // the device comes back as a new pseudo-terminal). An existing file there that is not
+    // a symbolic link is never replaced.
+    std::string linkPath;
+    // Bytes take 10 bits each at the camera's speed, in both directions.
+    bool pacing = false;
+    std::chrono::milliseconds flashTime{0}; // per accepted or refused DataBlock
+    // Host and camera must agree on the line speed, or frames arrive as garbage.
+    bool modelSpeed = true;
+    std::chrono::milliseconds speedGrace{100};
+    // How long the camera waits for the host to switch before it answers anyway.
+    std::chrono::milliseconds switchWait{1000};
+    // An unfinished frame is given up after this long without a byte.
+    std::chrono::milliseconds frameGap{200};
+    CameraFaults faults;
+    // Called on the camera's thread; keep them short.
+    std::function<void(const CameraEvent&)> onEvent;
+    std::function<void(const UpgradeVerdict&)> onVerdict;
+};
+
+class VirtualCamera {
+public:
+    explicit VirtualCamera(VirtualCameraOptions options = {});
+    VirtualCamera(const VirtualCamera&) = delete;
+    VirtualCamera& operator=(const VirtualCamera&) = delete;
+    ~VirtualCamera();
+
+    // Creates the device and starts the camera. false: error() says why.
+    bool start();
+    void stop();
+    bool running() const { return thread_.joinable(); }
+    std::string error() const;
+
+    // The pseudo-terminal's slave device (changes when the device comes back).
+    std::string devicePath() const;
+    // What a host should open: the link when one was asked for, else the device.
+    std::string portPath() const;
+
+    // Every frame received so far, with loose and garbled bytes, in order of arrival.
+    std::vector<HostFrame> receivedFrames() const;
+    std::vector<HostFrame> receivedFrames(HostFrameKind kind) const;
+    // Forgets the record and the last verdict.
+    void clearReceived();
+
+    std::optional<UpgradeVerdict> lastVerdict() const;
+    // The last verdict, waiting up to timeout for one if there is none yet.
+    std::optional<UpgradeVerdict> waitForVerdict(std::chrono::milliseconds timeout) const;
+
+    int cameraSpeed() const { return cameraSpeed_.load(); }
+    int hostSpeed() const { return hostSpeed_.load(); }
+    bool present() const { return present_.load(); }
+
+    // Takes effect from the next frame.
+    void setFaults(CameraFaults faults);
+    // The device disappears now: the host sees a hang-up, the link is removed, the camera
+    // loses power.
+    void vanish();
+    // A new device appears (the link is pointed at it). false: error() says why.
+    bool comeBack();
+
+private:
+    enum class Request : std::uint8_t { Vanish, ComeBack };
+
+    void run();
+    void serveRequests();
+    bool submit(Request request);
+    void handleChunk(std::span<const std::uint8_t> bytes, SimTime now);
+    void handleFrame(HostFrame frame);
+    void deliver(const ShortFrame& reply, CameraStep step, std::uint32_t block);
+    bool writeAll(std::span<const std::uint8_t> bytes);
+    bool idleUntil(SimTime deadline);
+    void watchHost();
+    void sampleHost(SimTime now);
+    void changeCameraSpeed(int speed, SimTime now);
+    void vanishNow();
+    bool comeBackNow();
+    bool openDevice(std::string& error);
+    bool pointLink(std::string& error);
+    void removeLink();
+    void emit(CameraEvent event);
+    void note(std::string text);
+    void finishUpgrade(UpgradeVerdict verdict);
+    void setError(std::string text);
+
+    VirtualCameraOptions options_;
+    BootLoader boot_;
+    FrameReader reader_;
+    SpeedModel speed_;
+    CameraFaults faults_; // the thread's copy
+    PseudoTerminal pty_;
+    int wakeFd_ = -1;
+    int notifyFd_ = -1;
+    int watch_ = -1;
+    std::thread thread_;
+    std::atomic<bool> stopping_{false};
+    std::atomic<int> cameraSpeed_{0};
+    std::atomic<int> hostSpeed_{0};
+    std::atomic<bool> present_{false};
+    SimTime rxBusyUntil_{};
+    std::optional<SimTime> comeBackAt_;
+    std::uint32_t noiseSeed_ = 0x2545F491u;
+
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    std::string error_;
+    std::string devicePath_;
+    std::vector<HostFrame> record_;
+    std::optional<UpgradeVerdict> verdict_;
+    std::optional<CameraFaults> newFaults_;
+    std::vector<Request> requests_;
+    std::uint64_t requested_ = 0;
+    std::uint64_t served_ = 0;
+    bool lastRequestOk_ = true;
+};
+
+} // namespace orvane
