@@ -1,0 +1,212 @@
+// The HEX merge: shape checks, the byte splice and the file operation around them.
+#include "imagetools/hex_merge.h"
+
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "imagetools/file_name.h"
+#include "imagetools/readable_file.h"
+#include "imagetools/write_whole_file.h"
+#include "ui/strings/string_table.h"
+
+namespace orvane {
+namespace {
+
+std::string hexAddress(std::uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
+    return text;
+}
+
+std::size_t lineCountOf(std::span<const std::uint8_t> bytes) {
+    std::size_t lines = 0;
+    for (const std::uint8_t byte : bytes) {
+        lines += byte == '\n' ? 1 : 0;
+    }
+    return (bytes.empty() || bytes.back() == '\n') ? lines : lines + 1;
+}
+
+std::optional<HexProblem> checkLength(std::span<const std::uint8_t> bytes, std::size_t minimum,
+                                      const char* role) {
+    if (bytes.empty()) {
+        return HexProblem{1, "the file is empty"};
+    }
+    if (bytes.size() < minimum) {
+        return HexProblem{lineCountOf(bytes), "the file is " + std::to_string(bytes.size()) + " bytes long; " +
+                                                  role + " file needs at least " + std::to_string(minimum)};
+    }
+    return std::nullopt;
+}
+
+std::optional<HexProblem> checkUbl(std::span<const std::uint8_t> ubl, HexFileSummary& summary) {
+    if (auto problem = checkLength(ubl, minimumUblLength, "a UBL")) {
+        return problem;
+    }
+    // The scan makes sure the file ends in its end-of-file record with CR LF, the 13 bytes
+    // that with the CR LF before them make up the 15 the merge drops.
+    return scanHexFile(ubl, summary);
+}
+
+std::optional<HexProblem> checkApp(std::span<const std::uint8_t> app, const HexFileSummary& ublSummary) {
+    if (auto problem = checkLength(app, minimumAppLength, "an APP")) {
+        return problem;
+    }
+    HexFileSummary summary;
+    if (auto problem = scanHexFile(app, summary)) {
+        return problem;
+    }
+    if (summary.first.type != hexExtendedLinearAddress) {
+        return HexProblem{1, std::string("the first record is a ") + hexRecordTypeName(summary.first.type) +
+                                 " record; an APP file starts with an extended linear address record "
+                                 "(:02000004...)"};
+    }
+    if (summary.nextToLast.type != hexStartLinearAddress || summary.nextToLast.line == summary.first.line) {
+        return HexProblem{summary.nextToLast.line,
+                          std::string("the record before the end-of-file record is a ") +
+                              hexRecordTypeName(summary.nextToLast.type) +
+                              " record; an APP file ends with a start linear address record (:04000005...) "
+                              "and the end-of-file record"};
+    }
+    // The dropped first record set the base of the APP's records up to its next address
+    // record; in the merged file the base in effect at the end of the UBL takes its place.
+    const std::uint32_t appBase = summary.first.value << 16;
+    if (appBase != ublSummary.baseAtEnd) {
+        const std::string ublBase =
+            hexAddress(ublSummary.baseAtEnd) +
+            (ublSummary.baseLine == 0 ? std::string(" (no address record)")
+                                      : " (set on its line " + std::to_string(ublSummary.baseLine) + ")");
+        return HexProblem{1, "the extended linear address record sets the base address " + hexAddress(appBase) +
+                                 ", but the UBL file ends with " + ublBase +
+                                 " in effect; the application's records would land at other addresses"};
+    }
+    return std::nullopt;
+}
+
+// buffer holds the UBL (ublLength bytes), the APP right after it and mergedLengthGain spare
+// bytes; rearranges it into the merged file in place, so the merge of two large files
+// needs no second buffer.
+void spliceInPlace(std::span<std::uint8_t> buffer, std::size_t ublLength, std::size_t appLength) {
+    std::uint8_t* const out = buffer.data();
+    const std::size_t bodyStart = ublLength - ublTailCut;
+    const std::size_t bodyLength = appLength - appHeadCut - appTailKept;
+    std::memmove(out + bodyStart, out + ublLength + appHeadCut, bodyLength);
+    const std::size_t markersStart = bodyStart + bodyLength;
+    const std::size_t tailStart = markersStart + MarkerAddressRecord.size() + MarkerDataRecord.size();
+    std::memmove(out + tailStart, out + ublLength + appLength - appTailKept, appTailKept);
+    std::memcpy(out + markersStart, MarkerAddressRecord.data(), MarkerAddressRecord.size());
+    std::memcpy(out + markersStart + MarkerAddressRecord.size(), MarkerDataRecord.data(), MarkerDataRecord.size());
+}
+
+std::string logLine(std::string line) {
+    return line + "\r\n";
+}
+
+MergeOutcome failed(MergeOutcome outcome, std::string error) {
+    outcome.written = false;
+    outcome.logText = logLine(error);
+    outcome.error = std::move(error);
+    return outcome;
+}
+
+// "Please Select File !" in the language languageFlag chooses, then the tag.
+MergeOutcome missingPath(MergeOutcome outcome, const char* tag) {
+    SetTextLanguage(languageFlag.load());
+    return failed(std::move(outcome), std::string(loadText(IDS_PLEASE_SELECT_FILE)) + tag);
+}
+
+std::string unreadable(const std::string& path, const std::string& reason) {
+    return fillText(loadText(IDS_FILE_UNREADABLE), {path, reason});
+}
+
+} // namespace
+
+std::optional<MergeInputProblem> checkMergeInputs(std::span<const std::uint8_t> ubl,
+                                                  std::span<const std::uint8_t> app) {
+    HexFileSummary ublSummary;
+    if (auto problem = checkUbl(ubl, ublSummary)) {
+        return MergeInputProblem{MergeInput::Ubl, std::move(*problem)};
+    }
+    if (auto problem = checkApp(app, ublSummary)) {
+        return MergeInputProblem{MergeInput::App, std::move(*problem)};
+    }
+    return std::nullopt;
+}
+
+HexMergeResult mergeHexImages(std::span<const std::uint8_t> ubl, std::span<const std::uint8_t> app) {
+    HexMergeResult result;
+    result.problem = checkMergeInputs(ubl, app);
+    if (result.problem) {
+        return result;
+    }
+    result.bytes.resize(ubl.size() + app.size() + mergedLengthGain);
+    std::memcpy(result.bytes.data(), ubl.data(), ubl.size());
+    std::memcpy(result.bytes.data() + ubl.size(), app.data(), app.size());
+    spliceInPlace(result.bytes, ubl.size(), app.size());
+    return result;
+}
+
+std::string mergedFileNameOf(std::string_view appPath) {
+    return FileNameOfPath(appPath, false) + std::string(mergedNameSuffix);
+}
+
+std::string mergedPathOf(std::string_view appPath) {
+    return folderOf(appPath) + mergedFileNameOf(appPath);
+}
+
+MergeOutcome MergeHexFiles(const MergeRequest& request) {
+    MergeOutcome outcome;
+    if (request.ublPath.empty()) {
+        return missingPath(std::move(outcome), "1");
+    }
+    FileStatus status;
+    auto ublFile = ReadableFile::open(request.ublPath, status);
+    if (!ublFile) {
+        return failed(std::move(outcome), unreadable(request.ublPath, status.reason));
+    }
+    if (request.appPath.empty()) {
+        return missingPath(std::move(outcome), "2");
+    }
+    outcome.outputPath = request.outputPath.empty() ? mergedPathOf(request.appPath) : request.outputPath;
+    auto appFile = ReadableFile::open(request.appPath, status);
+    if (!appFile) {
+        return failed(std::move(outcome), unreadable(request.appPath, status.reason));
+    }
+
+    // One buffer holds both files and becomes the merged file.
+    const std::uint64_t limit = std::numeric_limits<std::size_t>::max() / 4;
+    if (ublFile->size() > limit || appFile->size() > limit) {
+        const std::string& path = ublFile->size() > limit ? request.ublPath : request.appPath;
+        return failed(std::move(outcome), unreadable(path, "the file is too large"));
+    }
+    const auto ublLength = static_cast<std::size_t>(ublFile->size());
+    const auto appLength = static_cast<std::size_t>(appFile->size());
+    std::vector<std::uint8_t> buffer;
+    try {
+        buffer.resize(ublLength + appLength + mergedLengthGain);
+    } catch (const std::bad_alloc&) {
+        return failed(std::move(outcome), unreadable(request.appPath, "not enough memory to hold both files"));
+    }
+    const std::span<std::uint8_t> ublBytes(buffer.data(), ublLength);
+    const std::span<std::uint8_t> appBytes(buffer.data() + ublLength, appLength);
+    if (status = ublFile->readAll(ublBytes); !status.ok) {
+        return failed(std::move(outcome), unreadable(request.ublPath, status.reason));
+    }
+    if (status = appFile->readAll(appBytes); !status.ok) {
+        return failed(std::move(outcome), unreadable(request.appPath, status.reason));
+    }
+    if (auto problem = checkMergeInputs(ublBytes, appBytes)) {
+        const std::string& path = problem->input == MergeInput::Ubl ? request.ublPath : request.appPath;
+        return failed(std::move(outcome), fillText(loadText(IDS_HEX_INVALID),
+                                                   {path, std::to_string(problem->problem.line), problem->problem.what}));
+    }
+    spliceInPlace(buffer, ublLength, appLength);
+    if (status = WriteWholeFile(outcome.outputPath, buffer); !status.ok) {
+        return failed(std::move(outcome), fillText(loadText(IDS_FILE_UNWRITABLE), {outcome.outputPath, status.reason}));
+    }
+    outcome.written = true;
+    return outcome;
+}
+
+} // namespace orvane

@@ -1,0 +1,81 @@
+// Joins a boot loader (UBL) Intel HEX file and an application (APP) HEX file into the one
+// HEX file a technician flashes, with two records that put 00 06 00 A5 at 0x0803CFFC.
+//
+// The merge splices bytes by fixed counts: it keeps the UBL up to its last 15 bytes (the CR LF
+// and end-of-file record that close it), the APP from byte 15 (after its leading extended
+// linear address record) up to its last 34 bytes (start linear address record and
+// end-of-file record), inserts the two marker records and ends with those 34 bytes. The
+// inputs are checked first so that the counts cut exactly those records; anything else is
+// refused with a message naming the file and line, and nothing is written.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "imagetools/hex_records.h"
+
+namespace orvane {
+
+inline constexpr std::string_view MarkerAddressRecord = ":020000040803EF\r\n";
+inline constexpr std::string_view MarkerDataRecord = ":04CFFC00000600A586\r\n";
+inline constexpr std::string_view mergedNameSuffix = "all.hex";
+
+inline constexpr std::size_t ublTailCut = 15;  // CR LF + ":00000001FF" CR LF
+inline constexpr std::size_t appHeadCut = 15;  // ":02000004xxxxcc"
+inline constexpr std::size_t appTailKept = 34; // ":04000005xxxxxxxxcc" CR LF + ":00000001FF" CR LF
+inline constexpr std::size_t minimumUblLength = ublTailCut;
+inline constexpr std::size_t minimumAppLength = appHeadCut + appTailKept;
+inline constexpr std::size_t mergedLengthGain = MarkerAddressRecord.size() + MarkerDataRecord.size() -
+                                                ublTailCut - appHeadCut; // 8
+
+enum class MergeInput { Ubl, App };
+
+struct MergeInputProblem {
+    MergeInput input = MergeInput::Ubl;
+    HexProblem problem;
+};
+
+// The first reason the two files do not have the shape the cut counts fit, or nothing.
+std::optional<MergeInputProblem> checkMergeInputs(std::span<const std::uint8_t> ubl,
+                                                  std::span<const std::uint8_t> app);
+
+struct HexMergeResult {
+    std::vector<std::uint8_t> bytes; // ubl.size() + app.size() + 8 bytes, empty on a problem
+    std::optional<MergeInputProblem> problem;
+};
+
+// The merged file for two checked inputs, or the first problem found in them.
+HexMergeResult mergeHexImages(std::span<const std::uint8_t> ubl, std::span<const std::uint8_t> app);
+
+// FileNameOfPath(appPath, false) + "all.hex": app.hex gives appall.hex.
+std::string mergedFileNameOf(std::string_view appPath);
+// The merged file beside the APP file.
+std::string mergedPathOf(std::string_view appPath);
+
+struct MergeRequest {
+    std::string ublPath;    // empty: no UBL file chosen
+    std::string appPath;    // empty: no APP file chosen
+    std::string outputPath; // empty: mergedPathOf(appPath)
+};
+
+struct MergeOutcome {
+    bool written = false;
+    std::string outputPath; // the file written, or that would have been
+    std::string error;      // one line, empty when written
+    std::string logText;    // to append to the log: error and CR LF; empty when written
+};
+
+// The merge as the dialog's APP button and the command line run it: reads both files whole,
+// checks them, writes the merged file with WriteWholeFile. Touches no user interface; the
+// caller appends logText to its log. A missing path gives "Please Select File !" with the
+// tag 1 (UBL) or 2 (APP) in the language languageFlag sets for the calling thread; an
+// unreadable, short or misshapen input, or a failed write, gives a line with the path and
+// the reason. Nothing is written unless both inputs are sound.
+MergeOutcome MergeHexFiles(const MergeRequest& request);
+
+} // namespace orvane
