@@ -1,0 +1,71 @@
+#include "cli/common_options.h"
+
+#include <algorithm>
+#include <span>
+#include <vector>
+
+#include "serial/open_failure.h"
+#include "ui/strings/string_table.h"
+
+namespace orvane {
+namespace {
+
+CLI::Validator speedList(std::span<const int> speeds) {
+    std::string names;
+    for (const int speed : speeds) {
+        names += names.empty() ? "" : ",";
+        names += std::to_string(speed);
+    }
+    return CLI::Validator(
+        [set = std::vector<int>(speeds.begin(), speeds.end()), names](std::string& text) -> std::string {
+            int value = 0;
+            if (!CLI::detail::lexical_cast(text, value) ||
+                std::find(set.begin(), set.end(), value) == set.end()) {
+                return "speed " + text + " is not one of " + names;
+            }
+            return {};
+        },
+        "SPEED in {" + names + "}");
+}
+
+} // namespace
+
+CLI::Option* addLanguageOption(CLI::App& command, std::string& language) {
+    return command.add_option("--lang", language, "Language of the messages: en or zh")
+        ->check(CLI::IsMember({"en", "zh"}))
+        ->capture_default_str();
+}
+
+TextLanguage applyLanguage(const std::string& language) {
+    const std::uint8_t flag = language == "zh" ? 0 : 1;
+    languageFlag.store(flag);
+    SetTextLanguage(flag);
+    return flag == 1 ? TextLanguage::English : TextLanguage::Chinese;
+}
+
+CLI::Option* addLineSpeedOption(CLI::App& command, int& speed, const std::string& name) {
+    return command.add_option(name, speed, "Line speed in bits per second")
+        ->check(speedList(lineSpeeds))
+        ->capture_default_str();
+}
+
+CLI::Option* addUpgradeSpeedOption(CLI::App& command, int& speed) {
+    return command.add_option("--upbps", speed, "Speed of the transfer after the enter command, bits per second")
+        ->check(speedList(upgradeSpeeds))
+        ->capture_default_str();
+}
+
+CLI::Option* addAddressOption(CLI::App& command, int& address) {
+    return command.add_option("--address", address, "Camera address, 0 to 255")
+        ->check(CLI::Range(0, 255))
+        ->capture_default_str();
+}
+
+std::string portOpenFailure(const std::string& port, int err, TextLanguage language) {
+    if (isPermissionError(err)) {
+        return fillText(textOf(IDS_PORT_PERMISSION, language), {port});
+    }
+    return fillText(textOf(IDS_PORT_OPEN_FAILED, language), {port, openFailureReason(err)});
+}
+
+} // namespace orvane

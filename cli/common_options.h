@@ -1,0 +1,32 @@
+// Options several subcommands share, spelled and checked the same way everywhere.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <string>
+
+#include "ui/strings/text_language.h"
+
+namespace orvane {
+
+// The speeds the dialog offers for the line and for the upgrade.
+inline constexpr int lineSpeeds[] = {300, 600, 1200, 2400, 4800, 9600, 14400, 19200, 28800, 38400, 57600, 115200};
+inline constexpr int upgradeSpeeds[] = {1200, 2400, 4800, 9600, 14400, 19200, 28800, 38400, 57600, 115200};
+inline constexpr int defaultSpeed = 9600;
+inline constexpr int defaultAddress = 1;
+
+// --lang en|zh (English by default).
+CLI::Option* addLanguageOption(CLI::App& command, std::string& language);
+// Sets languageFlag (1 English, 0 Chinese) and the calling thread's language; answers the
+// language chosen.
+TextLanguage applyLanguage(const std::string& language);
+
+CLI::Option* addLineSpeedOption(CLI::App& command, int& speed, const std::string& name = "--bps");
+CLI::Option* addUpgradeSpeedOption(CLI::App& command, int& speed);
+CLI::Option* addAddressOption(CLI::App& command, int& address);
+
+// The message for a port that would not open, with the system's reason; a permission error
+// explains the dialout group.
+std::string portOpenFailure(const std::string& port, int err, TextLanguage language);
+
+} // namespace orvane

@@ -1,0 +1,53 @@
+// Where the command line's output goes. Three forms, chosen once per run: plain lines (for
+// scripts and logs), a terminal (plain lines plus a progress bar redrawn on standard error),
+// and JSON (one object per event on standard output). Every write is whole and serialised,
+// since the upgrade job reports from its own thread.
+#pragma once
+
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "cli/json.h"
+
+namespace orvane {
+
+enum class OutputMode { Plain, Terminal, Json };
+
+// Json when asked for; Terminal when standard error is a terminal; Plain otherwise.
+OutputMode chooseOutputMode(bool json);
+
+class Console {
+public:
+    explicit Console(OutputMode mode, std::FILE* out = stdout, std::FILE* err = stderr);
+
+    OutputMode mode() const { return mode_; }
+    bool json() const { return mode_ == OutputMode::Json; }
+
+    // A line of the command's output on standard output; in JSON mode a "log" event.
+    void line(std::string_view text);
+    // A failure the user has to act on, on standard error; in JSON mode also an "error"
+    // event on standard output.
+    void error(std::string_view message);
+    // A note that is not the command's output (the dialout hint, what the demo is doing):
+    // standard error, in every mode.
+    void note(std::string_view text);
+    // JSON mode only: the object as one line. Ignored in the other modes.
+    void event(const JsonObject& object);
+    // Terminal mode only: draws text in place of the current bar on standard error.
+    void drawBar(std::string_view text);
+    // Ends a drawn bar with a line feed, so the next output starts on a line of its own.
+    void endBar();
+
+private:
+    void endBarLocked();
+
+    OutputMode mode_;
+    std::FILE* out_;
+    std::FILE* err_;
+    std::mutex mutex_;
+    bool barShown_ = false;
+};
+
+} // namespace orvane

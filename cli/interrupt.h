@@ -1,0 +1,32 @@
+// Ctrl-C as the command line understands it: a long-running command (an upgrade, the
+// virtual camera) is told, ends in an orderly way and exits with 128 + the signal. A second
+// Ctrl-C ends the process at once, for the case where the orderly way hangs.
+#pragma once
+
+#include <chrono>
+
+namespace orvane {
+
+// Catches SIGINT and SIGTERM while it lives; restores the earlier handlers afterwards. One at
+// a time per process.
+class InterruptWatch {
+public:
+    InterruptWatch();
+    ~InterruptWatch();
+    InterruptWatch(const InterruptWatch&) = delete;
+    InterruptWatch& operator=(const InterruptWatch&) = delete;
+
+    // The first signal caught, 0 while none.
+    int signal() const;
+    bool interrupted() const { return signal() != 0; }
+    // Sleeps until a signal comes or the time is up; answers whether one has come.
+    bool waitFor(std::chrono::milliseconds timeout) const;
+    // 128 + the signal, as shells report a command ended by it.
+    int exitStatus() const { return 128 + signal(); }
+};
+
+// A closed reader must not kill a running upgrade halfway: writes to a closed pipe fail
+// with EPIPE instead of ending the process.
+void ignoreBrokenPipes();
+
+} // namespace orvane

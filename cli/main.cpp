@@ -1,0 +1,41 @@
+// orvane-cli: the firmware upgrade, the PTZ test frames, the HEX merge, the device image
+// packager and the virtual camera from a shell, for production lines, scripts and SSH.
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <exception>
+
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/interrupt.h"
+
+int main(int argc, char** argv) {
+    orvane::ignoreBrokenPipes();
+
+    CLI::App app{"Orvane: firmware upgrades and tests for PTZ conference cameras over a serial line",
+                 "orvane-cli"};
+    app.set_version_flag("--version", std::string("orvane-cli ") + ORVANE_VERSION);
+    app.require_subcommand(1);
+    app.footer("Exit status: 0 success, 1 upgrade failed or bad input file, 2 bad usage,\n"
+               "3 image or port unusable, 130 interrupted (Ctrl-C).");
+
+    int status = orvane::exitSuccess;
+    orvane::addPortsCommand(app, status);
+    orvane::addUpgradeCommand(app, status);
+    orvane::addPtzCommand(app, status);
+    orvane::addMergeCommand(app, status);
+    orvane::addPackageCommand(app, status);
+    orvane::addSimulateCommand(app, status);
+    orvane::addDemoCommand(app, status);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // --help and --version end here too, with status 0.
+        return app.exit(e) == 0 ? orvane::exitSuccess : orvane::exitUsage;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "orvane-cli: %s\n", e.what());
+        return orvane::exitFailed;
+    }
+    return status;
+}

@@ -1,0 +1,29 @@
+// The progress bar drawn on a terminal while the blocks go out: percent, blocks done,
+// bytes per second and time left, redrawn in place with a carriage return.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace orvane {
+
+struct ProgressBarState {
+    unsigned percent = 0;
+    std::uint32_t blocksDone = 0;
+    std::uint32_t blockCount = 0;
+    std::optional<double> bytesPerSecond; // unknown until some bytes have been accepted
+    std::optional<double> secondsLeft;
+};
+
+// One line without line end, for example
+// "[##########----------]  50%  16/32 blocks  11.2 KB/s  0:03 left".
+std::string formatProgressBar(const ProgressBarState& state, unsigned width = 30);
+
+// "950 B/s", "11.2 KB/s", "1.5 MB/s" (decimal units, as line speeds are given).
+std::string formatRate(double bytesPerSecond);
+
+// "0:07", "12:34", "1:02:03"; negative values count as 0.
+std::string formatDuration(double seconds);
+
+} // namespace orvane

@@ -1,0 +1,54 @@
+// `orvane-cli ptz ACTION --port NAME`: one PTZ test frame on the line, as the dialog's test
+// buttons send it, so a technician can check that the camera moves.
+#include <CLI/CLI.hpp>
+
+#include <memory>
+
+#include "cli/commands.h"
+#include "cli/common_options.h"
+#include "cli/console.h"
+#include "cli/exit_codes.h"
+#include "ptz/ptz_frames.h"
+#include "serial/serial_port.h"
+
+namespace orvane {
+namespace {
+
+struct PtzOptions {
+    std::string action;
+    std::string port;
+    int speed = defaultSpeed;
+};
+
+int runPtz(const PtzOptions& options) {
+    Console console(chooseOutputMode(false));
+    const std::optional<PtzButton> button = ptzButtonNamed(options.action);
+    if (!button) {
+        console.error("unknown action " + options.action);
+        return exitUsage;
+    }
+    SerialPort port;
+    if (port.openPort(options.port, options.speed, parityNone, 8, oneStopBit) != 1) {
+        console.error(portOpenFailure(options.port, port.lastError(), TextLanguage::English));
+        return exitUnusable;
+    }
+    // HOME has no frame: the port is still opened, so a wrong port name shows here too.
+    pressPtzButton(*button, [&port](std::span<const std::uint8_t> frame) { port.writePort(frame); });
+    port.closePort();
+    return exitSuccess;
+}
+
+} // namespace
+
+void addPtzCommand(CLI::App& app, int& status) {
+    auto options = std::make_shared<PtzOptions>();
+    CLI::App* command = app.add_subcommand("ptz", "Send one PTZ test frame (Pelco-D, address 1, speed 0x1E)");
+    command->add_option("ACTION", options->action, "left right up down home stop tele wide near far")
+        ->required()
+        ->check(CLI::IsMember({"left", "right", "up", "down", "home", "stop", "tele", "wide", "near", "far"}));
+    command->add_option("--port", options->port, "Serial port: ttyUSB0, /dev/ttyS0, COM1 ...")->required();
+    addLineSpeedOption(*command, options->speed);
+    command->callback([options, &status] { status = runPtz(*options); });
+}
+
+} // namespace orvane

@@ -1,0 +1,56 @@
+// `orvane-cli upgrade IMAGE --port NAME`: the dialog's firmware upgrade from a shell, with the
+// dialog's defaults (address 1, 9600 and 9600 bits per second, main board).
+#include <CLI/CLI.hpp>
+
+#include <memory>
+
+#include "cli/commands.h"
+#include "cli/common_options.h"
+#include "cli/upgrade_session.h"
+
+namespace orvane {
+namespace {
+
+struct UpgradeOptions {
+    UpgradeRequest request;
+    std::string language = "en";
+    std::string target = "main";
+    bool json = false;
+};
+
+UpgradeTarget targetNamed(const std::string& name) {
+    if (name == "motor") {
+        return UpgradeTarget::MotorBoard;
+    }
+    return name == "special" ? UpgradeTarget::Special : UpgradeTarget::MainBoard;
+}
+
+int runUpgrade(const UpgradeOptions& options) {
+    const TextLanguage language = applyLanguage(options.language);
+    Console console(chooseOutputMode(options.json));
+    const InterruptWatch interrupt;
+    UpgradeRequest request = options.request;
+    request.target = targetNamed(options.target);
+    return runUpgradeSession(request, console, language, interrupt);
+}
+
+} // namespace
+
+void addUpgradeCommand(CLI::App& app, int& status) {
+    auto options = std::make_shared<UpgradeOptions>();
+    UpgradeRequest& request = options->request;
+    CLI::App* command = app.add_subcommand("upgrade", "Upgrade a camera board with a firmware image");
+    command->add_option("IMAGE", request.imagePath, "Firmware image file")->required();
+    command->add_option("--port", request.portName, "Serial port: ttyUSB0, /dev/ttyS0, COM1 ...")->required();
+    addAddressOption(*command, request.address);
+    addLineSpeedOption(*command, request.lineSpeed);
+    addUpgradeSpeedOption(*command, request.upgradeSpeed);
+    command->add_option("--target", options->target, "Board to upgrade: main, motor or special")
+        ->check(CLI::IsMember({"main", "motor", "special"}))
+        ->capture_default_str();
+    addLanguageOption(*command, options->language);
+    command->add_flag("--json", options->json, "One JSON object per event on standard output");
+    command->callback([options, &status] { status = runUpgrade(*options); });
+}
+
+} // namespace orvane
