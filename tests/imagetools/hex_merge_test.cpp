@@ -1,0 +1,387 @@
+// The HEX merge: the exact bytes of the merged file, what a HEX reader makes of it, and the
+// inputs it must refuse without writing anything.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "hex_test_files.h"
+#include "imagetools/hex_merge.h"
+#include "ui/strings/string_table.h"
+
+namespace orvane {
+namespace {
+
+using namespace testing_support;
+
+std::span<const std::uint8_t> bytesOf(const std::string& text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+std::string textOf(const std::vector<std::uint8_t>& bytes) {
+    return {bytes.begin(), bytes.end()};
+}
+
+// A boot loader and an application as lists of records, in the shapes the merge expects
+// unless a test bends them.
+struct HexPair {
+    std::vector<std::string> ubl;
+    std::vector<std::string> app;
+};
+
+std::vector<std::string> concat(std::vector<std::vector<std::string>> parts) {
+    std::vector<std::string> all;
+    for (auto& part : parts) {
+        all.insert(all.end(), part.begin(), part.end());
+    }
+    return all;
+}
+
+HexPair typicalPair() {
+    return {concat({{extendedLinear(0x0800)}, dataRecords(0x0000, 200, 1), {startLinear(0x08000101), endOfFile}}),
+            concat({{extendedLinear(0x0800)}, dataRecords(0x4000, 300, 2), {extendedLinear(0x0801)},
+                    dataRecords(0x0000, 40, 3), {startLinear(0x08004101), endOfFile}})};
+}
+
+struct ShapeCase {
+    const char* name;
+    HexPair pair;
+};
+
+void PrintTo(const ShapeCase& shape, std::ostream* out) {
+    *out << shape.name;
+}
+
+class MergeShapes : public testing::TestWithParam<ShapeCase> {};
+
+// The merged file holds the UBL's records but its end-of-file record, the APP's records
+// but its first and last two, the markers, then the APP's last two records.
+TEST_P(MergeShapes, GivesTheRecordsInLayoutOrder) {
+    const HexPair& pair = GetParam().pair;
+    const std::string ubl = crlfJoin(pair.ubl);
+    const std::string app = crlfJoin(pair.app);
+
+    const HexMergeResult result = mergeHexImages(bytesOf(ubl), bytesOf(app));
+    ASSERT_FALSE(result.problem) << result.problem->problem.what;
+
+    std::vector<std::string> expected(pair.ubl.begin(), pair.ubl.end() - 1);
+    expected.insert(expected.end(), pair.app.begin() + 1, pair.app.end() - 2);
+    expected.push_back(":020000040803EF");
+    expected.push_back(":04CFFC00000600A586");
+    expected.insert(expected.end(), pair.app.end() - 2, pair.app.end());
+    EXPECT_EQ(textOf(result.bytes), crlfJoin(expected));
+    EXPECT_EQ(result.bytes.size(), ubl.size() + app.size() + 8);
+}
+
+// A reader of the merged file finds the marker bytes and every data byte of both inputs at
+// the address it had in its own file.
+TEST_P(MergeShapes, KeepsEveryDataByteAndPlacesTheMarker) {
+    const std::string ubl = crlfJoin(GetParam().pair.ubl);
+    const std::string app = crlfJoin(GetParam().pair.app);
+    const HexMergeResult result = mergeHexImages(bytesOf(ubl), bytesOf(app));
+    ASSERT_FALSE(result.problem) << result.problem->problem.what;
+
+    const ParsedHex merged = parseHex(textOf(result.bytes));
+    EXPECT_EQ(merged.endOfFileRecords, 1);
+    EXPECT_TRUE(merged.endOfFileLast);
+    for (const std::string* input : {&ubl, &app}) {
+        for (const auto& [address, value] : parseHex(*input).memory) {
+            ASSERT_TRUE(merged.memory.contains(address)) << std::hex << address;
+            EXPECT_EQ(merged.memory.at(address), value) << std::hex << address;
+        }
+    }
+    const std::vector<std::uint8_t> marker{0x00, 0x06, 0x00, 0xA5};
+    for (std::uint32_t i = 0; i < marker.size(); ++i) {
+        ASSERT_TRUE(merged.memory.contains(0x0803CFFC + i));
+        EXPECT_EQ(merged.memory.at(0x0803CFFC + i), marker[i]);
+    }
+    const std::size_t inputBytes = parseHex(ubl).memory.size() + parseHex(app).memory.size();
+    EXPECT_EQ(merged.memory.size(), inputBytes + marker.size());
+    // The merged file passes the same checks as an input would.
+    HexFileSummary summary;
+    EXPECT_FALSE(scanHexFile(result.bytes, summary));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, MergeShapes,
+    testing::Values(
+        ShapeCase{"Typical", typicalPair()},
+        ShapeCase{"SmallestInputs",
+                  {{dataRecords(0x0000, 1, 4)[0], endOfFile},
+                   {extendedLinear(0x0000), startLinear(0), endOfFile}}},
+        ShapeCase{"UblWithoutAddressRecordAppAtZero",
+                  {concat({dataRecords(0x0100, 33, 5), {endOfFile}}),
+                   concat({{extendedLinear(0x0000)}, dataRecords(0x2000, 17, 6), {startLinear(0x2001), endOfFile}})}},
+        ShapeCase{"UblEndsInSegmentAddressOfTheSameBase",
+                  {concat({{extendedSegment(0x8000)}, dataRecords(0x0000, 20, 7), {endOfFile}}),
+                   concat({{extendedLinear(0x0008)}, dataRecords(0x1000, 20, 8), {startLinear(0x81001), endOfFile}})}},
+        ShapeCase{"LowerCaseDigits",
+                  {{":0400000001abcdef94", endOfFile},
+                   {":020000040000fa", ":0200100012ab31", startLinear(0x10), endOfFile}}}),
+    [](const testing::TestParamInfo<ShapeCase>& param) { return std::string(param.param.name); });
+
+// Bad inputs: each is refused by the merge on files with its own message, nothing is
+// written and an output already there keeps its bytes.
+struct BadCase {
+    const char* name;
+    std::string ubl;
+    std::string app;
+    MergeInput culprit;
+    std::size_t line;
+    const char* what; // part of the message
+};
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    text.replace(text.find(from), from.size(), to);
+    return text;
+}
+
+std::string lfOnly(std::string text) {
+    std::erase(text, '\r');
+    return text;
+}
+
+const std::string goodUbl = crlfJoin(typicalPair().ubl);
+const std::string goodApp = crlfJoin(typicalPair().app);
+
+std::vector<BadCase> badCases() {
+    const std::string secondUblRecord = typicalPair().ubl[1];
+    std::string badChecksum = secondUblRecord;
+    badChecksum.back() = badChecksum.back() == '0' ? '1' : '0';
+    std::string nonHex = typicalPair().app[2];
+    nonHex[12] = 'G';
+    return {
+        {"UblLineFeedsOnly", lfOnly(goodUbl), goodApp, MergeInput::Ubl, 1, "LF without CR"},
+        {"AppLineFeedsOnly", goodUbl, lfOnly(goodApp), MergeInput::App, 1, "LF without CR"},
+        {"UblBadChecksum", replaced(goodUbl, secondUblRecord, badChecksum), goodApp, MergeInput::Ubl, 2,
+         "checksum"},
+        {"AppNonHexCharacter", goodUbl, replaced(goodApp, typicalPair().app[2], nonHex), MergeInput::App, 3,
+         "'G' in column 13 is not a hexadecimal digit"},
+        {"UblWithoutEndOfFile", crlfJoin(concat({{extendedLinear(0x0800)}, dataRecords(0, 40, 1)})), goodApp,
+         MergeInput::Ubl, 4, "no end-of-file record"},
+        {"AppWithoutEndOfFile", goodUbl,
+         crlfJoin(concat({{extendedLinear(0x0800)}, dataRecords(0x4000, 40, 2), {startLinear(0x08004001)}})),
+         MergeInput::App, 5, "no end-of-file record"},
+        {"AppWithoutLeadingAddressRecord", goodUbl,
+         crlfJoin(concat({dataRecords(0x4000, 40, 2), {startLinear(0x08004001), endOfFile}})), MergeInput::App, 1,
+         "starts with an extended linear address record"},
+        {"AppWithoutStartAddressRecord", goodUbl,
+         crlfJoin(concat({{extendedLinear(0x0800)}, dataRecords(0x4000, 40, 2), {endOfFile}})), MergeInput::App, 4,
+         "ends with a start linear address record"},
+        {"AppStartAddressNotNextToLast", goodUbl,
+         crlfJoin(concat({{extendedLinear(0x0800), startLinear(0x08004001)}, dataRecords(0x4000, 40, 2),
+                          {endOfFile}})),
+         MergeInput::App, 5, "ends with a start linear address record"},
+        {"UblShorterThanItsCut", crlfJoin({endOfFile}), goodApp, MergeInput::Ubl, 1,
+         "13 bytes long; a UBL file needs at least 15"},
+        {"AppShorterThanItsCuts", goodUbl, crlfJoin({extendedLinear(0x0800), endOfFile}), MergeInput::App, 2,
+         "30 bytes long; an APP file needs at least 49"},
+        {"UblEmpty", "", goodApp, MergeInput::Ubl, 1, "the file is empty"},
+        {"AppEmpty", goodUbl, "", MergeInput::App, 1, "the file is empty"},
+        {"UblLastLineWithoutLineEnd", goodUbl.substr(0, goodUbl.size() - 2), goodApp, MergeInput::Ubl, 16,
+         "no CR LF line end"},
+        {"AppEndsWithoutCrLf", goodUbl, goodApp.substr(0, goodApp.size() - 2), MergeInput::App, 26,
+         "no CR LF line end"},
+        {"UblTrailingBlankLine", goodUbl + "\r\n", goodApp, MergeInput::Ubl, 17,
+         "a line follows the end-of-file record"},
+        {"AppBlankLine", goodUbl, crlfJoin(concat({{extendedLinear(0x0800), ""}, dataRecords(0x4000, 40, 2),
+                                                    {startLinear(0x08004001), endOfFile}})),
+         MergeInput::App, 2, "empty line"},
+        {"UblRecordLongerThanItsCount", replaced(goodUbl, secondUblRecord, secondUblRecord + "00"), goodApp,
+         MergeInput::Ubl, 2, "characters long, its byte count 0x10 needs 43"},
+        {"UblUnknownRecordType", crlfJoin({hexRecord(0x06, 0, {1, 2}), endOfFile}), goodApp, MergeInput::Ubl, 1,
+         "unknown record type 0x06"},
+        {"AppAddressRecordOfWrongSize", goodUbl,
+         crlfJoin(concat({{extendedLinear(0x0800)}, dataRecords(0x4000, 40, 2),
+                          {hexRecord(0x05, 0, {1, 2}), endOfFile}})),
+         MergeInput::App, 5, "start linear address record carries 2 data bytes, 4 expected"},
+        {"UblMissingColon", replaced(goodUbl, secondUblRecord, secondUblRecord.substr(1) + "0"), goodApp,
+         MergeInput::Ubl, 2, "starts with '"},
+        {"AppWouldMoveToOtherBase", goodUbl,
+         crlfJoin(concat({{extendedLinear(0x0801)}, dataRecords(0x4000, 40, 2), {startLinear(0x08014001), endOfFile}})),
+         MergeInput::App, 1, "sets the base address 0x08010000, but the UBL file ends with 0x08000000 (set on its line 1)"},
+        {"AppAtZeroAfterUblWithBase", crlfJoin(concat({{extendedLinear(0x0800)}, dataRecords(0, 16, 1), {endOfFile}})),
+         crlfJoin(concat({{extendedLinear(0x0000)}, dataRecords(0x4000, 40, 2), {startLinear(0x4001), endOfFile}})),
+         MergeInput::App, 1, "other addresses"},
+        {"CrInsideRecord", replaced(goodUbl, secondUblRecord, secondUblRecord.substr(0, 5) + "\r" + secondUblRecord.substr(6)),
+         goodApp, MergeInput::Ubl, 2, "byte 0x0D in column 6"},
+    };
+}
+
+void PrintTo(const BadCase& bad, std::ostream* out) {
+    *out << bad.name;
+}
+
+class MergeRefuses : public testing::TestWithParam<BadCase> {};
+
+TEST_P(MergeRefuses, NamesFileAndLineAndWritesNothing) {
+    const BadCase& bad = GetParam();
+    TempFolder folder;
+    const std::string ubl = folder.file("boot.hex");
+    const std::string app = folder.file("app.hex");
+    writeFile(ubl, bad.ubl);
+    writeFile(app, bad.app);
+
+    const auto problem = checkMergeInputs(bytesOf(bad.ubl), bytesOf(bad.app));
+    ASSERT_TRUE(problem);
+    EXPECT_EQ(problem->input, bad.culprit);
+    EXPECT_EQ(problem->problem.line, bad.line) << problem->problem.what;
+    EXPECT_NE(problem->problem.what.find(bad.what), std::string::npos) << problem->problem.what;
+
+    const MergeOutcome outcome = MergeHexFiles({ubl, app, {}});
+    EXPECT_FALSE(outcome.written);
+    const std::string culpritPath = bad.culprit == MergeInput::Ubl ? ubl : app;
+    EXPECT_EQ(outcome.error, culpritPath + " line " + std::to_string(bad.line) + ": " + problem->problem.what);
+    EXPECT_EQ(outcome.logText, outcome.error + "\r\n");
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"app.hex", "boot.hex"}));
+
+    writeFile(folder.file("appall.hex"), "earlier merge");
+    EXPECT_FALSE(MergeHexFiles({ubl, app, {}}).written);
+    EXPECT_EQ(readFile(folder.file("appall.hex")), "earlier merge");
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"app.hex", "appall.hex", "boot.hex"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, MergeRefuses, testing::ValuesIn(badCases()),
+                         [](const testing::TestParamInfo<BadCase>& param) { return std::string(param.param.name); });
+
+TEST(MergeHexFiles, WritesBesideTheAppFileAndReplacesAnEarlierMerge) {
+    TempFolder folder;
+    std::filesystem::create_directory(folder.path() / "boot");
+    const std::string ubl = folder.file("boot/ubl.hex");
+    const std::string app = folder.file("camera.v2.hex");
+    writeFile(ubl, goodUbl);
+    writeFile(app, goodApp);
+    const std::string expected = textOf(mergeHexImages(bytesOf(goodUbl), bytesOf(goodApp)).bytes);
+    writeFile(folder.file("camera.v2all.hex"), std::string(expected.size() * 2, 'x'));
+
+    for (int pick = 0; pick < 2; ++pick) {
+        const MergeOutcome outcome = MergeHexFiles({ubl, app, {}});
+        ASSERT_TRUE(outcome.written) << outcome.error;
+        EXPECT_EQ(outcome.outputPath, folder.file("camera.v2all.hex"));
+        EXPECT_TRUE(outcome.error.empty());
+        EXPECT_TRUE(outcome.logText.empty());
+        EXPECT_EQ(readFile(outcome.outputPath), expected);
+    }
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"boot", "camera.v2.hex", "camera.v2all.hex"}));
+}
+
+TEST(MergeHexFiles, WritesToAnExplicitOutputPath) {
+    TempFolder folder;
+    writeFile(folder.file("u.hex"), goodUbl);
+    writeFile(folder.file("a.hex"), goodApp);
+    const MergeOutcome outcome = MergeHexFiles({folder.file("u.hex"), folder.file("a.hex"), folder.file("out.hex")});
+    ASSERT_TRUE(outcome.written) << outcome.error;
+    EXPECT_EQ(outcome.outputPath, folder.file("out.hex"));
+    EXPECT_EQ(readFile(folder.file("out.hex")).size(), goodUbl.size() + goodApp.size() + 8);
+    EXPECT_FALSE(std::filesystem::exists(folder.file("aall.hex")));
+}
+
+// Restores the process-wide language flag and the thread's language after a test.
+class LanguageFlagGuard {
+public:
+    ~LanguageFlagGuard() {
+        languageFlag = 1;
+        setThreadLanguage(TextLanguage::English);
+    }
+};
+
+struct MissingPathCase {
+    const char* name;
+    bool ublGiven;
+    bool appGiven;
+    std::uint8_t flag;
+    std::string log;
+};
+
+class MergeMissingPath : public testing::TestWithParam<MissingPathCase> {};
+
+TEST_P(MergeMissingPath, LogsPleaseSelectFileWithTag) {
+    const LanguageFlagGuard guard;
+    const MissingPathCase& c = GetParam();
+    TempFolder folder;
+    writeFile(folder.file("u.hex"), goodUbl);
+    writeFile(folder.file("a.hex"), goodApp);
+    languageFlag = c.flag;
+    setThreadLanguage(TextLanguage::English);
+
+    const MergeOutcome outcome =
+        MergeHexFiles({c.ublGiven ? folder.file("u.hex") : "", c.appGiven ? folder.file("a.hex") : "", {}});
+    EXPECT_FALSE(outcome.written);
+    EXPECT_EQ(outcome.logText, c.log);
+    // The merge leaves the thread in the language the flag chose, as later lookups expect.
+    EXPECT_EQ(threadLanguage(), c.flag == 1 ? TextLanguage::English : TextLanguage::Chinese);
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"a.hex", "u.hex"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, MergeMissingPath,
+    testing::Values(MissingPathCase{"NoUbl", false, true, 1, "Please Select File !1\r\n"},
+                    MissingPathCase{"NeitherFile", false, false, 1, "Please Select File !1\r\n"},
+                    MissingPathCase{"NoApp", true, false, 1, "Please Select File !2\r\n"},
+                    MissingPathCase{"NoUblChinese", false, true, 0, "请选择文件！1\r\n"},
+                    MissingPathCase{"NoAppChinese", true, false, 7, "请选择文件！2\r\n"}),
+    [](const testing::TestParamInfo<MissingPathCase>& param) { return std::string(param.param.name); });
+
+TEST(MergeHexFiles, ReportsInputsThatCannotBeReadWithPathAndReason) {
+    TempFolder folder;
+    writeFile(folder.file("u.hex"), goodUbl);
+    writeFile(folder.file("a.hex"), goodApp);
+    std::filesystem::create_directory(folder.path() / "dir.hex");
+    struct Case {
+        std::string ubl, app, log;
+    } cases[] = {
+        {folder.file("none.hex"), folder.file("a.hex"),
+         "Cannot read " + folder.file("none.hex") + ": No such file or directory\r\n"},
+        {folder.file("u.hex"), folder.file("none.hex"),
+         "Cannot read " + folder.file("none.hex") + ": No such file or directory\r\n"},
+        {folder.file("dir.hex"), folder.file("a.hex"), "Cannot read " + folder.file("dir.hex") + ": Is a directory\r\n"},
+        {folder.file("u.hex"), folder.file("dir.hex"), "Cannot read " + folder.file("dir.hex") + ": Is a directory\r\n"},
+        // An unreadable UBL is reported before a missing APP path.
+        {folder.file("none.hex"), "", "Cannot read " + folder.file("none.hex") + ": No such file or directory\r\n"},
+    };
+    for (const Case& c : cases) {
+        const MergeOutcome outcome = MergeHexFiles({c.ubl, c.app, {}});
+        EXPECT_FALSE(outcome.written);
+        EXPECT_EQ(outcome.logText, c.log);
+    }
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"a.hex", "dir.hex", "u.hex"}));
+}
+
+// /proc files announce a length of 0 and then deliver text: a file whose content does not
+// match the length it had when opened must not be merged as it came.
+TEST(MergeHexFiles, RefusesAFileThatDoesNotMatchItsLength) {
+    if (!std::filesystem::exists("/proc/self/status")) {
+        GTEST_SKIP() << "no /proc";
+    }
+    TempFolder folder;
+    writeFile(folder.file("a.hex"), goodApp);
+    const MergeOutcome outcome = MergeHexFiles({"/proc/self/status", folder.file("a.hex"), {}});
+    EXPECT_FALSE(outcome.written);
+    EXPECT_NE(outcome.error.find("Cannot read /proc/self/status: the file changed while it was read"),
+              std::string::npos)
+        << outcome.error;
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"a.hex"}));
+}
+
+TEST(MergeHexFiles, ReportsAnOutputThatCannotBeWritten) {
+    TempFolder folder;
+    writeFile(folder.file("u.hex"), goodUbl);
+    writeFile(folder.file("a.hex"), goodApp);
+    writeFile(folder.file("plain"), "a file, not a folder");
+    std::filesystem::create_directory(folder.path() / "aall.hex");
+
+    MergeOutcome outcome = MergeHexFiles({folder.file("u.hex"), folder.file("a.hex"), {}});
+    EXPECT_FALSE(outcome.written);
+    EXPECT_EQ(outcome.logText, "Cannot write " + folder.file("aall.hex") + ": Is a directory\r\n");
+    EXPECT_TRUE(std::filesystem::is_directory(folder.path() / "aall.hex"));
+
+    outcome = MergeHexFiles({folder.file("u.hex"), folder.file("a.hex"), folder.file("plain/out.hex")});
+    EXPECT_FALSE(outcome.written);
+    EXPECT_EQ(outcome.error, "Cannot write " + folder.file("plain/out.hex") + ": Not a directory");
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"a.hex", "aall.hex", "plain", "u.hex"}));
+}
+
+} // namespace
+} // namespace orvane

@@ -1,0 +1,53 @@
+// Test helpers for the image tools: temporary folders, whole-file reads and writes, Intel
+// HEX records built from their fields, and an independent Intel HEX reader for cross-checks.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace orvane::testing_support {
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+    // Names of everything in the folder, sorted.
+    std::vector<std::string> entries() const;
+
+private:
+    std::filesystem::path path_;
+};
+
+void writeFile(const std::string& path, const std::string& bytes);
+std::string readFile(const std::string& path);
+
+// One record, ":" to checksum, without line end.
+std::string hexRecord(std::uint8_t type, std::uint16_t address, const std::vector<std::uint8_t>& data);
+std::string extendedLinear(std::uint16_t upper);
+std::string extendedSegment(std::uint16_t segment);
+std::string startLinear(std::uint32_t entry);
+inline const std::string endOfFile = ":00000001FF";
+// Data records of 16 bytes (the last one shorter) for count bytes from address on.
+std::vector<std::string> dataRecords(std::uint16_t address, std::size_t count, std::uint8_t seed);
+
+// The lines joined with CR LF after each.
+std::string crlfJoin(const std::vector<std::string>& lines);
+
+struct ParsedHex {
+    std::map<std::uint32_t, std::uint8_t> memory;
+    int endOfFileRecords = 0;
+    bool endOfFileLast = false;
+    std::vector<std::string> records; // every line, without line end
+};
+// Reads Intel HEX text (CR LF or LF), honouring address records of types 02 and 04.
+ParsedHex parseHex(const std::string& text);
+
+} // namespace orvane::testing_support
