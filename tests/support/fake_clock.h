@@ -1,0 +1,108 @@
+// A clock for tests: sleeping advances virtual time at once, so ten-second protocol limits
+// take microseconds. Things a test wants to happen "later" (a camera's reply, a user's
+// cancel) are scheduled on it and run inside the sleep that reaches their time.
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <stop_token>
+#include <utility>
+#include <vector>
+
+#include "upgrade/clock.h"
+
+namespace orvane::testing {
+
+class FakeClock final : public Clock {
+public:
+    using milliseconds = std::chrono::milliseconds;
+    using time_point = std::chrono::steady_clock::time_point;
+
+    // Advances by duration, records the pause, then runs every event due by the new time in
+    // time order (outside the clock's lock, so events may schedule more events), then the hook.
+    void sleepFor(milliseconds duration) override {
+        std::function<void(milliseconds)> hook;
+        {
+            const std::lock_guard lock(mutex_);
+            elapsed_ += duration;
+            pauses_.push_back(duration);
+            hook = onSleep_;
+        }
+        runDue();
+        if (hook) {
+            hook(duration);
+        }
+    }
+
+    time_point now() const override {
+        const std::lock_guard lock(mutex_);
+        return start() + elapsed_;
+    }
+
+    bool sleepUnlessStopped(milliseconds duration, const std::stop_token& stop) override {
+        if (stop.stop_requested()) {
+            return false;
+        }
+        sleepFor(duration);
+        return !stop.stop_requested();
+    }
+
+    // Runs fn during the first sleep that reaches now + delay; a delay of 0 means "at the
+    // next sleep". Events due at the same time run in the order they were scheduled.
+    void after(milliseconds delay, std::function<void()> fn) {
+        const std::lock_guard lock(mutex_);
+        events_.emplace(std::make_pair(elapsed_ + delay, sequence_++), std::move(fn));
+    }
+
+    // Called after every sleep with its duration, e.g. to stop a loop after some passes.
+    void onSleep(std::function<void(milliseconds)> hook) {
+        const std::lock_guard lock(mutex_);
+        onSleep_ = std::move(hook);
+    }
+
+    // Virtual time since the clock was made.
+    milliseconds elapsed() const {
+        const std::lock_guard lock(mutex_);
+        return elapsed_;
+    }
+
+    std::vector<milliseconds> pauses() const {
+        const std::lock_guard lock(mutex_);
+        return pauses_;
+    }
+
+    std::size_t pauseCount(milliseconds duration) const {
+        const std::lock_guard lock(mutex_);
+        return static_cast<std::size_t>(std::count(pauses_.begin(), pauses_.end(), duration));
+    }
+
+private:
+    static time_point start() { return time_point{} + std::chrono::hours(1); }
+
+    void runDue() {
+        for (;;) {
+            std::function<void()> fn;
+            {
+                const std::lock_guard lock(mutex_);
+                if (events_.empty() || events_.begin()->first.first > elapsed_) {
+                    return;
+                }
+                fn = std::move(events_.begin()->second);
+                events_.erase(events_.begin());
+            }
+            fn();
+        }
+    }
+
+    mutable std::mutex mutex_;
+    milliseconds elapsed_{0};
+    std::vector<milliseconds> pauses_;
+    std::map<std::pair<milliseconds, unsigned long>, std::function<void()>> events_;
+    unsigned long sequence_ = 0;
+    std::function<void(milliseconds)> onSleep_;
+};
+
+} // namespace orvane::testing

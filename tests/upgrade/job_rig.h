@@ -1,0 +1,373 @@
+// A scripted stand-in for the port, the camera and the receiver in one: every frame the job
+// writes is recorded with the port's speed and the virtual time, and answered by raising the
+// flags the real receiver would raise, at the next pause of the job's fake clock unless the
+// script says otherwise.
+#pragma once
+
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "serial/serial_link.h"
+#include "support/fake_clock.h"
+#include "upgrade/reply_assembly.h"
+#include "upgrade/upgrade_job.h"
+
+namespace orvane::testing {
+
+using Bytes = std::vector<std::uint8_t>;
+
+enum class Sent { Enter, Start, Size, Block, End, Abort, Other };
+
+inline Sent kindOf(const Bytes& frame) {
+    if (frame.size() == 8 && frame[0] == 0xA0) {
+        return Sent::Enter;
+    }
+    if (frame.size() < 5 || frame[0] != 0xA5) {
+        return Sent::Other;
+    }
+    switch (frame[1]) {
+    case 0xF6:
+        return Sent::Start;
+    case 0xF7:
+        return Sent::Size;
+    case 0xF8:
+        return Sent::Block;
+    case 0xFA:
+        return Sent::End;
+    case 0xF9:
+        return Sent::Abort;
+    default:
+        return Sent::Other;
+    }
+}
+
+struct WireEvent {
+    std::string what; // "close", "open <name> <speed>", or "<frame> <speed>" ("block2 9600")
+    Bytes bytes;      // written frames only
+    std::chrono::milliseconds at{0};
+};
+
+class ScriptedCamera final : public SerialLink {
+public:
+    ScriptedCamera(ReplyFlags& flags, FakeClock& clock) : flags_(flags), clock_(clock) {}
+
+    // --- the script ---
+    bool open = true;
+    int speed = 9600;
+    std::map<int, int> failOpen;  // n-th openPort (1-based) -> errno
+    std::map<int, int> failClose; // n-th closePort (1-based) -> errno
+    std::set<Sent> silentTo;      // frames left unanswered (Block: see silentToBlock)
+    std::set<std::uint32_t> silentToBlock;
+    std::set<std::uint32_t> nakOnce; // blocks answered BlockNak the first time they come
+    bool nakSizeHeader = false;      // the SizeHeader answered with BlockNak
+    // Answer a frame at once, inside the write, instead of at the job's next pause.
+    bool answerInsideWrite = false;
+    // Replaces the answer to a frame; answer(reply) raises a reply as the script's timing says.
+    std::function<bool(Sent kind, std::uint32_t block, const std::function<void(Reply)>& answer)> custom;
+    // Called inside every write before it is answered (e.g. to block the job).
+    std::function<void(Sent kind)> onWrite;
+
+    // --- what happened ---
+    std::vector<WireEvent> events() const {
+        const std::lock_guard lock(mutex_);
+        return events_;
+    }
+    std::vector<std::string> trace() const {
+        std::vector<std::string> out;
+        for (const auto& e : events()) {
+            out.push_back(e.what);
+        }
+        return out;
+    }
+    std::vector<Bytes> written(Sent kind) const {
+        std::vector<Bytes> out;
+        for (const auto& e : events()) {
+            if (!e.bytes.empty() && kindOf(e.bytes) == kind) {
+                out.push_back(e.bytes);
+            }
+        }
+        return out;
+    }
+    // Virtual time of the first write of kind, or -1 ms.
+    std::chrono::milliseconds firstWriteAt(Sent kind, std::size_t skip = 0) const {
+        for (const auto& e : events()) {
+            if (!e.bytes.empty() && kindOf(e.bytes) == kind && skip-- == 0) {
+                return e.at;
+            }
+        }
+        return std::chrono::milliseconds{-1};
+    }
+
+    // --- SerialLink ---
+    int openPort(std::string_view name, int baudRate, int parity, int byteSize, int stopBits) override {
+        const std::lock_guard lock(mutex_);
+        ++opens_;
+        record("open " + std::string(name) + " " + std::to_string(baudRate) +
+               (parity == 0 && byteSize == 8 && stopBits == 0 ? "" : " not-8N1"));
+        if (auto it = failOpen.find(opens_); it != failOpen.end()) {
+            open = false;
+            lastError_ = it->second;
+            return 0;
+        }
+        open = true;
+        speed = baudRate;
+        lastError_ = 0;
+        return 1;
+    }
+    int closePort() override {
+        const std::lock_guard lock(mutex_);
+        ++closes_;
+        record("close");
+        if (auto it = failClose.find(closes_); it != failClose.end()) {
+            lastError_ = it->second;
+            return 0;
+        }
+        open = false;
+        lastError_ = 0;
+        return 1;
+    }
+    int writePort(std::span<const std::uint8_t> bytes) override {
+        Bytes frame(bytes.begin(), bytes.end());
+        const Sent kind = kindOf(frame);
+        const std::uint32_t block = kind == Sent::Block ? (std::uint32_t{frame[2]} << 8 | frame[3]) : 0;
+        {
+            const std::lock_guard lock(mutex_);
+            if (!open) {
+                record("write on closed port");
+                return 0;
+            }
+            record(nameOf(kind, block) + " " + std::to_string(speed), frame);
+        }
+        if (onWrite) {
+            onWrite(kind);
+        }
+        respond(kind, block);
+        return static_cast<int>(bytes.size());
+    }
+    int readPort(std::span<std::uint8_t>) override { return 0; }
+    bool isOpen() const override {
+        const std::lock_guard lock(mutex_);
+        return open;
+    }
+    int lastError() const override {
+        const std::lock_guard lock(mutex_);
+        return lastError_;
+    }
+
+private:
+    static std::string nameOf(Sent kind, std::uint32_t block) {
+        switch (kind) {
+        case Sent::Enter:
+            return "enter";
+        case Sent::Start:
+            return "start";
+        case Sent::Size:
+            return "size";
+        case Sent::Block:
+            return "block" + std::to_string(block);
+        case Sent::End:
+            return "end";
+        case Sent::Abort:
+            return "abort";
+        case Sent::Other:
+            break;
+        }
+        return "other";
+    }
+
+    void record(std::string what, Bytes bytes = {}) { events_.push_back({std::move(what), std::move(bytes), clock_.elapsed()}); }
+
+    void respond(Sent kind, std::uint32_t block) {
+        const auto answer = [this](Reply reply) {
+            if (answerInsideWrite) {
+                raiseFlag(flags_, reply);
+            } else {
+                clock_.after(std::chrono::milliseconds{0}, [this, reply] { raiseFlag(flags_, reply); });
+            }
+        };
+        if (custom && custom(kind, block, answer)) {
+            return;
+        }
+        if (silentTo.contains(kind) || (kind == Sent::Block && silentToBlock.contains(block))) {
+            return;
+        }
+        switch (kind) {
+        case Sent::Enter:
+            answer(Reply::EnterAck);
+            break;
+        case Sent::Start:
+            answer(Reply::HeaderRequest);
+            break;
+        case Sent::Size:
+            answer(nakSizeHeader ? Reply::BlockNak : Reply::BlockAck);
+            break;
+        case Sent::Block:
+            answer(nakOnce.erase(block) != 0 ? Reply::BlockNak : Reply::BlockAck);
+            break;
+        case Sent::End:
+            // Never inside the write: the job clears blockReply just after writing the EndFrame.
+            clock_.after(std::chrono::milliseconds{0}, [this] { raiseFlag(flags_, Reply::BlockAck); });
+            break;
+        case Sent::Abort:
+        case Sent::Other:
+            break;
+        }
+    }
+
+    ReplyFlags& flags_;
+    FakeClock& clock_;
+    mutable std::mutex mutex_;
+    std::vector<WireEvent> events_;
+    int opens_ = 0;
+    int closes_ = 0;
+    int lastError_ = 0;
+};
+
+// The log box: keeps the log and every text shown, in order.
+class RecordingLog final : public UpgradeLog {
+public:
+    explicit RecordingLog(std::string initial = {}) : log_(std::move(initial)) {}
+
+    void replaceLog(const std::string& text) override {
+        const std::lock_guard lock(mutex_);
+        log_ = text;
+        shown_.push_back(log_);
+    }
+    void appendLog(const std::string& text) override {
+        const std::lock_guard lock(mutex_);
+        log_ += text;
+        shown_.push_back(log_);
+    }
+    std::string showWithLog(const std::string& tail) override {
+        const std::lock_guard lock(mutex_);
+        shown_.push_back(log_ + tail);
+        return shown_.back();
+    }
+    void progress(const UpgradeProgress& progress) override {
+        const std::lock_guard lock(mutex_);
+        progress_.push_back(progress);
+    }
+
+    std::string log() const {
+        const std::lock_guard lock(mutex_);
+        return log_;
+    }
+    std::vector<std::string> shown() const {
+        const std::lock_guard lock(mutex_);
+        return shown_;
+    }
+    std::vector<UpgradeProgress> progressReports() const {
+        const std::lock_guard lock(mutex_);
+        return progress_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::string log_;
+    std::vector<std::string> shown_;
+    std::vector<UpgradeProgress> progress_;
+};
+
+// The user's choices; records which were read, in order.
+class ScriptedInputs final : public UpgradeInputs {
+public:
+    std::string path;
+    std::vector<std::string> portNames{"ttyFAKE"}; // one per read; the last repeats
+    int line = 9600;
+    int addressValue = 1;
+    int upgrade = 9600;
+
+    std::string imagePath() override {
+        note("imagePath");
+        return path;
+    }
+    std::string portName() override {
+        note("portName");
+        const std::string name = portNames.front();
+        if (portNames.size() > 1) {
+            portNames.erase(portNames.begin());
+        }
+        return name;
+    }
+    int lineSpeed() override {
+        note("lineSpeed");
+        return line;
+    }
+    int address() override {
+        note("address");
+        return addressValue;
+    }
+    int upgradeSpeed() override {
+        note("upgradeSpeed");
+        return upgrade;
+    }
+
+    std::vector<std::string> reads() const {
+        const std::lock_guard lock(mutex_);
+        return reads_;
+    }
+
+private:
+    void note(const char* what) {
+        const std::lock_guard lock(mutex_);
+        reads_.emplace_back(what);
+    }
+    mutable std::mutex mutex_;
+    std::vector<std::string> reads_;
+};
+
+// Image bytes that differ from block to block, so a block sent from the wrong offset shows.
+inline Bytes imageOf(std::size_t length) {
+    Bytes image(length);
+    for (std::size_t i = 0; i < length; ++i) {
+        image[i] = static_cast<std::uint8_t>((i * 7 + i / 1024 * 13 + 3) & 0xFF);
+    }
+    return image;
+}
+
+// A file in the test's own temporary folder, removed with the object.
+class TempFile {
+public:
+    explicit TempFile(const Bytes& content) : TempFile() {
+        std::ofstream out(path_, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
+    }
+    // A sparse file of the given length (cheap even at tens of megabytes).
+    static TempFile sized(std::uintmax_t length) {
+        TempFile file;
+        { std::ofstream out(file.path_, std::ios::binary); }
+        std::filesystem::resize_file(file.path_, length);
+        return file;
+    }
+    TempFile(TempFile&& other) noexcept : path_(std::move(other.path_)) { other.path_.clear(); }
+    TempFile& operator=(TempFile&&) = delete;
+    ~TempFile() {
+        if (!path_.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove(path_, ignored);
+        }
+    }
+    std::string path() const { return path_.string(); }
+
+private:
+    TempFile() {
+        static std::atomic<unsigned> counter{0};
+        path_ = std::filesystem::temp_directory_path() /
+                ("orvane-image-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".bin");
+    }
+    std::filesystem::path path_;
+};
+
+} // namespace orvane::testing

@@ -1,0 +1,92 @@
+// The receiving loop on a scripted port and the fake clock: when it reads, when it only
+// waits, and that a frame started before the port closed is finished after it reopens.
+#include <gtest/gtest.h>
+
+#include <deque>
+
+#include "support/fake_clock.h"
+#include "upgrade/reply_receiver.h"
+
+namespace orvane::testing {
+namespace {
+
+using std::chrono::milliseconds;
+using Bytes = std::vector<std::uint8_t>;
+
+// A port whose state and reads follow a script of passes, one entry per receiver pass.
+class ScriptedPort final : public SerialLink {
+public:
+    struct Pass {
+        bool open;
+        Bytes read; // delivered when the pass reads
+    };
+    std::deque<Pass> passes;
+    int reads = 0;
+    bool buffersWereZeroed = true;
+    std::size_t capacity = 0;
+
+    void next() {
+        if (!passes.empty()) {
+            passes.pop_front();
+        }
+    }
+    int openPort(std::string_view, int, int, int, int) override { return 1; }
+    int closePort() override { return 1; }
+    int writePort(std::span<const std::uint8_t>) override { return 0; }
+    int readPort(std::span<std::uint8_t> buffer) override {
+        ++reads;
+        capacity = buffer.size();
+        for (std::uint8_t b : buffer) {
+            buffersWereZeroed = buffersWereZeroed && b == 0;
+        }
+        const Bytes& bytes = passes.front().read;
+        std::copy(bytes.begin(), bytes.end(), buffer.begin());
+        return static_cast<int>(bytes.size());
+    }
+    bool isOpen() const override { return !passes.empty() && passes.front().open; }
+    int lastError() const override { return 0; }
+};
+
+TEST(ReplyReceiverLoop, WaitsASecondWhileClosedAndKeepsAStartedFrameAcrossAReopen) {
+    ScriptedPort port;
+    port.passes = {{false, {}},
+                   {false, {}},
+                   {true, {0xA5, 0xF6, 0x77, 0x77, 0x77, 0x77, 0x77, 0x77, 0x77}}, // fills the buffer's ends
+                   {true, {0xA5, 0xF6}},
+                   {false, {}},
+                   {true, {}},
+                   {true, {0x00, 0x53, 0xAF}},
+                   {false, {}}};
+    ReplyFlags flags;
+    FakeClock clock;
+    std::stop_source stop;
+    clock.onSleep([&](milliseconds) {
+        port.next();
+        if (port.passes.empty()) {
+            stop.request_stop();
+        }
+    });
+    runReplyReceiver(port, flags, clock, stop.get_token());
+
+    EXPECT_EQ(port.reads, 4);
+    EXPECT_EQ(port.capacity, 128U);
+    EXPECT_TRUE(port.buffersWereZeroed);
+    EXPECT_EQ(load(flags.enterAcknowledged), 1);
+    const auto s = milliseconds(1000);
+    const auto p = milliseconds(10);
+    EXPECT_EQ(clock.pauses(), (std::vector<milliseconds>{s, s, p, p, s, p, p, s}));
+}
+
+TEST(ReplyReceiverLoop, EndsAtOnceWhenStopWasRequestedBeforeItStarted) {
+    ScriptedPort port;
+    port.passes = {{true, {0xA5, 0xF6, 0x00, 0x53, 0xAF}}};
+    ReplyFlags flags;
+    FakeClock clock;
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_EQ(ReplyThreadProc(stop.get_token(), port, flags, clock), 0);
+    EXPECT_EQ(port.reads, 0);
+}
+
+} // namespace
+} // namespace orvane::testing
