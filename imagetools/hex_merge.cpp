@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 
 #include "imagetools/file_name.h"
@@ -182,14 +183,16 @@ MergeOutcome MergeHexFiles(const MergeRequest& request) {
     }
     const auto ublLength = static_cast<std::size_t>(ublFile->size());
     const auto appLength = static_cast<std::size_t>(appFile->size());
-    std::vector<std::uint8_t> buffer;
+    // Left uninitialised: the reads fill it whole before anything looks at it.
+    std::unique_ptr<std::uint8_t[]> storage;
     try {
-        buffer.resize(ublLength + appLength + mergedLengthGain);
+        storage = std::make_unique_for_overwrite<std::uint8_t[]>(ublLength + appLength + mergedLengthGain);
     } catch (const std::bad_alloc&) {
         return failed(std::move(outcome), unreadable(request.appPath, "not enough memory to hold both files"));
     }
-    const std::span<std::uint8_t> ublBytes(buffer.data(), ublLength);
-    const std::span<std::uint8_t> appBytes(buffer.data() + ublLength, appLength);
+    const std::span<std::uint8_t> buffer(storage.get(), ublLength + appLength + mergedLengthGain);
+    const std::span<std::uint8_t> ublBytes = buffer.first(ublLength);
+    const std::span<std::uint8_t> appBytes = buffer.subspan(ublLength, appLength);
     if (status = ublFile->readAll(ublBytes); !status.ok) {
         return failed(std::move(outcome), unreadable(request.ublPath, status.reason));
     }
