@@ -33,19 +33,6 @@ std::optional<UpgradeTarget> targetOf(std::uint8_t enterCode, std::uint8_t start
 
 } // namespace
 
-bool stepMatches(const std::optional<StepRef>& ref, CameraStep step, std::uint32_t block) {
-    if (!ref) {
-        return false;
-    }
-    if (ref->step == CameraStep::Any) {
-        return true;
-    }
-    if (ref->step != step) {
-        return false;
-    }
-    return step != CameraStep::Block || ref->block == 0 || ref->block == block;
-}
-
 BootLoader::BootLoader(BootLoaderSettings settings, CameraFaults faults)
     : settings_(settings), faults_(std::move(faults)), speed_(settings.lineSpeed) {}
 

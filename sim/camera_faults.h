@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <string_view>
 
 namespace orvane {
 
@@ -27,6 +28,10 @@ struct StepRef {
 };
 
 bool stepMatches(const std::optional<StepRef>& ref, CameraStep step, std::uint32_t block);
+
+// Reads a step as a user names it: "enter", "start", "header", "block" (every block),
+// "block:N" (N from 1), "end" or "any". nullopt for anything else.
+std::optional<StepRef> stepRefFromText(std::string_view text);
 
 struct CameraFaults {
     // The camera neither answers nor acts on the frame of this step (every time it comes).

@@ -172,6 +172,9 @@ bool VirtualCamera::submit(Request request) {
         return false;
     }
     std::unique_lock lock(mutex_);
+    if (stopping_) {
+        return false;
+    }
     requests_.push_back(request);
     const std::uint64_t ticket = ++requested_;
     const std::uint64_t one = 1;
@@ -235,6 +238,7 @@ void VirtualCamera::run() {
         for (auto& frame : frames) {
             handleFrame(std::move(frame));
         }
+        checkBootTimeout(SimClock::now());
         if (comeBackAt_ && SimClock::now() >= *comeBackAt_) {
             comeBackAt_.reset();
             comeBackNow();
@@ -276,7 +280,22 @@ void VirtualCamera::handleFrame(HostFrame frame) {
     } else {
         meaning = meaningOf(frame);
     }
+    if (vanishesAt(frame)) {
+        emit({CameraEvent::Kind::Received, frame.time, frame.kind, frame.bytes, meaning + ": the device vanishes (fault)"});
+        {
+            std::lock_guard lock(mutex_);
+            record_.push_back(std::move(frame));
+        }
+        vanishNow();
+        if (faults_.returnAfter) {
+            comeBackAt_ = SimClock::now() + *faults_.returnAfter;
+        }
+        return;
+    }
     CameraAnswer answer = boot_.onFrame(frame);
+    if (answer.step) {
+        lastStep_ = SimClock::now();
+    }
     if (!answer.note.empty()) {
         meaning += ": " + answer.note;
     }
@@ -293,16 +312,6 @@ void VirtualCamera::handleFrame(HostFrame frame) {
         !idleUntil(SimClock::now() + options_.flashTime)) {
         return;
     }
-    if (answer.step == CameraStep::Block && faults_.vanishAtBlock && *faults_.vanishAtBlock == answer.block) {
-        if (answer.verdict) {
-            finishUpgrade(std::move(*answer.verdict));
-        }
-        vanishNow();
-        if (faults_.returnAfter) {
-            comeBackAt_ = SimClock::now() + *faults_.returnAfter;
-        }
-        return;
-    }
     if (answer.reply) {
         deliver(*answer.reply, answer.step.value_or(CameraStep::Any), answer.block);
     }
@@ -312,6 +321,16 @@ void VirtualCamera::handleFrame(HostFrame frame) {
     if (answer.verdict) {
         finishUpgrade(std::move(*answer.verdict));
     }
+}
+
+// The device is pulled as the block arrives, before the camera could take it.
+bool VirtualCamera::vanishesAt(const HostFrame& frame) const {
+    if (!faults_.vanishAtBlock || frame.kind != HostFrameKind::Block || frame.bytes.size() < 4 ||
+        boot_.state() != BootState::Receiving) {
+        return false;
+    }
+    const auto number = static_cast<std::uint32_t>((frame.bytes[2] << 8) | frame.bytes[3]);
+    return number == (*faults_.vanishAtBlock & 0xFFFFu);
 }
 
 void VirtualCamera::deliver(const ShortFrame& reply, CameraStep step, std::uint32_t block) {
@@ -438,6 +457,22 @@ void VirtualCamera::sampleHost(SimTime now) {
     const int host = pty_.hostSpeed();
     speed_.sampleHost(host, now);
     hostSpeed_ = host;
+}
+
+void VirtualCamera::checkBootTimeout(SimTime now) {
+    if (options_.bootTimeout.count() <= 0 || boot_.state() == BootState::Application ||
+        now - lastStep_ < options_.bootTimeout) {
+        return;
+    }
+    note("the boot loader heard nothing for " + std::to_string(options_.bootTimeout.count()) +
+         " ms and restarts the application");
+    auto verdict = boot_.powerCycle();
+    if (speed_.cameraSpeed() != boot_.speed()) {
+        changeCameraSpeed(boot_.speed(), now);
+    }
+    if (verdict) {
+        finishUpgrade(std::move(*verdict));
+    }
 }
 
 void VirtualCamera::changeCameraSpeed(int speed, SimTime now) {

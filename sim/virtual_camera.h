@@ -58,6 +58,9 @@ struct VirtualCameraOptions {
     std::chrono::milliseconds switchWait{1000};
     // An unfinished frame is given up after this long without a byte.
     std::chrono::milliseconds frameGap{200};
+    // A boot loader that hears nothing of its host for this long restarts the application
+    // (0: it waits for ever). Longer than every time limit of the host.
+    std::chrono::milliseconds bootTimeout{15000};
     CameraFaults faults;
     // Called on the camera's thread; keep them short.
     std::function<void(const CameraEvent&)> onEvent;
@@ -112,6 +115,7 @@ private:
     bool submit(Request request);
     void handleChunk(std::span<const std::uint8_t> bytes, SimTime now);
     void handleFrame(HostFrame frame);
+    bool vanishesAt(const HostFrame& frame) const;
     void deliver(const ShortFrame& reply, CameraStep step, std::uint32_t block);
     bool writeAll(std::span<const std::uint8_t> bytes);
     bool idleUntil(SimTime deadline);
@@ -126,6 +130,7 @@ private:
     void emit(CameraEvent event);
     void note(std::string text);
     void finishUpgrade(UpgradeVerdict verdict);
+    void checkBootTimeout(SimTime now);
     void setError(std::string text);
 
     VirtualCameraOptions options_;
@@ -144,6 +149,7 @@ private:
     std::atomic<bool> present_{false};
     SimTime rxBusyUntil_{};
     std::optional<SimTime> comeBackAt_;
+    SimTime lastStep_{};
     std::uint32_t noiseSeed_ = 0x2545F491u;
 
     mutable std::mutex mutex_;
