@@ -1,13 +1,61 @@
+// `orvane-cli package --type 1|2|3 RAW`: the raw image behind its "ABUF" type header, written
+// as a .dev file beside it (or where --output says).
 #include <CLI/CLI.hpp>
 
+#include <memory>
+
 #include "cli/commands.h"
+#include "cli/common_options.h"
+#include "cli/console.h"
 #include "cli/exit_codes.h"
+#include "imagetools/device_image.h"
+#include "ui/strings/string_table.h"
 
 namespace orvane {
+namespace {
+
+struct PackageOptions {
+    int type = 0;
+    std::string rawPath;
+    std::string outputPath;
+    std::string language = "en";
+    bool json = false;
+};
+
+int runPackage(const PackageOptions& options) {
+    const TextLanguage language = applyLanguage(options.language);
+    Console console(options.json ? OutputMode::Json : OutputMode::Plain);
+    const char digit = static_cast<char>('0' + options.type);
+    const PackageOutcome outcome = PackageDeviceImage(digit, options.rawPath, options.outputPath);
+    if (!outcome.written) {
+        // The detail names the path and the system's reason; the dialog's short message
+        // box text does not.
+        const std::string reason = outcome.detail.empty() ? outcome.message : outcome.detail;
+        console.error(reason);
+        console.event(
+            JsonObject().add("event", "result").add("ok", false).add("exitCode", exitFailed).add("error", reason));
+        return exitFailed;
+    }
+    if (console.json()) {
+        console.event(
+            JsonObject().add("event", "result").add("ok", true).add("exitCode", exitSuccess).add("path", outcome.outputPath));
+    } else {
+        console.line(fillText(textOf(IDS_PACKAGE_WRITTEN, language), {outcome.outputPath}));
+    }
+    return exitSuccess;
+}
+
+} // namespace
 
 void addPackageCommand(CLI::App& app, int& status) {
-    CLI::App* command = app.add_subcommand("package", "package");
-    command->callback([&status] { status = exitFailed; });
+    auto options = std::make_shared<PackageOptions>();
+    CLI::App* command = app.add_subcommand("package", "Package a raw image as a device image (.dev)");
+    command->add_option("--type", options->type, "Image type: 1, 2 or 3")->required()->check(CLI::Range(1, 3));
+    command->add_option("RAW", options->rawPath, "Raw image file")->required();
+    command->add_option("--output,-o", options->outputPath, "Device image (default: beside RAW, with .dev)");
+    addLanguageOption(*command, options->language);
+    command->add_flag("--json", options->json, "One JSON object per event on standard output");
+    command->callback([options, &status] { status = runPackage(*options); });
 }
 
 } // namespace orvane

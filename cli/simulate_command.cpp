@@ -1,13 +1,224 @@
+// `orvane-cli simulate`: a virtual camera on a pseudo-terminal for another program (the
+// dialog, `orvane-cli upgrade`, a script) to talk to. Prints where to connect, every frame it
+// receives with its meaning, what it answers, and at the end of an upgrade whether the image
+// it received is the one announced. Runs until Ctrl-C.
 #include <CLI/CLI.hpp>
 
+#include <chrono>
+#include <memory>
+
 #include "cli/commands.h"
+#include "cli/common_options.h"
+#include "cli/console.h"
 #include "cli/exit_codes.h"
+#include "cli/interrupt.h"
+#include "cli/sha256.h"
+#include "sim/virtual_camera.h"
 
 namespace orvane {
+namespace {
+
+// Long enough for every short frame and a Pelco-D command; DataBlocks are cut short.
+constexpr std::size_t hexShown = 24;
+
+struct SimulateOptions {
+    int address = defaultAddress;
+    int lineSpeed = defaultSpeed;
+    int upgradeSpeed = defaultSpeed;
+    std::string link;
+    bool pacing = false;
+    int flashMs = 0;
+    std::string silentAt;
+    std::vector<std::string> nakBlocks;
+    unsigned nakEvery = 0;
+    unsigned abortAtBlock = 0;
+    unsigned noiseBytes = 0;
+    std::string strayStartAt;
+    std::string wrongCheckAt;
+    unsigned splitParts = 1;
+    int splitGapMs = 20;
+    unsigned vanishAtBlock = 0;
+    int returnAfterMs = -1;
+};
+
+CLI::Validator stepValidator() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            return stepRefFromText(text) ? std::string() : "not a step: " + text + " (enter, start, header, block, block:N, end, any)";
+        },
+        "STEP");
+}
+
+// "N" (once) or "N:TIMES".
+bool parseNak(const std::string& text, std::uint32_t& block, std::uint32_t& times) {
+    const std::size_t colon = text.find(':');
+    try {
+        std::size_t used = 0;
+        const unsigned long b = std::stoul(text.substr(0, colon), &used);
+        if (used != (colon == std::string::npos ? text.size() : colon) || b == 0 || b > 0xFFFFFFFFul) {
+            return false;
+        }
+        unsigned long t = 1;
+        if (colon != std::string::npos) {
+            const std::string rest = text.substr(colon + 1);
+            t = std::stoul(rest, &used);
+            if (used != rest.size() || t == 0 || t > 0xFFFFFFFFul) {
+                return false;
+            }
+        }
+        block = static_cast<std::uint32_t>(b);
+        times = static_cast<std::uint32_t>(t);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+CameraFaults faultsOf(const SimulateOptions& options) {
+    CameraFaults faults;
+    if (!options.silentAt.empty()) {
+        faults.silentAt = stepRefFromText(options.silentAt);
+    }
+    for (const std::string& nak : options.nakBlocks) {
+        std::uint32_t block = 0;
+        std::uint32_t times = 0;
+        if (parseNak(nak, block, times)) {
+            faults.nakBlocks[block] = times;
+        }
+    }
+    faults.nakEvery = options.nakEvery;
+    if (options.abortAtBlock > 0) {
+        faults.abortAtBlock = options.abortAtBlock;
+    }
+    faults.noiseBytes = options.noiseBytes;
+    if (!options.strayStartAt.empty()) {
+        faults.strayStartAt = stepRefFromText(options.strayStartAt);
+    }
+    if (!options.wrongCheckAt.empty()) {
+        faults.wrongCheckAt = stepRefFromText(options.wrongCheckAt);
+    }
+    faults.splitParts = options.splitParts;
+    faults.splitGap = std::chrono::milliseconds{options.splitGapMs};
+    if (options.vanishAtBlock > 0) {
+        faults.vanishAtBlock = options.vanishAtBlock;
+    }
+    if (options.returnAfterMs >= 0) {
+        faults.returnAfter = std::chrono::milliseconds{options.returnAfterMs};
+    }
+    return faults;
+}
+
+void printEvent(Console& console, const CameraEvent& event) {
+    switch (event.kind) {
+    case CameraEvent::Kind::Received:
+        console.line("rx " + hexOf(event.bytes, hexShown) + " | " + event.text);
+        break;
+    case CameraEvent::Kind::Replied:
+        console.line("tx " + hexOf(event.bytes, hexShown) + " | " + event.text);
+        break;
+    case CameraEvent::Kind::Note:
+        // The verdict line says this with the digest.
+        if (event.text.rfind("upgrade ended", 0) != 0) {
+            console.line("note " + event.text);
+        }
+        break;
+    }
+}
+
+void printVerdict(Console& console, const UpgradeVerdict& verdict) {
+    const std::string digest = hexDigest(sha256Of(verdict.image));
+    console.line(std::string("verdict ") + (verdict.matches ? "match: " : "mismatch: ") + verdict.summary +
+                 " (sha256 " + digest + ")");
+}
+
+int runSimulate(const SimulateOptions& options) {
+    Console console(OutputMode::Plain);
+    for (const std::string& nak : options.nakBlocks) {
+        std::uint32_t block = 0;
+        std::uint32_t times = 0;
+        if (!parseNak(nak, block, times)) {
+            console.error("--nak-block: expected BLOCK or BLOCK:TIMES, got " + nak);
+            return exitUsage;
+        }
+    }
+    const InterruptWatch interrupt;
+
+    VirtualCameraOptions cameraOptions;
+    cameraOptions.address = static_cast<std::uint8_t>(options.address);
+    cameraOptions.lineSpeed = options.lineSpeed;
+    cameraOptions.upgradeSpeed = options.upgradeSpeed;
+    cameraOptions.linkPath = options.link;
+    cameraOptions.pacing = options.pacing;
+    cameraOptions.flashTime = std::chrono::milliseconds{options.flashMs};
+    cameraOptions.faults = faultsOf(options);
+    cameraOptions.onEvent = [&console](const CameraEvent& event) { printEvent(console, event); };
+    cameraOptions.onVerdict = [&console](const UpgradeVerdict& verdict) { printVerdict(console, verdict); };
+
+    VirtualCamera camera(cameraOptions);
+    if (!camera.start()) {
+        console.error("Cannot start the virtual camera: " + camera.error());
+        return exitUnusable;
+    }
+    console.line("device " + camera.devicePath());
+    if (!options.link.empty()) {
+        console.line("link " + options.link + " -> " + camera.devicePath());
+    }
+    console.line("ready: address " + std::to_string(options.address) + ", line speed " +
+                 std::to_string(options.lineSpeed) + ", upgrade speed " + std::to_string(options.upgradeSpeed) +
+                 "; Ctrl-C stops");
+    while (!interrupt.waitFor(std::chrono::seconds{1})) {
+    }
+    camera.stop();
+    console.note("stopped");
+    // Ctrl-C is how the camera is meant to be stopped.
+    return exitSuccess;
+}
+
+} // namespace
 
 void addSimulateCommand(CLI::App& app, int& status) {
-    CLI::App* command = app.add_subcommand("simulate", "simulate");
-    command->callback([&status] { status = exitFailed; });
+    auto options = std::make_shared<SimulateOptions>();
+    CLI::App* command = app.add_subcommand("simulate", "Run a virtual camera on a pseudo-terminal until Ctrl-C");
+    addAddressOption(*command, options->address);
+    addLineSpeedOption(*command, options->lineSpeed);
+    addUpgradeSpeedOption(*command, options->upgradeSpeed);
+    command->add_option("--link", options->link, "Also make this symbolic link to the device");
+    command->add_flag("--pacing", options->pacing, "Let bytes take their time on the line (10 bits each)");
+    command->add_option("--flash-ms", options->flashMs, "Time the camera takes per data block, ms")
+        ->check(CLI::Range(0, 60000));
+
+    const std::string faults = "Faults";
+    command->add_option("--silent-at", options->silentAt, "Never answer this step: enter, start, header, block, block:N, end, any")
+        ->check(stepValidator())
+        ->group(faults);
+    command->add_option("--nak-block", options->nakBlocks, "Refuse block N (TIMES times, default once): N[:TIMES]")
+        ->group(faults);
+    command->add_option("--nak-every", options->nakEvery, "Refuse every K-th data block received")->group(faults);
+    command->add_option("--abort-at-block", options->abortAtBlock, "Give up with an AbortFrame at block N")
+        ->check(CLI::PositiveNumber)
+        ->group(faults);
+    command->add_option("--noise", options->noiseBytes, "Bytes of noise in front of every reply")
+        ->check(CLI::Range(0U, 1000U))
+        ->group(faults);
+    command->add_option("--stray-start-at", options->strayStartAt, "A stray 0xA5 before the reply to this step")
+        ->check(stepValidator())
+        ->group(faults);
+    command->add_option("--wrong-check-at", options->wrongCheckAt, "Wrong check byte in the reply to this step")
+        ->check(stepValidator())
+        ->group(faults);
+    command->add_option("--split-replies", options->splitParts, "Write every reply in this many pieces")
+        ->check(CLI::Range(1U, 5U))
+        ->group(faults);
+    command->add_option("--split-gap-ms", options->splitGapMs, "Gap between the pieces of a reply, ms")
+        ->check(CLI::Range(0, 5000))
+        ->group(faults);
+    command->add_option("--vanish-at-block", options->vanishAtBlock, "The device disappears when block N arrives")
+        ->check(CLI::PositiveNumber)
+        ->group(faults);
+    command->add_option("--return-after-ms", options->returnAfterMs, "... and comes back as a new device after this long")
+        ->check(CLI::Range(0, 600000))
+        ->group(faults);
+    command->callback([options, &status] { status = runSimulate(*options); });
 }
 
 } // namespace orvane
