@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <string_view>
 #include <system_error>
 
 namespace orvane {
@@ -40,8 +41,8 @@ bool isUartWithoutHardware(const fs::path& entry, std::string_view name) {
     return type == 0;
 }
 
-} // namespace
-
+// Natural order of port names: runs of digits compare by their value, so "ttyS2" comes before
+// "ttyS10"; names that differ only in leading zeros fall back to plain byte order.
 bool naturalLess(std::string_view a, std::string_view b) {
     std::string_view restA = a;
     std::string_view restB = b;
@@ -62,6 +63,8 @@ bool naturalLess(std::string_view a, std::string_view b) {
     if (restA.empty() != restB.empty()) return restA.empty();
     return a < b;
 }
+
+} // namespace
 
 int gatherPortNames(std::vector<std::string>& names, const fs::path& sysfsRoot) {
     std::error_code error;

@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace orvane {
@@ -25,9 +24,5 @@ inline const std::filesystem::path defaultTtyClassRoot = "/sys/class/tty";
 // (ttyS2 before ttyS10); of more than 256 ports the first 256 in that order are kept.
 int gatherPortNames(std::vector<std::string>& names,
                     const std::filesystem::path& sysfsRoot = defaultTtyClassRoot);
-
-// Natural order of port names: runs of digits compare by their value, so "ttyS2" comes before
-// "ttyS10"; names that differ only in leading zeros fall back to plain byte order.
-bool naturalLess(std::string_view a, std::string_view b);
 
 } // namespace orvane

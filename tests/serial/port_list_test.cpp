@@ -106,19 +106,5 @@ TEST(PortList, EveryListedNameOpensItsOwnDevice) {
     for (const std::string& name : names) EXPECT_EQ(devicePathOf(name), "/dev/" + name);
 }
 
-TEST(PortList, NaturalOrder) {
-    struct Pair {
-        std::string_view before;
-        std::string_view after;
-    };
-    for (const Pair& pair : {Pair{"ttyS2", "ttyS10"}, Pair{"ttyS9", "ttyS10"}, Pair{"ttyACM0", "ttyS0"},
-                             Pair{"ttyS", "ttyS0"}, Pair{"ttyS1", "ttyS1a"}, Pair{"ttyS01", "ttyS1"},
-                             Pair{"ttyS99999999999999999999", "ttyS100000000000000000000"}}) {
-        EXPECT_TRUE(naturalLess(pair.before, pair.after)) << pair.before << " < " << pair.after;
-        EXPECT_FALSE(naturalLess(pair.after, pair.before)) << pair.after << " < " << pair.before;
-    }
-    EXPECT_FALSE(naturalLess("ttyS3", "ttyS3"));
-}
-
 } // namespace
 } // namespace orvane

@@ -115,22 +115,6 @@ TEST(SerialThreads, VanishedDeviceDoesNotSpin) {
     EXPECT_EQ(openAt(port, back), 1);
 }
 
-TEST(SerialThreads, CloseWakesAVanishedDeviceRead) {
-    PtyPair pty;
-    SerialPort port;
-    ASSERT_EQ(openAt(port, pty), 1);
-    pty.closeMaster();
-    auto reader = std::async(std::launch::async, [&] {
-        std::vector<std::uint8_t> buffer(128);
-        return port.readPort(buffer);
-    });
-    std::this_thread::sleep_for(100ms);
-    const auto closeStart = Clock::now();
-    EXPECT_NE(port.closePort(), 0);
-    EXPECT_EQ(reader.get(), 0);
-    EXPECT_LT(Clock::now() - closeStart, 50ms);
-}
-
 // The three threads of the dialog application at once: a receiver reading whenever a port is
 // open, a worker writing frames, and close and reopen from the dialog.
 TEST(SerialThreads, ReceiverWriterAndReopenTogether) {
