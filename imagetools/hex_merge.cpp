@@ -104,17 +104,19 @@ std::string logLine(std::string line) {
     return line + "\r\n";
 }
 
-MergeOutcome failed(MergeOutcome outcome, std::string error) {
+// Takes the outcome by reference so that an error text built from its fields is complete
+// before the outcome is handed back.
+MergeOutcome failed(MergeOutcome& outcome, std::string error) {
     outcome.written = false;
     outcome.logText = logLine(error);
     outcome.error = std::move(error);
-    return outcome;
+    return std::move(outcome);
 }
 
 // "Please Select File !" in the language languageFlag chooses, then the tag.
-MergeOutcome missingPath(MergeOutcome outcome, const char* tag) {
+MergeOutcome missingPath(MergeOutcome& outcome, const char* tag) {
     SetTextLanguage(languageFlag.load());
-    return failed(std::move(outcome), std::string(loadText(IDS_PLEASE_SELECT_FILE)) + tag);
+    return failed(outcome, std::string(loadText(IDS_PLEASE_SELECT_FILE)) + tag);
 }
 
 std::string unreadable(const std::string& path, const std::string& reason) {
@@ -159,27 +161,27 @@ std::string mergedPathOf(std::string_view appPath) {
 MergeOutcome MergeHexFiles(const MergeRequest& request) {
     MergeOutcome outcome;
     if (request.ublPath.empty()) {
-        return missingPath(std::move(outcome), "1");
+        return missingPath(outcome, "1");
     }
     FileStatus status;
     auto ublFile = ReadableFile::open(request.ublPath, status);
     if (!ublFile) {
-        return failed(std::move(outcome), unreadable(request.ublPath, status.reason));
+        return failed(outcome, unreadable(request.ublPath, status.reason));
     }
     if (request.appPath.empty()) {
-        return missingPath(std::move(outcome), "2");
+        return missingPath(outcome, "2");
     }
     outcome.outputPath = request.outputPath.empty() ? mergedPathOf(request.appPath) : request.outputPath;
     auto appFile = ReadableFile::open(request.appPath, status);
     if (!appFile) {
-        return failed(std::move(outcome), unreadable(request.appPath, status.reason));
+        return failed(outcome, unreadable(request.appPath, status.reason));
     }
 
     // One buffer holds both files and becomes the merged file.
     const std::uint64_t limit = std::numeric_limits<std::size_t>::max() / 4;
     if (ublFile->size() > limit || appFile->size() > limit) {
         const std::string& path = ublFile->size() > limit ? request.ublPath : request.appPath;
-        return failed(std::move(outcome), unreadable(path, "the file is too large"));
+        return failed(outcome, unreadable(path, "the file is too large"));
     }
     const auto ublLength = static_cast<std::size_t>(ublFile->size());
     const auto appLength = static_cast<std::size_t>(appFile->size());
@@ -188,25 +190,25 @@ MergeOutcome MergeHexFiles(const MergeRequest& request) {
     try {
         storage = std::make_unique_for_overwrite<std::uint8_t[]>(ublLength + appLength + mergedLengthGain);
     } catch (const std::bad_alloc&) {
-        return failed(std::move(outcome), unreadable(request.appPath, "not enough memory to hold both files"));
+        return failed(outcome, unreadable(request.appPath, "not enough memory to hold both files"));
     }
     const std::span<std::uint8_t> buffer(storage.get(), ublLength + appLength + mergedLengthGain);
     const std::span<std::uint8_t> ublBytes = buffer.first(ublLength);
     const std::span<std::uint8_t> appBytes = buffer.subspan(ublLength, appLength);
     if (status = ublFile->readAll(ublBytes); !status.ok) {
-        return failed(std::move(outcome), unreadable(request.ublPath, status.reason));
+        return failed(outcome, unreadable(request.ublPath, status.reason));
     }
     if (status = appFile->readAll(appBytes); !status.ok) {
-        return failed(std::move(outcome), unreadable(request.appPath, status.reason));
+        return failed(outcome, unreadable(request.appPath, status.reason));
     }
     if (auto problem = checkMergeInputs(ublBytes, appBytes)) {
         const std::string& path = problem->input == MergeInput::Ubl ? request.ublPath : request.appPath;
-        return failed(std::move(outcome), fillText(loadText(IDS_HEX_INVALID),
+        return failed(outcome, fillText(loadText(IDS_HEX_INVALID),
                                                    {path, std::to_string(problem->problem.line), problem->problem.what}));
     }
     spliceInPlace(buffer, ublLength, appLength);
     if (status = WriteWholeFile(outcome.outputPath, buffer); !status.ok) {
-        return failed(std::move(outcome), fillText(loadText(IDS_FILE_UNWRITABLE), {outcome.outputPath, status.reason}));
+        return failed(outcome, fillText(loadText(IDS_FILE_UNWRITABLE), {outcome.outputPath, status.reason}));
     }
     outcome.written = true;
     return outcome;
