@@ -21,6 +21,13 @@ std::string hexAddress(std::uint32_t value) {
     return text;
 }
 
+// "0x04 (extended linear address)".
+std::string describeType(std::uint8_t type) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(type));
+    return std::string(text) + " (" + hexRecordTypeName(type) + ")";
+}
+
 std::size_t lineCountOf(std::span<const std::uint8_t> bytes) {
     std::size_t lines = 0;
     for (const std::uint8_t byte : bytes) {
@@ -59,15 +66,14 @@ std::optional<HexProblem> checkApp(std::span<const std::uint8_t> app, const HexF
         return problem;
     }
     if (summary.first.type != hexExtendedLinearAddress) {
-        return HexProblem{1, std::string("the first record is a ") + hexRecordTypeName(summary.first.type) +
-                                 " record; an APP file starts with an extended linear address record "
-                                 "(:02000004...)"};
+        return HexProblem{1, "the first record is of type " + describeType(summary.first.type) +
+                                 "; an APP file starts with an extended linear address record (:02000004...)"};
     }
     if (summary.nextToLast.type != hexStartLinearAddress || summary.nextToLast.line == summary.first.line) {
         return HexProblem{summary.nextToLast.line,
-                          std::string("the record before the end-of-file record is a ") +
-                              hexRecordTypeName(summary.nextToLast.type) +
-                              " record; an APP file ends with a start linear address record (:04000005...) "
+                          "the record before the end-of-file record is of type " +
+                              describeType(summary.nextToLast.type) +
+                              "; an APP file ends with a start linear address record (:04000005...) "
                               "and the end-of-file record"};
     }
     // The dropped first record set the base of the APP's records up to its next address

@@ -78,10 +78,13 @@ FileStatus ReadableFile::readAll(std::span<std::uint8_t> into) {
     do {
         more = ::read(fd_, &extra, 1);
     } while (more < 0 && errno == EINTR);
-    if (done != into.size() || more > 0) {
-        return FileStatus::failure("the file changed while it was read (" + std::to_string(done) + " of " +
-                                   std::to_string(into.size()) + " bytes expected" +
-                                   (more > 0 ? ", and more followed)" : ")"));
+    if (done != into.size()) {
+        return FileStatus::failure("the file changed while it was read: " + std::to_string(done) + " of its " +
+                                   std::to_string(into.size()) + " bytes arrived");
+    }
+    if (more > 0) {
+        return FileStatus::failure("the file changed while it was read: it grew beyond its " +
+                                   std::to_string(into.size()) + " bytes");
     }
     return FileStatus::success();
 }
