@@ -1,0 +1,72 @@
+// Renders the main dialog and the about box to PNG files in the build folder, so a person can
+// look at them. With ORVANE_DIALOG_PICTURE set, the main dialog's picture is also written
+// there (that is how docs/dialog.png is made).
+#include <QtTest>
+
+#include <QImage>
+#include <QPainter>
+
+#include "dialog_rig.h"
+#include "ui/about_dlg.h"
+#include "ui/dialog_template.h"
+#include "ui/dialog_units.h"
+
+using namespace orvane;
+
+namespace {
+
+// The window's client area under a plain caption bar with its icon and title.
+QImage framedPicture(QWidget& window) {
+    const QImage client = window.grab().toImage();
+    const int caption = 24;
+    QImage picture(client.width() + 2, client.height() + caption + 1, QImage::Format_ARGB32);
+    picture.fill(QColor(0x3a, 0x3f, 0x4b));
+    QPainter painter(&picture);
+    painter.drawPixmap(QPoint(5, (caption - 16) / 2), window.windowIcon().pixmap(16, 16));
+    painter.setPen(Qt::white);
+    painter.setFont(dialogFont());
+    painter.drawText(QRect(26, 0, client.width() - 60, caption), Qt::AlignVCenter | Qt::AlignLeft, window.windowTitle());
+    painter.drawText(QRect(client.width() - 24, 0, 20, caption), Qt::AlignCenter, QStringLiteral("✕"));
+    painter.drawImage(QPoint(1, caption), client);
+    painter.end();
+    return picture;
+}
+
+} // namespace
+
+class DialogRenderTest : public QObject {
+    Q_OBJECT
+private slots:
+    void rendersDialogAndAboutBox() {
+        test::DialogRig rig;
+        rig.prompts.fileAnswers.push_back(QStringLiteral("/home/tech/firmware/mainboard_v1.1.bin"));
+        rig.click(IDC_FILE);
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.dialog()));
+
+        const QImage dialog = framedPicture(rig.dialog());
+        const DialogBaseUnits base = baseUnitsOf(dialogFont());
+        QCOMPARE(dialog.width(), toPixelsX(upgradeDialogWidth, base) + 2);
+        QVERIFY(dialog.save(QStringLiteral(ORVANE_UI_TEST_OUTPUT "/dialog.png")));
+        if (const QByteArray docs = qgetenv("ORVANE_DIALOG_PICTURE"); !docs.isEmpty()) {
+            QVERIFY(dialog.save(QString::fromLocal8Bit(docs)));
+        }
+
+        CAboutDlg about(&rig.dialog());
+        about.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        const QImage aboutPicture = framedPicture(about);
+        QVERIFY(aboutPicture.save(QStringLiteral(ORVANE_UI_TEST_OUTPUT "/about.png")));
+
+        // Not blank: the dialog's client area has text and frames in more than a few colours.
+        QSet<QRgb> colours;
+        for (int y = 30; y < dialog.height(); y += 3) {
+            for (int x = 0; x < dialog.width(); x += 3) {
+                colours.insert(dialog.pixel(x, y));
+            }
+        }
+        QVERIFY2(colours.size() > 8, "the rendered dialog looks blank");
+    }
+};
+
+QTEST_MAIN(DialogRenderTest)
+#include "dialog_render_test.moc"

@@ -1,0 +1,102 @@
+// Control access by id over the widgets the template builder made.
+#include "ui/dialog_item.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+
+#include <limits>
+
+#include "ui/log_box.h"
+
+namespace orvane {
+
+QWidget* dlgItem(const QWidget* dialog, int id) {
+    const auto children = dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    for (QWidget* child : children) {
+        const QVariant value = child->property(controlIdProperty);
+        if (value.isValid() && value.toInt() == id) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+void setDlgItemText(const QWidget* dialog, int id, const QString& text) {
+    QWidget* item = dlgItem(dialog, id);
+    if (auto* log = qobject_cast<LogBox*>(item)) {
+        log->setWindowText(text);
+    } else if (auto* label = qobject_cast<QLabel*>(item)) {
+        label->setText(text);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(item)) {
+        button->setText(text);
+    } else if (auto* edit = qobject_cast<QLineEdit*>(item)) {
+        edit->setText(text);
+    } else if (auto* combo = qobject_cast<QComboBox*>(item)) {
+        combo->setEditText(text);
+    }
+}
+
+QString dlgItemText(const QWidget* dialog, int id) {
+    QWidget* item = dlgItem(dialog, id);
+    if (auto* log = qobject_cast<LogBox*>(item)) {
+        return log->windowText();
+    }
+    if (auto* label = qobject_cast<QLabel*>(item)) {
+        return label->text();
+    }
+    if (auto* button = qobject_cast<QAbstractButton*>(item)) {
+        return button->text();
+    }
+    if (auto* edit = qobject_cast<QLineEdit*>(item)) {
+        return edit->text();
+    }
+    if (auto* combo = qobject_cast<QComboBox*>(item)) {
+        return combo->currentText();
+    }
+    return {};
+}
+
+int dlgItemInt(const QWidget* dialog, int id) {
+    return signedValueOf(dlgItemText(dialog, id));
+}
+
+int signedValueOf(const QString& text) {
+    qsizetype i = 0;
+    while (i < text.size() && text[i] == QLatin1Char(' ')) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && text[i] == QLatin1Char('-')) {
+        negative = true;
+        ++i;
+    }
+    if (i == text.size()) {
+        return 0;
+    }
+    long long value = 0;
+    for (; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
+            return 0;
+        }
+        value = value * 10 + (c.unicode() - u'0');
+        if (value > static_cast<long long>(std::numeric_limits<int>::max()) + 1) {
+            return 0;
+        }
+    }
+    value = negative ? -value : value;
+    if (value > std::numeric_limits<int>::max() || value < std::numeric_limits<int>::min()) {
+        return 0;
+    }
+    return static_cast<int>(value);
+}
+
+void enableDlgItem(const QWidget* dialog, int id, bool enabled) {
+    if (QWidget* item = dlgItem(dialog, id)) {
+        item->setEnabled(enabled);
+    }
+}
+
+} // namespace orvane

@@ -1,0 +1,386 @@
+// The main dialog: construction from the template, initialisation, the message map, the
+// port buttons, the about item and how the dialog ends.
+#include "ui/upgrade_dlg.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QTimer>
+
+#include "serial/open_failure.h"
+#include "ui/about_dlg.h"
+#include "ui/app_icon.h"
+#include "ui/control_builder.h"
+#include "ui/dialog_item.h"
+#include "ui/dialog_template.h"
+#include "ui/dialog_thread_bridge.h"
+#include "ui/dialog_units.h"
+#include "ui/strings/string_table.h"
+#include "ui/upgrade_dlg_job.h"
+#include "upgrade/reply_receiver.h"
+#include "upgrade/upgrade_worker.h"
+
+namespace orvane {
+namespace {
+
+QString qtText(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString textFor(int id) {
+    return qtText(loadText(id));
+}
+
+// Asked when Enter, Escape or the close box would end the program in the middle of a flash.
+const char* const quitDuringJobText =
+    "An upgrade is running.\nStop it (the camera is told to abort) and quit?";
+
+// Labels of the packaging commands in the context menu, by type digit.
+struct PackagingCommand {
+    int id;
+    const char* label;
+};
+constexpr std::array<PackagingCommand, 3> packagingCommands{{
+    {ID_PACKAGE_TYPE1, "Package device image, type &1 (ABUF1)..."},
+    {ID_PACKAGE_TYPE2, "Package device image, type &2 (ABUF2)..."},
+    {ID_PACKAGE_TYPE3, "Package device image, type &3 (ABUF3)..."},
+}};
+
+} // namespace
+
+CUpgradeDlg::CUpgradeDlg(const DialogServices& services, QWidget* parent)
+    : QDialog(parent), services_(services), m_hIcon(appIcon()) {
+    setFont(dialogFont());
+    // A caption with the system menu and the close box; no minimise, maximise or help box.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowTitle(qtText(upgradeDialogCaption));
+    const DialogBaseUnits base = baseUnitsOf(font());
+    setFixedSize(toPixelsX(upgradeDialogWidth, base), toPixelsY(upgradeDialogHeight, base));
+    buildControls(this, upgradeDialogControls, base);
+
+    // Enter and Escape reach the dialog from every control (see eventFilter).
+    for (const ControlTemplate& control : upgradeDialogControls) {
+        QWidget* item = dlgItem(this, control.id);
+        item->installEventFilter(this);
+        if (auto* combo = qobject_cast<QComboBox*>(item); combo != nullptr && combo->lineEdit() != nullptr) {
+            combo->lineEdit()->installEventFilter(this);
+        }
+        if (auto* edit = qobject_cast<QPlainTextEdit*>(item)) {
+            edit->viewport()->installEventFilter(this);
+        }
+    }
+    bridge_ = new DialogThreadBridge(this);
+    connectMessageMap();
+}
+
+CUpgradeDlg::~CUpgradeDlg() {
+    // From here on the job cannot reach the dialog; it is told to give up (it sends the
+    // AbortFrame) and its thread is joined before the members go.
+    bridge_->shutDown();
+    worker_.reset();
+    receiver_.reset();
+}
+
+void CUpgradeDlg::setVisible(bool visible) {
+    if (visible && !initialised_) {
+        OnInitDialog();
+    }
+    QDialog::setVisible(visible);
+}
+
+void CUpgradeDlg::DoDataExchange() {
+    m_upgradeBpsCombo = qobject_cast<QComboBox*>(dlgItem(this, IDC_UPBPS));
+    m_addressCombo = qobject_cast<QComboBox*>(dlgItem(this, IDC_ADDRESS));
+    m_portCombo = qobject_cast<QComboBox*>(dlgItem(this, IDC_PORT));
+    m_bpsCombo = qobject_cast<QComboBox*>(dlgItem(this, IDC_BPS));
+    setDlgItemText(this, IDC_FILE_PATH, m_filePath);
+    setDlgItemText(this, IDC_LOG, m_logEditText);
+}
+
+bool CUpgradeDlg::OnInitDialog() {
+    if (initialised_) {
+        return true;
+    }
+    initialised_ = true;
+    DoDataExchange();
+
+    // The about item; the dialog thread's texts are English from here on.
+    setThreadLanguage(TextLanguage::English);
+    buildContextMenu();
+
+    setWindowIcon(m_hIcon);
+
+    m_portCombo->addItem(QStringLiteral("COM1"));
+    m_portCombo->insertItem(1, QStringLiteral("COM%1").arg(2));
+    m_portCombo->setCurrentIndex(0);
+
+    ApplyDialogTexts();
+
+    enableDlgItem(this, IDC_OPEN, true);
+    enableDlgItem(this, IDC_CLOSE, false);
+
+    listSerialPorts();
+
+    m_addressCombo->addItem(QStringLiteral("0"));
+    for (int address = 1; address <= 255; ++address) {
+        m_addressCombo->insertItem(address, QString::number(address));
+    }
+    m_addressCombo->setCurrentIndex(1);
+
+    const std::array lineSpeeds{"300", "600", "1200", "2400", "4800", "9600", "14400", "19200", "28800", "38400",
+                                "57600", "115200"};
+    for (int i = 0; i < static_cast<int>(lineSpeeds.size()); ++i) {
+        m_bpsCombo->insertItem(i, QString::fromLatin1(lineSpeeds[static_cast<std::size_t>(i)]));
+    }
+    m_bpsCombo->setCurrentIndex(5);
+
+    const std::array upgradeSpeeds{"1200", "2400", "4800", "9600", "14400", "19200", "28800", "38400", "57600", "115200"};
+    for (int i = 0; i < static_cast<int>(upgradeSpeeds.size()); ++i) {
+        m_upgradeBpsCombo->insertItem(i, QString::fromLatin1(upgradeSpeeds[static_cast<std::size_t>(i)]));
+    }
+    m_upgradeBpsCombo->setCurrentIndex(3);
+
+    receiver_ = std::make_unique<ReplyReceiver>(services_.port, services_.flags, services_.clock);
+
+    // Not being able to hold Log.txt (a read-only folder, a second instance) is normal.
+    m_logFile.open(services_.logFilePath);
+    return true;
+}
+
+void CUpgradeDlg::ApplyDialogTexts() {
+    struct Label {
+        int text;
+        int control;
+    };
+    // 110 and 111 address controls this dialog does not have; setting them does nothing.
+    constexpr std::array labels{
+        Label{IDS_PORT_LABEL, IDC_PORT_LABEL},     Label{IDS_BPS_LABEL, IDC_BPS_LABEL},
+        Label{IDS_PORT_OPEN, IDC_OPEN},            Label{IDS_PORT_CLOSE, IDC_CLOSE},
+        Label{IDS_SELECT_FILE, IDC_FILE},          Label{IDS_UPDATE_MAIN, IDC_UPDATE_MAIN},
+        Label{IDS_UPDATE_MOTOR, IDC_UPDATE_MOTOR}, Label{IDS_UPDATE_SPECIAL, IDC_UPDATE_SPECIAL},
+        Label{IDS_CHINESE, 1010},                  Label{IDS_ENGLISH, 1011},
+        Label{IDS_ADDRESS_LABEL, IDC_ADDRESS_LABEL}, Label{IDS_UPBPS_LABEL, IDC_UPBPS_LABEL},
+    };
+    for (const Label& label : labels) {
+        setDlgItemText(this, label.control, textFor(label.text));
+    }
+    setWindowTitle(textFor(IDS_TITLE));
+}
+
+int CUpgradeDlg::listSerialPorts() {
+    std::vector<std::string> names;
+    const int count = gatherPortNames(names, services_.portListRoot);
+    if (count < 0) {
+        return -1;
+    }
+    m_portCombo->clear();
+    m_portCombo->setEditText(QString());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        m_portCombo->insertItem(static_cast<int>(i), QString::fromStdString(names[i]));
+    }
+    m_portCombo->setCurrentIndex(0);
+    return static_cast<int>(names.size());
+}
+
+void CUpgradeDlg::buildContextMenu() {
+    m_contextMenu = new QMenu(this);
+    for (const PackagingCommand& command : packagingCommands) {
+        QAction* action = m_contextMenu->addAction(QString::fromLatin1(command.label));
+        action->setData(command.id);
+        connect(action, &QAction::triggered, this, [this, id = command.id] { OnCommand(id); });
+    }
+    const QString about = textFor(IDS_ABOUTBOX);
+    if (!about.isEmpty()) {
+        m_contextMenu->addSeparator();
+        QAction* action = m_contextMenu->addAction(about);
+        action->setData(IDM_ABOUTBOX);
+        connect(action, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
+    }
+}
+
+void CUpgradeDlg::connectMessageMap() {
+    for (const ControlTemplate& control : upgradeDialogControls) {
+        if (auto* button = qobject_cast<QAbstractButton*>(dlgItem(this, control.id))) {
+            connect(button, &QAbstractButton::clicked, this, [this, id = control.id] { OnCommand(id); });
+        }
+    }
+}
+
+int CUpgradeDlg::packagingDigitOf(int commandId) {
+    switch (commandId) {
+    case ID_PACKAGE_TYPE1:
+        return '1';
+    case ID_PACKAGE_TYPE2:
+        return '2';
+    case ID_PACKAGE_TYPE3:
+        return '3';
+    default:
+        return 0;
+    }
+}
+
+void CUpgradeDlg::OnCommand(int id) {
+    switch (id) {
+    case IDC_FILE: OnSelectFile(); break;
+    case IDC_UPDATE_MAIN: OnUpdateMainBoard(); break;
+    case IDC_OPEN: OnOpenPort(); break;
+    case IDC_CLOSE: OnClosePort(); break;
+    case IDC_UPDATE_MOTOR: OnUpdateMotorBoard(); break;
+    case IDC_UPDATE_SPECIAL: OnUpdateSpecial(); break;
+    case ID_PACKAGE_TYPE2:
+    case ID_PACKAGE_TYPE3:
+    case ID_PACKAGE_TYPE1: PackageDeviceImage(static_cast<char>(packagingDigitOf(id))); break;
+    case IDC_UBL: OnUblButton(); break;
+    case IDC_APP: OnAppButton(); break;
+    case IDC_PTZ_LEFT: OnPtzLeft(); break;
+    case IDC_PTZ_UP: OnPtzUp(); break;
+    case IDC_PTZ_DOWN: OnPtzDown(); break;
+    case IDC_PTZ_RIGHT: OnPtzRight(); break;
+    case IDC_PTZ_HOME: OnPtzHome(); break;
+    case IDC_PTZ_STOP: OnPtzStop(); break;
+    case IDC_PTZ_TELE: OnPtzTele(); break;
+    case IDC_PTZ_WIDE: OnPtzWide(); break;
+    case IDC_PTZ_NEAR: OnPtzNear(); break;
+    case IDC_PTZ_FAR: OnPtzFar(); break;
+    case IDOK: OnOK(); break;
+    default: break;
+    }
+}
+
+void CUpgradeDlg::OnSysCommand(int id) {
+    if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about(this);
+        about.exec();
+    }
+}
+
+void CUpgradeDlg::OnOpenPort() {
+    const int speed = dlgItemInt(this, IDC_BPS);
+    m_portName = dlgItemText(this, IDC_PORT);
+    const int opened = services_.port.openPort(m_portName.toStdString(), speed, parityNone, 8, oneStopBit);
+    if (opened == 1) {
+        services_.prompts.showMessage(this, textFor(IDS_OPEN_OK));
+        enableDlgItem(this, IDC_OPEN, false);
+        enableDlgItem(this, IDC_CLOSE, true);
+        return;
+    }
+    // The classic message, then what the technician can do about it.
+    const int err = services_.port.lastError();
+    const std::string portName = m_portName.toStdString();
+    const std::string why = isPermissionError(err)
+                                ? fillText(loadText(IDS_PORT_PERMISSION), {portName})
+                                : fillText(loadText(IDS_PORT_OPEN_FAILED), {portName, openFailureReason(err)});
+    services_.prompts.showMessage(this, textFor(IDS_OPEN_FAIL) + QStringLiteral("\n\n") + QString::fromStdString(why));
+    enableDlgItem(this, IDC_OPEN, true);
+    enableDlgItem(this, IDC_CLOSE, false);
+}
+
+void CUpgradeDlg::OnClosePort() {
+    if (services_.port.closePort() != 0) {
+        services_.prompts.showMessage(this, textFor(IDS_CLOSE_OK));
+        enableDlgItem(this, IDC_OPEN, true);
+        enableDlgItem(this, IDC_CLOSE, false);
+        return;
+    }
+    const std::string why = fillText(loadText(IDS_PORT_CLOSE_FAILED), {openFailureReason(services_.port.lastError())});
+    services_.prompts.showMessage(this, textFor(IDS_CLOSE_FAIL) + QStringLiteral("\n\n") + QString::fromStdString(why));
+    enableDlgItem(this, IDC_OPEN, false);
+    enableDlgItem(this, IDC_CLOSE, true);
+}
+
+void CUpgradeDlg::showLog(const QString& text) {
+    setDlgItemText(this, IDC_LOG, text);
+}
+
+void CUpgradeDlg::OnOK() {
+    done(QDialog::Accepted);
+}
+
+void CUpgradeDlg::OnCancel() {
+    done(QDialog::Rejected);
+}
+
+void CUpgradeDlg::done(int result) {
+    if (jobRunning()) {
+        // Ending now would leave the camera in its boot loader half flashed without a word.
+        if (!services_.prompts.askYesNo(this, QString::fromUtf8(quitDuringJobText))) {
+            return;
+        }
+        stopRunningJob();
+    }
+    QDialog::done(result);
+}
+
+void CUpgradeDlg::stopRunningJob() {
+    worker_->cancel();
+    // The job still needs the dialog thread for its last log lines, so wait with the event
+    // loop running rather than blocking it.
+    setEnabled(false);
+    QEventLoop loop;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (!worker_->running()) {
+            loop.quit();
+        }
+    });
+    poll.start(10);
+    if (worker_->running()) {
+        loop.exec();
+    }
+    worker_->wait();
+    setEnabled(true);
+}
+
+void CUpgradeDlg::keyPressEvent(QKeyEvent* event) {
+    const bool plain = event->modifiers() == Qt::NoModifier ||
+                       (event->modifiers() == Qt::KeypadModifier && event->key() == Qt::Key_Enter);
+    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        OnOK();
+        return;
+    }
+    if (plain && event->key() == Qt::Key_Escape) {
+        OnCancel();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool CUpgradeDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) {
+        return QDialog::eventFilter(watched, event);
+    }
+    auto* key = static_cast<QKeyEvent*>(event);
+    const bool plain = key->modifiers() == Qt::NoModifier ||
+                       (key->modifiers() == Qt::KeypadModifier && key->key() == Qt::Key_Enter);
+    if (!plain) {
+        return false;
+    }
+    // A focused push button takes Enter itself: it is clicked.
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && qobject_cast<QAbstractButton*>(watched) == nullptr) {
+        OnOK();
+        return true;
+    }
+    if (key->key() == Qt::Key_Escape) {
+        OnCancel();
+        return true;
+    }
+    return false;
+}
+
+void CUpgradeDlg::contextMenuEvent(QContextMenuEvent* event) {
+    if (m_contextMenu != nullptr) {
+        m_contextMenu->exec(event->globalPos());
+    }
+}
+
+} // namespace orvane
