@@ -1,0 +1,194 @@
+#include "cli_process.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace orvane::test {
+
+CliProcess::CliProcess(const std::vector<std::string>& args, int stderrFd) {
+    int outPipe[2];
+    int errPipe[2];
+    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, stderrFd >= 0 ? stderrFd : errPipe[1], 2);
+
+    // The child starts with default signal handling whatever the test runner set up.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGINT);
+    sigaddset(&defaults, SIGTERM);
+    sigaddset(&defaults, SIGPIPE);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+    std::vector<std::string> all{ORVANE_CLI_PATH};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& arg : all) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    started_ = std::chrono::steady_clock::now();
+    const int rc = posix_spawn(&pid_, ORVANE_CLI_PATH, &actions, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    close(outPipe[1]);
+    close(errPipe[1]);
+    if (rc != 0) {
+        close(outPipe[0]);
+        close(errPipe[0]);
+        throw std::runtime_error("posix_spawn failed");
+    }
+    outReader_ = std::thread([this, fd = outPipe[0]] { pump(fd, out_); });
+    errReader_ = std::thread([this, fd = errPipe[0]] { pump(fd, err_); });
+}
+
+CliProcess::~CliProcess() {
+    if (!result_) {
+        kill(pid_, SIGKILL);
+        wait(10s);
+    }
+}
+
+void CliProcess::pump(int fd, std::string& into) {
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        {
+            const std::lock_guard lock(mutex_);
+            into.append(buffer, static_cast<std::size_t>(n));
+        }
+        grew_.notify_all();
+    }
+    close(fd);
+}
+
+std::optional<std::string> CliProcess::waitForLine(std::string_view text, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    std::optional<std::string> found;
+    grew_.wait_for(lock, timeout, [&] {
+        for (const std::string& line : linesOf(out_)) {
+            if (line.find(text) != std::string::npos && out_.find(line + "\n") != std::string::npos) {
+                found = line;
+                return true;
+            }
+        }
+        return false;
+    });
+    return found;
+}
+
+std::string CliProcess::outSoFar() const {
+    const std::lock_guard lock(mutex_);
+    return out_;
+}
+
+void CliProcess::interrupt() const {
+    kill(pid_, SIGINT);
+}
+
+CliResult CliProcess::wait(std::chrono::milliseconds timeout) {
+    if (result_) {
+        return *result_;
+    }
+    CliResult result;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    int status = 0;
+    for (;;) {
+        const pid_t done = waitpid(pid_, &status, WNOHANG);
+        if (done == pid_) {
+            break;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            result.timedOut = true;
+            kill(pid_, SIGKILL);
+            waitpid(pid_, &status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    result.took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started_);
+    outReader_.join();
+    errReader_.join();
+    if (!result.timedOut && WIFEXITED(status)) {
+        result.exitCode = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        result.signal = WTERMSIG(status);
+    }
+    const std::lock_guard lock(mutex_);
+    result.out = out_;
+    result.err = err_;
+    result_ = result;
+    return result;
+}
+
+CliResult runCli(const std::vector<std::string>& args, std::chrono::milliseconds timeout) {
+    CliProcess process(args);
+    return process.wait(timeout);
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "orvane-cli-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+void writeFile(const std::string& path, std::string_view bytes) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::optional<std::string> readFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return std::nullopt;
+    }
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+} // namespace orvane::test

@@ -1,0 +1,80 @@
+// Runs the built orvane-cli as a user would: its own process, arguments, standard output and
+// standard error captured through pipes, exit status or signal, Ctrl-C sent as SIGINT.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+#include <thread>
+#include <vector>
+
+namespace orvane::test {
+
+using namespace std::chrono_literals;
+
+struct CliResult {
+    int exitCode = -1; // -1 when ended by a signal or still running at the time limit
+    int signal = 0;
+    bool timedOut = false;
+    std::string out;
+    std::string err;
+    std::chrono::milliseconds took{0};
+};
+
+class CliProcess {
+public:
+    // Starts orvane-cli with args. stderrFd >= 0 replaces the stderr pipe (a terminal, say);
+    // its output is then not captured here.
+    explicit CliProcess(const std::vector<std::string>& args, int stderrFd = -1);
+    ~CliProcess(); // kills a process still running
+    CliProcess(const CliProcess&) = delete;
+    CliProcess& operator=(const CliProcess&) = delete;
+
+    // Waits until standard output holds a line containing text; answers that line.
+    std::optional<std::string> waitForLine(std::string_view text, std::chrono::milliseconds timeout);
+    std::string outSoFar() const;
+    void interrupt() const;
+    CliResult wait(std::chrono::milliseconds timeout);
+
+private:
+    void pump(int fd, std::string& into);
+
+    pid_t pid_ = -1;
+    std::chrono::steady_clock::time_point started_;
+    mutable std::mutex mutex_;
+    std::condition_variable grew_;
+    std::string out_;
+    std::string err_;
+    std::thread outReader_;
+    std::thread errReader_;
+    std::optional<CliResult> result_;
+};
+
+// Runs to the end (or the time limit) and answers everything.
+CliResult runCli(const std::vector<std::string>& args, std::chrono::milliseconds timeout = 30s);
+
+// Lines of text without line ends.
+std::vector<std::string> linesOf(const std::string& text);
+
+// A fresh folder under the temporary folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string file(std::string_view name) const { return path_ + "/" + std::string(name); }
+
+private:
+    std::string path_;
+};
+
+void writeFile(const std::string& path, std::string_view bytes);
+std::optional<std::string> readFile(const std::string& path);
+
+} // namespace orvane::test

@@ -1,0 +1,134 @@
+// `merge` and `package` from a shell: the files land where the dialog puts them (or where
+// --output says), the path is printed, and a bad input is status 1 with nothing written.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "cli_process.h"
+
+namespace orvane::test {
+namespace {
+
+// One Intel HEX record with its checksum and CR LF.
+std::string record(std::uint8_t type, std::uint16_t address, const std::vector<std::uint8_t>& data) {
+    std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(data.size()), static_cast<std::uint8_t>(address >> 8),
+                                    static_cast<std::uint8_t>(address & 0xFF), type};
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    unsigned sum = 0;
+    for (const std::uint8_t b : bytes) {
+        sum += b;
+    }
+    bytes.push_back(static_cast<std::uint8_t>(0x100 - (sum & 0xFF)));
+    std::string text = ":";
+    for (const std::uint8_t b : bytes) {
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02X", b);
+        text += hex;
+    }
+    return text + "\r\n";
+}
+
+const std::string ublHex = record(4, 0, {0x08, 0x00}) + record(0, 0x0000, {1, 2, 3, 4, 5, 6, 7, 8}) + record(1, 0, {});
+const std::string appHex = record(4, 0, {0x08, 0x00}) + record(0, 0x4000, {9, 10, 11, 12}) +
+                           record(5, 0, {0x08, 0x00, 0x40, 0x00}) + record(1, 0, {});
+
+std::vector<std::string> filesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(CliMerge, WritesBesideTheApplicationFileAndPrintsThePath) {
+    const TempDir dir;
+    writeFile(dir.file("ubl.hex"), ublHex);
+    writeFile(dir.file("app.hex"), appHex);
+
+    const CliResult result = runCli({"merge", dir.file("ubl.hex"), dir.file("app.hex")});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, "Merged file written: " + dir.file("appall.hex") + "\n");
+    const auto merged = readFile(dir.file("appall.hex"));
+    ASSERT_TRUE(merged);
+    EXPECT_EQ(merged->size(), ublHex.size() + appHex.size() + 8);
+    EXPECT_NE(merged->find(":020000040803EF\r\n:04CFFC00000600A586\r\n"), std::string::npos);
+}
+
+TEST(CliMerge, OutputOptionAndJson) {
+    const TempDir dir;
+    writeFile(dir.file("ubl.hex"), ublHex);
+    writeFile(dir.file("app.hex"), appHex);
+
+    const CliResult result =
+        runCli({"merge", dir.file("ubl.hex"), dir.file("app.hex"), "--output", dir.file("out.hex"), "--json"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, R"({"event":"result","ok":true,"exitCode":0,"path":")" + dir.file("out.hex") + "\"}\n");
+    EXPECT_TRUE(std::filesystem::exists(dir.file("out.hex")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("appall.hex")));
+}
+
+struct BadMerge {
+    const char* name;
+    std::optional<std::string> ubl; // nullopt: the file does not exist
+    std::optional<std::string> app;
+    const char* reason;
+};
+
+class CliBadMerge : public ::testing::TestWithParam<BadMerge> {};
+
+TEST_P(CliBadMerge, ExitsWithOneAndWritesNothing) {
+    const TempDir dir;
+    if (GetParam().ubl) {
+        writeFile(dir.file("ubl.hex"), *GetParam().ubl);
+    }
+    if (GetParam().app) {
+        writeFile(dir.file("app.hex"), *GetParam().app);
+    }
+    const auto before = filesIn(dir.path());
+
+    const CliResult result = runCli({"merge", dir.file("ubl.hex"), dir.file("app.hex")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find(GetParam().reason), std::string::npos) << result.err;
+    EXPECT_EQ(filesIn(dir.path()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, CliBadMerge,
+    ::testing::Values(BadMerge{"MissingUbl", std::nullopt, appHex, "ubl.hex"},
+                      BadMerge{"MissingApp", ublHex, std::nullopt, "app.hex"},
+                      BadMerge{"AppNotHex", ublHex, std::string(80, 'x'), "app.hex"},
+                      BadMerge{"AppTooShort", ublHex, ":00000001FF\r\n", "app.hex"},
+                      BadMerge{"UblWithLfLineEnds", ":00000001FF\n" + std::string(20, '\n'), appHex, "ubl.hex"}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST(CliPackage, WritesTheDeviceImageBesideTheRawImage) {
+    const TempDir dir;
+    const std::string raw = std::string("ABUF1") + std::string("\0\x1A\xA5\xFF", 4);
+    writeFile(dir.file("fw.rev.bin"), raw);
+
+    const CliResult result = runCli({"package", "--type", "2", dir.file("fw.rev.bin")});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, "Device image written: " + dir.file("fw.rev.dev") + "\n");
+    EXPECT_EQ(readFile(dir.file("fw.rev.dev")), "ABUF2" + raw);
+
+    const CliResult empty = runCli({"package", "--type", "3", dir.file("fw.rev.bin"), "-o", dir.file("x.dev")});
+    EXPECT_EQ(empty.exitCode, 0) << empty.err;
+    EXPECT_EQ(readFile(dir.file("x.dev")), "ABUF3" + raw);
+}
+
+TEST(CliPackage, UnreadableRawImageExitsWithOneAndWritesNothing) {
+    const TempDir dir;
+    std::filesystem::create_directory(dir.file("folder.bin"));
+    for (const std::string& raw : {dir.file("absent.bin"), dir.file("folder.bin")}) {
+        const auto before = filesIn(dir.path());
+        const CliResult result = runCli({"package", "--type", "1", raw});
+        EXPECT_EQ(result.exitCode, 1) << raw;
+        EXPECT_NE(result.err.find(raw), std::string::npos) << result.err;
+        EXPECT_EQ(filesIn(dir.path()), before);
+    }
+}
+
+} // namespace
+} // namespace orvane::test

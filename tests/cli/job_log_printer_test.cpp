@@ -1,0 +1,114 @@
+// The job's log calls, replayed as the job makes them, must come out as each line once: the
+// progress line per whole percent (a re-sent block adds nothing), the last progress line not
+// repeated when it moves into the log, and the outcome recognised for the exit status.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "cli/job_log_printer.h"
+#include "captured_streams.h"
+#include "upgrade/upgrade_job.h"
+
+namespace orvane {
+namespace {
+
+constexpr std::uint32_t length = 3000;
+
+UpgradeProgress block(unsigned percent, std::uint32_t number, bool resend = false) {
+    return {percent, (number - 1) * 1024, length, number, 3, resend};
+}
+
+// The calls of a job whose blocks 1 to 3 go out, block 2 twice, up to the EndFrame's answer.
+std::string sendBlocks(JobLogPrinter& log) {
+    log.replaceLog("Start\r\n");
+    log.appendLog("Send Command successful !\r\n");
+    std::string shown;
+    const std::pair<unsigned, std::uint32_t> sent[] = {{0, 1}, {34, 2}, {34, 2}, {68, 3}};
+    bool again = false;
+    for (const auto& [percent, number] : sent) {
+        shown = log.showWithLog(progressText(percent));
+        log.progress(block(percent, number, again && number == 2));
+        again = number == 2;
+    }
+    return shown;
+}
+
+TEST(JobLogPrinter, PlainSuccessPrintsEachLineOnce) {
+    Capture capture;
+    Console console(OutputMode::Plain, capture.out(), capture.err());
+    JobLogPrinter log(console, TextLanguage::English);
+    sendBlocks(log);
+    const std::string last = log.showWithLog(progressText(100));
+    log.progress({100, length, length, 3, 3, false});
+    log.replaceLog(last + "Update was successful !\r\n");
+    log.finish();
+
+    EXPECT_EQ(capture.outText(), "Start\n"
+                                 "Send Command successful !\n"
+                                 "Send updated datas  progress:0%\n"
+                                 "Send updated datas  progress:34%\n"
+                                 "Send updated datas  progress:68%\n"
+                                 "Send updated datas  progress:100%\n"
+                                 "Update was successful !\n");
+    EXPECT_EQ(capture.errText(), "");
+    EXPECT_TRUE(log.successLogged());
+    EXPECT_FALSE(log.failureLogged());
+    EXPECT_EQ(log.lastLine(), "Update was successful !");
+}
+
+TEST(JobLogPrinter, FailureDuringBlocksKeepsOneProgressLineAndIsRecognised) {
+    Capture capture;
+    Console console(OutputMode::Plain, capture.out(), capture.err());
+    JobLogPrinter log(console, TextLanguage::English);
+    const std::string progressLine = sendBlocks(log);
+    log.replaceLog(progressLine + "Upgrade cancelled\r\nUpdate was failed !\r\n");
+
+    const std::string out = capture.outText();
+    EXPECT_EQ(out.find("progress:68%"), out.rfind("progress:68%"));
+    EXPECT_NE(out.find("progress:68%\nUpgrade cancelled\nUpdate was failed !\n"), std::string::npos) << out;
+    EXPECT_TRUE(log.failureLogged());
+    EXPECT_FALSE(log.successLogged());
+}
+
+TEST(JobLogPrinter, ChineseOutcomeIsRecognised) {
+    Capture capture;
+    Console console(OutputMode::Plain, capture.out(), capture.err());
+    JobLogPrinter log(console, TextLanguage::Chinese);
+    log.replaceLog("开始\r\n");
+    log.appendLog("升级失败！\r\n");
+    EXPECT_TRUE(log.failureLogged());
+}
+
+TEST(JobLogPrinter, JsonGivesOneEventPerCallAndNoProgressText) {
+    Capture capture;
+    Console console(OutputMode::Json, capture.out(), capture.err());
+    JobLogPrinter log(console, TextLanguage::English);
+    sendBlocks(log);
+    log.appendLog("Update was failed !\r\n");
+
+    EXPECT_EQ(capture.outText(),
+              "{\"event\":\"log\",\"text\":\"Start\"}\n"
+              "{\"event\":\"log\",\"text\":\"Send Command successful !\"}\n"
+              "{\"event\":\"progress\",\"percent\":0,\"block\":1,\"blocks\":3,\"offset\":0,\"length\":3000,\"resend\":false}\n"
+              "{\"event\":\"progress\",\"percent\":34,\"block\":2,\"blocks\":3,\"offset\":1024,\"length\":3000,\"resend\":false}\n"
+              "{\"event\":\"progress\",\"percent\":34,\"block\":2,\"blocks\":3,\"offset\":1024,\"length\":3000,\"resend\":true}\n"
+              "{\"event\":\"progress\",\"percent\":68,\"block\":3,\"blocks\":3,\"offset\":2048,\"length\":3000,\"resend\":false}\n"
+              "{\"event\":\"log\",\"text\":\"Update was failed !\"}\n");
+}
+
+TEST(JobLogPrinter, TerminalDrawsTheBarOnStandardErrorOnly) {
+    Capture capture;
+    Console console(OutputMode::Terminal, capture.out(), capture.err());
+    JobLogPrinter log(console, TextLanguage::English);
+    sendBlocks(log);
+    log.appendLog("Update was failed !\r\n");
+
+    EXPECT_EQ(capture.outText(), "Start\nSend Command successful !\nUpdate was failed !\n");
+    const std::string err = capture.errText();
+    EXPECT_NE(err.find("\r[####################----------]  68%  2/3 blocks"), std::string::npos) << err;
+    EXPECT_EQ(err.back(), '\n'); // the bar is closed before the outcome is printed
+}
+
+} // namespace
+} // namespace orvane

@@ -1,0 +1,95 @@
+// What scripts and terminals read: JSON strings that stay valid whatever the job writes,
+// progress lines recognised in both languages, and the bar's figures.
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "cli/json.h"
+#include "cli/log_lines.h"
+#include "cli/progress_bar.h"
+
+namespace orvane {
+namespace {
+
+TEST(JsonQuoted, EscapesWhatWouldBreakALine) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"Start", "\"Start\""},
+        {"say \"hi\"", "\"say \\\"hi\\\"\""},
+        {"C:\\fw\\app.hex", "\"C:\\\\fw\\\\app.hex\""},
+        {"line\r\n", "\"line\\r\\n\""},
+        {std::string("nul\0bell\a", 9), "\"nul\\u0000bell\\u0007\""},
+        {"\x7f", "\"\\u007f\""},
+        {"升级成功！", "\"升级成功！\""}, // UTF-8 passes through
+    };
+    for (const auto& [text, quoted] : cases) {
+        EXPECT_EQ(jsonQuoted(text), quoted);
+    }
+}
+
+TEST(JsonObject, KeepsFieldOrderAndTypes) {
+    const std::string text = JsonObject()
+                                 .add("event", "progress")
+                                 .add("percent", 34U)
+                                 .add("ok", false)
+                                 .add("rate", 1234.56)
+                                 .add("nan", std::numeric_limits<double>::quiet_NaN())
+                                 .str();
+    EXPECT_EQ(text, R"({"event":"progress","percent":34,"ok":false,"rate":1234.6,"nan":null})");
+}
+
+TEST(SplitLines, HandlesBothLineEndsAndAnUnfinishedLine) {
+    EXPECT_EQ(splitLines("Start\r\nSend Command successful !\r\n"),
+              (std::vector<std::string>{"Start", "Send Command successful !"}));
+    EXPECT_EQ(splitLines("a\n\r\nb"), (std::vector<std::string>{"a", "", "b"}));
+    EXPECT_TRUE(splitLines("").empty());
+}
+
+TEST(LogMirror, ReplacementPrintsOnlyWhatItAdds) {
+    LogMirror log;
+    EXPECT_EQ(log.replace("Start\r\n"), (std::vector<std::string>{"Start"}));
+    EXPECT_EQ(log.append("Send Command successful !\r\n"), (std::vector<std::string>{"Send Command successful !"}));
+    // The job keeps the last progress line and adds the outcome behind it.
+    EXPECT_EQ(log.replace(log.text() + "P:100%\r\nUpdate was successful !\r\n"),
+              (std::vector<std::string>{"P:100%", "Update was successful !"}));
+    // A text that does not continue the log is shown whole.
+    EXPECT_EQ(log.replace("Start\r\n"), (std::vector<std::string>{"Start"}));
+}
+
+TEST(PercentOfProgressLine, ReadsTheTrailingPercentage) {
+    EXPECT_EQ(percentOfProgressLine("Send updated datas  progress:34%\r\n"), 34U);
+    EXPECT_EQ(percentOfProgressLine("发送更新数据:进度：100%"), 100U);
+    EXPECT_EQ(percentOfProgressLine("progress:0%"), 0U);
+    EXPECT_EQ(percentOfProgressLine("Start"), std::nullopt);
+    EXPECT_EQ(percentOfProgressLine("%"), std::nullopt);
+    EXPECT_EQ(percentOfProgressLine(""), std::nullopt);
+}
+
+TEST(ProgressBar, FillsInProportionAndShowsTheFigures) {
+    ProgressBarState state;
+    state.percent = 50;
+    state.blocksDone = 16;
+    state.blockCount = 32;
+    state.bytesPerSecond = 11200.0;
+    state.secondsLeft = 3.0;
+    EXPECT_EQ(formatProgressBar(state, 10), "[#####-----]  50%  16/32 blocks  11.2 KB/s  0:03 left");
+
+    const ProgressBarState start{0, 0, 33, std::nullopt, std::nullopt};
+    EXPECT_EQ(formatProgressBar(start, 4), "[----]   0%  0/33 blocks  -- B/s  -:-- left");
+
+    ProgressBarState over = state;
+    over.percent = 250; // never more than a full bar
+    EXPECT_EQ(formatProgressBar(over, 4).substr(0, 11), "[####] 100%");
+}
+
+TEST(ProgressBar, RatesAndDurations) {
+    EXPECT_EQ(formatRate(950), "950 B/s");
+    EXPECT_EQ(formatRate(11520), "11.5 KB/s");
+    EXPECT_EQ(formatRate(1.5e6), "1.5 MB/s");
+    EXPECT_EQ(formatDuration(-3), "0:00");
+    EXPECT_EQ(formatDuration(7.4), "0:07");
+    EXPECT_EQ(formatDuration(754), "12:34");
+    EXPECT_EQ(formatDuration(3723), "1:02:03");
+}
+
+} // namespace
+} // namespace orvane

@@ -1,0 +1,246 @@
+// `upgrade` against `simulate` as two processes over the simulator's link, as a technician
+// would try it: every target, the terminal and JSON forms, a silent camera, Ctrl-C, and the
+// image or port that cannot be used. Also the in-process `demo`.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "cli_process.h"
+#include "serial/serial_port.h"
+#include "sim/virtual_camera.h"
+
+namespace orvane::test {
+namespace {
+
+// `orvane-cli simulate --link DIR/cam ...` for the length of a test.
+class SimulateProcess {
+public:
+    SimulateProcess(const TempDir& dir, std::vector<std::string> extra = {}) : link_(dir.file("cam")) {
+        std::vector<std::string> args{"simulate", "--link", link_};
+        args.insert(args.end(), extra.begin(), extra.end());
+        process_ = std::make_unique<CliProcess>(args);
+        ready_ = process_->waitForLine("ready:", 10s).has_value();
+    }
+    bool ready() const { return ready_; }
+    const std::string& link() const { return link_; }
+    CliProcess& process() { return *process_; }
+    // Ctrl-C, as the user stops it; answers everything it printed.
+    CliResult stop() {
+        process_->interrupt();
+        return process_->wait(10s);
+    }
+
+private:
+    std::string link_;
+    std::unique_ptr<CliProcess> process_;
+    bool ready_ = false;
+};
+
+std::string imageFile(const TempDir& dir, std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<char>((i * 131 + i / 7) & 0xFF);
+    }
+    const std::string path = dir.file("fw.bin");
+    writeFile(path, bytes);
+    return path;
+}
+
+bool hasTerminalControls(const std::string& text) {
+    return text.find('\r') != std::string::npos || text.find('\033') != std::string::npos;
+}
+
+struct TargetCase {
+    const char* target;
+    const char* startCommandMeaning;
+};
+
+class CliUpgradeTarget : public ::testing::TestWithParam<TargetCase> {};
+
+TEST_P(CliUpgradeTarget, SucceedsWithPlainLines) {
+    const TempDir dir;
+    SimulateProcess camera(dir);
+    ASSERT_TRUE(camera.ready()) << camera.process().outSoFar();
+    const std::string image = imageFile(dir, 3000);
+
+    const CliResult result = runCli({"upgrade", image, "--port", camera.link(), "--target", GetParam().target});
+    const CliResult simulated = camera.stop();
+
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    EXPECT_EQ(linesOf(result.out), (std::vector<std::string>{"Start", "Send Command successful !",
+                                                             "Send updated datas  progress:0%",
+                                                             "Send updated datas  progress:34%",
+                                                             "Send updated datas  progress:68%",
+                                                             "Send updated datas  progress:100%",
+                                                             "Update was successful !"}));
+    EXPECT_FALSE(hasTerminalControls(result.out + result.err));
+    EXPECT_EQ(simulated.exitCode, 0);
+    EXPECT_NE(simulated.out.find(GetParam().startCommandMeaning), std::string::npos) << simulated.out;
+    EXPECT_NE(simulated.out.find("verdict match: received 3000 of 3000 bytes"), std::string::npos) << simulated.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Boards, CliUpgradeTarget,
+                         ::testing::Values(TargetCase{"main", "rx A5 F6 AA F9 AF | StartCommand, main board"},
+                                           TargetCase{"motor", "rx A5 F6 55 06 AF | StartCommand, motor board"},
+                                           TargetCase{"special", "rx A5 F6 A9 FA AF | StartCommand, special target"}),
+                         [](const auto& test) { return std::string(test.param.target); });
+
+TEST(CliUpgrade, JsonInChineseIsOneObjectPerLine) {
+    const TempDir dir;
+    SimulateProcess camera(dir);
+    ASSERT_TRUE(camera.ready());
+    const std::string image = imageFile(dir, 2048);
+
+    const CliResult result = runCli({"upgrade", image, "--port", camera.link(), "--json", "--lang", "zh"});
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    const std::vector<std::string> lines = linesOf(result.out);
+    ASSERT_FALSE(lines.empty());
+    for (const std::string& line : lines) {
+        EXPECT_EQ(line.rfind("{\"event\":\"", 0), 0U) << line;
+        EXPECT_EQ(line.back(), '}') << line;
+    }
+    EXPECT_EQ(lines.front(), R"({"event":"log","text":"开始"})");
+    EXPECT_NE(result.out.find(R"({"event":"progress","percent":50,"block":2,"blocks":2,)"), std::string::npos);
+    EXPECT_EQ(lines.back(), R"({"event":"result","ok":true,"exitCode":0,"text":"升级成功！"})");
+    EXPECT_EQ(result.out.find("Send updated"), std::string::npos);
+}
+
+TEST(CliUpgrade, ProgressBarOnlyWhenStandardErrorIsATerminal) {
+    const TempDir dir;
+    SimulateProcess camera(dir);
+    ASSERT_TRUE(camera.ready());
+    const std::string image = imageFile(dir, 4096);
+
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(terminal, 0);
+    std::string err;
+    CliResult result;
+    {
+        CliProcess upgrade({"upgrade", image, "--port", camera.link()}, terminal);
+        close(terminal);
+        // Drain the terminal while the upgrade runs, until the process has let go of it.
+        char buffer[1024];
+        for (;;) {
+            pollfd ready{master, POLLIN, 0};
+            if (poll(&ready, 1, 20000) <= 0) {
+                break;
+            }
+            const ssize_t n = read(master, buffer, sizeof buffer);
+            if (n <= 0) {
+                break; // EIO: the last holder of the terminal has closed it
+            }
+            err.append(buffer, static_cast<std::size_t>(n));
+        }
+        result = upgrade.wait(20s);
+    }
+    close(master);
+
+    EXPECT_EQ(result.exitCode, 0) << result.out << err;
+    EXPECT_EQ(result.out.find("progress:"), std::string::npos) << result.out;
+    EXPECT_NE(err.find("\r[##############################] 100%  4/4 blocks"), std::string::npos) << err;
+    EXPECT_NE(err.find("\r[-----"), std::string::npos) << err;
+}
+
+TEST(CliUpgrade, SilentCameraFailsAfterTheEnterTimeLimit) {
+    const TempDir dir;
+    SimulateProcess camera(dir, {"--silent-at", "enter"});
+    ASSERT_TRUE(camera.ready());
+    const std::string image = imageFile(dir, 1024);
+
+    const CliResult result = runCli({"upgrade", image, "--port", camera.link()});
+    const CliResult simulated = camera.stop();
+
+    EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
+    EXPECT_EQ(linesOf(result.out), (std::vector<std::string>{"Start", "Update was failed !"}));
+    EXPECT_GE(result.took, 9500ms);
+    EXPECT_NE(simulated.out.find("rx A5 F9 00 5C AF"), std::string::npos) << simulated.out;
+}
+
+TEST(CliUpgrade, CtrlCSendsTheAbortFrameAndExits130) {
+    const TempDir dir;
+    SimulateProcess camera(dir, {"--flash-ms", "150"});
+    ASSERT_TRUE(camera.ready());
+    const std::string image = imageFile(dir, 40 * 1024);
+
+    CliProcess upgrade({"upgrade", image, "--port", camera.link()});
+    ASSERT_TRUE(upgrade.waitForLine("progress:5%", 15s)) << upgrade.outSoFar();
+    upgrade.interrupt();
+    const CliResult result = upgrade.wait(5s);
+    ASSERT_TRUE(camera.process().waitForLine("rx A5 F9 00 5C AF", 3s)) << camera.process().outSoFar();
+    const CliResult simulated = camera.stop();
+
+    EXPECT_EQ(result.exitCode, 130) << result.out << result.err;
+    EXPECT_EQ(linesOf(result.out).back(), "Update was failed !");
+    EXPECT_NE(simulated.out.find("verdict mismatch"), std::string::npos);
+}
+
+// The image or the port cannot be used: status 3, a reason, and nothing on the line.
+struct UnusableCase {
+    const char* name;
+    bool missingImage;
+    bool missingPort;
+    bool busyPort;
+    const char* reason;
+};
+
+class CliUnusable : public ::testing::TestWithParam<UnusableCase> {};
+
+TEST_P(CliUnusable, ExitsWithThreeAndAReason) {
+    const UnusableCase& c = GetParam();
+    const TempDir dir;
+    VirtualCamera camera;
+    ASSERT_TRUE(camera.start()) << camera.error();
+    const std::string image = c.missingImage ? dir.file("absent.bin") : imageFile(dir, 1024);
+    const std::string port = c.missingPort ? dir.file("ttyNothing") : camera.devicePath();
+    SerialPort holder;
+    if (c.busyPort) {
+        ASSERT_EQ(holder.openPort(port, 9600, parityNone, 8, oneStopBit), 1);
+    }
+
+    const CliResult result = runCli({"upgrade", image, "--port", port});
+    EXPECT_EQ(result.exitCode, 3) << result.out << result.err;
+    EXPECT_NE((result.out + result.err).find(c.reason), std::string::npos) << result.out << result.err;
+    EXPECT_EQ((result.out + result.err).find("Update was"), std::string::npos);
+    if (c.missingImage || c.missingPort) {
+        EXPECT_NE((result.out + result.err).find(c.missingImage ? image : port), std::string::npos);
+    }
+    holder.closePort();
+    EXPECT_TRUE(camera.receivedFrames().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliUnusable,
+    ::testing::Values(UnusableCase{"MissingImage", true, false, false, "Cannot read image file"},
+                      UnusableCase{"MissingPort", false, true, false, "Cannot open serial port"},
+                      UnusableCase{"BusyPort", false, false, true, "busy"}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST(CliDemo, UpgradesTheVirtualCameraAndProvesTheMatch) {
+    const CliResult result = runCli({"demo"}, 60s);
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    EXPECT_NE(result.out.find("Update was successful !"), std::string::npos);
+    EXPECT_NE(result.out.find("The camera holds exactly the image: 32768 bytes"), std::string::npos) << result.out;
+    std::string sent;
+    std::string held;
+    for (const std::string& line : linesOf(result.out)) {
+        if (line.rfind("SHA-256 sent:", 0) == 0) {
+            sent = line.substr(line.rfind(' ') + 1);
+        } else if (line.rfind("SHA-256 camera:", 0) == 0) {
+            held = line.substr(line.rfind(' ') + 1);
+        }
+    }
+    EXPECT_EQ(sent.size(), 64U);
+    EXPECT_EQ(sent, held);
+    // About ten seconds; the bound leaves room for a loaded machine.
+    EXPECT_LT(result.took, 30s);
+}
+
+} // namespace
+} // namespace orvane::test
