@@ -2,6 +2,7 @@
 // buttons send it, so a technician can check that the camera moves.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <memory>
 
 #include "cli/commands.h"
@@ -33,8 +34,18 @@ int runPtz(const PtzOptions& options) {
         return exitUnusable;
     }
     // HOME has no frame: the port is still opened, so a wrong port name shows here too.
-    pressPtzButton(*button, [&port](std::span<const std::uint8_t> frame) { port.writePort(frame); });
+    // A frame that did not go out whole is said, not passed off as sent.
+    std::size_t missing = 0;
+    pressPtzButton(*button, [&port, &missing](std::span<const std::uint8_t> frame) {
+        const int written = port.writePort(frame);
+        missing = frame.size() - static_cast<std::size_t>(std::max(written, 0));
+    });
     port.closePort();
+    if (missing != 0) {
+        console.error("Cannot write to serial port " + options.port + ": " + std::to_string(missing) +
+                      " bytes of the frame did not go out");
+        return exitUnusable;
+    }
     return exitSuccess;
 }
 
