@@ -1,0 +1,166 @@
+// The receiver thread and whole upgrades in real time over pseudo-terminals: the real
+// serial port, the receiver and the job against the virtual camera, which confirms what it
+// received byte for byte.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "job_rig.h"
+#include "serial/serial_port.h"
+#include "sim/virtual_camera.h"
+#include "upgrade/reply_receiver.h"
+#include "upgrade/upgrade_worker.h"
+
+namespace orvane::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using SteadyClock = std::chrono::steady_clock;
+
+// Passes everything to the real port and counts the reads.
+class CountingLink final : public SerialLink {
+public:
+    explicit CountingLink(SerialLink& inner) : inner_(inner) {}
+    std::atomic<int> reads{0};
+
+    int openPort(std::string_view name, int baud, int parity, int size, int stop) override {
+        return inner_.openPort(name, baud, parity, size, stop);
+    }
+    int closePort() override { return inner_.closePort(); }
+    int writePort(std::span<const std::uint8_t> bytes) override { return inner_.writePort(bytes); }
+    int readPort(std::span<std::uint8_t> buffer) override {
+        ++reads;
+        return inner_.readPort(buffer);
+    }
+    bool isOpen() const override { return inner_.isOpen(); }
+    int lastError() const override { return inner_.lastError(); }
+
+private:
+    SerialLink& inner_;
+};
+
+template <typename Condition> bool waitUntil(Condition condition, std::chrono::milliseconds limit) {
+    const auto end = SteadyClock::now() + limit;
+    while (!condition()) {
+        if (SteadyClock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+TEST(ReplyReceiverThread, ReadsOnlyWhileThePortIsOpenAndStopsQuickly) {
+    PseudoTerminal pty;
+    std::string error;
+    ASSERT_TRUE(pty.open(9600, error)) << error;
+    SerialPort port;
+    CountingLink link(port);
+    ReplyFlags flags;
+    ReplyReceiver receiver(link, flags);
+
+    std::this_thread::sleep_for(1200ms);
+    EXPECT_EQ(link.reads.load(), 0) << "no read while no port is open";
+
+    const auto opened = SteadyClock::now();
+    ASSERT_EQ(port.openPort(pty.slavePath(), 9600, parityNone, 8, oneStopBit), 1);
+    ASSERT_TRUE(waitUntil([&] { return link.reads.load() > 0; }, 3s));
+    // One second at most, plus what a loaded machine adds.
+    EXPECT_LT(SteadyClock::now() - opened, 1500ms);
+
+    // A reply in two pieces, far enough apart to arrive in two reads.
+    const std::uint8_t first[] = {0xA5, 0xF6};
+    const std::uint8_t rest[] = {0x00, 0x53, 0xAF};
+    ASSERT_EQ(::write(pty.masterFd(), first, sizeof first), 2);
+    std::this_thread::sleep_for(300ms);
+    ASSERT_EQ(::write(pty.masterFd(), rest, sizeof rest), 3);
+    EXPECT_TRUE(waitUntil([&] { return load(flags.enterAcknowledged) == 1; }, 3s));
+
+    ASSERT_NE(port.closePort(), 0);
+    const int readsAtClose = link.reads.load();
+    std::this_thread::sleep_for(1100ms);
+    EXPECT_LE(link.reads.load(), readsAtClose + 1) << "at most a read that had already begun";
+
+    const auto stopping = SteadyClock::now();
+    receiver.stop();
+    EXPECT_LT(SteadyClock::now() - stopping, 300ms);
+    EXPECT_FALSE(receiver.running());
+}
+
+// The job, the receiver and the real port, as the dialog and the command line put them together.
+struct Host {
+    SerialPort port;
+    ReplyFlags flags;
+    SystemClock clock;
+    ScriptedInputs inputs;
+    RecordingLog log;
+    ReplyReceiver receiver{port, flags, clock};
+    UpgradeWorker worker{port, flags, clock, inputs, log};
+};
+
+struct EndToEndCase {
+    const char* name;
+    UpgradeTarget target;
+    int upgradeSpeed;
+};
+
+class EndToEnd : public ::testing::TestWithParam<EndToEndCase> {};
+
+TEST_P(EndToEnd, CameraHoldsTheImageByteForByte) {
+    const EndToEndCase& c = GetParam();
+    VirtualCameraOptions options;
+    options.upgradeSpeed = c.upgradeSpeed;
+    VirtualCamera camera(options);
+    ASSERT_TRUE(camera.start()) << camera.error();
+    const Bytes image = imageOf(3000);
+    TempFile file(image);
+
+    Host host;
+    host.inputs.path = file.path();
+    host.inputs.portNames = {camera.portPath()};
+    host.inputs.upgrade = c.upgradeSpeed;
+    ASSERT_TRUE(host.worker.start(c.target));
+    EXPECT_EQ(host.worker.wait(), 0);
+    EXPECT_EQ(host.log.log(),
+              "Start\r\nSend Command successful !\r\nSend updated datas  progress:100%\r\nUpdate was successful !\r\n");
+
+    const auto verdict = camera.waitForVerdict(2s);
+    ASSERT_TRUE(verdict);
+    EXPECT_TRUE(verdict->matches) << verdict->summary;
+    EXPECT_EQ(verdict->target, c.target);
+    EXPECT_EQ(verdict->image, image);
+    EXPECT_TRUE(camera.receivedFrames(HostFrameKind::Garbled).empty()) << "every frame at the camera's speed";
+}
+
+INSTANTIATE_TEST_SUITE_P(Upgrade, EndToEnd,
+                         ::testing::Values(EndToEndCase{"MainBoardAtDefaultSpeeds", UpgradeTarget::MainBoard, 9600},
+                                           EndToEndCase{"SpecialWithUpgradeSpeed", UpgradeTarget::Special, 115200}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+TEST(EndToEnd, UnacceptedEndFrameTimesOutAfterFiveSecondsWithTheAbortFrame) {
+    VirtualCameraOptions options;
+    options.faults.silentAt = StepRef{CameraStep::End, 0};
+    VirtualCamera camera(options);
+    ASSERT_TRUE(camera.start()) << camera.error();
+    TempFile file(imageOf(1500));
+
+    Host host;
+    host.inputs.path = file.path();
+    host.inputs.portNames = {camera.portPath()};
+    ASSERT_TRUE(host.worker.start(UpgradeTarget::MotorBoard));
+    EXPECT_EQ(host.worker.wait(), -1);
+    EXPECT_EQ(host.log.log(), "Start\r\nSend Command successful !\r\nUpdate was failed !\r\n");
+
+    ASSERT_TRUE(waitUntil([&] { return !camera.receivedFrames(HostFrameKind::Abort).empty(); }, 2s));
+    const auto ends = camera.receivedFrames(HostFrameKind::End);
+    const auto aborts = camera.receivedFrames(HostFrameKind::Abort);
+    ASSERT_EQ(ends.size(), 1U);
+    ASSERT_EQ(aborts.size(), 1U);
+    const auto waited = aborts[0].time - ends[0].time;
+    EXPECT_GE(waited, 4900ms);
+    EXPECT_LT(waited, 6500ms);
+    EXPECT_EQ(camera.receivedFrames(HostFrameKind::Block).size(), 2U);
+}
+
+} // namespace
+} // namespace orvane::testing
