@@ -8,9 +8,10 @@
 //    by TIOCEXCL unless they run as root. Answers 1 or 0. Parity 0 none, 1 odd, 2 even,
 //    3 mark, 4 space; byteSize 5 to 8; stopBits 0 one, 1 one and a half, 2 two. A value out
 //    of range leaves that setting as the driver had it; a speed the driver refuses (0 or less
-//    included) leaves the speed it kept, and the port still opens (answer 1). The line is never hung up by a speed of 0. Only character devices
-//    that are terminals are accepted (ENOTTY otherwise), so a mistyped path to a file can never
-//    be written into. When a port is already open it is closed first.
+//    included) leaves the speed it kept, and the port still opens (answer 1). The line is
+//    never hung up by a speed of 0. Only character devices that are terminals are accepted
+//    (ENOTTY otherwise), so a mistyped path to a file can never be written into. When a port
+//    is already open it is closed first.
 //  - closePort(): nonzero when no port is open afterwards, which on this platform is always,
 //    also when none was open. A close wakes reads and writes in progress on other threads at
 //    once and returns only after they have let go of the device, so none of them can go on
