@@ -11,7 +11,8 @@ bool isPermissionError(int err) {
 }
 
 std::string openFailureReason(int err) {
-    if (err == 0) return "no error";
+    if (err == 0)
+        return "no error";
     if (isPermissionError(err))
         return "permission denied: add your user to the dialout group: "
                "sudo usermod -aG dialout $USER, then log in again";

@@ -11,19 +11,25 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 std::string_view digitRun(std::string_view text) {
     std::size_t end = 0;
-    while (end < text.size() && isDigit(text[end])) ++end;
+    while (end < text.size() && isDigit(text[end]))
+        ++end;
     return text.substr(0, end);
 }
 
 // Compares two digit runs by value, however long.
 int compareNumbers(std::string_view a, std::string_view b) {
-    while (a.size() > 1 && a.front() == '0') a.remove_prefix(1);
-    while (b.size() > 1 && b.front() == '0') b.remove_prefix(1);
-    if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+    while (a.size() > 1 && a.front() == '0')
+        a.remove_prefix(1);
+    while (b.size() > 1 && b.front() == '0')
+        b.remove_prefix(1);
+    if (a.size() != b.size())
+        return a.size() < b.size() ? -1 : 1;
     return a.compare(b);
 }
 
@@ -34,10 +40,12 @@ bool hasDevice(const fs::path& entry) {
 
 // The on-board UART driver's slots: list only those where a UART was found.
 bool isUartWithoutHardware(const fs::path& entry, std::string_view name) {
-    if (!name.starts_with("ttyS") || name.size() == 4 || !isDigit(name[4])) return false;
+    if (!name.starts_with("ttyS") || name.size() == 4 || !isDigit(name[4]))
+        return false;
     std::ifstream typeFile(entry / "type");
     int type = 0;
-    if (!(typeFile >> type)) return true;
+    if (!(typeFile >> type))
+        return true;
     return type == 0;
 }
 
@@ -50,7 +58,8 @@ bool naturalLess(std::string_view a, std::string_view b) {
         if (isDigit(restA.front()) && isDigit(restB.front())) {
             const auto numberA = digitRun(restA);
             const auto numberB = digitRun(restB);
-            if (const int order = compareNumbers(numberA, numberB); order != 0) return order < 0;
+            if (const int order = compareNumbers(numberA, numberB); order != 0)
+                return order < 0;
             restA.remove_prefix(numberA.size());
             restB.remove_prefix(numberB.size());
             continue;
@@ -60,7 +69,8 @@ bool naturalLess(std::string_view a, std::string_view b) {
         restA.remove_prefix(1);
         restB.remove_prefix(1);
     }
-    if (restA.empty() != restB.empty()) return restA.empty();
+    if (restA.empty() != restB.empty())
+        return restA.empty();
     return a < b;
 }
 
@@ -69,20 +79,25 @@ bool naturalLess(std::string_view a, std::string_view b) {
 int gatherPortNames(std::vector<std::string>& names, const fs::path& sysfsRoot) {
     std::error_code error;
     fs::directory_iterator entries(sysfsRoot, error);
-    if (error) return -1;
+    if (error)
+        return -1;
 
     std::vector<std::string> found;
     for (; entries != fs::directory_iterator(); entries.increment(error)) {
-        if (error) break;
+        if (error)
+            break;
         const fs::path& entry = entries->path();
         const std::string name = entry.filename().string();
-        if (!hasDevice(entry) || isUartWithoutHardware(entry, name)) continue;
+        if (!hasDevice(entry) || isUartWithoutHardware(entry, name))
+            continue;
         std::string shown = name;
         std::replace(shown.begin(), shown.end(), '!', '/');
         found.push_back(std::move(shown));
     }
-    std::sort(found.begin(), found.end(), [](const std::string& a, const std::string& b) { return naturalLess(a, b); });
-    if (found.size() > maxPortNames) found.resize(maxPortNames);
+    std::sort(found.begin(), found.end(),
+              [](const std::string& a, const std::string& b) { return naturalLess(a, b); });
+    if (found.size() > maxPortNames)
+        found.resize(maxPortNames);
     names = std::move(found);
     return static_cast<int>(names.size());
 }

@@ -30,7 +30,7 @@ constexpr std::chrono::milliseconds writeTotalLimit(std::size_t count) {
 
 // A point in time a wait must not pass.
 class Deadline {
-public:
+  public:
     explicit Deadline(TransferClock::time_point end) : end_(end) {}
     static Deadline after(TransferClock::duration limit) { return Deadline(TransferClock::now() + limit); }
 
@@ -43,7 +43,7 @@ public:
     // The earlier of two deadlines.
     friend Deadline earliest(Deadline a, Deadline b) { return Deadline(std::min(a.end_, b.end_)); }
 
-private:
+  private:
     TransferClock::time_point end_;
 };
 

@@ -38,7 +38,7 @@
 namespace orvane {
 
 class SerialPort final : public SerialLink {
-public:
+  public:
     // The platform's handle of an open port: a file descriptor here.
     using NativeHandle = int;
     static constexpr NativeHandle invalidHandle = -1;
@@ -60,7 +60,7 @@ public:
     // never for I/O of the caller's own.
     NativeHandle portHandle() const noexcept { return handle_.load(std::memory_order_acquire); }
 
-private:
+  private:
     // The handles a transfer in progress works on. While one exists the port is not closed.
     struct Channel {
         NativeHandle device;
@@ -72,8 +72,8 @@ private:
     void endTransfer();
     int closeHeldPort(); // with controlMutex_ held
 
-    std::mutex controlMutex_;          // one open or close at a time
-    std::mutex stateMutex_;            // guards the members below it
+    std::mutex controlMutex_; // one open or close at a time
+    std::mutex stateMutex_;   // guards the members below it
     std::condition_variable transfersDone_;
     NativeHandle device_ = invalidHandle;
     NativeHandle wake_ = invalidHandle;

@@ -1,12 +1,11 @@
 // SerialPort on POSIX termios (Linux). The device is kept in non-blocking mode and every wait
 // goes through ppoll on two descriptors: the device and an eventfd that a close raises, so a
 // close never has to wait for a read's time limit. Time limits are in port_timing.h.
-#include "serial/serial_port.h"
-
 #include "serial/line_speed.h"
 #include "serial/port_name.h"
 #include "serial/port_timing.h"
 #include "serial/raw_line_posix.h"
+#include "serial/serial_port.h"
 
 #include <cerrno>
 #include <climits>
@@ -82,13 +81,18 @@ WaitResult waitFor(int device, short events, int wake, Deadline deadline) {
         const timespec left = toTimespec(deadline.remaining());
         const int ready = ::ppoll(fds, 2, &left, nullptr);
         if (ready < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return WaitResult::timedOut;
         }
-        if (fds[0].revents != 0) return WaitResult::woken;
-        if ((fds[1].revents & events) != 0) return WaitResult::ready;
-        if (fds[1].revents != 0) return WaitResult::hungUp;
-        if (deadline.passed()) return WaitResult::timedOut;
+        if (fds[0].revents != 0)
+            return WaitResult::woken;
+        if ((fds[1].revents & events) != 0)
+            return WaitResult::ready;
+        if (fds[1].revents != 0)
+            return WaitResult::hungUp;
+        if (deadline.passed())
+            return WaitResult::timedOut;
     }
 }
 
@@ -97,14 +101,17 @@ WaitResult waitFor(int device, short events, int wake, Deadline deadline) {
 void waitUntilSent(int device, int wake, Deadline limit) {
     while (true) {
         int queued = 0;
-        if (::ioctl(device, TIOCOUTQ, &queued) != 0) return;
+        if (::ioctl(device, TIOCOUTQ, &queued) != 0)
+            return;
         if (queued == 0) {
             unsigned int lineStatus = 0;
-            const bool shifting = ::ioctl(device, TIOCSERGETLSR, &lineStatus) == 0
-                                  && (lineStatus & TIOCSER_TEMT) == 0;
-            if (!shifting) return;
+            const bool shifting =
+                ::ioctl(device, TIOCSERGETLSR, &lineStatus) == 0 && (lineStatus & TIOCSER_TEMT) == 0;
+            if (!shifting)
+                return;
         }
-        if (limit.passed()) return;
+        if (limit.passed())
+            return;
         if (waitFor(-1, 0, wake, earliest(limit, Deadline::after(drainPollInterval))) == WaitResult::woken)
             return;
     }
@@ -114,16 +121,17 @@ void waitUntilSent(int device, int wake, Deadline limit) {
 
 // Marks a transfer in progress for its whole life, so that a close waits for it.
 class SerialPort::TransferGuard {
-public:
+  public:
     explicit TransferGuard(SerialPort& port) : port_(port), channel_(port.beginTransfer()) {}
     ~TransferGuard() {
-        if (channel_) port_.endTransfer();
+        if (channel_)
+            port_.endTransfer();
     }
     TransferGuard(const TransferGuard&) = delete;
     TransferGuard& operator=(const TransferGuard&) = delete;
     const std::optional<Channel>& channel() const { return channel_; }
 
-private:
+  private:
     SerialPort& port_;
     std::optional<Channel> channel_;
 };
@@ -202,20 +210,24 @@ int SerialPort::closeHeldPort() {
 
 std::optional<SerialPort::Channel> SerialPort::beginTransfer() {
     const std::lock_guard state(stateMutex_);
-    if (device_ == invalidHandle || closing_) return std::nullopt;
+    if (device_ == invalidHandle || closing_)
+        return std::nullopt;
     ++transfers_;
     return Channel{device_, wake_};
 }
 
 void SerialPort::endTransfer() {
     const std::lock_guard state(stateMutex_);
-    if (--transfers_ == 0) transfersDone_.notify_all();
+    if (--transfers_ == 0)
+        transfersDone_.notify_all();
 }
 
 int SerialPort::readPort(std::span<std::uint8_t> buffer) {
-    if (buffer.empty()) return 0;
+    if (buffer.empty())
+        return 0;
     const TransferGuard guard(*this);
-    if (!guard.channel()) return 0;
+    if (!guard.channel())
+        return 0;
     const Channel channel = *guard.channel();
 
     const std::size_t capacity = clampedCount(buffer.size());
@@ -225,7 +237,8 @@ int SerialPort::readPort(std::span<std::uint8_t> buffer) {
     while (received < capacity) {
         const Deadline until = quietLimit ? earliest(total, *quietLimit) : total;
         const WaitResult waited = waitFor(channel.device, POLLIN, channel.wake, until);
-        if (waited == WaitResult::woken || waited == WaitResult::timedOut) break;
+        if (waited == WaitResult::woken || waited == WaitResult::timedOut)
+            break;
         if (waited == WaitResult::ready) {
             const ssize_t count = ::read(channel.device, buffer.data() + received, capacity - received);
             if (count > 0) {
@@ -233,20 +246,24 @@ int SerialPort::readPort(std::span<std::uint8_t> buffer) {
                 quietLimit = Deadline::after(readIntervalTimeout);
                 continue;
             }
-            if (count < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+            if (count < 0 && (errno == EAGAIN || errno == EINTR))
+                continue;
         }
         // End of file, an error or a hang-up: the device has gone. With nothing to hand back,
         // sleep out the time limit so that a caller reading in a loop does not spin.
-        if (received == 0) (void)waitFor(-1, 0, channel.wake, total);
+        if (received == 0)
+            (void)waitFor(-1, 0, channel.wake, total);
         break;
     }
     return static_cast<int>(received);
 }
 
 int SerialPort::writePort(std::span<const std::uint8_t> bytes) {
-    if (bytes.empty()) return 0;
+    if (bytes.empty())
+        return 0;
     const TransferGuard guard(*this);
-    if (!guard.channel()) return 0;
+    if (!guard.channel())
+        return 0;
     const Channel channel = *guard.channel();
 
     const std::size_t count = clampedCount(bytes.size());
@@ -258,9 +275,10 @@ int SerialPort::writePort(std::span<const std::uint8_t> bytes) {
             sent += static_cast<std::size_t>(written);
             continue;
         }
-        if (written < 0 && errno == EINTR) continue;
-        if (written < 0 && errno == EAGAIN
-            && waitFor(channel.device, POLLOUT, channel.wake, limit) == WaitResult::ready)
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0 && errno == EAGAIN &&
+            waitFor(channel.device, POLLOUT, channel.wake, limit) == WaitResult::ready)
             continue;
         // Time limit, close, or a device that has gone: answer what was handed over.
         return static_cast<int>(sent);

@@ -1,9 +1,8 @@
 // The reasons a front end shows when a port does not open.
 #include "serial/open_failure.h"
 
-#include <gtest/gtest.h>
-
 #include <cerrno>
+#include <gtest/gtest.h>
 
 namespace orvane {
 namespace {
@@ -22,12 +21,11 @@ TEST_P(OpenFailureReason, TellsTheTechnicianWhatToDo) {
         << openFailureReason(GetParam().err);
 }
 
-INSTANTIATE_TEST_SUITE_P(Errors, OpenFailureReason, ::testing::Values(
-    ReasonCase{EACCES, true, "sudo usermod -aG dialout $USER, then log in again"},
-    ReasonCase{EPERM, true, "dialout group"},
-    ReasonCase{EBUSY, false, "another program"},
-    ReasonCase{ENOENT, false, "no such device"},
-    ReasonCase{EMFILE, false, "open files"}));
+INSTANTIATE_TEST_SUITE_P(
+    Errors, OpenFailureReason,
+    ::testing::Values(ReasonCase{EACCES, true, "sudo usermod -aG dialout $USER, then log in again"},
+                      ReasonCase{EPERM, true, "dialout group"}, ReasonCase{EBUSY, false, "another program"},
+                      ReasonCase{ENOENT, false, "no such device"}, ReasonCase{EMFILE, false, "open files"}));
 
 } // namespace
 } // namespace orvane

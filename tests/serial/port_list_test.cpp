@@ -2,9 +2,8 @@
 #include "serial/port_list.h"
 #include "serial/port_name.h"
 
-#include <gtest/gtest.h>
-
 #include <fstream>
+#include <gtest/gtest.h>
 #include <stdlib.h>
 
 namespace orvane {
@@ -14,10 +13,11 @@ namespace fs = std::filesystem;
 
 // A throw-away /sys/class/tty.
 class FakeTtyClass {
-public:
+  public:
     FakeTtyClass() {
         std::string pattern = (fs::temp_directory_path() / "orvane-tty-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
+        if (::mkdtemp(pattern.data()) == nullptr)
+            ADD_FAILURE() << "mkdtemp failed";
         root_ = pattern;
         fs::create_directories(root_ / "class");
         fs::create_directories(root_ / "devices");
@@ -45,13 +45,14 @@ public:
     // Virtual consoles, ptmx, console: no device behind them.
     void addVirtual(const std::string& name) { fs::create_directories(ttyRoot() / name); }
 
-private:
+  private:
     fs::path root_;
 };
 
 TEST(PortList, ListsRealPortsInNaturalOrder) {
     FakeTtyClass sysfs;
-    for (const char* name : {"tty0", "tty1", "tty63", "ptmx", "console", "ttyprintk"}) sysfs.addVirtual(name);
+    for (const char* name : {"tty0", "tty1", "tty63", "ptmx", "console", "ttyprintk"})
+        sysfs.addVirtual(name);
     sysfs.addUart("ttyS10", "4");
     sysfs.addUart("ttyS0", "4");
     sysfs.addUart("ttyS1", "0");
@@ -64,7 +65,8 @@ TEST(PortList, ListsRealPortsInNaturalOrder) {
 
     std::vector<std::string> names{"COM1", "COM2"};
     EXPECT_EQ(gatherPortNames(names, sysfs.ttyRoot()), 7);
-    EXPECT_EQ(names, (std::vector<std::string>{"ttyACM0", "ttyAMA0", "ttyS0", "ttyS2", "ttyS10", "ttyUSB0", "ttyUSB1"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"ttyACM0", "ttyAMA0", "ttyS0", "ttyS2", "ttyS10", "ttyUSB0",
+                                               "ttyUSB1"}));
 }
 
 TEST(PortList, EmptySourceEmptiesTheList) {
@@ -88,11 +90,13 @@ TEST(PortList, UnreadableSourceLeavesTheListAlone) {
 
 TEST(PortList, KeepsTheFirst256InOrder) {
     FakeTtyClass sysfs;
-    for (int i = 299; i >= 0; --i) sysfs.addPort("ttyUSB" + std::to_string(i));
+    for (int i = 299; i >= 0; --i)
+        sysfs.addPort("ttyUSB" + std::to_string(i));
     std::vector<std::string> names;
     ASSERT_EQ(gatherPortNames(names, sysfs.ttyRoot()), 256);
     ASSERT_EQ(names.size(), 256u);
-    for (std::size_t i = 0; i < names.size(); ++i) EXPECT_EQ(names[i], "ttyUSB" + std::to_string(i));
+    for (std::size_t i = 0; i < names.size(); ++i)
+        EXPECT_EQ(names[i], "ttyUSB" + std::to_string(i));
 }
 
 TEST(PortList, EveryListedNameOpensItsOwnDevice) {
@@ -103,7 +107,8 @@ TEST(PortList, EveryListedNameOpensItsOwnDevice) {
     std::vector<std::string> names;
     ASSERT_EQ(gatherPortNames(names, sysfs.ttyRoot()), 3);
     EXPECT_EQ(names, (std::vector<std::string>{"ttyS4", "ttyUSB0", "usb/ttyFoo3"}));
-    for (const std::string& name : names) EXPECT_EQ(devicePathOf(name), "/dev/" + name);
+    for (const std::string& name : names)
+        EXPECT_EQ(devicePathOf(name), "/dev/" + name);
 }
 
 } // namespace

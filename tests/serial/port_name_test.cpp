@@ -19,6 +19,7 @@ TEST_P(DevicePathOf, MapsNameToDevice) {
 
 using namespace std::string_view_literals;
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Names, DevicePathOf, ::testing::Values(
     NameCase{"/dev/ttyUSB0", "/dev/ttyUSB0"},
     NameCase{"/dev/serial/by-id/usb-FTDI_FT232R-if00-port0", "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0"},
@@ -52,6 +53,7 @@ INSTANTIATE_TEST_SUITE_P(Names, DevicePathOf, ::testing::Values(
     NameCase{"tty\nUSB0", ""},
     NameCase{"ttyUSB0\0/../x"sv, ""},
     NameCase{"/dev/ttyS0\0junk"sv, ""}));
+// clang-format on
 
 } // namespace
 } // namespace orvane

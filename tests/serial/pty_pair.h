@@ -10,7 +10,7 @@
 namespace orvane::test {
 
 class PtyPair {
-public:
+  public:
     PtyPair(); // fails the current test (and leaves master() at -1) when no pty is available
     ~PtyPair();
     PtyPair(const PtyPair&) = delete;
@@ -25,7 +25,7 @@ public:
     // The far end goes away, as when a USB adapter is pulled.
     void closeMaster();
 
-private:
+  private:
     int master_ = -1;
     std::string slavePath_;
 };

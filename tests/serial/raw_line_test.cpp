@@ -44,14 +44,14 @@ TEST_P(TransparentLine, IsRawWithTheChosenFraming) {
     EXPECT_NE(::cfgetospeed(&settings), B0) << "writing these back would hang the line up";
 }
 
-INSTANTIATE_TEST_SUITE_P(Framing, TransparentLine, ::testing::Values(
-    LineCase{0, 8, 0, CS8},                             // what every caller uses
-    LineCase{1, 7, 2, CS7 | PARENB | PARODD | CSTOPB},
-    LineCase{2, 8, 0, CS8 | PARENB},
-    LineCase{3, 8, 0, CS8 | PARENB | PARODD | CMSPAR},
-    LineCase{4, 5, 1, CS5 | PARENB | CMSPAR | CSTOPB},
-    LineCase{5, 8, 0, CS8 | PARENB},                    // parity out of range: kept (even)
-    LineCase{0, 9, 3, CS7}));                           // size and stop bits out of range: kept
+INSTANTIATE_TEST_SUITE_P(
+    Framing, TransparentLine,
+    ::testing::Values(LineCase{0, 8, 0, CS8}, // what every caller uses
+                      LineCase{1, 7, 2, CS7 | PARENB | PARODD | CSTOPB}, LineCase{2, 8, 0, CS8 | PARENB},
+                      LineCase{3, 8, 0, CS8 | PARENB | PARODD | CMSPAR},
+                      LineCase{4, 5, 1, CS5 | PARENB | CMSPAR | CSTOPB},
+                      LineCase{5, 8, 0, CS8 | PARENB}, // parity out of range: kept (even)
+                      LineCase{0, 9, 3, CS7}));        // size and stop bits out of range: kept
 
 } // namespace
 } // namespace orvane

@@ -4,11 +4,10 @@
 #include "serial/line_speed.h"
 #include "serial/serial_port.h"
 
-#include <gtest/gtest.h>
-
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -73,7 +72,8 @@ TEST(SerialPort, NamesWithoutDeviceDoNotOpen) {
 }
 
 TEST(SerialPort, RefusesFilesThatAreNoTerminal) {
-    const auto path = std::filesystem::temp_directory_path() / ("orvane-not-a-port-" + std::to_string(::getpid()));
+    const auto path =
+        std::filesystem::temp_directory_path() / ("orvane-not-a-port-" + std::to_string(::getpid()));
     std::ofstream(path) << "firmware";
     SerialPort port;
     EXPECT_EQ(port.openPort(path.string(), 9600, parityNone, byteSize8, oneStopBit), 0);
@@ -97,7 +97,8 @@ TEST(SerialPort, SecondOpenOfTheSameDeviceFails) {
     EXPECT_FALSE(second.isOpen());
 
     // The same device under another name is the same device.
-    const auto link = std::filesystem::temp_directory_path() / ("orvane-port-link-" + std::to_string(::getpid()));
+    const auto link =
+        std::filesystem::temp_directory_path() / ("orvane-port-link-" + std::to_string(::getpid()));
     std::filesystem::create_symlink(pty.slavePath(), link);
     EXPECT_EQ(second.openPort(link.string(), 9600, parityNone, byteSize8, oneStopBit), 0);
     std::filesystem::remove(link);

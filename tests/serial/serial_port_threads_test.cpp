@@ -3,10 +3,9 @@
 #include "pty_pair.h"
 #include "serial/serial_port.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <future>
+#include <gtest/gtest.h>
 #include <thread>
 #include <time.h>
 #include <unistd.h>
@@ -25,8 +24,8 @@ int openAt(SerialPort& port, const PtyPair& pty) {
 std::chrono::milliseconds threadCpuTime() {
     timespec now{};
     ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::seconds(now.tv_sec)
-                                                                 + std::chrono::nanoseconds(now.tv_nsec));
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::seconds(now.tv_sec) +
+                                                                 std::chrono::nanoseconds(now.tv_nsec));
 }
 
 TEST(SerialThreads, CloseWakesABlockedReadAtOnce) {
@@ -85,7 +84,8 @@ TEST(SerialThreads, ReadInProgressNeverReadsADescriptorHandedOutAgain) {
         ::close(p[0]);
         ::close(p[1]);
     }
-    if (!reused) GTEST_LOG_(INFO) << "the descriptor number was not reused this time";
+    if (!reused)
+        GTEST_LOG_(INFO) << "the descriptor number was not reused this time";
 }
 
 // The far end vanishes (a pulled USB adapter behaves alike: the line hangs up).
@@ -99,7 +99,8 @@ TEST(SerialThreads, VanishedDeviceDoesNotSpin) {
     const auto cpuBefore = threadCpuTime();
     const auto start = Clock::now();
     int received = 0;
-    for (int i = 0; i < 3; ++i) received += port.readPort(buffer);
+    for (int i = 0; i < 3; ++i)
+        received += port.readPort(buffer);
     const std::uint8_t frame[] = {0xA5, 0x5A, 0x01};
     EXPECT_LE(port.writePort(frame), 3);
     const auto wall = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);

@@ -3,10 +3,9 @@
 #include "pty_pair.h"
 #include "serial/serial_port.h"
 
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
 #include <future>
+#include <gtest/gtest.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -26,10 +25,8 @@ std::chrono::milliseconds elapsedSince(Clock::time_point start) {
 }
 
 class SerialTiming : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_EQ(port.openPort(pty.slavePath(), 115200, parityNone, 8, oneStopBit), 1);
-    }
+  protected:
+    void SetUp() override { ASSERT_EQ(port.openPort(pty.slavePath(), 115200, parityNone, 8, oneStopBit), 1); }
     PtyPair pty;
     SerialPort port;
 };
@@ -68,9 +65,11 @@ TEST_P(ReadInterval, ReadEndsOneHundredMillisecondsAfterTheLastByte) {
     std::thread camera([&] {
         std::this_thread::sleep_for(20ms); // let the read begin
         for (std::uint8_t b = 1; b <= 5; ++b) {
-            if (b > 1) std::this_thread::sleep_for(trickle.gap);
+            if (b > 1)
+                std::this_thread::sleep_for(trickle.gap);
             pty.writeMaster({b});
-            if (b == trickle.expected) lastSent.set_value(Clock::now());
+            if (b == trickle.expected)
+                lastSent.set_value(Clock::now());
         }
     });
     std::vector<std::uint8_t> buffer(128);
@@ -78,13 +77,14 @@ TEST_P(ReadInterval, ReadEndsOneHundredMillisecondsAfterTheLastByte) {
     const auto returnedAt = Clock::now();
     camera.join();
     EXPECT_EQ(count, trickle.expected);
-    const auto afterLast = std::chrono::duration_cast<std::chrono::milliseconds>(returnedAt - lastSentAt.get());
+    const auto afterLast =
+        std::chrono::duration_cast<std::chrono::milliseconds>(returnedAt - lastSentAt.get());
     EXPECT_GE(afterLast, 100ms - earlyAllowance);
     EXPECT_LE(afterLast, 100ms + lateAllowance);
 }
 
-INSTANTIATE_TEST_SUITE_P(Gaps, ReadInterval, ::testing::Values(
-    Trickle{0ms, 5}, Trickle{40ms, 5}, Trickle{200ms, 1}));
+INSTANTIATE_TEST_SUITE_P(Gaps, ReadInterval,
+                         ::testing::Values(Trickle{0ms, 5}, Trickle{40ms, 5}, Trickle{200ms, 1}));
 
 TEST_F(SerialTiming, SteadyTrickleDoesNotStretchTheTotalLimit) {
     std::atomic<bool> reading{true};
