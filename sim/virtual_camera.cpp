@@ -79,6 +79,9 @@ bool VirtualCamera::start() {
 
 void VirtualCamera::stop() {
     stopping_ = true;
+    if (thread_.joinable() && std::this_thread::get_id() == thread_.get_id()) {
+        return; // called from a callback: the thread ends after it; the owner joins it
+    }
     if (wakeFd_ >= 0) {
         const std::uint64_t one = 1;
         [[maybe_unused]] const auto n = ::write(wakeFd_, &one, sizeof one);
@@ -170,6 +173,14 @@ bool VirtualCamera::comeBack() {
 bool VirtualCamera::submit(Request request) {
     if (!running()) {
         return false;
+    }
+    if (std::this_thread::get_id() == thread_.get_id()) {
+        // From a callback, already on the line thread.
+        if (request == Request::Vanish) {
+            vanishNow();
+            return true;
+        }
+        return comeBackNow();
     }
     std::unique_lock lock(mutex_);
     if (stopping_) {
@@ -493,9 +504,9 @@ void VirtualCamera::vanishNow() {
         watch_ = -1;
     }
     const std::string path = pty_.slavePath();
-    pty_.close();
     present_ = false;
     removeLink();
+    pty_.close();
     reader_.reset();
     speed_.reset(options_.lineSpeed, SimClock::now());
     cameraSpeed_ = options_.lineSpeed;

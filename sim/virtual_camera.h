@@ -62,7 +62,8 @@ struct VirtualCameraOptions {
     // (0: it waits for ever). Longer than every time limit of the host.
     std::chrono::milliseconds bootTimeout{15000};
     CameraFaults faults;
-    // Called on the camera's thread; keep them short.
+    // Called on the camera's thread; keep them short. They may call vanish(), comeBack()
+    // and stop() (which then only asks the thread to end; the owner's stop() joins it).
     std::function<void(const CameraEvent&)> onEvent;
     std::function<void(const UpgradeVerdict&)> onVerdict;
 };
