@@ -44,7 +44,7 @@ const char* classOf(ControlKind kind) {
 
 class DialogLayoutTest : public QObject {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void freshDialogShowsDefaults() {
         test::DialogRig rig;
         CUpgradeDlg& dlg = rig.dialog();

@@ -36,7 +36,7 @@ QImage framedPicture(QWidget& window) {
 
 class DialogRenderTest : public QObject {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void rendersDialogAndAboutBox() {
         test::DialogRig rig;
         rig.prompts.fileAnswers.push_back(QStringLiteral("/home/tech/firmware/mainboard_v1.1.bin"));

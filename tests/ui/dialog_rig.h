@@ -91,6 +91,8 @@ public:
     // Reads until count bytes have come or timeout has passed.
     std::vector<std::uint8_t> read(std::size_t count, std::chrono::milliseconds timeout) const;
     bool ok() const { return pty_.isOpen(); }
+    // The speed the dialog's side has set on the line.
+    int hostSpeed() const { return pty_.hostSpeed(); }
 
 private:
     PseudoTerminal pty_;
