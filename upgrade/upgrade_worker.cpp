@@ -38,7 +38,17 @@ bool UpgradeWorker::start(UpgradeTarget target, std::function<void(int result)> 
     cancelRequested_.store(false);
     upgradeTarget.store(static_cast<std::uint8_t>(target), std::memory_order_relaxed);
     running_.store(true);
-    thread_ = std::thread([this, held = std::move(*slot), onFinished = std::move(onFinished)]() mutable {
+    try {
+        startThread(std::move(*slot), std::move(onFinished));
+    } catch (...) {
+        running_.store(false); // no thread: the slot went with the unstarted job
+        throw;
+    }
+    return true;
+}
+
+void UpgradeWorker::startThread(JobSlot slot, std::function<void(int result)> onFinished) {
+    thread_ = std::thread([this, held = std::move(slot), onFinished = std::move(onFinished)]() mutable {
         const UpgradeJobContext context{port_, flags_, clock_, inputs_, log_, upgradeTarget, &cancelRequested_};
         const int result = runUpgradeJob(context, std::move(held));
         {
@@ -50,7 +60,6 @@ bool UpgradeWorker::start(UpgradeTarget target, std::function<void(int result)> 
         }
         running_.store(false);
     });
-    return true;
 }
 
 void UpgradeWorker::cancel() {

@@ -44,6 +44,7 @@ public:
 
 private:
     void refuse();
+    void startThread(JobSlot slot, std::function<void(int result)> onFinished);
 
     SerialLink& port_;
     ReplyFlags& flags_;

@@ -94,17 +94,6 @@ TEST(ReplyReceiver, EveryChunkingOfEveryReplyCounts) {
     }
 }
 
-TEST(ReplyReceiver, AssemblyResetsAfterEveryComparison) {
-    ReplyAssembly assembly;
-    ReplyFlags flags;
-    EXPECT_EQ(receiveBytes(assembly, Bytes{0xA5, 0x01, 0x02, 0x03, 0x04}, flags), Reply::None);
-    EXPECT_EQ(assembly.count, 0);
-    EXPECT_FALSE(assembly.frameComplete);
-    EXPECT_EQ(assembly.replyFrame, (ShortFrame{}));
-    EXPECT_EQ(receiveBytes(assembly, Bytes{0xA5, 0xF9}, flags), Reply::None);
-    EXPECT_EQ(assembly.count, 2);
-}
-
 TEST(MatchBytes, ComparesCountPositions) {
     const Bytes a{1, 2, 3, 4, 5};
     const Bytes b{1, 2, 3, 9, 5};

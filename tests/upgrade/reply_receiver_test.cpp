@@ -77,16 +77,5 @@ TEST(ReplyReceiverLoop, WaitsASecondWhileClosedAndKeepsAStartedFrameAcrossAReope
     EXPECT_EQ(clock.pauses(), (std::vector<milliseconds>{s, s, p, p, s, p, p, s}));
 }
 
-TEST(ReplyReceiverLoop, EndsAtOnceWhenStopWasRequestedBeforeItStarted) {
-    ScriptedPort port;
-    port.passes = {{true, {0xA5, 0xF6, 0x00, 0x53, 0xAF}}};
-    ReplyFlags flags;
-    FakeClock clock;
-    std::stop_source stop;
-    stop.request_stop();
-    EXPECT_EQ(ReplyThreadProc(stop.get_token(), port, flags, clock), 0);
-    EXPECT_EQ(port.reads, 0);
-}
-
 } // namespace
 } // namespace orvane::testing
