@@ -1,0 +1,180 @@
+// Image files an upgrade must refuse before it touches the port: each ends the job with one
+// log line that names the file and says what is wrong, within moments, with nothing sent.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+
+#include "bad_input_support.h"
+#include "upgrade/job_rig.h"
+#include "upgrade/upgrade_job.h"
+
+namespace orvane::badinput {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::FakeClock;
+using testing::RecordingLog;
+using testing::ScriptedCamera;
+using testing::ScriptedInputs;
+
+const std::string earlier = "Earlier line\r\n";
+
+struct Prepared {
+    Prepared(std::string p, std::string s = {}, std::function<void()> u = {})
+        : path(std::move(p)), skip(std::move(s)), unstick(std::move(u)) {}
+    std::string path;
+    std::string skip;              // why this machine cannot make the input
+    std::function<void()> unstick; // frees a job stuck on the input
+};
+
+struct BadImage {
+    std::string name;
+    std::function<Prepared(ScratchFolder&, std::optional<Fifo>&)> prepare;
+    // The one line the job must add, for the path; a trailing '*' matches any rest of the line.
+    std::function<std::string(const std::string&)> line;
+};
+
+std::string unreadable(const std::string& path, const std::string& reason) {
+    return "Cannot read image file " + path + ": " + reason;
+}
+
+std::vector<BadImage> badImages() {
+    return {
+        {"Missing", [](ScratchFolder& f, auto&) { return Prepared{f.file("none.bin")}; },
+         [](const std::string& p) { return unreadable(p, "No such file or directory"); }},
+        {"Directory",
+         [](ScratchFolder& f, auto&) {
+             fs::create_directory(f.file("folder.bin"));
+             return Prepared{f.file("folder.bin")};
+         },
+         [](const std::string& p) { return unreadable(p, "Is a directory"); }},
+        {"PathThroughAFile",
+         [](ScratchFolder& f, auto&) {
+             writeFile(f.file("plain"), "x");
+             return Prepared{f.file("plain") + "/image.bin"};
+         },
+         [](const std::string& p) { return unreadable(p, "Not a directory"); }},
+        {"SymbolicLinkLoop",
+         [](ScratchFolder& f, auto&) {
+             fs::create_symlink(f.file("b.bin"), f.file("a.bin"));
+             fs::create_symlink(f.file("a.bin"), f.file("b.bin"));
+             return Prepared{f.file("a.bin")};
+         },
+         [](const std::string& p) { return unreadable(p, "Too many levels of symbolic links"); }},
+        {"NoReadPermission",
+         [](ScratchFolder& f, auto&) {
+             writeFile(f.file("secret.bin"), std::string(3000, 'x'));
+             fs::permissions(f.file("secret.bin"), fs::perms::none);
+             return Prepared{f.file("secret.bin"), ::geteuid() == 0 ? "root reads any file whatever its mode" : ""};
+         },
+         [](const std::string& p) { return unreadable(p, "Permission denied"); }},
+        {"PipeWithoutWriter",
+         [](ScratchFolder& f, std::optional<Fifo>& fifo) {
+             fifo.emplace(f.file("pipe.bin"));
+             const Fifo* pipe = &*fifo;
+             return Prepared{pipe->path(), pipe->made() ? "" : "cannot make a named pipe here",
+                             [pipe] { pipe->release(); }};
+         },
+         [](const std::string& p) { return unreadable(p, "*"); }},
+        {"CharacterDevice", [](ScratchFolder&, auto&) { return Prepared{"/dev/zero"}; },
+         [](const std::string& p) { return unreadable(p, "*"); }},
+        {"OneByteTooLargeForTheBlockCount",
+         [](ScratchFolder& f, auto&) {
+             const bool made = makeSparse(f.file("big.bin"), 67'107'840);
+             return Prepared{f.file("big.bin"), made ? "" : "no sparse files here"};
+         },
+         [](const std::string& p) {
+             return "Image file " + p + " is too large (67107840 bytes); at most 67107839 bytes fit the block count";
+         }},
+        // Past 4 GiB the length no longer fits the SizeHeader's 32 bits: it must not wrap to 3000.
+        {"LargerThanFourGiB",
+         [](ScratchFolder& f, auto&) {
+             const bool made = makeSparse(f.file("huge.bin"), (std::uint64_t{1} << 32) + 3000);
+             return Prepared{f.file("huge.bin"), made ? "" : "no sparse files here"};
+         },
+         [](const std::string& p) {
+             return "Image file " + p + " is too large (4294970296 bytes); at most 67107839 bytes fit the block count";
+         }},
+        {"DeliversFewerBytesThanItsLength",
+         [](ScratchFolder&, auto&) {
+             const std::string path = fileShorterThanItsSize();
+             return Prepared{path, path.empty() ? "no file here whose read falls short of its size" : ""};
+         },
+         [](const std::string& p) { return "Image file " + p + " changed while it was read: *"; }},
+    };
+}
+
+bool matchesLine(const std::string& actual, const std::string& pattern) {
+    if (!pattern.empty() && pattern.back() == '*') {
+        const std::string head = pattern.substr(0, pattern.size() - 1);
+        return actual.rfind(head, 0) == 0 && actual.size() > head.size() + 2 && actual.ends_with("\r\n") &&
+               actual.find("\r\n") == actual.size() - 2;
+    }
+    return actual == pattern + "\r\n";
+}
+
+void PrintTo(const BadImage& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class BadImageFile : public ::testing::TestWithParam<BadImage> {};
+
+TEST_P(BadImageFile, RefusedWithOneLineAndNothingSent) {
+    ScratchFolder folder;
+    std::optional<Fifo> fifo;
+    const Prepared input = GetParam().prepare(folder, fifo);
+    if (!input.skip.empty()) GTEST_SKIP() << input.skip;
+
+    ReplyFlags flags;
+    FakeClock clock;
+    ScriptedCamera camera(flags, clock);
+    ScriptedInputs inputs;
+    inputs.path = input.path;
+    RecordingLog log(earlier);
+    std::atomic<std::uint8_t> target{0};
+    int result = 1;
+    const bool inTime = finishesWithin(
+        5s,
+        [&] {
+            const UpgradeJobContext context{camera, flags, clock, inputs, log, target};
+            result = runUpgradeJob(context);
+        },
+        input.unstick);
+
+    EXPECT_TRUE(inTime) << "the job hung on " << input.path;
+    EXPECT_EQ(result, -1);
+    const std::string log_ = log.log();
+    ASSERT_EQ(log_.rfind(earlier, 0), 0u);
+    const std::string added = log_.substr(earlier.size());
+    EXPECT_TRUE(matchesLine(added, GetParam().line(input.path))) << added;
+    EXPECT_TRUE(camera.trace().empty()) << "the port was touched";
+    EXPECT_EQ(clock.elapsed(), 0ms);
+}
+
+INSTANTIATE_TEST_SUITE_P(BadInput, BadImageFile, ::testing::ValuesIn(badImages()),
+                         [](const auto& param) { return param.param.name; });
+
+// An empty file is no bad input to the job: it runs as a zero-length upgrade.
+TEST(BadInput, EmptyImageRunsAsAZeroLengthUpgrade) {
+    ScratchFolder folder;
+    writeFile(folder.file("empty.bin"), "");
+    ReplyFlags flags;
+    FakeClock clock;
+    ScriptedCamera camera(flags, clock);
+    ScriptedInputs inputs;
+    inputs.path = folder.file("empty.bin");
+    RecordingLog log(earlier);
+    std::atomic<std::uint8_t> target{0};
+    const UpgradeJobContext context{camera, flags, clock, inputs, log, target};
+    EXPECT_EQ(runUpgradeJob(context), 0);
+    EXPECT_EQ(log.log(),
+              "Start\r\nSend Command successful !\r\nSend updated datas  progress:100%\r\nUpdate was successful !\r\n");
+    const auto headers = camera.written(testing::Sent::Size);
+    ASSERT_EQ(headers.size(), 1u);
+    EXPECT_EQ(headers[0], (testing::Bytes{0xA5, 0xF7, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x0A, 0x59, 0xAF}));
+    EXPECT_TRUE(camera.written(testing::Sent::Block).empty());
+}
+
+} // namespace
+} // namespace orvane::badinput
