@@ -187,6 +187,7 @@ bool VirtualCamera::submit(Request request) {
         return false;
     }
     requests_.push_back(request);
+    requestPending_ = true;
     const std::uint64_t ticket = ++requested_;
     const std::uint64_t one = 1;
     [[maybe_unused]] const auto n = ::write(wakeFd_, &one, sizeof one);
@@ -200,6 +201,7 @@ void VirtualCamera::serveRequests() {
     {
         std::lock_guard lock(mutex_);
         requests.swap(requests_);
+        requestPending_ = false;
         upTo = requested_;
     }
     bool ok = true;
@@ -422,7 +424,7 @@ bool VirtualCamera::writeAll(std::span<const std::uint8_t> bytes) {
         if (n < 0 && errno != EAGAIN && errno != EINTR) {
             return false;
         }
-        if (SimClock::now() >= giveUp) {
+        if (SimClock::now() >= giveUp || requestPending_) {
             return false;
         }
         std::array<pollfd, 2> fds{{{wakeFd_, POLLIN, 0}, {pty_.masterFd(), POLLOUT, 0}}};
@@ -432,8 +434,9 @@ bool VirtualCamera::writeAll(std::span<const std::uint8_t> bytes) {
 }
 
 // Lets time pass on the line without reading it, still following the host's speed.
+// false: the camera is stopping or its device is to vanish; whatever it was doing is dropped.
 bool VirtualCamera::idleUntil(SimTime deadline) {
-    while (!stopping_) {
+    while (!stopping_ && !requestPending_) {
         const SimTime now = SimClock::now();
         if (now >= deadline) {
             return true;

@@ -148,6 +148,7 @@ private:
     std::atomic<int> cameraSpeed_{0};
     std::atomic<int> hostSpeed_{0};
     std::atomic<bool> present_{false};
+    std::atomic<bool> requestPending_{false};
     SimTime rxBusyUntil_{};
     std::optional<SimTime> comeBackAt_;
     SimTime lastStep_{};

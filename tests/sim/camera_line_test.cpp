@@ -461,6 +461,27 @@ TEST(CameraVanish, OnRequestTheLinkGoesAndReturns) {
     EXPECT_FALSE(fs::exists(fs::symlink_status(options.linkPath))) << "stopping removes the link";
 }
 
+TEST(CameraVanish, OnRequestMidBlockTheBlockIsNeverAnswered) {
+    auto options = quickOptions();
+    options.lineSpeed = 1200; // a block takes over eight seconds on the line
+    options.upgradeSpeed = 1200;
+    options.pacing = true;
+    VirtualCamera camera(options);
+    ASSERT_TRUE(camera.start()) << camera.error();
+    PlainHost host;
+    ASSERT_TRUE(host.open(camera.portPath(), 1200));
+    ASSERT_EQ(talk(host, enter()), bytes(enterAckReply));
+    ASSERT_EQ(talk(host, start()), bytes(headerRequestReply));
+    ASSERT_EQ(talk(host, header()), ack);
+    host.write(block(1));
+    std::this_thread::sleep_for(100ms);
+    const auto before = std::chrono::steady_clock::now();
+    camera.vanish();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 500ms);
+    EXPECT_TRUE(host.read(5, 200ms).empty());
+    EXPECT_TRUE(camera.receivedFrames(HostFrameKind::Block).empty()) << "the block never reached the camera";
+}
+
 TEST(CameraVanish, NeverReplacesAFileThatIsNotItsLink) {
     TemporaryFolder folder;
     const auto path = folder / "precious";

@@ -1,5 +1,5 @@
-// The line-speed agreement on its own: the grace period after a switch, the benefit of
-// doubt after the host reopened its port, and the wire time of bytes.
+// The line-speed agreement on its own: the grace period after a switch and the benefit
+// of doubt after the host reopened its port.
 #include "sim/speed_model.h"
 
 #include <gtest/gtest.h>
@@ -30,19 +30,6 @@ TEST(SpeedModel, HostThatReopenedJustNowGetsTheBenefitOfDoubt) {
     model.noteHostActivity(t0 + 1s);
     EXPECT_TRUE(model.readable(t0 + 1s + 50ms));
     EXPECT_FALSE(model.readable(t0 + 1s + 150ms));
-}
-
-TEST(SpeedModel, UnknownHostSpeedIsNeverHeldAgainstTheHost) {
-    SpeedModel model(9600, 100ms);
-    model.sampleHost(0, t0);
-    EXPECT_TRUE(model.agree());
-    EXPECT_TRUE(model.readable(t0 + 1h));
-}
-
-TEST(WireTime, TenBitsAByte) {
-    EXPECT_EQ(wireTime(1030, 9600), std::chrono::microseconds{1'072'916});
-    EXPECT_EQ(wireTime(5, 115200), std::chrono::microseconds{434});
-    EXPECT_EQ(wireTime(100, 0), std::chrono::microseconds{0});
 }
 
 } // namespace
