@@ -17,17 +17,21 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The host's speed setting is sampled this often; it cannot be observed any other way.
-constexpr auto sampleTick = 5ms;
+// The host's speed setting cannot be observed but by sampling it: often while an upgrade
+// or a speed change is under way, seldom while the line rests (to cost next to nothing).
+constexpr auto busyTick = 5ms;
+constexpr auto restingTick = 50ms;
+constexpr auto restAfter = 2s;
 // A host that does not read its port for this long loses the reply.
 constexpr auto writeGiveUp = 2000ms;
 
-int millisUntil(SimTime deadline, SimTime now) {
-    if (deadline <= now) {
-        return 0;
-    }
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
-    return static_cast<int>(std::min<long long>(ms + 1, 1000));
+// Waits on the descriptors until the deadline, to the microsecond (pacing relies on it).
+void pollUntil(std::span<pollfd> fds, SimTime deadline) {
+    const auto left = std::max(deadline - SimClock::now(), SimClock::duration::zero());
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
+    const auto nanos = std::chrono::duration_cast<std::chrono::nanoseconds>(left - seconds);
+    const timespec timeout{static_cast<time_t>(seconds.count()), static_cast<long>(nanos.count())};
+    ::ppoll(fds.data(), fds.size(), &timeout, nullptr);
 }
 
 std::string replyName(const ShortFrame& reply) {
@@ -228,11 +232,11 @@ void VirtualCamera::run() {
     while (!stopping_) {
         serveRequests();
         SimTime now = SimClock::now();
-        SimTime wakeAt = now + sampleTick;
+        SimTime wakeAt = now + tick(now);
         if (const auto d = reader_.deadline()) wakeAt = std::min(wakeAt, *d);
         if (comeBackAt_) wakeAt = std::min(wakeAt, *comeBackAt_);
         std::array<pollfd, 3> fds{{{wakeFd_, POLLIN, 0}, {notifyFd_, POLLIN, 0}, {pty_.masterFd(), POLLIN, 0}}};
-        ::poll(fds.data(), fds.size(), millisUntil(wakeAt, now));
+        pollUntil(fds, wakeAt);
         if ((fds[0].revents & POLLIN) != 0) {
             std::uint64_t count = 0;
             [[maybe_unused]] const auto n = ::read(wakeFd_, &count, sizeof count);
@@ -243,6 +247,7 @@ void VirtualCamera::run() {
         if (pty_.isOpen() && (fds[2].revents & POLLIN) != 0) {
             const auto n = ::read(pty_.masterFd(), buffer.data(), buffer.size());
             if (n > 0) {
+                lastActivity_ = now;
                 handleChunk(std::span(buffer.data(), static_cast<std::size_t>(n)), now);
             }
         }
@@ -257,6 +262,11 @@ void VirtualCamera::run() {
             comeBackNow();
         }
     }
+}
+
+SimClock::duration VirtualCamera::tick(SimTime now) const {
+    const bool resting = boot_.state() == BootState::Application && speed_.agree() && now - lastActivity_ > restAfter;
+    return resting ? SimClock::duration(restingTick) : SimClock::duration(busyTick);
 }
 
 void VirtualCamera::handleChunk(std::span<const std::uint8_t> bytes, SimTime now) {
@@ -352,7 +362,7 @@ void VirtualCamera::deliver(const ShortFrame& reply, CameraStep step, std::uint3
         // The host switches its port after it has written; answer once it listens.
         const SimTime giveUp = SimClock::now() + options_.switchWait;
         while (!speed_.agree() && SimClock::now() < giveUp) {
-            if (!idleUntil(std::min(giveUp, SimClock::now() + sampleTick))) {
+            if (!idleUntil(std::min(giveUp, SimClock::now() + busyTick))) {
                 return;
             }
         }
@@ -442,7 +452,7 @@ bool VirtualCamera::idleUntil(SimTime deadline) {
             return true;
         }
         std::array<pollfd, 2> fds{{{wakeFd_, POLLIN, 0}, {notifyFd_, POLLIN, 0}}};
-        ::poll(fds.data(), fds.size(), millisUntil(std::min(deadline, now + sampleTick), now));
+        pollUntil(fds, std::min(deadline, now + busyTick));
         watchHost();
         sampleHost(SimClock::now());
     }
@@ -460,7 +470,8 @@ void VirtualCamera::watchHost() {
         any = true;
     }
     if (any) {
-        speed_.noteHostActivity(SimClock::now());
+        lastActivity_ = SimClock::now();
+        speed_.noteHostActivity(lastActivity_);
     }
 }
 
@@ -469,6 +480,9 @@ void VirtualCamera::sampleHost(SimTime now) {
         return;
     }
     const int host = pty_.hostSpeed();
+    if (host != speed_.hostSpeed()) {
+        lastActivity_ = now;
+    }
     speed_.sampleHost(host, now);
     hostSpeed_ = host;
 }

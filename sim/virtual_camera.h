@@ -120,6 +120,7 @@ private:
     void deliver(const ShortFrame& reply, CameraStep step, std::uint32_t block);
     bool writeAll(std::span<const std::uint8_t> bytes);
     bool idleUntil(SimTime deadline);
+    SimClock::duration tick(SimTime now) const;
     void watchHost();
     void sampleHost(SimTime now);
     void changeCameraSpeed(int speed, SimTime now);
@@ -152,6 +153,7 @@ private:
     SimTime rxBusyUntil_{};
     std::optional<SimTime> comeBackAt_;
     SimTime lastStep_{};
+    SimTime lastActivity_{}; // the host opened, closed, reconfigured or wrote
     std::uint32_t noiseSeed_ = 0x2545F491u;
 
     mutable std::mutex mutex_;
