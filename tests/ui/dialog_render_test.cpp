@@ -1,12 +1,14 @@
-// Renders the main dialog and the about box to PNG files in the build folder, so a person can
-// look at them. With ORVANE_DIALOG_PICTURE set, the main dialog's picture is also written
-// there (that is how docs/dialog.png is made).
+// Renders the main dialog, as it stands after an upgrade of the virtual camera, and the about
+// box to PNG files in the build folder, so a person can look at them. With
+// ORVANE_DIALOG_PICTURE set, the main dialog's picture is also written there (that is how
+// docs/dialog.png is made).
 #include <QtTest>
 
 #include <QImage>
 #include <QPainter>
 
 #include "dialog_rig.h"
+#include "sim/virtual_camera.h"
 #include "ui/about_dlg.h"
 #include "ui/dialog_template.h"
 #include "ui/dialog_units.h"
@@ -38,9 +40,17 @@ class DialogRenderTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void rendersDialogAndAboutBox() {
+        VirtualCamera camera;
+        QVERIFY2(camera.start(), camera.error().c_str());
         test::DialogRig rig;
-        rig.prompts.fileAnswers.push_back(QStringLiteral("/home/tech/firmware/mainboard_v1.1.bin"));
+        const QString image = rig.workingDir.file("mainboard_v1.1.bin");
+        QVERIFY(test::writeWholeFileForTest(image, QByteArray(5000, '\x3C')));
+        rig.prompts.fileAnswers.push_back(image);
         rig.click(IDC_FILE);
+        rig.setPortText(QString::fromStdString(camera.portPath()));
+        rig.click(IDC_UPDATE_MAIN);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.dialog().jobRunning(), 30000);
+        QVERIFY(rig.dialog().logText().endsWith("Update was successful !\r\n"));
         QVERIFY(QTest::qWaitForWindowExposed(&rig.dialog()));
 
         const QImage dialog = framedPicture(rig.dialog());

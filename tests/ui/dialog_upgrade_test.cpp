@@ -30,7 +30,8 @@ QByteArray bytesOf(const std::vector<std::uint8_t>& bytes) {
 
 // A camera and a dialog pointed at it, with an image chosen.
 struct CameraRig {
-    explicit CameraRig(CameraFaults faults = {}, int imageLength = 3000) : camera(optionsWith(faults)) {
+    explicit CameraRig(CameraFaults faults = {}, int imageLength = 3000, bool viaLink = false)
+        : camera(optionsWith(faults, viaLink ? rig.workingDir.file("cam") : QString())) {
         started = camera.start();
         image = imageOf(imageLength);
         const QString path = rig.workingDir.file("main.bin");
@@ -39,9 +40,10 @@ struct CameraRig {
         rig.click(IDC_FILE);
         rig.setPortText(QString::fromStdString(camera.portPath()));
     }
-    static VirtualCameraOptions optionsWith(CameraFaults faults) {
+    static VirtualCameraOptions optionsWith(CameraFaults faults, const QString& link) {
         VirtualCameraOptions options;
         options.faults = std::move(faults);
+        options.linkPath = link.toStdString(); // as "orvane-cli simulate --link" makes it
         return options;
     }
     std::size_t framesOf(HostFrameKind kind) const { return camera.receivedFrames(kind).size(); }
@@ -63,15 +65,18 @@ private Q_SLOTS:
         QTest::addColumn<int>("button");
         QTest::addColumn<int>("target");
         QTest::addColumn<int>("imageLength");
-        QTest::newRow("main board, three blocks") << IDC_UPDATE_MAIN << int(UpgradeTarget::MainBoard) << 3000;
-        QTest::newRow("motor board, two blocks") << IDC_UPDATE_MOTOR << int(UpgradeTarget::MotorBoard) << 2048;
-        QTest::newRow("special target, one block") << IDC_UPDATE_SPECIAL << int(UpgradeTarget::Special) << 700;
+        QTest::addColumn<bool>("viaLink"); // the port typed as a symbolic link to the device
+        QTest::newRow("main board, three blocks") << IDC_UPDATE_MAIN << int(UpgradeTarget::MainBoard) << 3000 << false;
+        QTest::newRow("motor board, two blocks, link") << IDC_UPDATE_MOTOR << int(UpgradeTarget::MotorBoard) << 2048
+                                                       << true;
+        QTest::newRow("special target, one block") << IDC_UPDATE_SPECIAL << int(UpgradeTarget::Special) << 700 << false;
     }
     void updateButtonsFlashTheCamera() {
         QFETCH(int, button);
         QFETCH(int, target);
         QFETCH(int, imageLength);
-        CameraRig cam({}, imageLength);
+        QFETCH(bool, viaLink);
+        CameraRig cam({}, imageLength, viaLink);
         QVERIFY2(cam.started, cam.camera.error().c_str());
         CUpgradeDlg& dlg = cam.rig.dialog();
 
