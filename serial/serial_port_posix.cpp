@@ -202,6 +202,9 @@ int SerialPort::closeHeldPort() {
     }
     handle_.store(invalidHandle, std::memory_order_release);
     ::close(wake);
+    // Exclusive use ends with this descriptor. On a pseudo-terminal (the virtual camera) the
+    // flag would outlive it, and the job's reopen would be refused as busy to all but root.
+    (void)::ioctl(device, TIOCNXCL);
     // Linux releases the descriptor whatever close answers; EINTR is no failure at all.
     const int result = ::close(device);
     lastError_.store(result == 0 || errno == EINTR ? 0 : errno);
