@@ -311,6 +311,9 @@ void CUpgradeDlg::OnCancel() {
 }
 
 void CUpgradeDlg::done(int result) {
+    if (stoppingJob_) {
+        return; // already on its way out
+    }
     if (jobRunning()) {
         // Ending now would leave the camera in its boot loader half flashed without a word.
         if (!services_.prompts.askYesNo(this, QString::fromUtf8(quitDuringJobText))) {
@@ -325,6 +328,7 @@ void CUpgradeDlg::stopRunningJob() {
     worker_->cancel();
     // The job still needs the dialog thread for its last log lines, so wait with the event
     // loop running rather than blocking it.
+    stoppingJob_ = true;
     setEnabled(false);
     QEventLoop loop;
     QTimer poll;
@@ -339,6 +343,7 @@ void CUpgradeDlg::stopRunningJob() {
     }
     worker_->wait();
     setEnabled(true);
+    stoppingJob_ = false;
 }
 
 void CUpgradeDlg::keyPressEvent(QKeyEvent* event) {

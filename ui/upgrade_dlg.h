@@ -125,6 +125,7 @@ private:
 
     DialogServices services_;
     bool initialised_ = false;
+    bool stoppingJob_ = false; // the dialog is ending and waits for the job to give up
 
     // The dialog's members, in their classic order.
     QString m_portName;

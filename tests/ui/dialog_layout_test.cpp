@@ -205,25 +205,6 @@ private Q_SLOTS:
         QFETCH(int, value);
         QCOMPARE(signedValueOf(text), value);
     }
-
-    void dialogUnitsRoundLikeMulDiv_data() {
-        QTest::addColumn<int>("value");
-        QTest::addColumn<int>("numerator");
-        QTest::addColumn<int>("denominator");
-        QTest::addColumn<int>("result");
-        QTest::newRow("exact") << 8 << 7 << 4 << 14;
-        QTest::newRow("half rounds up") << 1 << 6 << 4 << 2;
-        QTest::newRow("below half") << 1 << 5 << 4 << 1;
-        QTest::newRow("negative half") << -1 << 6 << 4 << -2;
-        QTest::newRow("no overflow") << 2000000000 << 3 << 4 << 1500000000;
-    }
-    void dialogUnitsRoundLikeMulDiv() {
-        QFETCH(int, value);
-        QFETCH(int, numerator);
-        QFETCH(int, denominator);
-        QFETCH(int, result);
-        QCOMPARE(mulDiv(value, numerator, denominator), result);
-    }
 };
 
 QTEST_MAIN(DialogLayoutTest)

@@ -98,15 +98,6 @@ private Q_SLOTS:
         QVERIFY(rig.dialog().logText().isEmpty());
     }
 
-    void ptzOnAClosedPortDoesNothing() {
-        test::DialogRig rig;
-        for (int id = IDC_PTZ_DOWN; id <= IDC_PTZ_FAR; ++id) {
-            rig.click(id);
-        }
-        QVERIFY(rig.prompts.messages.isEmpty());
-        QVERIFY(rig.dialog().logText().isEmpty());
-    }
-
     void ublAndAppPicksMergeBesideTheApp() {
         test::DialogRig rig;
         CUpgradeDlg& dlg = rig.dialog();
