@@ -2,6 +2,8 @@
 // --output says), the path is printed, and a bad input is status 1 with nothing written.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstdio>
 #include <filesystem>
 
@@ -75,6 +77,11 @@ struct BadMerge {
     std::optional<std::string> app;
     const char* reason;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const BadMerge& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class CliBadMerge : public ::testing::TestWithParam<BadMerge> {};
 

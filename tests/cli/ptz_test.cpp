@@ -2,6 +2,8 @@
 // The line is a virtual camera's, which records every byte it receives.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <thread>
 
 #include "cli_process.h"
@@ -14,6 +16,11 @@ struct PtzCase {
     const char* action;
     std::vector<std::uint8_t> frame; // empty: nothing is sent
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const PtzCase& c, std::ostream* os) {
+    *os << c.action;
+}
 
 class CliPtz : public ::testing::TestWithParam<PtzCase> {};
 

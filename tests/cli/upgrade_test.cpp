@@ -3,6 +3,8 @@
 // image or port that cannot be used. Also the in-process `demo`.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
@@ -57,6 +59,11 @@ struct TargetCase {
     const char* target;
     const char* startCommandMeaning;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const TargetCase& c, std::ostream* os) {
+    *os << c.target;
+}
 
 class CliUpgradeTarget : public ::testing::TestWithParam<TargetCase> {};
 
@@ -189,6 +196,11 @@ struct UnusableCase {
     bool busyPort;
     const char* reason;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const UnusableCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class CliUnusable : public ::testing::TestWithParam<UnusableCase> {};
 

@@ -2,6 +2,8 @@
 // nothing; --help and --version answer 0.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "cli_process.h"
 
 namespace orvane::test {
@@ -11,6 +13,11 @@ struct BadUsage {
     const char* name;
     std::vector<std::string> args;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const BadUsage& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class CliBadUsage : public ::testing::TestWithParam<BadUsage> {};
 
