@@ -1,6 +1,7 @@
 #include "cli/common_options.h"
 
 #include <algorithm>
+#include <charconv>
 #include <span>
 #include <vector>
 
@@ -19,7 +20,8 @@ CLI::Validator speedList(std::span<const int> speeds) {
     return CLI::Validator(
         [set = std::vector<int>(speeds.begin(), speeds.end()), names](std::string& text) -> std::string {
             int value = 0;
-            if (!CLI::detail::lexical_cast(text, value) ||
+            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+            if (error != std::errc{} || end != text.data() + text.size() ||
                 std::find(set.begin(), set.end(), value) == set.end()) {
                 return "speed " + text + " is not one of " + names;
             }

@@ -37,13 +37,6 @@ TEST(JsonObject, KeepsFieldOrderAndTypes) {
     EXPECT_EQ(text, R"({"event":"progress","percent":34,"ok":false,"rate":1234.6,"nan":null})");
 }
 
-TEST(SplitLines, HandlesBothLineEndsAndAnUnfinishedLine) {
-    EXPECT_EQ(splitLines("Start\r\nSend Command successful !\r\n"),
-              (std::vector<std::string>{"Start", "Send Command successful !"}));
-    EXPECT_EQ(splitLines("a\n\r\nb"), (std::vector<std::string>{"a", "", "b"}));
-    EXPECT_TRUE(splitLines("").empty());
-}
-
 TEST(LogMirror, ReplacementPrintsOnlyWhatItAdds) {
     LogMirror log;
     EXPECT_EQ(log.replace("Start\r\n"), (std::vector<std::string>{"Start"}));
@@ -79,16 +72,6 @@ TEST(ProgressBar, FillsInProportionAndShowsTheFigures) {
     ProgressBarState over = state;
     over.percent = 250; // never more than a full bar
     EXPECT_EQ(formatProgressBar(over, 4).substr(0, 11), "[####] 100%");
-}
-
-TEST(ProgressBar, RatesAndDurations) {
-    EXPECT_EQ(formatRate(950), "950 B/s");
-    EXPECT_EQ(formatRate(11520), "11.5 KB/s");
-    EXPECT_EQ(formatRate(1.5e6), "1.5 MB/s");
-    EXPECT_EQ(formatDuration(-3), "0:00");
-    EXPECT_EQ(formatDuration(7.4), "0:07");
-    EXPECT_EQ(formatDuration(754), "12:34");
-    EXPECT_EQ(formatDuration(3723), "1:02:03");
 }
 
 } // namespace
