@@ -40,19 +40,15 @@ QString textFor(int id) {
     return qtText(loadText(id));
 }
 
-// Asked when Enter, Escape or the close box would end the program in the middle of a flash.
-const char* const quitDuringJobText =
-    "An upgrade is running.\nStop it (the camera is told to abort) and quit?";
-
 // Labels of the packaging commands in the context menu, by type digit.
 struct PackagingCommand {
     int id;
-    const char* label;
+    int label; // string id
 };
 constexpr std::array<PackagingCommand, 3> packagingCommands{{
-    {ID_PACKAGE_TYPE1, "Package device image, type &1 (ABUF1)..."},
-    {ID_PACKAGE_TYPE2, "Package device image, type &2 (ABUF2)..."},
-    {ID_PACKAGE_TYPE3, "Package device image, type &3 (ABUF3)..."},
+    {ID_PACKAGE_TYPE1, IDS_PACKAGE_TYPE1},
+    {ID_PACKAGE_TYPE2, IDS_PACKAGE_TYPE2},
+    {ID_PACKAGE_TYPE3, IDS_PACKAGE_TYPE3},
 }};
 
 } // namespace
@@ -195,7 +191,7 @@ int CUpgradeDlg::listSerialPorts() {
 void CUpgradeDlg::buildContextMenu() {
     m_contextMenu = new QMenu(this);
     for (const PackagingCommand& command : packagingCommands) {
-        QAction* action = m_contextMenu->addAction(QString::fromLatin1(command.label));
+        QAction* action = m_contextMenu->addAction(textFor(command.label));
         action->setData(command.id);
         connect(action, &QAction::triggered, this, [this, id = command.id] { OnCommand(id); });
     }
@@ -316,7 +312,7 @@ void CUpgradeDlg::done(int result) {
     }
     if (jobRunning()) {
         // Ending now would leave the camera in its boot loader half flashed without a word.
-        if (!services_.prompts.askYesNo(this, QString::fromUtf8(quitDuringJobText))) {
+        if (!services_.prompts.askYesNo(this, textFor(IDS_QUIT_DURING_JOB))) {
             return;
         }
         stopRunningJob();

@@ -59,6 +59,11 @@ constexpr std::array table{
     Entry{IDS_HEX_INVALID, "{0} line {1}: {2}", "{0} 第 {1} 行：{2}"},
     Entry{IDS_MERGE_WRITTEN, "Merged file written: {0}", "合并文件已写入：{0}"},
     Entry{IDS_PACKAGE_WRITTEN, "Device image written: {0}", "设备镜像已写入：{0}"},
+    Entry{IDS_QUIT_DURING_JOB, "An upgrade is running.\nStop it (the camera is told to abort) and quit?",
+          "正在升级。\n要停止升级（通知摄像机中止）并退出吗？"},
+    Entry{IDS_PACKAGE_TYPE1, "Package device image, type &1 (ABUF1)...", "打包设备镜像，类型 &1 (ABUF1)..."},
+    Entry{IDS_PACKAGE_TYPE2, "Package device image, type &2 (ABUF2)...", "打包设备镜像，类型 &2 (ABUF2)..."},
+    Entry{IDS_PACKAGE_TYPE3, "Package device image, type &3 (ABUF3)...", "打包设备镜像，类型 &3 (ABUF3)..."},
 };
 
 const Entry* find(int id) {

@@ -44,6 +44,10 @@ enum TextId : int {
     IDS_HEX_INVALID = 211,        // {0} file, {1} line, {2} what is wrong
     IDS_MERGE_WRITTEN = 212,      // {0} path
     IDS_PACKAGE_WRITTEN = 213,    // {0} path
+    IDS_QUIT_DURING_JOB = 214,
+    IDS_PACKAGE_TYPE1 = 215,
+    IDS_PACKAGE_TYPE2 = 216,
+    IDS_PACKAGE_TYPE3 = 217,
 };
 
 } // namespace orvane
