@@ -26,9 +26,15 @@ std::optional<QString> ScriptedPrompts::openFile(QWidget* /*owner*/, const OpenF
     if (fileAnswers.empty()) {
         return std::nullopt;
     }
-    auto answer = fileAnswers.front();
+    // Copied out as a plain QString: g++ -O2 misreads a moved std::optional<QString> as
+    // possibly uninitialised.
+    const bool confirmed = fileAnswers.front().has_value();
+    const QString path = confirmed ? *fileAnswers.front() : QString();
     fileAnswers.pop_front();
-    return answer;
+    if (!confirmed) {
+        return std::nullopt;
+    }
+    return path;
 }
 
 ScopedWorkingDir::ScopedWorkingDir() : previous_(std::filesystem::current_path()) {
