@@ -1,6 +1,7 @@
 // Every PTZ button puts exactly its Pelco-D frame through the writer; HOME puts nothing.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <vector>
 
 #include "ptz/ptz_frames.h"
@@ -15,6 +16,10 @@ struct ButtonCase {
     const char* name;
     Bytes frame; // empty: the button sends nothing
 };
+
+void PrintTo(const ButtonCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class PtzButtonTest : public testing::TestWithParam<ButtonCase> {};
 
@@ -42,18 +47,20 @@ TEST_P(PtzButtonTest, NameRoundTrips) {
 }
 
 // Independent formulation of the Pelco-D checksum: the sum of bytes 2 to 6 modulo 256.
-TEST_P(PtzButtonTest, ChecksumIsSumOfAddressCommandsAndSpeeds) {
-    const auto frame = ptzFrameOf(GetParam().button);
-    if (!frame) {
-        GTEST_SKIP() << "HOME has no frame";
+TEST(PtzFrames, ChecksumIsSumOfAddressCommandsAndSpeeds) {
+    for (auto button : {PtzButton::Left, PtzButton::Right, PtzButton::Up, PtzButton::Down, PtzButton::Stop,
+                        PtzButton::Tele, PtzButton::Wide, PtzButton::Near, PtzButton::Far}) {
+        const auto frame = ptzFrameOf(button);
+        ASSERT_TRUE(frame.has_value()) << ptzButtonName(button);
+        unsigned sum = 0;
+        for (std::size_t i = 1; i <= 5; ++i) {
+            sum += (*frame)[i];
+        }
+        EXPECT_EQ((*frame)[6], sum % 256) << ptzButtonName(button);
+        EXPECT_EQ((*frame)[0], 0xFF);
+        EXPECT_EQ((*frame)[1], 0x01);
     }
-    unsigned sum = 0;
-    for (std::size_t i = 1; i <= 5; ++i) {
-        sum += (*frame)[i];
-    }
-    EXPECT_EQ((*frame)[6], sum % 256);
-    EXPECT_EQ((*frame)[0], 0xFF);
-    EXPECT_EQ((*frame)[1], 0x01);
+    EXPECT_FALSE(ptzFrameOf(PtzButton::Home).has_value());
 }
 
 INSTANTIATE_TEST_SUITE_P(
