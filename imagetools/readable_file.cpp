@@ -10,7 +10,9 @@
 namespace orvane {
 
 std::optional<ReadableFile> ReadableFile::open(const std::string& path, FileStatus& status) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking so that a FIFO or a device picked by mistake cannot hang the open; only
+    // regular files get past the check below, where the flag makes no difference.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         status = FileStatus::fromErrno(errno);
         return std::nullopt;

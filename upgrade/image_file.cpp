@@ -1,8 +1,10 @@
 #include "upgrade/image_file.h"
 
 #include <cerrno>
-#include <filesystem>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 #include "ui/strings/string_table.h"
 
@@ -16,17 +18,33 @@ std::string reasonOf(int error) {
 }
 
 std::variant<LoadedImage, ImageLoadFailure> loadImage(const std::string& path, std::uint64_t maxLength) {
-    errno = 0;
+    const auto unreadable = [&path](const std::string& reason) {
+        return ImageLoadFailure{fillText(loadText(IDS_IMAGE_UNREADABLE), {path, reason})};
+    };
+    // Non-blocking so that a FIFO or a device picked by mistake cannot hang the job before it
+    // has sent anything; only regular files are read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return unreadable(reasonOf(errno));
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return unreadable(reasonOf(error));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return unreadable(S_ISDIR(info.st_mode) ? reasonOf(EISDIR) : std::string("not a regular file"));
+    }
     LoadedImage image;
-    image.file.reset(std::fopen(path.c_str(), "rb"));
+    image.file.reset(::fdopen(fd, "rb"));
     if (!image.file) {
-        return ImageLoadFailure{fillText(loadText(IDS_IMAGE_UNREADABLE), {path, reasonOf(errno)})};
+        const int error = errno;
+        ::close(fd);
+        return unreadable(reasonOf(error));
     }
-    std::error_code error;
-    const std::uintmax_t length = std::filesystem::file_size(path, error);
-    if (error) {
-        return ImageLoadFailure{fillText(loadText(IDS_IMAGE_UNREADABLE), {path, error.message()})};
-    }
+    const auto length = static_cast<std::uintmax_t>(info.st_size);
     if (length > maxLength) {
         return ImageLoadFailure{fillText(loadText(IDS_IMAGE_TOO_LARGE), {path, std::to_string(length)})};
     }
