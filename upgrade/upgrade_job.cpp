@@ -8,6 +8,7 @@
 #include <span>
 #include <variant>
 
+#include "serial/open_failure.h"
 #include "ui/strings/string_table.h"
 #include "upgrade/image_file.h"
 
@@ -118,7 +119,7 @@ private:
         if (error == EACCES || error == EPERM) {
             return failWith(fillText(loadText(IDS_PORT_PERMISSION), {name}));
         }
-        return failWith(fillText(loadText(IDS_PORT_OPEN_FAILED), {name, reasonOf(error)}));
+        return failWith(fillText(loadText(IDS_PORT_OPEN_FAILED), {name, openFailureReason(error)}));
     }
     // Close, then open at speed; answers -1 after logging a failure, 0 when the port is open.
     int reopen(const std::string& name, int speed) {

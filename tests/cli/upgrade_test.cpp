@@ -231,7 +231,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, CliUnusable,
     ::testing::Values(UnusableCase{"MissingImage", true, false, false, "Cannot read image file"},
                       UnusableCase{"MissingPort", false, true, false, "Cannot open serial port"},
-                      UnusableCase{"BusyPort", false, false, true, "busy"}),
+                      UnusableCase{"BusyPort", false, false, true, "in use by another program"}),
     [](const auto& test) { return std::string(test.param.name); });
 
 TEST(CliDemo, UpgradesTheVirtualCameraAndProvesTheMatch) {

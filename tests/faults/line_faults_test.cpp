@@ -229,7 +229,7 @@ TEST(LineFaults, PortHeldByAnotherProcessEndsWithTheReasonAndSendsNothing) {
     host.inputs.portNames = {device};
     host.log.replaceLog("Earlier line\r\n");
     EXPECT_EQ(host.run(), -1);
-    EXPECT_EQ(host.log.log(), "Earlier line\r\nCannot open serial port " + device + ": Device or resource busy\r\n");
+    EXPECT_EQ(host.log.log(), "Earlier line\r\nCannot open serial port " + device + ": the port is in use by another program: close it there first\r\n");
     EXPECT_TRUE(host.link.writes().empty());
     EXPECT_TRUE(camera.receivedFrames().empty());
 

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "job_rig.h"
+#include "serial/open_failure.h"
 #include "ui/strings/string_table.h"
 
 namespace orvane::testing {
@@ -153,13 +154,13 @@ INSTANTIATE_TEST_SUITE_P(
         PortCase{"OpenDenied", mainBoard, 9600, {{1, EACCES}}, {}, earlier,
                  [] { return english(IDS_PORT_PERMISSION, {"ttyFAKE"}); }, {"close", "open ttyFAKE 9600"}},
         PortCase{"OpenMissing", mainBoard, 9600, {{1, ENOENT}}, {}, earlier,
-                 [] { return english(IDS_PORT_OPEN_FAILED, {"ttyFAKE", "No such file or directory"}); },
+                 [] { return english(IDS_PORT_OPEN_FAILED, {"ttyFAKE", openFailureReason(ENOENT)}); },
                  {"close", "open ttyFAKE 9600"}},
         PortCase{"CloseForUpgradeSpeed", mainBoard, 115200, {}, {{2, EIO}}, earlier,
                  [] { return english(IDS_PORT_CLOSE_FAILED, {"Input/output error"}); },
                  {"close", "open ttyFAKE 9600", "enter 9600", "close"}},
         PortCase{"OpenAtUpgradeSpeed", mainBoard, 115200, {{2, EBUSY}}, {}, earlier,
-                 [] { return english(IDS_PORT_OPEN_FAILED, {"ttyFAKE", "Device or resource busy"}); },
+                 [] { return english(IDS_PORT_OPEN_FAILED, {"ttyFAKE", openFailureReason(EBUSY)}); },
                  {"close", "open ttyFAKE 9600", "enter 9600", "close", "open ttyFAKE 115200"}},
         PortCase{"CloseForSpecial", special, 9600, {}, {{2, EIO}}, started + commandOk,
                  [] { return english(IDS_PORT_CLOSE_FAILED, {"Input/output error"}); },
