@@ -80,8 +80,12 @@ CUpgradeDlg::CUpgradeDlg(const DialogServices& services, QWidget* parent)
 }
 
 CUpgradeDlg::~CUpgradeDlg() {
-    // From here on the job cannot reach the dialog; it is told to give up (it sends the
-    // AbortFrame) and its thread is joined before the members go.
+    // The job is told to give up first (it sends the AbortFrame), so that inputs it can no
+    // longer read from the dialog after the shut-down are never used; its thread is joined
+    // before the members go.
+    if (worker_) {
+        worker_->cancel();
+    }
     bridge_->shutDown();
     worker_.reset();
     receiver_.reset();

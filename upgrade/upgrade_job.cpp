@@ -195,8 +195,16 @@ int Job::run() {
 
     portName = inputs_.portName();
     const int upgradeSpeed = inputs_.upgradeSpeed();
-    if (upgradeSpeed != lineSpeed && reopen(portName, upgradeSpeed) != 0) {
-        return -1;
+    if (upgradeSpeed != lineSpeed) {
+        // An owner that gave up while the job asked for these inputs (a dialog being closed)
+        // may no longer have answered them: no reopen on them. The camera has heard the
+        // EnterUpgradeCommand, so it is told.
+        if (cancelled()) {
+            return endingF(WaitEnd::Cancelled);
+        }
+        if (reopen(portName, upgradeSpeed) != 0) {
+            return -1;
+        }
     }
 
     log_.replaceLog(line(IDS_START));

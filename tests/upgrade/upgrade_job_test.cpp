@@ -227,6 +227,26 @@ TEST(UpgradeJob, ReadsEachInputAtItsStepAndReopensUnderTheNameReadLast) {
     EXPECT_EQ(rig.camera.trace().at(4), "open ttyB 57600");
 }
 
+TEST(UpgradeJob, CancelWhileReadingTheUpgradeSpeedSendsTheAbortFrameWithoutReopening) {
+    Rig rig;
+    rig.image(3000);
+    rig.inputs.upgrade = 115200;
+    rig.camera.custom = [&rig](Sent kind, std::uint32_t, const auto&) {
+        if (kind != Sent::Enter) {
+            return false;
+        }
+        rig.cancel = true; // the owner gives up before the job has read its upgrade speed
+        return true;
+    };
+    EXPECT_EQ(rig.run(), -1);
+    EXPECT_EQ(rig.log.log(), earlier + english(IDS_JOB_CANCELLED) + failed);
+    EXPECT_EQ(rig.count(Sent::Abort), 1U);
+    const auto trace = rig.camera.trace();
+    ASSERT_GE(trace.size(), 3U);
+    EXPECT_EQ(trace.at(2), "enter 9600");
+    EXPECT_EQ(std::count(trace.begin(), trace.end(), "open ttyFAKE 115200"), 0);
+}
+
 struct ProgressCase {
     std::size_t length;
     std::vector<unsigned> percents; // one per DataBlock sent
