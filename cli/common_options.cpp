@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "serial/open_failure.h"
-#include "ui/strings/string_table.h"
+#include "text/string_table.h"
 
 namespace orvane {
 namespace {

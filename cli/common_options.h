@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "ui/strings/text_language.h"
+#include "text/text_language.h"
 
 namespace orvane {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "cli/progress_bar.h"
-#include "ui/strings/string_table.h"
+#include "text/string_table.h"
 
 namespace orvane {
 

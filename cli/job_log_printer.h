@@ -10,7 +10,7 @@
 
 #include "cli/console.h"
 #include "cli/log_lines.h"
-#include "ui/strings/text_language.h"
+#include "text/text_language.h"
 #include "upgrade/upgrade_job.h"
 
 namespace orvane {

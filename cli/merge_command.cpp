@@ -9,7 +9,7 @@
 #include "cli/console.h"
 #include "cli/exit_codes.h"
 #include "imagetools/hex_merge.h"
-#include "ui/strings/string_table.h"
+#include "text/string_table.h"
 
 namespace orvane {
 namespace {

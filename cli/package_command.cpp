@@ -9,7 +9,7 @@
 #include "cli/console.h"
 #include "cli/exit_codes.h"
 #include "imagetools/device_image.h"
-#include "ui/strings/string_table.h"
+#include "text/string_table.h"
 
 namespace orvane {
 namespace {

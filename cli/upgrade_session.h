@@ -6,7 +6,7 @@
 
 #include "cli/console.h"
 #include "cli/interrupt.h"
-#include "ui/strings/text_language.h"
+#include "text/text_language.h"
 #include "upgrade/frames.h"
 
 namespace orvane {

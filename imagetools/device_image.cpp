@@ -9,7 +9,7 @@
 #include "imagetools/file_name.h"
 #include "imagetools/readable_file.h"
 #include "imagetools/write_whole_file.h"
-#include "ui/strings/string_table.h"
+#include "text/string_table.h"
 
 namespace orvane {
 

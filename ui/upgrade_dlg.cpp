@@ -24,7 +24,7 @@
 #include "ui/dialog_template.h"
 #include "ui/dialog_thread_bridge.h"
 #include "ui/dialog_units.h"
-#include "ui/strings/string_table.h"
+#include "text/string_table.h"
 #include "ui/upgrade_dlg_job.h"
 #include "upgrade/reply_receiver.h"
 #include "upgrade/upgrade_worker.h"

@@ -6,7 +6,7 @@
 #include <system_error>
 #include <unistd.h>
 
-#include "ui/strings/string_table.h"
+#include "text/string_table.h"
 
 namespace orvane {
 

@@ -9,7 +9,7 @@
 #include <variant>
 
 #include "serial/open_failure.h"
-#include "ui/strings/string_table.h"
+#include "text/string_table.h"
 #include "upgrade/image_file.h"
 
 namespace orvane {

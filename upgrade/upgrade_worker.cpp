@@ -1,6 +1,6 @@
 #include "upgrade/upgrade_worker.h"
 
-#include "ui/strings/string_table.h"
+#include "text/string_table.h"
 
 namespace orvane {
 

@@ -9,7 +9,7 @@
 
 #include "hex_test_files.h"
 #include "imagetools/hex_merge.h"
-#include "ui/strings/string_table.h"
+#include "text/string_table.h"
 
 namespace orvane {
 namespace {

@@ -5,7 +5,7 @@
 #include <barrier>
 #include <thread>
 
-#include "ui/strings/string_table.h"
+#include "text/string_table.h"
 
 namespace orvane {
 namespace {

@@ -10,7 +10,7 @@
 #include "dialog_rig.h"
 #include "ui/dialog_item.h"
 #include "ui/dialog_template.h"
-#include "ui/strings/text_language.h"
+#include "text/text_language.h"
 
 using namespace orvane;
 

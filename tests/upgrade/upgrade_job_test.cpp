@@ -7,7 +7,7 @@
 
 #include "job_rig.h"
 #include "serial/open_failure.h"
-#include "ui/strings/string_table.h"
+#include "text/string_table.h"
 
 namespace orvane::testing {
 namespace {

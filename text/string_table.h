@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "ui/strings/text_ids.h"
-#include "ui/strings/text_language.h"
+#include "text/text_ids.h"
+#include "text/text_language.h"
 
 namespace orvane {
 

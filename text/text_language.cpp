@@ -1,6 +1,6 @@
 // Per-thread language: each thread answers lookups in the language it last set, as thread
 // locales do; a new thread starts in English.
-#include "ui/strings/text_language.h"
+#include "text/text_language.h"
 
 namespace orvane {
 namespace {

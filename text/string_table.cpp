@@ -1,7 +1,7 @@
 // The string table in both languages. Texts are stored exactly as shown, trailing spaces and
 // line feeds included; the Chinese texts use full-width punctuation except the ASCII colon
 // in the middle of 113.
-#include "ui/strings/string_table.h"
+#include "text/string_table.h"
 
 #include <algorithm>
 #include <array>
