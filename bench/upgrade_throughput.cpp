@@ -131,10 +131,9 @@ Outcome runOnce(const Run& run, const std::filesystem::path& folder) {
     TimingLog log;
     ReplyReceiver receiver(port, flags);
     const UpgradeJobContext context{port, flags, clock, inputs, log};
-    upgradeTarget.store(static_cast<std::uint8_t>(UpgradeTarget::MainBoard));
 
     const auto began = Clock::now();
-    outcome.result = runUpgradeJob(context);
+    outcome.result = runUpgradeJob(context).result;
     outcome.jobSeconds = std::chrono::duration<double>(Clock::now() - began).count();
     receiver.stop();
 

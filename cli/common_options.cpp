@@ -5,8 +5,6 @@
 #include <span>
 #include <vector>
 
-#include "serial/open_failure.h"
-#include "text/string_table.h"
 
 namespace orvane {
 namespace {
@@ -38,11 +36,8 @@ CLI::Option* addLanguageOption(CLI::App& command, std::string& language) {
         ->capture_default_str();
 }
 
-TextLanguage applyLanguage(const std::string& language) {
-    const std::uint8_t flag = language == "zh" ? 0 : 1;
-    languageFlag.store(flag);
-    SetTextLanguage(flag);
-    return flag == 1 ? TextLanguage::English : TextLanguage::Chinese;
+TextLanguage languageNamed(const std::string& language) {
+    return language == "zh" ? TextLanguage::Chinese : TextLanguage::English;
 }
 
 CLI::Option* addLineSpeedOption(CLI::App& command, int& speed, const std::string& name) {
@@ -61,13 +56,6 @@ CLI::Option* addAddressOption(CLI::App& command, int& address) {
     return command.add_option("--address", address, "Camera address, 0 to 255")
         ->check(CLI::Range(0, 255))
         ->capture_default_str();
-}
-
-std::string portOpenFailure(const std::string& port, int err, TextLanguage language) {
-    if (isPermissionError(err)) {
-        return fillText(textOf(IDS_PORT_PERMISSION, language), {port});
-    }
-    return fillText(textOf(IDS_PORT_OPEN_FAILED, language), {port, openFailureReason(err)});
 }
 
 } // namespace orvane

@@ -17,16 +17,11 @@ inline constexpr int defaultAddress = 1;
 
 // --lang en|zh (English by default).
 CLI::Option* addLanguageOption(CLI::App& command, std::string& language);
-// Sets languageFlag (1 English, 0 Chinese) and the calling thread's language; answers the
-// language chosen.
-TextLanguage applyLanguage(const std::string& language);
+// The language of "en" or "zh"; each command hands it to the core explicitly.
+TextLanguage languageNamed(const std::string& language);
 
 CLI::Option* addLineSpeedOption(CLI::App& command, int& speed, const std::string& name = "--bps");
 CLI::Option* addUpgradeSpeedOption(CLI::App& command, int& speed);
 CLI::Option* addAddressOption(CLI::App& command, int& address);
-
-// The message for a port that would not open, with the system's reason; a permission error
-// explains the dialout group.
-std::string portOpenFailure(const std::string& port, int err, TextLanguage language);
 
 } // namespace orvane

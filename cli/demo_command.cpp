@@ -28,7 +28,7 @@ struct DemoOptions {
 };
 
 int runDemo(const DemoOptions& options) {
-    const TextLanguage language = applyLanguage(options.language);
+    const TextLanguage language = languageNamed(options.language);
     Console console(chooseOutputMode(false));
     const InterruptWatch interrupt;
     const auto started = std::chrono::steady_clock::now();

@@ -3,14 +3,10 @@
 #include <algorithm>
 
 #include "cli/progress_bar.h"
-#include "text/string_table.h"
 
 namespace orvane {
 
-JobLogPrinter::JobLogPrinter(Console& console, TextLanguage language)
-    : console_(console),
-      failureText_(textOf(IDS_UPDATE_FAIL, language)),
-      successText_(textOf(IDS_UPDATE_OK, language)) {}
+JobLogPrinter::JobLogPrinter(Console& console) : console_(console) {}
 
 void JobLogPrinter::printLinesLocked(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) {
@@ -18,11 +14,6 @@ void JobLogPrinter::printLinesLocked(const std::vector<std::string>& lines) {
         // shown already (as a line, a bar or an event).
         if (!lastProgressLine_.empty() && line == lastProgressLine_) {
             continue;
-        }
-        if (line == failureText_) {
-            failed_ = true;
-        } else if (line == successText_) {
-            succeeded_ = true;
         }
         lastLine_ = line;
         console_.line(line);
@@ -99,14 +90,12 @@ void JobLogPrinter::drawLocked() {
     console_.drawBar(formatProgressBar(bar));
 }
 
-bool JobLogPrinter::failureLogged() const {
+void JobLogPrinter::reason(const std::string& text) {
+    if (console_.json()) {
+        return;
+    }
     const std::lock_guard lock(mutex_);
-    return failed_;
-}
-
-bool JobLogPrinter::successLogged() const {
-    const std::lock_guard lock(mutex_);
-    return succeeded_;
+    console_.note(text);
 }
 
 std::string JobLogPrinter::lastLine() const {

@@ -10,23 +10,22 @@
 
 #include "cli/console.h"
 #include "cli/log_lines.h"
-#include "text/text_language.h"
 #include "upgrade/upgrade_job.h"
 
 namespace orvane {
 
 class JobLogPrinter final : public UpgradeLog {
 public:
-    JobLogPrinter(Console& console, TextLanguage language);
+    explicit JobLogPrinter(Console& console);
 
     void replaceLog(const std::string& text) override;
     void appendLog(const std::string& text) override;
     std::string showWithLog(const std::string& tail) override;
     void progress(const UpgradeProgress& progress) override;
+    // Human output: the reason on standard error, where a technician's terminal shows it and
+    // a script's log of standard output stays as it always was. JSON: the result event has it.
+    void reason(const std::string& text) override;
 
-    // Whether the job wrote "Update was failed !" / "Update was successful !".
-    bool failureLogged() const;
-    bool successLogged() const;
     // The last log line printed: the outcome, or the reason the job could not start.
     std::string lastLine() const;
     // The job has ended: close a drawn bar.
@@ -39,8 +38,6 @@ private:
     using Clock = std::chrono::steady_clock;
 
     Console& console_;
-    std::string failureText_;
-    std::string successText_;
     mutable std::mutex mutex_;
     LogMirror mirror_;
     std::string lastProgressLine_;
@@ -48,8 +45,6 @@ private:
     std::optional<UpgradeProgress> latest_;
     std::optional<std::pair<Clock::time_point, std::uint32_t>> firstProgress_;
     std::string lastLine_;
-    bool failed_ = false;
-    bool succeeded_ = false;
 };
 
 } // namespace orvane

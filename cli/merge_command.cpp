@@ -21,9 +21,11 @@ struct MergeOptions {
 };
 
 int runMerge(const MergeOptions& options) {
-    const TextLanguage language = applyLanguage(options.language);
+    const TextLanguage language = languageNamed(options.language);
     Console console(options.json ? OutputMode::Json : OutputMode::Plain);
-    const MergeOutcome outcome = MergeHexFiles(options.request);
+    MergeRequest request = options.request;
+    request.language = language;
+    const MergeOutcome outcome = MergeHexFiles(request);
     if (!outcome.written) {
         console.error(outcome.error);
         console.event(JsonObject().add("event", "result").add("ok", false).add("exitCode", exitFailed).add(

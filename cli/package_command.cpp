@@ -23,10 +23,10 @@ struct PackageOptions {
 };
 
 int runPackage(const PackageOptions& options) {
-    const TextLanguage language = applyLanguage(options.language);
+    const TextLanguage language = languageNamed(options.language);
     Console console(options.json ? OutputMode::Json : OutputMode::Plain);
     const char digit = static_cast<char>('0' + options.type);
-    const PackageOutcome outcome = PackageDeviceImage(digit, options.rawPath, options.outputPath);
+    const PackageOutcome outcome = PackageDeviceImage(digit, options.rawPath, options.outputPath, language);
     if (!outcome.written) {
         // The detail names the path and the system's reason; the dialog's short message
         // box text does not.

@@ -1,5 +1,7 @@
 #include "cli/sample_image.h"
 
+#include "platform/error_text.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -25,7 +27,7 @@ std::optional<TemporaryFile> TemporaryFile::create(std::span<const std::uint8_t>
     std::string pattern = std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") + "/orvane-demo-XXXXXX";
     const int fd = mkstemp(pattern.data());
     if (fd < 0) {
-        error = pattern + ": " + std::strerror(errno);
+        error = pattern + ": " + systemErrorText(errno);
         return std::nullopt;
     }
     TemporaryFile file(pattern);
@@ -36,14 +38,14 @@ std::optional<TemporaryFile> TemporaryFile::create(std::span<const std::uint8_t>
             continue;
         }
         if (n <= 0) {
-            error = pattern + ": " + std::strerror(errno);
+            error = pattern + ": " + systemErrorText(errno);
             close(fd);
             return std::nullopt;
         }
         written += static_cast<std::size_t>(n);
     }
     if (close(fd) != 0) {
-        error = pattern + ": " + std::strerror(errno);
+        error = pattern + ": " + systemErrorText(errno);
         return std::nullopt;
     }
     return file;

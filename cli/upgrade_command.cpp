@@ -2,10 +2,13 @@
 // dialog's defaults (address 1, 9600 and 9600 bits per second, main board).
 #include <CLI/CLI.hpp>
 
+#include <filesystem>
 #include <memory>
+#include <system_error>
 
 #include "cli/commands.h"
 #include "cli/common_options.h"
+#include "cli/exit_codes.h"
 #include "cli/upgrade_session.h"
 
 namespace orvane {
@@ -16,6 +19,7 @@ struct UpgradeOptions {
     std::string language = "en";
     std::string target = "main";
     bool json = false;
+    bool allowEmpty = false;
 };
 
 UpgradeTarget targetNamed(const std::string& name) {
@@ -26,11 +30,29 @@ UpgradeTarget targetNamed(const std::string& name) {
 }
 
 int runUpgrade(const UpgradeOptions& options) {
-    const TextLanguage language = applyLanguage(options.language);
+    const TextLanguage language = languageNamed(options.language);
     Console console(chooseOutputMode(options.json));
     const InterruptWatch interrupt;
     UpgradeRequest request = options.request;
     request.target = targetNamed(options.target);
+    // A 0-byte image is nearly always a failed download or copy; sent, it would "succeed" at
+    // upgrading the camera with nothing.
+    std::error_code error;
+    if (!options.allowEmpty && std::filesystem::is_regular_file(request.imagePath, error) &&
+        std::filesystem::file_size(request.imagePath, error) == 0 && !error) {
+        const std::string message = "Image file " + request.imagePath +
+                                    " is empty (0 bytes): nothing was sent. Check the download or copy; "
+                                    "--allow-empty sends it all the same";
+        console.error(message);
+        console.event(JsonObject()
+                          .add("event", "result")
+                          .add("ok", false)
+                          .add("exitCode", exitUnusable)
+                          .add("text", message)
+                          .add("reason", message)
+                          .add("step", "image"));
+        return exitUnusable;
+    }
     return runUpgradeSession(request, console, language, interrupt);
 }
 
@@ -50,6 +72,7 @@ void addUpgradeCommand(CLI::App& app, int& status) {
         ->capture_default_str();
     addLanguageOption(*command, options->language);
     command->add_flag("--json", options->json, "One JSON object per event on standard output");
+    command->add_flag("--allow-empty", options->allowEmpty, "Send an empty (0-byte) image instead of refusing it");
     command->callback([options, &status] { status = runUpgrade(*options); });
 }
 

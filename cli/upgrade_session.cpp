@@ -29,18 +29,32 @@ private:
 
 } // namespace
 
+int exitStatusOf(const UpgradeOutcome& outcome, const InterruptWatch& interrupt) {
+    switch (outcome.ending) {
+    case UpgradeEnding::Succeeded:
+        return exitSuccess;
+    case UpgradeEnding::Failed:
+        return exitFailed;
+    case UpgradeEnding::Unusable:
+        return exitUnusable;
+    case UpgradeEnding::Cancelled:
+        return interrupt.interrupted() ? interrupt.exitStatus() : exitFailed;
+    }
+    return exitFailed;
+}
+
 int runUpgradeSession(const UpgradeRequest& request, Console& console, TextLanguage language,
                       const InterruptWatch& interrupt) {
     SerialPort port;
     ReplyFlags flags;
     SystemClock clock;
-    JobLogPrinter printer(console, language);
+    JobLogPrinter printer(console);
     FixedInputs inputs(request);
-    int result = -1;
+    UpgradeOutcome outcome;
     {
         ReplyReceiver receiver(port, flags, clock);
         UpgradeWorker worker(port, flags, clock, inputs, printer);
-        if (worker.start(request.target)) {
+        if (worker.start(UpgradeSettings{request.target, language, request.maxResends})) {
             while (worker.running()) {
                 if (interrupt.waitFor(std::chrono::milliseconds{50})) {
                     // The job gives up at its next pause: AbortFrame, then "Update was failed !".
@@ -49,26 +63,23 @@ int runUpgradeSession(const UpgradeRequest& request, Console& console, TextLangu
                 }
             }
         }
-        result = worker.wait();
+        outcome = worker.wait();
         printer.finish();
         // Closing first wakes the receiver's read at once, so the stop does not wait it out.
         port.closePort();
         receiver.stop();
     }
 
-    int status = exitUnusable;
-    if (result == 0) {
-        status = exitSuccess;
-    } else if (interrupt.interrupted()) {
-        status = interrupt.exitStatus();
-    } else if (printer.failureLogged()) {
-        status = exitFailed;
+    const int status = exitStatusOf(outcome, interrupt);
+    JsonObject result;
+    result.add("event", "result").add("ok", status == exitSuccess).add("exitCode", status).add("text", printer.lastLine());
+    if (status != exitSuccess) {
+        result.add("reason", outcome.reasonText).add("step", stepName(outcome.step));
+        if (outcome.step == UpgradeStep::Block) {
+            result.add("block", outcome.block).add("blocks", outcome.blockCount);
+        }
     }
-    console.event(JsonObject()
-                      .add("event", "result")
-                      .add("ok", status == exitSuccess)
-                      .add("exitCode", status)
-                      .add("text", printer.lastLine()));
+    console.event(result);
     return status;
 }
 

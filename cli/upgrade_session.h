@@ -8,6 +8,7 @@
 #include "cli/interrupt.h"
 #include "text/text_language.h"
 #include "upgrade/frames.h"
+#include "upgrade/upgrade_outcome.h"
 
 namespace orvane {
 
@@ -18,11 +19,16 @@ struct UpgradeRequest {
     int upgradeSpeed = 9600;
     int address = 1;
     UpgradeTarget target = UpgradeTarget::MainBoard;
+    std::uint32_t maxResends = 0; // 0: a refused block is sent again for ever
 };
 
-// Runs the job to its end and answers the exit status: 0 when it logged "Update was
-// successful !", 1 when it logged "Update was failed !", 3 when it ended because the image or
-// the port could not be used (its log says why), 128 + the signal when interrupted.
+// The exit status for a job's outcome: 0 succeeded, 1 the camera failed, 3 the image or the
+// port could not be used, 128 + the signal when an interrupt cancelled it (1 for another
+// cancel).
+int exitStatusOf(const UpgradeOutcome& outcome, const InterruptWatch& interrupt);
+
+// Runs the job to its end, prints its log as it comes and its result, and answers the exit
+// status (exitStatusOf).
 int runUpgradeSession(const UpgradeRequest& request, Console& console, TextLanguage language,
                       const InterruptWatch& interrupt);
 

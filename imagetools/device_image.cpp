@@ -23,7 +23,8 @@ std::string deviceImagePathOf(std::string_view rawPath) {
     return folderOf(rawPath) + fileTitleOf(rawPath) + std::string(deviceImageExtension);
 }
 
-PackageOutcome PackageDeviceImage(char digit, const std::string& rawPath, const std::string& outputPath) {
+PackageOutcome PackageDeviceImage(char digit, const std::string& rawPath, const std::string& outputPath,
+                                  TextLanguage language) {
     PackageOutcome outcome;
     outcome.outputPath = outputPath.empty() ? deviceImagePathOf(rawPath) : outputPath;
     const auto fail = [&outcome](std::string message, std::string detail) {
@@ -38,27 +39,27 @@ PackageOutcome PackageDeviceImage(char digit, const std::string& rawPath, const 
     FileStatus status;
     auto raw = ReadableFile::open(rawPath, status);
     if (!raw) {
-        return fail(std::string(rawImageOpenFailureText), fillText(loadText(IDS_FILE_UNREADABLE), {rawPath, status.reason}));
+        return fail(std::string(rawImageOpenFailureText), fillText(textOf(IDS_FILE_UNREADABLE, language), {rawPath, status.reason}));
     }
     const DeviceImageHeader header = makeDeviceImageHeader(digit);
     if (raw->size() > std::numeric_limits<std::size_t>::max() - header.size()) {
-        std::string text = fillText(loadText(IDS_FILE_UNREADABLE), {rawPath, "the file is too large"});
+        std::string text = fillText(textOf(IDS_FILE_UNREADABLE, language), {rawPath, "the file is too large"});
         return fail(text, text);
     }
     std::vector<std::uint8_t> image;
     try {
         image.resize(header.size() + static_cast<std::size_t>(raw->size()));
     } catch (const std::bad_alloc&) {
-        std::string text = fillText(loadText(IDS_FILE_UNREADABLE), {rawPath, "not enough memory to hold it"});
+        std::string text = fillText(textOf(IDS_FILE_UNREADABLE, language), {rawPath, "not enough memory to hold it"});
         return fail(text, text);
     }
     if (status = raw->readAll(std::span(image).subspan(header.size())); !status.ok) {
-        std::string text = fillText(loadText(IDS_FILE_UNREADABLE), {rawPath, status.reason});
+        std::string text = fillText(textOf(IDS_FILE_UNREADABLE, language), {rawPath, status.reason});
         return fail(text, text);
     }
     std::memcpy(image.data(), header.data(), header.size());
     if (status = WriteWholeFile(outcome.outputPath, image); !status.ok) {
-        std::string text = fillText(loadText(IDS_FILE_UNWRITABLE), {outcome.outputPath, status.reason});
+        std::string text = fillText(textOf(IDS_FILE_UNWRITABLE, language), {outcome.outputPath, status.reason});
         return fail(text, text);
     }
     outcome.written = true;

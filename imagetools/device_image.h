@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/text_language.h"
+
 namespace orvane {
 
 using DeviceImageHeader = std::array<std::uint8_t, 5>;
@@ -39,7 +41,9 @@ struct PackageOutcome {
 };
 
 // Reads the raw image at rawPath whole and writes the device image of type digit to
-// outputPath (empty: deviceImagePathOf(rawPath)), creating or replacing it.
-PackageOutcome PackageDeviceImage(char digit, const std::string& rawPath, const std::string& outputPath = {});
+// outputPath (empty: deviceImagePathOf(rawPath)), creating or replacing it. Messages are in
+// language.
+PackageOutcome PackageDeviceImage(char digit, const std::string& rawPath, const std::string& outputPath = {},
+                                  TextLanguage language = TextLanguage::English);
 
 } // namespace orvane

@@ -18,7 +18,4 @@ struct FileStatus {
     static FileStatus failure(std::string reason);
 };
 
-// The system's text for an errno value; thread-safe.
-std::string systemReason(int errorNumber);
-
 } // namespace orvane

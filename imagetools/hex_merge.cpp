@@ -10,6 +10,7 @@
 #include "imagetools/file_name.h"
 #include "imagetools/readable_file.h"
 #include "imagetools/write_whole_file.h"
+#include "text/failure_messages.h"
 #include "text/string_table.h"
 
 namespace orvane {
@@ -119,14 +120,10 @@ MergeOutcome failed(MergeOutcome& outcome, std::string error) {
     return std::move(outcome);
 }
 
-// "Please Select File !" in the language languageFlag chooses, then the tag.
-MergeOutcome missingPath(MergeOutcome& outcome, const char* tag) {
-    SetTextLanguage(languageFlag.load());
-    return failed(outcome, std::string(loadText(IDS_PLEASE_SELECT_FILE)) + tag);
-}
-
-std::string unreadable(const std::string& path, const std::string& reason) {
-    return fillText(loadText(IDS_FILE_UNREADABLE), {path, reason});
+// "Please Select File !" in the request's language, then the tag.
+MergeOutcome missingPath(MergeOutcome& outcome, TextLanguage language, const char* tag) {
+    outcome.missingPath = true;
+    return failed(outcome, std::string(textOf(IDS_PLEASE_SELECT_FILE, language)) + tag);
 }
 
 } // namespace
@@ -166,8 +163,12 @@ std::string mergedPathOf(std::string_view appPath) {
 
 MergeOutcome MergeHexFiles(const MergeRequest& request) {
     MergeOutcome outcome;
+    const TextLanguage language = request.language;
+    const auto unreadable = [language](const std::string& path, const std::string& reason) {
+        return fileUnreadable(path, reason, language);
+    };
     if (request.ublPath.empty()) {
-        return missingPath(outcome, "1");
+        return missingPath(outcome, language, "1");
     }
     FileStatus status;
     auto ublFile = ReadableFile::open(request.ublPath, status);
@@ -175,7 +176,7 @@ MergeOutcome MergeHexFiles(const MergeRequest& request) {
         return failed(outcome, unreadable(request.ublPath, status.reason));
     }
     if (request.appPath.empty()) {
-        return missingPath(outcome, "2");
+        return missingPath(outcome, language, "2");
     }
     outcome.outputPath = request.outputPath.empty() ? mergedPathOf(request.appPath) : request.outputPath;
     auto appFile = ReadableFile::open(request.appPath, status);
@@ -209,12 +210,12 @@ MergeOutcome MergeHexFiles(const MergeRequest& request) {
     }
     if (auto problem = checkMergeInputs(ublBytes, appBytes)) {
         const std::string& path = problem->input == MergeInput::Ubl ? request.ublPath : request.appPath;
-        return failed(outcome, fillText(loadText(IDS_HEX_INVALID),
+        return failed(outcome, fillText(textOf(IDS_HEX_INVALID, language),
                                                    {path, std::to_string(problem->problem.line), problem->problem.what}));
     }
     spliceInPlace(buffer, ublLength, appLength);
     if (status = WriteWholeFile(outcome.outputPath, buffer); !status.ok) {
-        return failed(outcome, fillText(loadText(IDS_FILE_UNWRITABLE), {outcome.outputPath, status.reason}));
+        return failed(outcome, fileUnwritable(outcome.outputPath, status.reason, language));
     }
     outcome.written = true;
     return outcome;

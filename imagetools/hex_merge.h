@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "imagetools/hex_records.h"
+#include "text/text_language.h"
 
 namespace orvane {
 
@@ -61,6 +62,7 @@ struct MergeRequest {
     std::string ublPath;    // empty: no UBL file chosen
     std::string appPath;    // empty: no APP file chosen
     std::string outputPath; // empty: mergedPathOf(appPath)
+    TextLanguage language = TextLanguage::English; // of the messages
 };
 
 struct MergeOutcome {
@@ -68,12 +70,13 @@ struct MergeOutcome {
     std::string outputPath; // the file written, or that would have been
     std::string error;      // one line, empty when written
     std::string logText;    // to append to the log: error and CR LF; empty when written
+    bool missingPath = false; // no UBL or no APP file was chosen
 };
 
 // The merge as the dialog's APP button and the command line run it: reads both files whole,
 // checks them, writes the merged file with WriteWholeFile. Touches no user interface; the
 // caller appends logText to its log. A missing path gives "Please Select File !" with the
-// tag 1 (UBL) or 2 (APP) in the language languageFlag sets for the calling thread; an
+// tag 1 (UBL) or 2 (APP) in the request's language; an
 // unreadable, short or misshapen input, or a failed write, gives a line with the path and
 // the reason. Nothing is written unless both inputs are sound.
 MergeOutcome MergeHexFiles(const MergeRequest& request);

@@ -1,5 +1,7 @@
-// Reads an input file whole, in the length it had when it was opened. A read that delivers
-// fewer bytes (or a file that grows meanwhile) is an error, never a shorter image.
+// Reads an input file whole, in the length it had when it was opened: the one reader of the
+// upgrade job, the HEX merge and the packager. A read that delivers fewer bytes, a file that
+// grows meanwhile or one whose size or modification time moved while it was read (a download
+// or copy still under way) is an error, never a shorter image.
 #pragma once
 
 #include <cstdint>
@@ -30,9 +32,11 @@ public:
     FileStatus readAll(std::span<std::uint8_t> into);
 
 private:
-    ReadableFile(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
+    ReadableFile(int fd, std::uint64_t size, std::int64_t modifiedNs) : fd_(fd), size_(size), modifiedNs_(modifiedNs) {}
     int fd_ = -1;
     std::uint64_t size_ = 0;
+    std::int64_t modifiedNs_ = 0; // modification time when opened
+
 };
 
 } // namespace orvane

@@ -7,6 +7,7 @@
 // went wrong ("permission denied: add your user to the dialout group").
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -34,6 +35,21 @@ public:
     virtual bool isOpen() const = 0;
     // errno of the last failed openPort or closePort, 0 after a success.
     virtual int lastError() const = 0;
+    // Whether a transfer since the last open found the device gone (a USB adapter pulled out:
+    // hang-up, EIO, ENXIO). Nothing written to it can arrive; it stays so until the next open.
+    virtual bool deviceGone() const { return false; }
+
+    // One exchange at a time on a line: an upgrade job holds its port for its whole run, so a
+    // second job on the same port is turned away while jobs on other ports go on.
+    bool tryHold() noexcept {
+        bool expected = false;
+        return held_.compare_exchange_strong(expected, true, std::memory_order_acq_rel);
+    }
+    void release() noexcept { held_.store(false, std::memory_order_release); }
+    bool held() const noexcept { return held_.load(std::memory_order_acquire); }
+
+private:
+    std::atomic<bool> held_{false};
 };
 
 } // namespace orvane

@@ -23,8 +23,9 @@
 //  - writePort(bytes): hands over every byte and waits until they have left the driver, or
 //    until 100 ms + 2 ms per byte have passed; answers the count handed over.
 //  - Both transfers answer 0 at once on a closed port. On a device that has vanished (USB
-//    adapter pulled) they answer 0 or the partial count; a read then still waits out its time
-//    limit, so a caller reading in a loop does not spin. Close and reopen when it is back.
+//    adapter pulled) they answer 0 or the partial count and deviceGone() turns true until the
+//    next open; a read then still waits out its time limit, so a caller reading in a loop does
+//    not spin. Close and reopen when it is back.
 //  - All operations may be called from any thread at any time.
 #pragma once
 
@@ -54,6 +55,7 @@ class SerialPort final : public SerialLink {
     int readPort(std::span<std::uint8_t> buffer) override;
     bool isOpen() const override;
     int lastError() const override;
+    bool deviceGone() const override;
 
     // The open port's handle, invalidHandle while closed. Readable from any thread without a
     // lock; the value may be stale by the time it is used, so it is for display and polling,
@@ -82,6 +84,7 @@ class SerialPort final : public SerialLink {
 
     std::atomic<NativeHandle> handle_{invalidHandle};
     std::atomic<int> lastError_{0};
+    std::atomic<bool> gone_{false};
 };
 
 } // namespace orvane

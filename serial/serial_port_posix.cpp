@@ -71,6 +71,11 @@ timespec toTimespec(TransferClock::duration duration) {
     return timespec{static_cast<time_t>(seconds.count()), static_cast<long>(nanoseconds.count())};
 }
 
+// What a write sees when the device has been unplugged or its other side has hung up.
+bool isDeviceGoneError(int err) {
+    return err == EIO || err == ENXIO || err == ENODEV || err == EPIPE;
+}
+
 enum class WaitResult { ready, hungUp, woken, timedOut };
 
 // Waits until device shows events, the device hangs up, wake is raised, or deadline passes.
@@ -171,6 +176,7 @@ int SerialPort::openPort(std::string_view name, int baudRate, int parity, int by
         wake_ = wake;
         closing_ = false;
     }
+    gone_.store(false);
     handle_.store(device, std::memory_order_release);
     lastError_.store(0);
     return 1;
@@ -254,6 +260,7 @@ int SerialPort::readPort(std::span<std::uint8_t> buffer) {
         }
         // End of file, an error or a hang-up: the device has gone. With nothing to hand back,
         // sleep out the time limit so that a caller reading in a loop does not spin.
+        gone_.store(true);
         if (received == 0)
             (void)waitFor(-1, 0, channel.wake, total);
         break;
@@ -280,14 +287,24 @@ int SerialPort::writePort(std::span<const std::uint8_t> bytes) {
         }
         if (written < 0 && errno == EINTR)
             continue;
-        if (written < 0 && errno == EAGAIN &&
-            waitFor(channel.device, POLLOUT, channel.wake, limit) == WaitResult::ready)
-            continue;
+        if (written < 0 && isDeviceGoneError(errno))
+            gone_.store(true);
+        if (written < 0 && errno == EAGAIN) {
+            const WaitResult waited = waitFor(channel.device, POLLOUT, channel.wake, limit);
+            if (waited == WaitResult::ready)
+                continue;
+            if (waited == WaitResult::hungUp)
+                gone_.store(true);
+        }
         // Time limit, close, or a device that has gone: answer what was handed over.
         return static_cast<int>(sent);
     }
     waitUntilSent(channel.device, channel.wake, limit);
     return static_cast<int>(sent);
+}
+
+bool SerialPort::deviceGone() const {
+    return gone_.load();
 }
 
 bool SerialPort::isOpen() const {

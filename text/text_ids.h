@@ -33,7 +33,6 @@ enum TextId : int {
     // Orvane's own messages. "{0}", "{1}" ... are filled by fillText.
     IDS_IMAGE_UNREADABLE = 201,   // {0} path, {1} reason
     IDS_IMAGE_TOO_LARGE = 202,    // {0} path, {1} length
-    IDS_IMAGE_SHORT_READ = 203,   // {0} path, {1} bytes read, {2} length
     IDS_PORT_OPEN_FAILED = 204,   // {0} port, {1} reason
     IDS_PORT_PERMISSION = 205,    // {0} port
     IDS_PORT_CLOSE_FAILED = 206,  // {0} reason
@@ -48,6 +47,28 @@ enum TextId : int {
     IDS_PACKAGE_TYPE1 = 215,
     IDS_PACKAGE_TYPE2 = 216,
     IDS_PACKAGE_TYPE3 = 217,
+
+    // Why a port would not open or close.
+    IDS_REASON_NO_ERROR = 230,
+    IDS_REASON_PERMISSION = 231,
+    IDS_REASON_PORT_BUSY = 232,
+    IDS_REASON_NO_DEVICE = 233,
+    IDS_REASON_NOT_A_PORT = 234,
+    IDS_REASON_PORT_IO = 235,
+
+    // Why an upgrade ended: one line in the log right before "Update was failed !".
+    IDS_REASON_NO_ENTER_ACK = 240,       // {0} address, {1} line speed
+    IDS_REASON_NO_HEADER_REQUEST = 241,  // {0} speed
+    IDS_REASON_SIZE_REFUSED = 242,       // {0} image length
+    IDS_REASON_SIZE_UNANSWERED = 243,    // {0} image length
+    IDS_REASON_BLOCK_UNANSWERED = 244,   // {0} block, {1} blocks
+    IDS_REASON_CAMERA_ABORTED = 245,     // {0} block, {1} blocks
+    IDS_REASON_BLOCK_ANSWER_UNKNOWN = 246, // {0} block, {1} blocks
+    IDS_REASON_END_NOT_ACCEPTED = 247,
+    IDS_REASON_DEVICE_GONE = 248,        // {0} port
+    IDS_REASON_INTERNAL = 249,           // {0} what went wrong
+    IDS_REASON_IMAGE_NO_MEMORY = 250,    // {0} path, {1} length
+    IDS_REASON_TOO_MANY_RESENDS = 251,   // {0} block, {1} blocks, {2} refusals
 };
 
 } // namespace orvane

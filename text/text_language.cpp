@@ -7,10 +7,8 @@ namespace {
 thread_local TextLanguage currentLanguage = TextLanguage::English;
 }
 
-std::atomic<std::uint8_t> languageFlag{1};
-
 void SetTextLanguage(std::uint8_t flag) {
-    setThreadLanguage(flag == 1 ? TextLanguage::English : TextLanguage::Chinese);
+    setThreadLanguage(languageOfFlag(flag));
 }
 
 void setThreadLanguage(TextLanguage language) {

@@ -1,17 +1,18 @@
-// The language each thread's texts are looked up in. Threads start in English; the upgrade
-// job and the HEX merge set theirs from languageFlag, the dialog thread sets English itself.
+// The two languages of the string table, and the language of each thread for code that looks
+// texts up the way the dialog does: by the calling thread's language. Core code never relies on
+// it; it is handed its language and asks textOf.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
 namespace orvane {
 
 enum class TextLanguage : std::uint8_t { English, Chinese };
 
-// Process-wide choice of the working code's language: 1 English, any other value Chinese.
-// Nothing in the dialog changes it; the command line's --lang does.
-extern std::atomic<std::uint8_t> languageFlag;
+// A language flag as the dialog keeps it: 1 English, any other value Chinese.
+constexpr TextLanguage languageOfFlag(std::uint8_t flag) {
+    return flag == 1 ? TextLanguage::English : TextLanguage::Chinese;
+}
 
 // Sets the calling thread's language from a flag value (1 English, otherwise Chinese).
 void SetTextLanguage(std::uint8_t flag);

@@ -16,7 +16,6 @@
 #include <QPlainTextEdit>
 #include <QTimer>
 
-#include "serial/open_failure.h"
 #include "ui/about_dlg.h"
 #include "ui/app_icon.h"
 #include "ui/control_builder.h"
@@ -24,6 +23,7 @@
 #include "ui/dialog_template.h"
 #include "ui/dialog_thread_bridge.h"
 #include "ui/dialog_units.h"
+#include "text/failure_messages.h"
 #include "text/string_table.h"
 #include "ui/upgrade_dlg_job.h"
 #include "upgrade/reply_receiver.h"
@@ -275,11 +275,7 @@ void CUpgradeDlg::OnOpenPort() {
         return;
     }
     // The classic message, then what the technician can do about it.
-    const int err = services_.port.lastError();
-    const std::string portName = m_portName.toStdString();
-    const std::string why = isPermissionError(err)
-                                ? fillText(loadText(IDS_PORT_PERMISSION), {portName})
-                                : fillText(loadText(IDS_PORT_OPEN_FAILED), {portName, openFailureReason(err)});
+    const std::string why = portOpenFailed(m_portName.toStdString(), services_.port.lastError(), threadLanguage());
     services_.prompts.showMessage(this, textFor(IDS_OPEN_FAIL) + QStringLiteral("\n\n") + QString::fromStdString(why));
     enableDlgItem(this, IDC_OPEN, true);
     enableDlgItem(this, IDC_CLOSE, false);
@@ -292,7 +288,7 @@ void CUpgradeDlg::OnClosePort() {
         enableDlgItem(this, IDC_CLOSE, false);
         return;
     }
-    const std::string why = fillText(loadText(IDS_PORT_CLOSE_FAILED), {openFailureReason(services_.port.lastError())});
+    const std::string why = portCloseFailed(services_.port.lastError(), threadLanguage());
     services_.prompts.showMessage(this, textFor(IDS_CLOSE_FAIL) + QStringLiteral("\n\n") + QString::fromStdString(why));
     enableDlgItem(this, IDC_OPEN, false);
     enableDlgItem(this, IDC_CLOSE, true);

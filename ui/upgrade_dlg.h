@@ -100,6 +100,10 @@ public:
     bool logFileHeld() const { return m_logFile.isHeld(); }
     bool jobRunning() const;
     QMenu* contextMenu() const { return m_contextMenu; }
+    // The board and the text language the update buttons hand their jobs. Nothing in the
+    // dialog offers a language choice; the flag stays 1 (English) unless set here.
+    UpgradeTarget currentTarget() const { return upgradeTarget; }
+    void setLanguageFlag(std::uint8_t flag) { languageFlag = flag; }
     const QIcon& icon() const { return m_hIcon; }
 
     void done(int result) override;
@@ -140,6 +144,11 @@ private:
     QString m_appPath;
     QString m_logEditText;
     QIcon m_hIcon;
+
+    // The board of the job being started and the working code's language flag (1 English,
+    // any other value Chinese), handed to each job when it starts.
+    UpgradeTarget upgradeTarget = UpgradeTarget::MainBoard;
+    std::uint8_t languageFlag = 1;
 
     QMenu* m_contextMenu = nullptr;
     DialogThreadBridge* bridge_ = nullptr;

@@ -17,8 +17,11 @@ void CUpgradeDlg::startUpgrade(UpgradeTarget target) {
         worker_ = std::make_unique<UpgradeWorker>(services_.port, services_.flags, services_.clock, *jobInputs_,
                                                   *jobLog_);
     }
-    // A second start while a job runs is refused with a line in the log.
-    worker_->start(target);
+    // A second start while a job runs is refused with a line in the log, and leaves the
+    // running job's board as it is.
+    if (worker_->start(UpgradeSettings{target, languageOfFlag(languageFlag)})) {
+        upgradeTarget = target;
+    }
 }
 
 void CUpgradeDlg::OnUpdateMainBoard() {

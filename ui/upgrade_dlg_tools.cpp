@@ -55,7 +55,13 @@ void CUpgradeDlg::OnAppButton() {
 
 void CUpgradeDlg::MergeHexFiles() {
     // The merged file is written beside the APP file.
-    const MergeOutcome outcome = orvane::MergeHexFiles({m_ublPath.toStdString(), m_appPath.toStdString(), {}});
+    const MergeOutcome outcome = orvane::MergeHexFiles(
+        {m_ublPath.toStdString(), m_appPath.toStdString(), {}, languageOfFlag(languageFlag)});
+    // A missing path is said in the flag's language, and the dialog thread keeps that
+    // language for its later messages, as it always has.
+    if (outcome.missingPath) {
+        SetTextLanguage(languageFlag);
+    }
     if (!outcome.logText.empty()) {
         m_logText += QString::fromStdString(outcome.logText);
         showLog(m_logText);
@@ -67,7 +73,7 @@ void CUpgradeDlg::PackageDeviceImage(char digit) {
     if (!picked) {
         return;
     }
-    const PackageOutcome outcome = orvane::PackageDeviceImage(digit, picked->toStdString());
+    const PackageOutcome outcome = orvane::PackageDeviceImage(digit, picked->toStdString(), {}, threadLanguage());
     if (!outcome.written && !outcome.message.empty()) {
         services_.prompts.showMessage(this, QString::fromStdString(outcome.message));
     }

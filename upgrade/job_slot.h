@@ -1,17 +1,18 @@
-// One upgrade at a time: there is one port, one set of reply flags and one upgradeTarget,
-// so a second job would interleave its frames with the first and steal its replies. A job
-// runs only while it holds the process's one slot.
+// One upgrade at a time on a line: a port has one receiver and one set of reply flags, so a
+// second job on it would interleave its frames with the first and steal its replies. A job
+// runs only while it holds its port; jobs on other ports run beside it.
 #pragma once
 
 #include <optional>
+
+#include "serial/serial_link.h"
 
 namespace orvane {
 
 class JobSlot {
 public:
-    // The slot, or nothing while another job holds it.
-    static std::optional<JobSlot> tryTake();
-    static bool taken();
+    // The port's slot, or nothing while another job holds it.
+    static std::optional<JobSlot> tryTake(SerialLink& port);
 
     JobSlot(JobSlot&& other) noexcept;
     JobSlot& operator=(JobSlot&&) = delete;
@@ -20,8 +21,8 @@ public:
     ~JobSlot();
 
 private:
-    JobSlot() = default;
-    bool held_ = true;
+    explicit JobSlot(SerialLink& port) : port_(&port) {}
+    SerialLink* port_;
 };
 
 } // namespace orvane

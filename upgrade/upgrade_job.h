@@ -9,16 +9,14 @@
 #include <string>
 
 #include "serial/serial_link.h"
+#include "text/text_language.h"
 #include "upgrade/clock.h"
 #include "upgrade/frames.h"
 #include "upgrade/job_slot.h"
 #include "upgrade/reply_flags.h"
+#include "upgrade/upgrade_outcome.h"
 
 namespace orvane {
-
-// The board the job being started addresses; written by the front end before the job
-// starts, read by the job when it builds its frames and decides on the 115200 switch.
-extern std::atomic<std::uint8_t> upgradeTarget;
 
 // The user's choices, read at the steps that use them (the dialog reads its controls then).
 class UpgradeInputs {
@@ -38,6 +36,7 @@ struct UpgradeProgress {
     std::uint32_t blockNumber = 0; // 1-based, before wrapping to 16 bits
     std::uint32_t blockCount = 0;  // DataBlocks the image needs (ceil(length / 1024))
     bool resend = false;           // the same block again after a BlockNak
+    std::uint32_t refusals = 0;    // BlockNaks this block has had so far
 };
 
 // The log box. Each call is applied whole by the log's owner (the dialog applies it on its
@@ -53,6 +52,19 @@ public:
     virtual std::string showWithLog(const std::string& tail) = 0;
     // Structured progress beside the progress line, for front ends that draw their own.
     virtual void progress(const UpgradeProgress& /*progress*/) {}
+    // Why the job is ending, one line without line end, said just before "Update was failed !"
+    // (or alone, where the job ends before addressing the camera). The log box takes it as a
+    // line of its own; a command line may send it elsewhere.
+    virtual void reason(const std::string& text) { appendLog(text + "\r\n"); }
+};
+
+// What the front end chose for this job; each job carries its own, so jobs on different
+// ports can run at once with different boards and languages.
+struct UpgradeSettings {
+    UpgradeTarget target = UpgradeTarget::MainBoard;
+    TextLanguage language = TextLanguage::English;
+    // Give up after this many BlockNaks of one block; 0 sends a refused block again for ever.
+    std::uint32_t maxResends = 0;
 };
 
 struct UpgradeJobContext {
@@ -61,18 +73,18 @@ struct UpgradeJobContext {
     Clock& clock;
     UpgradeInputs& inputs;
     UpgradeLog& log;
-    const std::atomic<std::uint8_t>& target = upgradeTarget;
+    UpgradeSettings settings{};
     // Set by the job's owner to give the upgrade up: the job sends the AbortFrame and fails.
     const std::atomic<bool>* cancelRequested = nullptr;
 };
 
-// Runs one upgrade to its end on the calling thread. Answers 0 on success, -1 otherwise.
-// Refused with one log line (nothing sent, port untouched) while another job holds the slot.
-int runUpgradeJob(const UpgradeJobContext& context);
+// Runs one upgrade to its end on the calling thread; outcome.result is 0 on success, -1
+// otherwise. Refused (nothing sent, port untouched, one log line) while another job holds
+// the same port. Never throws: an error inside the job ends it as a failure with a reason.
+UpgradeOutcome runUpgradeJob(const UpgradeJobContext& context);
 
-// The same, for an owner that has taken the slot already (UpgradeWorker takes it before it
-// stores upgradeTarget, so a refused start cannot change the target of a running job).
-int runUpgradeJob(const UpgradeJobContext& context, JobSlot slot);
+// The same, for an owner that has taken the port's slot already.
+UpgradeOutcome runUpgradeJob(const UpgradeJobContext& context, JobSlot slot);
 
 // The largest image whose block count, floor(length / 1024) + 1, fits the SizeHeader's
 // 16 bits; a longer one is refused before anything is sent.
@@ -82,7 +94,7 @@ inline constexpr std::uint64_t maxImageLength = 67'107'839;
 // precision, times 100.0 in double precision, truncated. length must not be 0.
 unsigned progressPercent(std::uint32_t offset, std::uint32_t length);
 
-// The progress line's text: string 113, the percentage, '%', CR LF.
-std::string progressText(unsigned percent);
+// The progress line's text: string 113 in language, the percentage, '%', CR LF.
+std::string progressText(unsigned percent, TextLanguage language);
 
 } // namespace orvane

@@ -13,33 +13,29 @@ UpgradeWorker::~UpgradeWorker() {
     wait();
 }
 
-void UpgradeWorker::refuse() {
-    // Said in the jobs' language without changing the calling thread's own.
-    const auto language = languageFlag.load(std::memory_order_relaxed) == 1 ? TextLanguage::English
-                                                                             : TextLanguage::Chinese;
+void UpgradeWorker::refuse(TextLanguage language) {
     log_.appendLog(std::string(textOf(IDS_JOB_BUSY, language)) + "\r\n");
 }
 
-bool UpgradeWorker::start(UpgradeTarget target, std::function<void(int result)> onFinished) {
+bool UpgradeWorker::start(const UpgradeSettings& settings,
+                          std::function<void(const UpgradeOutcome& outcome)> onFinished) {
     const std::lock_guard lock(threadMutex_);
     if (running_.load()) {
-        refuse();
+        refuse(settings.language);
         return false;
     }
-    // Taken before upgradeTarget is stored, so a refused start leaves a running job's target alone.
-    auto slot = JobSlot::tryTake();
+    auto slot = JobSlot::tryTake(port_);
     if (!slot) {
-        refuse();
+        refuse(settings.language);
         return false;
     }
     if (thread_.joinable()) {
         thread_.join(); // the previous job has ended; its thread is on its way out
     }
     cancelRequested_.store(false);
-    upgradeTarget.store(static_cast<std::uint8_t>(target), std::memory_order_relaxed);
     running_.store(true);
     try {
-        startThread(std::move(*slot), std::move(onFinished));
+        startThread(std::move(*slot), settings, std::move(onFinished));
     } catch (...) {
         running_.store(false); // no thread: the slot went with the unstarted job
         throw;
@@ -47,16 +43,21 @@ bool UpgradeWorker::start(UpgradeTarget target, std::function<void(int result)> 
     return true;
 }
 
-void UpgradeWorker::startThread(JobSlot slot, std::function<void(int result)> onFinished) {
-    thread_ = std::thread([this, held = std::move(slot), onFinished = std::move(onFinished)]() mutable {
-        const UpgradeJobContext context{port_, flags_, clock_, inputs_, log_, upgradeTarget, &cancelRequested_};
-        const int result = runUpgradeJob(context, std::move(held));
+void UpgradeWorker::startThread(JobSlot slot, const UpgradeSettings& settings,
+                                std::function<void(const UpgradeOutcome&)> onFinished) {
+    thread_ = std::thread([this, held = std::move(slot), settings, onFinished = std::move(onFinished)]() mutable {
+        const UpgradeJobContext context{port_, flags_, clock_, inputs_, log_, settings, &cancelRequested_};
+        const UpgradeOutcome outcome = runUpgradeJob(context, std::move(held));
         {
             const std::lock_guard resultLock(resultMutex_);
-            lastResult_ = result;
+            lastOutcome_ = outcome;
         }
-        if (onFinished) {
-            onFinished(result);
+        // Nothing may leave the thread: an exception here would end the whole program.
+        try {
+            if (onFinished) {
+                onFinished(outcome);
+            }
+        } catch (...) {
         }
         running_.store(false);
     });
@@ -68,22 +69,22 @@ void UpgradeWorker::cancel() {
     }
 }
 
-int UpgradeWorker::wait() {
+UpgradeOutcome UpgradeWorker::wait() {
     const std::lock_guard lock(threadMutex_);
     if (thread_.joinable()) {
         thread_.join();
     }
     const std::lock_guard resultLock(resultMutex_);
-    return lastResult_.value_or(-1);
+    return lastOutcome_.value_or(UpgradeOutcome{});
 }
 
 bool UpgradeWorker::running() const {
     return running_.load();
 }
 
-std::optional<int> UpgradeWorker::lastResult() const {
+std::optional<UpgradeOutcome> UpgradeWorker::lastOutcome() const {
     const std::lock_guard lock(resultMutex_);
-    return lastResult_;
+    return lastOutcome_;
 }
 
 } // namespace orvane

@@ -1,6 +1,6 @@
-// How a front end runs an upgrade: on a thread of its own, one at a time, with a way to give
-// it up. The dialog and the command line both drive jobs through it; it owns nothing of the
-// user interface, only the thread.
+// How a front end runs an upgrade: on a thread of its own, one at a time on its port, with a
+// way to give it up. The dialog and the command line both drive jobs through it; it owns
+// nothing of the user interface, only the thread.
 #pragma once
 
 #include <atomic>
@@ -24,27 +24,29 @@ public:
     UpgradeWorker(const UpgradeWorker&) = delete;
     UpgradeWorker& operator=(const UpgradeWorker&) = delete;
 
-    // Stores target into upgradeTarget and starts the job on a new thread. While a job runs
-    // (this worker's or any other in the process) the start is refused: one line saying so
-    // is appended to the log, nothing is sent, and the answer is false.
-    // onFinished, if given, is called on the job's thread with the result (0 or -1) as the
-    // job ends; it must not call start() or wait() of this worker itself.
-    bool start(UpgradeTarget target, std::function<void(int result)> onFinished = {});
+    // Starts a job with these settings on a new thread. While a job runs on this port (this
+    // worker's or another's) the start is refused: one line saying so is appended to the log,
+    // nothing is sent, and the answer is false.
+    // onFinished, if given, is called on the job's thread with the outcome as the job ends;
+    // it must not call start() or wait() of this worker itself.
+    bool start(const UpgradeSettings& settings,
+               std::function<void(const UpgradeOutcome& outcome)> onFinished = {});
 
     // Asks the running job to give up at its next pause (within 100 ms): it sends the
-    // AbortFrame and ends with "Update was failed !". Does nothing when no job runs; a job
-    // whose EndFrame the camera has accepted finishes as a success.
+    // AbortFrame and ends as cancelled. Does nothing when no job runs; a job whose EndFrame
+    // the camera has accepted finishes as a success.
     void cancel();
 
-    // Waits for the job's thread; answers the last job's result, -1 if none ran.
-    int wait();
+    // Waits for the job's thread; answers the last job's outcome (unusable if none ran).
+    UpgradeOutcome wait();
 
     bool running() const;
-    std::optional<int> lastResult() const;
+    std::optional<UpgradeOutcome> lastOutcome() const;
 
 private:
-    void refuse();
-    void startThread(JobSlot slot, std::function<void(int result)> onFinished);
+    void refuse(TextLanguage language);
+    void startThread(JobSlot slot, const UpgradeSettings& settings,
+                     std::function<void(const UpgradeOutcome&)> onFinished);
 
     SerialLink& port_;
     ReplyFlags& flags_;
@@ -55,7 +57,7 @@ private:
     std::atomic<bool> cancelRequested_{false};
     std::atomic<bool> running_{false};
     mutable std::mutex resultMutex_;
-    std::optional<int> lastResult_;
+    std::optional<UpgradeOutcome> lastOutcome_;
     std::mutex threadMutex_; // guards thread_ between start(), wait() and the destructor
     std::thread thread_;
 };

@@ -101,7 +101,7 @@ std::vector<BadImage> badImages() {
              const std::string path = fileShorterThanItsSize();
              return Prepared{path, path.empty() ? "no file here whose read falls short of its size" : ""};
          },
-         [](const std::string& p) { return "Image file " + p + " changed while it was read: *"; }},
+         [](const std::string& p) { return "Cannot read image file " + p + ": the file changed while it was read: *"; }},
     };
 }
 
@@ -132,13 +132,12 @@ TEST_P(BadImageFile, RefusedWithOneLineAndNothingSent) {
     ScriptedInputs inputs;
     inputs.path = input.path;
     RecordingLog log(earlier);
-    std::atomic<std::uint8_t> target{0};
     int result = 1;
     const bool inTime = finishesWithin(
         5s,
         [&] {
-            const UpgradeJobContext context{camera, flags, clock, inputs, log, target};
-            result = runUpgradeJob(context);
+            const UpgradeJobContext context{camera, flags, clock, inputs, log};
+            result = runUpgradeJob(context).result;
         },
         input.unstick);
 
@@ -165,9 +164,8 @@ TEST(BadInput, EmptyImageRunsAsAZeroLengthUpgrade) {
     ScriptedInputs inputs;
     inputs.path = folder.file("empty.bin");
     RecordingLog log(earlier);
-    std::atomic<std::uint8_t> target{0};
-    const UpgradeJobContext context{camera, flags, clock, inputs, log, target};
-    EXPECT_EQ(runUpgradeJob(context), 0);
+    const UpgradeJobContext context{camera, flags, clock, inputs, log};
+    EXPECT_EQ(runUpgradeJob(context).result, 0);
     EXPECT_EQ(log.log(),
               "Start\r\nSend Command successful !\r\nSend updated datas  progress:100%\r\nUpdate was successful !\r\n");
     const auto headers = camera.written(testing::Sent::Size);

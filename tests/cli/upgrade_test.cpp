@@ -155,17 +155,22 @@ TEST(CliUpgrade, ProgressBarOnlyWhenStandardErrorIsATerminal) {
     EXPECT_NE(err.find("\r[-----"), std::string::npos) << err;
 }
 
-TEST(CliUpgrade, SilentCameraFailsAfterTheEnterTimeLimit) {
+// The exit status comes from the job's outcome, not from its words: in Chinese too.
+TEST(CliUpgrade, SilentCameraFailsAfterTheEnterTimeLimitWithReasonAndStep) {
     const TempDir dir;
     SimulateProcess camera(dir, {"--silent-at", "enter"});
     ASSERT_TRUE(camera.ready());
     const std::string image = imageFile(dir, 1024);
 
-    const CliResult result = runCli({"upgrade", image, "--port", camera.link()});
+    const CliResult result = runCli({"upgrade", image, "--port", camera.link(), "--lang", "zh", "--json"});
     const CliResult simulated = camera.stop();
 
     EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
-    EXPECT_EQ(linesOf(result.out), (std::vector<std::string>{"Start", "Update was failed !"}));
+    const std::vector<std::string> lines = linesOf(result.out);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), R"({"event":"result","ok":false,"exitCode":1,"text":"升级失败！",)"
+                            R"("reason":"10 秒内地址 1（9600 bit/s）没有应答进入升级的指令：请检查地址、波特率和连线",)"
+                            R"("step":"enter"})");
     EXPECT_GE(result.took, 9500ms);
     EXPECT_NE(simulated.out.find("rx A5 F9 00 5C AF"), std::string::npos) << simulated.out;
 }
@@ -195,6 +200,7 @@ struct UnusableCase {
     bool missingPort;
     bool busyPort;
     const char* reason;
+    std::size_t imageSize = 1024;
 };
 
 // Names the case in test listings instead of dumping its bytes.
@@ -209,7 +215,7 @@ TEST_P(CliUnusable, ExitsWithThreeAndAReason) {
     const TempDir dir;
     VirtualCamera camera;
     ASSERT_TRUE(camera.start()) << camera.error();
-    const std::string image = c.missingImage ? dir.file("absent.bin") : imageFile(dir, 1024);
+    const std::string image = c.missingImage ? dir.file("absent.bin") : imageFile(dir, c.imageSize);
     const std::string port = c.missingPort ? dir.file("ttyNothing") : camera.devicePath();
     SerialPort holder;
     if (c.busyPort) {
@@ -231,7 +237,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, CliUnusable,
     ::testing::Values(UnusableCase{"MissingImage", true, false, false, "Cannot read image file"},
                       UnusableCase{"MissingPort", false, true, false, "Cannot open serial port"},
-                      UnusableCase{"BusyPort", false, false, true, "in use by another program"}),
+                      UnusableCase{"BusyPort", false, false, true, "in use by another program"},
+                      UnusableCase{"EmptyImage", false, false, false, "is empty (0 bytes)", 0}),
     [](const auto& test) { return std::string(test.param.name); });
 
 TEST(CliDemo, UpgradesTheVirtualCameraAndProvesTheMatch) {

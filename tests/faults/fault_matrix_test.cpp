@@ -37,16 +37,17 @@ struct JobRun {
     LoopbackCamera camera;
     ScriptedInputs inputs;
     RecordingLog log{earlier};
-    std::atomic<std::uint8_t> target{0};
     std::atomic<bool> cancel{false};
     TempFile file{imageOf(imageLength)};
+    UpgradeOutcome outcome;
     int result = 1;
 
     JobRun(CameraFaults faults, LineFaults line) : camera(flags, clock, std::move(faults), line) { inputs.path = file.path(); }
 
     void go() {
-        const UpgradeJobContext context{camera, flags, clock, inputs, log, target, &cancel};
-        result = runUpgradeJob(context);
+        const UpgradeJobContext context{camera, flags, clock, inputs, log, {}, &cancel};
+        outcome = runUpgradeJob(context);
+        result = outcome.result;
     }
     // How long after the last frame of kind the AbortFrame went out.
     milliseconds abortDelayAfter(K kind) const {
@@ -148,7 +149,7 @@ TEST_P(LostReplies, AbortFrameAfterTheWaitAndTheEndingsLog) {
     run.go();
 
     EXPECT_EQ(run.result, -1);
-    EXPECT_EQ(run.log.log(), started + c.log);
+    EXPECT_EQ(run.log.log(), withReason(started + c.log, run.outcome));
     auto expected = framesUpTo(c.lastFrame, c.block == 0 ? 3 : c.block);
     expected.push_back(K::Abort);
     EXPECT_EQ(run.camera.kinds(), expected);
@@ -181,7 +182,7 @@ TEST_P(AbortBeforeReply, HeededOnlyWhileABlockIsAwaited) {
     run.go();
 
     EXPECT_EQ(run.result, c.result);
-    EXPECT_EQ(run.log.log(), started + c.log);
+    EXPECT_EQ(run.log.log(), withReason(started + c.log, run.outcome));
     expectFrameBytes(run.camera.written());
     if (c.result == 0) {
         EXPECT_EQ(run.camera.kinds(), framesUpTo(K::End));
@@ -213,7 +214,7 @@ TEST(FaultMatrix, HundredBlockNaksThenAckResendsTheSameBlockAndSucceeds) {
     run.go();
 
     EXPECT_EQ(run.result, 0);
-    EXPECT_EQ(run.log.log(), started + commandOk + progress(100) + succeeded);
+    EXPECT_EQ(run.log.log(), withReason(started + commandOk + progress(100) + succeeded, run.outcome));
     std::vector<WrittenFrame> block2;
     for (const auto& frame : run.camera.written()) {
         if (frame.kind == K::Block && frame.block == 2) block2.push_back(frame);
@@ -293,7 +294,7 @@ TEST_P(CancelAt, AbortFrameGoesOutAtOnceAndTheLogSaysSo) {
     run.go();
 
     EXPECT_EQ(run.result, -1);
-    EXPECT_EQ(run.log.log(), started + c.log);
+    EXPECT_EQ(run.log.log(), withReason(started + c.log, run.outcome));
     auto expected = framesUpTo(c.at, c.block == 0 ? 3 : c.block);
     expected.push_back(K::Abort);
     EXPECT_EQ(run.camera.kinds(), expected);

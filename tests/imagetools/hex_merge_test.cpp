@@ -278,15 +278,6 @@ TEST(MergeHexFiles, WritesToAnExplicitOutputPath) {
     EXPECT_FALSE(std::filesystem::exists(folder.file("aall.hex")));
 }
 
-// Restores the process-wide language flag and the thread's language after a test.
-class LanguageFlagGuard {
-public:
-    ~LanguageFlagGuard() {
-        languageFlag = 1;
-        setThreadLanguage(TextLanguage::English);
-    }
-};
-
 struct MissingPathCase {
     const char* name;
     bool ublGiven;
@@ -298,20 +289,17 @@ struct MissingPathCase {
 class MergeMissingPath : public testing::TestWithParam<MissingPathCase> {};
 
 TEST_P(MergeMissingPath, LogsPleaseSelectFileWithTag) {
-    const LanguageFlagGuard guard;
     const MissingPathCase& c = GetParam();
     TempFolder folder;
     writeFile(folder.file("u.hex"), goodUbl);
     writeFile(folder.file("a.hex"), goodApp);
-    languageFlag = c.flag;
-    setThreadLanguage(TextLanguage::English);
 
-    const MergeOutcome outcome =
-        MergeHexFiles({c.ublGiven ? folder.file("u.hex") : "", c.appGiven ? folder.file("a.hex") : "", {}});
+    const MergeOutcome outcome = MergeHexFiles({c.ublGiven ? folder.file("u.hex") : "",
+                                                c.appGiven ? folder.file("a.hex") : "", {}, languageOfFlag(c.flag)});
     EXPECT_FALSE(outcome.written);
+    EXPECT_TRUE(outcome.missingPath);
     EXPECT_EQ(outcome.logText, c.log);
-    // The merge leaves the thread in the language the flag chose, as later lookups expect.
-    EXPECT_EQ(threadLanguage(), c.flag == 1 ? TextLanguage::English : TextLanguage::Chinese);
+    EXPECT_EQ(threadLanguage(), TextLanguage::English) << "the merge leaves the caller's thread alone";
     EXPECT_EQ(folder.entries(), (std::vector<std::string>{"a.hex", "u.hex"}));
 }
 

@@ -9,6 +9,7 @@
 
 #include "hex_test_files.h"
 #include "imagetools/write_whole_file.h"
+#include "platform/error_text.h"
 
 namespace orvane {
 namespace {
@@ -59,7 +60,7 @@ TEST_P(WriteWholeFileFails, WithTheSystemsReasonAndNothingLeftBehind) {
     const FileStatus status = WriteWholeFile(folder.file(GetParam().target), bytesOf("content"));
     EXPECT_FALSE(status.ok);
     EXPECT_EQ(status.errorNumber, GetParam().errorNumber);
-    EXPECT_EQ(status.reason, systemReason(GetParam().errorNumber));
+    EXPECT_EQ(status.reason, systemErrorText(GetParam().errorNumber));
     EXPECT_EQ(folder.entries(), (std::vector<std::string>{"dir", "plain"}));
     EXPECT_EQ(readFile(folder.file("dir/keep")), "kept");
 }

@@ -160,14 +160,13 @@ private Q_SLOTS:
     void missingPathMessagesFollowTheLanguageFlag() {
         // With the flag set to Chinese the merge's message is Chinese, and from then on so
         // are the dialog thread's port messages; labels stay English.
-        languageFlag.store(2);
         test::DialogRig rig;
+        rig.dialog().setLanguageFlag(2);
         rig.setPortText("/dev/orvane-no-such-port");
         rig.click(IDC_OPEN);
         rig.prompts.fileAnswers = {rig.workingDir.file("x.hex")};
         rig.click(IDC_APP);
         rig.click(IDC_OPEN);
-        languageFlag.store(1);
         setThreadLanguage(TextLanguage::English);
 
         QCOMPARE(rig.dialog().logText(), QString("请选择文件！1\r\n"));

@@ -121,7 +121,7 @@ private Q_SLOTS:
 
         cam.rig.click(IDC_UPDATE_MOTOR);
         QCOMPARE(dlg.logText(), QString("Start\r\nAn upgrade is already running !\r\n"));
-        QCOMPARE(upgradeTarget.load(), std::uint8_t(UpgradeTarget::MainBoard));
+        QCOMPARE(dlg.currentTarget(), UpgradeTarget::MainBoard);
         QTest::qWait(300);
         QCOMPARE(cam.framesOf(HostFrameKind::EnterUpgrade), std::size_t{1});
 
@@ -161,7 +161,8 @@ private Q_SLOTS:
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         QVERIFY(!dlg.jobRunning());
         QTRY_COMPARE_WITH_TIMEOUT(cam.framesOf(HostFrameKind::Abort), std::size_t{1}, 5000);
-        QVERIFY(dlg.logText().contains("Update was failed !\r\n"));
+        QVERIFY2(dlg.logText().endsWith("progress:34%\r\nUpgrade cancelled\r\nUpdate was failed !\r\n"),
+                 qPrintable(dlg.logText()));
         const auto verdict = cam.camera.waitForVerdict(std::chrono::seconds(5));
         QVERIFY(!verdict || !verdict->finished);
     }

@@ -119,8 +119,8 @@ TEST_P(EndToEnd, CameraHoldsTheImageByteForByte) {
     host.inputs.path = file.path();
     host.inputs.portNames = {camera.portPath()};
     host.inputs.upgrade = c.upgradeSpeed;
-    ASSERT_TRUE(host.worker.start(c.target));
-    EXPECT_EQ(host.worker.wait(), 0);
+    ASSERT_TRUE(host.worker.start({c.target}));
+    EXPECT_EQ(host.worker.wait().result, 0);
     EXPECT_EQ(host.log.log(),
               "Start\r\nSend Command successful !\r\nSend updated datas  progress:100%\r\nUpdate was successful !\r\n");
 
@@ -147,9 +147,10 @@ TEST(EndToEnd, UnacceptedEndFrameTimesOutAfterFiveSecondsWithTheAbortFrame) {
     Host host;
     host.inputs.path = file.path();
     host.inputs.portNames = {camera.portPath()};
-    ASSERT_TRUE(host.worker.start(UpgradeTarget::MotorBoard));
-    EXPECT_EQ(host.worker.wait(), -1);
-    EXPECT_EQ(host.log.log(), "Start\r\nSend Command successful !\r\nUpdate was failed !\r\n");
+    ASSERT_TRUE(host.worker.start({UpgradeTarget::MotorBoard}));
+    const UpgradeOutcome outcome = host.worker.wait();
+    EXPECT_EQ(outcome.reason, UpgradeReason::EndNotAccepted);
+    EXPECT_EQ(host.log.log(), "Start\r\nSend Command successful !\r\n" + outcome.reasonText + "\r\nUpdate was failed !\r\n");
 
     ASSERT_TRUE(waitUntil([&] { return !camera.receivedFrames(HostFrameKind::Abort).empty(); }, 2s));
     const auto ends = camera.receivedFrames(HostFrameKind::End);
@@ -160,6 +161,42 @@ TEST(EndToEnd, UnacceptedEndFrameTimesOutAfterFiveSecondsWithTheAbortFrame) {
     EXPECT_GE(waited, 4900ms);
     EXPECT_LT(waited, 6500ms);
     EXPECT_EQ(camera.receivedFrames(HostFrameKind::Block).size(), 2U);
+}
+
+// Two cameras on two lines in one process at once: each job has its own port, receiver,
+// board and language, and a second job on a busy port is turned away.
+TEST(EndToEnd, TwoJobsOnTwoPortsRunAtOnce) {
+    VirtualCamera first;
+    VirtualCamera second;
+    ASSERT_TRUE(first.start()) << first.error();
+    ASSERT_TRUE(second.start()) << second.error();
+    const Bytes image = imageOf(2500);
+    TempFile file(image);
+
+    Host a;
+    Host b;
+    for (auto [host, camera] : {std::pair{&a, &first}, std::pair{&b, &second}}) {
+        host->inputs.path = file.path();
+        host->inputs.portNames = {camera->portPath()};
+    }
+    ASSERT_TRUE(a.worker.start({UpgradeTarget::MainBoard, TextLanguage::English}));
+    ASSERT_TRUE(b.worker.start({UpgradeTarget::MotorBoard, TextLanguage::Chinese}));
+    RecordingLog refusedLog;
+    UpgradeWorker intruder(a.port, a.flags, a.clock, a.inputs, refusedLog);
+    EXPECT_FALSE(intruder.start({UpgradeTarget::Special}));
+    EXPECT_EQ(refusedLog.log(), "An upgrade is already running !\r\n");
+
+    EXPECT_EQ(a.worker.wait().result, 0);
+    EXPECT_EQ(b.worker.wait().result, 0);
+    EXPECT_EQ(a.log.log(),
+              "Start\r\nSend Command successful !\r\nSend updated datas  progress:100%\r\nUpdate was successful !\r\n");
+    EXPECT_EQ(b.log.log(), "开始\r\n发送指令成功！\r\n发送更新数据:进度：100%\r\n升级成功！\r\n");
+    for (auto [camera, target] : {std::pair{&first, UpgradeTarget::MainBoard}, std::pair{&second, UpgradeTarget::MotorBoard}}) {
+        const auto verdict = camera->waitForVerdict(2s);
+        ASSERT_TRUE(verdict);
+        EXPECT_EQ(verdict->target, target);
+        EXPECT_EQ(verdict->image, image);
+    }
 }
 
 } // namespace

@@ -78,6 +78,8 @@ public:
     std::function<bool(Sent kind, std::uint32_t block, const std::function<void(Reply)>& answer)> custom;
     // Called inside every write before it is answered (e.g. to block the job).
     std::function<void(Sent kind)> onWrite;
+    // The device has vanished (an adapter pulled out): what the real port reports then.
+    std::atomic<bool> gone{false};
 
     // --- what happened ---
     std::vector<WireEvent> events() const {
@@ -157,6 +159,7 @@ public:
         return static_cast<int>(bytes.size());
     }
     int readPort(std::span<std::uint8_t>) override { return 0; }
+    bool deviceGone() const override { return gone.load(); }
     bool isOpen() const override {
         const std::lock_guard lock(mutex_);
         return open;
@@ -217,8 +220,7 @@ private:
             answer(nakOnce.erase(block) != 0 ? Reply::BlockNak : Reply::BlockAck);
             break;
         case Sent::End:
-            // Never inside the write: the job clears blockReply just after writing the EndFrame.
-            clock_.after(std::chrono::milliseconds{0}, [this] { raiseFlag(flags_, Reply::BlockAck); });
+            answer(Reply::BlockAck);
             break;
         case Sent::Abort:
         case Sent::Other:
@@ -327,6 +329,17 @@ private:
     mutable std::mutex mutex_;
     std::vector<std::string> reads_;
 };
+
+// The log an ending shows: what a test expects, with the job's reason line right before
+// "Update was failed !" (a cancel's reason is the cancel line such a test names itself).
+inline std::string withReason(std::string expected, const UpgradeOutcome& outcome) {
+    const std::string failed = "Update was failed !\r\n";
+    if (outcome.reason == UpgradeReason::Cancelled || !expected.ends_with(failed)) {
+        return expected;
+    }
+    expected.insert(expected.size() - failed.size(), outcome.reasonText + "\r\n");
+    return expected;
+}
 
 // Image bytes that differ from block to block, so a block sent from the wrong offset shows.
 inline Bytes imageOf(std::size_t length) {

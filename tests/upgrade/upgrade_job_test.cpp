@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "job_rig.h"
-#include "serial/open_failure.h"
+#include "text/failure_messages.h"
 #include "text/string_table.h"
 
 namespace orvane::testing {
@@ -32,7 +32,8 @@ struct Rig {
     ScriptedCamera camera{flags, clock};
     ScriptedInputs inputs;
     RecordingLog log{earlier};
-    std::atomic<std::uint8_t> target{0};
+    UpgradeSettings settings;
+    UpgradeOutcome outcome;
     std::atomic<bool> cancel{false};
     std::optional<TempFile> file;
 
@@ -42,12 +43,11 @@ struct Rig {
     }
     // On a thread of its own, as the front ends run it: the job must set its own language.
     int run() {
-        int result = 1;
         std::thread([&] {
-            const UpgradeJobContext context{camera, flags, clock, inputs, log, target, &cancel};
-            result = runUpgradeJob(context);
+            const UpgradeJobContext context{camera, flags, clock, inputs, log, settings, &cancel};
+            outcome = runUpgradeJob(context);
         }).join();
-        return result;
+        return outcome.result;
     }
     std::size_t count(Sent kind) const { return camera.written(kind).size(); }
 };
@@ -56,25 +56,20 @@ template <typename Param> std::string nameOfCase(const ::testing::TestParamInfo<
     return param.param.name;
 }
 
-struct LanguageFlagGuard {
-    explicit LanguageFlagGuard(std::uint8_t flag) { languageFlag = flag; }
-    ~LanguageFlagGuard() { languageFlag = 1; }
-};
-
 TEST(UpgradeJob, NoFileChosenOnlySaysSoInTheJobsLanguage) {
-    for (auto [flag, line] : {std::pair<std::uint8_t, std::string>{1, "Please Select File !\r\n"},
-                              {7, "请选择文件！\r\n"}}) {
-        const LanguageFlagGuard language(flag);
+    for (auto [language, line] : {std::pair<TextLanguage, std::string>{TextLanguage::English, "Please Select File !\r\n"},
+                                  {TextLanguage::Chinese, "请选择文件！\r\n"}}) {
         Rig rig;
+        rig.settings.language = language;
         EXPECT_EQ(rig.run(), -1);
         EXPECT_EQ(rig.log.log(), earlier + line);
         EXPECT_TRUE(rig.camera.trace().empty()) << "nothing sent, port untouched";
     }
 }
 
-TEST(UpgradeJob, SuccessLinesFollowTheLanguageFlag) {
-    const LanguageFlagGuard language(2);
+TEST(UpgradeJob, SuccessLinesFollowTheJobsLanguage) {
     Rig rig;
+    rig.settings.language = TextLanguage::Chinese;
     rig.image(10);
     ASSERT_EQ(rig.run(), 0);
     EXPECT_EQ(rig.log.log(), "开始\r\n发送指令成功！\r\n发送更新数据:进度：100%\r\n升级成功！\r\n");
@@ -97,7 +92,9 @@ TEST(UpgradeJob, ImageProblemsSayWhatFailedBeforeAnythingIsSent) {
     const std::string sysfs = "/sys/kernel/mm/transparent_hugepage/enabled";
     if (std::ifstream in{sysfs}; in && std::filesystem::file_size(sysfs) == 4096) {
         const std::string content{std::istreambuf_iterator<char>(in), {}};
-        cases.push_back({sysfs, english(IDS_IMAGE_SHORT_READ, {sysfs, std::to_string(content.size()), "4096"})});
+        cases.push_back({sysfs, english(IDS_IMAGE_UNREADABLE,
+                                        {sysfs, "the file changed while it was read: " + std::to_string(content.size()) +
+                                                    " of its 4096 bytes arrived"})});
     }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
@@ -115,7 +112,7 @@ TEST(UpgradeJob, LargestImageWhoseBlockCountFitsIsSent) {
     rig.inputs.path = largest.path();
     rig.camera.silentTo = {Sent::Enter};
     EXPECT_EQ(rig.run(), -1);
-    EXPECT_EQ(rig.log.log(), started + failed);
+    EXPECT_EQ(rig.log.log(), started + english(IDS_REASON_NO_ENTER_ACK, {"1", "9600"}) + failed);
     EXPECT_EQ(rig.count(Sent::Enter), 1U);
 }
 
@@ -135,7 +132,7 @@ TEST_P(PortFailure, EndsWithOneLineAndNoAbortFrame) {
     const PortCase& c = GetParam();
     Rig rig;
     rig.image(3000);
-    rig.target = static_cast<std::uint8_t>(c.target);
+    rig.settings.target = c.target;
     rig.inputs.upgrade = c.upgradeSpeed;
     rig.camera.failOpen = c.failOpen;
     rig.camera.failClose = c.failClose;
@@ -150,20 +147,20 @@ INSTANTIATE_TEST_SUITE_P(
     UpgradeJob, PortFailure,
     ::testing::Values(
         PortCase{"CloseFirst", mainBoard, 9600, {}, {{1, EIO}}, earlier,
-                 [] { return english(IDS_PORT_CLOSE_FAILED, {"Input/output error"}); }, {"close"}},
+                 [] { return english(IDS_PORT_CLOSE_FAILED, {portFailureReason(EIO, TextLanguage::English)}); }, {"close"}},
         PortCase{"OpenDenied", mainBoard, 9600, {{1, EACCES}}, {}, earlier,
                  [] { return english(IDS_PORT_PERMISSION, {"ttyFAKE"}); }, {"close", "open ttyFAKE 9600"}},
         PortCase{"OpenMissing", mainBoard, 9600, {{1, ENOENT}}, {}, earlier,
-                 [] { return english(IDS_PORT_OPEN_FAILED, {"ttyFAKE", openFailureReason(ENOENT)}); },
+                 [] { return english(IDS_PORT_OPEN_FAILED, {"ttyFAKE", portFailureReason(ENOENT, TextLanguage::English)}); },
                  {"close", "open ttyFAKE 9600"}},
         PortCase{"CloseForUpgradeSpeed", mainBoard, 115200, {}, {{2, EIO}}, earlier,
-                 [] { return english(IDS_PORT_CLOSE_FAILED, {"Input/output error"}); },
+                 [] { return english(IDS_PORT_CLOSE_FAILED, {portFailureReason(EIO, TextLanguage::English)}); },
                  {"close", "open ttyFAKE 9600", "enter 9600", "close"}},
         PortCase{"OpenAtUpgradeSpeed", mainBoard, 115200, {{2, EBUSY}}, {}, earlier,
-                 [] { return english(IDS_PORT_OPEN_FAILED, {"ttyFAKE", openFailureReason(EBUSY)}); },
+                 [] { return english(IDS_PORT_OPEN_FAILED, {"ttyFAKE", portFailureReason(EBUSY, TextLanguage::English)}); },
                  {"close", "open ttyFAKE 9600", "enter 9600", "close", "open ttyFAKE 115200"}},
         PortCase{"CloseForSpecial", special, 9600, {}, {{2, EIO}}, started + commandOk,
-                 [] { return english(IDS_PORT_CLOSE_FAILED, {"Input/output error"}); },
+                 [] { return english(IDS_PORT_CLOSE_FAILED, {portFailureReason(EIO, TextLanguage::English)}); },
                  {"close", "open ttyFAKE 9600", "enter 9600", "start 9600", "close"}},
         PortCase{"OpenForSpecialDenied", special, 9600, {{2, EPERM}}, {}, started + commandOk,
                  [] { return english(IDS_PORT_PERMISSION, {"ttyFAKE"}); },
@@ -185,7 +182,7 @@ TEST_P(Speeds, EveryFrameGoesOutAtItsSpeed) {
     const SpeedCase& c = GetParam();
     Rig rig;
     rig.image(1000);
-    rig.target = static_cast<std::uint8_t>(c.target);
+    rig.settings.target = c.target;
     rig.inputs.addressValue = c.address;
     rig.inputs.upgrade = c.upgradeSpeed;
     rig.camera.open = false; // the job does not care whether a port was open
@@ -303,7 +300,8 @@ TEST(UpgradeJob, PausesOfAHappyJob) {
     Rig atOnce;
     atOnce.image(3000);
     atOnce.camera.answerInsideWrite = true;
-    ASSERT_EQ(atOnce.run(), 0);
+    ASSERT_EQ(atOnce.run(), 0) << "an acceptance raised while the EndFrame is written is kept";
+    EXPECT_EQ(atOnce.count(Sent::Abort), 0U);
     EXPECT_EQ(atOnce.clock.pauses(),
               (std::vector<milliseconds>{milliseconds(500), milliseconds(100), milliseconds(1000)}));
 }
@@ -327,24 +325,39 @@ TEST(UpgradeJob, BlockNakResendsTheSameBlockWithTheSamePercentage) {
 struct FailureCase {
     const char* name;
     std::function<void(Rig&)> script;
-    std::string log;
+    std::string before; // the log above the reason line
+    UpgradeReason reason;
+    UpgradeStep step;
+    std::function<std::string()> reasonLine;
     Sent unanswered; // the frame whose wait ran out or was ended
     std::size_t skip;
-    milliseconds untilAbort;
+    milliseconds untilEnd; // from that frame to the AbortFrame (or to the job's end without one)
+    bool abortSent = true;
 };
 
 class Failure : public ::testing::TestWithParam<FailureCase> {};
 
-TEST_P(Failure, SendsTheAbortFrameAndLogsTheEnding) {
+TEST_P(Failure, SaysWhyAndSendsTheAbortFrame) {
     const FailureCase& c = GetParam();
     Rig rig;
     rig.image(3000);
     c.script(rig);
     EXPECT_EQ(rig.run(), -1);
-    EXPECT_EQ(rig.log.log(), c.log);
-    ASSERT_EQ(rig.count(Sent::Abort), 1U);
-    EXPECT_EQ(rig.camera.events().back().bytes, (Bytes{0xA5, 0xF9, 0x00, 0x5C, 0xAF}));
-    EXPECT_EQ(rig.camera.firstWriteAt(Sent::Abort) - rig.camera.firstWriteAt(c.unanswered, c.skip), c.untilAbort);
+    const std::string reason = c.reasonLine();
+    EXPECT_EQ(rig.log.log(), c.before + reason + failed);
+    EXPECT_EQ(rig.outcome.reason, c.reason);
+    EXPECT_EQ(rig.outcome.step, c.step);
+    EXPECT_EQ(rig.outcome.reasonText + "\r\n", reason);
+    EXPECT_EQ(rig.outcome.ending, c.reason == UpgradeReason::DeviceGone ? UpgradeEnding::Unusable : UpgradeEnding::Failed);
+    const auto began = rig.camera.firstWriteAt(c.unanswered, c.skip);
+    if (c.abortSent) {
+        ASSERT_EQ(rig.count(Sent::Abort), 1U);
+        EXPECT_EQ(rig.camera.events().back().bytes, (Bytes{0xA5, 0xF9, 0x00, 0x5C, 0xAF}));
+        EXPECT_EQ(rig.camera.firstWriteAt(Sent::Abort) - began, c.untilEnd);
+    } else {
+        EXPECT_EQ(rig.count(Sent::Abort), 0U) << "nothing is written into a dead port";
+        EXPECT_LE(rig.clock.elapsed() - began, c.untilEnd);
+    }
 }
 
 // A script that answers block `block` by raising flags `delay` after it was written.
@@ -360,11 +373,13 @@ std::function<void(Rig&)> onBlock(std::uint32_t block, milliseconds delay, std::
     };
 }
 
+const auto noEnterAck = [] { return english(IDS_REASON_NO_ENTER_ACK, {"1", "9600"}); };
+const auto block2Of3 = [](int id) { return [id] { return english(id, {"2", "3"}); }; };
 INSTANTIATE_TEST_SUITE_P(
     UpgradeJob, Failure,
     ::testing::Values(
-        FailureCase{"SilentAtEnterAck", [](Rig& r) { r.camera.silentTo = {Sent::Enter}; }, started + failed,
-                    Sent::Enter, 0, milliseconds(10000)},
+        FailureCase{"SilentAtEnterAck", [](Rig& r) { r.camera.silentTo = {Sent::Enter}; }, started,
+                    UpgradeReason::NoEnterAck, UpgradeStep::Enter, noEnterAck, Sent::Enter, 0, milliseconds(10000)},
         FailureCase{"CameraAbortWhileAwaitingEnterAckChangesNothing",
                     [](Rig& r) {
                         r.camera.custom = [](Sent kind, std::uint32_t, const auto& answer) {
@@ -374,29 +389,65 @@ INSTANTIATE_TEST_SUITE_P(
                             return kind == Sent::Enter;
                         };
                     },
-                    started + failed, Sent::Enter, 0, milliseconds(10000)},
-        FailureCase{"SilentAtHeaderRequest", [](Rig& r) { r.camera.silentTo = {Sent::Start}; },
-                    started + commandOk + failed, Sent::Start, 0, milliseconds(10000)},
-        FailureCase{"SilentAtHeaderAcceptance", [](Rig& r) { r.camera.silentTo = {Sent::Size}; },
-                    started + commandOk + failed, Sent::Size, 0, milliseconds(10000)},
+                    started, UpgradeReason::NoEnterAck, UpgradeStep::Enter, noEnterAck, Sent::Enter, 0,
+                    milliseconds(10000)},
+        FailureCase{"SilentAtHeaderRequest", [](Rig& r) { r.camera.silentTo = {Sent::Start}; }, started + commandOk,
+                    UpgradeReason::NoHeaderRequest, UpgradeStep::Start,
+                    [] { return english(IDS_REASON_NO_HEADER_REQUEST, {"9600"}); }, Sent::Start, 0, milliseconds(10000)},
+        FailureCase{"SilentAtHeaderAcceptance", [](Rig& r) { r.camera.silentTo = {Sent::Size}; }, started + commandOk,
+                    UpgradeReason::SizeUnanswered, UpgradeStep::Header,
+                    [] { return english(IDS_REASON_SIZE_UNANSWERED, {"3000"}); }, Sent::Size, 0, milliseconds(10000)},
         FailureCase{"BlockNakDoesNotAnswerTheSizeHeader", [](Rig& r) { r.camera.nakSizeHeader = true; },
-                    started + commandOk + failed, Sent::Size, 0, milliseconds(10000)},
-        FailureCase{"SilentAtBlock2", [](Rig& r) { r.camera.silentToBlock = {2}; },
-                    started + commandOk + progress(34) + failed, Sent::Block, 1, milliseconds(10000)},
+                    started + commandOk, UpgradeReason::SizeRefused, UpgradeStep::Header,
+                    [] { return english(IDS_REASON_SIZE_REFUSED, {"3000"}); }, Sent::Size, 0, milliseconds(10000)},
+        FailureCase{"SilentAtBlock2", [](Rig& r) { r.camera.silentToBlock = {2}; }, started + commandOk + progress(34),
+                    UpgradeReason::BlockUnanswered, UpgradeStep::Block, block2Of3(IDS_REASON_BLOCK_UNANSWERED),
+                    Sent::Block, 1, milliseconds(10000)},
         FailureCase{"CameraAbortInTheLoopWithin5ms",
                     onBlock(2, milliseconds(3), [](ReplyFlags& f) { raiseFlag(f, Reply::Abort); }),
-                    started + commandOk + progress(34) + failed, Sent::Block, 1, milliseconds(5)},
+                    started + commandOk + progress(34), UpgradeReason::CameraAborted, UpgradeStep::Block,
+                    block2Of3(IDS_REASON_CAMERA_ABORTED), Sent::Block, 1, milliseconds(5)},
         FailureCase{"UnexpectedBlockAnswer", onBlock(2, milliseconds(0), [](ReplyFlags& f) { store(f.blockReply, 3); }),
-                    started + commandOk + progress(34) + failed, Sent::Block, 1, milliseconds(5)},
+                    started + commandOk + progress(34), UpgradeReason::BlockAnswerUnknown, UpgradeStep::Block,
+                    block2Of3(IDS_REASON_BLOCK_ANSWER_UNKNOWN), Sent::Block, 1, milliseconds(5)},
         FailureCase{"AnswerWinsOverAbortThenAbortEndsTheNextBlock",
                     onBlock(2, milliseconds(0),
                             [](ReplyFlags& f) {
                                 raiseFlag(f, Reply::Abort);
                                 raiseFlag(f, Reply::BlockAck);
                             }),
-                    started + commandOk + progress(68) + failed, Sent::Block, 2, milliseconds(0)},
+                    started + commandOk + progress(68), UpgradeReason::CameraAborted, UpgradeStep::Block,
+                    [] { return english(IDS_REASON_CAMERA_ABORTED, {"3", "3"}); }, Sent::Block, 2, milliseconds(0)},
+        FailureCase{"RefusedForEverEndsAfterMaxResends",
+                    [](Rig& r) {
+                        r.settings.maxResends = 3;
+                        r.camera.custom = [](Sent kind, std::uint32_t block, const auto& answer) {
+                            if (kind == Sent::Block && block == 2) {
+                                answer(Reply::BlockNak);
+                                return true;
+                            }
+                            return false;
+                        };
+                    },
+                    started + commandOk + progress(34), UpgradeReason::TooManyResends, UpgradeStep::Block,
+                    [] { return english(IDS_REASON_TOO_MANY_RESENDS, {"2", "3", "3"}); }, Sent::Block, 3,
+                    milliseconds(5)},
         FailureCase{"SilentAtEndFrameDropsTheProgressLine", [](Rig& r) { r.camera.silentTo = {Sent::End}; },
-                    started + commandOk + failed, Sent::End, 0, milliseconds(5000)}),
+                    started + commandOk, UpgradeReason::EndNotAccepted, UpgradeStep::EndFrame,
+                    [] { return english(IDS_REASON_END_NOT_ACCEPTED); }, Sent::End, 0, milliseconds(5000)},
+        FailureCase{"UnpluggedDuringBlock2EndsAtOnce",
+                    [](Rig& r) {
+                        r.camera.custom = [&r](Sent kind, std::uint32_t block, const auto&) {
+                            if (kind == Sent::Block && block == 2) {
+                                r.camera.gone = true;
+                                return true;
+                            }
+                            return false;
+                        };
+                    },
+                    started + commandOk + progress(34), UpgradeReason::DeviceGone, UpgradeStep::Block,
+                    [] { return english(IDS_REASON_DEVICE_GONE, {"ttyFAKE"}); }, Sent::Block, 1, milliseconds(5),
+                    false}),
     nameOfCase<FailureCase>);
 
 TEST(UpgradeJob, CameraAbortOutsideTheBlocksIsIgnored) {
@@ -468,10 +519,10 @@ INSTANTIATE_TEST_SUITE_P(
                                  started + commandOk + progress(100) + succeeded}),
     nameOfCase<CancelCase>);
 
-TEST(UpgradeJob, RefusedWhileAnotherJobHoldsTheSlot) {
-    auto slot = JobSlot::tryTake();
-    ASSERT_TRUE(slot);
+TEST(UpgradeJob, RefusedWhileAnotherJobHoldsThePort) {
     Rig rig;
+    auto slot = JobSlot::tryTake(rig.camera);
+    ASSERT_TRUE(slot);
     rig.image(3000);
     EXPECT_EQ(rig.run(), -1);
     EXPECT_EQ(rig.log.log(), earlier + "An upgrade is already running !\r\n");

@@ -53,7 +53,6 @@ struct WorkerRig {
 
     WorkerRig() {
         inputs.path = file.path();
-        upgradeTarget = 0;
         worker.emplace(camera, flags, clock, inputs, log);
     }
 };
@@ -62,29 +61,30 @@ TEST(UpgradeWorker, SecondStartIsRefusedWithALineAndChangesNothing) {
     WorkerRig rig;
     rig.gate.hold(rig.camera);
     std::promise<int> finished;
-    ASSERT_TRUE(rig.worker->start(UpgradeTarget::MainBoard, [&](int result) { finished.set_value(result); }));
+    ASSERT_TRUE(rig.worker->start({UpgradeTarget::MainBoard},
+                                  [&](const UpgradeOutcome& outcome) { finished.set_value(outcome.result); }));
     rig.gate.waitReached();
     EXPECT_TRUE(rig.worker->running());
 
-    EXPECT_FALSE(rig.worker->start(UpgradeTarget::Special));
-    EXPECT_EQ(upgradeTarget.load(), 0) << "the running job's target is left alone";
+    EXPECT_FALSE(rig.worker->start({UpgradeTarget::Special}));
     EXPECT_EQ(rig.log.log(), "An upgrade is already running !\r\n");
 
-    // Another worker in the same process is refused too: there is one port.
+    // Another worker on the same port is refused too, in its own job's language.
     RecordingLog otherLog;
     UpgradeWorker other(rig.camera, rig.flags, rig.clock, rig.inputs, otherLog);
-    EXPECT_FALSE(other.start(UpgradeTarget::MotorBoard));
-    EXPECT_EQ(otherLog.log(), "An upgrade is already running !\r\n");
+    EXPECT_FALSE(other.start({UpgradeTarget::MotorBoard, TextLanguage::Chinese}));
+    EXPECT_EQ(otherLog.log(), "升级正在进行中！\r\n");
 
     rig.gate.open();
-    EXPECT_EQ(rig.worker->wait(), 0);
+    EXPECT_EQ(rig.worker->wait().result, 0);
+    EXPECT_EQ(rig.camera.written(Sent::Enter).at(0)[4], 0xAA) << "the running job kept its board";
     EXPECT_EQ(finished.get_future().get(), 0);
     EXPECT_FALSE(rig.worker->running());
     EXPECT_EQ(rig.camera.written(Sent::Enter).size(), 1U);
 
     // Once the job has ended, the next start is taken.
-    ASSERT_TRUE(rig.worker->start(UpgradeTarget::MotorBoard));
-    EXPECT_EQ(rig.worker->wait(), 0);
+    ASSERT_TRUE(rig.worker->start({UpgradeTarget::MotorBoard}));
+    EXPECT_EQ(rig.worker->wait().result, 0);
     EXPECT_EQ(rig.camera.written(Sent::Enter).size(), 2U);
     EXPECT_EQ(rig.camera.written(Sent::Enter).back()[4], 0x55);
 }
@@ -93,12 +93,12 @@ TEST(UpgradeWorker, CancelSendsTheAbortFrameAndFails) {
     WorkerRig rig;
     rig.gate.hold(rig.camera);
     rig.camera.silentTo = {Sent::Enter};
-    ASSERT_TRUE(rig.worker->start(UpgradeTarget::MainBoard));
+    ASSERT_TRUE(rig.worker->start({UpgradeTarget::MainBoard}));
     rig.gate.waitReached();
     rig.worker->cancel();
     rig.gate.open();
-    EXPECT_EQ(rig.worker->wait(), -1);
-    EXPECT_EQ(rig.worker->lastResult(), -1);
+    EXPECT_EQ(rig.worker->wait().ending, UpgradeEnding::Cancelled);
+    EXPECT_EQ(rig.worker->lastOutcome()->result, -1);
     EXPECT_EQ(rig.log.log(), "Start\r\nUpgrade cancelled\r\nUpdate was failed !\r\n");
     EXPECT_EQ(rig.camera.written(Sent::Abort).size(), 1U);
     EXPECT_EQ(rig.clock.pauses().size(), 0U) << "noticed before the first pause";
@@ -108,7 +108,7 @@ TEST(UpgradeWorker, DestructionCancelsTheRunningJob) {
     WorkerRig rig;
     rig.gate.hold(rig.camera);
     rig.camera.silentTo = {Sent::Enter};
-    ASSERT_TRUE(rig.worker->start(UpgradeTarget::MainBoard));
+    ASSERT_TRUE(rig.worker->start({UpgradeTarget::MainBoard}));
     rig.gate.waitReached();
     std::thread opener([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -117,7 +117,7 @@ TEST(UpgradeWorker, DestructionCancelsTheRunningJob) {
     rig.worker.reset(); // what closing the dialog does
     opener.join();
     EXPECT_EQ(rig.camera.written(Sent::Abort).size(), 1U);
-    EXPECT_FALSE(JobSlot::taken());
+    EXPECT_FALSE(rig.camera.held()) << "the port is free for the next job";
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 // The reasons a front end shows when a port does not open.
-#include "serial/open_failure.h"
+#include "text/failure_messages.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>
@@ -17,15 +17,16 @@ class OpenFailureReason : public ::testing::TestWithParam<ReasonCase> {};
 
 TEST_P(OpenFailureReason, TellsTheTechnicianWhatToDo) {
     EXPECT_EQ(isPermissionError(GetParam().err), GetParam().permission);
-    EXPECT_NE(openFailureReason(GetParam().err).find(GetParam().mentions), std::string::npos)
-        << openFailureReason(GetParam().err);
+    const std::string reason = portFailureReason(GetParam().err, TextLanguage::English);
+    EXPECT_NE(reason.find(GetParam().mentions), std::string::npos) << reason;
+    EXPECT_NE(portFailureReason(GetParam().err, TextLanguage::Chinese), reason) << "said in Chinese too";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Errors, OpenFailureReason,
     ::testing::Values(ReasonCase{EACCES, true, "sudo usermod -aG dialout $USER, then log in again"},
                       ReasonCase{EPERM, true, "dialout group"}, ReasonCase{EBUSY, false, "another program"},
-                      ReasonCase{ENOENT, false, "no such device"}, ReasonCase{EMFILE, false, "open files"}));
+                      ReasonCase{ENOENT, false, "no such device"}, ReasonCase{EIO, false, "unplugged"}));
 
 } // namespace
 } // namespace orvane

@@ -8,6 +8,13 @@
 #include <unistd.h>
 
 namespace orvane {
+namespace {
+
+std::int64_t modifiedNsOf(const struct stat& info) {
+    return static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+}
+
+} // namespace
 
 std::optional<ReadableFile> ReadableFile::open(const std::string& path, FileStatus& status) {
     // Non-blocking so that a FIFO or a device picked by mistake cannot hang the open; only
@@ -34,10 +41,11 @@ std::optional<ReadableFile> ReadableFile::open(const std::string& path, FileStat
         return std::nullopt;
     }
     status = FileStatus::success();
-    return ReadableFile(fd, static_cast<std::uint64_t>(info.st_size));
+    return ReadableFile(fd, static_cast<std::uint64_t>(info.st_size), modifiedNsOf(info));
 }
 
-ReadableFile::ReadableFile(ReadableFile&& other) noexcept : fd_(other.fd_), size_(other.size_) {
+ReadableFile::ReadableFile(ReadableFile&& other) noexcept
+    : fd_(other.fd_), size_(other.size_), modifiedNs_(other.modifiedNs_) {
     other.fd_ = -1;
 }
 
@@ -48,6 +56,7 @@ ReadableFile& ReadableFile::operator=(ReadableFile&& other) noexcept {
         }
         fd_ = other.fd_;
         size_ = other.size_;
+        modifiedNs_ = other.modifiedNs_;
         other.fd_ = -1;
     }
     return *this;
@@ -87,6 +96,13 @@ FileStatus ReadableFile::readAll(std::span<std::uint8_t> into) {
     if (more > 0) {
         return FileStatus::failure("the file changed while it was read: it grew beyond its " +
                                    std::to_string(into.size()) + " bytes");
+    }
+    // A writer that rewrote bytes in place, or paused its copy just as the read reached the
+    // end, shows in the file's size or time.
+    struct stat after {};
+    if (::fstat(fd_, &after) == 0 &&
+        (static_cast<std::uint64_t>(after.st_size) != size_ || modifiedNsOf(after) != modifiedNs_)) {
+        return FileStatus::failure("the file changed while it was read: it is still being written");
     }
     return FileStatus::success();
 }

@@ -1,0 +1,57 @@
+#include "text/failure_messages.h"
+
+#include <cerrno>
+
+#include "platform/error_text.h"
+#include "text/string_table.h"
+
+namespace orvane {
+
+bool isPermissionError(int err) {
+    return err == EACCES || err == EPERM;
+}
+
+std::string portFailureReason(int err, TextLanguage language) {
+    if (err == 0) {
+        return std::string(textOf(IDS_REASON_NO_ERROR, language));
+    }
+    if (isPermissionError(err)) {
+        return std::string(textOf(IDS_REASON_PERMISSION, language));
+    }
+    switch (err) {
+    case EBUSY:
+    case EWOULDBLOCK:
+        return std::string(textOf(IDS_REASON_PORT_BUSY, language));
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return std::string(textOf(IDS_REASON_NO_DEVICE, language));
+    case ENOTTY:
+        return std::string(textOf(IDS_REASON_NOT_A_PORT, language));
+    case EIO:
+        return std::string(textOf(IDS_REASON_PORT_IO, language));
+    default:
+        return systemErrorText(err);
+    }
+}
+
+std::string portOpenFailed(std::string_view port, int err, TextLanguage language) {
+    if (isPermissionError(err)) {
+        return fillText(textOf(IDS_PORT_PERMISSION, language), {port});
+    }
+    return fillText(textOf(IDS_PORT_OPEN_FAILED, language), {port, portFailureReason(err, language)});
+}
+
+std::string portCloseFailed(int err, TextLanguage language) {
+    return fillText(textOf(IDS_PORT_CLOSE_FAILED, language), {portFailureReason(err, language)});
+}
+
+std::string fileUnreadable(std::string_view path, std::string_view reason, TextLanguage language) {
+    return fillText(textOf(IDS_FILE_UNREADABLE, language), {path, reason});
+}
+
+std::string fileUnwritable(std::string_view path, std::string_view reason, TextLanguage language) {
+    return fillText(textOf(IDS_FILE_UNWRITABLE, language), {path, reason});
+}
+
+} // namespace orvane

@@ -1,0 +1,34 @@
+// Every port and file failure a technician reads, built in one place for the job, the dialog
+// and the command line alike, in the language the caller asks for. The system's error number
+// is turned into what to do about it: join dialout, close the other program, plug it in.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "text/text_language.h"
+
+namespace orvane {
+
+// Whether err means the user may not use the device (EACCES, EPERM): on Debian the fix is
+// membership of the dialout group.
+bool isPermissionError(int err);
+
+// Why a port would not open or close, one line without a full stop, for example
+//   EACCES -> "permission denied: add your user to the dialout group: sudo usermod -aG dialout
+//              $USER, then log in again"
+//   EBUSY  -> "the port is in use by another program: close it there first"
+//   ENOENT -> "no such device: check the port name and that the adapter is plugged in"
+// Other values give the system's own text; 0 gives "no error".
+std::string portFailureReason(int err, TextLanguage language);
+
+// "Cannot open serial port ttyUSB0: <reason>"; a permission error explains the dialout group.
+std::string portOpenFailed(std::string_view port, int err, TextLanguage language);
+// "Cannot close serial port: <reason>".
+std::string portCloseFailed(int err, TextLanguage language);
+
+// "Cannot read <path>: <reason>" and "Cannot write <path>: <reason>".
+std::string fileUnreadable(std::string_view path, std::string_view reason, TextLanguage language);
+std::string fileUnwritable(std::string_view path, std::string_view reason, TextLanguage language);
+
+} // namespace orvane
