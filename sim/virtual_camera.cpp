@@ -352,7 +352,7 @@ bool VirtualCamera::vanishesAt(const HostFrame& frame) const {
         boot_.state() != BootState::Receiving) {
         return false;
     }
-    const auto number = static_cast<std::uint32_t>((frame.bytes[2] << 8) | frame.bytes[3]);
+    const std::uint32_t number = bigEndian(frame.bytes, 2, 2);
     return number == (*faults_.vanishAtBlock & 0xFFFFu);
 }
 
