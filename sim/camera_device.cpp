@@ -47,6 +47,10 @@ bool CameraDevice::appear(int speed, std::string& error) {
         // Without it the camera only misses hints that the host's speed may have changed.
         notifyFd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     }
+    // Before the new device exists: it may take the very number a stale link points at.
+    if (!clearStaleLink(error)) {
+        return false;
+    }
     PseudoTerminal pty;
     if (!pty.open(speed, error)) {
         return false;
@@ -91,15 +95,24 @@ bool CameraDevice::takeHostActivity() {
     return any;
 }
 
+bool CameraDevice::clearStaleLink(std::string& error) {
+    std::error_code ec;
+    if (linkPath_.empty() || !fs::exists(fs::symlink_status(linkPath_, ec))) {
+        return true;
+    }
+    if (!staleLink(linkPath_)) {
+        error = takenMessage(linkPath_);
+        return false;
+    }
+    fs::remove(linkPath_, ec);
+    return true;
+}
+
 // symlink() never replaces what is there, so of two simulators started on one path at
 // the same moment exactly one gets it.
 bool CameraDevice::makeLink(std::string& error) {
     if (linkPath_.empty()) {
         return true;
-    }
-    std::error_code ec;
-    if (staleLink(linkPath_)) {
-        fs::remove(linkPath_, ec);
     }
     if (::symlink(pty_.slavePath().c_str(), linkPath_.c_str()) != 0) {
         const int failure = errno;

@@ -36,6 +36,7 @@ public:
     bool takeHostActivity();
 
 private:
+    bool clearStaleLink(std::string& error);
     bool makeLink(std::string& error);
     void removeLink();
 
