@@ -26,7 +26,9 @@ struct SimulateOptions {
     int lineSpeed = defaultSpeed;
     int upgradeSpeed = defaultSpeed;
     std::string link;
+    unsigned count = 1;
     bool pacing = false;
+    int replyDelayMs = 0;
     int flashMs = 0;
     std::string silentAt;
     std::vector<std::string> nakBlocks;
@@ -108,27 +110,51 @@ CameraFaults faultsOf(const SimulateOptions& options) {
     return faults;
 }
 
-void printEvent(Console& console, const CameraEvent& event) {
-    switch (event.kind) {
-    case CameraEvent::Kind::Received:
-        console.line("rx " + hexOf(event.bytes, hexShown) + " | " + event.text);
-        break;
-    case CameraEvent::Kind::Replied:
-        console.line("tx " + hexOf(event.bytes, hexShown) + " | " + event.text);
-        break;
-    case CameraEvent::Kind::Note:
-        // The verdict line says this with the digest.
-        if (event.text.rfind("upgrade ended", 0) != 0) {
-            console.line("note " + event.text);
-        }
-        break;
-    }
-}
+// Every line of one camera; with several, each starts with the camera's name.
+class CameraPrinter {
+public:
+    CameraPrinter(Console& console, std::string prefix) : console_(console), prefix_(std::move(prefix)) {}
 
-void printVerdict(Console& console, const UpgradeVerdict& verdict) {
-    const std::string digest = hexDigest(sha256Of(verdict.image));
-    console.line(std::string("verdict ") + (verdict.matches ? "match: " : "mismatch: ") + verdict.summary +
-                 " (sha256 " + digest + ")");
+    void line(const std::string& text) const { console_.line(prefix_ + text); }
+
+    void event(const CameraEvent& event) const {
+        switch (event.kind) {
+        case CameraEvent::Kind::Received:
+            line("rx " + hexOf(event.bytes, hexShown) + " | " + event.text);
+            break;
+        case CameraEvent::Kind::Replied:
+            line("tx " + hexOf(event.bytes, hexShown) + " | " + event.text);
+            break;
+        case CameraEvent::Kind::Note:
+            // The verdict line says this with the digest.
+            if (event.text.rfind("upgrade ended", 0) != 0) {
+                line("note " + event.text);
+            }
+            break;
+        }
+    }
+
+    void verdict(const UpgradeVerdict& verdict) const {
+        const std::string digest = hexDigest(sha256Of(verdict.image));
+        line(std::string("verdict ") + (verdict.matches ? "match: " : "mismatch: ") + verdict.summary + " (sha256 " +
+             digest + ")");
+    }
+
+private:
+    Console& console_;
+    std::string prefix_;
+};
+
+VirtualCameraOptions cameraOptionsOf(const SimulateOptions& options) {
+    VirtualCameraOptions cameraOptions;
+    cameraOptions.address = static_cast<std::uint8_t>(options.address);
+    cameraOptions.lineSpeed = options.lineSpeed;
+    cameraOptions.upgradeSpeed = options.upgradeSpeed;
+    cameraOptions.pacing = options.pacing;
+    cameraOptions.replyDelay = std::chrono::milliseconds{options.replyDelayMs};
+    cameraOptions.flashTime = std::chrono::milliseconds{options.flashMs};
+    cameraOptions.faults = faultsOf(options);
+    return cameraOptions;
 }
 
 int runSimulate(const SimulateOptions& options) {
@@ -143,32 +169,41 @@ int runSimulate(const SimulateOptions& options) {
     }
     const InterruptWatch interrupt;
 
-    VirtualCameraOptions cameraOptions;
-    cameraOptions.address = static_cast<std::uint8_t>(options.address);
-    cameraOptions.lineSpeed = options.lineSpeed;
-    cameraOptions.upgradeSpeed = options.upgradeSpeed;
-    cameraOptions.linkPath = options.link;
-    cameraOptions.pacing = options.pacing;
-    cameraOptions.flashTime = std::chrono::milliseconds{options.flashMs};
-    cameraOptions.faults = faultsOf(options);
-    cameraOptions.onEvent = [&console](const CameraEvent& event) { printEvent(console, event); };
-    cameraOptions.onVerdict = [&console](const UpgradeVerdict& verdict) { printVerdict(console, verdict); };
-
-    VirtualCamera camera(cameraOptions);
-    if (!camera.start()) {
-        console.error("Cannot start the virtual camera: " + camera.error());
-        return exitUnusable;
+    const bool several = options.count > 1;
+    std::vector<std::unique_ptr<CameraPrinter>> printers;
+    std::vector<std::unique_ptr<VirtualCamera>> cameras;
+    for (unsigned k = 1; k <= options.count; ++k) {
+        const std::string name = "cam" + std::to_string(k);
+        auto printer = std::make_unique<CameraPrinter>(console, several ? "[" + name + "] " : std::string());
+        VirtualCameraOptions cameraOptions = cameraOptionsOf(options);
+        if (!options.link.empty()) {
+            cameraOptions.linkPath = several ? options.link + std::to_string(k) : options.link;
+        }
+        const CameraPrinter* p = printer.get();
+        cameraOptions.onEvent = [p](const CameraEvent& event) { p->event(event); };
+        cameraOptions.onVerdict = [p](const UpgradeVerdict& verdict) { p->verdict(verdict); };
+        auto camera = std::make_unique<VirtualCamera>(cameraOptions);
+        if (!camera->start()) {
+            // The cameras already started stop (and take their links away) as they go.
+            console.error("Cannot start the virtual camera" + (several ? " " + name : std::string()) + ": " +
+                          camera->error());
+            return exitUnusable;
+        }
+        printer->line("device " + camera->devicePath());
+        if (!cameraOptions.linkPath.empty()) {
+            printer->line("link " + cameraOptions.linkPath + " -> " + camera->devicePath());
+        }
+        printer->line("ready: address " + std::to_string(options.address) + ", line speed " +
+                      std::to_string(options.lineSpeed) + ", upgrade speed " + std::to_string(options.upgradeSpeed) +
+                      "; Ctrl-C stops");
+        printers.push_back(std::move(printer));
+        cameras.push_back(std::move(camera));
     }
-    console.line("device " + camera.devicePath());
-    if (!options.link.empty()) {
-        console.line("link " + options.link + " -> " + camera.devicePath());
-    }
-    console.line("ready: address " + std::to_string(options.address) + ", line speed " +
-                 std::to_string(options.lineSpeed) + ", upgrade speed " + std::to_string(options.upgradeSpeed) +
-                 "; Ctrl-C stops");
     while (!interrupt.waitFor(std::chrono::seconds{1})) {
     }
-    camera.stop();
+    for (auto& camera : cameras) {
+        camera->stop();
+    }
     console.note("stopped");
     // Ctrl-C is how the camera is meant to be stopped.
     return exitSuccess;
@@ -182,8 +217,15 @@ void addSimulateCommand(CLI::App& app, int& status) {
     addAddressOption(*command, options->address);
     addLineSpeedOption(*command, options->lineSpeed);
     addUpgradeSpeedOption(*command, options->upgradeSpeed);
-    command->add_option("--link", options->link, "Also make this symbolic link to the device");
+    command->add_option("--link", options->link,
+                        "Also make this symbolic link to the device (with --count N: PATH1 ... PATHN); "
+                        "never replaces what is already there");
+    command->add_option("--count", options->count, "Run this many cameras, each on a device of its own")
+        ->check(CLI::Range(1U, 64U));
     command->add_flag("--pacing", options->pacing, "Let bytes take their time on the line (10 bits each)");
+    command->add_option("--reply-delay-ms", options->replyDelayMs,
+                        "Time the camera takes before every reply, from the last byte of the frame, ms")
+        ->check(CLI::Range(0, 60000));
     command->add_option("--flash-ms", options->flashMs, "Time the camera takes per data block, ms")
         ->check(CLI::Range(0, 60000));
 

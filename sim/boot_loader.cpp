@@ -11,14 +11,6 @@ constexpr std::uint8_t mainEnterCode = 0xAA;
 constexpr std::uint8_t motorEnterCode = 0x55;
 constexpr std::size_t blockFrameLength = 4 + blockDataSize + 2;
 
-std::uint32_t bigEndian(const std::vector<std::uint8_t>& b, std::size_t at, std::size_t width) {
-    std::uint32_t value = 0;
-    for (std::size_t i = 0; i < width; ++i) {
-        value = (value << 8) | b[at + i];
-    }
-    return value;
-}
-
 std::uint32_t blocksFor(std::uint32_t length) {
     return static_cast<std::uint32_t>((std::uint64_t{length} + blockDataSize - 1) / blockDataSize);
 }

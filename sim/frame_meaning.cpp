@@ -32,14 +32,6 @@ std::string startCodeText(std::uint8_t code) {
     }
 }
 
-std::uint32_t bigEndian(const std::vector<std::uint8_t>& b, std::size_t at, std::size_t width) {
-    std::uint32_t value = 0;
-    for (std::size_t i = 0; i < width; ++i) {
-        value = (value << 8) | b[at + i];
-    }
-    return value;
-}
-
 // Pelco-D: command 1 bit 0 focus near; command 2 bits right, left, up, down, tele, wide, far.
 std::string ptzText(const std::vector<std::uint8_t>& b) {
     std::string what;

@@ -34,6 +34,15 @@ struct HostFrame {
     bool intact = true;
 };
 
+// A number a frame carries, most significant byte first (block numbers, lengths).
+inline std::uint32_t bigEndian(const std::vector<std::uint8_t>& bytes, std::size_t at, std::size_t width) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < width; ++i) {
+        value = (value << 8) | bytes[at + i];
+    }
+    return value;
+}
+
 // "A5 F6 AA F9 AF". With a limit, longer runs end in " ... (1030 bytes)".
 std::string hexOf(const std::vector<std::uint8_t>& bytes, std::size_t limit = 0);
 

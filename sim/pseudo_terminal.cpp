@@ -1,6 +1,8 @@
 // The camera's pseudo-terminal pair; see pseudo_terminal.h.
 #include "sim/pseudo_terminal.h"
 
+#include "serial/line_speed.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -11,22 +13,6 @@
 
 namespace orvane {
 namespace {
-
-speed_t speedConstant(int speed) {
-    switch (speed) {
-    case 300: return B300;
-    case 600: return B600;
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    default: return B9600;
-    }
-}
 
 std::string failure(const char* what) {
     return std::string(what) + ": " + std::strerror(errno);
@@ -77,10 +63,10 @@ bool PseudoTerminal::open(int initialSpeed, std::string& error) {
     if (::tcgetattr(master, &settings) == 0) {
         ::cfmakeraw(&settings);
         settings.c_cflag |= CLOCAL | CREAD;
-        ::cfsetispeed(&settings, speedConstant(initialSpeed));
-        ::cfsetospeed(&settings, speedConstant(initialSpeed));
         ::tcsetattr(master, TCSANOW, &settings);
     }
+    // Any rate, set the way the serial layer sets its own ports.
+    applyLineSpeed(master, initialSpeed);
     const int flags = ::fcntl(master, F_GETFL);
     ::fcntl(master, F_SETFL, flags | O_NONBLOCK);
     master_ = master;
@@ -101,7 +87,7 @@ void PseudoTerminal::close() {
 }
 
 int PseudoTerminal::hostSpeed() const {
-    return master_ >= 0 ? terminalSpeedOf(master_) : 0;
+    return master_ >= 0 ? lineSpeedOf(master_).value_or(0) : 0;
 }
 
 } // namespace orvane

@@ -35,7 +35,4 @@ private:
     std::string slavePath_;
 };
 
-// The speed set on a terminal, read through the master on Linux; arbitrary rates included.
-int terminalSpeedOf(int fd);
-
 } // namespace orvane

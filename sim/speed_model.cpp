@@ -43,12 +43,4 @@ bool SpeedModel::readable(SimTime at) const {
     return at - lastAgreement_ <= grace_ || at - lastActivity_ <= grace_;
 }
 
-std::chrono::microseconds wireTime(std::size_t bytes, int bitsPerSecond) {
-    if (bitsPerSecond <= 0) {
-        return std::chrono::microseconds{0};
-    }
-    const auto micros = static_cast<long long>(bytes) * 10LL * 1'000'000LL / bitsPerSecond;
-    return std::chrono::microseconds{micros};
-}
-
 } // namespace orvane

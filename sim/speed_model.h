@@ -35,7 +35,4 @@ private:
     SimTime lastActivity_{};
 };
 
-// How long bytes take on the line at 10 bits a byte (start, 8 data, stop).
-std::chrono::microseconds wireTime(std::size_t bytes, int bitsPerSecond);
-
 } // namespace orvane

@@ -1,6 +1,7 @@
 // The virtual camera: a camera's boot loader and PTZ receiver on a pseudo-terminal, so that
 // upgrades, PTZ commands and every fault can be exercised without hardware. One thread
-// works the line; the frame reader, the speed model and the boot loader decide.
+// works the line (camera_line.cpp); the frame reader, the speed model and the boot loader
+// decide, the reply shaping adds the faults, the device comes and goes with its link.
 //
 // Usage: fill VirtualCameraOptions, start(), point the host at portPath(), and read what
 // the camera received with receivedFrames() and the end of an upgrade with lastVerdict()
@@ -8,10 +9,12 @@
 #pragma once
 
 #include "sim/boot_loader.h"
+#include "sim/camera_device.h"
 #include "sim/camera_faults.h"
 #include "sim/frame_reader.h"
 #include "sim/host_frame.h"
-#include "sim/pseudo_terminal.h"
+#include "sim/line_pacer.h"
+#include "sim/reply_shaping.h"
 #include "sim/speed_model.h"
 
 #include <atomic>
@@ -45,11 +48,14 @@ struct VirtualCameraOptions {
     int lineSpeed = 9600;    // the camera's speed while its application runs
     int upgradeSpeed = 9600; // its speed from the EnterUpgradeCommand on
     // When set, a symbolic link at this path points at the device (and follows it when
-    // the device comes back as a new pseudo-terminal). An existing file there that is not
-    // a symbolic link is never replaced.
+    // the device comes back as a new pseudo-terminal). Whatever is already there is left
+    // alone and start() fails, unless it is a link at a pseudo-terminal that no longer exists.
     std::string linkPath;
     // Bytes take 10 bits each at the camera's speed, in both directions.
     bool pacing = false;
+    // The camera's processing time: a reply goes out this long after the last byte of its
+    // frame is in (at the earliest), and for DataBlocks the flash time on top.
+    std::chrono::milliseconds replyDelay{0};
     std::chrono::milliseconds flashTime{0}; // per accepted or refused DataBlock
     // Host and camera must agree on the line speed, or frames arrive as garbage.
     bool modelSpeed = true;
@@ -62,8 +68,9 @@ struct VirtualCameraOptions {
     // (0: it waits for ever). Longer than every time limit of the host.
     std::chrono::milliseconds bootTimeout{15000};
     CameraFaults faults;
-    // Called on the camera's thread; keep them short. They may call vanish(), comeBack()
-    // and stop() (which then only asks the thread to end; the owner's stop() joins it).
+    // Called on the camera's thread once the reply to the frame is out, so they never delay
+    // it. They may call vanish(), comeBack() and stop() (which then only asks the thread to
+    // end; the owner's stop() joins it).
     std::function<void(const CameraEvent&)> onEvent;
     std::function<void(const UpgradeVerdict&)> onVerdict;
 };
@@ -111,50 +118,54 @@ public:
 private:
     enum class Request : std::uint8_t { Vanish, ComeBack };
 
-    void run();
-    void serveRequests();
+    // The owner's side (virtual_camera.cpp).
     bool submit(Request request);
+    void serveRequests();
+    void emit(CameraEvent event);
+    void note(std::string text);
+    void flushEvents();
+    void record(HostFrame frame);
+    void finishUpgrade(UpgradeVerdict verdict);
+    void setError(std::string text);
+
+    // The line thread (camera_line.cpp).
+    void run();
     void handleChunk(std::span<const std::uint8_t> bytes, SimTime now);
-    void handleFrame(HostFrame frame);
+    void handleFrame(HostFrame frame, SimTime through);
     bool vanishesAt(const HostFrame& frame) const;
-    void deliver(const ShortFrame& reply, CameraStep step, std::uint32_t block);
+    void deliver(const ShortFrame& reply, CameraStep step, std::uint32_t block, SimTime readyAt);
     bool writeAll(std::span<const std::uint8_t> bytes);
     bool idleUntil(SimTime deadline);
     SimClock::duration tick(SimTime now) const;
     void watchHost();
     void sampleHost(SimTime now);
     void changeCameraSpeed(int speed, SimTime now);
+    void checkBootTimeout(SimTime now);
     void vanishNow();
     bool comeBackNow();
     bool openDevice(std::string& error);
-    bool pointLink(std::string& error);
-    void removeLink();
-    void emit(CameraEvent event);
-    void note(std::string text);
-    void finishUpgrade(UpgradeVerdict verdict);
-    void checkBootTimeout(SimTime now);
-    void setError(std::string text);
 
     VirtualCameraOptions options_;
     BootLoader boot_;
     FrameReader reader_;
     SpeedModel speed_;
     CameraFaults faults_; // the thread's copy
-    PseudoTerminal pty_;
+    CameraDevice device_;
+    ReplyNoise noise_;
+    LinePacer rx_;
+    LinePacer tx_;
+    std::uint64_t rxTaken_ = 0; // bytes of the host's the frame reader has handed on
+    std::vector<CameraEvent> events_; // held until the reply they lead to is out
     int wakeFd_ = -1;
-    int notifyFd_ = -1;
-    int watch_ = -1;
     std::thread thread_;
     std::atomic<bool> stopping_{false};
     std::atomic<int> cameraSpeed_{0};
     std::atomic<int> hostSpeed_{0};
     std::atomic<bool> present_{false};
     std::atomic<bool> requestPending_{false};
-    SimTime rxBusyUntil_{};
     std::optional<SimTime> comeBackAt_;
     SimTime lastStep_{};
     SimTime lastActivity_{}; // the host opened, closed, reconfigured or wrote
-    std::uint32_t noiseSeed_ = 0x2545F491u;
 
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;

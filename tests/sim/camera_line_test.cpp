@@ -355,6 +355,51 @@ TEST(CameraPacing, BlockRoundTripTakesItsWireTimeAndTheFlashTime) {
     EXPECT_LT(took, wire + 100ms + 500ms) << "generous for a loaded machine";
 }
 
+struct PacingCase {
+    int speed;
+    std::chrono::milliseconds replyDelay;
+};
+
+class PacingAccuracy : public ::testing::TestWithParam<PacingCase> {};
+
+// Never quicker than the wire allows; the quickest of a few round trips close to it (loose
+// enough for a busy machine; bench/reply_pacing has the exact figures).
+TEST_P(PacingAccuracy, BlockRoundTripIsItsWireTimeAndTheReplyDelay) {
+    const auto [speed, replyDelay] = GetParam();
+    auto options = quickOptions();
+    options.lineSpeed = speed;
+    options.upgradeSpeed = speed;
+    options.pacing = true;
+    options.replyDelay = replyDelay;
+    VirtualCamera camera(options);
+    ASSERT_TRUE(camera.start()) << camera.error();
+    PlainHost host;
+    ASSERT_TRUE(host.open(camera.portPath(), speed));
+    ASSERT_EQ(talk(host, enter()), bytes(enterAckReply));
+    ASSERT_EQ(talk(host, start()), bytes(headerRequestReply));
+    const Bytes image(8 * 1024, 0x5A);
+    ASSERT_EQ(talk(host, bytes(makeSizeHeader(static_cast<std::uint32_t>(image.size())))), ack);
+    const auto expected = wireTime(1030 + 5, speed) + replyDelay;
+    auto quickest = std::chrono::steady_clock::duration::max();
+    for (std::uint32_t n = 1; n <= 8; ++n) {
+        const Bytes frame = bytes(makeDataBlock(image, (n - 1) * 1024, n));
+        const auto before = std::chrono::steady_clock::now();
+        ASSERT_EQ(talk(host, frame), ack) << "block " << n;
+        const auto took = std::chrono::steady_clock::now() - before;
+        EXPECT_GE(took, expected) << "block " << n;
+        quickest = std::min(quickest, took);
+    }
+    EXPECT_LT(quickest, expected + std::max<std::chrono::nanoseconds>(expected / 2, 10ms));
+}
+
+INSTANTIATE_TEST_SUITE_P(Speeds, PacingAccuracy,
+                         ::testing::Values(PacingCase{230400, 0ms}, PacingCase{460800, 0ms}, PacingCase{921600, 0ms},
+                                           PacingCase{921600, 30ms}),
+                         [](const auto& test) {
+                             return std::to_string(test.param.speed) + "_delay" +
+                                    std::to_string(test.param.replyDelay.count()) + "ms";
+                         });
+
 TEST(CameraPacing, StopEndsTheThreadPromptlyEvenMidBlock) {
     auto options = quickOptions();
     options.lineSpeed = 300; // a block takes half a minute at this speed

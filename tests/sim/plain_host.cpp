@@ -43,7 +43,11 @@ bool PlainHost::open(const std::string& path, int speed) {
     t.c_cflag |= CLOCAL | CREAD;
     ::cfsetispeed(&t, speedConstant(speed));
     ::cfsetospeed(&t, speedConstant(speed));
-    return ::tcsetattr(fd_, TCSANOW, &t) == 0;
+    if (::tcsetattr(fd_, TCSANOW, &t) != 0) {
+        return false;
+    }
+    // Rates the table lacks (230400 and up) as the kernel's arbitrary rate.
+    return speed == 9600 || speedConstant(speed) != B9600 || setSpeedWithTermios2(fd_, speed);
 }
 
 bool PlainHost::reopen(int speed) {

@@ -1,0 +1,50 @@
+// The camera's device as a host finds it: a pseudo-terminal that can vanish (the host sees a
+// hang-up, as when a USB adapter is pulled) and come back as a new one, and the symbolic link
+// that follows it. The link is only ever made where nothing is, and only ever removed while
+// it is still the one this device made, so two simulators never take each other's link.
+#pragma once
+
+#include "sim/pseudo_terminal.h"
+
+#include <string>
+
+namespace orvane {
+
+class CameraDevice {
+public:
+    // linkPath empty: no link.
+    explicit CameraDevice(std::string linkPath);
+    CameraDevice(const CameraDevice&) = delete;
+    CameraDevice& operator=(const CameraDevice&) = delete;
+    ~CameraDevice();
+
+    // A new pseudo-terminal at the speed, with the link pointed at it. false: error says why
+    // (and the device stays away).
+    bool appear(int speed, std::string& error);
+    // Closes the device and removes the link.
+    void vanish();
+    // vanish(), and lets go of everything.
+    void shutDown();
+
+    bool present() const { return pty_.isOpen(); }
+    int fd() const { return pty_.masterFd(); }
+    const std::string& path() const { return pty_.slavePath(); }
+    int hostSpeed() const { return pty_.hostSpeed(); }
+    // Readable when the host has opened or closed the device (-1 before the first appear).
+    int activityFd() const { return notifyFd_; }
+    // Whether the host opened or closed the device since the last call.
+    bool takeHostActivity();
+
+private:
+    bool clearStaleLink(std::string& error);
+    bool makeLink(std::string& error);
+    void removeLink();
+
+    std::string linkPath_;
+    std::string linkedTo_; // the device our link points at; empty while we have none
+    PseudoTerminal pty_;
+    int notifyFd_ = -1;
+    int watch_ = -1;
+};
+
+} // namespace orvane

@@ -1,0 +1,92 @@
+// `simulate` for a production line: several cameras from one command, each answering on its
+// own link and naming itself in the output; and link paths it must not take.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "cli_process.h"
+#include "upgrade/frames.h"
+
+namespace orvane::test {
+namespace {
+
+// Writes the EnterUpgradeCommand to the device at path; answers what comes back.
+std::vector<std::uint8_t> enterUpgrade(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return {};
+    }
+    termios t{};
+    ::tcgetattr(fd, &t);
+    ::cfmakeraw(&t);
+    ::cfsetspeed(&t, B9600);
+    ::tcsetattr(fd, TCSANOW, &t);
+    const auto frame = makeEnterUpgradeCommand(1, UpgradeTarget::MainBoard);
+    std::vector<std::uint8_t> got;
+    if (::write(fd, frame.data(), frame.size()) == static_cast<ssize_t>(frame.size())) {
+        std::uint8_t buffer[16];
+        pollfd p{fd, POLLIN, 0};
+        while (got.size() < 5 && ::poll(&p, 1, 3000) == 1) {
+            const auto n = ::read(fd, buffer, sizeof buffer);
+            if (n <= 0) break;
+            got.insert(got.end(), buffer, buffer + n);
+        }
+    }
+    ::close(fd);
+    return got;
+}
+
+TEST(CliSimulate, CountThreeMakesThreeCamerasThatEachAnswer) {
+    const TempDir dir;
+    CliProcess process({"simulate", "--count", "3", "--link", dir.file("cam")});
+    ASSERT_TRUE(process.waitForLine("[cam3] ready:", 10s)) << process.outSoFar();
+    for (const char* name : {"cam1", "cam2", "cam3"}) {
+        EXPECT_EQ(enterUpgrade(dir.file(name)), std::vector<std::uint8_t>(enterAckReply.begin(), enterAckReply.end()))
+            << name;
+        EXPECT_TRUE(process.waitForLine(std::string("[") + name + "] tx A5 F6 00 53 AF | EnterAck", 5s)) << name;
+    }
+    process.interrupt();
+    const CliResult result = process.wait(10s);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    for (const std::string& line : linesOf(result.out)) {
+        EXPECT_EQ(line.rfind("[cam", 0), 0U) << line;
+    }
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(dir.file("cam2")))) << "links go at the end";
+}
+
+struct RefusedLink {
+    const char* name;
+    const char* link; // inside the test's folder
+    const char* message;
+};
+
+TEST(CliSimulate, RefusesALinkPathItCannotOrMustNotUse) {
+    const TempDir dir;
+    writeFile(dir.file("file"), "keep me");
+    std::filesystem::create_symlink("/dev/null", dir.file("theirs"));
+    const RefusedLink cases[] = {
+        {"AFile", "file", "exists and is not a symbolic link"},
+        {"SomeoneElsesLink", "theirs", "already exists (a link to /dev/null"},
+        {"NoSuchFolder", "nowhere/cam", "cannot make the link "},
+    };
+    for (const RefusedLink& c : cases) {
+        const std::string path = dir.file(c.link);
+        const CliResult result = runCli({"simulate", "--link", path}, 10s);
+        EXPECT_EQ(result.exitCode, 3) << c.name;
+        EXPECT_EQ(result.out, "") << c.name;
+        EXPECT_NE(result.err.find(std::string(c.message)), std::string::npos) << c.name << ": " << result.err;
+        EXPECT_EQ(result.err.find("Success"), std::string::npos) << c.name << ": " << result.err;
+    }
+    EXPECT_EQ(readFile(dir.file("file")), "keep me");
+    EXPECT_EQ(std::filesystem::read_symlink(dir.file("theirs")), "/dev/null");
+    EXPECT_NE(runCli({"simulate", "--link", dir.file("nowhere/cam")}, 10s).err.find("No such file or directory"),
+              std::string::npos);
+}
+
+} // namespace
+} // namespace orvane::test
