@@ -1,11 +1,14 @@
 #include "cli/common_options.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <span>
 #include <vector>
 
 #include "serial/open_failure.h"
+#include "serial/port_holder.h"
+#include "serial/port_name.h"
 #include "text/string_table.h"
 
 namespace orvane {
@@ -67,7 +70,13 @@ std::string portOpenFailure(const std::string& port, int err, TextLanguage langu
     if (isPermissionError(err)) {
         return fillText(textOf(IDS_PORT_PERMISSION, language), {port});
     }
-    return fillText(textOf(IDS_PORT_OPEN_FAILED, language), {port, openFailureReason(err)});
+    std::string reason = openFailureReason(err);
+    if (err == EBUSY || err == EWOULDBLOCK) {
+        if (const auto holder = findPortHolder(devicePathOf(port))) {
+            reason = busyPortHint(*holder);
+        }
+    }
+    return fillText(textOf(IDS_PORT_OPEN_FAILED, language), {port, reason});
 }
 
 } // namespace orvane

@@ -26,7 +26,7 @@ CLI::Option* addUpgradeSpeedOption(CLI::App& command, int& speed);
 CLI::Option* addAddressOption(CLI::App& command, int& address);
 
 // The message for a port that would not open, with the system's reason; a permission error
-// explains the dialout group.
+// explains the dialout group, a busy port names the program holding it where it can be seen.
 std::string portOpenFailure(const std::string& port, int err, TextLanguage language);
 
 } // namespace orvane

@@ -1,10 +1,13 @@
 #include "cli/upgrade_session.h"
 
+#include <cerrno>
 #include <chrono>
 #include <thread>
 
 #include "cli/exit_codes.h"
 #include "cli/job_log_printer.h"
+#include "serial/port_holder.h"
+#include "serial/port_name.h"
 #include "serial/serial_port.h"
 #include "upgrade/clock.h"
 #include "upgrade/reply_receiver.h"
@@ -26,6 +29,16 @@ public:
 private:
     const UpgradeRequest& request_;
 };
+
+// The job says a busy port is in use; who holds it is only known here, in the user's process.
+void noteBusyPortHolder(const std::string& portName, int err, Console& console) {
+    if (err != EBUSY && err != EWOULDBLOCK) {
+        return;
+    }
+    if (const auto holder = findPortHolder(devicePathOf(portName))) {
+        console.note(portName + ": " + busyPortHint(*holder));
+    }
+}
 
 } // namespace
 
@@ -51,6 +64,7 @@ int runUpgradeSession(const UpgradeRequest& request, Console& console, TextLangu
         }
         result = worker.wait();
         printer.finish();
+        noteBusyPortHolder(request.portName, port.lastError(), console);
         // Closing first wakes the receiver's read at once, so the stop does not wait it out.
         port.closePort();
         receiver.stop();

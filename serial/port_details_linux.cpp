@@ -74,9 +74,14 @@ std::string ttyClassNameOf(const fs::path& node, const fs::path& devRoot) {
 
 void readSysfs(PortDetails& details, const fs::path& classEntry) {
     std::error_code error;
-    const fs::path device = fs::canonical(classEntry / "device", error);
+    fs::path device = fs::canonical(classEntry / "device", error);
     if (error) {
         return;
+    }
+    // Since Linux 6.5 an on-board UART's tty hangs below a port and a controller device of
+    // the serial-base bus; the hardware and its driver are above them.
+    for (int level = 0; level < 2 && linkName(device / "subsystem") == "serial-base"; ++level) {
+        device = device.parent_path();
     }
     // USB serial adapters: the tty sits on the interface (cdc_acm) or one level below it
     // (usb-serial); the interface's driver is the one a technician knows by name.

@@ -20,7 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum class Bus { UsbSerial, UsbAcm, Platform };
+enum class Bus { UsbSerial, UsbAcm, Platform, SerialBase };
 
 struct DriverCase {
     const char* label;
@@ -63,10 +63,20 @@ class FakeSystem {
     void add(const DriverCase& c) {
         const fs::path tty(c.tty);
         fs::path device;
-        if (c.bus == Bus::Platform) {
+        if (c.bus == Bus::Platform || c.bus == Bus::SerialBase) {
             device = root_ / "devices/platform" / c.boundDriver;
             fs::create_directories(device);
             bind(device, c.boundDriver);
+            if (c.bus == Bus::SerialBase) {
+                // Linux 6.5 on: controller and port devices between the UART and its tty.
+                fs::create_directories(root_ / "bus/serial-base");
+                for (const char* level : {"ctrl", "port"}) {
+                    device /= level;
+                    fs::create_directories(device);
+                    bind(device, level);
+                    fs::create_directory_symlink(root_ / "bus/serial-base", device / "subsystem");
+                }
+            }
         } else {
             const fs::path usb = root_ / "devices/pci0000:00/usb1" / ("1-" + tty.string());
             const fs::path interface = usb / ("1-" + tty.string() + ":1.0");
@@ -146,7 +156,8 @@ INSTANTIATE_TEST_SUITE_P(
         DriverCase{"cdc_acm", "ttyACM0", Bus::UsbAcm, "cdc_acm", "2341", "0043", "Arduino Uno", "7573530323",
                    "cdc_acm", {}},
         DriverCase{"uart8250", "ttyS0", Bus::Platform, "serial8250", nullptr, nullptr, nullptr, nullptr, "8250", {}},
-        DriverCase{"uartPnp", "ttyS1", Bus::Platform, "serial", nullptr, nullptr, nullptr, nullptr, "8250", {}}),
+        DriverCase{"uartPnpSerialBase", "ttyS1", Bus::SerialBase, "serial", nullptr, nullptr, nullptr, nullptr, "8250",
+                   {}}),
     [](const ::testing::TestParamInfo<DriverCase>& row) { return std::string(row.param.label); });
 
 // Access is judged from the node's owner, group and mode against a made-up user, so it can be
