@@ -9,6 +9,7 @@
 #include "ptz/ptz_frames.h"
 #include "ui/dialog_item.h"
 #include "ui/dialog_template.h"
+#include "text/string_table.h"
 
 namespace orvane {
 namespace {
@@ -56,7 +57,10 @@ void CUpgradeDlg::OnAppButton() {
 void CUpgradeDlg::MergeHexFiles() {
     // The merged file is written beside the APP file.
     const MergeOutcome outcome = orvane::MergeHexFiles({m_ublPath.toStdString(), m_appPath.toStdString(), {}});
-    if (!outcome.logText.empty()) {
+    if (outcome.written) {
+        m_logText += QString::fromStdString(fillText(loadText(IDS_MERGE_WRITTEN), {outcome.outputPath})) + lineEnd;
+        showLog(m_logText);
+    } else if (!outcome.logText.empty()) {
         m_logText += QString::fromStdString(outcome.logText);
         showLog(m_logText);
     }
@@ -68,12 +72,19 @@ void CUpgradeDlg::PackageDeviceImage(char digit) {
         return;
     }
     const PackageOutcome outcome = orvane::PackageDeviceImage(digit, picked->toStdString());
+    if (outcome.written) {
+        m_logText += QString::fromStdString(fillText(loadText(IDS_PACKAGE_WRITTEN), {outcome.outputPath})) + lineEnd;
+        showLog(m_logText);
+    }
     if (!outcome.written && !outcome.message.empty()) {
         services_.prompts.showMessage(this, QString::fromStdString(outcome.message));
     }
 }
 
 void CUpgradeDlg::writePtz(PtzButton button) {
+    if (jobRunning()) {
+        return; // a frame between the job's blocks would corrupt the upgrade
+    }
     pressPtzButton(button,
                    [this](std::span<const std::uint8_t> frame) { services_.port.writePort(frame); });
 }
