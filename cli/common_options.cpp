@@ -1,6 +1,7 @@
 #include "cli/common_options.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <span>
 #include <vector>

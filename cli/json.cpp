@@ -58,6 +58,18 @@ JsonObject& JsonObject::add(std::string_view name, std::int64_t value) {
     return *this;
 }
 
+JsonObject& JsonObject::add(std::string_view name, const JsonObject& value) {
+    key(name);
+    body_ += value.str();
+    return *this;
+}
+
+JsonObject& JsonObject::addNull(std::string_view name) {
+    key(name);
+    body_ += "null";
+    return *this;
+}
+
 JsonObject& JsonObject::add(std::string_view name, bool value) {
     key(name);
     body_ += value ? "true" : "false";

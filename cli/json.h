@@ -23,6 +23,9 @@ public:
     JsonObject& add(std::string_view key, bool value);
     // Rounded to one decimal; non-finite values are written as null.
     JsonObject& add(std::string_view key, double value);
+    // An object inside this one.
+    JsonObject& add(std::string_view key, const JsonObject& value);
+    JsonObject& addNull(std::string_view key);
     std::string str() const { return body_ + "}"; }
 
 private:

@@ -1,26 +1,123 @@
 // `orvane-cli ports`: the serial ports this machine offers, one name per line, in the order
-// the dialog lists them. No ports: no lines, and still success.
+// the dialog lists them. No ports: no lines, and still success. `--long` and `--json` add what
+// tells adapters apart and why a port will not open: driver, USB identity, by-id link, access
+// for this user and the program holding it; for the ports named, or every port listed.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/console.h"
 #include "cli/exit_codes.h"
+#include "serial/port_details.h"
 #include "serial/port_list.h"
 
 namespace orvane {
 namespace {
 
-int runPorts() {
-    std::vector<std::string> names;
-    if (gatherPortNames(names) < 0) {
+struct PortsOptions {
+    std::vector<std::string> ports;
+    bool longForm = false;
+    bool json = false;
+};
+
+JsonObject& addOptional(JsonObject& object, std::string_view key, const std::optional<std::string>& value) {
+    return value ? object.add(key, *value) : object.addNull(key);
+}
+
+JsonObject jsonOf(const PortDetails& port) {
+    JsonObject object;
+    object.add("name", port.name).add("path", port.path);
+    addOptional(object, "byId", port.byId);
+    addOptional(object, "driver", port.driver);
+    addOptional(object, "vid", port.vid);
+    addOptional(object, "pid", port.pid);
+    addOptional(object, "manufacturer", port.manufacturer);
+    addOptional(object, "product", port.product);
+    addOptional(object, "serial", port.serial);
+    if (port.latencyTimerMs) {
+        object.add("latencyTimerMs", *port.latencyTimerMs);
+    } else {
+        object.addNull("latencyTimerMs");
+    }
+    object.add("access", port.access);
+    if (port.holder) {
+        object.add("holder", JsonObject().add("pid", port.holder->pid).add("command", port.holder->command));
+    } else {
+        object.addNull("holder");
+    }
+    return object;
+}
+
+constexpr std::size_t columnCount = 8;
+using Row = std::array<std::string, columnCount>;
+
+Row rowOf(const PortDetails& port) {
+    const auto shown = [](const std::optional<std::string>& value) { return value.value_or("-"); };
+    std::string usbId = port.vid ? *port.vid + ":" + port.pid.value_or("?") : "-";
+    std::string holder = port.holder ? port.holder->command + " (" + std::to_string(port.holder->pid) + ")" : "-";
+    std::string latency = port.latencyTimerMs ? std::to_string(*port.latencyTimerMs) + " ms" : "-";
+    return {port.name,   shown(port.driver), std::move(usbId),   shown(port.product), shown(port.serial),
+            std::move(latency), port.access + (port.holder ? ", held by " + holder : ""), shown(port.byId)};
+}
+
+// Columns padded to their widest cell; the last one is not padded.
+void printTable(Console& console, const std::vector<Row>& rows) {
+    std::array<std::size_t, columnCount> widths{};
+    for (const Row& row : rows) {
+        for (std::size_t i = 0; i < columnCount; ++i) {
+            widths[i] = std::max(widths[i], row[i].size());
+        }
+    }
+    for (const Row& row : rows) {
+        std::string line;
+        for (std::size_t i = 0; i < columnCount; ++i) {
+            line += row[i];
+            if (i + 1 < columnCount) {
+                line.append(widths[i] - row[i].size() + 2, ' ');
+            }
+        }
+        console.line(line);
+    }
+}
+
+int runPorts(const PortsOptions& options) {
+    if (!options.longForm && !options.json) {
+        if (!options.ports.empty()) {
+            std::fprintf(stderr, "ports: naming ports needs --long or --json\n");
+            return exitUsage;
+        }
+        std::vector<std::string> names;
         // No sysfs (a container without /sys): nothing to list, which is what the user sees.
+        (void)gatherPortNames(names);
+        for (const std::string& name : names) {
+            std::printf("%s\n", name.c_str());
+        }
         return exitSuccess;
     }
+
+    std::vector<std::string> names = options.ports;
+    if (names.empty()) {
+        (void)gatherPortNames(names);
+    }
+    Console console(options.json ? OutputMode::Json : OutputMode::Plain);
+    std::vector<Row> rows{{"PORT", "DRIVER", "VID:PID", "PRODUCT", "SERIAL", "LATENCY", "ACCESS", "BY-ID"}};
+    const UserIdentity user = UserIdentity::ofProcess();
     for (const std::string& name : names) {
-        std::printf("%s\n", name.c_str());
+        const PortDetails details = describePort(name, PortRoots{}, user);
+        if (options.json) {
+            console.event(jsonOf(details));
+        } else {
+            rows.push_back(rowOf(details));
+        }
+    }
+    if (!options.json && rows.size() > 1) {
+        printTable(console, rows);
     }
     return exitSuccess;
 }
@@ -28,8 +125,13 @@ int runPorts() {
 } // namespace
 
 void addPortsCommand(CLI::App& app, int& status) {
+    auto options = std::make_shared<PortsOptions>();
     CLI::App* command = app.add_subcommand("ports", "List the serial ports of this machine");
-    command->callback([&status] { status = runPorts(); });
+    command->add_option("PORT", options->ports, "Ports to describe (with --long or --json): ttyUSB0, /dev/serial/by-id/...");
+    auto* longForm = command->add_flag("--long", options->longForm,
+                                       "A table: driver, USB id, product, serial, access, holder, by-id link");
+    command->add_flag("--json", options->json, "One JSON object per port")->excludes(longForm);
+    command->callback([options, &status] { status = runPorts(*options); });
 }
 
 } // namespace orvane

@@ -11,7 +11,7 @@
 #include "cli/exit_codes.h"
 #include "ptz/ptz_frames.h"
 #include "serial/serial_port.h"
-#include "text/failure_messages.h"
+#include "serial/port_open_failure.h"
 
 namespace orvane {
 namespace {
@@ -31,7 +31,7 @@ int runPtz(const PtzOptions& options) {
     }
     SerialPort port;
     if (port.openPort(options.port, options.speed, parityNone, 8, oneStopBit) != 1) {
-        console.error(portOpenFailed(options.port, port.lastError(), TextLanguage::English));
+        console.error(openFailureMessage(options.port, port.lastError(), TextLanguage::English));
         return exitUnusable;
     }
     // HOME has no frame: the port is still opened, so a wrong port name shows here too.

@@ -35,11 +35,13 @@ std::string portFailureReason(int err, TextLanguage language) {
     }
 }
 
-std::string portOpenFailed(std::string_view port, int err, TextLanguage language) {
+std::string portOpenFailed(std::string_view port, int err, TextLanguage language, std::string_view busyHint) {
     if (isPermissionError(err)) {
         return fillText(textOf(IDS_PORT_PERMISSION, language), {port});
     }
-    return fillText(textOf(IDS_PORT_OPEN_FAILED, language), {port, portFailureReason(err, language)});
+    const bool busy = err == EBUSY || err == EWOULDBLOCK;
+    const std::string reason = busy && !busyHint.empty() ? std::string(busyHint) : portFailureReason(err, language);
+    return fillText(textOf(IDS_PORT_OPEN_FAILED, language), {port, reason});
 }
 
 std::string portCloseFailed(int err, TextLanguage language) {

@@ -23,7 +23,8 @@ bool isPermissionError(int err);
 std::string portFailureReason(int err, TextLanguage language);
 
 // "Cannot open serial port ttyUSB0: <reason>"; a permission error explains the dialout group.
-std::string portOpenFailed(std::string_view port, int err, TextLanguage language);
+// busyHint, when given, stands for the reason of a busy port (it names the holder).
+std::string portOpenFailed(std::string_view port, int err, TextLanguage language, std::string_view busyHint = {});
 // "Cannot close serial port: <reason>".
 std::string portCloseFailed(int err, TextLanguage language);
 

@@ -11,6 +11,9 @@ LogBox::LogBox(QWidget* parent) : QPlainTextEdit(parent) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setTabChangesFocus(true);
+    // With horizontal auto-scroll the view follows the caret: arrow keys and End reach the
+    // end of a long line, as in a read-only edit with that style.
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 }
 
 void LogBox::setWindowText(const QString& text) {

@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QAbstractItemView>
+#include <QScrollBar>
 #include <QTimer>
 
 #include "ui/about_dlg.h"
@@ -23,7 +25,10 @@
 #include "ui/dialog_template.h"
 #include "ui/dialog_thread_bridge.h"
 #include "ui/dialog_units.h"
+#include "serial/port_open_failure.h"
 #include "text/failure_messages.h"
+#include "ui/port_list_model.h"
+#include "ui/port_list_watcher.h"
 #include "text/string_table.h"
 #include "ui/upgrade_dlg_job.h"
 #include "upgrade/reply_receiver.h"
@@ -120,6 +125,7 @@ bool CUpgradeDlg::OnInitDialog() {
 
     setWindowIcon(m_hIcon);
 
+    m_portCombo->setModel(new PortListModel(m_portCombo));
     m_portCombo->addItem(QStringLiteral("COM1"));
     m_portCombo->insertItem(1, QStringLiteral("COM%1").arg(2));
     m_portCombo->setCurrentIndex(0);
@@ -130,6 +136,11 @@ bool CUpgradeDlg::OnInitDialog() {
     enableDlgItem(this, IDC_CLOSE, false);
 
     listSerialPorts();
+    // The names are listed at once; descriptions and later changes come from the watcher.
+    portWatcher_ = new PortListWatcher(PortRoots{services_.portListRoot, services_.devRoot, {}},
+                                       [this](const std::vector<PortEntry>& entries) { applyPortList(entries); },
+                                       this);
+    portWatcher_->refresh();
 
     m_addressCombo->addItem(QStringLiteral("0"));
     for (int address = 1; address <= 255; ++address) {
@@ -190,6 +201,33 @@ int CUpgradeDlg::listSerialPorts() {
     }
     m_portCombo->setCurrentIndex(0);
     return static_cast<int>(names.size());
+}
+
+void CUpgradeDlg::applyPortList(const std::vector<PortEntry>& entries) {
+    std::vector<PortEntry> shown;
+    for (int i = 0; i < m_portCombo->count(); ++i) {
+        shown.push_back({m_portCombo->itemText(i), m_portCombo->itemData(i, PortListModel::descriptionRole).toString()});
+    }
+    if (shown == entries) {
+        return; // leaves the user's typing and cursor alone
+    }
+    const QString kept = m_portCombo->currentText();
+    m_portCombo->clear();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const int row = static_cast<int>(i);
+        m_portCombo->insertItem(row, entries[i].name);
+        m_portCombo->setItemData(row, entries[i].description, PortListModel::descriptionRole);
+    }
+    const int chosen = m_portCombo->findData(kept, Qt::EditRole, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+    if (chosen >= 0) {
+        m_portCombo->setCurrentIndex(chosen);
+    } else {
+        m_portCombo->setCurrentIndex(-1);
+        m_portCombo->setEditText(kept);
+    }
+    // The list may be wider than the box: names with descriptions.
+    QAbstractItemView* list = m_portCombo->view();
+    list->setMinimumWidth(list->sizeHintForColumn(0) + list->verticalScrollBar()->sizeHint().width());
 }
 
 void CUpgradeDlg::buildContextMenu() {
@@ -265,6 +303,9 @@ void CUpgradeDlg::OnSysCommand(int id) {
 }
 
 void CUpgradeDlg::OnOpenPort() {
+    if (jobRunning()) {
+        return; // the job owns the port until it ends
+    }
     const int speed = dlgItemInt(this, IDC_BPS);
     m_portName = dlgItemText(this, IDC_PORT);
     const int opened = services_.port.openPort(m_portName.toStdString(), speed, parityNone, 8, oneStopBit);
@@ -275,13 +316,16 @@ void CUpgradeDlg::OnOpenPort() {
         return;
     }
     // The classic message, then what the technician can do about it.
-    const std::string why = portOpenFailed(m_portName.toStdString(), services_.port.lastError(), threadLanguage());
+    const std::string why = openFailureMessage(m_portName.toStdString(), services_.port.lastError(), threadLanguage());
     services_.prompts.showMessage(this, textFor(IDS_OPEN_FAIL) + QStringLiteral("\n\n") + QString::fromStdString(why));
     enableDlgItem(this, IDC_OPEN, true);
     enableDlgItem(this, IDC_CLOSE, false);
 }
 
 void CUpgradeDlg::OnClosePort() {
+    if (jobRunning()) {
+        return;
+    }
     if (services_.port.closePort() != 0) {
         services_.prompts.showMessage(this, textFor(IDS_CLOSE_OK));
         enableDlgItem(this, IDC_OPEN, true);

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include <QDialog>
 #include <QIcon>
@@ -30,8 +32,10 @@ namespace orvane {
 
 enum class PtzButton : std::uint8_t;
 class DialogThreadBridge;
+class PortListWatcher;
 class ReplyReceiver;
 class UpgradeWorker;
+struct PortEntry;
 
 // What the dialog works with; everything must outlive the dialog.
 struct DialogServices {
@@ -41,6 +45,7 @@ struct DialogServices {
     DialogPrompts& prompts;
     std::filesystem::path portListRoot = defaultTtyClassRoot;
     QString logFilePath = QStringLiteral("Log.txt"); // relative to the current directory
+    std::filesystem::path devRoot = "/dev"; // watched for adapters coming and going
 };
 
 class CUpgradeDlg : public QDialog {
@@ -61,6 +66,9 @@ public:
     // Fills the port list from the system's serial ports: -1 (list untouched) when they
     // cannot be read, else the number listed, the first selected.
     int listSerialPorts();
+    // Puts ports and their descriptions into the port list, keeping what the user typed or
+    // chose in the port box. The port list watcher calls it as adapters come and go.
+    void applyPortList(const std::vector<PortEntry>& entries);
 
     // The message map: a command (a button click, a menu item) by its id.
     void OnCommand(int id);
@@ -125,6 +133,8 @@ private:
     void stopRunningJob();
     void showLog(const QString& text);
     void writePtz(PtzButton button);
+    // While a job runs, nothing but the job may touch the port or the choices it reads.
+    void lockJobControls(bool locked);
     static int packagingDigitOf(int commandId);
 
     DialogServices services_;
@@ -156,6 +166,8 @@ private:
     std::unique_ptr<JobLog> jobLog_;
     std::unique_ptr<UpgradeWorker> worker_;
     std::unique_ptr<ReplyReceiver> receiver_;
+    PortListWatcher* portWatcher_ = nullptr;
+    std::vector<std::pair<int, bool>> lockedControls_; // id and whether it was enabled
 };
 
 } // namespace orvane

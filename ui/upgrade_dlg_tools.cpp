@@ -9,6 +9,7 @@
 #include "ptz/ptz_frames.h"
 #include "ui/dialog_item.h"
 #include "ui/dialog_template.h"
+#include "text/string_table.h"
 
 namespace orvane {
 namespace {
@@ -62,7 +63,10 @@ void CUpgradeDlg::MergeHexFiles() {
     if (outcome.missingPath) {
         SetTextLanguage(languageFlag);
     }
-    if (!outcome.logText.empty()) {
+    if (outcome.written) {
+        m_logText += QString::fromStdString(fillText(loadText(IDS_MERGE_WRITTEN), {outcome.outputPath})) + lineEnd;
+        showLog(m_logText);
+    } else if (!outcome.logText.empty()) {
         m_logText += QString::fromStdString(outcome.logText);
         showLog(m_logText);
     }
@@ -74,12 +78,19 @@ void CUpgradeDlg::PackageDeviceImage(char digit) {
         return;
     }
     const PackageOutcome outcome = orvane::PackageDeviceImage(digit, picked->toStdString(), {}, threadLanguage());
+    if (outcome.written) {
+        m_logText += QString::fromStdString(fillText(loadText(IDS_PACKAGE_WRITTEN), {outcome.outputPath})) + lineEnd;
+        showLog(m_logText);
+    }
     if (!outcome.written && !outcome.message.empty()) {
         services_.prompts.showMessage(this, QString::fromStdString(outcome.message));
     }
 }
 
 void CUpgradeDlg::writePtz(PtzButton button) {
+    if (jobRunning()) {
+        return; // a frame between the job's blocks would corrupt the upgrade
+    }
     pressPtzButton(button,
                    [this](std::span<const std::uint8_t> frame) { services_.port.writePort(frame); });
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "imagetools/readable_file.h"
+#include "serial/port_open_failure.h"
 #include "text/failure_messages.h"
 #include "text/string_table.h"
 
@@ -144,7 +145,7 @@ private:
         return unusable(UpgradeReason::PortUnusable, portCloseFailed(port_.lastError(), settings_.language));
     }
     UpgradeOutcome openFailed(const std::string& name) {
-        return unusable(UpgradeReason::PortUnusable, portOpenFailed(name, port_.lastError(), settings_.language));
+        return unusable(UpgradeReason::PortUnusable, openFailureMessage(name, port_.lastError(), settings_.language));
     }
     // Close, then open at speed; an outcome when that failed.
     std::optional<UpgradeOutcome> reopen(const std::string& name, int speed) {

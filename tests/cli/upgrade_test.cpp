@@ -237,7 +237,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, CliUnusable,
     ::testing::Values(UnusableCase{"MissingImage", true, false, false, "Cannot read image file"},
                       UnusableCase{"MissingPort", false, true, false, "Cannot open serial port"},
-                      UnusableCase{"BusyPort", false, false, true, "in use by another program"},
+                      UnusableCase{"BusyPort", false, false, true, "is held by cli_test (pid "},
                       UnusableCase{"EmptyImage", false, false, false, "is empty (0 bytes)", 0}),
     [](const auto& test) { return std::string(test.param.name); });
 

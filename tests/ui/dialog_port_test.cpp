@@ -133,6 +133,22 @@ private Q_SLOTS:
             QCOMPARE(rig.combo(IDC_PORT)->itemText(2), QString("ttyUSB10"));
             QCOMPARE(rig.combo(IDC_PORT)->currentText(), QString("ttyACM0"));
             QCOMPARE(rig.dialog().listSerialPorts(), 3);
+
+            // An adapter plugged in appears with its description; what the user typed stays.
+            rig.setPortText("/tmp/cam");
+            const std::filesystem::path staged = root.parent_path() / (root.filename().string() + "-new");
+            makePort(staged, "ttyUSB3");
+            std::ofstream(staged / "ttyUSB3/device/idVendor") << "0403\n";
+            std::ofstream(staged / "ttyUSB3/device/product") << "FT232R USB UART\n";
+            std::filesystem::rename(staged / "ttyUSB3", root / "ttyUSB3");
+            std::filesystem::remove(staged);
+            QComboBox* ports = rig.combo(IDC_PORT);
+            QTRY_COMPARE_WITH_TIMEOUT(ports->count(), 4, 5000);
+            QCOMPARE(ports->itemText(2), QString("ttyUSB3"));
+            QCOMPARE(ports->itemData(2, Qt::DisplayRole).toString(), QString("ttyUSB3 \u2014 FT232R USB UART"));
+            QCOMPARE(ports->currentText(), QString("/tmp/cam"));
+            ports->setCurrentIndex(2);
+            QCOMPARE(dlgItemText(&rig.dialog(), IDC_PORT), QString("ttyUSB3")); // the name is what is used
         }
         QTemporaryDir emptySysfs;
         test::DialogRig empty(emptySysfs.path().toStdString());

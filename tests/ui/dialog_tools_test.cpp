@@ -123,8 +123,10 @@ private Q_SLOTS:
 
         rig.prompts.fileAnswers = {app};
         rig.click(IDC_APP);
-        QCOMPARE(dlg.logText(), ublLine); // the "app:" line is shown, not kept
-        QCOMPARE(dlgItemText(&dlg, IDC_LOG), ublLine + "app:" + app + "\r\n");
+        // The "app:" line is shown, not kept: the line naming the merged file follows the UBL's.
+        const QString mergedLine = "Merged file written: " + rig.workingDir.file("app/camera.v2all.hex") + "\r\n";
+        QCOMPARE(dlg.logText(), ublLine + mergedLine);
+        QCOMPARE(dlgItemText(&dlg, IDC_LOG), ublLine + mergedLine);
         const QByteArray merged = test::readWholeFile(rig.workingDir.file("app/camera.v2all.hex"));
         const QByteArray expected = ublHex.left(ublHex.size() - 15) + appHex.mid(15, appHex.size() - 49) +
                                     ":020000040803EF\r\n:04CFFC00000600A586\r\n" + appHex.right(34);
@@ -200,7 +202,7 @@ private Q_SLOTS:
         QCOMPARE(test::readWholeFile(rig.workingDir.file("fw.rev.dev")), header + image);
         QVERIFY(rig.prompts.messages.isEmpty());
         QCOMPARE(rig.prompts.fileDialogs.back().filter, QString("*.bin (*.bin);;*.* (*)"));
-        QVERIFY(rig.dialog().logText().isEmpty());
+        QCOMPARE(rig.dialog().logText(), "Device image written: " + rig.workingDir.file("fw.rev.dev") + "\r\n");
     }
 
     void packagingAnUnreadableFileSaysSo() {

@@ -6,6 +6,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 
+#include <array>
+
 #include "dialog_rig.h"
 #include "sim/virtual_camera.h"
 #include "ui/dialog_item.h"
@@ -100,6 +102,48 @@ private Q_SLOTS:
         QCOMPARE(int(verdict->target), target);
         QCOMPARE(bytesOf(verdict->image), cam.image);
         QCOMPARE(cam.framesOf(HostFrameKind::Abort), std::size_t{0});
+    }
+
+    void jobLocksThePortAndPtzButtons() {
+        VirtualCameraOptions options;
+        options.flashTime = std::chrono::milliseconds(400); // three blocks: over a second
+        VirtualCamera camera(options);
+        QVERIFY(camera.start());
+        test::DialogRig rig;
+        CUpgradeDlg& dlg = rig.dialog();
+        const QString path = rig.workingDir.file("main.bin");
+        QVERIFY(test::writeWholeFileForTest(path, imageOf(3000)));
+        rig.prompts.fileAnswers.push_back(path);
+        rig.click(IDC_FILE);
+        rig.setPortText(QString::fromStdString(camera.portPath()));
+        const std::array locked{IDC_OPEN, IDC_PORT, IDC_BPS, IDC_UPBPS, IDC_PTZ_LEFT, IDC_PTZ_STOP, IDC_PTZ_FAR};
+        const auto enabledNow = [&] {
+            QList<bool> states;
+            for (const int id : locked) {
+                states.append(dlgItem(&dlg, id)->isEnabled());
+            }
+            return states;
+        };
+        const QList<bool> before = enabledNow();
+        QVERIFY(!dlgItem(&dlg, IDC_CLOSE)->isEnabled());
+
+        rig.click(IDC_UPDATE_MAIN);
+        QTRY_VERIFY_WITH_TIMEOUT(dlgItemText(&dlg, IDC_LOG).contains("progress:"), jobTimeoutMs);
+        QCOMPARE(enabledNow(), QList<bool>(locked.size(), false));
+        for (const int id : {IDC_PTZ_LEFT, IDC_PTZ_STOP, IDC_OPEN}) {
+            rig.click(id);              // a disabled button ignores the click
+            dlg.OnCommand(id);          // and the handler refuses while the job runs
+        }
+        QVERIFY(dlg.jobRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(!dlg.jobRunning(), jobTimeoutMs);
+        QVERIFY(dlg.logText().endsWith("Update was successful !\r\n"));
+        QTRY_COMPARE(enabledNow(), before);
+        QVERIFY(!dlgItem(&dlg, IDC_CLOSE)->isEnabled());
+        QCOMPARE(camera.receivedFrames(HostFrameKind::Ptz).size(), std::size_t{0});
+        QVERIFY(rig.prompts.messages.isEmpty()); // no port message from PortOpen either
+
+        rig.click(IDC_PTZ_LEFT); // and after the job they act again
+        QTRY_COMPARE(camera.receivedFrames(HostFrameKind::Ptz).size(), std::size_t{1});
     }
 
     void noImageChosenOnlySaysSo() {
