@@ -12,8 +12,11 @@ namespace orvane {
 namespace {
 
 std::atomic<int> caughtSignal{0};
-int wakeRead = -1;
-int wakeWrite = -1;
+// The wake-up pipe lives as long as the process: a handler running on another thread may
+// still write to it after a watch has ended, and must never hit a descriptor number that has
+// been handed out again.
+std::atomic<int> wakeRead{-1};
+std::atomic<int> wakeWrite{-1};
 struct sigaction previousInt {};
 struct sigaction previousTerm {};
 
@@ -23,22 +26,36 @@ extern "C" void onInterrupt(int signo) {
     const int savedErrno = errno;
     int expected = 0;
     caughtSignal.compare_exchange_strong(expected, signo);
-    if (wakeWrite >= 0) {
+    if (const int fd = wakeWrite.load(); fd >= 0) {
         const char byte = 1;
-        [[maybe_unused]] const auto written = write(wakeWrite, &byte, 1);
+        [[maybe_unused]] const auto written = write(fd, &byte, 1);
     }
     errno = savedErrno;
+}
+
+// Creates the pipe once; later watches empty it of wake-ups meant for an earlier one.
+void prepareWakePipe() {
+    static const bool created = [] {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
+            return false;
+        }
+        wakeRead.store(fds[0]);
+        wakeWrite.store(fds[1]);
+        return true;
+    }();
+    if (created) {
+        char stale[64];
+        while (read(wakeRead.load(), stale, sizeof stale) > 0) {
+        }
+    }
 }
 
 } // namespace
 
 InterruptWatch::InterruptWatch() {
     caughtSignal.store(0);
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
-        wakeRead = fds[0];
-        wakeWrite = fds[1];
-    }
+    prepareWakePipe();
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
@@ -52,11 +69,6 @@ InterruptWatch::InterruptWatch() {
 InterruptWatch::~InterruptWatch() {
     sigaction(SIGINT, &previousInt, nullptr);
     sigaction(SIGTERM, &previousTerm, nullptr);
-    if (wakeRead >= 0) {
-        close(wakeRead);
-        close(wakeWrite);
-        wakeRead = wakeWrite = -1;
-    }
 }
 
 int InterruptWatch::signal() const {
@@ -64,10 +76,11 @@ int InterruptWatch::signal() const {
 }
 
 bool InterruptWatch::waitFor(std::chrono::milliseconds timeout) const {
-    if (interrupted() || wakeRead < 0) {
+    const int fd = wakeRead.load();
+    if (interrupted() || fd < 0) {
         return interrupted();
     }
-    pollfd wake{wakeRead, POLLIN, 0};
+    pollfd wake{fd, POLLIN, 0};
     const int rc = poll(&wake, 1, static_cast<int>(timeout.count()));
     (void)rc; // EINTR, a wake-up or the time-out: the flag tells which.
     return interrupted();

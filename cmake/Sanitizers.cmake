@@ -8,3 +8,10 @@ elseif(ORVANE_SANITIZE STREQUAL "thread")
 elseif(NOT ORVANE_SANITIZE STREQUAL "")
   message(FATAL_ERROR "ORVANE_SANITIZE must be address, thread or empty")
 endif()
+
+# The standard library's own checks (an element of an empty string, an index past the end)
+# turn quiet undefined behaviour into an abort that the tests see.
+option(ORVANE_GLIBCXX_ASSERTIONS "Build with the standard library's assertions" OFF)
+if(ORVANE_GLIBCXX_ASSERTIONS)
+  add_compile_definitions(_GLIBCXX_ASSERTIONS)
+endif()

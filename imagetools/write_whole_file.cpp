@@ -1,4 +1,6 @@
-// Replace-by-rename on POSIX: write a temporary file beside the target, fsync, rename.
+// Replace-by-rename on POSIX: write a new file beside the target, fsync, rename it over the
+// target. The new file stays unnamed while it is written where the file system allows it, so
+// an interrupted write leaves nothing behind.
 #include "imagetools/write_whole_file.h"
 
 #include <atomic>
@@ -8,29 +10,30 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "imagetools/file_name.h"
+#include "imagetools/unnamed_file.h"
 
 namespace orvane {
 namespace {
 
 std::atomic<unsigned> temporaryCounter{0};
 
-// Closes on scope exit unless released; removes the temporary file unless kept.
+// Closes on scope exit unless closed; removes the named temporary file unless kept.
 class TemporaryFile {
 public:
-    TemporaryFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    explicit TemporaryFile(int fd) : fd_(fd) {}
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
     ~TemporaryFile() {
         if (fd_ >= 0) {
             ::close(fd_);
         }
-        if (!kept_) {
+        if (!path_.empty() && !kept_) {
             ::unlink(path_.c_str());
         }
     }
     int fd() const { return fd_; }
     const std::string& path() const { return path_; }
+    void setPath(std::string path) { path_ = std::move(path); }
     // Closes the descriptor; answers 0 or the errno of a failed close (a late write error).
     int close() {
         const int result = ::close(fd_);
@@ -47,11 +50,15 @@ private:
 
 // A name no other writer uses: the folder of the target, a dot, the process and a counter.
 // Kept short so that a long target name still leaves room.
-int createTemporary(const std::string& folder, std::string& temporaryPath) {
+std::string temporaryName(const std::string& folder) {
+    return folder + ".orvane-" + std::to_string(::getpid()) + "-" + std::to_string(temporaryCounter.fetch_add(1)) +
+           ".tmp";
+}
+
+// Opens a named temporary file, for file systems without unnamed ones.
+int createNamedTemporary(const std::string& folder, std::string& temporaryPath) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporaryPath = folder + ".orvane-" + std::to_string(::getpid()) + "-" +
-                        std::to_string(temporaryCounter.fetch_add(1)) + ".tmp";
-        // 0666 like any new file: the process's umask decides, as for a plain create.
+        temporaryPath = temporaryName(folder);
         const int fd = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) {
             return fd;
@@ -59,6 +66,22 @@ int createTemporary(const std::string& folder, std::string& temporaryPath) {
     }
     errno = EEXIST;
     return -1;
+}
+
+// Names the finished unnamed file; answers 0 or an errno.
+int nameFinishedFile(TemporaryFile& temporary, const std::string& folder) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = temporaryName(folder);
+        const int error = nameUnnamedFile(temporary.fd(), name);
+        if (error == 0) {
+            temporary.setPath(std::move(name));
+            return 0;
+        }
+        if (error != EEXIST) {
+            return error;
+        }
+    }
+    return EEXIST;
 }
 
 int writeAll(int fd, std::span<const std::uint8_t> bytes) {
@@ -75,19 +98,61 @@ int writeAll(int fd, std::span<const std::uint8_t> bytes) {
     return 0;
 }
 
-} // namespace
+// Up to and including the last '/': where a relative link's target is looked up.
+std::string folderPart(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
 
-FileStatus WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes) {
-    if (path.empty()) {
-        return FileStatus::fromErrno(ENOENT);
+// The file a chain of symbolic links ends at, which need not exist yet (a dangling link names
+// the file to create). Replacing the link itself would cut it from what it points to.
+FileStatus resolveLinks(const std::string& path, std::string& target) {
+    target = path;
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat info {};
+        if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            return FileStatus::success();
+        }
+        std::string link(4096, '\0');
+        const ssize_t length = ::readlink(target.c_str(), link.data(), link.size());
+        if (length < 0) {
+            return FileStatus::fromErrno(errno);
+        }
+        link.resize(static_cast<std::size_t>(length));
+        target = link.starts_with('/') ? link : folderPart(target) + link;
     }
-    std::string temporaryPath;
-    const std::string folder = folderOf(path);
-    const int fd = createTemporary(folder, temporaryPath);
+    return FileStatus::fromErrno(ELOOP);
+}
+
+// A FIFO or a character device (a pipe, a terminal, /dev/stdout) takes the bytes as they
+// come; there is nothing to replace.
+FileStatus writeStream(const std::string& path, std::span<const std::uint8_t> bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         return FileStatus::fromErrno(errno);
     }
-    TemporaryFile temporary(fd, temporaryPath);
+    TemporaryFile stream(fd);
+    if (const int error = writeAll(stream.fd(), bytes); error != 0) {
+        return FileStatus::fromErrno(error);
+    }
+    if (const int error = stream.close(); error != 0) {
+        return FileStatus::fromErrno(error);
+    }
+    return FileStatus::success();
+}
+
+FileStatus replaceFile(const std::string& path, std::span<const std::uint8_t> bytes) {
+    const std::string folder = folderPart(path);
+    int fd = openUnnamedFile(folder);
+    std::string namedPath;
+    if (fd < 0 && errno == EOPNOTSUPP) {
+        fd = createNamedTemporary(folder, namedPath);
+    }
+    if (fd < 0) {
+        return FileStatus::fromErrno(errno);
+    }
+    TemporaryFile temporary(fd);
+    temporary.setPath(std::move(namedPath));
 
     struct stat existing {};
     if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
@@ -99,6 +164,11 @@ FileStatus WriteWholeFile(const std::string& path, std::span<const std::uint8_t>
     }
     if (::fsync(temporary.fd()) != 0) {
         return FileStatus::fromErrno(errno);
+    }
+    if (temporary.path().empty()) {
+        if (const int error = nameFinishedFile(temporary, folder); error != 0) {
+            return FileStatus::fromErrno(error);
+        }
     }
     if (const int error = temporary.close(); error != 0) {
         return FileStatus::fromErrno(error);
@@ -116,6 +186,33 @@ FileStatus WriteWholeFile(const std::string& path, std::span<const std::uint8_t>
         ::close(folderFd);
     }
     return FileStatus::success();
+}
+
+} // namespace
+
+FileStatus WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes) {
+    if (path.empty()) {
+        return FileStatus::fromErrno(ENOENT);
+    }
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) {
+            return FileStatus::fromErrno(EISDIR);
+        }
+        if (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode)) {
+            return writeStream(path, bytes);
+        }
+        if (!S_ISREG(info.st_mode)) {
+            return FileStatus::failure("not a regular file, a FIFO or a character device");
+        }
+    } else if (errno != ENOENT) {
+        return FileStatus::fromErrno(errno);
+    }
+    std::string target;
+    if (FileStatus status = resolveLinks(path, target); !status.ok) {
+        return status;
+    }
+    return replaceFile(target, bytes);
 }
 
 } // namespace orvane

@@ -71,6 +71,8 @@ std::string devicePathOf(std::string_view portName) {
         return {};
     if (name.starts_with(windowsDevicePrefix))
         name.remove_prefix(windowsDevicePrefix.size());
+    if (name.empty()) // the prefix alone names no device
+        return {};
 
     if (name.front() == '/')
         return std::string(name);

@@ -13,9 +13,10 @@ namespace orvane {
 //   "ttyUSB0", "pts/3" (a bare name)    -> "/dev/ttyUSB0", "/dev/pts/3"
 //   "COM1" .. "COM256", any letter case -> "/dev/ttyS0" .. "/dev/ttyS255" (the on-board ports)
 //   "\\.\COM3" (the Windows device form) -> as "COM3"
-// Spaces around the name are ignored. Empty: an empty name; "COM" without a number or with one
-// that is not 1 to 256 (COM, COM0, COM01, COM3x, COM257); a relative name with an empty, "."
-// or ".." component (it must not climb out of /dev); a name holding a control character or NUL.
+// Spaces around the name are ignored. Empty: an empty name or "\\.\" alone; "COM" without a
+// number or with one that is not 1 to 256 (COM, COM0, COM01, COM3x, COM257); a relative name
+// with an empty, "." or ".." component (it must not climb out of /dev); a name holding a
+// control character or NUL.
 std::string devicePathOf(std::string_view portName);
 
 } // namespace orvane

@@ -28,6 +28,21 @@ constexpr std::chrono::milliseconds writeTotalLimit(std::size_t count) {
     return writeTotalTimeoutConstant + writeTotalTimeoutMultiplier * static_cast<long long>(count);
 }
 
+// How long count bytes take on a line of lineSpeed bits per second, ten bits a byte (start,
+// eight data, stop), rounded up; nothing for a speed that is not known (0 or less).
+constexpr std::chrono::milliseconds wireTime(std::size_t count, int lineSpeed) {
+    if (lineSpeed <= 0)
+        return std::chrono::milliseconds{0};
+    const long long bitMilliseconds = 10LL * 1000 * static_cast<long long>(count);
+    return std::chrono::milliseconds{(bitMilliseconds + lineSpeed - 1) / lineSpeed};
+}
+
+// The write limit at the port's speed: the wire time, with the fixed limit above as margin.
+// Below about 5000 bit/s a 1030-byte block needs longer on the wire than the fixed limit.
+constexpr std::chrono::milliseconds writeTotalLimit(std::size_t count, int lineSpeed) {
+    return wireTime(count, lineSpeed) + writeTotalLimit(count);
+}
+
 // A point in time a wait must not pass.
 class Deadline {
   public:

@@ -21,7 +21,8 @@
 //    byte once at least one has arrived, or 500 ms + 1 ms per byte of capacity after the call
 //    began, whichever comes first; answers the count stored at the start of buffer.
 //  - writePort(bytes): hands over every byte and waits until they have left the driver, or
-//    until 100 ms + 2 ms per byte have passed; answers the count handed over.
+//    until their time on the wire at the speed the port opened at (ten bits a byte) plus
+//    100 ms + 2 ms per byte have passed; answers the count handed over.
 //  - Both transfers answer 0 at once on a closed port. On a device that has vanished (USB
 //    adapter pulled) they answer 0 or the partial count and deviceGone() turns true until the
 //    next open; a read then still waits out its time limit, so a caller reading in a loop does
@@ -85,6 +86,7 @@ class SerialPort final : public SerialLink {
     std::atomic<NativeHandle> handle_{invalidHandle};
     std::atomic<int> lastError_{0};
     std::atomic<bool> gone_{false};
+    std::atomic<int> lineSpeed_{0}; // bit/s the open port runs at, 0 when unknown
 };
 
 } // namespace orvane

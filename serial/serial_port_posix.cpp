@@ -55,14 +55,15 @@ int openExclusive(const std::string& path, int& err) {
     return fd;
 }
 
-void configureLine(int fd, int baudRate, int parity, int byteSize, int stopBits) {
+// Answers the line speed the port runs at afterwards, 0 when unknown.
+int configureLine(int fd, int baudRate, int parity, int byteSize, int stopBits) {
     // The driver's refusals are not examined: the port then runs with what it kept.
     termios settings{};
     if (::tcgetattr(fd, &settings) == 0) {
         makeTransparent(settings, parity, byteSize, stopBits);
         (void)::tcsetattr(fd, TCSANOW, &settings);
     }
-    (void)applyLineSpeed(fd, baudRate);
+    return applyLineSpeed(fd, baudRate).value_or(0);
 }
 
 timespec toTimespec(TransferClock::duration duration) {
@@ -161,7 +162,7 @@ int SerialPort::openPort(std::string_view name, int baudRate, int parity, int by
         lastError_.store(err);
         return 0;
     }
-    configureLine(device, baudRate, parity, byteSize, stopBits);
+    lineSpeed_.store(configureLine(device, baudRate, parity, byteSize, stopBits));
     // Linux has no per-port queue sizes to request; its tty buffers are fixed in the driver.
 
     const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -277,7 +278,7 @@ int SerialPort::writePort(std::span<const std::uint8_t> bytes) {
     const Channel channel = *guard.channel();
 
     const std::size_t count = clampedCount(bytes.size());
-    const Deadline limit = Deadline::after(writeTotalLimit(count));
+    const Deadline limit = Deadline::after(writeTotalLimit(count, lineSpeed_.load()));
     std::size_t sent = 0;
     while (sent < count) {
         const ssize_t written = ::write(channel.device, bytes.data() + sent, count - sent);

@@ -16,7 +16,8 @@ public:
 
     // Opens path without truncating it, takes the exclusive lock without waiting and only
     // then cuts the file to zero. Answers whether the file is now held; a failure is not
-    // reported further (a read-only folder or a second instance are normal).
+    // reported further (a read-only folder or a second instance are normal). Anything but a
+    // regular file (a FIFO, a device) is left alone at once, without waiting for a reader.
     bool open(const QString& path);
     bool isHeld() const { return fd_ >= 0; }
     void close();

@@ -71,6 +71,31 @@ TEST(CliMerge, OutputOptionAndJson) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("appall.hex")));
 }
 
+// --output through a symbolic link replaces the file it points to and keeps the link;
+// /dev/stdout is written to as it is, not replaced.
+TEST(CliMerge, OutputThroughALinkOrToStandardOutput) {
+    const TempDir dir;
+    writeFile(dir.file("ubl.hex"), ublHex);
+    writeFile(dir.file("app.hex"), appHex);
+    std::filesystem::create_directory(dir.file("real"));
+    writeFile(dir.file("real/target.hex"), "old");
+    std::filesystem::create_symlink("real/target.hex", dir.file("link.hex"));
+
+    const CliResult linked = runCli({"merge", dir.file("ubl.hex"), dir.file("app.hex"), "--output", dir.file("link.hex")});
+    EXPECT_EQ(linked.exitCode, 0) << linked.err;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.hex")));
+    EXPECT_EQ(std::filesystem::read_symlink(dir.file("link.hex")), "real/target.hex");
+    const auto merged = readFile(dir.file("real/target.hex"));
+    ASSERT_TRUE(merged);
+    EXPECT_EQ(merged->size(), ublHex.size() + appHex.size() + 8);
+    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"app.hex", "link.hex", "real", "ubl.hex"}));
+
+    const CliResult piped = runCli({"merge", dir.file("ubl.hex"), dir.file("app.hex"), "--output", "/dev/stdout"});
+    EXPECT_EQ(piped.exitCode, 0) << piped.err;
+    EXPECT_EQ(piped.out, *merged + "Merged file written: /dev/stdout\n");
+    EXPECT_TRUE(std::filesystem::is_symlink("/dev/stdout"));
+}
+
 struct BadMerge {
     const char* name;
     std::optional<std::string> ubl; // nullopt: the file does not exist

@@ -2,8 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <fcntl.h>
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <future>
+#include <iterator>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,6 +48,104 @@ TEST(WriteWholeFile, KeepsThePermissionsOfTheFileItReplaces) {
     struct stat info {};
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
+}
+
+struct Link {
+    const char* at;     // relative to the test folder
+    std::string target; // as stored in the link; "@" stands for the test folder
+};
+
+struct TargetCase {
+    const char* name;
+    std::vector<Link> links; // the first is out.bin
+    bool fifo;               // the last link's target is a FIFO that a reader drains
+    const char* landsIn;     // the file that ends up holding the bytes, else nullptr
+};
+
+void PrintTo(const TargetCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class WriteWholeFileTarget : public testing::TestWithParam<TargetCase> {};
+
+// out.bin is a link, or a FIFO: the links stay, the bytes go where they point.
+TEST_P(WriteWholeFileTarget, WritesWhereTheLinksPointAndKeepsThem) {
+    const TargetCase& c = GetParam();
+    TempFolder folder;
+    writeFile(folder.file("old.bin"), "old");
+    std::filesystem::create_directory(folder.path() / "sub");
+    auto expand = [&](const std::string& target) {
+        return target.starts_with("@") ? folder.path().string() + target.substr(1) : target;
+    };
+    for (const Link& link : c.links) {
+        std::filesystem::create_symlink(expand(link.target), folder.path() / link.at);
+    }
+    std::future<std::string> drained;
+    if (c.fifo) {
+        const std::string fifo = expand(c.links.back().target);
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+        drained = std::async(std::launch::async, [fifo] {
+            std::ifstream in(fifo, std::ios::binary);
+            return std::string(std::istreambuf_iterator<char>(in), {});
+        });
+    }
+
+    const std::string content(5000, 'n');
+    const FileStatus status = WriteWholeFile(folder.file("out.bin"), bytesOf(content));
+    if (c.fifo) { // ends the reader's wait should the write have gone elsewhere
+        ::close(::open(expand(c.links.back().target).c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+    }
+    ASSERT_TRUE(status.ok) << status.reason;
+    for (const Link& link : c.links) {
+        EXPECT_EQ(std::filesystem::read_symlink(folder.path() / link.at).string(), expand(link.target)) << link.at;
+    }
+    if (c.landsIn != nullptr) {
+        EXPECT_EQ(readFile(folder.file(c.landsIn)), content);
+    }
+    if (c.fifo) {
+        EXPECT_EQ(drained.get(), content);
+        EXPECT_TRUE(std::filesystem::is_fifo(expand(c.links.back().target)));
+    }
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+    for (const auto& name : folder.entries()) {
+        EXPECT_FALSE(name.ends_with(".tmp")) << name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, WriteWholeFileTarget,
+    testing::Values(TargetCase{"RelativeLinkToAFile", {{"out.bin", "old.bin"}}, false, "old.bin"},
+                    TargetCase{"LinkIntoAFolder", {{"out.bin", "sub/new.bin"}}, false, "sub/new.bin"},
+                    TargetCase{"ChainOfLinks", {{"out.bin", "sub/hop"}, {"sub/hop", "@/old.bin"}}, false, "old.bin"},
+                    TargetCase{"RelativeToTheLinksFolder", {{"out.bin", "sub/hop"}, {"sub/hop", "../old.bin"}}, false,
+                               "old.bin"},
+                    TargetCase{"LinkToAFifo", {{"out.bin", "@/pipe"}}, true, nullptr},
+                    TargetCase{"LinkToACharacterDevice", {{"out.bin", "/dev/null"}}, false, nullptr}),
+    [](const testing::TestParamInfo<TargetCase>& param) { return std::string(param.param.name); });
+
+// Killed while writing, the writer leaves the old file as it was and nothing beside it. The
+// file size limit stops the write at a known point; its signal becomes SIGTERM, as a kill.
+extern "C" void terminateOnSizeLimit(int) {
+    std::signal(SIGTERM, SIG_DFL);
+    std::raise(SIGTERM);
+}
+
+[[noreturn]] void writeUnderASizeLimit(const std::string& path, const std::string& content) {
+    const rlimit limit{65536, 65536};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, terminateOnSizeLimit);
+    (void)WriteWholeFile(path, bytesOf(content));
+    std::exit(0);
+}
+
+TEST(WriteWholeFileDeathTest, KilledMidWriteLeavesNothingBehind) {
+    TempFolder folder;
+    const std::string path = folder.file("out.bin");
+    writeFile(path, "old");
+    const std::string content(1 << 20, 'x');
+    EXPECT_EXIT(writeUnderASizeLimit(path, content), testing::KilledBySignal(SIGTERM), "");
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"out.bin"});
+    EXPECT_EQ(readFile(path), "old");
 }
 
 struct FailureCase {

@@ -45,6 +45,7 @@ INSTANTIATE_TEST_SUITE_P(Names, DevicePathOf, ::testing::Values(
     NameCase{"COM99999999999999999999", ""},
     NameCase{"", ""},
     NameCase{"   ", ""},
+    NameCase{"\\\\.\\", ""},
     NameCase{"../etc/passwd", ""},
     NameCase{"pts/../../etc/passwd", ""},
     NameCase{"./ttyS0", ""},

@@ -134,5 +134,24 @@ TEST(SerialWriteTiming, BlockedWriteEndsAfterItsTotalLimit) {
     EXPECT_LE(took, 300ms + lateAllowance);
 }
 
+// At a slow line the limit grows with the wire time, or a block could never be sent whole:
+// 100 bytes at 1200 bit/s take 834 ms on the wire, plus 300 ms of margin.
+TEST(SerialWriteTiming, BlockedWriteLimitFollowsTheLineSpeed) {
+    PtyPair pty;
+    const int holder = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    SerialPort port;
+    ASSERT_EQ(port.openPort(pty.slavePath(), 1200, parityNone, 8, oneStopBit), 1);
+    ASSERT_EQ(::tcflow(holder, TCOOFF), 0);
+    const std::vector<std::uint8_t> frame(100, 0x11);
+    const auto start = Clock::now();
+    EXPECT_EQ(port.writePort(frame), 0);
+    const auto took = elapsedSince(start);
+    ::tcflow(holder, TCOON);
+    ::close(holder);
+    EXPECT_GE(took, 1134ms - earlyAllowance);
+    EXPECT_LE(took, 1134ms + lateAllowance);
+}
+
 } // namespace
 } // namespace orvane

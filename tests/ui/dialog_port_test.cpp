@@ -3,11 +3,13 @@
 #include <QtTest>
 
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <future>
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -20,6 +22,7 @@
 #include "ui/about_dlg.h"
 #include "ui/dialog_item.h"
 #include "ui/dialog_template.h"
+#include "ui/log_file.h"
 
 using namespace orvane;
 
@@ -194,6 +197,38 @@ private Q_SLOTS:
         third.show();
         QVERIFY(third.logFileHeld());
         QCOMPARE(QFileInfo(logPath).size(), 0);
+    }
+
+    // Only a regular file is held. A FIFO must neither block the start (an open for writing
+    // waits for a reader) nor be taken; with a reader it is left alone as well.
+    void logFileLeavesAFifoAlone_data() {
+        QTest::addColumn<bool>("withReader");
+        QTest::newRow("no reader") << false;
+        QTest::newRow("a reader") << true;
+    }
+    void logFileLeavesAFifoAlone() {
+        QFETCH(bool, withReader);
+        QTemporaryDir dir;
+        const QByteArray fifo = dir.filePath("Log.txt").toLocal8Bit();
+        QCOMPARE(::mkfifo(fifo.constData(), 0644), 0);
+        const int reader = withReader ? ::open(fifo.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+
+        LockedLogFile log;
+        auto opening = std::async(std::launch::async, [&] { return log.open(dir.filePath("Log.txt")); });
+        const bool returned = opening.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+        if (!returned) { // free the blocked open so the test can end
+            ::close(::open(fifo.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+        }
+        const bool held = opening.get();
+        if (reader >= 0) {
+            ::close(reader);
+        }
+        QVERIFY2(returned, "the open waited for a reader");
+        QVERIFY(!held);
+        QVERIFY(!log.isHeld());
+        struct stat info {};
+        QCOMPARE(::stat(fifo.constData(), &info), 0);
+        QVERIFY(S_ISFIFO(info.st_mode));
     }
 
     void aboutItemOpensTheAboutBox() {

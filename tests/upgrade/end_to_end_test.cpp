@@ -102,6 +102,8 @@ struct EndToEndCase {
     const char* name;
     UpgradeTarget target;
     int upgradeSpeed;
+    std::size_t imageSize = 3000;
+    bool pacing = false; // the camera takes each byte's wire time
 };
 
 class EndToEnd : public ::testing::TestWithParam<EndToEndCase> {};
@@ -110,9 +112,10 @@ TEST_P(EndToEnd, CameraHoldsTheImageByteForByte) {
     const EndToEndCase& c = GetParam();
     VirtualCameraOptions options;
     options.upgradeSpeed = c.upgradeSpeed;
+    options.pacing = c.pacing;
     VirtualCamera camera(options);
     ASSERT_TRUE(camera.start()) << camera.error();
-    const Bytes image = imageOf(3000);
+    const Bytes image = imageOf(c.imageSize);
     TempFile file(image);
 
     Host host;
@@ -134,7 +137,11 @@ TEST_P(EndToEnd, CameraHoldsTheImageByteForByte) {
 
 INSTANTIATE_TEST_SUITE_P(Upgrade, EndToEnd,
                          ::testing::Values(EndToEndCase{"MainBoardAtDefaultSpeeds", UpgradeTarget::MainBoard, 9600},
-                                           EndToEndCase{"SpecialWithUpgradeSpeed", UpgradeTarget::Special, 115200}),
+                                           EndToEndCase{"SpecialWithUpgradeSpeed", UpgradeTarget::Special, 115200},
+                                           // One full 1030-byte block, 8.6 s on the wire: longer than
+                                           // the fixed write limit. About 12 s in all.
+                                           EndToEndCase{"SlowestUpgradeSpeedPaced", UpgradeTarget::MainBoard, 1200,
+                                                        1024, true}),
                          [](const auto& param) { return std::string(param.param.name); });
 
 TEST(EndToEnd, UnacceptedEndFrameTimesOutAfterFiveSecondsWithTheAbortFrame) {

@@ -1,0 +1,91 @@
+// Ctrl-C and SIGTERM as InterruptWatch sees them, with real signals.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <csignal>
+#include <thread>
+
+#include <fcntl.h>
+#include <pthread.h>
+#include <unistd.h>
+
+#include "cli/interrupt.h"
+
+namespace orvane {
+namespace {
+
+using namespace std::chrono_literals;
+
+extern "C" void ignoreSignal(int) {}
+
+// The handler the watches restore, so that a late signal is harmless to the test.
+class QuietTerm {
+public:
+    QuietTerm() {
+        struct sigaction quiet {};
+        quiet.sa_handler = ignoreSignal;
+        sigemptyset(&quiet.sa_mask);
+        sigaction(SIGTERM, &quiet, &previous_);
+    }
+    ~QuietTerm() { sigaction(SIGTERM, &previous_, nullptr); }
+    QuietTerm(const QuietTerm&) = delete;
+    QuietTerm& operator=(const QuietTerm&) = delete;
+
+private:
+    struct sigaction previous_ {};
+};
+
+// One watch after another, each woken by its own signal and none by an earlier one's.
+TEST(InterruptWatch, EachWatchWakesOnItsOwnSignal) {
+    const QuietTerm quiet;
+    for (int round = 0; round < 3; ++round) {
+        const InterruptWatch watch;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(watch.waitFor(30ms));
+        EXPECT_GE(std::chrono::steady_clock::now() - start, 25ms) << "a stale wake-up ended the wait";
+        std::thread sender([] { ::kill(::getpid(), SIGTERM); });
+        EXPECT_TRUE(watch.waitFor(5s));
+        sender.join();
+        EXPECT_EQ(watch.exitStatus(), 128 + SIGTERM);
+    }
+}
+
+// A signal handled on another thread while the watch ends must not write into a descriptor
+// that the ending watch gave back and the process handed out again (ThreadSanitizer sees the
+// unguarded descriptor; elsewhere a stray byte in the new pipe would show it).
+TEST(InterruptWatch, HandlerRacingTheEndWritesIntoNoReusedDescriptor) {
+    const QuietTerm quiet;
+    std::atomic<int> go{0};
+    std::atomic<int> sent{0};
+    constexpr int rounds = 1000;
+    std::thread sender([&] {
+        for (int round = 1; round <= rounds; ++round) {
+            while (go.load() < round) {
+                std::this_thread::yield();
+            }
+            ::pthread_kill(::pthread_self(), SIGTERM); // handled on this thread
+            sent.store(round);
+        }
+    });
+    int stray = 0;
+    for (int round = 1; round <= rounds; ++round) {
+        {
+            const InterruptWatch watch;
+            go.store(round);
+        }
+        int fds[2];
+        ASSERT_EQ(::pipe2(fds, O_CLOEXEC | O_NONBLOCK), 0);
+        while (sent.load() < round) { // one signal per watch: a second would end the process
+            std::this_thread::yield();
+        }
+        char byte = 0;
+        stray += ::read(fds[0], &byte, 1) > 0 ? 1 : 0;
+        ::close(fds[0]);
+        ::close(fds[1]);
+    }
+    sender.join();
+    EXPECT_EQ(stray, 0);
+}
+
+} // namespace
+} // namespace orvane
