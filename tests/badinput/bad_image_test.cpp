@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "bad_input_support.h"
+#include "imagetools/readable_file.h"
 #include "upgrade/job_rig.h"
 #include "upgrade/upgrade_job.h"
 
@@ -172,6 +173,74 @@ TEST(BadInput, EmptyImageRunsAsAZeroLengthUpgrade) {
     ASSERT_EQ(headers.size(), 1u);
     EXPECT_EQ(headers[0], (testing::Bytes{0xA5, 0xF7, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x0A, 0x59, 0xAF}));
     EXPECT_TRUE(camera.written(testing::Sent::Block).empty());
+}
+
+// A firmware file still being copied: whatever changes between the open and the end of the
+// read (more bytes arriving, the copy started over) is refused, never sent as a shorter image.
+TEST(BadInput, ImageChangingWhileReadIsRefused) {
+    const std::vector<std::pair<const char*, std::function<void(const std::string&)>>> changes{
+        {"grows", [](const std::string& path) { writeFile(path, std::string(3000, 'x')); }},
+        {"shrinks", [](const std::string& path) { writeFile(path, std::string(10, 'x')); }},
+    };
+    for (const auto& [name, change] : changes) {
+        SCOPED_TRACE(name);
+        ScratchFolder folder;
+        const std::string path = folder.file("copying.bin");
+        writeFile(path, std::string(2000, 'x'));
+        FileStatus status;
+        auto file = ReadableFile::open(path, status);
+        ASSERT_TRUE(file) << status.reason;
+        change(path);
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file->size()));
+        status = file->readAll(bytes);
+        EXPECT_FALSE(status.ok);
+        EXPECT_NE(status.reason.find("the file changed while it was read"), std::string::npos) << status.reason;
+    }
+}
+
+// An error nobody expected (memory, a front end that throws) ends the job with a reason instead
+// of ending the program; once the camera has been addressed it is told with the AbortFrame.
+TEST(BadInput, ErrorInsideTheJobEndsItWithAReason) {
+    for (const bool addressed : {false, true}) {
+        SCOPED_TRACE(addressed ? "after the enter command" : "before anything was sent");
+        ScratchFolder folder;
+        writeFile(folder.file("fw.bin"), std::string(3000, 'x'));
+        ReplyFlags flags;
+        FakeClock clock;
+        ScriptedCamera camera(flags, clock);
+        ScriptedInputs inputs;
+        inputs.path = folder.file("fw.bin");
+        camera.onWrite = [addressed](testing::Sent kind) {
+            if (addressed && kind == testing::Sent::Start) throw std::bad_alloc();
+        };
+        RecordingLog log;
+        const UpgradeJobContext context{camera, flags, clock, inputs, log};
+        UpgradeOutcome outcome;
+        if (addressed) {
+            outcome = runUpgradeJob(context);
+        } else {
+            // The front end's inputs throw while the job asks for the port.
+            struct Throwing final : UpgradeInputs {
+                std::string path;
+                std::string imagePath() override { return path; }
+                std::string portName() override { throw std::runtime_error("the dialog is gone"); }
+                int lineSpeed() override { return 9600; }
+                int address() override { return 1; }
+                int upgradeSpeed() override { return 9600; }
+            } throwing;
+            throwing.path = inputs.path;
+            const UpgradeJobContext early{camera, flags, clock, throwing, log};
+            outcome = runUpgradeJob(early);
+        }
+        EXPECT_EQ(outcome.result, -1);
+        EXPECT_EQ(outcome.reason, UpgradeReason::InternalError);
+        EXPECT_EQ(outcome.ending, addressed ? UpgradeEnding::Failed : UpgradeEnding::Unusable);
+        EXPECT_EQ(camera.written(testing::Sent::Abort).size(), addressed ? 1U : 0U);
+        const std::string why = addressed ? "std::bad_alloc" : "the dialog is gone";
+        EXPECT_NE(log.log().find("The upgrade stopped on an internal error: " + why), std::string::npos) << log.log();
+        EXPECT_EQ(log.log().ends_with("Update was failed !\r\n"), addressed);
+        EXPECT_FALSE(camera.held()) << "the port is free again";
+    }
 }
 
 } // namespace
