@@ -6,9 +6,8 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include <limits>
-
 #include "ui/log_box.h"
+#include "ui/logic/control_value.h"
 
 namespace orvane {
 
@@ -63,34 +62,7 @@ int dlgItemInt(const QWidget* dialog, int id) {
 }
 
 int signedValueOf(const QString& text) {
-    qsizetype i = 0;
-    while (i < text.size() && text[i] == QLatin1Char(' ')) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && text[i] == QLatin1Char('-')) {
-        negative = true;
-        ++i;
-    }
-    if (i == text.size()) {
-        return 0;
-    }
-    long long value = 0;
-    for (; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
-            return 0;
-        }
-        value = value * 10 + (c.unicode() - u'0');
-        if (value > static_cast<long long>(std::numeric_limits<int>::max()) + 1) {
-            return 0;
-        }
-    }
-    value = negative ? -value : value;
-    if (value > std::numeric_limits<int>::max() || value < std::numeric_limits<int>::min()) {
-        return 0;
-    }
-    return static_cast<int>(value);
+    return controlValueOf(text.toStdString());
 }
 
 void enableDlgItem(const QWidget* dialog, int id, bool enabled) {

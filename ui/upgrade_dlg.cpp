@@ -1,5 +1,5 @@
-// The main dialog: construction from the template, initialisation, the message map, the
-// port buttons, the about item and how the dialog ends.
+// The main dialog: construction from the template, initialisation, the port list, the
+// message map, the about item and the keys and calls that end the dialog.
 #include "ui/upgrade_dlg.h"
 
 #include <array>
@@ -9,14 +9,12 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QContextMenuEvent>
-#include <QEventLoop>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QAbstractItemView>
 #include <QScrollBar>
-#include <QTimer>
 
 #include "ui/about_dlg.h"
 #include "ui/app_icon.h"
@@ -25,14 +23,10 @@
 #include "ui/dialog_template.h"
 #include "ui/dialog_thread_bridge.h"
 #include "ui/dialog_units.h"
-#include "serial/port_open_failure.h"
-#include "text/failure_messages.h"
 #include "ui/port_list_model.h"
 #include "ui/port_list_watcher.h"
 #include "text/string_table.h"
-#include "ui/upgrade_dlg_job.h"
-#include "upgrade/reply_receiver.h"
-#include "upgrade/upgrade_worker.h"
+#include "ui/qt_dialog_view.h"
 
 namespace orvane {
 namespace {
@@ -81,19 +75,16 @@ CUpgradeDlg::CUpgradeDlg(const DialogServices& services, QWidget* parent)
         }
     }
     bridge_ = new DialogThreadBridge(this);
+    view_ = std::make_unique<QtDialogView>(*this, services_.prompts, *bridge_);
+    logic_ = std::make_unique<UpgradeDlgLogic>(
+        DialogLogicServices{services_.port, services_.flags, services_.clock, *view_});
     connectMessageMap();
 }
 
 CUpgradeDlg::~CUpgradeDlg() {
-    // The job is told to give up first (it sends the AbortFrame), so that inputs it can no
-    // longer read from the dialog after the shut-down are never used; its thread is joined
-    // before the members go.
-    if (worker_) {
-        worker_->cancel();
-    }
-    bridge_->shutDown();
-    worker_.reset();
-    receiver_.reset();
+    // The logic gives the job up, shuts the bridge and joins the job while the controls the
+    // job's last calls reach are still here.
+    logic_.reset();
 }
 
 void CUpgradeDlg::setVisible(bool visible) {
@@ -108,7 +99,7 @@ void CUpgradeDlg::DoDataExchange() {
     m_addressCombo = qobject_cast<QComboBox*>(dlgItem(this, IDC_ADDRESS));
     m_portCombo = qobject_cast<QComboBox*>(dlgItem(this, IDC_PORT));
     m_bpsCombo = qobject_cast<QComboBox*>(dlgItem(this, IDC_BPS));
-    setDlgItemText(this, IDC_FILE_PATH, m_filePath);
+    setDlgItemText(this, IDC_FILE_PATH, filePath());
     setDlgItemText(this, IDC_LOG, m_logEditText);
 }
 
@@ -119,8 +110,9 @@ bool CUpgradeDlg::OnInitDialog() {
     initialised_ = true;
     DoDataExchange();
 
-    // The about item; the dialog thread's texts are English from here on.
-    setThreadLanguage(TextLanguage::English);
+    // The about item; the dialog thread's texts are English from here on, and the reply
+    // receiver runs.
+    logic_->OnInitDialog();
     buildContextMenu();
 
     setWindowIcon(m_hIcon);
@@ -160,8 +152,6 @@ bool CUpgradeDlg::OnInitDialog() {
         m_upgradeBpsCombo->insertItem(i, QString::fromLatin1(upgradeSpeeds[static_cast<std::size_t>(i)]));
     }
     m_upgradeBpsCombo->setCurrentIndex(3);
-
-    receiver_ = std::make_unique<ReplyReceiver>(services_.port, services_.flags, services_.clock);
 
     // Not being able to hold Log.txt (a read-only folder, a second instance) is normal.
     m_logFile.open(services_.logFilePath);
@@ -254,45 +244,12 @@ void CUpgradeDlg::connectMessageMap() {
     }
 }
 
-int CUpgradeDlg::packagingDigitOf(int commandId) {
-    switch (commandId) {
-    case ID_PACKAGE_TYPE1:
-        return '1';
-    case ID_PACKAGE_TYPE2:
-        return '2';
-    case ID_PACKAGE_TYPE3:
-        return '3';
-    default:
-        return 0;
-    }
-}
-
 void CUpgradeDlg::OnCommand(int id) {
-    switch (id) {
-    case IDC_FILE: OnSelectFile(); break;
-    case IDC_UPDATE_MAIN: OnUpdateMainBoard(); break;
-    case IDC_OPEN: OnOpenPort(); break;
-    case IDC_CLOSE: OnClosePort(); break;
-    case IDC_UPDATE_MOTOR: OnUpdateMotorBoard(); break;
-    case IDC_UPDATE_SPECIAL: OnUpdateSpecial(); break;
-    case ID_PACKAGE_TYPE2:
-    case ID_PACKAGE_TYPE3:
-    case ID_PACKAGE_TYPE1: PackageDeviceImage(static_cast<char>(packagingDigitOf(id))); break;
-    case IDC_UBL: OnUblButton(); break;
-    case IDC_APP: OnAppButton(); break;
-    case IDC_PTZ_LEFT: OnPtzLeft(); break;
-    case IDC_PTZ_UP: OnPtzUp(); break;
-    case IDC_PTZ_DOWN: OnPtzDown(); break;
-    case IDC_PTZ_RIGHT: OnPtzRight(); break;
-    case IDC_PTZ_HOME: OnPtzHome(); break;
-    case IDC_PTZ_STOP: OnPtzStop(); break;
-    case IDC_PTZ_TELE: OnPtzTele(); break;
-    case IDC_PTZ_WIDE: OnPtzWide(); break;
-    case IDC_PTZ_NEAR: OnPtzNear(); break;
-    case IDC_PTZ_FAR: OnPtzFar(); break;
-    case IDOK: OnOK(); break;
-    default: break;
+    if (id == IDOK) {
+        OnOK();
+        return;
     }
+    logic_->OnCommand(id);
 }
 
 void CUpgradeDlg::OnSysCommand(int id) {
@@ -300,46 +257,6 @@ void CUpgradeDlg::OnSysCommand(int id) {
         CAboutDlg about(this);
         about.exec();
     }
-}
-
-void CUpgradeDlg::OnOpenPort() {
-    if (jobRunning()) {
-        return; // the job owns the port until it ends
-    }
-    const int speed = dlgItemInt(this, IDC_BPS);
-    m_portName = dlgItemText(this, IDC_PORT);
-    const int opened = services_.port.openPort(m_portName.toStdString(), speed, parityNone, 8, oneStopBit);
-    if (opened == 1) {
-        services_.prompts.showMessage(this, textFor(IDS_OPEN_OK));
-        enableDlgItem(this, IDC_OPEN, false);
-        enableDlgItem(this, IDC_CLOSE, true);
-        return;
-    }
-    // The classic message, then what the technician can do about it.
-    const std::string why = openFailureMessage(m_portName.toStdString(), services_.port.lastError(), threadLanguage());
-    services_.prompts.showMessage(this, textFor(IDS_OPEN_FAIL) + QStringLiteral("\n\n") + QString::fromStdString(why));
-    enableDlgItem(this, IDC_OPEN, true);
-    enableDlgItem(this, IDC_CLOSE, false);
-}
-
-void CUpgradeDlg::OnClosePort() {
-    if (jobRunning()) {
-        return;
-    }
-    if (services_.port.closePort() != 0) {
-        services_.prompts.showMessage(this, textFor(IDS_CLOSE_OK));
-        enableDlgItem(this, IDC_OPEN, true);
-        enableDlgItem(this, IDC_CLOSE, false);
-        return;
-    }
-    const std::string why = portCloseFailed(services_.port.lastError(), threadLanguage());
-    services_.prompts.showMessage(this, textFor(IDS_CLOSE_FAIL) + QStringLiteral("\n\n") + QString::fromStdString(why));
-    enableDlgItem(this, IDC_OPEN, false);
-    enableDlgItem(this, IDC_CLOSE, true);
-}
-
-void CUpgradeDlg::showLog(const QString& text) {
-    setDlgItemText(this, IDC_LOG, text);
 }
 
 void CUpgradeDlg::OnOK() {
@@ -351,39 +268,10 @@ void CUpgradeDlg::OnCancel() {
 }
 
 void CUpgradeDlg::done(int result) {
-    if (stoppingJob_) {
-        return; // already on its way out
-    }
-    if (jobRunning()) {
-        // Ending now would leave the camera in its boot loader half flashed without a word.
-        if (!services_.prompts.askYesNo(this, textFor(IDS_QUIT_DURING_JOB))) {
-            return;
-        }
-        stopRunningJob();
+    if (!logic_->mayEndDialog()) {
+        return;
     }
     QDialog::done(result);
-}
-
-void CUpgradeDlg::stopRunningJob() {
-    worker_->cancel();
-    // The job still needs the dialog thread for its last log lines, so wait with the event
-    // loop running rather than blocking it.
-    stoppingJob_ = true;
-    setEnabled(false);
-    QEventLoop loop;
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (!worker_->running()) {
-            loop.quit();
-        }
-    });
-    poll.start(10);
-    if (worker_->running()) {
-        loop.exec();
-    }
-    worker_->wait();
-    setEnabled(true);
-    stoppingJob_ = false;
 }
 
 void CUpgradeDlg::keyPressEvent(QKeyEvent* event) {

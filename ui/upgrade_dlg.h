@@ -1,7 +1,7 @@
-// The main dialog, template 102: the technician's one window. It owns what the user chose
-// (port, speeds, address, image path) and the log, fills its lists at initialisation, starts
-// the reply receiver and routes every button to its handler. The handlers are thin: the
-// serial port, the upgrade job, the HEX merge, the packager and the PTZ frames are the core's.
+// The main dialog, template 102: the technician's one window on Qt. It builds the controls,
+// fills its lists at initialisation, follows the port list and routes every button and menu
+// command to the dialog's logic (ui/logic), which holds what the user chose, the log and the
+// upgrade job, and reaches the window back through a QtDialogView.
 //
 // Threads: every member is touched on the dialog's thread only. An upgrade job runs on the
 // worker's thread and reaches the controls and the log through the dialog thread bridge.
@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "serial/serial_link.h"
 #include "ui/dialog_prompts.h"
 #include "ui/log_file.h"
+#include "ui/logic/upgrade_dlg_logic.h"
 #include "upgrade/clock.h"
 #include "upgrade/reply_flags.h"
 #include "upgrade/upgrade_job.h"
@@ -30,11 +32,9 @@ class QMenu;
 
 namespace orvane {
 
-enum class PtzButton : std::uint8_t;
 class DialogThreadBridge;
 class PortListWatcher;
-class ReplyReceiver;
-class UpgradeWorker;
+class QtDialogView;
 struct PortEntry;
 
 // What the dialog works with; everything must outlive the dialog.
@@ -52,7 +52,8 @@ class CUpgradeDlg : public QDialog {
     Q_OBJECT
 public:
     explicit CUpgradeDlg(const DialogServices& services, QWidget* parent = nullptr);
-    // Gives up a running job (AbortFrame sent) and stops the receiver before the members go.
+    // Ends the logic first: it gives up a running job (AbortFrame sent), shuts the bridge and
+    // stops the receiver before the controls go.
     ~CUpgradeDlg() override;
 
     CUpgradeDlg(const CUpgradeDlg&) = delete;
@@ -70,48 +71,29 @@ public:
     // chose in the port box. The port list watcher calls it as adapters come and go.
     void applyPortList(const std::vector<PortEntry>& entries);
 
-    // The message map: a command (a button click, a menu item) by its id.
+    // The message map: a command (a button click, a menu item) by its id; all but Enter's
+    // OK go to the logic's handlers.
     void OnCommand(int id);
     void OnSysCommand(int id);
-
-    void OnSelectFile();
-    void OnOpenPort();
-    void OnClosePort();
-    void OnUpdateMainBoard();
-    void OnUpdateMotorBoard();
-    void OnUpdateSpecial();
-    void OnUblButton();
-    void OnAppButton();
-    void MergeHexFiles();
-    void PackageDeviceImage(char digit);
-    void OnPtzLeft();
-    void OnPtzUp();
-    void OnPtzDown();
-    void OnPtzRight();
-    void OnPtzHome();
-    void OnPtzStop();
-    void OnPtzTele();
-    void OnPtzWide();
-    void OnPtzNear();
-    void OnPtzFar();
 
     // Enter (the OK command) and Escape or the close box (Cancel).
     void OnOK();
     void OnCancel();
 
     // State for the tests and for later code.
-    const QString& portName() const { return m_portName; }
-    const QString& logText() const { return m_logText; }
-    const QString& filePath() const { return m_filePath; }
-    const QString& ublPath() const { return m_ublPath; }
-    const QString& appPath() const { return m_appPath; }
+    UpgradeDlgLogic& logic() { return *logic_; }
+    QString portName() const { return qtString(logic_->m_portName); }
+    QString logText() const { return qtString(logic_->m_logText); }
+    QString filePath() const { return qtString(logic_->m_filePath); }
+    QString ublPath() const { return qtString(logic_->m_ublPath); }
+    QString appPath() const { return qtString(logic_->m_appPath); }
     bool logFileHeld() const { return m_logFile.isHeld(); }
-    bool jobRunning() const;
+    bool jobRunning() const { return logic_->jobRunning(); }
     QMenu* contextMenu() const { return m_contextMenu; }
     // The board and the text language the update buttons hand their jobs. Nothing in the
     // dialog offers a language choice; the flag stays 1 (English) unless set here.
-    UpgradeTarget currentTarget() const { return upgradeTarget; }
-    void setLanguageFlag(std::uint8_t flag) { languageFlag = flag; }
+    UpgradeTarget currentTarget() const { return logic_->currentTarget(); }
+    void setLanguageFlag(std::uint8_t flag) { logic_->setLanguageFlag(flag); }
     const QIcon& icon() const { return m_hIcon; }
 
     void done(int result) override;
@@ -123,51 +105,28 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    class JobInputs;
-    class JobLog;
-
+    static QString qtString(const std::string& text) { return QString::fromStdString(text); }
     void DoDataExchange();
     void buildContextMenu();
     void connectMessageMap();
-    void startUpgrade(UpgradeTarget target);
-    void stopRunningJob();
-    void showLog(const QString& text);
-    void writePtz(PtzButton button);
-    // While a job runs, nothing but the job may touch the port or the choices it reads.
-    void lockJobControls(bool locked);
-    static int packagingDigitOf(int commandId);
 
     DialogServices services_;
     bool initialised_ = false;
-    bool stoppingJob_ = false; // the dialog is ending and waits for the job to give up
 
-    // The dialog's members, in their classic order.
-    QString m_portName;
+    // The window's members; the user's choices and the log are the logic's.
     LockedLogFile m_logFile;
-    QString m_logText;
     QComboBox* m_upgradeBpsCombo = nullptr;
     QComboBox* m_addressCombo = nullptr;
     QComboBox* m_portCombo = nullptr;
     QComboBox* m_bpsCombo = nullptr;
-    QString m_filePath;
-    QString m_ublPath;
-    QString m_appPath;
     QString m_logEditText;
     QIcon m_hIcon;
 
-    // The board of the job being started and the working code's language flag (1 English,
-    // any other value Chinese), handed to each job when it starts.
-    UpgradeTarget upgradeTarget = UpgradeTarget::MainBoard;
-    std::uint8_t languageFlag = 1;
-
     QMenu* m_contextMenu = nullptr;
     DialogThreadBridge* bridge_ = nullptr;
-    std::unique_ptr<JobInputs> jobInputs_;
-    std::unique_ptr<JobLog> jobLog_;
-    std::unique_ptr<UpgradeWorker> worker_;
-    std::unique_ptr<ReplyReceiver> receiver_;
+    std::unique_ptr<QtDialogView> view_;
+    std::unique_ptr<UpgradeDlgLogic> logic_;
     PortListWatcher* portWatcher_ = nullptr;
-    std::vector<std::pair<int, bool>> lockedControls_; // id and whether it was enabled
 };
 
 } // namespace orvane

@@ -1,22 +1,20 @@
 // The three update buttons: each starts a job on the worker's thread and returns at once.
-#include "ui/upgrade_dlg.h"
+#include "ui/logic/upgrade_dlg_logic.h"
 
 #include <array>
 
-#include <QMetaObject>
-
-#include "ui/dialog_item.h"
+#include "text/text_language.h"
 #include "ui/dialog_template.h"
-#include "ui/upgrade_dlg_job.h"
+#include "ui/logic/upgrade_dlg_logic_job.h"
 #include "upgrade/upgrade_worker.h"
 
 namespace orvane {
 
-bool CUpgradeDlg::jobRunning() const {
+bool UpgradeDlgLogic::jobRunning() const {
     return worker_ != nullptr && worker_->running();
 }
 
-void CUpgradeDlg::startUpgrade(UpgradeTarget target) {
+void UpgradeDlgLogic::startUpgrade(UpgradeTarget target) {
     if (worker_ == nullptr) {
         jobInputs_ = std::make_unique<JobInputs>(*this);
         jobLog_ = std::make_unique<JobLog>(*this);
@@ -27,8 +25,8 @@ void CUpgradeDlg::startUpgrade(UpgradeTarget target) {
     // running job's board as it is.
     const UpgradeSettings settings{target, languageOfFlag(languageFlag)};
     const bool started = worker_->start(settings, [this](const UpgradeOutcome& /*outcome*/) {
-        // On the job's thread; the dialog outlives it (its destructor joins the job).
-        QMetaObject::invokeMethod(this, [this] { lockJobControls(false); }, Qt::QueuedConnection);
+        // On the job's thread; the logic outlives it (its destructor joins the job).
+        view_.post([this] { lockJobControls(false); });
     });
     if (started) {
         upgradeTarget = target;
@@ -36,7 +34,7 @@ void CUpgradeDlg::startUpgrade(UpgradeTarget target) {
     }
 }
 
-void CUpgradeDlg::lockJobControls(bool locked) {
+void UpgradeDlgLogic::lockJobControls(bool locked) {
     // The port buttons and the PTZ buttons would write to the port between the job's frames;
     // the port and speed boxes are read again by the job on its way.
     static constexpr std::array controls{IDC_OPEN,      IDC_CLOSE,    IDC_PORT,     IDC_BPS,      IDC_UPBPS,
@@ -44,26 +42,26 @@ void CUpgradeDlg::lockJobControls(bool locked) {
                                          IDC_PTZ_STOP,  IDC_PTZ_TELE, IDC_PTZ_WIDE, IDC_PTZ_NEAR, IDC_PTZ_FAR};
     if (locked && lockedControls_.empty()) {
         for (const int id : controls) {
-            lockedControls_.emplace_back(id, dlgItem(this, id)->isEnabled());
-            enableDlgItem(this, id, false);
+            lockedControls_.emplace_back(id, view_.controlEnabled(id));
+            view_.enableControl(id, false);
         }
     } else if (!locked) {
         for (const auto& [id, enabled] : lockedControls_) {
-            enableDlgItem(this, id, enabled);
+            view_.enableControl(id, enabled);
         }
         lockedControls_.clear();
     }
 }
 
-void CUpgradeDlg::OnUpdateMainBoard() {
+void UpgradeDlgLogic::OnUpdateMainBoard() {
     startUpgrade(UpgradeTarget::MainBoard);
 }
 
-void CUpgradeDlg::OnUpdateMotorBoard() {
+void UpgradeDlgLogic::OnUpdateMotorBoard() {
     startUpgrade(UpgradeTarget::MotorBoard);
 }
 
-void CUpgradeDlg::OnUpdateSpecial() {
+void UpgradeDlgLogic::OnUpdateSpecial() {
     startUpgrade(UpgradeTarget::Special);
 }
 

@@ -1,31 +1,30 @@
 // How an upgrade job reaches the dialog: it reads the controls and sets the log through the
-// dialog thread bridge, each call applied whole on the dialog's thread.
+// view's runOnDialogThread, each call applied whole on the dialog's thread.
 #pragma once
 
 #include <string>
 
-#include "ui/dialog_item.h"
 #include "ui/dialog_template.h"
-#include "ui/dialog_thread_bridge.h"
-#include "ui/upgrade_dlg.h"
+#include "ui/logic/control_value.h"
+#include "ui/logic/upgrade_dlg_logic.h"
 
 namespace orvane {
 
 // Reads the user's choices when the job asks for them, as the job's steps do.
-class CUpgradeDlg::JobInputs final : public UpgradeInputs {
+class UpgradeDlgLogic::JobInputs final : public UpgradeInputs {
 public:
-    explicit JobInputs(CUpgradeDlg& dialog) : dialog_(dialog) {}
+    explicit JobInputs(UpgradeDlgLogic& dialog) : dialog_(dialog) {}
 
     std::string imagePath() override {
         std::string path;
-        dialog_.bridge_->call([&] { path = dialog_.m_filePath.toStdString(); });
+        dialog_.view_.runOnDialogThread([&] { path = dialog_.m_filePath; });
         return path;
     }
     std::string portName() override {
         std::string name;
-        dialog_.bridge_->call([&] {
-            dialog_.m_portName = dlgItemText(&dialog_, IDC_PORT);
-            name = dialog_.m_portName.toStdString();
+        dialog_.view_.runOnDialogThread([&] {
+            dialog_.m_portName = dialog_.view_.controlText(IDC_PORT);
+            name = dialog_.m_portName;
         });
         return name;
     }
@@ -36,42 +35,41 @@ public:
 private:
     int valueOf(int id) {
         int value = 0;
-        dialog_.bridge_->call([&] { value = dlgItemInt(&dialog_, id); });
+        dialog_.view_.runOnDialogThread([&] { value = controlValueOf(dialog_.view_.controlText(id)); });
         return value;
     }
 
-    CUpgradeDlg& dialog_;
+    UpgradeDlgLogic& dialog_;
 };
 
 // m_logText and the log box, changed only on the dialog's thread.
-class CUpgradeDlg::JobLog final : public UpgradeLog {
+class UpgradeDlgLogic::JobLog final : public UpgradeLog {
 public:
-    explicit JobLog(CUpgradeDlg& dialog) : dialog_(dialog) {}
+    explicit JobLog(UpgradeDlgLogic& dialog) : dialog_(dialog) {}
 
     void replaceLog(const std::string& text) override {
-        dialog_.bridge_->call([&] {
-            dialog_.m_logText = QString::fromStdString(text);
+        dialog_.view_.runOnDialogThread([&] {
+            dialog_.m_logText = text;
             dialog_.showLog(dialog_.m_logText);
         });
     }
     void appendLog(const std::string& text) override {
-        dialog_.bridge_->call([&] {
-            dialog_.m_logText += QString::fromStdString(text);
+        dialog_.view_.runOnDialogThread([&] {
+            dialog_.m_logText += text;
             dialog_.showLog(dialog_.m_logText);
         });
     }
     std::string showWithLog(const std::string& tail) override {
         std::string shown;
-        dialog_.bridge_->call([&] {
-            const QString text = dialog_.m_logText + QString::fromStdString(tail);
-            dialog_.showLog(text);
-            shown = text.toStdString();
+        dialog_.view_.runOnDialogThread([&] {
+            shown = dialog_.m_logText + tail;
+            dialog_.showLog(shown);
         });
         return shown;
     }
 
 private:
-    CUpgradeDlg& dialog_;
+    UpgradeDlgLogic& dialog_;
 };
 
 } // namespace orvane

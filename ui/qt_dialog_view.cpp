@@ -1,0 +1,92 @@
+// Each of the logic's requests as the Qt dialog carries it out.
+#include "ui/qt_dialog_view.h"
+
+#include <QDialog>
+#include <QEventLoop>
+#include <QMetaObject>
+#include <QStringList>
+#include <QTimer>
+
+#include "ui/dialog_item.h"
+#include "ui/dialog_prompts.h"
+#include "ui/dialog_thread_bridge.h"
+
+namespace orvane {
+namespace {
+
+QString qtText(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+QtDialogView::QtDialogView(QDialog& dialog, DialogPrompts& prompts, DialogThreadBridge& bridge)
+    : dialog_(dialog), prompts_(prompts), bridge_(bridge) {}
+
+std::string QtDialogView::controlText(int id) {
+    return dlgItemText(&dialog_, id).toStdString();
+}
+
+void QtDialogView::setControlText(int id, const std::string& text) {
+    setDlgItemText(&dialog_, id, qtText(text));
+}
+
+bool QtDialogView::controlEnabled(int id) {
+    const QWidget* item = dlgItem(&dialog_, id);
+    return item != nullptr && item->isEnabled();
+}
+
+void QtDialogView::enableControl(int id, bool enabled) {
+    enableDlgItem(&dialog_, id, enabled);
+}
+
+void QtDialogView::showMessage(const std::string& text) {
+    prompts_.showMessage(&dialog_, qtText(text));
+}
+
+bool QtDialogView::askYesNo(const std::string& text) {
+    return prompts_.askYesNo(&dialog_, qtText(text));
+}
+
+std::optional<std::string> QtDialogView::chooseFile(const FileChoice& choice) {
+    QStringList filters;
+    for (const FileFilter& filter : choice.filters) {
+        filters.append(qtText(filter.label) + QStringLiteral(" (") + qtText(filter.pattern) + QStringLiteral(")"));
+    }
+    const auto picked = prompts_.openFile(&dialog_, OpenFileSetup{qtText(choice.defaultSuffix), filters.join(QStringLiteral(";;"))});
+    if (!picked) {
+        return std::nullopt;
+    }
+    return picked->toStdString();
+}
+
+bool QtDialogView::runOnDialogThread(std::function<void()> task) {
+    return bridge_.call(std::move(task));
+}
+
+void QtDialogView::post(std::function<void()> task) {
+    // Dropped with the dialog's other events if the dialog goes first.
+    QMetaObject::invokeMethod(&dialog_, std::move(task), Qt::QueuedConnection);
+}
+
+void QtDialogView::shutDownDialogThreadCalls() {
+    bridge_.shutDown();
+}
+
+void QtDialogView::waitWithMessages(const std::function<bool()>& done) {
+    dialog_.setEnabled(false);
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done()) {
+            loop.quit();
+        }
+    });
+    poll.start(10);
+    if (!done()) {
+        loop.exec();
+    }
+    dialog_.setEnabled(true);
+}
+
+} // namespace orvane
