@@ -164,7 +164,8 @@ std::string mergedPathOf(std::string_view appPath) {
 MergeOutcome MergeHexFiles(const MergeRequest& request) {
     MergeOutcome outcome;
     const TextLanguage language = request.language;
-    const auto unreadable = [language](const std::string& path, const std::string& reason) {
+    const auto unreadable = [language, &outcome](const std::string& path, const std::string& reason) {
+        outcome.inputUnusable = true;
         return fileUnreadable(path, reason, language);
     };
     if (request.ublPath.empty()) {
