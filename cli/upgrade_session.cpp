@@ -62,7 +62,9 @@ JsonObject resultEvent(const CameraReport& camera, bool several) {
         result.add("port", camera.port);
     }
     const bool ok = camera.exitStatus == exitSuccess;
-    result.add("ok", ok).add("exitCode", camera.exitStatus).add("text", camera.lastLine);
+    // A job that ends before its first log line (no port) has only its reason to say.
+    const std::string& text = camera.lastLine.empty() ? camera.outcome.reasonText : camera.lastLine;
+    result.add("ok", ok).add("exitCode", camera.exitStatus).add("text", text);
     if (!ok) {
         result.add("reason", camera.outcome.reasonText).add("step", stepName(camera.outcome.step));
         if (camera.outcome.step == UpgradeStep::Block) {
