@@ -21,13 +21,20 @@ void Console::endBarLocked() {
     }
 }
 
-void Console::line(std::string_view text) {
+void Console::line(std::string_view text, std::string_view port) {
     const std::lock_guard lock(mutex_);
     if (mode_ == OutputMode::Json) {
-        const std::string object = JsonObject().add("event", "log").add("text", text).str();
-        std::fprintf(out_, "%s\n", object.c_str());
+        JsonObject object;
+        object.add("event", "log");
+        if (!port.empty()) {
+            object.add("port", port);
+        }
+        std::fprintf(out_, "%s\n", object.add("text", text).str().c_str());
     } else {
         endBarLocked();
+        if (!port.empty()) {
+            std::fprintf(out_, "[%.*s] ", static_cast<int>(port.size()), port.data());
+        }
         std::fwrite(text.data(), 1, text.size(), out_);
         std::fputc('\n', out_);
     }
@@ -65,17 +72,31 @@ void Console::event(const JsonObject& object) {
     std::fflush(out_);
 }
 
-void Console::drawBar(std::string_view text) {
+void Console::drawBar(std::string_view text, std::size_t row) {
     if (mode_ != OutputMode::Terminal) {
         return;
     }
     const std::lock_guard lock(mutex_);
-    // Carriage return, the bar, then clear whatever a longer earlier bar left behind.
-    std::fputc('\r', err_);
-    std::fwrite(text.data(), 1, text.size(), err_);
-    std::fputs("\033[K", err_);
+    if (bars_.size() <= row) {
+        bars_.resize(row + 1);
+    }
+    bars_[row] = text;
+    // Back to the first row of the block drawn last time, then every row: carriage return,
+    // the bar, and clear whatever a longer earlier bar left behind.
+    if (barShown_ && shownRows_ > 1) {
+        std::fprintf(err_, "\033[%zuA", shownRows_ - 1);
+    }
+    for (std::size_t i = 0; i < bars_.size(); ++i) {
+        std::fputc('\r', err_);
+        std::fwrite(bars_[i].data(), 1, bars_[i].size(), err_);
+        std::fputs("\033[K", err_);
+        if (i + 1 < bars_.size()) {
+            std::fputc('\n', err_);
+        }
+    }
     std::fflush(err_);
     barShown_ = true;
+    shownRows_ = bars_.size();
 }
 
 void Console::endBar() {

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/json.h"
 
@@ -25,8 +26,10 @@ public:
     OutputMode mode() const { return mode_; }
     bool json() const { return mode_ == OutputMode::Json; }
 
-    // A line of the command's output on standard output; in JSON mode a "log" event.
-    void line(std::string_view text);
+    // A line of the command's output on standard output; in JSON mode a "log" event. With
+    // several cameras port names the one it is about: "[port] " in front of the line, a
+    // "port" field in the event.
+    void line(std::string_view text, std::string_view port = {});
     // A failure the user has to act on, on standard error; in JSON mode also an "error"
     // event on standard output.
     void error(std::string_view message);
@@ -35,9 +38,11 @@ public:
     void note(std::string_view text);
     // JSON mode only: the object as one line. Ignored in the other modes.
     void event(const JsonObject& object);
-    // Terminal mode only: draws text in place of the current bar on standard error.
-    void drawBar(std::string_view text);
-    // Ends a drawn bar with a line feed, so the next output starts on a line of its own.
+    // Terminal mode only: draws text in place of bar row's current text on standard error.
+    // Rows are one per camera, stacked and redrawn in place; a single row is one line
+    // redrawn with a carriage return.
+    void drawBar(std::string_view text, std::size_t row = 0);
+    // Ends the drawn bars with a line feed, so the next output starts on a line of its own.
     void endBar();
 
 private:
@@ -48,6 +53,8 @@ private:
     std::FILE* err_;
     std::mutex mutex_;
     bool barShown_ = false;
+    std::vector<std::string> bars_;
+    std::size_t shownRows_ = 0;
 };
 
 } // namespace orvane

@@ -1,12 +1,8 @@
-// `orvane-cli demo`: the whole upgrade without hardware. A virtual camera starts in this
-// process, a sample image goes to its main board through the very job the dialog runs (line
-// speed 9600, upgrade speed 115200, bytes paced at the line rate), and the demo ends by
-// showing that the camera holds exactly the image.
-#include <CLI/CLI.hpp>
-
-#include <chrono>
-#include <memory>
-
+// `orvane-cli demo`: the whole upgrade without hardware. A virtual camera (or --cameras N of
+// them, upgraded at once) starts in this process, a sample image goes to its main board
+// through the very job the dialog runs (line speed 9600, upgrade speed 115200, bytes paced at
+// the line rate), and the demo ends by showing by SHA-256 that each camera holds exactly the
+// image.
 #include "cli/commands.h"
 #include "cli/common_options.h"
 #include "cli/exit_codes.h"
@@ -16,6 +12,12 @@
 #include "sim/virtual_camera.h"
 #include "upgrade/upgrade_job.h"
 
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+
 namespace orvane {
 namespace {
 
@@ -24,11 +26,46 @@ constexpr int demoUpgradeSpeed = 115200;
 
 struct DemoOptions {
     std::size_t size = defaultSampleImageSize;
+    unsigned cameras = 1;
     std::string language = "en";
 };
 
+std::unique_ptr<VirtualCamera> startCamera() {
+    VirtualCameraOptions cameraOptions;
+    cameraOptions.address = defaultAddress;
+    cameraOptions.lineSpeed = demoLineSpeed;
+    cameraOptions.upgradeSpeed = demoUpgradeSpeed;
+    cameraOptions.pacing = true;
+    return std::make_unique<VirtualCamera>(cameraOptions);
+}
+
+// Whether the camera holds exactly the image, said with the digests of both; label names the
+// camera when there are several.
+bool proveImage(Console& console, VirtualCamera& camera, std::span<const std::uint8_t> image,
+                const std::string& label, double seconds) {
+    const std::optional<UpgradeVerdict> verdict = camera.waitForVerdict(std::chrono::seconds{2});
+    camera.stop();
+    const std::string sent = hexDigest(sha256Of(image));
+    const std::string held = verdict ? hexDigest(sha256Of(verdict->image)) : std::string("(nothing)");
+    const bool same = verdict && verdict->matches &&
+                      std::equal(verdict->image.begin(), verdict->image.end(), image.begin(), image.end());
+    char took[32];
+    std::snprintf(took, sizeof took, "%.1f", seconds);
+    if (same) {
+        console.line("The camera holds exactly the image: " + std::to_string(image.size()) + " bytes in " +
+                         std::to_string(verdict->blocksReceived) + " blocks, " + took + " s",
+                     label);
+    } else {
+        console.line("The camera does NOT hold the image: " +
+                         (verdict ? verdict->summary : std::string("no verdict")),
+                     label);
+    }
+    console.line("SHA-256 sent:   " + sent, label);
+    console.line("SHA-256 camera: " + held, label);
+    return same;
+}
+
 int runDemo(const DemoOptions& options) {
-    const TextLanguage language = languageNamed(options.language);
     Console console(chooseOutputMode(false));
     const InterruptWatch interrupt;
     const auto started = std::chrono::steady_clock::now();
@@ -41,50 +78,39 @@ int runDemo(const DemoOptions& options) {
         return exitUnusable;
     }
 
-    VirtualCameraOptions cameraOptions;
-    cameraOptions.address = defaultAddress;
-    cameraOptions.lineSpeed = demoLineSpeed;
-    cameraOptions.upgradeSpeed = demoUpgradeSpeed;
-    cameraOptions.pacing = true;
-    VirtualCamera camera(cameraOptions);
-    if (!camera.start()) {
-        console.error("Cannot start the virtual camera: " + camera.error());
-        return exitUnusable;
-    }
-    console.line("Virtual camera on " + camera.devicePath() + ": address 1, line speed " +
-                 std::to_string(demoLineSpeed) + ", upgrade speed " + std::to_string(demoUpgradeSpeed) +
-                 ", paced at the line rate");
-    console.line("Sample image: " + std::to_string(image.size()) + " bytes");
-
     UpgradeRequest request;
     request.imagePath = imageFile->path();
-    request.portName = camera.devicePath();
     request.lineSpeed = demoLineSpeed;
     request.upgradeSpeed = demoUpgradeSpeed;
     request.address = defaultAddress;
     request.target = UpgradeTarget::MainBoard;
-    const int status = runUpgradeSession(request, console, language, interrupt);
-    if (status != exitSuccess) {
-        return status;
+    request.language = languageNamed(options.language);
+    std::vector<std::unique_ptr<VirtualCamera>> cameras;
+    for (unsigned k = 0; k < options.cameras; ++k) {
+        cameras.push_back(startCamera());
+        if (!cameras.back()->start()) {
+            console.error("Cannot start the virtual camera: " + cameras.back()->error());
+            return exitUnusable;
+        }
+        request.ports.push_back(cameras.back()->devicePath());
     }
+    const std::string where = options.cameras == 1 ? "Virtual camera on " + request.ports.front()
+                                                   : std::to_string(options.cameras) + " virtual cameras";
+    console.line(where + ": address 1, line speed " + std::to_string(demoLineSpeed) + ", upgrade speed " +
+                 std::to_string(demoUpgradeSpeed) + ", paced at the line rate");
+    console.line("Sample image: " + std::to_string(image.size()) + " bytes");
 
-    const std::optional<UpgradeVerdict> verdict = camera.waitForVerdict(std::chrono::seconds{2});
-    camera.stop();
-    const std::string sent = hexDigest(sha256Of(image));
-    const std::string held = verdict ? hexDigest(sha256Of(verdict->image)) : std::string("(nothing)");
-    const bool same = verdict && verdict->matches && verdict->image == image;
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    char took[32];
-    std::snprintf(took, sizeof took, "%.1f", seconds);
-    if (same) {
-        console.line("The camera holds exactly the image: " + std::to_string(image.size()) + " bytes in " +
-                     std::to_string(verdict->blocksReceived) + " blocks, " + took + " s");
-    } else {
-        console.line("The camera does NOT hold the image: " + (verdict ? verdict->summary : std::string("no verdict")));
+    const UpgradeRun run = runUpgradeSession(request, console, interrupt);
+    if (run.exitStatus != exitSuccess) {
+        return run.exitStatus;
     }
-    console.line("SHA-256 sent:   " + sent);
-    console.line("SHA-256 camera: " + held);
-    return same ? exitSuccess : exitFailed;
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    bool allSame = true;
+    for (std::size_t k = 0; k < cameras.size(); ++k) {
+        const std::string label = cameras.size() == 1 ? std::string() : portLabel(request.ports[k]);
+        allSame = proveImage(console, *cameras[k], image, label, seconds) && allSame;
+    }
+    return allSame ? exitSuccess : exitFailed;
 }
 
 } // namespace
@@ -95,6 +121,9 @@ void addDemoCommand(CLI::App& app, int& status) {
         app.add_subcommand("demo", "Upgrade a virtual camera with a sample image and check what it received");
     command->add_option("--size", options->size, "Size of the sample image in bytes")
         ->check(CLI::Range(std::size_t{0}, static_cast<std::size_t>(maxImageLength)))
+        ->capture_default_str();
+    command->add_option("--cameras", options->cameras, "Upgrade this many virtual cameras at once")
+        ->check(CLI::Range(1U, 16U))
         ->capture_default_str();
     addLanguageOption(*command, options->language);
     command->callback([options, &status] { status = runDemo(*options); });

@@ -1,12 +1,18 @@
 #include "cli/job_log_printer.h"
 
-#include <algorithm>
-
 #include "cli/progress_bar.h"
+
+#include <algorithm>
 
 namespace orvane {
 
-JobLogPrinter::JobLogPrinter(Console& console) : console_(console) {}
+JobLogPrinter::JobLogPrinter(Console& console, std::string port, std::size_t barRow)
+    : console_(console), port_(std::move(port)), barRow_(barRow) {}
+
+std::string JobLogPrinter::resendText(const UpgradeProgress& progress) {
+    return "block " + std::to_string(progress.blockNumber) + " refused, sending again (" +
+           std::to_string(progress.refusals) + ")";
+}
 
 void JobLogPrinter::printLinesLocked(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) {
@@ -16,7 +22,7 @@ void JobLogPrinter::printLinesLocked(const std::vector<std::string>& lines) {
             continue;
         }
         lastLine_ = line;
-        console_.line(line);
+        console_.line(line, port_);
     }
 }
 
@@ -39,7 +45,7 @@ std::string JobLogPrinter::showWithLog(const std::string& tail) {
         // The bar and JSON are fed by the structured progress that follows.
         const std::optional<unsigned> percent = percentOfProgressLine(lastProgressLine_);
         if (console_.mode() == OutputMode::Plain && (!percent || percent != printedPercent_)) {
-            console_.line(lastProgressLine_);
+            console_.line(lastProgressLine_, port_);
             printedPercent_ = percent;
         }
     }
@@ -53,16 +59,31 @@ void JobLogPrinter::progress(const UpgradeProgress& progress) {
         firstProgress_.emplace(Clock::now(), progress.offset);
     }
     if (console_.mode() == OutputMode::Json) {
-        console_.event(JsonObject()
-                           .add("event", "progress")
-                           .add("percent", progress.percent)
-                           .add("block", progress.blockNumber)
-                           .add("blocks", progress.blockCount)
-                           .add("offset", progress.offset)
-                           .add("length", progress.length)
-                           .add("resend", progress.resend));
+        JsonObject event;
+        event.add("event", "progress");
+        if (!port_.empty()) {
+            event.add("port", port_);
+        }
+        event.add("percent", progress.percent)
+            .add("block", progress.blockNumber)
+            .add("blocks", progress.blockCount)
+            .add("offset", progress.offset)
+            .add("length", progress.length)
+            .add("resend", progress.resend);
+        if (progress.refusals > 0) {
+            event.add("refusals", progress.refusals);
+        }
+        console_.event(event);
     } else if (console_.mode() == OutputMode::Terminal) {
         drawLocked();
+    } else if (progress.resend && progress.refusals > 0) {
+        // A camera refusing a block for ever must not look hung, nor flood a log: the first
+        // refusal, then one line a second at most.
+        const auto now = Clock::now();
+        if (!lastResendNote_ || now - *lastResendNote_ >= std::chrono::seconds{1}) {
+            lastResendNote_ = now;
+            console_.note(port_.empty() ? resendText(progress) : "[" + port_ + "] " + resendText(progress));
+        }
     }
 }
 
@@ -87,7 +108,13 @@ void JobLogPrinter::drawLocked() {
     if (done) {
         bar.secondsLeft = 0.0;
     }
-    console_.drawBar(formatProgressBar(bar));
+    std::string text = port_.empty() ? std::string() : "[" + port_ + "] ";
+    // Several bars share the terminal's width with their port names.
+    text += formatProgressBar(bar, port_.empty() ? 30 : 20);
+    if (now.resend && now.refusals > 0 && !done) {
+        text += "  " + resendText(now);
+    }
+    console_.drawBar(text, barRow_);
 }
 
 void JobLogPrinter::reason(const std::string& text) {
@@ -95,12 +122,17 @@ void JobLogPrinter::reason(const std::string& text) {
         return;
     }
     const std::lock_guard lock(mutex_);
-    console_.note(text);
+    console_.note(port_.empty() ? text : "[" + port_ + "] " + text);
 }
 
 std::string JobLogPrinter::lastLine() const {
     const std::lock_guard lock(mutex_);
     return lastLine_;
+}
+
+std::optional<UpgradeProgress> JobLogPrinter::latestProgress() const {
+    const std::lock_guard lock(mutex_);
+    return latest_;
 }
 
 void JobLogPrinter::finish() {

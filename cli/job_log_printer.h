@@ -16,7 +16,9 @@ namespace orvane {
 
 class JobLogPrinter final : public UpgradeLog {
 public:
-    explicit JobLogPrinter(Console& console);
+    // port, when given, names the camera in every line and event (one of several at once);
+    // barRow is its row among the progress bars.
+    explicit JobLogPrinter(Console& console, std::string port = {}, std::size_t barRow = 0);
 
     void replaceLog(const std::string& text) override;
     void appendLog(const std::string& text) override;
@@ -30,6 +32,10 @@ public:
     std::string lastLine() const;
     // The job has ended: close a drawn bar.
     void finish();
+    // The last progress the job reported, if it got to the blocks.
+    std::optional<UpgradeProgress> latestProgress() const;
+    // "block 2 refused, sending again (3)": what a resend looks like to the user.
+    static std::string resendText(const UpgradeProgress& progress);
 
 private:
     void printLinesLocked(const std::vector<std::string>& lines);
@@ -38,6 +44,8 @@ private:
     using Clock = std::chrono::steady_clock;
 
     Console& console_;
+    const std::string port_;
+    const std::size_t barRow_;
     mutable std::mutex mutex_;
     LogMirror mirror_;
     std::string lastProgressLine_;
@@ -45,6 +53,7 @@ private:
     std::optional<UpgradeProgress> latest_;
     std::optional<std::pair<Clock::time_point, std::uint32_t>> firstProgress_;
     std::string lastLine_;
+    std::optional<Clock::time_point> lastResendNote_;
 };
 
 } // namespace orvane

@@ -64,6 +64,17 @@ JsonObject& JsonObject::add(std::string_view name, const JsonObject& value) {
     return *this;
 }
 
+JsonObject& JsonObject::add(std::string_view name, std::span<const JsonObject> values) {
+    key(name);
+    body_ += '[';
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        body_ += i == 0 ? "" : ",";
+        body_ += values[i].str();
+    }
+    body_ += ']';
+    return *this;
+}
+
 JsonObject& JsonObject::addNull(std::string_view name) {
     key(name);
     body_ += "null";

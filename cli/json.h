@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,8 @@ public:
     JsonObject& add(std::string_view key, double value);
     // An object inside this one.
     JsonObject& add(std::string_view key, const JsonObject& value);
+    // An array of objects.
+    JsonObject& add(std::string_view key, std::span<const JsonObject> values);
     JsonObject& addNull(std::string_view key);
     std::string str() const { return body_ + "}"; }
 

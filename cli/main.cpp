@@ -16,8 +16,8 @@ int main(int argc, char** argv) {
                  "orvane-cli"};
     app.set_version_flag("--version", std::string("orvane-cli ") + ORVANE_VERSION);
     app.require_subcommand(1);
-    app.footer("Exit status: 0 success, 1 upgrade failed or bad input file, 2 bad usage,\n"
-               "3 image or port unusable, 130 interrupted (Ctrl-C).");
+    app.footer("Exit status: 0 success, 1 an upgrade failed or an input file was refused, 2 bad usage,\n"
+               "3 an input file or port could not be used, 130 interrupted (Ctrl-C).");
 
     int status = orvane::exitSuccess;
     orvane::addPortsCommand(app, status);

@@ -27,14 +27,24 @@ int runMerge(const MergeOptions& options) {
     request.language = language;
     const MergeOutcome outcome = MergeHexFiles(request);
     if (!outcome.written) {
+        // A file that could not be opened or read is unusable (3); one read and refused is 1.
+        const int status = outcome.inputUnusable ? exitUnusable : exitFailed;
         console.error(outcome.error);
-        console.event(JsonObject().add("event", "result").add("ok", false).add("exitCode", exitFailed).add(
-            "error", outcome.error));
-        return exitFailed;
+        console.event(JsonObject()
+                          .add("event", "result")
+                          .add("ok", false)
+                          .add("exitCode", status)
+                          .add("text", outcome.error)
+                          .add("reason", outcome.error));
+        return status;
     }
     if (console.json()) {
-        console.event(
-            JsonObject().add("event", "result").add("ok", true).add("exitCode", exitSuccess).add("path", outcome.outputPath));
+        console.event(JsonObject()
+                          .add("event", "result")
+                          .add("ok", true)
+                          .add("exitCode", exitSuccess)
+                          .add("text", fillText(textOf(IDS_MERGE_WRITTEN, language), {outcome.outputPath}))
+                          .add("path", outcome.outputPath));
     } else {
         console.line(fillText(textOf(IDS_MERGE_WRITTEN, language), {outcome.outputPath}));
     }
@@ -46,6 +56,14 @@ int runMerge(const MergeOptions& options) {
 void addMergeCommand(CLI::App& app, int& status) {
     auto options = std::make_shared<MergeOptions>();
     CLI::App* command = app.add_subcommand("merge", "Merge a boot loader HEX file and an application HEX file");
+    command->footer("Both inputs are Intel HEX text files with CR LF line ends, one record a line, each line\n"
+                    "starting with ':' and ending in the end-of-file record :00000001FF. The application file\n"
+                    "starts with an extended linear address record (:02000004...) that sets the base address\n"
+                    "the boot loader file ends with, and ends with a start linear address record\n"
+                    "(:04000005...) followed by the end-of-file record. Anything else is refused with the file\n"
+                    "and line, and nothing is written.\n"
+                    "Exit status: 0 written, 1 an input was read and refused or the output not written,\n"
+                    "3 an input could not be opened or read.");
     command->add_option("UBL", options->request.ublPath, "Boot loader Intel HEX file")->required();
     command->add_option("APP", options->request.appPath, "Application Intel HEX file")->required();
     command->add_option("--output,-o", options->request.outputPath,

@@ -31,14 +31,23 @@ int runPackage(const PackageOptions& options) {
         // The detail names the path and the system's reason; the dialog's short message
         // box text does not.
         const std::string reason = outcome.detail.empty() ? outcome.message : outcome.detail;
+        const int status = outcome.inputUnusable ? exitUnusable : exitFailed;
         console.error(reason);
-        console.event(
-            JsonObject().add("event", "result").add("ok", false).add("exitCode", exitFailed).add("error", reason));
-        return exitFailed;
+        console.event(JsonObject()
+                          .add("event", "result")
+                          .add("ok", false)
+                          .add("exitCode", status)
+                          .add("text", reason)
+                          .add("reason", reason));
+        return status;
     }
     if (console.json()) {
-        console.event(
-            JsonObject().add("event", "result").add("ok", true).add("exitCode", exitSuccess).add("path", outcome.outputPath));
+        console.event(JsonObject()
+                          .add("event", "result")
+                          .add("ok", true)
+                          .add("exitCode", exitSuccess)
+                          .add("text", fillText(textOf(IDS_PACKAGE_WRITTEN, language), {outcome.outputPath}))
+                          .add("path", outcome.outputPath));
     } else {
         console.line(fillText(textOf(IDS_PACKAGE_WRITTEN, language), {outcome.outputPath}));
     }
@@ -50,7 +59,16 @@ int runPackage(const PackageOptions& options) {
 void addPackageCommand(CLI::App& app, int& status) {
     auto options = std::make_shared<PackageOptions>();
     CLI::App* command = app.add_subcommand("package", "Package a raw image as a device image (.dev)");
-    command->add_option("--type", options->type, "Image type: 1, 2 or 3")->required()->check(CLI::Range(1, 3));
+    command->add_option("--type", options->type,
+                        "Image type 1, 2 or 3: the digit the header carries after \"ABUF\" (ABUF1, ABUF2, ABUF3)")
+        ->required()
+        ->check(CLI::Range(1, 3));
+    command->footer("A device image is the raw image unchanged behind a five-byte header: \"ABUF\" and the\n"
+                    "type digit, so type 1 writes ABUF1, type 2 ABUF2 and type 3 ABUF3. The camera's loader\n"
+                    "reads the digit to tell its kinds of image apart; the firmware's release notes say\n"
+                    "which type an image is. Nothing else is added: no length, no checksum.\n"
+                    "Exit status: 0 written, 1 the output could not be written, 3 the raw image could not\n"
+                    "be opened or read.");
     command->add_option("RAW", options->rawPath, "Raw image file")->required();
     command->add_option("--output,-o", options->outputPath, "Device image (default: beside RAW, with .dev)");
     addLanguageOption(*command, options->language);

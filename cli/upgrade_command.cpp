@@ -1,21 +1,26 @@
-// `orvane-cli upgrade IMAGE --port NAME`: the dialog's firmware upgrade from a shell, with the
-// dialog's defaults (address 1, 9600 and 9600 bits per second, main board).
-#include <CLI/CLI.hpp>
-
-#include <filesystem>
-#include <memory>
-#include <system_error>
-
+// `orvane-cli upgrade IMAGE --port NAME [--port NAME ...]`: the dialog's firmware upgrade from
+// a shell, with the dialog's defaults (address 1, 9600 and 9600 bits per second, main board);
+// with several ports every camera at once, as a production line's station flashes them.
 #include "cli/commands.h"
 #include "cli/common_options.h"
 #include "cli/exit_codes.h"
+#include "cli/port_list_file.h"
 #include "cli/upgrade_session.h"
+#include "serial/port_name.h"
+
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <system_error>
 
 namespace orvane {
 namespace {
 
 struct UpgradeOptions {
     UpgradeRequest request;
+    std::string portsFrom;
     std::string language = "en";
     std::string target = "main";
     bool json = false;
@@ -29,12 +34,63 @@ UpgradeTarget targetNamed(const std::string& name) {
     return name == "special" ? UpgradeTarget::Special : UpgradeTarget::MainBoard;
 }
 
+// The device a port name ends at, links followed, so that ttyUSB0, /dev/ttyUSB0 and its
+// /dev/serial/by-id link are one port. A name that stands for no device is its own key; its
+// job says what is wrong with it.
+std::string deviceKeyOf(const std::string& port) {
+    const std::string path = devicePathOf(port);
+    if (path.empty()) {
+        return port;
+    }
+    std::error_code error;
+    const std::filesystem::path real = std::filesystem::canonical(path, error);
+    return error ? std::filesystem::path(path).lexically_normal().string() : real.string();
+}
+
+// Two jobs on one camera would each take the other's replies: refused before anything is sent.
+std::optional<std::string> samePortTwice(const std::vector<std::string>& ports) {
+    std::map<std::string, std::string> seen;
+    for (const std::string& port : ports) {
+        const auto [at, added] = seen.emplace(deviceKeyOf(port), port);
+        if (!added) {
+            return "--port " + port + " is the same port as --port " + at->second + " (" + at->first +
+                   "): give each camera once";
+        }
+    }
+    return std::nullopt;
+}
+
+void printResult(Console& console, int status, const std::string& message) {
+    console.error(message);
+    console.event(JsonObject()
+                      .add("event", "result")
+                      .add("ok", false)
+                      .add("exitCode", status)
+                      .add("text", message)
+                      .add("reason", message));
+}
+
 int runUpgrade(const UpgradeOptions& options) {
-    const TextLanguage language = languageNamed(options.language);
     Console console(chooseOutputMode(options.json));
-    const InterruptWatch interrupt;
     UpgradeRequest request = options.request;
     request.target = targetNamed(options.target);
+    request.language = languageNamed(options.language);
+    if (!options.portsFrom.empty()) {
+        const PortListFile listed = readPortListFile(options.portsFrom);
+        if (!listed.error.empty()) {
+            printResult(console, exitUnusable, listed.error);
+            return exitUnusable;
+        }
+        request.ports.insert(request.ports.end(), listed.ports.begin(), listed.ports.end());
+    }
+    if (request.ports.empty()) {
+        console.error("No port to upgrade: give --port NAME or --ports-from FILE with one port a line");
+        return exitUsage;
+    }
+    if (const auto twice = samePortTwice(request.ports)) {
+        console.error(*twice);
+        return exitUsage;
+    }
     // A 0-byte image is nearly always a failed download or copy; sent, it would "succeed" at
     // upgrading the camera with nothing.
     std::error_code error;
@@ -53,7 +109,8 @@ int runUpgrade(const UpgradeOptions& options) {
                           .add("step", "image"));
         return exitUnusable;
     }
-    return runUpgradeSession(request, console, language, interrupt);
+    const InterruptWatch interrupt;
+    return runUpgradeSession(request, console, interrupt).exitStatus;
 }
 
 } // namespace
@@ -61,18 +118,32 @@ int runUpgrade(const UpgradeOptions& options) {
 void addUpgradeCommand(CLI::App& app, int& status) {
     auto options = std::make_shared<UpgradeOptions>();
     UpgradeRequest& request = options->request;
-    CLI::App* command = app.add_subcommand("upgrade", "Upgrade a camera board with a firmware image");
+    CLI::App* command = app.add_subcommand(
+        "upgrade", "Upgrade a camera board with a firmware image; with several ports, every camera at once");
     command->add_option("IMAGE", request.imagePath, "Firmware image file")->required();
-    command->add_option("--port", request.portName, "Serial port: ttyUSB0, /dev/ttyS0, COM1 ...")->required();
+    // One name per --port, so that `--port A IMAGE` still reads IMAGE as the image.
+    command
+        ->add_option(
+            "--port", request.ports,
+            "Serial port: ttyUSB0, /dev/ttyS0, COM1 ...; repeat it to upgrade several cameras at once")
+        ->allow_extra_args(false);
+    command->add_option("--ports-from", options->portsFrom,
+                        "File with one serial port a line (# starts a comment)");
     addAddressOption(*command, request.address);
     addLineSpeedOption(*command, request.lineSpeed);
     addUpgradeSpeedOption(*command, request.upgradeSpeed);
     command->add_option("--target", options->target, "Board to upgrade: main, motor or special")
         ->check(CLI::IsMember({"main", "motor", "special"}))
         ->capture_default_str();
+    command
+        ->add_option("--max-resends", request.maxResends,
+                     "Give up on a camera that refuses one block this many times (0: never, the default)")
+        ->check(CLI::Range(0U, 1000000U))
+        ->capture_default_str();
     addLanguageOption(*command, options->language);
     command->add_flag("--json", options->json, "One JSON object per event on standard output");
-    command->add_flag("--allow-empty", options->allowEmpty, "Send an empty (0-byte) image instead of refusing it");
+    command->add_flag("--allow-empty", options->allowEmpty,
+                      "Send an empty (0-byte) image instead of refusing it");
     command->callback([options, &status] { status = runUpgrade(*options); });
 }
 

@@ -1,8 +1,12 @@
-// One upgrade from the command line: the dialog's job on the worker thread, with the reply
-// receiver beside it, its log printed as it comes and Ctrl-C turned into a cancel.
+// Upgrades from the command line: the dialog's job on a worker thread per camera, each with
+// its own port and reply receiver, their logs printed as they come and Ctrl-C turned into a
+// cancel of every one.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "cli/console.h"
 #include "cli/interrupt.h"
@@ -12,14 +16,33 @@
 
 namespace orvane {
 
+// Everything one run of `upgrade` (or the demo) asks for; the same for every camera but the
+// port.
 struct UpgradeRequest {
     std::string imagePath;
-    std::string portName;
+    std::vector<std::string> ports; // one camera a port
     int lineSpeed = 9600;
     int upgradeSpeed = 9600;
     int address = 1;
     UpgradeTarget target = UpgradeTarget::MainBoard;
+    TextLanguage language = TextLanguage::English;
     std::uint32_t maxResends = 0; // 0: a refused block is sent again for ever
+};
+
+// How one camera's upgrade went, for the summary.
+struct CameraReport {
+    std::string port;
+    UpgradeOutcome outcome;
+    int exitStatus = 0;
+    double seconds = 0.0;      // from the start of its job to its end
+    std::uint64_t bytes = 0;   // of the image the camera accepted
+    std::string lastLine;      // the job's last log line
+    double bytesPerSecond() const { return seconds > 0.0 ? static_cast<double>(bytes) / seconds : 0.0; }
+};
+
+struct UpgradeRun {
+    int exitStatus = 0;
+    std::vector<CameraReport> cameras;
 };
 
 // The exit status for a job's outcome: 0 succeeded, 1 the camera failed, 3 the image or the
@@ -27,9 +50,17 @@ struct UpgradeRequest {
 // cancel).
 int exitStatusOf(const UpgradeOutcome& outcome, const InterruptWatch& interrupt);
 
-// Runs the job to its end, prints its log as it comes and its result, and answers the exit
-// status (exitStatusOf).
-int runUpgradeSession(const UpgradeRequest& request, Console& console, TextLanguage language,
-                      const InterruptWatch& interrupt);
+// The status of a run of several: an interrupt's status if one came, else 3 if any image or
+// port was unusable, else 1 if any camera failed, else 0.
+int combinedExitStatus(std::span<const CameraReport> cameras, const InterruptWatch& interrupt);
+
+// Runs a job for every port at once to their ends and prints their logs as they come. One
+// port: the output of a single upgrade, unchanged. Several: every line and event names its
+// port, each port gets a result event, and a summary (a table, or a "summary" event) ends
+// the run.
+UpgradeRun runUpgradeSession(const UpgradeRequest& request, Console& console, const InterruptWatch& interrupt);
+
+// The port as lines and bars name it: without a leading "/dev/".
+std::string portLabel(std::string_view port);
 
 } // namespace orvane

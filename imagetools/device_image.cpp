@@ -39,10 +39,12 @@ PackageOutcome PackageDeviceImage(char digit, const std::string& rawPath, const 
     FileStatus status;
     auto raw = ReadableFile::open(rawPath, status);
     if (!raw) {
+        outcome.inputUnusable = true;
         return fail(std::string(rawImageOpenFailureText), fillText(textOf(IDS_FILE_UNREADABLE, language), {rawPath, status.reason}));
     }
     const DeviceImageHeader header = makeDeviceImageHeader(digit);
     if (raw->size() > std::numeric_limits<std::size_t>::max() - header.size()) {
+        outcome.inputUnusable = true;
         std::string text = fillText(textOf(IDS_FILE_UNREADABLE, language), {rawPath, "the file is too large"});
         return fail(text, text);
     }
@@ -50,10 +52,12 @@ PackageOutcome PackageDeviceImage(char digit, const std::string& rawPath, const 
     try {
         image.resize(header.size() + static_cast<std::size_t>(raw->size()));
     } catch (const std::bad_alloc&) {
+        outcome.inputUnusable = true;
         std::string text = fillText(textOf(IDS_FILE_UNREADABLE, language), {rawPath, "not enough memory to hold it"});
         return fail(text, text);
     }
     if (status = raw->readAll(std::span(image).subspan(header.size())); !status.ok) {
+        outcome.inputUnusable = true;
         std::string text = fillText(textOf(IDS_FILE_UNREADABLE, language), {rawPath, status.reason});
         return fail(text, text);
     }

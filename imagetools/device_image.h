@@ -38,6 +38,7 @@ struct PackageOutcome {
     std::string message;
     // The path and the system's reason behind message, for a log or the command line.
     std::string detail;
+    bool inputUnusable = false; // the raw image could not be opened or read
 };
 
 // Reads the raw image at rawPath whole and writes the device image of type digit to

@@ -49,21 +49,22 @@ std::optional<HexProblem> checkLength(std::span<const std::uint8_t> bytes, std::
     return std::nullopt;
 }
 
+// The scan comes first: a file that is no HEX at all is called that, whatever its length.
 std::optional<HexProblem> checkUbl(std::span<const std::uint8_t> ubl, HexFileSummary& summary) {
-    if (auto problem = checkLength(ubl, minimumUblLength, "a UBL")) {
-        return problem;
-    }
     // The scan makes sure the file ends in its end-of-file record with CR LF, the 13 bytes
     // that with the CR LF before them make up the 15 the merge drops.
-    return scanHexFile(ubl, summary);
+    if (auto problem = scanHexFile(ubl, summary)) {
+        return problem;
+    }
+    return checkLength(ubl, minimumUblLength, "a UBL");
 }
 
 std::optional<HexProblem> checkApp(std::span<const std::uint8_t> app, const HexFileSummary& ublSummary) {
-    if (auto problem = checkLength(app, minimumAppLength, "an APP")) {
-        return problem;
-    }
     HexFileSummary summary;
     if (auto problem = scanHexFile(app, summary)) {
+        return problem;
+    }
+    if (auto problem = checkLength(app, minimumAppLength, "an APP")) {
         return problem;
     }
     if (summary.first.type != hexExtendedLinearAddress) {
@@ -164,7 +165,8 @@ std::string mergedPathOf(std::string_view appPath) {
 MergeOutcome MergeHexFiles(const MergeRequest& request) {
     MergeOutcome outcome;
     const TextLanguage language = request.language;
-    const auto unreadable = [language](const std::string& path, const std::string& reason) {
+    const auto unreadable = [language, &outcome](const std::string& path, const std::string& reason) {
+        outcome.inputUnusable = true;
         return fileUnreadable(path, reason, language);
     };
     if (request.ublPath.empty()) {

@@ -71,6 +71,7 @@ struct MergeOutcome {
     std::string error;      // one line, empty when written
     std::string logText;    // to append to the log: error and CR LF; empty when written
     bool missingPath = false; // no UBL or no APP file was chosen
+    bool inputUnusable = false; // an input could not be opened or read (as opposed to refused)
 };
 
 // The merge as the dialog's APP button and the command line run it: reads both files whole,

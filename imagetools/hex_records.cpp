@@ -61,7 +61,9 @@ std::optional<HexProblem> checkRecord(const std::uint8_t* text, std::size_t leng
         return HexProblem{line, "empty line where a record was expected"};
     }
     if (text[0] != ':') {
-        return HexProblem{line, "the line starts with " + describeCharacter(text[0]) + ", not ':'"};
+        return HexProblem{line, (line == 1 ? "this is not an Intel HEX file: it starts with "
+                                           : "the line starts with ") +
+                                    describeCharacter(text[0]) + ", not ':'"};
     }
     // Decode the digit pairs, summing the bytes for the checksum and keeping the first nine:
     // count, address (2), type, up to four data bytes and, in short records, the checksum.
@@ -167,6 +169,13 @@ std::optional<HexProblem> scanHexFile(std::span<const std::uint8_t> bytes, HexFi
         }
         const std::size_t lineFeed = static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - data);
         if (lineFeed == position || data[lineFeed - 1] != '\r') {
+            // A line that is no record at all says more than its line end does.
+            if (lineFeed != position && data[position] != ':') {
+                return HexProblem{line, line == 1 ? "this is not an Intel HEX file: it starts with " +
+                                                        describeCharacter(data[position]) + ", not ':'"
+                                                  : "the line starts with " + describeCharacter(data[position]) +
+                                                        ", not ':'"};
+            }
             return HexProblem{line, "the line ends in LF without CR; CR LF line ends are needed"};
         }
         if (auto problem = checkRecord(data + position, lineFeed - 1 - position, line, record)) {

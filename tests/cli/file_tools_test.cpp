@@ -1,5 +1,6 @@
 // `merge` and `package` from a shell: the files land where the dialog puts them (or where
-// --output says), the path is printed, and a bad input is status 1 with nothing written.
+// --output says), the path is printed, and a bad input is status 1 (3 when it cannot be read)
+// with nothing written.
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -66,7 +67,8 @@ TEST(CliMerge, OutputOptionAndJson) {
     const CliResult result =
         runCli({"merge", dir.file("ubl.hex"), dir.file("app.hex"), "--output", dir.file("out.hex"), "--json"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(result.out, R"({"event":"result","ok":true,"exitCode":0,"path":")" + dir.file("out.hex") + "\"}\n");
+    EXPECT_EQ(result.out, R"({"event":"result","ok":true,"exitCode":0,"text":"Merged file written: )" +
+                              dir.file("out.hex") + R"(","path":")" + dir.file("out.hex") + "\"}\n");
     EXPECT_TRUE(std::filesystem::exists(dir.file("out.hex")));
     EXPECT_FALSE(std::filesystem::exists(dir.file("appall.hex")));
 }
@@ -101,6 +103,7 @@ struct BadMerge {
     std::optional<std::string> ubl; // nullopt: the file does not exist
     std::optional<std::string> app;
     const char* reason;
+    int status = 1; // 3: an input could not be read at all
 };
 
 // Names the case in test listings instead of dumping its bytes.
@@ -110,7 +113,7 @@ void PrintTo(const BadMerge& c, std::ostream* os) {
 
 class CliBadMerge : public ::testing::TestWithParam<BadMerge> {};
 
-TEST_P(CliBadMerge, ExitsWithOneAndWritesNothing) {
+TEST_P(CliBadMerge, ExitsWithOneOrThreeAndWritesNothing) {
     const TempDir dir;
     if (GetParam().ubl) {
         writeFile(dir.file("ubl.hex"), *GetParam().ubl);
@@ -121,15 +124,15 @@ TEST_P(CliBadMerge, ExitsWithOneAndWritesNothing) {
     const auto before = filesIn(dir.path());
 
     const CliResult result = runCli({"merge", dir.file("ubl.hex"), dir.file("app.hex")});
-    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.exitCode, GetParam().status);
     EXPECT_NE(result.err.find(GetParam().reason), std::string::npos) << result.err;
     EXPECT_EQ(filesIn(dir.path()), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Inputs, CliBadMerge,
-    ::testing::Values(BadMerge{"MissingUbl", std::nullopt, appHex, "ubl.hex"},
-                      BadMerge{"MissingApp", ublHex, std::nullopt, "app.hex"},
+    ::testing::Values(BadMerge{"MissingUbl", std::nullopt, appHex, "ubl.hex", 3},
+                      BadMerge{"MissingApp", ublHex, std::nullopt, "app.hex", 3},
                       BadMerge{"AppNotHex", ublHex, std::string(80, 'x'), "app.hex"},
                       BadMerge{"AppTooShort", ublHex, ":00000001FF\r\n", "app.hex"},
                       BadMerge{"UblWithLfLineEnds", ":00000001FF\n" + std::string(20, '\n'), appHex, "ubl.hex"}),
@@ -150,13 +153,13 @@ TEST(CliPackage, WritesTheDeviceImageBesideTheRawImage) {
     EXPECT_EQ(readFile(dir.file("x.dev")), "ABUF3" + raw);
 }
 
-TEST(CliPackage, UnreadableRawImageExitsWithOneAndWritesNothing) {
+TEST(CliPackage, UnreadableRawImageExitsWithThreeAndWritesNothing) {
     const TempDir dir;
     std::filesystem::create_directory(dir.file("folder.bin"));
     for (const std::string& raw : {dir.file("absent.bin"), dir.file("folder.bin")}) {
         const auto before = filesIn(dir.path());
         const CliResult result = runCli({"package", "--type", "1", raw});
-        EXPECT_EQ(result.exitCode, 1) << raw;
+        EXPECT_EQ(result.exitCode, 3) << raw;
         EXPECT_NE(result.err.find(raw), std::string::npos) << result.err;
         EXPECT_EQ(filesIn(dir.path()), before);
     }

@@ -101,5 +101,34 @@ TEST(JobLogPrinter, TerminalDrawsTheBarOnStandardErrorOnly) {
     EXPECT_EQ(err.back(), '\n'); // the bar is closed before the outcome is printed
 }
 
+// A camera refusing a block again and again must not look like a hung bar: the bar says so,
+// plain output says so on standard error (not once per refusal), a named camera's lines too.
+TEST(JobLogPrinter, RefusalsAreShownOnStandardError) {
+    for (const OutputMode mode : {OutputMode::Terminal, OutputMode::Plain}) {
+        for (const std::string port : {"", "ttyUSB1"}) {
+            Capture capture;
+            Console console(mode, capture.out(), capture.err());
+            JobLogPrinter log(console, port);
+            for (std::uint32_t refusals = 0; refusals <= 3; ++refusals) {
+                UpgradeProgress progress = block(34, 2, refusals > 0);
+                progress.refusals = refusals;
+                log.progress(progress);
+            }
+            log.finish();
+            const std::string err = capture.errText();
+            const std::string prefix = port.empty() ? "" : "[" + port + "] ";
+            const std::string first = prefix + "block 2 refused, sending again (1)";
+            const std::string third = "block 2 refused, sending again (3)";
+            EXPECT_NE(err.find(mode == OutputMode::Terminal ? third : first), std::string::npos) << err;
+            if (mode == OutputMode::Plain) {
+                EXPECT_EQ(err, first + "\n");
+            } else {
+                EXPECT_NE(err.find("\r" + prefix + "["), std::string::npos) << err;
+            }
+            EXPECT_EQ(capture.outText(), "");
+        }
+    }
+}
+
 } // namespace
 } // namespace orvane

@@ -3,6 +3,8 @@
 // image or port that cannot be used. Also the in-process `demo`.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <ostream>
 
 #include <fcntl.h>
@@ -14,17 +16,25 @@
 #include "serial/serial_port.h"
 #include "sim/virtual_camera.h"
 
+// After the virtual camera: Qt's "emit" keyword would otherwise stand for its member.
+#include <QJsonDocument>
+#include <QJsonObject>
+
 namespace orvane::test {
 namespace {
 
-// `orvane-cli simulate --link DIR/cam ...` for the length of a test.
+// `orvane-cli simulate --link DIR/cam ...` for the length of a test (with --count N the
+// links are DIR/cam1 ... DIR/camN).
 class SimulateProcess {
 public:
-    SimulateProcess(const TempDir& dir, std::vector<std::string> extra = {}) : link_(dir.file("cam")) {
+    SimulateProcess(const TempDir& dir, std::vector<std::string> extra = {}, const std::string& name = "cam")
+        : link_(dir.file(name)) {
         std::vector<std::string> args{"simulate", "--link", link_};
         args.insert(args.end(), extra.begin(), extra.end());
         process_ = std::make_unique<CliProcess>(args);
-        ready_ = process_->waitForLine("ready:", 10s).has_value();
+        const auto count = std::find(extra.begin(), extra.end(), "--count");
+        const std::string last = count == extra.end() ? std::string() : "[cam" + *(count + 1) + "] ";
+        ready_ = process_->waitForLine(last + "ready:", 10s).has_value();
     }
     bool ready() const { return ready_; }
     const std::string& link() const { return link_; }
@@ -241,6 +251,102 @@ INSTANTIATE_TEST_SUITE_P(
                       UnusableCase{"EmptyImage", false, false, false, "is empty (0 bytes)", 0}),
     [](const auto& test) { return std::string(test.param.name); });
 
+// Several cameras at once: cam1 and cam2 of one simulator answer, the third camera (its own
+// simulator, "odd") misbehaves as the case says.
+struct StationCase {
+    const char* name;
+    std::vector<std::string> oddFaults;
+    std::vector<std::string> upgradeOptions;
+    int status;
+    const char* oddReason; // in the summary's row of the odd camera
+};
+
+void PrintTo(const StationCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CliStation : public ::testing::TestWithParam<StationCase> {};
+
+TEST_P(CliStation, EveryCameraAtOnceEachWithItsOwnResult) {
+    const StationCase& c = GetParam();
+    const TempDir dir;
+    SimulateProcess pair(dir, {"--count", "2"});
+    SimulateProcess odd(dir, c.oddFaults, "odd");
+    ASSERT_TRUE(pair.ready() && odd.ready()) << pair.process().outSoFar() << odd.process().outSoFar();
+    const std::string image = imageFile(dir, 3000);
+    writeFile(dir.file("ports"), "# the station\n" + dir.file("cam1") + "\n" + dir.file("cam2") + "  # right\n");
+    std::vector<std::string> args{"upgrade", image, "--ports-from", dir.file("ports"), "--port", odd.link()};
+    args.insert(args.end(), c.upgradeOptions.begin(), c.upgradeOptions.end());
+
+    const CliResult result = runCli(args);
+    const CliResult pairSaw = pair.stop();
+    const CliResult oddSaw = odd.stop();
+
+    EXPECT_EQ(result.exitCode, c.status) << result.out << result.err;
+    EXPECT_NE(pairSaw.out.find("[cam1] verdict match: received 3000 of 3000 bytes"), std::string::npos) << pairSaw.out;
+    EXPECT_NE(pairSaw.out.find("[cam2] verdict match: received 3000 of 3000 bytes"), std::string::npos) << pairSaw.out;
+    const bool json = std::find(args.begin(), args.end(), "--json") != args.end();
+    std::map<std::string, QJsonObject> results;
+    for (const std::string& line : linesOf(result.out)) {
+        if (json) {
+            const QJsonObject event = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
+            EXPECT_TRUE(event.contains("port") || event["event"] == "summary") << line;
+            if (event["event"] == "result") {
+                results[event["port"].toString().toStdString()] = event;
+            }
+        } else {
+            EXPECT_TRUE(line.rfind("[", 0) == 0 || line.rfind(dir.path(), 0) == 0 || line.rfind("PORT", 0) == 0)
+                << line;
+        }
+    }
+    if (json) {
+        ASSERT_EQ(results.size(), 3U) << result.out;
+        EXPECT_TRUE(results[dir.file("cam1")]["ok"].toBool());
+        EXPECT_EQ(results[odd.link()]["exitCode"].toInt(), c.status);
+        EXPECT_NE(results[odd.link()]["reason"].toString().toStdString().find(c.oddReason), std::string::npos);
+        const QJsonObject summary = QJsonDocument::fromJson(QByteArray::fromStdString(linesOf(result.out).back())).object();
+        EXPECT_EQ(summary["event"].toString(), "summary");
+        EXPECT_EQ(summary["text"].toString(), "2 of 3 cameras upgraded");
+    } else {
+        // The summary's row of the odd camera names it with its reason.
+        bool named = false;
+        for (const std::string& line : linesOf(result.out)) {
+            named = named || (line.rfind(odd.link(), 0) == 0 && line.find(c.oddReason) != std::string::npos);
+        }
+        EXPECT_TRUE(named) << result.out;
+    }
+    if (c.status == 1) {
+        EXPECT_NE(oddSaw.out.find("rx A5 F9 00 5C AF"), std::string::npos) << "AbortFrame\n" << oddSaw.out;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, CliStation,
+    ::testing::Values(StationCase{"OneSilent", {"--silent-at", "block:2"}, {}, 1, "Block 2 of 3"},
+                      StationCase{"OneRefusingForEverJson", {"--nak-block", "2:1000000"}, {"--json", "--max-resends", "3"},
+                                  1, "refused block 2 of 3 3 times"}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST(CliStation, CtrlCSendsTheAbortFrameToEveryCameraAndExits130) {
+    const TempDir dir;
+    SimulateProcess cameras(dir, {"--count", "3", "--flash-ms", "150"});
+    ASSERT_TRUE(cameras.ready()) << cameras.process().outSoFar();
+    const std::string image = imageFile(dir, 40 * 1024);
+
+    CliProcess upgrade({"upgrade", image, "--port", dir.file("cam1"), "--port", dir.file("cam2"), "--port",
+                        dir.file("cam3")});
+    for (const char* name : {"cam1", "cam2", "cam3"}) {
+        ASSERT_TRUE(upgrade.waitForLine(std::string(name) + "] Send updated datas  progress:5%", 15s)) << upgrade.outSoFar();
+    }
+    upgrade.interrupt();
+    const CliResult result = upgrade.wait(5s);
+    for (const char* name : {"cam1", "cam2", "cam3"}) {
+        EXPECT_TRUE(cameras.process().waitForLine(std::string("[") + name + "] rx A5 F9 00 5C AF", 3s)) << name;
+    }
+    cameras.stop();
+    EXPECT_EQ(result.exitCode, 130) << result.out << result.err;
+}
+
 TEST(CliDemo, UpgradesTheVirtualCameraAndProvesTheMatch) {
     const CliResult result = runCli({"demo"}, 60s);
     EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
@@ -259,6 +365,16 @@ TEST(CliDemo, UpgradesTheVirtualCameraAndProvesTheMatch) {
     EXPECT_EQ(sent, held);
     // About ten seconds; the bound leaves room for a loaded machine.
     EXPECT_LT(result.took, 30s);
+}
+
+TEST(CliDemo, SeveralCamerasEachProvedBySha256) {
+    const CliResult result = runCli({"demo", "--cameras", "3", "--size", "2048"}, 60s);
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    std::size_t proved = 0;
+    for (const std::string& line : linesOf(result.out)) {
+        proved += line.find("] The camera holds exactly the image: 2048 bytes") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_EQ(proved, 3U) << result.out;
 }
 
 } // namespace

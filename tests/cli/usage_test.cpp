@@ -2,6 +2,10 @@
 // nothing; --help and --version answer 0.
 #include <gtest/gtest.h>
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <filesystem>
 #include <ostream>
 
 #include "cli_process.h"
@@ -48,7 +52,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadUsage{"DemoNegativeSize", {"demo", "--size", "-1"}},
         BadUsage{"SimulateUnknownStep", {"simulate", "--silent-at", "lunch"}},
         BadUsage{"SimulateBadNak", {"simulate", "--nak-block", "2:x"}},
-        BadUsage{"UnknownOption", {"ports", "--all"}}),
+        BadUsage{"UnknownOption", {"ports", "--all"}},
+        BadUsage{"MaxResendsNotANumber", {"upgrade", "fw.bin", "--port", "ttyUSB0", "--max-resends", "many"}},
+        BadUsage{"DemoNoCameras", {"demo", "--cameras", "0"}}),
     [](const auto& test) { return std::string(test.param.name); });
 
 TEST(CliUsage, HelpAndVersionSucceed) {
@@ -64,6 +70,96 @@ TEST(CliUsage, HelpAndVersionSucceed) {
     const CliResult version = runCli({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out, std::string("orvane-cli ") + ORVANE_VERSION + "\n");
+}
+
+// The rules every subcommand keeps, checked against the built binary: errors on standard
+// error, not on standard output; 3 for an input file or port that cannot be used,
+// 1 for one read and refused, 2 for the same port twice; the JSON result's core fields.
+// "{dir}" in an argument is the case's scratch folder.
+struct Rule {
+    const char* name;
+    std::vector<std::string> args;
+    int status;
+    const char* said; // on standard error (human) or in the result's text (JSON)
+};
+
+void PrintTo(const Rule& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CliRules : public ::testing::TestWithParam<Rule> {};
+
+TEST_P(CliRules, StatusStreamsAndResult) {
+    const TempDir dir;
+    writeFile(dir.file("fw.bin"), std::string(100, '\x5A'));
+    writeFile(dir.file("text.hex"), "hello\nworld\n");
+    writeFile(dir.file("a"), ""); // a port that exists, and is no serial device
+    writeFile(dir.file("ports.txt"), "# station 4\n  " + dir.file("a") + "  # left\n\n" + dir.file("b") + "\n");
+    std::filesystem::create_directory(dir.file("folder"));
+    std::filesystem::create_symlink(dir.file("a"), dir.file("link-to-a"));
+    std::vector<std::string> args = GetParam().args;
+    for (std::string& arg : args) {
+        if (const std::size_t at = arg.find("{dir}"); at != std::string::npos) {
+            arg.replace(at, 5, dir.path());
+        }
+    }
+    const bool json = std::find(args.begin(), args.end(), "--json") != args.end();
+
+    const CliResult result = runCli(args);
+    EXPECT_EQ(result.exitCode, GetParam().status) << result.out << result.err;
+    if (!json) {
+        EXPECT_EQ(result.out.find(GetParam().said), std::string::npos) << result.out;
+        EXPECT_NE(result.err.find(GetParam().said), std::string::npos) << result.err;
+        return;
+    }
+    const std::vector<std::string> lines = linesOf(result.out);
+    ASSERT_FALSE(lines.empty()) << result.err;
+    for (const std::string& line : lines) {
+        EXPECT_TRUE(QJsonDocument::fromJson(QByteArray::fromStdString(line)).isObject()) << line;
+    }
+    const QJsonObject last = QJsonDocument::fromJson(QByteArray::fromStdString(lines.back())).object();
+    EXPECT_EQ(last["event"].toString(), "result") << lines.back();
+    EXPECT_FALSE(last["ok"].toBool(true));
+    EXPECT_EQ(last["exitCode"].toInt(), GetParam().status);
+    EXPECT_NE(last["text"].toString().toStdString().find(GetParam().said), std::string::npos) << lines.back();
+    EXPECT_FALSE(last["reason"].toString().isEmpty()) << lines.back();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, CliRules,
+    ::testing::Values(
+        Rule{"MergeMissingInput", {"merge", "{dir}/absent.hex", "{dir}/text.hex"}, 3, "absent.hex"},
+        Rule{"MergeFolderInput", {"merge", "{dir}/text.hex", "{dir}/folder"}, 3, "Is a directory"},
+        Rule{"MergeNotHex", {"merge", "{dir}/text.hex", "{dir}/text.hex"}, 1, "this is not an Intel HEX file"},
+        Rule{"MergeJsonMissing", {"merge", "{dir}/absent.hex", "{dir}/text.hex", "--json"}, 3, "absent.hex"},
+        Rule{"MergeJsonRefused", {"merge", "{dir}/text.hex", "{dir}/text.hex", "--json"}, 1, "not an Intel HEX"},
+        Rule{"PackageMissingInput", {"package", "--type", "1", "{dir}/absent.bin"}, 3, "absent.bin"},
+        Rule{"PackageFolderInput", {"package", "--type", "1", "{dir}/folder"}, 3, "Is a directory"},
+        Rule{"PackageJsonMissing", {"package", "--type", "2", "{dir}/absent.bin", "--json"}, 3, "absent.bin"},
+        Rule{"UpgradeMissingImage", {"upgrade", "{dir}/absent.bin", "--port", "{dir}/a"}, 3, "absent.bin"},
+        Rule{"UpgradeJsonMissingPort", {"upgrade", "{dir}/fw.bin", "--port", "{dir}/a", "--json"}, 3, "Cannot open serial port"},
+        Rule{"UpgradeMissingPortList", {"upgrade", "{dir}/fw.bin", "--ports-from", "{dir}/absent.txt"}, 3,
+             "absent.txt"},
+        Rule{"UpgradeSamePortTwice", {"upgrade", "{dir}/fw.bin", "--port", "{dir}/a", "--port", "{dir}/a"}, 2,
+             "the same port"},
+        Rule{"UpgradeSamePortThroughALink",
+             {"upgrade", "{dir}/fw.bin", "--ports-from", "{dir}/ports.txt", "--port", "{dir}/link-to-a"}, 2,
+             "the same port"},
+        Rule{"UpgradeNoPort", {"upgrade", "{dir}/fw.bin"}, 2, "--port"},
+        Rule{"PtzMissingPort", {"ptz", "left", "--port", "{dir}/a"}, 3, "Cannot open serial port"}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST(CliUsage, HelpSaysWhatTheInputsAre) {
+    const CliResult package = runCli({"package", "--help"});
+    EXPECT_EQ(package.exitCode, 0);
+    for (const char* said : {"ABUF1", "ABUF2", "ABUF3", "Exit status"}) {
+        EXPECT_NE(package.out.find(said), std::string::npos) << said << package.out;
+    }
+    const CliResult merge = runCli({"merge", "--help"});
+    EXPECT_EQ(merge.exitCode, 0);
+    for (const char* said : {"CR LF", ":02000004", ":04000005", "Exit status"}) {
+        EXPECT_NE(merge.out.find(said), std::string::npos) << said << merge.out;
+    }
 }
 
 TEST(CliPorts, ListsBareNamesAndSucceeds) {
