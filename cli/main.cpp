@@ -16,6 +16,9 @@ int main(int argc, char** argv) {
                  "orvane-cli"};
     app.set_version_flag("--version", std::string("orvane-cli ") + ORVANE_VERSION);
     app.require_subcommand(1);
+    // Options start with '-' everywhere: on Windows a path such as /data/fw.bin is a file, not
+    // a "/option" of the Windows style.
+    app.allow_windows_style_options(false);
     app.footer("Exit status: 0 success, 1 an upgrade failed or an input file was refused, 2 bad usage,\n"
                "3 an input file or port could not be used, 130 interrupted (Ctrl-C).");
 

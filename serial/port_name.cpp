@@ -65,6 +65,17 @@ bool isSafeRelativeName(std::string_view name) {
 
 } // namespace
 
+std::string windowsDevicePathOf(std::string_view portName) {
+    std::string_view name = trimmed(portName);
+    if (name.starts_with(windowsDevicePrefix)) {
+        name.remove_prefix(windowsDevicePrefix.size());
+    }
+    if (name.empty() || hasControlCharacter(name) || name.find_first_of("/\\") != std::string_view::npos) {
+        return {};
+    }
+    return std::string(windowsDevicePrefix) + std::string(name);
+}
+
 std::string devicePathOf(std::string_view portName) {
     std::string_view name = trimmed(portName);
     if (name.empty() || hasControlCharacter(name))

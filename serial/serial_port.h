@@ -41,7 +41,8 @@ namespace orvane {
 
 class SerialPort final : public SerialLink {
   public:
-    // The platform's handle of an open port: a file descriptor here.
+    // The platform's handle of an open port: a file descriptor on POSIX; on Windows a HANDLE,
+    // which Windows keeps within 32 bits so that it may be narrowed and sign-extended back.
     using NativeHandle = int;
     static constexpr NativeHandle invalidHandle = -1;
 

@@ -58,3 +58,29 @@ INSTANTIATE_TEST_SUITE_P(Names, DevicePathOf, ::testing::Values(
 
 } // namespace
 } // namespace orvane
+
+namespace orvane {
+namespace {
+
+// The same names on Windows: every COM name goes to its \\.\ device, nothing may name a file.
+class WindowsDevicePathOf : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(WindowsDevicePathOf, MapsNameToDevice) {
+    EXPECT_EQ(windowsDevicePathOf(GetParam().name), GetParam().path) << "name: \"" << GetParam().name << '"';
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Names, WindowsDevicePathOf, ::testing::Values(
+    NameCase{"COM3", "\\\\.\\COM3"},
+    NameCase{" COM12 ", "\\\\.\\COM12"},
+    NameCase{"\\\\.\\COM3", "\\\\.\\COM3"},
+    NameCase{"", ""},
+    NameCase{"\\\\.\\", ""},
+    NameCase{"C:\\fw.bin", ""},
+    NameCase{"..\\COM3", ""},
+    NameCase{"/dev/ttyS0", ""},
+    NameCase{"COM\t3", ""}));
+// clang-format on
+
+} // namespace
+} // namespace orvane

@@ -1,0 +1,135 @@
+// Reading whole input files on Windows.
+#include "imagetools/readable_file.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <string>
+
+#include <windows.h>
+
+#include "platform/windows_error.h"
+#include "platform/windows_text.h"
+
+namespace orvane {
+namespace {
+
+// The handle lives in the int the class keeps: Windows keeps handles within 32 bits.
+HANDLE toHandle(int value) {
+    return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(value));
+}
+
+int fromHandle(HANDLE handle) {
+    return static_cast<int>(reinterpret_cast<std::intptr_t>(handle));
+}
+
+FileStatus lastFailure() {
+    return FileStatus::fromErrno(errnoOfWindowsError(GetLastError()));
+}
+
+struct Facts {
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;
+};
+
+bool factsOf(HANDLE file, Facts& facts) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file, &info)) {
+        return false;
+    }
+    facts.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    facts.modified = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                                               info.ftLastWriteTime.dwLowDateTime);
+    return true;
+}
+
+} // namespace
+
+std::optional<ReadableFile> ReadableFile::open(const std::string& path, FileStatus& status) {
+    // Backup semantics let a folder open too, so that it is named as one. Other writers stay
+    // allowed, as on Linux; a change while reading shows in the size or the time.
+    const HANDLE file = CreateFileW(widenText(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        status = lastFailure();
+        return std::nullopt;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    Facts facts;
+    if (!GetFileInformationByHandle(file, &info) || !factsOf(file, facts)) {
+        status = lastFailure();
+        CloseHandle(file);
+        return std::nullopt;
+    }
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        status = FileStatus::fromErrno(EISDIR);
+        CloseHandle(file);
+        return std::nullopt;
+    }
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        status = FileStatus::failure("not a regular file");
+        CloseHandle(file);
+        return std::nullopt;
+    }
+    status = FileStatus::success();
+    return ReadableFile(fromHandle(file), facts.size, facts.modified);
+}
+
+ReadableFile::ReadableFile(ReadableFile&& other) noexcept
+    : fd_(other.fd_), size_(other.size_), modifiedNs_(other.modifiedNs_) {
+    other.fd_ = -1;
+}
+
+ReadableFile& ReadableFile::operator=(ReadableFile&& other) noexcept {
+    if (this != &other) {
+        if (fd_ != -1) {
+            CloseHandle(toHandle(fd_));
+        }
+        fd_ = other.fd_;
+        size_ = other.size_;
+        modifiedNs_ = other.modifiedNs_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+ReadableFile::~ReadableFile() {
+    if (fd_ != -1) {
+        CloseHandle(toHandle(fd_));
+    }
+}
+
+FileStatus ReadableFile::readAll(std::span<std::uint8_t> into) {
+    const HANDLE file = toHandle(fd_);
+    constexpr std::size_t chunk = 1U << 20;
+    std::size_t done = 0;
+    while (done < into.size()) {
+        const auto ask = static_cast<DWORD>(std::min(chunk, into.size() - done));
+        DWORD got = 0;
+        if (!ReadFile(file, into.data() + done, ask, &got, nullptr)) {
+            return lastFailure();
+        }
+        if (got == 0) {
+            break;
+        }
+        done += got;
+    }
+    // One byte more tells a file that grew since it was opened.
+    std::uint8_t extra = 0;
+    DWORD more = 0;
+    (void)ReadFile(file, &extra, 1, &more, nullptr);
+    if (done != into.size()) {
+        return FileStatus::failure("the file changed while it was read: " + std::to_string(done) + " of its " +
+                                   std::to_string(into.size()) + " bytes arrived");
+    }
+    if (more > 0) {
+        return FileStatus::failure("the file changed while it was read: it grew beyond its " +
+                                   std::to_string(into.size()) + " bytes");
+    }
+    Facts after;
+    if (factsOf(file, after) && (after.size != size_ || after.modified != modifiedNs_)) {
+        return FileStatus::failure("the file changed while it was read: it is still being written");
+    }
+    return FileStatus::success();
+}
+
+} // namespace orvane

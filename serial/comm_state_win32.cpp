@@ -1,0 +1,43 @@
+#include "serial/comm_state_win32.h"
+
+#include "serial/port_timing.h"
+
+namespace orvane {
+
+void makeTransparent(DCB& settings, int baudRate, int parity, int byteSize, int stopBits) {
+    settings.fBinary = TRUE;
+    settings.fParity = FALSE;
+    settings.fOutxCtsFlow = FALSE;
+    settings.fOutxDsrFlow = FALSE;
+    settings.fDsrSensitivity = FALSE;
+    settings.fOutX = FALSE;
+    settings.fInX = FALSE;
+    settings.fErrorChar = FALSE;
+    settings.fNull = FALSE;
+    settings.fAbortOnError = FALSE;
+
+    if (baudRate > 0) {
+        settings.BaudRate = static_cast<DWORD>(baudRate);
+    }
+    if (parity >= 0 && parity <= 4) {
+        settings.Parity = static_cast<BYTE>(parity); // NOPARITY .. SPACEPARITY
+    }
+    if (byteSize >= 5 && byteSize <= 8) {
+        settings.ByteSize = static_cast<BYTE>(byteSize);
+    }
+    if (stopBits >= 0 && stopBits <= 2) {
+        settings.StopBits = static_cast<BYTE>(stopBits); // ONESTOPBIT .. TWOSTOPBITS
+    }
+}
+
+COMMTIMEOUTS portTimeouts() {
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = static_cast<DWORD>(readIntervalTimeout.count());
+    timeouts.ReadTotalTimeoutMultiplier = static_cast<DWORD>(readTotalTimeoutMultiplier.count());
+    timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(readTotalTimeoutConstant.count());
+    timeouts.WriteTotalTimeoutMultiplier = 0;
+    timeouts.WriteTotalTimeoutConstant = 0;
+    return timeouts;
+}
+
+} // namespace orvane

@@ -1,0 +1,23 @@
+// The Win32 line settings of the serial port: eight-bit transparent, with the caller's speed,
+// data bits, parity and stop bits. Apart from the port so it can be checked without a device.
+#pragma once
+
+#include <windows.h>
+
+namespace orvane {
+
+// Binary mode; no XON/XOFF in either direction, no CTS or DSR flow control, no DSR
+// sensitivity, no error-character replacement, no NUL discarding, no parity checking and no
+// abort of all transfers on a line error: another program may have left the port so, and each
+// of these drops or alters bytes of the image (0x11, 0x13, 0x00) or stalls the line. DTR and
+// RTS stay as they were read. Then the caller's settings: speed (0 or less keeps the port's),
+// parity 0 none, 1 odd, 2 even, 3 mark, 4 space; byteSize 5 to 8; stopBits 0 one, 1 one and a
+// half, 2 two. A value out of range keeps what settings held.
+void makeTransparent(DCB& settings, int baudRate, int parity, int byteSize, int stopBits);
+
+// The read time-outs the reply receiver relies on (100 ms between bytes, 500 ms + 1 ms a
+// byte in all). Writes carry no time-out of the driver's: the port limits them itself, with
+// the wire time at the port's speed added.
+COMMTIMEOUTS portTimeouts();
+
+} // namespace orvane
