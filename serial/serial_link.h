@@ -53,8 +53,9 @@ public:
 
     // Set by whoever owns the exchange (an upgrade job, for its run); reads in progress keep
     // the mode they began with, the driver request is made at the next open. Any thread.
-    void setReadMode(ReadMode mode) noexcept { readMode_.store(mode, std::memory_order_relaxed); }
-    ReadMode readMode() const noexcept { return readMode_.load(std::memory_order_relaxed); }
+    // A link that passes its work to another passes the mode on too.
+    virtual void setReadMode(ReadMode mode) { readMode_.store(mode, std::memory_order_relaxed); }
+    virtual ReadMode readMode() const { return readMode_.load(std::memory_order_relaxed); }
 
     // One exchange at a time on a line: an upgrade job holds its port for its whole run, so a
     // second job on the same port is turned away while jobs on other ports go on.
