@@ -25,6 +25,7 @@ constexpr int demoUpgradeSpeed = 115200;
 struct DemoOptions {
     std::size_t size = defaultSampleImageSize;
     std::string language = "en";
+    bool lowLatency = false;
 };
 
 int runDemo(const DemoOptions& options) {
@@ -63,6 +64,7 @@ int runDemo(const DemoOptions& options) {
     request.upgradeSpeed = demoUpgradeSpeed;
     request.address = defaultAddress;
     request.target = UpgradeTarget::MainBoard;
+    request.lowLatency = options.lowLatency;
     const int status = runUpgradeSession(request, console, language, interrupt);
     if (status != exitSuccess) {
         return status;
@@ -97,6 +99,7 @@ void addDemoCommand(CLI::App& app, int& status) {
         ->check(CLI::Range(std::size_t{0}, static_cast<std::size_t>(maxImageLength)))
         ->capture_default_str();
     addLanguageOption(*command, options->language);
+    addLowLatencyOption(*command, options->lowLatency);
     command->callback([options, &status] { status = runDemo(*options); });
 }
 

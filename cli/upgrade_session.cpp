@@ -54,7 +54,7 @@ int runUpgradeSession(const UpgradeRequest& request, Console& console, TextLangu
     {
         ReplyReceiver receiver(port, flags, clock);
         UpgradeWorker worker(port, flags, clock, inputs, printer);
-        if (worker.start(UpgradeSettings{request.target, language, request.maxResends})) {
+        if (worker.start(UpgradeSettings{request.target, language, request.maxResends, request.lowLatency})) {
             while (worker.running()) {
                 if (interrupt.waitFor(std::chrono::milliseconds{50})) {
                     // The job gives up at its next pause: AbortFrame, then "Update was failed !".

@@ -20,6 +20,7 @@ struct UpgradeRequest {
     int address = 1;
     UpgradeTarget target = UpgradeTarget::MainBoard;
     std::uint32_t maxResends = 0; // 0: a refused block is sent again for ever
+    bool lowLatency = false;      // react to replies as they come (--low-latency)
 };
 
 // The exit status for a job's outcome: 0 succeeded, 1 the camera failed, 3 the image or the

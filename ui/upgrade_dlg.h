@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include <QAction>
 #include <QDialog>
 #include <QIcon>
 #include <QString>
@@ -108,6 +109,8 @@ public:
     bool logFileHeld() const { return m_logFile.isHeld(); }
     bool jobRunning() const;
     QMenu* contextMenu() const { return m_contextMenu; }
+    // The context menu's "Low-latency replies", handed to each job as it starts.
+    bool lowLatencyReplies() const { return m_lowLatencyAction != nullptr && m_lowLatencyAction->isChecked(); }
     // The board and the text language the update buttons hand their jobs. Nothing in the
     // dialog offers a language choice; the flag stays 1 (English) unless set here.
     UpgradeTarget currentTarget() const { return upgradeTarget; }
@@ -161,6 +164,7 @@ private:
     std::uint8_t languageFlag = 1;
 
     QMenu* m_contextMenu = nullptr;
+    QAction* m_lowLatencyAction = nullptr;
     DialogThreadBridge* bridge_ = nullptr;
     std::unique_ptr<JobInputs> jobInputs_;
     std::unique_ptr<JobLog> jobLog_;
