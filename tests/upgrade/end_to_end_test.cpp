@@ -148,7 +148,7 @@ INSTANTIATE_TEST_SUITE_P(Upgrade, EndToEnd,
                                            // Replies taken as they come, on a line paced at its rate.
                                            EndToEndCase{"LowLatencyPaced115200", UpgradeTarget::MainBoard, 115200,
                                                         20000, true, true},
-                                           EndToEndCase{"LowLatencyPaced921600", UpgradeTarget::Special, 921600,
+                                           EndToEndCase{"LowLatencyPaced921600", UpgradeTarget::MainBoard, 921600,
                                                         60000, true, true}),
                          [](const auto& param) { return std::string(param.param.name); });
 
