@@ -81,9 +81,6 @@ private:
     bool cancelled() const { return cancel_ != nullptr && cancel_->load(std::memory_order_relaxed); }
     bool gone() const { return port_.deviceGone(); }
 
-    // Tests first (if asked), then pause-and-test until the condition holds or maxPauses
-    // pauses are used up. The owner's cancel and a vanished device are looked at before
-    // every pause, so neither waits out the limit.
     // A wait for a reply in the job's mode; the limit is pause times maxPauses either way.
     template <typename Condition>
     WaitEnd waitFor(Condition met, milliseconds pause, int maxPauses, bool testedFirst) {
@@ -93,6 +90,9 @@ private:
         return pollFor(met, pause, maxPauses, testedFirst);
     }
 
+    // Tests first (if asked), then pause-and-test until the condition holds or maxPauses
+    // pauses are used up. The owner's cancel and a vanished device are looked at before
+    // every pause, so neither waits out the limit.
     template <typename Condition>
     WaitEnd pollFor(Condition met, milliseconds pause, int maxPauses, bool testedFirst) {
         if (testedFirst && met()) {
