@@ -37,6 +37,12 @@ CLI::Option* addLanguageOption(CLI::App& command, std::string& language) {
         ->capture_default_str();
 }
 
+CLI::Option* addLowLatencyOption(CLI::App& command, bool& lowLatency) {
+    return command.add_flag("--low-latency", lowLatency,
+                            "React to the camera's replies as they come instead of polling (same frames, "
+                            "same time limits, shorter gaps); off: the timing the camera has always seen");
+}
+
 TextLanguage languageNamed(const std::string& language) {
     return language == "zh" ? TextLanguage::Chinese : TextLanguage::English;
 }

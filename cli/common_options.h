@@ -17,6 +17,8 @@ inline constexpr int defaultAddress = 1;
 
 // --lang en|zh (English by default).
 CLI::Option* addLanguageOption(CLI::App& command, std::string& language);
+// --low-latency: the job reacts to the camera's replies as they come.
+CLI::Option* addLowLatencyOption(CLI::App& command, bool& lowLatency);
 // The language of "en" or "zh"; each command hands it to the core explicitly.
 TextLanguage languageNamed(const std::string& language);
 

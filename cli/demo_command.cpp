@@ -28,6 +28,7 @@ struct DemoOptions {
     std::size_t size = defaultSampleImageSize;
     unsigned cameras = 1;
     std::string language = "en";
+    bool lowLatency = false;
 };
 
 std::unique_ptr<VirtualCamera> startCamera() {
@@ -85,6 +86,7 @@ int runDemo(const DemoOptions& options) {
     request.address = defaultAddress;
     request.target = UpgradeTarget::MainBoard;
     request.language = languageNamed(options.language);
+    request.lowLatency = options.lowLatency;
     std::vector<std::unique_ptr<VirtualCamera>> cameras;
     for (unsigned k = 0; k < options.cameras; ++k) {
         cameras.push_back(startCamera());
@@ -126,6 +128,7 @@ void addDemoCommand(CLI::App& app, int& status) {
         ->check(CLI::Range(1U, 16U))
         ->capture_default_str();
     addLanguageOption(*command, options->language);
+    addLowLatencyOption(*command, options->lowLatency);
     command->callback([options, &status] { status = runDemo(*options); });
 }
 

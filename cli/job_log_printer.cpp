@@ -125,6 +125,15 @@ void JobLogPrinter::reason(const std::string& text) {
     console_.note(port_.empty() ? text : "[" + port_ + "] " + text);
 }
 
+void JobLogPrinter::advice(const std::string& text) {
+    const std::lock_guard lock(mutex_);
+    if (console_.json()) {
+        console_.event(JsonObject().add("event", "advice").add("text", text));
+        return;
+    }
+    console_.note(text);
+}
+
 std::string JobLogPrinter::lastLine() const {
     const std::lock_guard lock(mutex_);
     return lastLine_;

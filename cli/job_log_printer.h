@@ -27,6 +27,8 @@ public:
     // Human output: the reason on standard error, where a technician's terminal shows it and
     // a script's log of standard output stays as it always was. JSON: the result event has it.
     void reason(const std::string& text) override;
+    // Human output: on standard error like the reason; JSON: an "advice" event.
+    void advice(const std::string& text) override;
 
     // The last log line printed: the outcome, or the reason the job could not start.
     std::string lastLine() const;

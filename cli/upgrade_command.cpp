@@ -142,6 +142,7 @@ void addUpgradeCommand(CLI::App& app, int& status) {
         ->capture_default_str();
     addLanguageOption(*command, options->language);
     command->add_flag("--json", options->json, "One JSON object per event on standard output");
+    addLowLatencyOption(*command, request.lowLatency);
     command->add_flag("--allow-empty", options->allowEmpty,
                       "Send an empty (0-byte) image instead of refusing it");
     command->callback([options, &status] { status = runUpgrade(*options); });

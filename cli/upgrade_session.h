@@ -27,6 +27,7 @@ struct UpgradeRequest {
     UpgradeTarget target = UpgradeTarget::MainBoard;
     TextLanguage language = TextLanguage::English;
     std::uint32_t maxResends = 0; // 0: a refused block is sent again for ever
+    bool lowLatency = false;      // react to replies as they come (--low-latency)
 };
 
 // How one camera's upgrade went, for the summary.

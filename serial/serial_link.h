@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -17,6 +18,14 @@ namespace orvane {
 
 inline constexpr int parityNone = 0;
 inline constexpr int oneStopBit = 0;
+
+// When a read that has received bytes ends.
+enum class ReadMode : std::uint8_t {
+    // 100 ms after the last byte: a short reply comes whole, 100 ms after it ended.
+    Standard,
+    // As soon as bytes are there; an open also asks the driver to hand bytes on at once.
+    LowLatency,
+};
 
 class SerialLink {
 public:
@@ -38,6 +47,15 @@ public:
     // Whether a transfer since the last open found the device gone (a USB adapter pulled out:
     // hang-up, EIO, ENXIO). Nothing written to it can arrive; it stays so until the next open.
     virtual bool deviceGone() const { return false; }
+    // How long the USB adapter itself still holds received bytes back (an FTDI latency timer
+    // the driver would not lower), in ms; known after an open in ReadMode::LowLatency.
+    virtual std::optional<int> adapterLatencyMs() const { return std::nullopt; }
+
+    // Set by whoever owns the exchange (an upgrade job, for its run); reads in progress keep
+    // the mode they began with, the driver request is made at the next open. Any thread.
+    // A link that passes its work to another passes the mode on too.
+    virtual void setReadMode(ReadMode mode) { readMode_.store(mode, std::memory_order_relaxed); }
+    virtual ReadMode readMode() const { return readMode_.load(std::memory_order_relaxed); }
 
     // One exchange at a time on a line: an upgrade job holds its port for its whole run, so a
     // second job on the same port is turned away while jobs on other ports go on.
@@ -50,6 +68,7 @@ public:
 
 private:
     std::atomic<bool> held_{false};
+    std::atomic<ReadMode> readMode_{ReadMode::Standard};
 };
 
 } // namespace orvane

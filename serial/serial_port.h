@@ -18,8 +18,11 @@
 //    against a descriptor number that is handed out again. If the system reported an error
 //    while releasing the device (EIO: output may have been lost), lastError keeps it.
 //  - readPort(buffer): returns when buffer.size() bytes have arrived, or 100 ms after the last
-//    byte once at least one has arrived, or 500 ms + 1 ms per byte of capacity after the call
-//    began, whichever comes first; answers the count stored at the start of buffer.
+//    byte once at least one has arrived (ReadMode::LowLatency: as soon as one has), or 500 ms
+//    + 1 ms per byte of capacity after the call began, whichever comes first; answers the
+//    count stored at the start of buffer.
+//  - In ReadMode::LowLatency an open asks the driver for low latency (given back at the
+//    close) and, where it would not, notes the USB adapter's latency timer (adapterLatencyMs).
 //  - writePort(bytes): hands over every byte and waits until they have left the driver, or
 //    until their time on the wire at the speed the port opened at (ten bits a byte) plus
 //    100 ms + 2 ms per byte have passed; answers the count handed over.
@@ -58,6 +61,7 @@ class SerialPort final : public SerialLink {
     bool isOpen() const override;
     int lastError() const override;
     bool deviceGone() const override;
+    std::optional<int> adapterLatencyMs() const override;
 
     // The open port's handle, invalidHandle while closed. Readable from any thread without a
     // lock; the value may be stale by the time it is used, so it is for display and polling,
@@ -88,6 +92,8 @@ class SerialPort final : public SerialLink {
     std::atomic<int> lastError_{0};
     std::atomic<bool> gone_{false};
     std::atomic<int> lineSpeed_{0}; // bit/s the open port runs at, 0 when unknown
+    std::atomic<int> adapterLatency_{-1}; // ms, -1 when unknown or not asked
+    std::optional<int> driverFlagsToRestore_; // with controlMutex_ held
 };
 
 } // namespace orvane

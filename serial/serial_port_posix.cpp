@@ -1,7 +1,9 @@
 // SerialPort on POSIX termios (Linux). The device is kept in non-blocking mode and every wait
 // goes through ppoll on two descriptors: the device and an eventfd that a close raises, so a
 // close never has to wait for a read's time limit. Time limits are in port_timing.h.
+#include "serial/driver_latency.h"
 #include "serial/line_speed.h"
+#include "serial/port_details.h"
 #include "serial/port_name.h"
 #include "serial/port_timing.h"
 #include "serial/raw_line_posix.h"
@@ -163,6 +165,17 @@ int SerialPort::openPort(std::string_view name, int baudRate, int parity, int by
         return 0;
     }
     lineSpeed_.store(configureLine(device, baudRate, parity, byteSize, stopBits));
+    adapterLatency_.store(-1);
+    if (readMode() == ReadMode::LowLatency) {
+        const DriverLatencyRequest request = requestDriverLowLatency(device);
+        driverFlagsToRestore_ = request.restore;
+        if (!request.granted) {
+            // Only sysfs is read: finding the port's holder would scan every process.
+            PortRoots roots;
+            roots.proc.clear();
+            adapterLatency_.store(describePort(name, roots).latencyTimerMs.value_or(-1));
+        }
+    }
     // Linux has no per-port queue sizes to request; its tty buffers are fixed in the driver.
 
     const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -212,6 +225,10 @@ int SerialPort::closeHeldPort() {
     // Exclusive use ends with this descriptor. On a pseudo-terminal (the virtual camera) the
     // flag would outlive it, and the job's reopen would be refused as busy to all but root.
     (void)::ioctl(device, TIOCNXCL);
+    if (driverFlagsToRestore_) {
+        restoreDriverFlags(device, *driverFlagsToRestore_);
+        driverFlagsToRestore_.reset();
+    }
     // Linux releases the descriptor whatever close answers; EINTR is no failure at all.
     const int result = ::close(device);
     lastError_.store(result == 0 || errno == EINTR ? 0 : errno);
@@ -240,6 +257,7 @@ int SerialPort::readPort(std::span<std::uint8_t> buffer) {
         return 0;
     const Channel channel = *guard.channel();
 
+    const bool prompt = readMode() == ReadMode::LowLatency;
     const std::size_t capacity = clampedCount(buffer.size());
     const Deadline total = Deadline::after(readTotalLimit(capacity));
     std::optional<Deadline> quietLimit; // 100 ms after the last byte
@@ -253,6 +271,9 @@ int SerialPort::readPort(std::span<std::uint8_t> buffer) {
             const ssize_t count = ::read(channel.device, buffer.data() + received, capacity - received);
             if (count > 0) {
                 received += static_cast<std::size_t>(count);
+                if (prompt) {
+                    break; // everything the driver had is in: hand it on now
+                }
                 quietLimit = Deadline::after(readIntervalTimeout);
                 continue;
             }
@@ -306,6 +327,11 @@ int SerialPort::writePort(std::span<const std::uint8_t> bytes) {
 
 bool SerialPort::deviceGone() const {
     return gone_.load();
+}
+
+std::optional<int> SerialPort::adapterLatencyMs() const {
+    const int ms = adapterLatency_.load();
+    return ms >= 0 ? std::optional<int>(ms) : std::nullopt;
 }
 
 bool SerialPort::isOpen() const {

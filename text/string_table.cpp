@@ -62,6 +62,12 @@ constexpr std::array table{
     Entry{IDS_PACKAGE_TYPE1, "Package device image, type &1 (ABUF1)...", "打包设备镜像，类型 &1 (ABUF1)..."},
     Entry{IDS_PACKAGE_TYPE2, "Package device image, type &2 (ABUF2)...", "打包设备镜像，类型 &2 (ABUF2)..."},
     Entry{IDS_PACKAGE_TYPE3, "Package device image, type &3 (ABUF3)...", "打包设备镜像，类型 &3 (ABUF3)..."},
+    Entry{IDS_LOW_LATENCY_MENU, "&Low-latency replies", "低延迟应答(&L)"},
+    Entry{IDS_ADAPTER_LATENCY_HINT,
+          "The adapter on {0} holds each reply back up to {1} ms (its latency timer). To lower it until it is "
+          "plugged in again: echo 1 | sudo tee /sys/bus/usb-serial/devices/{2}/latency_timer",
+          "{0} 上的适配器把每个应答最多延迟 {1} 毫秒（其延迟计时器）。在重新插拔之前可这样降低："
+          "echo 1 | sudo tee /sys/bus/usb-serial/devices/{2}/latency_timer"},
 
     Entry{IDS_REASON_NO_ERROR, "no error", "没有错误"},
     Entry{IDS_REASON_PERMISSION,

@@ -47,6 +47,8 @@ enum TextId : int {
     IDS_PACKAGE_TYPE1 = 215,
     IDS_PACKAGE_TYPE2 = 216,
     IDS_PACKAGE_TYPE3 = 217,
+    IDS_LOW_LATENCY_MENU = 218,
+    IDS_ADAPTER_LATENCY_HINT = 219, // {0} port, {1} ms, {2} kernel device name
 
     // Why a port would not open or close.
     IDS_REASON_NO_ERROR = 230,

@@ -227,6 +227,12 @@ void CUpgradeDlg::buildContextMenu() {
         action->setData(command.id);
         connect(action, &QAction::triggered, this, [this, id = command.id] { OnCommand(id); });
     }
+    // Off whenever the dialog starts: the timing the camera's firmware has always seen.
+    m_contextMenu->addSeparator();
+    m_lowLatencyAction = m_contextMenu->addAction(textFor(IDS_LOW_LATENCY_MENU));
+    m_lowLatencyAction->setData(IDS_LOW_LATENCY_MENU);
+    m_lowLatencyAction->setCheckable(true);
+    m_lowLatencyAction->setChecked(false);
     const QString about = textFor(IDS_ABOUTBOX);
     if (!about.isEmpty()) {
         m_contextMenu->addSeparator();

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include <QAction>
 #include <QDialog>
 #include <QIcon>
 #include <QString>
@@ -90,6 +91,8 @@ public:
     bool logFileHeld() const { return m_logFile.isHeld(); }
     bool jobRunning() const { return logic_->jobRunning(); }
     QMenu* contextMenu() const { return m_contextMenu; }
+    // The context menu's "Low-latency replies", handed to each job as it starts.
+    bool lowLatencyReplies() const { return m_lowLatencyAction != nullptr && m_lowLatencyAction->isChecked(); }
     // The board and the text language the update buttons hand their jobs. Nothing in the
     // dialog offers a language choice; the flag stays 1 (English) unless set here.
     UpgradeTarget currentTarget() const { return logic_->currentTarget(); }
@@ -123,6 +126,7 @@ private:
     QIcon m_hIcon;
 
     QMenu* m_contextMenu = nullptr;
+    QAction* m_lowLatencyAction = nullptr;
     DialogThreadBridge* bridge_ = nullptr;
     std::unique_ptr<QtDialogView> view_;
     std::unique_ptr<UpgradeDlgLogic> logic_;

@@ -4,8 +4,11 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <stop_token>
+
+#include "upgrade/flag_signal.h"
 
 namespace orvane {
 
@@ -24,6 +27,11 @@ public:
         sleepFor(duration);
         return !stop.stop_requested();
     }
+
+    // Waits until met() holds or timeout has passed, testing it whenever signal is rung;
+    // answers met(). Never polls: between rings the thread sleeps.
+    virtual bool waitUntil(const std::function<bool()>& met, std::chrono::milliseconds timeout,
+                           FlagSignal& signal) = 0;
 };
 
 // The monotonic clock of the machine.
@@ -32,6 +40,7 @@ public:
     void sleepFor(std::chrono::milliseconds duration) override;
     std::chrono::steady_clock::time_point now() const override;
     bool sleepUnlessStopped(std::chrono::milliseconds duration, const std::stop_token& stop) override;
+    bool waitUntil(const std::function<bool()>& met, std::chrono::milliseconds timeout, FlagSignal& signal) override;
 
 private:
     // Only there to be woken by a stop request; nothing waits for a notification otherwise.

@@ -1,10 +1,13 @@
 // The flags through which the reply receiver tells the upgrade job what the camera said.
 // The receiver only raises them (1 or 2), the job only reads and clears them; each is one
-// byte stored whole, so relaxed atomics are all the ordering the exchange needs.
+// byte stored whole, so relaxed atomics are all the ordering the exchange needs. The signal
+// is rung after each raise, for a job that waits for replies rather than polling them.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+
+#include "upgrade/flag_signal.h"
 
 namespace orvane {
 
@@ -16,6 +19,7 @@ struct ReplyFlags {
     std::atomic<std::uint8_t> blockReply{0}; // 0 none, blockAccepted, blockResend
     std::atomic<std::uint8_t> headerRequested{0};
     std::atomic<std::uint8_t> deviceAborted{0};
+    FlagSignal raised;
 };
 
 inline std::uint8_t load(const std::atomic<std::uint8_t>& flag) {

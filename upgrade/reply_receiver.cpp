@@ -20,7 +20,16 @@ void runReplyReceiver(SerialLink& port, ReplyFlags& flags, Clock& clock, std::st
         buffer.fill(0);
         const int n = port.readPort(buffer);
         const std::size_t received = n > 0 ? static_cast<std::size_t>(n) : 0;
-        receiveBytes(assembly, std::span<const std::uint8_t>(buffer).first(std::min(received, buffer.size())), flags);
+        const Reply reply =
+            receiveBytes(assembly, std::span<const std::uint8_t>(buffer).first(std::min(received, buffer.size())), flags);
+        if (reply != Reply::None) {
+            flags.raised.ring();
+        }
+        // Reads that end as soon as bytes are there wait in the port for the next ones: the
+        // pause would only delay them. After an empty read it stays, so nothing can spin.
+        if (received > 0 && port.readMode() == ReadMode::LowLatency) {
+            continue;
+        }
         clock.sleepUnlessStopped(receiverPassPause, stop);
     }
 }

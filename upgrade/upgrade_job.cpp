@@ -5,12 +5,15 @@
 
 #include <chrono>
 #include <exception>
+#include <filesystem>
+#include <functional>
 #include <new>
 #include <optional>
 #include <span>
 #include <vector>
 
 #include "imagetools/readable_file.h"
+#include "serial/port_name.h"
 #include "serial/port_open_failure.h"
 #include "text/failure_messages.h"
 #include "text/string_table.h"
@@ -39,8 +42,22 @@ constexpr int replyPauses = 100; // 10 s
 constexpr milliseconds blockPause{5};
 constexpr int blockPauses = 2000; // 10 s
 constexpr int endPauses = 50;     // 5 s
+constexpr milliseconds endLimit = replyPause * endPauses;
 constexpr milliseconds afterEnterAckPause{500};
+// In low-latency waits: how often the owner's cancel and a vanished device are looked at
+// when no reply wakes the job (the polling waits look before every pause).
+constexpr milliseconds livenessSlice{100};
+// The adapter's own hold-back above which the technician is told how to lower it.
+constexpr int adapterLatencyHintAboveMs = 1;
 constexpr milliseconds beforeSuccessPause{1000};
+
+// The kernel's name of the device behind a port name (a by-id link resolved): ttyUSB0.
+std::string deviceNameOf(const std::string& portName) {
+    std::error_code ignored;
+    const std::filesystem::path path(devicePathOf(portName));
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ignored);
+    return (resolved.empty() ? path : resolved).filename().string();
+}
 
 enum class WaitEnd { Met, TimedOut, DeviceAborted, Cancelled, DeviceGone };
 
@@ -64,11 +81,20 @@ private:
     bool cancelled() const { return cancel_ != nullptr && cancel_->load(std::memory_order_relaxed); }
     bool gone() const { return port_.deviceGone(); }
 
+    // A wait for a reply in the job's mode; the limit is pause times maxPauses either way.
+    template <typename Condition>
+    WaitEnd waitFor(Condition met, milliseconds pause, int maxPauses, bool testedFirst) {
+        if (settings_.lowLatency) {
+            return waitPrompt(met, pause * maxPauses, false);
+        }
+        return pollFor(met, pause, maxPauses, testedFirst);
+    }
+
     // Tests first (if asked), then pause-and-test until the condition holds or maxPauses
     // pauses are used up. The owner's cancel and a vanished device are looked at before
     // every pause, so neither waits out the limit.
     template <typename Condition>
-    WaitEnd waitFor(Condition met, milliseconds pause, int maxPauses, bool testedFirst) {
+    WaitEnd pollFor(Condition met, milliseconds pause, int maxPauses, bool testedFirst) {
         if (testedFirst && met()) {
             return WaitEnd::Met;
         }
@@ -91,6 +117,9 @@ private:
     // pass: pause count, then deviceAborted, then pause, then the answer; an answer present
     // before the first pause wins over an abort.
     WaitEnd waitBlockAnswer(std::uint8_t& answer) {
+        if (settings_.lowLatency) {
+            return waitPrompt([&] { return (answer = load(flags_.blockReply)) != 0; }, blockPause * blockPauses, true);
+        }
         answer = load(flags_.blockReply);
         if (answer != 0) {
             return WaitEnd::Met;
@@ -113,6 +142,48 @@ private:
             if (answer != 0) {
                 return WaitEnd::Met;
             }
+        }
+    }
+
+    // The low-latency wait: tests the reply, then sleeps until the receiver's signal (or the
+    // owner's cancel) wakes it. The tests keep the polling waits' order: the reply first (one
+    // that came with an abort wins, as within one pause), then the limit, the camera's abort
+    // (block answers only), the owner's cancel and a vanished device.
+    template <typename Condition> WaitEnd waitPrompt(Condition met, milliseconds limit, bool watchAbort) {
+        const auto end = clock_.now() + limit;
+        const auto aborted = [&] { return watchAbort && load(flags_.deviceAborted) == 1; };
+        const std::function<bool()> woken = [&] { return met() || aborted() || cancelled(); };
+        for (;;) {
+            if (met()) {
+                return WaitEnd::Met;
+            }
+            const auto now = clock_.now();
+            if (now >= end) {
+                return WaitEnd::TimedOut;
+            }
+            if (aborted()) {
+                return WaitEnd::DeviceAborted;
+            }
+            if (cancelled()) {
+                return WaitEnd::Cancelled;
+            }
+            if (gone()) {
+                return WaitEnd::DeviceGone;
+            }
+            const auto left = std::chrono::ceil<milliseconds>(end - now);
+            clock_.waitUntil(woken, std::min(left, livenessSlice), flags_.raised);
+        }
+    }
+
+    // Once a job, after an open in low-latency mode: an adapter that still holds replies back.
+    void adviseOnAdapter() {
+        if (!settings_.lowLatency || advised_) {
+            return;
+        }
+        const std::optional<int> latency = port_.adapterLatencyMs();
+        if (latency && *latency > adapterLatencyHintAboveMs) {
+            advised_ = true;
+            log_.advice(filled(IDS_ADAPTER_LATENCY_HINT, {portName_, std::to_string(*latency), deviceNameOf(portName_)}));
         }
     }
 
@@ -213,6 +284,7 @@ private:
     UpgradeOutcome outcome_;
     std::string portName_;
     bool addressed_ = false; // the EnterUpgradeCommand has gone out
+    bool advised_ = false;   // the adapter hint has been given
 };
 
 UpgradeOutcome Job::run() {
@@ -250,6 +322,7 @@ UpgradeOutcome Job::run() {
     outcome_.blockCount = static_cast<std::uint32_t>((bytes.size() + blockDataSize - 1) / blockDataSize);
 
     at(UpgradeStep::Port);
+    port_.setReadMode(settings_.lowLatency ? ReadMode::LowLatency : ReadMode::Standard);
     if (port_.closePort() == 0) {
         return closeFailed();
     }
@@ -286,6 +359,7 @@ UpgradeOutcome Job::run() {
     }
 
     log_.replaceLog(line(IDS_START));
+    adviseOnAdapter();
 
     WaitEnd end = waitFor([this] { return load(flags_.enterAcknowledged) != 0; }, replyPause, replyPauses, true);
     if (end != WaitEnd::Met) {
@@ -391,7 +465,9 @@ UpgradeOutcome Job::run() {
     // after the write: a camera quick enough to accept before that clear would have its
     // acceptance erased, and a finished upgrade reported as failed.
     write(endFrame);
-    end = waitFor([this] { return load(flags_.blockReply) == blockAccepted; }, replyPause, endPauses, false);
+    end = settings_.lowLatency ? waitPrompt([this] { return load(flags_.blockReply) == blockAccepted; }, endLimit, false)
+                               : pollFor([this] { return load(flags_.blockReply) == blockAccepted; }, replyPause,
+                                         endPauses, false);
     if (end != WaitEnd::Met) {
         explain(end, UpgradeReason::EndNotAccepted, text(IDS_REASON_END_NOT_ACCEPTED));
         return failAtEndFrame();
@@ -441,7 +517,10 @@ UpgradeOutcome runGuarded(Job& job) {
 UpgradeOutcome runUpgradeJob(const UpgradeJobContext& context, JobSlot slot) {
     const JobSlot held = std::move(slot);
     Job job(context);
-    return runGuarded(job);
+    const UpgradeOutcome outcome = runGuarded(job);
+    // The mode is the job's: after it the port reads as it always has.
+    context.port.setReadMode(ReadMode::Standard);
+    return outcome;
 }
 
 UpgradeOutcome runUpgradeJob(const UpgradeJobContext& context) {

@@ -56,6 +56,9 @@ public:
     // (or alone, where the job ends before addressing the camera). The log box takes it as a
     // line of its own; a command line may send it elsewhere.
     virtual void reason(const std::string& text) { appendLog(text + "\r\n"); }
+    // A hint for the technician that does not change how the job goes (how to make the
+    // adapter faster), said at most once a job. Not part of the log box's lines by default.
+    virtual void advice(const std::string& /*text*/) {}
 };
 
 // What the front end chose for this job; each job carries its own, so jobs on different
@@ -65,6 +68,12 @@ struct UpgradeSettings {
     TextLanguage language = TextLanguage::English;
     // Give up after this many BlockNaks of one block; 0 sends a refused block again for ever.
     std::uint32_t maxResends = 0;
+    // React to the camera's replies as soon as they are in: the port's reads end with the
+    // first bytes and the job waits for the receiver's signal instead of polling every 5 or
+    // 100 ms. Frames, their order, the time limits and the fixed pauses for the camera stay;
+    // only the gaps between a reply and the next frame shrink. Off: the timing the camera's
+    // firmware has always seen.
+    bool lowLatency = false;
 };
 
 struct UpgradeJobContext {

@@ -66,6 +66,7 @@ void UpgradeWorker::startThread(JobSlot slot, const UpgradeSettings& settings,
 void UpgradeWorker::cancel() {
     if (running_.load()) {
         cancelRequested_.store(true);
+        flags_.raised.ring(); // a job waiting for a reply hears it at once
     }
 }
 

@@ -32,8 +32,8 @@ public:
     bool start(const UpgradeSettings& settings,
                std::function<void(const UpgradeOutcome& outcome)> onFinished = {});
 
-    // Asks the running job to give up at its next pause (within 100 ms): it sends the
-    // AbortFrame and ends as cancelled. Does nothing when no job runs; a job whose EndFrame
+    // Asks the running job to give up at its next pause (within 100 ms; at once in a
+    // low-latency wait): it sends the AbortFrame and ends as cancelled. Does nothing when no job runs; a job whose EndFrame
     // the camera has accepted finishes as a success.
     void cancel();
 

@@ -2,7 +2,8 @@
 // up, refuses a block a hundred times, or whose replies are disturbed on the line, at each
 // step of the exchange; and the owner cancelling at each wait. Each case checks the log, every
 // frame on the wire with its bytes and moment, the job's result, and that the camera is not
-// left inside a transfer.
+// left inside a transfer. Every case runs in both reply modes: the low-latency one must put the
+// same bytes on the wire and write the same log, with the same time limits.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -42,10 +43,17 @@ struct JobRun {
     UpgradeOutcome outcome;
     int result = 1;
 
-    JobRun(CameraFaults faults, LineFaults line) : camera(flags, clock, std::move(faults), line) { inputs.path = file.path(); }
+    bool lowLatency = false;
+
+    JobRun(CameraFaults faults, LineFaults line, bool prompt)
+        : camera(flags, clock, std::move(faults), line), lowLatency(prompt) {
+        inputs.path = file.path();
+    }
 
     void go() {
-        const UpgradeJobContext context{camera, flags, clock, inputs, log, {}, &cancel};
+        UpgradeSettings settings;
+        settings.lowLatency = lowLatency;
+        const UpgradeJobContext context{camera, flags, clock, inputs, log, settings, &cancel};
         outcome = runUpgradeJob(context);
         result = outcome.result;
     }
@@ -95,6 +103,22 @@ void expectFrameBytes(const std::vector<WrittenFrame>& frames) {
     }
 }
 
+// Each case once in the timing the camera has always seen and once with low-latency replies.
+template <typename Case> std::vector<Case> inBothModes(std::vector<Case> cases) {
+    const std::size_t standard = cases.size();
+    for (std::size_t i = 0; i < standard; ++i) {
+        Case prompt = cases[i];
+        prompt.name += "LowLatency";
+        prompt.lowLatency = true;
+        cases.push_back(prompt);
+    }
+    return cases;
+}
+
+template <typename Param> std::string caseName(const ::testing::TestParamInfo<Param>& info) {
+    return info.param.name;
+}
+
 // --- A reply that never arrives, for three reasons, at each of the five waits ------------------
 
 enum class Loss { Silent, StrayStart, CameraAbort };
@@ -107,6 +131,7 @@ struct LostReply {
     K lastFrame;         // the frame whose answer is lost
     milliseconds abortAfter;
     std::string log; // everything after "Start" and the earlier lines it replaced
+    bool lowLatency = false;
 };
 
 std::vector<LostReply> lostReplies() {
@@ -130,6 +155,11 @@ std::vector<LostReply> lostReplies() {
         cases.push_back({n + "AtW4Block2", cause.loss, CameraStep::Block, 2, K::Block, blockWait, g});
         cases.push_back({n + "AtW5EndAccept", cause.loss, CameraStep::End, 0, K::End, milliseconds{5000}, h});
     }
+    cases = inBothModes(std::move(cases));
+    // Without a poll to wait for, the camera's abort ends the block's wait the moment it is in.
+    for (auto& c : cases) {
+        if (c.lowLatency && c.abortAfter == milliseconds{5}) c.abortAfter = milliseconds{0};
+    }
     return cases;
 }
 
@@ -145,7 +175,7 @@ TEST_P(LostReplies, AbortFrameAfterTheWaitAndTheEndingsLog) {
     case Loss::StrayStart: line.strayStartAt = at; break;
     case Loss::CameraAbort: line.abortAt = at; break;
     }
-    JobRun run(faults, line);
+    JobRun run(faults, line, c.lowLatency);
     run.go();
 
     EXPECT_EQ(run.result, -1);
@@ -159,8 +189,7 @@ TEST_P(LostReplies, AbortFrameAfterTheWaitAndTheEndingsLog) {
     EXPECT_EQ(run.camera.bootLoader().state(), BootState::Application);
 }
 
-INSTANTIATE_TEST_SUITE_P(FaultMatrix, LostReplies, ::testing::ValuesIn(lostReplies()),
-                         [](const auto& param) { return param.param.name; });
+INSTANTIATE_TEST_SUITE_P(FaultMatrix, LostReplies, ::testing::ValuesIn(lostReplies()), caseName<LostReply>);
 
 // --- The camera's AbortFrame in front of its reply: only the block loop heeds it ---------------
 
@@ -170,6 +199,7 @@ struct AbortThenReply {
     std::uint32_t block;
     int result;
     std::string log;
+    bool lowLatency = false;
 };
 
 class AbortBeforeReply : public ::testing::TestWithParam<AbortThenReply> {};
@@ -178,7 +208,7 @@ TEST_P(AbortBeforeReply, HeededOnlyWhileABlockIsAwaited) {
     const auto& c = GetParam();
     LineFaults line;
     line.abortBeforeReplyAt = StepRef{c.step, c.block};
-    JobRun run({}, line);
+    JobRun run({}, line, c.lowLatency);
     run.go();
 
     EXPECT_EQ(run.result, c.result);
@@ -197,20 +227,22 @@ TEST_P(AbortBeforeReply, HeededOnlyWhileABlockIsAwaited) {
 
 INSTANTIATE_TEST_SUITE_P(
     FaultMatrix, AbortBeforeReply,
-    ::testing::Values(AbortThenReply{"EnterAck", CameraStep::Enter, 0, 0, commandOk + progress(100) + succeeded},
+    ::testing::ValuesIn(inBothModes<AbortThenReply>({AbortThenReply{"EnterAck", CameraStep::Enter, 0, 0, commandOk + progress(100) + succeeded},
                       AbortThenReply{"HeaderRequest", CameraStep::Start, 0, 0, commandOk + progress(100) + succeeded},
                       // Cleared before the first block: an abort before the blocks is not held against them.
                       AbortThenReply{"HeaderAccept", CameraStep::Header, 0, 0, commandOk + progress(100) + succeeded},
                       AbortThenReply{"Block1", CameraStep::Block, 1, -1, commandOk + progress(0) + failed},
-                      AbortThenReply{"EndAccept", CameraStep::End, 0, 0, commandOk + progress(100) + succeeded}),
-    [](const auto& param) { return param.param.name; });
+                      AbortThenReply{"EndAccept", CameraStep::End, 0, 0, commandOk + progress(100) + succeeded}})),
+    caseName<AbortThenReply>);
 
 // --- BlockNak a hundred times, then BlockAck ----------------------------------------------------
 
-TEST(FaultMatrix, HundredBlockNaksThenAckResendsTheSameBlockAndSucceeds) {
+class HundredNaks : public ::testing::TestWithParam<bool> {};
+
+TEST_P(HundredNaks, ThenAckResendsTheSameBlockAndSucceeds) {
     CameraFaults faults;
     faults.nakBlocks = {{2, 100}};
-    JobRun run(faults, {});
+    JobRun run(faults, {}, GetParam());
     run.go();
 
     EXPECT_EQ(run.result, 0);
@@ -230,21 +262,29 @@ TEST(FaultMatrix, HundredBlockNaksThenAckResendsTheSameBlockAndSucceeds) {
     ASSERT_TRUE(run.camera.verdict());
     EXPECT_TRUE(run.camera.verdict()->matches);
     EXPECT_EQ(run.camera.verdict()->image, imageOf(imageLength));
+    if (GetParam()) {
+        // Only the pauses that give the camera time; every reply was waited for, not polled.
+        EXPECT_EQ(run.clock.pauses(), (std::vector<milliseconds>{milliseconds{500}, milliseconds{1000}}));
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(FaultMatrix, HundredNaks, ::testing::Bool(),
+                         [](const auto& param) { return param.param ? "LowLatency" : "Standard"; });
 
 // --- Disturbances that must change nothing --------------------------------------------------------
 
 struct Harmless {
     std::string name;
     LineFaults line;
+    bool lowLatency = false;
 };
 
 class HarmlessLine : public ::testing::TestWithParam<Harmless> {};
 
 TEST_P(HarmlessLine, SameFramesSameLogSuccess) {
-    JobRun clean({}, {});
+    JobRun clean({}, {}, false);
     clean.go();
-    JobRun disturbed({}, GetParam().line);
+    JobRun disturbed({}, GetParam().line, GetParam().lowLatency);
     disturbed.go();
 
     EXPECT_EQ(disturbed.result, 0);
@@ -268,11 +308,11 @@ LineFaults noise(std::uint32_t bytes, bool between, std::uint32_t parts = 1) {
 }
 
 INSTANTIATE_TEST_SUITE_P(FaultMatrix, HarmlessLine,
-                         ::testing::Values(Harmless{"NoiseInFrontOfEveryReply", noise(9, false)},
-                                           Harmless{"NoiseReadsBetweenReplies", noise(64, true)},
-                                           Harmless{"NoiseAndRepliesSplitOverReads", noise(3, true, 4)},
-                                           Harmless{"RepliesInSingleBytes", noise(0, false, 5)}),
-                         [](const auto& param) { return param.param.name; });
+                         ::testing::ValuesIn(inBothModes<Harmless>({{"NoiseInFrontOfEveryReply", noise(9, false)},
+                                                                    {"NoiseReadsBetweenReplies", noise(64, true)},
+                                                                    {"NoiseAndRepliesSplitOverReads", noise(3, true, 4)},
+                                                                    {"RepliesInSingleBytes", noise(0, false, 5)}})),
+                         caseName<Harmless>);
 
 // --- The owner cancels at each wait ---------------------------------------------------------------
 
@@ -281,13 +321,14 @@ struct CancelCase {
     K at;                // cancel as the camera receives this frame
     std::uint32_t block; // Block: which one
     std::string log;
+    bool lowLatency = false;
 };
 
 class CancelAt : public ::testing::TestWithParam<CancelCase> {};
 
 TEST_P(CancelAt, AbortFrameGoesOutAtOnceAndTheLogSaysSo) {
     const auto& c = GetParam();
-    JobRun run({}, {});
+    JobRun run({}, {}, c.lowLatency);
     run.camera.onFrame = [&](const WrittenFrame& frame) {
         if (frame.kind == c.at && (c.at != K::Block || frame.block == c.block)) run.cancel = true;
     };
@@ -306,13 +347,13 @@ TEST_P(CancelAt, AbortFrameGoesOutAtOnceAndTheLogSaysSo) {
 
 INSTANTIATE_TEST_SUITE_P(
     FaultMatrix, CancelAt,
-    ::testing::Values(CancelCase{"AwaitingEnterAck", K::EnterUpgrade, 0, cancelled + failed},
+    ::testing::ValuesIn(inBothModes<CancelCase>({CancelCase{"AwaitingEnterAck", K::EnterUpgrade, 0, cancelled + failed},
                       CancelCase{"AwaitingHeaderRequest", K::Start, 0, commandOk + cancelled + failed},
                       CancelCase{"AwaitingHeaderAccept", K::Header, 0, commandOk + cancelled + failed},
                       CancelCase{"AwaitingBlock1", K::Block, 1, commandOk + progress(0) + cancelled + failed},
                       CancelCase{"AwaitingBlock3", K::Block, 3, commandOk + progress(68) + cancelled + failed},
-                      CancelCase{"AwaitingEndAccept", K::End, 0, commandOk + cancelled + failed}),
-    [](const auto& param) { return param.param.name; });
+                      CancelCase{"AwaitingEndAccept", K::End, 0, commandOk + cancelled + failed}})),
+    caseName<CancelCase>);
 
 } // namespace
 } // namespace orvane::testing

@@ -70,6 +70,8 @@ public:
     bool isOpen() const override { return inner_.isOpen(); }
     int lastError() const override { return inner_.lastError(); }
     bool deviceGone() const override { return inner_.deviceGone(); }
+    void setReadMode(ReadMode mode) override { inner_.setReadMode(mode); }
+    ReadMode readMode() const override { return inner_.readMode(); }
 
     std::vector<Write> writes() const {
         const std::lock_guard lock(mutex_);
@@ -117,8 +119,11 @@ struct Host {
     ReplyReceiver receiver{link, flags, clock};
 
     UpgradeOutcome outcome;
+    bool lowLatency = false;
     int run(Clock& jobClock) {
-        const UpgradeJobContext context{link, flags, jobClock, inputs, log};
+        UpgradeSettings settings;
+        settings.lowLatency = lowLatency;
+        const UpgradeJobContext context{link, flags, jobClock, inputs, log, settings};
         outcome = runUpgradeJob(context);
         return outcome.result;
     }
@@ -127,7 +132,11 @@ struct Host {
 
 constexpr std::size_t imageLength = 4000; // four blocks: 0 %, 25 %, 51 %, 76 %
 
-TEST(LineFaults, DeviceVanishingMidTransferEndsAtOnceWithTheReasonAndANewJobSucceedsOnceItIsBack) {
+// In both reply modes: a low-latency job that waits for the receiver's signal still notices
+// the hang-up at once.
+class DeviceVanishing : public ::testing::TestWithParam<bool> {};
+
+TEST_P(DeviceVanishing, MidTransferEndsAtOnceWithTheReasonAndANewJobSucceedsOnceItIsBack) {
     LinkFolder folder;
     ASSERT_FALSE(folder.path.empty());
     VirtualCameraOptions options;
@@ -139,6 +148,7 @@ TEST(LineFaults, DeviceVanishingMidTransferEndsAtOnceWithTheReasonAndANewJobSucc
     TempFile file(image);
 
     Host host;
+    host.lowLatency = GetParam();
     host.inputs.path = file.path();
     host.inputs.portNames = {options.linkPath};
     EXPECT_EQ(host.run(), -1);
@@ -177,6 +187,9 @@ TEST(LineFaults, DeviceVanishingMidTransferEndsAtOnceWithTheReasonAndANewJobSucc
     EXPECT_TRUE(second->matches) << second->summary;
     EXPECT_EQ(second->image, image);
 }
+
+INSTANTIATE_TEST_SUITE_P(LineFaults, DeviceVanishing, ::testing::Bool(),
+                         [](const auto& param) { return param.param ? "LowLatency" : "Standard"; });
 
 // Another program holds the port: flock(1) keeps an exclusive lock on the device, as a
 // terminal program or a second copy of this tool would.

@@ -9,7 +9,12 @@ namespace orvane::testing {
 LoopbackCamera::LoopbackCamera(ReplyFlags& flags, FakeClock& clock, CameraFaults faults, LineFaults line)
     : flags_(flags), clock_(clock), line_(line), boot_(BootLoaderSettings{}, std::move(faults)) {
     // The receiver reads once per pause of the job, and not at all while the port is closed.
-    clock_.onSleep([this](std::chrono::milliseconds) { receiverPass(); });
+    // Reading as bytes come (low latency), it takes each read as soon as it is there instead.
+    clock_.onSleep([this](std::chrono::milliseconds) {
+        if (readMode() == ReadMode::Standard) {
+            receiverPass();
+        }
+    });
 }
 
 std::vector<HostFrameKind> LoopbackCamera::kinds() const {
@@ -62,6 +67,7 @@ void LoopbackCamera::answer(const CameraAnswer& answer) {
         return;
     }
     const CameraStep step = *answer.step;
+    const std::size_t queued = pendingReads_.size();
     Bytes noise;
     for (std::uint32_t i = 0; i < line_.noiseBytes; ++i) {
         const auto byte = static_cast<std::uint8_t>(i * 37 + 1);
@@ -86,6 +92,11 @@ void LoopbackCamera::answer(const CameraAnswer& answer) {
     if (line_.noiseReadsBetween && !noise.empty()) {
         pendingReads_.push_back(noise);
     }
+    if (readMode() == ReadMode::LowLatency) {
+        for (std::size_t n = queued; n < pendingReads_.size(); ++n) {
+            clock_.after(std::chrono::milliseconds{0}, [this] { receiverPass(); });
+        }
+    }
 }
 
 void LoopbackCamera::receiverPass() {
@@ -98,7 +109,9 @@ void LoopbackCamera::receiverPass() {
         read = std::move(pendingReads_.front());
         pendingReads_.pop_front();
     }
-    receiveBytes(assembly_, read, flags_);
+    if (receiveBytes(assembly_, read, flags_) != Reply::None) {
+        flags_.raised.ring();
+    }
 }
 
 } // namespace orvane::testing

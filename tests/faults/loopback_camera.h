@@ -1,7 +1,8 @@
 // The virtual camera's boot loader behind a port that lives on the job's fake clock, with the
 // real reply assembly in place of the receiver thread: every frame the job writes goes through
 // the camera's frame reader and boot loader, and the camera's answer comes back as bytes that
-// the assembly takes apart, one read per pause of the job. So a fault matrix about time runs
+// the assembly takes apart, one read per pause of the job (in ReadMode::LowLatency, each read
+// as soon as the camera has answered, on the fake clock's events). So a fault matrix about time runs
 // in microseconds, yet every reply passes the same byte-level rules as on a real line.
 #pragma once
 

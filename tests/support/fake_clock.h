@@ -1,6 +1,6 @@
 // A clock for tests: sleeping advances virtual time at once, so ten-second protocol limits
 // take microseconds. Things a test wants to happen "later" (a camera's reply, a user's
-// cancel) are scheduled on it and run inside the sleep that reaches their time.
+// cancel) are scheduled on it and run inside the sleep or the wait that reaches their time.
 #pragma once
 
 #include <algorithm>
@@ -50,6 +50,38 @@ public:
         return !stop.stop_requested();
     }
 
+    // A wait for a flag on virtual time: runs the events due one at a time (each may be the
+    // one the wait is for), testing met() after each; with none due it jumps to the next
+    // event or to the end of the wait. The signal is not needed: only events change things.
+    bool waitUntil(const std::function<bool()>& met, milliseconds timeout, FlagSignal&) override {
+        milliseconds end;
+        {
+            const std::lock_guard lock(mutex_);
+            end = elapsed_ + timeout;
+            ++waits_;
+        }
+        for (;;) {
+            const bool ran = runOneDue();
+            if (met()) {
+                return true;
+            }
+            if (ran) {
+                continue;
+            }
+            const std::lock_guard lock(mutex_);
+            if (elapsed_ >= end) {
+                return false;
+            }
+            elapsed_ = events_.empty() ? end : std::min(end, std::max(elapsed_, events_.begin()->first.first));
+        }
+    }
+
+    // How many waits for a flag were made (not counted among the pauses).
+    std::size_t waits() const {
+        const std::lock_guard lock(mutex_);
+        return waits_;
+    }
+
     // Runs fn during the first sleep that reaches now + delay; a delay of 0 means "at the
     // next sleep". Events due at the same time run in the order they were scheduled.
     void after(milliseconds delay, std::function<void()> fn) {
@@ -83,18 +115,22 @@ private:
     static time_point start() { return time_point{} + std::chrono::hours(1); }
 
     void runDue() {
-        for (;;) {
-            std::function<void()> fn;
-            {
-                const std::lock_guard lock(mutex_);
-                if (events_.empty() || events_.begin()->first.first > elapsed_) {
-                    return;
-                }
-                fn = std::move(events_.begin()->second);
-                events_.erase(events_.begin());
-            }
-            fn();
+        while (runOneDue()) {
         }
+    }
+
+    bool runOneDue() {
+        std::function<void()> fn;
+        {
+            const std::lock_guard lock(mutex_);
+            if (events_.empty() || events_.begin()->first.first > elapsed_) {
+                return false;
+            }
+            fn = std::move(events_.begin()->second);
+            events_.erase(events_.begin());
+        }
+        fn();
+        return true;
     }
 
     mutable std::mutex mutex_;
@@ -102,6 +138,7 @@ private:
     std::vector<milliseconds> pauses_;
     std::map<std::pair<milliseconds, unsigned long>, std::function<void()>> events_;
     unsigned long sequence_ = 0;
+    std::size_t waits_ = 0;
     std::function<void(milliseconds)> onSleep_;
 };
 

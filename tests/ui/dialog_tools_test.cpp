@@ -10,6 +10,7 @@
 #include "dialog_rig.h"
 #include "ui/dialog_item.h"
 #include "ui/dialog_template.h"
+#include "text/text_ids.h"
 #include "text/text_language.h"
 
 using namespace orvane;
@@ -213,6 +214,17 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(rig.workingDir.file("missing.dev")));
         menuAction(rig.dialog(), ID_PACKAGE_TYPE2)->trigger(); // cancelled: nothing more
         QCOMPARE(rig.prompts.messages.size(), 1);
+    }
+
+    void lowLatencyRepliesAreACheckableItemOffAtStart() {
+        test::DialogRig rig;
+        QAction* action = menuAction(rig.dialog(), IDS_LOW_LATENCY_MENU);
+        QVERIFY(action != nullptr);
+        QVERIFY(action->isCheckable());
+        QVERIFY(!action->isChecked());
+        QVERIFY(!rig.dialog().lowLatencyReplies());
+        action->trigger();
+        QVERIFY(rig.dialog().lowLatencyReplies());
     }
 
     void fileButtonKeepsThePathUntilAnotherIsPicked() {

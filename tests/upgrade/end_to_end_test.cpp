@@ -34,6 +34,8 @@ public:
     }
     bool isOpen() const override { return inner_.isOpen(); }
     int lastError() const override { return inner_.lastError(); }
+    void setReadMode(ReadMode mode) override { inner_.setReadMode(mode); }
+    ReadMode readMode() const override { return inner_.readMode(); }
 
 private:
     SerialLink& inner_;
@@ -104,6 +106,7 @@ struct EndToEndCase {
     int upgradeSpeed;
     std::size_t imageSize = 3000;
     bool pacing = false; // the camera takes each byte's wire time
+    bool lowLatency = false;
 };
 
 class EndToEnd : public ::testing::TestWithParam<EndToEndCase> {};
@@ -122,7 +125,7 @@ TEST_P(EndToEnd, CameraHoldsTheImageByteForByte) {
     host.inputs.path = file.path();
     host.inputs.portNames = {camera.portPath()};
     host.inputs.upgrade = c.upgradeSpeed;
-    ASSERT_TRUE(host.worker.start({c.target}));
+    ASSERT_TRUE(host.worker.start({c.target, TextLanguage::English, 0, c.lowLatency}));
     EXPECT_EQ(host.worker.wait().result, 0);
     EXPECT_EQ(host.log.log(),
               "Start\r\nSend Command successful !\r\nSend updated datas  progress:100%\r\nUpdate was successful !\r\n");
@@ -141,8 +144,56 @@ INSTANTIATE_TEST_SUITE_P(Upgrade, EndToEnd,
                                            // One full 1030-byte block, 8.6 s on the wire: longer than
                                            // the fixed write limit. About 12 s in all.
                                            EndToEndCase{"SlowestUpgradeSpeedPaced", UpgradeTarget::MainBoard, 1200,
-                                                        1024, true}),
+                                                        1024, true},
+                                           // Replies taken as they come, on a line paced at its rate.
+                                           EndToEndCase{"LowLatencyPaced115200", UpgradeTarget::MainBoard, 115200,
+                                                        20000, true, true},
+                                           EndToEndCase{"LowLatencyPaced921600", UpgradeTarget::MainBoard, 921600,
+                                                        60000, true, true}),
                          [](const auto& param) { return std::string(param.param.name); });
+
+// A camera that answers with no delay at all, twenty upgrades in a row on one port, receiver
+// and worker: none may lose a reply to the one before (a flag raised early, cleared late).
+class BackToBack : public ::testing::TestWithParam<bool> {};
+
+// Real time, with the pauses that give the camera time (500 ms, 1000 ms) cut to a tenth so that
+// twenty jobs take seconds; the polls, which make up the time limits, stay as they are.
+class BriskClock final : public Clock {
+public:
+    void sleepFor(std::chrono::milliseconds duration) override {
+        real_.sleepFor(duration >= std::chrono::milliseconds{500} ? duration / 10 : duration);
+    }
+    SteadyClock::time_point now() const override { return real_.now(); }
+    bool waitUntil(const std::function<bool()>& met, std::chrono::milliseconds timeout, FlagSignal& signal) override {
+        return real_.waitUntil(met, timeout, signal);
+    }
+
+private:
+    SystemClock real_;
+};
+
+TEST_P(BackToBack, TwentyUpgradesAllSucceed) {
+    VirtualCamera camera;
+    ASSERT_TRUE(camera.start()) << camera.error();
+    const Bytes image = imageOf(1100);
+    TempFile file(image);
+    Host host;
+    host.inputs.path = file.path();
+    host.inputs.portNames = {camera.portPath()};
+    BriskClock brisk;
+    UpgradeWorker worker(host.port, host.flags, brisk, host.inputs, host.log);
+    for (int run = 0; run < 20; ++run) {
+        camera.clearReceived();
+        ASSERT_TRUE(worker.start({UpgradeTarget::MainBoard, TextLanguage::English, 0, GetParam()}));
+        ASSERT_EQ(worker.wait().result, 0) << "upgrade " << run + 1 << ": " << host.log.log();
+        const auto verdict = camera.waitForVerdict(2s);
+        ASSERT_TRUE(verdict) << "upgrade " << run + 1;
+        EXPECT_EQ(verdict->image, image) << "upgrade " << run + 1;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EndToEnd, BackToBack, ::testing::Bool(),
+                         [](const auto& param) { return param.param ? "LowLatency" : "Standard"; });
 
 TEST(EndToEnd, UnacceptedEndFrameTimesOutAfterFiveSecondsWithTheAbortFrame) {
     VirtualCameraOptions options;

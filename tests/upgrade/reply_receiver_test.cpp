@@ -24,6 +24,7 @@ public:
     int reads = 0;
     bool buffersWereZeroed = true;
     std::size_t capacity = 0;
+    bool advanceOnRead = false; // each read takes its pass (reads that are not followed by a pause)
 
     void next() {
         if (!passes.empty()) {
@@ -39,8 +40,11 @@ public:
         for (std::uint8_t b : buffer) {
             buffersWereZeroed = buffersWereZeroed && b == 0;
         }
-        const Bytes& bytes = passes.front().read;
+        const Bytes bytes = passes.front().read;
         std::copy(bytes.begin(), bytes.end(), buffer.begin());
+        if (advanceOnRead) {
+            next();
+        }
         return static_cast<int>(bytes.size());
     }
     bool isOpen() const override { return !passes.empty() && passes.front().open; }
@@ -75,6 +79,26 @@ TEST(ReplyReceiverLoop, WaitsASecondWhileClosedAndKeepsAStartedFrameAcrossAReope
     const auto s = milliseconds(1000);
     const auto p = milliseconds(10);
     EXPECT_EQ(clock.pauses(), (std::vector<milliseconds>{s, s, p, p, s, p, p, s}));
+}
+
+// Reads that end with the first bytes: the next read follows at once after one that brought
+// bytes, the 10 ms pause comes only after an empty read, and each reply rings the signal.
+TEST(ReplyReceiverLoop, LowLatencyReadsAgainAtOnceAndRingsForEachReply) {
+    ScriptedPort port;
+    port.setReadMode(ReadMode::LowLatency);
+    port.advanceOnRead = true;
+    port.passes = {{true, {0xA5, 0xF6}}, {true, {0x00, 0x53, 0xAF}}, {true, {0xA5, 0xFB, 0x01, 0x5F, 0xAF}}, {true, {}}};
+    ReplyFlags flags;
+    FakeClock clock;
+    std::stop_source stop;
+    clock.onSleep([&](milliseconds) { stop.request_stop(); });
+    runReplyReceiver(port, flags, clock, stop.get_token());
+
+    EXPECT_EQ(port.reads, 4);
+    EXPECT_EQ(load(flags.enterAcknowledged), 1);
+    EXPECT_EQ(load(flags.blockReply), blockAccepted);
+    EXPECT_EQ(flags.raised.rings(), 2U);
+    EXPECT_EQ(clock.pauses(), (std::vector<milliseconds>{milliseconds(10)}));
 }
 
 } // namespace

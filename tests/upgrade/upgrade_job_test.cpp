@@ -306,6 +306,24 @@ TEST(UpgradeJob, PausesOfAHappyJob) {
               (std::vector<milliseconds>{milliseconds(500), milliseconds(100), milliseconds(1000)}));
 }
 
+// Low-latency replies: the same frames and log, each reply taken the moment it is raised, and
+// only the pauses that give the camera time.
+TEST(UpgradeJob, LowLatencyJobPausesOnlyForTheCamera) {
+    Rig standard;
+    standard.image(3000);
+    ASSERT_EQ(standard.run(), 0);
+    Rig prompt;
+    prompt.image(3000);
+    prompt.settings.lowLatency = true;
+    ASSERT_EQ(prompt.run(), 0);
+    EXPECT_EQ(prompt.clock.pauses(), (std::vector<milliseconds>{milliseconds(500), milliseconds(1000)}));
+    EXPECT_EQ(prompt.camera.firstWriteAt(Sent::End), milliseconds(500)) << "no time between a reply and the next frame";
+    EXPECT_EQ(prompt.log.log(), standard.log.log());
+    EXPECT_EQ(prompt.log.shown(), standard.log.shown());
+    EXPECT_EQ(prompt.camera.trace(), standard.camera.trace());
+    EXPECT_EQ(prompt.camera.readMode(), ReadMode::Standard) << "the mode ends with the job";
+}
+
 TEST(UpgradeJob, BlockNakResendsTheSameBlockWithTheSamePercentage) {
     Rig rig;
     rig.image(3000);

@@ -57,22 +57,31 @@ struct WorkerRig {
     }
 };
 
-TEST(UpgradeWorker, SecondStartIsRefusedWithALineAndChangesNothing) {
+// Every worker case in both reply modes: the low-latency job waits on the receiver's signal,
+// which a cancel from the owner's thread rings.
+class UpgradeWorkerModes : public ::testing::TestWithParam<bool> {
+protected:
+    UpgradeSettings settings(UpgradeTarget target, TextLanguage language = TextLanguage::English) const {
+        return UpgradeSettings{target, language, 0, GetParam()};
+    }
+};
+
+TEST_P(UpgradeWorkerModes, SecondStartIsRefusedWithALineAndChangesNothing) {
     WorkerRig rig;
     rig.gate.hold(rig.camera);
     std::promise<int> finished;
-    ASSERT_TRUE(rig.worker->start({UpgradeTarget::MainBoard},
+    ASSERT_TRUE(rig.worker->start(settings(UpgradeTarget::MainBoard),
                                   [&](const UpgradeOutcome& outcome) { finished.set_value(outcome.result); }));
     rig.gate.waitReached();
     EXPECT_TRUE(rig.worker->running());
 
-    EXPECT_FALSE(rig.worker->start({UpgradeTarget::Special}));
+    EXPECT_FALSE(rig.worker->start(settings(UpgradeTarget::Special)));
     EXPECT_EQ(rig.log.log(), "An upgrade is already running !\r\n");
 
     // Another worker on the same port is refused too, in its own job's language.
     RecordingLog otherLog;
     UpgradeWorker other(rig.camera, rig.flags, rig.clock, rig.inputs, otherLog);
-    EXPECT_FALSE(other.start({UpgradeTarget::MotorBoard, TextLanguage::Chinese}));
+    EXPECT_FALSE(other.start(settings(UpgradeTarget::MotorBoard, TextLanguage::Chinese)));
     EXPECT_EQ(otherLog.log(), "升级正在进行中！\r\n");
 
     rig.gate.open();
@@ -83,17 +92,17 @@ TEST(UpgradeWorker, SecondStartIsRefusedWithALineAndChangesNothing) {
     EXPECT_EQ(rig.camera.written(Sent::Enter).size(), 1U);
 
     // Once the job has ended, the next start is taken.
-    ASSERT_TRUE(rig.worker->start({UpgradeTarget::MotorBoard}));
+    ASSERT_TRUE(rig.worker->start(settings(UpgradeTarget::MotorBoard)));
     EXPECT_EQ(rig.worker->wait().result, 0);
     EXPECT_EQ(rig.camera.written(Sent::Enter).size(), 2U);
     EXPECT_EQ(rig.camera.written(Sent::Enter).back()[4], 0x55);
 }
 
-TEST(UpgradeWorker, CancelSendsTheAbortFrameAndFails) {
+TEST_P(UpgradeWorkerModes, CancelSendsTheAbortFrameAndFails) {
     WorkerRig rig;
     rig.gate.hold(rig.camera);
     rig.camera.silentTo = {Sent::Enter};
-    ASSERT_TRUE(rig.worker->start({UpgradeTarget::MainBoard}));
+    ASSERT_TRUE(rig.worker->start(settings(UpgradeTarget::MainBoard)));
     rig.gate.waitReached();
     rig.worker->cancel();
     rig.gate.open();
@@ -104,11 +113,11 @@ TEST(UpgradeWorker, CancelSendsTheAbortFrameAndFails) {
     EXPECT_EQ(rig.clock.pauses().size(), 0U) << "noticed before the first pause";
 }
 
-TEST(UpgradeWorker, DestructionCancelsTheRunningJob) {
+TEST_P(UpgradeWorkerModes, DestructionCancelsTheRunningJob) {
     WorkerRig rig;
     rig.gate.hold(rig.camera);
     rig.camera.silentTo = {Sent::Enter};
-    ASSERT_TRUE(rig.worker->start({UpgradeTarget::MainBoard}));
+    ASSERT_TRUE(rig.worker->start(settings(UpgradeTarget::MainBoard)));
     rig.gate.waitReached();
     std::thread opener([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -119,6 +128,9 @@ TEST(UpgradeWorker, DestructionCancelsTheRunningJob) {
     EXPECT_EQ(rig.camera.written(Sent::Abort).size(), 1U);
     EXPECT_FALSE(rig.camera.held()) << "the port is free for the next job";
 }
+
+INSTANTIATE_TEST_SUITE_P(UpgradeWorker, UpgradeWorkerModes, ::testing::Bool(),
+                         [](const auto& param) { return param.param ? "LowLatency" : "Standard"; });
 
 } // namespace
 } // namespace orvane::testing

@@ -67,6 +67,8 @@ public:
         });
         return shown;
     }
+    // The technician sees it in the log box, below "Start".
+    void advice(const std::string& text) override { appendLog(text + "\r\n"); }
 
 private:
     UpgradeDlgLogic& dialog_;

@@ -23,7 +23,7 @@ void UpgradeDlgLogic::startUpgrade(UpgradeTarget target) {
     }
     // A second start while a job runs is refused with a line in the log, and leaves the
     // running job's board as it is.
-    const UpgradeSettings settings{target, languageOfFlag(languageFlag)};
+    const UpgradeSettings settings{target, languageOfFlag(languageFlag), 0, lowLatencyReplies()};
     const bool started = worker_->start(settings, [this](const UpgradeOutcome& /*outcome*/) {
         // On the job's thread; the logic outlives it (its destructor joins the job).
         view_.post([this] { lockJobControls(false); });
