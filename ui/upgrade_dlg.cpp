@@ -233,6 +233,7 @@ void CUpgradeDlg::buildContextMenu() {
     m_lowLatencyAction->setData(IDS_LOW_LATENCY_MENU);
     m_lowLatencyAction->setCheckable(true);
     m_lowLatencyAction->setChecked(false);
+    connect(m_lowLatencyAction, &QAction::toggled, this, [this](bool on) { logic().setLowLatencyReplies(on); });
     const QString about = textFor(IDS_ABOUTBOX);
     if (!about.isEmpty()) {
         m_contextMenu->addSeparator();

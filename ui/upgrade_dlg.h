@@ -92,7 +92,7 @@ public:
     bool jobRunning() const { return logic_->jobRunning(); }
     QMenu* contextMenu() const { return m_contextMenu; }
     // The context menu's "Low-latency replies", handed to each job as it starts.
-    bool lowLatencyReplies() const { return m_lowLatencyAction != nullptr && m_lowLatencyAction->isChecked(); }
+    bool lowLatencyReplies() const { return logic_->lowLatencyReplies(); }
     // The board and the text language the update buttons hand their jobs. Nothing in the
     // dialog offers a language choice; the flag stays 1 (English) unless set here.
     UpgradeTarget currentTarget() const { return logic_->currentTarget(); }

@@ -85,6 +85,9 @@ public:
     // offers a language choice; the flag stays 1 unless set here.
     UpgradeTarget currentTarget() const { return upgradeTarget; }
     void setLanguageFlag(std::uint8_t flag) { languageFlag = flag; }
+    // The "Low-latency replies" choice, off when the dialog starts; taken by the next job.
+    bool lowLatencyReplies() const { return lowLatency_; }
+    void setLowLatencyReplies(bool on) { lowLatency_ = on; }
 
     // The dialog's members, in their classic order; readable by the window and the tests.
     std::string m_portName;
@@ -110,6 +113,7 @@ private:
 
     UpgradeTarget upgradeTarget = UpgradeTarget::MainBoard;
     std::uint8_t languageFlag = 1;
+    bool lowLatency_ = false;
 
     std::unique_ptr<JobInputs> jobInputs_;
     std::unique_ptr<JobLog> jobLog_;
