@@ -17,7 +17,8 @@ void makeTransparent(DCB& settings, int baudRate, int parity, int byteSize, int 
 
 // The read time-outs the reply receiver relies on (100 ms between bytes, 500 ms + 1 ms a
 // byte in all). Writes carry no time-out of the driver's: the port limits them itself, with
-// the wire time at the port's speed added.
-COMMTIMEOUTS portTimeouts();
+// the wire time at the port's speed added. lowLatency: a read ends as soon as bytes are there
+// (the driver's documented MAXDWORD form), still within the same 500 ms + 1 ms a byte.
+COMMTIMEOUTS portTimeouts(bool lowLatency = false);
 
 } // namespace orvane

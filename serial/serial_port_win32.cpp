@@ -152,7 +152,7 @@ int SerialPort::openPort(std::string_view name, int baudRate, int parity, int by
     kept.DCBlength = sizeof kept;
     lineSpeed_.store(GetCommState(device, &kept) && kept.BaudRate <= INT_MAX ? static_cast<int>(kept.BaudRate) : 0);
     (void)SetupComm(device, 4096, 8192);
-    COMMTIMEOUTS timeouts = portTimeouts();
+    COMMTIMEOUTS timeouts = portTimeouts(readMode() == ReadMode::LowLatency);
     (void)SetCommTimeouts(device, &timeouts);
 
     HANDLE wake = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -265,6 +265,10 @@ int SerialPort::writePort(std::span<const std::uint8_t> bytes) {
         gone_.store(true);
     }
     return static_cast<int>(result.count);
+}
+
+std::optional<int> SerialPort::adapterLatencyMs() const {
+    return std::nullopt; // no driver latency timer to read here; the port's own read ends at once
 }
 
 bool SerialPort::deviceGone() const {
