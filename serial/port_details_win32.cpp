@@ -1,13 +1,112 @@
-// Port details on Windows: the name and its device path, and whether the system has such a
-// device. The driver and USB identity would need the setup API and are left empty; Windows
-// gives every user the serial ports, and the program holding one is not told.
+// Port details on Windows: the name and its device path, whether the system has such a
+// device, and from the device setup API the friendly name, the maker, the driver service and
+// the USB identity of the adapter behind a COM port. Windows gives every user the serial
+// ports, and the program holding one is not told.
 #include "serial/port_details.h"
 
+// clang-format off
 #include <windows.h>
+#include <initguid.h>
+#include <devguid.h>
+#include <setupapi.h>
+// clang-format on
+
+#include <algorithm>
+#include <cctype>
 
 #include "serial/port_name.h"
 
 namespace orvane {
+namespace {
+
+// Device info set of the present serial and parallel ports, closed with the object.
+class PortDevices {
+public:
+    PortDevices() : set_(SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT)) {}
+    ~PortDevices() {
+        if (set_ != INVALID_HANDLE_VALUE) {
+            SetupDiDestroyDeviceInfoList(set_);
+        }
+    }
+    PortDevices(const PortDevices&) = delete;
+    PortDevices& operator=(const PortDevices&) = delete;
+    HDEVINFO get() const { return set_; }
+
+private:
+    HDEVINFO set_;
+};
+
+bool sameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+           });
+}
+
+// The COM name a device's own registry key gives it ("PortName").
+std::string portNameOf(HDEVINFO set, SP_DEVINFO_DATA& device) {
+    HKEY key = SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+    if (key == INVALID_HANDLE_VALUE) {
+        return {};
+    }
+    char value[64] = {};
+    DWORD size = sizeof value - 1;
+    DWORD type = 0;
+    const LONG read = RegQueryValueExA(key, "PortName", nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(key);
+    return read == ERROR_SUCCESS && type == REG_SZ ? std::string(value) : std::string();
+}
+
+// A text property; for a list (the hardware ids) its first entry.
+std::optional<std::string> propertyOf(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) {
+    char value[512] = {};
+    DWORD type = 0;
+    if (!SetupDiGetDeviceRegistryPropertyA(set, &device, property, &type, reinterpret_cast<BYTE*>(value),
+                                           sizeof value - 2, nullptr) ||
+        (type != REG_SZ && type != REG_MULTI_SZ) || value[0] == '\0') {
+        return std::nullopt;
+    }
+    return std::string(value);
+}
+
+// "USB\VID_0403&PID_6001&REV_0600" -> "0403", "6001" (lower case, as sysfs writes them).
+std::optional<std::string> usbIdOf(const std::string& hardwareId, std::string_view key) {
+    const auto at = hardwareId.find(key);
+    if (!hardwareId.starts_with("USB\\") && !hardwareId.starts_with("FTDIBUS\\")) {
+        return std::nullopt;
+    }
+    if (at == std::string::npos || at + key.size() + 4 > hardwareId.size()) {
+        return std::nullopt;
+    }
+    std::string id = hardwareId.substr(at + key.size(), 4);
+    for (char& c : id) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return id;
+}
+
+void addSetupDetails(PortDetails& details) {
+    const PortDevices devices;
+    if (devices.get() == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    for (DWORD index = 0; SetupDiEnumDeviceInfo(devices.get(), index, &device); ++index) {
+        if (!sameName(portNameOf(devices.get(), device), details.name)) {
+            continue;
+        }
+        details.product = propertyOf(devices.get(), device, SPDRP_FRIENDLYNAME);
+        details.manufacturer = propertyOf(devices.get(), device, SPDRP_MFG);
+        details.driver = propertyOf(devices.get(), device, SPDRP_SERVICE);
+        if (const auto hardwareId = propertyOf(devices.get(), device, SPDRP_HARDWAREID)) {
+            details.vid = usbIdOf(*hardwareId, "VID_");
+            details.pid = usbIdOf(*hardwareId, "PID_");
+        }
+        return;
+    }
+}
+
+} // namespace
 
 UserIdentity UserIdentity::ofProcess() {
     return {};
@@ -30,6 +129,7 @@ PortDetails describePort(std::string_view name, const PortRoots& /*roots*/, cons
     const std::string device = details.path.substr(4);
     char target[1024];
     details.access = QueryDosDeviceA(device.c_str(), target, sizeof target) != 0 ? "ok" : "no such device";
+    addSetupDetails(details);
     return details;
 }
 
