@@ -323,11 +323,15 @@ TEST(LineFaults, NoiseAndSplitRepliesOnARealLineChangeNothing) {
 TEST(LineFaults, CancelMidTransferPutsTheAbortFrameOnTheLine) {
     VirtualCameraOptions options;
     options.faults.silentAt = StepRef{CameraStep::Block, 2};
-    std::atomic<UpgradeWorker*> owner{nullptr};
+    // The camera's thread may be inside cancel() when the job ends: the worker is let go only
+    // under the same lock, so the call never reaches a worker that is gone.
+    std::mutex ownerMutex;
+    UpgradeWorker* owner = nullptr;
     options.onEvent = [&](const CameraEvent& event) {
         if (event.kind == CameraEvent::Kind::Received && event.frameKind == HostFrameKind::Block &&
             event.bytes.size() > 3 && event.bytes[3] == 2) {
-            if (UpgradeWorker* worker = owner.load()) worker->cancel();
+            const std::lock_guard lock(ownerMutex);
+            if (owner != nullptr) owner->cancel();
         }
     };
     VirtualCamera camera(options);
@@ -338,10 +342,18 @@ TEST(LineFaults, CancelMidTransferPutsTheAbortFrameOnTheLine) {
     host.inputs.portNames = {camera.portPath()};
     {
         UpgradeWorker worker(host.link, host.flags, host.clock, host.inputs, host.log);
-        owner = &worker;
-        ASSERT_TRUE(worker.start({UpgradeTarget::MainBoard}));
-        EXPECT_EQ(worker.wait().ending, UpgradeEnding::Cancelled);
-        owner = nullptr;
+        {
+            const std::lock_guard lock(ownerMutex);
+            owner = &worker;
+        }
+        const bool jobStarted = worker.start({UpgradeTarget::MainBoard});
+        const UpgradeOutcome outcome = worker.wait();
+        {
+            const std::lock_guard lock(ownerMutex);
+            owner = nullptr;
+        }
+        ASSERT_TRUE(jobStarted);
+        EXPECT_EQ(outcome.ending, UpgradeEnding::Cancelled);
     }
     EXPECT_EQ(host.log.log(), started + commandOk + progress(25) + "Upgrade cancelled\r\n" + failed);
     ASSERT_TRUE(camera.waitForVerdict(2s));
