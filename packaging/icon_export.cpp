@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "ui/app_icon.h"
+#include "ui/qt/app_icon.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

@@ -31,7 +31,10 @@ inline constexpr int IDD_ABOUTBOX = 100;
 inline constexpr int IDD_UPGRADE_DIALOG = 102;
 inline constexpr int IDR_MAINFRAME = 128;
 inline constexpr int IDM_ABOUTBOX = 0x0010;
+// windows.h makes IDOK a macro of the same value, which then serves.
+#ifndef IDOK
 inline constexpr int IDOK = 1;
+#endif
 
 // Control ids of the main dialog.
 inline constexpr int IDC_PORT = 1000;

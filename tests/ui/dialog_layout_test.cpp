@@ -9,11 +9,11 @@
 #include <QLineEdit>
 
 #include "dialog_rig.h"
-#include "ui/dialog_item.h"
+#include "ui/qt/dialog_item.h"
 #include "ui/dialog_template.h"
-#include "ui/dialog_units.h"
-#include "ui/log_box.h"
-#include "ui/single_line_button.h"
+#include "ui/qt/dialog_units.h"
+#include "ui/qt/log_box.h"
+#include "ui/qt/single_line_button.h"
 
 using namespace orvane;
 

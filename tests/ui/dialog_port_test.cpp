@@ -19,10 +19,10 @@
 #include <QPushButton>
 
 #include "dialog_rig.h"
-#include "ui/about_dlg.h"
-#include "ui/dialog_item.h"
+#include "ui/qt/about_dlg.h"
+#include "ui/qt/dialog_item.h"
 #include "ui/dialog_template.h"
-#include "ui/log_file.h"
+#include "ui/qt/log_file.h"
 
 using namespace orvane;
 

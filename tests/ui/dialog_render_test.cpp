@@ -9,9 +9,9 @@
 
 #include "dialog_rig.h"
 #include "sim/virtual_camera.h"
-#include "ui/about_dlg.h"
+#include "ui/qt/about_dlg.h"
 #include "ui/dialog_template.h"
-#include "ui/dialog_units.h"
+#include "ui/qt/dialog_units.h"
 
 using namespace orvane;
 

@@ -8,7 +8,7 @@
 #include <QComboBox>
 #include <QFile>
 
-#include "ui/dialog_item.h"
+#include "ui/qt/dialog_item.h"
 
 namespace orvane::test {
 

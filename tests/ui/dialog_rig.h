@@ -18,8 +18,8 @@
 
 #include "serial/serial_port.h"
 #include "sim/pseudo_terminal.h"
-#include "ui/dialog_prompts.h"
-#include "ui/upgrade_dlg.h"
+#include "ui/qt/dialog_prompts.h"
+#include "ui/qt/upgrade_dlg.h"
 #include "upgrade/clock.h"
 #include "upgrade/reply_flags.h"
 

@@ -8,7 +8,7 @@
 #include <QMenu>
 
 #include "dialog_rig.h"
-#include "ui/dialog_item.h"
+#include "ui/qt/dialog_item.h"
 #include "ui/dialog_template.h"
 #include "text/text_ids.h"
 #include "text/text_language.h"

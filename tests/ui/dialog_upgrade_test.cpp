@@ -10,7 +10,7 @@
 
 #include "dialog_rig.h"
 #include "sim/virtual_camera.h"
-#include "ui/dialog_item.h"
+#include "ui/qt/dialog_item.h"
 #include "ui/dialog_template.h"
 #include "upgrade/upgrade_job.h"
 

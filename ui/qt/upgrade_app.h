@@ -4,7 +4,7 @@
 #pragma once
 
 #include "serial/serial_port.h"
-#include "ui/dialog_prompts.h"
+#include "ui/qt/dialog_prompts.h"
 #include "upgrade/clock.h"
 #include "upgrade/reply_flags.h"
 

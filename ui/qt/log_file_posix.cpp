@@ -1,6 +1,6 @@
 // flock() keeps the lock with the open file description, so it lasts exactly as long as the
 // descriptor and ends with the process however it ends.
-#include "ui/log_file.h"
+#include "ui/qt/log_file.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

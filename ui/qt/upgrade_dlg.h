@@ -21,8 +21,8 @@
 
 #include "serial/port_list.h"
 #include "serial/serial_link.h"
-#include "ui/dialog_prompts.h"
-#include "ui/log_file.h"
+#include "ui/qt/dialog_prompts.h"
+#include "ui/qt/log_file.h"
 #include "ui/logic/upgrade_dlg_logic.h"
 #include "upgrade/clock.h"
 #include "upgrade/reply_flags.h"

@@ -1,5 +1,5 @@
 // Message boxes and open-file dialogs on Qt's standard dialogs.
-#include "ui/dialog_prompts.h"
+#include "ui/qt/dialog_prompts.h"
 
 #include <QCoreApplication>
 #include <QFileDialog>

@@ -1,5 +1,5 @@
 // The dialog application's entry: the one application object runs the dialog.
-#include "ui/upgrade_app.h"
+#include "ui/qt/upgrade_app.h"
 
 namespace {
 orvane::CUpgradeApp theApp;

@@ -1,5 +1,5 @@
 // Keeps the text as set and shows it with CR LF turned into line breaks.
-#include "ui/log_box.h"
+#include "ui/qt/log_box.h"
 
 namespace orvane {
 

@@ -1,6 +1,6 @@
 // The camera is drawn on a grid of 16 units so both sizes share one drawing: a head with a
 // lens on a neck and a base, without antialiasing so only palette colours appear.
-#include "ui/app_icon.h"
+#include "ui/qt/app_icon.h"
 
 #include <QPainter>
 

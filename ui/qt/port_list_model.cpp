@@ -1,5 +1,5 @@
 // Name for editing, name and description for display.
-#include "ui/port_list_model.h"
+#include "ui/qt/port_list_model.h"
 
 namespace orvane {
 

@@ -1,6 +1,6 @@
 // The main dialog: construction from the template, initialisation, the port list, the
 // message map, the about item and the keys and calls that end the dialog.
-#include "ui/upgrade_dlg.h"
+#include "ui/qt/upgrade_dlg.h"
 
 #include <array>
 #include <string>
@@ -16,17 +16,18 @@
 #include <QAbstractItemView>
 #include <QScrollBar>
 
-#include "ui/about_dlg.h"
-#include "ui/app_icon.h"
-#include "ui/control_builder.h"
-#include "ui/dialog_item.h"
+#include "ui/qt/about_dlg.h"
+#include "ui/qt/app_icon.h"
+#include "ui/qt/control_builder.h"
+#include "ui/qt/dialog_item.h"
 #include "ui/dialog_template.h"
-#include "ui/dialog_thread_bridge.h"
-#include "ui/dialog_units.h"
-#include "ui/port_list_model.h"
-#include "ui/port_list_watcher.h"
+#include "ui/qt/dialog_thread_bridge.h"
+#include "ui/qt/dialog_units.h"
+#include "ui/logic/dialog_lists.h"
+#include "ui/qt/port_list_model.h"
+#include "ui/qt/port_list_watcher.h"
 #include "text/string_table.h"
-#include "ui/qt_dialog_view.h"
+#include "ui/qt/qt_dialog_view.h"
 
 namespace orvane {
 namespace {
@@ -39,16 +40,13 @@ QString textFor(int id) {
     return qtText(loadText(id));
 }
 
-// Labels of the packaging commands in the context menu, by type digit.
-struct PackagingCommand {
-    int id;
-    int label; // string id
-};
-constexpr std::array<PackagingCommand, 3> packagingCommands{{
-    {ID_PACKAGE_TYPE1, IDS_PACKAGE_TYPE1},
-    {ID_PACKAGE_TYPE2, IDS_PACKAGE_TYPE2},
-    {ID_PACKAGE_TYPE3, IDS_PACKAGE_TYPE3},
-}};
+template <std::size_t N>
+void fillList(QComboBox* combo, const ListFill<N>& fill) {
+    for (std::size_t i = 0; i < N; ++i) {
+        combo->insertItem(static_cast<int>(i), qtText(fill.entries[i]));
+    }
+    combo->setCurrentIndex(fill.selected);
+}
 
 } // namespace
 
@@ -118,9 +116,7 @@ bool CUpgradeDlg::OnInitDialog() {
     setWindowIcon(m_hIcon);
 
     m_portCombo->setModel(new PortListModel(m_portCombo));
-    m_portCombo->addItem(QStringLiteral("COM1"));
-    m_portCombo->insertItem(1, QStringLiteral("COM%1").arg(2));
-    m_portCombo->setCurrentIndex(0);
+    fillList(m_portCombo, fallbackPorts);
 
     ApplyDialogTexts();
 
@@ -134,24 +130,13 @@ bool CUpgradeDlg::OnInitDialog() {
                                        this);
     portWatcher_->refresh();
 
-    m_addressCombo->addItem(QStringLiteral("0"));
-    for (int address = 1; address <= 255; ++address) {
-        m_addressCombo->insertItem(address, QString::number(address));
+    for (int address = lowestAddress; address <= highestAddress; ++address) {
+        m_addressCombo->insertItem(address - lowestAddress, QString::number(address));
     }
-    m_addressCombo->setCurrentIndex(1);
+    m_addressCombo->setCurrentIndex(addressSelected);
 
-    const std::array lineSpeeds{"300", "600", "1200", "2400", "4800", "9600", "14400", "19200", "28800", "38400",
-                                "57600", "115200"};
-    for (int i = 0; i < static_cast<int>(lineSpeeds.size()); ++i) {
-        m_bpsCombo->insertItem(i, QString::fromLatin1(lineSpeeds[static_cast<std::size_t>(i)]));
-    }
-    m_bpsCombo->setCurrentIndex(5);
-
-    const std::array upgradeSpeeds{"1200", "2400", "4800", "9600", "14400", "19200", "28800", "38400", "57600", "115200"};
-    for (int i = 0; i < static_cast<int>(upgradeSpeeds.size()); ++i) {
-        m_upgradeBpsCombo->insertItem(i, QString::fromLatin1(upgradeSpeeds[static_cast<std::size_t>(i)]));
-    }
-    m_upgradeBpsCombo->setCurrentIndex(3);
+    fillList(m_bpsCombo, lineSpeeds);
+    fillList(m_upgradeBpsCombo, upgradeSpeeds);
 
     // Not being able to hold Log.txt (a read-only folder, a second instance) is normal.
     m_logFile.open(services_.logFilePath);
@@ -159,23 +144,10 @@ bool CUpgradeDlg::OnInitDialog() {
 }
 
 void CUpgradeDlg::ApplyDialogTexts() {
-    struct Label {
-        int text;
-        int control;
-    };
-    // 110 and 111 address controls this dialog does not have; setting them does nothing.
-    constexpr std::array labels{
-        Label{IDS_PORT_LABEL, IDC_PORT_LABEL},     Label{IDS_BPS_LABEL, IDC_BPS_LABEL},
-        Label{IDS_PORT_OPEN, IDC_OPEN},            Label{IDS_PORT_CLOSE, IDC_CLOSE},
-        Label{IDS_SELECT_FILE, IDC_FILE},          Label{IDS_UPDATE_MAIN, IDC_UPDATE_MAIN},
-        Label{IDS_UPDATE_MOTOR, IDC_UPDATE_MOTOR}, Label{IDS_UPDATE_SPECIAL, IDC_UPDATE_SPECIAL},
-        Label{IDS_CHINESE, 1010},                  Label{IDS_ENGLISH, 1011},
-        Label{IDS_ADDRESS_LABEL, IDC_ADDRESS_LABEL}, Label{IDS_UPBPS_LABEL, IDC_UPBPS_LABEL},
-    };
-    for (const Label& label : labels) {
+    for (const ControlLabel& label : dialogLabels) {
         setDlgItemText(this, label.control, textFor(label.text));
     }
-    setWindowTitle(textFor(IDS_TITLE));
+    setWindowTitle(textFor(dialogTitleText));
 }
 
 int CUpgradeDlg::listSerialPorts() {
@@ -222,19 +194,19 @@ void CUpgradeDlg::applyPortList(const std::vector<PortEntry>& entries) {
 
 void CUpgradeDlg::buildContextMenu() {
     m_contextMenu = new QMenu(this);
-    for (const PackagingCommand& command : packagingCommands) {
+    for (const MenuCommand& command : packagingCommands) {
         QAction* action = m_contextMenu->addAction(textFor(command.label));
         action->setData(command.id);
         connect(action, &QAction::triggered, this, [this, id = command.id] { OnCommand(id); });
     }
     // Off whenever the dialog starts: the timing the camera's firmware has always seen.
     m_contextMenu->addSeparator();
-    m_lowLatencyAction = m_contextMenu->addAction(textFor(IDS_LOW_LATENCY_MENU));
-    m_lowLatencyAction->setData(IDS_LOW_LATENCY_MENU);
+    m_lowLatencyAction = m_contextMenu->addAction(textFor(lowLatencyMenuText));
+    m_lowLatencyAction->setData(lowLatencyMenuText);
     m_lowLatencyAction->setCheckable(true);
     m_lowLatencyAction->setChecked(false);
     connect(m_lowLatencyAction, &QAction::toggled, this, [this](bool on) { logic().setLowLatencyReplies(on); });
-    const QString about = textFor(IDS_ABOUTBOX);
+    const QString about = textFor(aboutMenuText);
     if (!about.isEmpty()) {
         m_contextMenu->addSeparator();
         QAction* action = m_contextMenu->addAction(about);

@@ -1,12 +1,12 @@
 // Control access by id over the widgets the template builder made.
-#include "ui/dialog_item.h"
+#include "ui/qt/dialog_item.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 
-#include "ui/log_box.h"
+#include "ui/qt/log_box.h"
 #include "ui/logic/control_value.h"
 
 namespace orvane {

@@ -1,5 +1,5 @@
 // Hot-plug for the port list; see port_list_watcher.h.
-#include "ui/port_list_watcher.h"
+#include "ui/qt/port_list_watcher.h"
 
 #include <QFileSystemWatcher>
 #include <QMetaObject>

@@ -1,11 +1,11 @@
 // Built from its template like the main dialog; its OK button ends it.
-#include "ui/about_dlg.h"
+#include "ui/qt/about_dlg.h"
 
 #include <QAbstractButton>
 
-#include "ui/app_icon.h"
-#include "ui/control_builder.h"
-#include "ui/dialog_item.h"
+#include "ui/qt/app_icon.h"
+#include "ui/qt/control_builder.h"
+#include "ui/qt/dialog_item.h"
 
 namespace orvane {
 

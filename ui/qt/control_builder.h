@@ -8,7 +8,7 @@
 #include <QWidget>
 
 #include "ui/dialog_template.h"
-#include "ui/dialog_units.h"
+#include "ui/qt/dialog_units.h"
 
 namespace orvane {
 

@@ -1,5 +1,5 @@
 // Draws the button through the style with a one-line text.
-#include "ui/single_line_button.h"
+#include "ui/qt/single_line_button.h"
 
 #include <QStyleOptionButton>
 #include <QStylePainter>

@@ -1,7 +1,7 @@
 // One widget per template entry. The kinds follow the template's styles: statics are left
 // aligned text without prefix processing, combo boxes are editable drop-downs whose lists
 // keep insertion order, edits are single-line (1003) or the read-only multi-line log.
-#include "ui/control_builder.h"
+#include "ui/qt/control_builder.h"
 
 #include <algorithm>
 
@@ -10,9 +10,9 @@
 #include <QLineEdit>
 #include <QString>
 
-#include "ui/dialog_item.h"
-#include "ui/log_box.h"
-#include "ui/single_line_button.h"
+#include "ui/qt/dialog_item.h"
+#include "ui/qt/log_box.h"
+#include "ui/qt/single_line_button.h"
 
 namespace orvane {
 namespace {

@@ -1,5 +1,5 @@
 // The queue of calls waiting for the dialog thread, woken through an eventfd.
-#include "ui/dialog_thread_bridge.h"
+#include "ui/qt/dialog_thread_bridge.h"
 
 #include <sys/eventfd.h>
 #include <unistd.h>

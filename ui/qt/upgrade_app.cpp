@@ -1,10 +1,10 @@
 // Start-up: the Qt application (its name, the executable's, captions the message boxes),
 // then the dialog's modal run.
-#include "ui/upgrade_app.h"
+#include "ui/qt/upgrade_app.h"
 
 #include <QApplication>
 
-#include "ui/upgrade_dlg.h"
+#include "ui/qt/upgrade_dlg.h"
 
 namespace orvane {
 

@@ -1,5 +1,5 @@
 // Conversion of template coordinates with the dialog font's metrics.
-#include "ui/dialog_units.h"
+#include "ui/qt/dialog_units.h"
 
 #include <QFontMetrics>
 #include <QString>

@@ -1,5 +1,5 @@
 // Each of the logic's requests as the Qt dialog carries it out.
-#include "ui/qt_dialog_view.h"
+#include "ui/qt/qt_dialog_view.h"
 
 #include <QDialog>
 #include <QEventLoop>
@@ -7,9 +7,9 @@
 #include <QStringList>
 #include <QTimer>
 
-#include "ui/dialog_item.h"
-#include "ui/dialog_prompts.h"
-#include "ui/dialog_thread_bridge.h"
+#include "ui/qt/dialog_item.h"
+#include "ui/qt/dialog_prompts.h"
+#include "ui/qt/dialog_thread_bridge.h"
 
 namespace orvane {
 namespace {

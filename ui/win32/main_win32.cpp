@@ -1,0 +1,41 @@
+// The dialog application's entry on Windows: what lives as long as the process (the serial
+// port, the reply flags, the clock), then the main dialog's modal run; the program ends with
+// the dialog.
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "serial/serial_port.h"
+#include "ui/win32/upgrade_dlg_win32.h"
+#include "upgrade/clock.h"
+#include "upgrade/reply_flags.h"
+
+namespace {
+
+// The executable's name without its folder and suffix ("orvane"), the message boxes' caption.
+std::wstring applicationName() {
+    std::vector<wchar_t> path(MAX_PATH);
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            return L"orvane";
+        }
+        if (length < path.size()) {
+            return std::filesystem::path(std::wstring(path.data(), length)).stem().wstring();
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int /*show*/) {
+    orvane::SerialPort port;
+    orvane::ReplyFlags flags;
+    orvane::SystemClock clock;
+    orvane::Win32UpgradeDlg dialog(port, flags, clock, applicationName());
+    dialog.DoModal();
+    return 0;
+}

@@ -1,0 +1,193 @@
+// Each of the logic's requests as the native dialog carries it out. A job's call waits on a
+// condition variable, not in SendMessage, so the shut-down can always release it.
+#include "ui/win32/win32_dialog_view.h"
+
+#include <commdlg.h>
+
+#include <vector>
+
+#include "platform/windows_text.h"
+
+namespace orvane {
+namespace {
+
+// Room for a long path the user picks in the file dialog.
+constexpr DWORD pickedPathLimit = 32768;
+
+} // namespace
+
+Win32DialogView::Win32DialogView(std::wstring appName)
+    : appName_(std::move(appName)), owner_(GetCurrentThreadId()) {}
+
+Win32DialogView::~Win32DialogView() {
+    shutDownDialogThreadCalls();
+}
+
+void Win32DialogView::attach(HWND dialog) {
+    const std::lock_guard lock(mutex_);
+    dialog_ = dialog;
+    if (!queue_.empty()) {
+        PostMessageW(dialog_, WM_RUN_DIALOG_CALLS, 0, 0);
+    }
+}
+
+std::string Win32DialogView::controlText(int id) {
+    const HWND item = GetDlgItem(dialog_, id);
+    if (item == nullptr) {
+        return {};
+    }
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(item)) + 1, L'\0');
+    const UINT length = GetDlgItemTextW(dialog_, id, text.data(), static_cast<int>(text.size()));
+    text.resize(length);
+    return narrowText(text);
+}
+
+void Win32DialogView::setControlText(int id, const std::string& text) {
+    SetDlgItemTextW(dialog_, id, widenText(text).c_str());
+}
+
+bool Win32DialogView::controlEnabled(int id) {
+    const HWND item = GetDlgItem(dialog_, id);
+    return item != nullptr && IsWindowEnabled(item) != FALSE;
+}
+
+void Win32DialogView::enableControl(int id, bool enabled) {
+    if (const HWND item = GetDlgItem(dialog_, id)) {
+        EnableWindow(item, enabled ? TRUE : FALSE);
+    }
+}
+
+void Win32DialogView::showMessage(const std::string& text) {
+    MessageBoxW(dialog_, widenText(text).c_str(), appName_.c_str(), MB_OK);
+}
+
+bool Win32DialogView::askYesNo(const std::string& text) {
+    return MessageBoxW(dialog_, widenText(text).c_str(), appName_.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+std::optional<std::string> Win32DialogView::chooseFile(const FileChoice& choice) {
+    // "label\0pattern\0 ... \0": the common dialog's filter list.
+    std::wstring filter;
+    for (const FileFilter& entry : choice.filters) {
+        filter += widenText(entry.label) + L'\0' + (entry.pattern == "*" ? L"*.*" : widenText(entry.pattern)) + L'\0';
+    }
+    filter += L'\0';
+    const std::wstring suffix = widenText(choice.defaultSuffix);
+    std::vector<wchar_t> picked(pickedPathLimit, L'\0');
+
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = dialog_;
+    dialog.lpstrFilter = filter.c_str();
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = picked.data();
+    dialog.nMaxFile = pickedPathLimit;
+    dialog.lpstrDefExt = suffix.empty() ? nullptr : suffix.c_str();
+    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+    if (GetOpenFileNameW(&dialog) == FALSE) {
+        return std::nullopt;
+    }
+    return narrowText(picked.data());
+}
+
+bool Win32DialogView::enqueue(const std::shared_ptr<Call>& call) {
+    const std::lock_guard lock(mutex_);
+    if (closed_) {
+        return false;
+    }
+    queue_.push_back(call);
+    // Before the window exists, attach() posts the wake-up.
+    if (dialog_ != nullptr && PostMessageW(dialog_, WM_RUN_DIALOG_CALLS, 0, 0) == FALSE) {
+        queue_.pop_back(); // the window is gone
+        return false;
+    }
+    return true;
+}
+
+bool Win32DialogView::runOnDialogThread(std::function<void()> task) {
+    if (GetCurrentThreadId() == owner_) {
+        {
+            const std::lock_guard lock(mutex_);
+            if (closed_) {
+                return false;
+            }
+        }
+        task();
+        return true;
+    }
+    auto call = std::make_shared<Call>();
+    call->task = std::move(task);
+    call->waited = true;
+    if (!enqueue(call)) {
+        return false;
+    }
+    std::unique_lock lock(mutex_);
+    finished_.wait(lock, [&] { return call->finished; });
+    return call->ran;
+}
+
+void Win32DialogView::post(std::function<void()> task) {
+    auto call = std::make_shared<Call>();
+    call->task = std::move(task);
+    enqueue(call);
+}
+
+void Win32DialogView::runQueued() {
+    for (;;) {
+        std::shared_ptr<Call> next;
+        {
+            const std::lock_guard lock(mutex_);
+            if (queue_.empty() || closed_) {
+                return;
+            }
+            next = queue_.front();
+            queue_.pop_front();
+        }
+        next->task();
+        {
+            const std::lock_guard lock(mutex_);
+            next->ran = true;
+            next->finished = true;
+        }
+        finished_.notify_all();
+    }
+}
+
+void Win32DialogView::shutDownDialogThreadCalls() {
+    {
+        const std::lock_guard lock(mutex_);
+        closed_ = true;
+        for (const auto& call : queue_) {
+            call->finished = true;
+        }
+        queue_.clear();
+    }
+    finished_.notify_all();
+}
+
+void Win32DialogView::waitWithMessages(const std::function<bool()>& done) {
+    EnableWindow(dialog_, FALSE);
+    bool quit = false;
+    int quitCode = 0;
+    while (!done()) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE) != FALSE) {
+            if (message.message == WM_QUIT) {
+                quit = true;
+                quitCode = static_cast<int>(message.wParam);
+                continue;
+            }
+            if (IsDialogMessageW(dialog_, &message) == FALSE) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+        }
+    }
+    EnableWindow(dialog_, TRUE);
+    if (quit) {
+        PostQuitMessage(quitCode); // for the loop that owns it
+    }
+}
+
+} // namespace orvane
