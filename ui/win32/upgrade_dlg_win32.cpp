@@ -206,6 +206,8 @@ void Win32UpgradeDlg::OnContextMenu(LPARAM where) {
         at = {0, 0};
         ClientToScreen(hwnd_, &at);
     }
+    // The menu closes as it should when the user clicks elsewhere only if its owner is in front.
+    SetForegroundWindow(hwnd_);
     TrackPopupMenu(contextMenu_, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd_, nullptr);
 }
 
