@@ -52,9 +52,16 @@ bool Win32DialogView::controlEnabled(int id) {
 }
 
 void Win32DialogView::enableControl(int id, bool enabled) {
-    if (const HWND item = GetDlgItem(dialog_, id)) {
-        EnableWindow(item, enabled ? TRUE : FALSE);
+    const HWND item = GetDlgItem(dialog_, id);
+    if (item == nullptr) {
+        return;
     }
+    // A disabled control that keeps the focus swallows every key, Tab and Enter included, so
+    // the focus moves on to the next tab stop first (PortOpen pressed from the keyboard).
+    if (!enabled && GetFocus() == item) {
+        SendMessageW(dialog_, WM_NEXTDLGCTL, 0, FALSE);
+    }
+    EnableWindow(item, enabled ? TRUE : FALSE);
 }
 
 void Win32DialogView::showMessage(const std::string& text) {
