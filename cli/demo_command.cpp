@@ -1,15 +1,15 @@
 // `orvane-cli demo`: the whole upgrade without hardware. A virtual camera (or --cameras N of
-// them, upgraded at once) starts in this process, a sample image goes to its main board
-// through the very job the dialog runs (line speed 9600, upgrade speed 115200, bytes paced at
-// the line rate), and the demo ends by showing by SHA-256 that each camera holds exactly the
-// image.
+// them, upgraded at once) starts in this process, on a pseudo-terminal (Linux) or an in-memory
+// line (Windows, or --memory-line), a sample image goes to its main board through the very job
+// the dialog runs (line speed 9600, upgrade speed 115200, bytes paced at the line rate), and
+// the demo ends by showing by SHA-256 that each camera holds exactly the image.
 #include "cli/commands.h"
 #include "cli/common_options.h"
 #include "cli/exit_codes.h"
 #include "cli/sample_image.h"
 #include "cli/sha256.h"
 #include "cli/upgrade_session.h"
-#include "sim/virtual_camera.h"
+#include "cli/demo_camera.h"
 #include "upgrade/upgrade_job.h"
 
 #include <CLI/CLI.hpp>
@@ -29,20 +29,12 @@ struct DemoOptions {
     unsigned cameras = 1;
     std::string language = "en";
     bool lowLatency = false;
+    bool memoryLine = false;
 };
-
-std::unique_ptr<VirtualCamera> startCamera() {
-    VirtualCameraOptions cameraOptions;
-    cameraOptions.address = defaultAddress;
-    cameraOptions.lineSpeed = demoLineSpeed;
-    cameraOptions.upgradeSpeed = demoUpgradeSpeed;
-    cameraOptions.pacing = true;
-    return std::make_unique<VirtualCamera>(cameraOptions);
-}
 
 // Whether the camera holds exactly the image, said with the digests of both; label names the
 // camera when there are several.
-bool proveImage(Console& console, VirtualCamera& camera, std::span<const std::uint8_t> image,
+bool proveImage(Console& console, DemoCamera& camera, std::span<const std::uint8_t> image,
                 const std::string& label, double seconds) {
     const std::optional<UpgradeVerdict> verdict = camera.waitForVerdict(std::chrono::seconds{2});
     camera.stop();
@@ -87,14 +79,20 @@ int runDemo(const DemoOptions& options) {
     request.target = UpgradeTarget::MainBoard;
     request.language = languageNamed(options.language);
     request.lowLatency = options.lowLatency;
-    std::vector<std::unique_ptr<VirtualCamera>> cameras;
+    std::vector<std::unique_ptr<DemoCamera>> cameras;
     for (unsigned k = 0; k < options.cameras; ++k) {
-        cameras.push_back(startCamera());
-        if (!cameras.back()->start()) {
-            console.error("Cannot start the virtual camera: " + cameras.back()->error());
+        const DemoCameraSettings settings{static_cast<std::uint8_t>(defaultAddress), demoLineSpeed, demoUpgradeSpeed,
+                                          k + 1};
+        auto camera = options.memoryLine ? startMemoryDemoCamera(settings) : startDemoCamera(settings, error);
+        if (camera == nullptr) {
+            console.error("Cannot start the virtual camera: " + error);
             return exitUnusable;
         }
-        request.ports.push_back(cameras.back()->devicePath());
+        request.ports.push_back(camera->port());
+        if (SerialLink* line = camera->line()) {
+            request.links.push_back(line);
+        }
+        cameras.push_back(std::move(camera));
     }
     const std::string where = options.cameras == 1 ? "Virtual camera on " + request.ports.front()
                                                    : std::to_string(options.cameras) + " virtual cameras";
@@ -129,6 +127,8 @@ void addDemoCommand(CLI::App& app, int& status) {
         ->capture_default_str();
     addLanguageOption(*command, options->language);
     addLowLatencyOption(*command, options->lowLatency);
+    command->add_flag("--memory-line", options->memoryLine,
+                      "Run the cameras on in-memory lines instead of pseudo-terminals (always so on Windows)");
     command->callback([options, &status] { status = runDemo(*options); });
 }
 

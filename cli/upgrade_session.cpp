@@ -37,14 +37,16 @@ class FixedInputs final : public UpgradeInputs {
 // One camera's job with everything it needs of its own. Members end in reverse order: the
 // worker (waiting for its job) before the receiver, both before the port.
 struct CameraRun {
-    CameraRun(const UpgradeRequest& request, const std::string& portName, Console& console, bool several,
-              std::size_t row)
-        : port(portName), inputs(request, portName),
+    CameraRun(const UpgradeRequest& request, const std::string& portName, SerialLink* given, Console& console,
+              bool several, std::size_t row)
+        : port(portName), ownLink(given != nullptr ? nullptr : std::make_unique<SerialPort>()),
+          link(given != nullptr ? *given : *ownLink), inputs(request, portName),
           printer(console, several ? portLabel(portName) : "", row), receiver(link, flags, clock),
           worker(link, flags, clock, inputs, printer) {}
 
     std::string port;
-    SerialPort link;
+    std::unique_ptr<SerialPort> ownLink; // unless the request brought the line
+    SerialLink& link;
     ReplyFlags flags;
     SystemClock clock;
     FixedInputs inputs;
@@ -197,7 +199,9 @@ UpgradeRun runUpgradeSession(const UpgradeRequest& request, Console& console,
     const bool several = request.ports.size() > 1;
     std::vector<std::unique_ptr<CameraRun>> runs;
     for (std::size_t i = 0; i < request.ports.size(); ++i) {
-        runs.push_back(std::make_unique<CameraRun>(request, request.ports[i], console, several, i));
+        runs.push_back(std::make_unique<CameraRun>(request, request.ports[i],
+                                                   i < request.links.size() ? request.links[i] : nullptr,
+                                                   console, several, i));
     }
     // Every job starts before any is waited for: the cameras are upgraded side by side.
     for (const auto& run : runs) {

@@ -10,6 +10,7 @@
 
 #include "cli/console.h"
 #include "cli/interrupt.h"
+#include "serial/serial_link.h"
 #include "text/text_language.h"
 #include "upgrade/frames.h"
 #include "upgrade/upgrade_outcome.h"
@@ -21,6 +22,9 @@ namespace orvane {
 struct UpgradeRequest {
     std::string imagePath;
     std::vector<std::string> ports; // one camera a port
+    // When not empty, the line of each port in place of the serial port of that name (the
+    // demo's in-memory cameras); they must outlive the run.
+    std::vector<SerialLink*> links;
     int lineSpeed = 9600;
     int upgradeSpeed = 9600;
     int address = 1;

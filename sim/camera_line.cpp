@@ -127,7 +127,7 @@ void VirtualCamera::handleFrame(HostFrame frame, SimTime through) {
     }
     if (vanishesAt(frame)) {
         emit({CameraEvent::Kind::Received, frame.time, frame.kind, frame.bytes, meaning + ": the device vanishes (fault)"});
-        record(std::move(frame));
+        record_.add(std::move(frame));
         vanishNow();
         if (faults_.returnAfter) {
             comeBackAt_ = SimClock::now() + *faults_.returnAfter;
@@ -142,7 +142,7 @@ void VirtualCamera::handleFrame(HostFrame frame, SimTime through) {
         meaning += ": " + answer.note;
     }
     emit({CameraEvent::Kind::Received, frame.time, frame.kind, frame.bytes, meaning});
-    record(std::move(frame));
+    record_.add(std::move(frame));
     if (answer.speedBeforeReply) {
         changeCameraSpeed(*answer.speedBeforeReply, SimClock::now());
     }

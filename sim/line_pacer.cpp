@@ -5,7 +5,7 @@
 
 namespace orvane {
 
-std::chrono::nanoseconds wireTime(std::uint64_t bytes, int bitsPerSecond) {
+std::chrono::nanoseconds exactWireTime(std::uint64_t bytes, int bitsPerSecond) {
     if (bitsPerSecond <= 0) {
         return std::chrono::nanoseconds{0};
     }
@@ -21,7 +21,7 @@ SimTime LinePacer::pass(std::size_t count, SimTime now, int bitsPerSecond) {
         speed_ = bitsPerSecond;
     }
     passed_ += count;
-    freeAt_ = runStart_ + wireTime(passed_ - runFirst_, speed_);
+    freeAt_ = runStart_ + exactWireTime(passed_ - runFirst_, speed_);
     return freeAt_;
 }
 
@@ -29,7 +29,7 @@ SimTime LinePacer::throughAt(std::uint64_t index) const {
     if (index < runFirst_) {
         return runStart_;
     }
-    return runStart_ + wireTime(index - runFirst_ + 1, speed_);
+    return runStart_ + exactWireTime(index - runFirst_ + 1, speed_);
 }
 
 } // namespace orvane

@@ -12,8 +12,10 @@
 
 namespace orvane {
 
-// How long bytes take on the line at 10 bits a byte, rounded up to the nanosecond.
-std::chrono::nanoseconds wireTime(std::uint64_t bytes, int bitsPerSecond);
+// How long bytes take on the line at 10 bits a byte, rounded up to the nanosecond. Not named
+// wireTime: that one (whole milliseconds, the port's) is inline, and one name for both let the
+// linker hand its callers this one's nanoseconds as milliseconds.
+std::chrono::nanoseconds exactWireTime(std::uint64_t bytes, int bitsPerSecond);
 
 class LinePacer {
 public:

@@ -2,7 +2,6 @@
 // requests, and what it records for the owner (frames, verdicts, events).
 #include "sim/virtual_camera.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sys/eventfd.h>
@@ -83,41 +82,6 @@ std::string VirtualCamera::devicePath() const {
 
 std::string VirtualCamera::portPath() const {
     return options_.linkPath.empty() ? devicePath() : options_.linkPath;
-}
-
-std::vector<HostFrame> VirtualCamera::receivedFrames() const {
-    std::lock_guard lock(mutex_);
-    return record_;
-}
-
-std::vector<HostFrame> VirtualCamera::receivedFrames(HostFrameKind kind) const {
-    std::lock_guard lock(mutex_);
-    std::vector<HostFrame> some;
-    std::copy_if(record_.begin(), record_.end(), std::back_inserter(some),
-                 [kind](const HostFrame& f) { return f.kind == kind; });
-    return some;
-}
-
-void VirtualCamera::clearReceived() {
-    std::lock_guard lock(mutex_);
-    record_.clear();
-    verdict_.reset();
-}
-
-void VirtualCamera::record(HostFrame frame) {
-    std::lock_guard lock(mutex_);
-    record_.push_back(std::move(frame));
-}
-
-std::optional<UpgradeVerdict> VirtualCamera::lastVerdict() const {
-    std::lock_guard lock(mutex_);
-    return verdict_;
-}
-
-std::optional<UpgradeVerdict> VirtualCamera::waitForVerdict(std::chrono::milliseconds timeout) const {
-    std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, timeout, [this] { return verdict_.has_value(); });
-    return verdict_;
 }
 
 void VirtualCamera::setFaults(CameraFaults faults) {
@@ -210,11 +174,7 @@ void VirtualCamera::flushEvents() {
 
 void VirtualCamera::finishUpgrade(UpgradeVerdict verdict) {
     note("upgrade ended: " + verdict.summary);
-    {
-        std::lock_guard lock(mutex_);
-        verdict_ = verdict;
-    }
-    changed_.notify_all();
+    record_.setVerdict(verdict);
     if (options_.onVerdict) {
         flushEvents(); // the verdict comes after what led to it
         options_.onVerdict(verdict);

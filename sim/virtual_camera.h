@@ -11,6 +11,7 @@
 #include "sim/boot_loader.h"
 #include "sim/camera_device.h"
 #include "sim/camera_faults.h"
+#include "sim/camera_record.h"
 #include "sim/frame_reader.h"
 #include "sim/host_frame.h"
 #include "sim/line_pacer.h"
@@ -94,14 +95,16 @@ public:
     std::string portPath() const;
 
     // Every frame received so far, with loose and garbled bytes, in order of arrival.
-    std::vector<HostFrame> receivedFrames() const;
-    std::vector<HostFrame> receivedFrames(HostFrameKind kind) const;
+    std::vector<HostFrame> receivedFrames() const { return record_.frames(); }
+    std::vector<HostFrame> receivedFrames(HostFrameKind kind) const { return record_.frames(kind); }
     // Forgets the record and the last verdict.
-    void clearReceived();
+    void clearReceived() { record_.clear(); }
 
-    std::optional<UpgradeVerdict> lastVerdict() const;
+    std::optional<UpgradeVerdict> lastVerdict() const { return record_.verdict(); }
     // The last verdict, waiting up to timeout for one if there is none yet.
-    std::optional<UpgradeVerdict> waitForVerdict(std::chrono::milliseconds timeout) const;
+    std::optional<UpgradeVerdict> waitForVerdict(std::chrono::milliseconds timeout) const {
+        return record_.waitForVerdict(timeout);
+    }
 
     int cameraSpeed() const { return cameraSpeed_.load(); }
     int hostSpeed() const { return hostSpeed_.load(); }
@@ -124,7 +127,6 @@ private:
     void emit(CameraEvent event);
     void note(std::string text);
     void flushEvents();
-    void record(HostFrame frame);
     void finishUpgrade(UpgradeVerdict verdict);
     void setError(std::string text);
 
@@ -171,13 +173,12 @@ private:
     mutable std::condition_variable changed_;
     std::string error_;
     std::string devicePath_;
-    std::vector<HostFrame> record_;
-    std::optional<UpgradeVerdict> verdict_;
     std::optional<CameraFaults> newFaults_;
     std::vector<Request> requests_;
     std::uint64_t requested_ = 0;
     std::uint64_t served_ = 0;
     bool lastRequestOk_ = true;
+    CameraRecord record_;
 };
 
 } // namespace orvane

@@ -367,8 +367,13 @@ TEST(CliDemo, UpgradesTheVirtualCameraAndProvesTheMatch) {
     EXPECT_LT(result.took, 30s);
 }
 
-TEST(CliDemo, SeveralCamerasEachProvedBySha256) {
-    const CliResult result = runCli({"demo", "--cameras", "3", "--size", "2048"}, 60s);
+// On pseudo-terminals, and on the in-memory lines the demo has on Windows.
+class CliDemoLines : public ::testing::TestWithParam<std::vector<std::string>> {};
+
+TEST_P(CliDemoLines, SeveralCamerasEachProvedBySha256) {
+    std::vector<std::string> arguments{"demo", "--cameras", "3", "--size", "2048"};
+    arguments.insert(arguments.end(), GetParam().begin(), GetParam().end());
+    const CliResult result = runCli(arguments, 60s);
     EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
     std::size_t proved = 0;
     for (const std::string& line : linesOf(result.out)) {
@@ -376,6 +381,10 @@ TEST(CliDemo, SeveralCamerasEachProvedBySha256) {
     }
     EXPECT_EQ(proved, 3U) << result.out;
 }
+
+INSTANTIATE_TEST_SUITE_P(CliDemo, CliDemoLines,
+                         ::testing::Values(std::vector<std::string>{}, std::vector<std::string>{"--memory-line"}),
+                         [](const auto& row) { return row.param.empty() ? "PseudoTerminals" : "MemoryLines"; });
 
 } // namespace
 } // namespace orvane::test

@@ -350,7 +350,7 @@ TEST(CameraPacing, BlockRoundTripTakesItsWireTimeAndTheFlashTime) {
     const auto before = std::chrono::steady_clock::now();
     ASSERT_EQ(talk(host, block(1)), ack);
     const auto took = std::chrono::steady_clock::now() - before;
-    const auto wire = wireTime(1030 + 5, 57600); // about 180 ms
+    const auto wire = exactWireTime(1030 + 5, 57600); // about 180 ms
     EXPECT_GE(took, wire + 100ms);
     EXPECT_LT(took, wire + 100ms + 500ms) << "generous for a loaded machine";
 }
@@ -379,7 +379,7 @@ TEST_P(PacingAccuracy, BlockRoundTripIsItsWireTimeAndTheReplyDelay) {
     ASSERT_EQ(talk(host, start()), bytes(headerRequestReply));
     const Bytes image(8 * 1024, 0x5A);
     ASSERT_EQ(talk(host, bytes(makeSizeHeader(static_cast<std::uint32_t>(image.size())))), ack);
-    const auto expected = wireTime(1030 + 5, speed) + replyDelay;
+    const auto expected = exactWireTime(1030 + 5, speed) + replyDelay;
     auto quickest = std::chrono::steady_clock::duration::max();
     for (std::uint32_t n = 1; n <= 8; ++n) {
         const Bytes frame = bytes(makeDataBlock(image, (n - 1) * 1024, n));

@@ -29,7 +29,7 @@ TEST(LinePacer, OneByteChunksAddUpToTheWholeWireTime) {
         LinePacer line;
         SimTime last{};
         for (int i = 0; i < 1035; ++i) last = line.pass(1, t0, speed);
-        EXPECT_EQ(last, t0 + wireTime(1035, speed)) << speed;
+        EXPECT_EQ(last, t0 + exactWireTime(1035, speed)) << speed;
     }
 }
 

@@ -1,6 +1,7 @@
 // The dialog's logic without a window: a view that records what it is asked, the scripted
-// camera of the upgrade tests and a fake clock. The view plays the dialog thread: the job's
-// calls wait until the test pumps them, as a sent window message waits for the dialog.
+// camera of the upgrade tests and a fake clock, or the virtual camera on an in-memory line.
+// The view plays the dialog thread: the job's calls wait until the test pumps them, as a sent
+// window message waits for the dialog.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -12,6 +13,7 @@
 #include <thread>
 
 #include "imagetools/hex_test_files.h"
+#include "sim/memory_camera.h"
 #include "text/text_language.h"
 #include "ui/dialog_template.h"
 #include "ui/logic/upgrade_dlg_logic.h"
@@ -300,10 +302,44 @@ TEST_P(UpdateButtons, FlashTheCameraWithThePortLocked) {
     EXPECT_TRUE(rig.view.controlEnabled(IDC_OPEN));
 }
 
-INSTANTIATE_TEST_SUITE_P(DialogLogic, UpdateButtons,
-                         ::testing::Values(UpdateCase{"MainThreeBlocks", IDC_UPDATE_MAIN, UpgradeTarget::MainBoard, 3000},
-                                           UpdateCase{"MotorTwoBlocks", IDC_UPDATE_MOTOR, UpgradeTarget::MotorBoard, 2048},
-                                           UpdateCase{"SpecialOneBlock", IDC_UPDATE_SPECIAL, UpgradeTarget::Special, 700}),
+const auto updateCases =
+    ::testing::Values(UpdateCase{"MainThreeBlocks", IDC_UPDATE_MAIN, UpgradeTarget::MainBoard, 3000},
+                      UpdateCase{"MotorTwoBlocks", IDC_UPDATE_MOTOR, UpgradeTarget::MotorBoard, 2048},
+                      UpdateCase{"SpecialOneBlock", IDC_UPDATE_SPECIAL, UpgradeTarget::Special, 700});
+
+INSTANTIATE_TEST_SUITE_P(DialogLogic, UpdateButtons, updateCases,
+                         [](const auto& row) { return std::string(row.param.name); });
+
+// The same buttons against the virtual camera on an in-memory line, with the real receiver,
+// clock and speed switches (line 9600, upgrade 115200): the camera must hold the image.
+class UpdateButtonsOnMemoryLine : public ::testing::TestWithParam<UpdateCase> {};
+
+TEST_P(UpdateButtonsOnMemoryLine, FlashTheImageByteForByte) {
+    const UpdateCase& c = GetParam();
+    const Bytes bytes = imageOf(c.imageLength);
+    TempFile image{bytes};
+    MemoryCamera camera({.address = 1, .lineSpeed = 9600, .upgradeSpeed = 115200});
+    ReplyFlags flags;
+    SystemClock clock;
+    FakeView view;
+    view.texts[IDC_UPBPS] = "115200";
+    view.files = {image.path()};
+    UpgradeDlgLogic logic({camera.link(), flags, clock, view});
+    logic.OnInitDialog();
+    logic.setLanguageFlag(1);
+    logic.OnCommand(IDC_FILE);
+
+    EXPECT_TRUE(logic.OnCommand(c.button));
+    ASSERT_TRUE(view.pumpUntil([&] { return !logic.jobRunning(); }));
+    EXPECT_EQ(logic.m_logText, succeeded);
+    const auto verdict = camera.waitForVerdict(2s);
+    ASSERT_TRUE(verdict);
+    EXPECT_TRUE(verdict->matches) << verdict->summary;
+    EXPECT_EQ(verdict->target, c.target);
+    EXPECT_EQ(verdict->image, bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(DialogLogic, UpdateButtonsOnMemoryLine, updateCases,
                          [](const auto& row) { return std::string(row.param.name); });
 
 TEST(DialogLogic, NoImageChosenOnlySaysSo) {
