@@ -1,4 +1,4 @@
-// The queue of calls waiting for the dialog thread, woken through an eventfd.
+// The dialog's call queue, woken through an eventfd.
 #include "ui/qt/dialog_thread_bridge.h"
 
 #include <sys/eventfd.h>
@@ -11,7 +11,7 @@
 namespace orvane {
 
 DialogThreadBridge::DialogThreadBridge(QObject* parent)
-    : QObject(parent), owner_(std::this_thread::get_id()), eventFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    : QObject(parent), eventFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), queue_([this] { return wake(); }) {
     if (eventFd_ >= 0) {
         notifier_ = new QSocketNotifier(eventFd_, QSocketNotifier::Read, this);
         connect(notifier_, &QSocketNotifier::activated, this, [this] {
@@ -30,66 +30,20 @@ DialogThreadBridge::~DialogThreadBridge() {
 }
 
 bool DialogThreadBridge::call(std::function<void()> task) {
-    if (std::this_thread::get_id() == owner_) {
-        {
-            const std::lock_guard lock(mutex_);
-            if (closed_) {
-                return false;
-            }
-        }
-        task();
-        return true;
-    }
-    auto pending = std::make_shared<Pending>();
-    pending->task = std::move(task);
-    std::unique_lock lock(mutex_);
-    if (closed_ || eventFd_ < 0) {
-        return false;
-    }
-    queue_.push_back(pending);
-    lock.unlock();
-    wake();
-    lock.lock();
-    finished_.wait(lock, [&] { return pending->finished; });
-    return pending->ran;
+    return queue_.call(std::move(task));
 }
 
 void DialogThreadBridge::runPending() {
-    for (;;) {
-        std::shared_ptr<Pending> next;
-        {
-            const std::lock_guard lock(mutex_);
-            if (queue_.empty() || closed_) {
-                return;
-            }
-            next = queue_.front();
-            queue_.pop_front();
-        }
-        next->task();
-        {
-            const std::lock_guard lock(mutex_);
-            next->ran = true;
-            next->finished = true;
-        }
-        finished_.notify_all();
-    }
+    queue_.runPending();
 }
 
 void DialogThreadBridge::shutDown() {
-    {
-        const std::lock_guard lock(mutex_);
-        closed_ = true;
-        for (const auto& pending : queue_) {
-            pending->finished = true;
-        }
-        queue_.clear();
-    }
-    finished_.notify_all();
+    queue_.shutDown();
 }
 
-void DialogThreadBridge::wake() {
+bool DialogThreadBridge::wake() {
     const std::uint64_t one = 1;
-    [[maybe_unused]] const auto written = ::write(eventFd_, &one, sizeof one);
+    return eventFd_ >= 0 && ::write(eventFd_, &one, sizeof one) == static_cast<ssize_t>(sizeof one);
 }
 
 void DialogThreadBridge::drainWakeups() {

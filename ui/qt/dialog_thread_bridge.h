@@ -2,18 +2,15 @@
 // message does: the upgrade job reads the controls and sets the log through it, so the
 // dialog's members are only ever touched on the dialog's own thread.
 //
-// The hand-over uses a standard mutex and an eventfd watched by the dialog thread's event
-// loop, so every step of it is visible to ThreadSanitizer.
+// The calls wait in the dialog's call queue; an eventfd watched by the dialog thread's event
+// loop wakes it.
 #pragma once
 
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <memory>
-#include <mutex>
-#include <thread>
 
 #include <QObject>
+
+#include "ui/logic/dialog_call_queue.h"
 
 class QSocketNotifier;
 
@@ -42,23 +39,12 @@ public:
     void shutDown();
 
 private:
-    struct Pending {
-        std::function<void()> task;
-        bool finished = false;
-        bool ran = false;
-    };
-
-    void wake();
+    bool wake();
     void drainWakeups();
 
-    const std::thread::id owner_;
     int eventFd_ = -1;
     QSocketNotifier* notifier_ = nullptr;
-
-    std::mutex mutex_;
-    std::condition_variable finished_;
-    std::deque<std::shared_ptr<Pending>> queue_;
-    bool closed_ = false;
+    DialogCallQueue queue_;
 };
 
 } // namespace orvane

@@ -1,5 +1,5 @@
-// Each of the logic's requests as the native dialog carries it out. A job's call waits on a
-// condition variable, not in SendMessage, so the shut-down can always release it.
+// Each of the logic's requests as the native dialog carries it out. A job's call waits in the
+// dialog's call queue, not in SendMessage, so the shut-down can always release it.
 #include "ui/win32/win32_dialog_view.h"
 
 #include <commdlg.h>
@@ -17,18 +17,24 @@ constexpr DWORD pickedPathLimit = 32768;
 } // namespace
 
 Win32DialogView::Win32DialogView(std::wstring appName)
-    : appName_(std::move(appName)), owner_(GetCurrentThreadId()) {}
+    : appName_(std::move(appName)), queue_([this] { return wake(); }) {}
 
 Win32DialogView::~Win32DialogView() {
     shutDownDialogThreadCalls();
 }
 
 void Win32DialogView::attach(HWND dialog) {
-    const std::lock_guard lock(mutex_);
     dialog_ = dialog;
-    if (!queue_.empty()) {
-        PostMessageW(dialog_, WM_RUN_DIALOG_CALLS, 0, 0);
+    // Calls queued before the window existed had nobody to wake.
+    if (queue_.pending()) {
+        PostMessageW(dialog, WM_RUN_DIALOG_CALLS, 0, 0);
     }
+}
+
+bool Win32DialogView::wake() {
+    const HWND dialog = dialog_;
+    // Before the window exists, attach() posts the wake-up.
+    return dialog == nullptr || PostMessageW(dialog, WM_RUN_DIALOG_CALLS, 0, 0) != FALSE;
 }
 
 std::string Win32DialogView::controlText(int id) {
@@ -97,79 +103,20 @@ std::optional<std::string> Win32DialogView::chooseFile(const FileChoice& choice)
     return narrowText(picked.data());
 }
 
-bool Win32DialogView::enqueue(const std::shared_ptr<Call>& call) {
-    const std::lock_guard lock(mutex_);
-    if (closed_) {
-        return false;
-    }
-    queue_.push_back(call);
-    // Before the window exists, attach() posts the wake-up.
-    if (dialog_ != nullptr && PostMessageW(dialog_, WM_RUN_DIALOG_CALLS, 0, 0) == FALSE) {
-        queue_.pop_back(); // the window is gone
-        return false;
-    }
-    return true;
-}
-
 bool Win32DialogView::runOnDialogThread(std::function<void()> task) {
-    if (GetCurrentThreadId() == owner_) {
-        {
-            const std::lock_guard lock(mutex_);
-            if (closed_) {
-                return false;
-            }
-        }
-        task();
-        return true;
-    }
-    auto call = std::make_shared<Call>();
-    call->task = std::move(task);
-    call->waited = true;
-    if (!enqueue(call)) {
-        return false;
-    }
-    std::unique_lock lock(mutex_);
-    finished_.wait(lock, [&] { return call->finished; });
-    return call->ran;
+    return queue_.call(std::move(task));
 }
 
 void Win32DialogView::post(std::function<void()> task) {
-    auto call = std::make_shared<Call>();
-    call->task = std::move(task);
-    enqueue(call);
+    queue_.post(std::move(task));
 }
 
 void Win32DialogView::runQueued() {
-    for (;;) {
-        std::shared_ptr<Call> next;
-        {
-            const std::lock_guard lock(mutex_);
-            if (queue_.empty() || closed_) {
-                return;
-            }
-            next = queue_.front();
-            queue_.pop_front();
-        }
-        next->task();
-        {
-            const std::lock_guard lock(mutex_);
-            next->ran = true;
-            next->finished = true;
-        }
-        finished_.notify_all();
-    }
+    queue_.runPending();
 }
 
 void Win32DialogView::shutDownDialogThreadCalls() {
-    {
-        const std::lock_guard lock(mutex_);
-        closed_ = true;
-        for (const auto& call : queue_) {
-            call->finished = true;
-        }
-        queue_.clear();
-    }
-    finished_.notify_all();
+    queue_.shutDown();
 }
 
 void Win32DialogView::waitWithMessages(const std::function<bool()>& done) {

@@ -5,13 +5,11 @@
 
 #include <windows.h>
 
-#include <condition_variable>
-#include <deque>
+#include <atomic>
 #include <functional>
-#include <memory>
-#include <mutex>
 #include <string>
 
+#include "ui/logic/dialog_call_queue.h"
 #include "ui/logic/dialog_view.h"
 
 namespace orvane {
@@ -46,23 +44,11 @@ public:
     void waitWithMessages(const std::function<bool()>& done) override;
 
 private:
-    struct Call {
-        std::function<void()> task;
-        bool waited = false;   // a runOnDialogThread caller waits for it
-        bool finished = false; // run, or dropped by the shut-down
-        bool ran = false;
-    };
-
-    bool enqueue(const std::shared_ptr<Call>& call);
+    bool wake();
 
     const std::wstring appName_;
-    const DWORD owner_;
-    HWND dialog_ = nullptr;
-
-    std::mutex mutex_;
-    std::condition_variable finished_;
-    std::deque<std::shared_ptr<Call>> queue_;
-    bool closed_ = false;
+    std::atomic<HWND> dialog_ = nullptr;
+    DialogCallQueue queue_;
 };
 
 } // namespace orvane
