@@ -2,6 +2,7 @@
 // and the commands.
 #include "ui/win32/upgrade_dlg_win32.h"
 
+#include <dbt.h>
 #include <windowsx.h>
 
 #include <string>
@@ -88,6 +89,12 @@ INT_PTR Win32UpgradeDlg::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND: OnCommand(LOWORD(wParam), HIWORD(wParam)); return TRUE;
     case WM_CONTEXTMENU: OnContextMenu(lParam); return TRUE;
     case WM_RUN_DIALOG_CALLS: view_.runQueued(); return TRUE;
+    case WM_DEVICECHANGE:
+        // Top-level windows hear of ports arriving and leaving without registering for it.
+        if (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE || wParam == DBT_DEVNODES_CHANGED) {
+            refreshPortList();
+        }
+        return TRUE;
     default: return FALSE;
     }
 }
@@ -167,6 +174,32 @@ int Win32UpgradeDlg::listSerialPorts() {
     }
     SendMessageW(combo, CB_SETCURSEL, 0, 0);
     return count;
+}
+
+void Win32UpgradeDlg::refreshPortList() {
+    std::vector<std::string> names;
+    if (gatherPortNames(names) < 0) {
+        return;
+    }
+    const HWND combo = GetDlgItem(hwnd_, IDC_PORT);
+    std::vector<std::string> shown;
+    const auto count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        std::wstring entry(static_cast<std::size_t>(SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0)) + 1,
+                           L'\0');
+        const auto length = SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(entry.data()));
+        entry.resize(length < 0 ? 0 : static_cast<std::size_t>(length));
+        shown.push_back(narrowText(entry));
+    }
+    if (shown == names) {
+        return; // leaves the user's typing and cursor alone
+    }
+    const std::string kept = view_.controlText(IDC_PORT);
+    SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        insertEntry(combo, static_cast<int>(i), widenText(names[i]));
+    }
+    view_.setControlText(IDC_PORT, kept);
 }
 
 void Win32UpgradeDlg::OnCommand(int id, int code) {

@@ -1,6 +1,6 @@
 // The main dialog, template 102, on the native dialog manager: it builds the template, fills
 // the lists at initialisation, adds the about item to the system menu, offers the context
-// menu and routes every command to the dialog's logic (ui/logic), which reaches the window
+// menu, follows serial adapters as they come and go and routes every command to the dialog's logic (ui/logic), which reaches the window
 // back through a Win32DialogView. Enter, Escape and the close box ask the logic first.
 #pragma once
 
@@ -40,6 +40,8 @@ private:
     void fillLists();
     void ApplyDialogTexts();
     int listSerialPorts();
+    // An adapter plugged in or out: the list follows, what is in the box stays.
+    void refreshPortList();
     void OnCommand(int id, int code);
     bool OnSysCommand(WPARAM command);
     void OnContextMenu(LPARAM where);
