@@ -2,7 +2,8 @@
 // and lookups that follow each thread's own language.
 #include <gtest/gtest.h>
 
-#include <barrier>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "text/string_table.h"
@@ -61,19 +62,29 @@ TEST(TextLanguage, FlagOneIsEnglishEverythingElseChinese) {
 }
 
 TEST(TextLanguage, TwoThreadsLookUpInTheirOwnLanguagesAtOnce) {
-    std::barrier both(2);
+    // A rendezvous on a condition variable: GCC 12's std::barrier can miss its wake-up on
+    // Windows (no futex there) and hung this test under Wine.
+    std::mutex mutex;
+    std::condition_variable arrived;
+    int waiting = 0;
+    const auto meet = [&] {
+        std::unique_lock lock(mutex);
+        ++waiting;
+        arrived.notify_all();
+        arrived.wait(lock, [&] { return waiting == 2; });
+    };
     std::string english;
     std::string chinese;
     std::thread a([&] {
         SetTextLanguage(1);
-        both.arrive_and_wait();
+        meet();
         for (int i = 0; i < 1000; ++i) {
             english = loadText(IDS_START);
         }
     });
     std::thread b([&] {
         SetTextLanguage(0);
-        both.arrive_and_wait();
+        meet();
         for (int i = 0; i < 1000; ++i) {
             chinese = loadText(IDS_START);
         }
