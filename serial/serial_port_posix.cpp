@@ -8,6 +8,7 @@
 #include "serial/port_timing.h"
 #include "serial/raw_line_posix.h"
 #include "serial/serial_port.h"
+#include "serial/serial_port_transfer.h"
 
 #include <cerrno>
 #include <climits>
@@ -126,23 +127,6 @@ void waitUntilSent(int device, int wake, Deadline limit) {
 }
 
 } // namespace
-
-// Marks a transfer in progress for its whole life, so that a close waits for it.
-class SerialPort::TransferGuard {
-  public:
-    explicit TransferGuard(SerialPort& port) : port_(port), channel_(port.beginTransfer()) {}
-    ~TransferGuard() {
-        if (channel_)
-            port_.endTransfer();
-    }
-    TransferGuard(const TransferGuard&) = delete;
-    TransferGuard& operator=(const TransferGuard&) = delete;
-    const std::optional<Channel>& channel() const { return channel_; }
-
-  private:
-    SerialPort& port_;
-    std::optional<Channel> channel_;
-};
 
 SerialPort::~SerialPort() {
     const std::lock_guard control(controlMutex_);

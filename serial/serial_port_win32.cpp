@@ -2,6 +2,7 @@
 // watch an event that a close raises: a close never has to wait for a read's time limit. The
 // driver's read time-outs give the interval rule; writes are limited here, as on Linux.
 #include "serial/serial_port.h"
+#include "serial/serial_port_transfer.h"
 
 #include <cerrno>
 #include <climits>
@@ -97,24 +98,6 @@ TransferResult runTransfer(HANDLE device, HANDLE wake, TransferClock::duration l
 }
 
 } // namespace
-
-// Marks a transfer in progress for its whole life, so that a close waits for it.
-class SerialPort::TransferGuard {
-  public:
-    explicit TransferGuard(SerialPort& port) : port_(port), channel_(port.beginTransfer()) {}
-    ~TransferGuard() {
-        if (channel_) {
-            port_.endTransfer();
-        }
-    }
-    TransferGuard(const TransferGuard&) = delete;
-    TransferGuard& operator=(const TransferGuard&) = delete;
-    const std::optional<Channel>& channel() const { return channel_; }
-
-  private:
-    SerialPort& port_;
-    std::optional<Channel> channel_;
-};
 
 SerialPort::~SerialPort() {
     const std::lock_guard control(controlMutex_);
