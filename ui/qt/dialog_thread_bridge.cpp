@@ -33,6 +33,10 @@ bool DialogThreadBridge::call(std::function<void()> task) {
     return queue_.call(std::move(task));
 }
 
+void DialogThreadBridge::post(std::function<void()> task) {
+    queue_.post(std::move(task));
+}
+
 void DialogThreadBridge::runPending() {
     queue_.runPending();
 }

@@ -30,6 +30,8 @@ public:
     // otherwise when the owner's event loop (or runPending) has taken it. Answers false, with
     // the task not run, once the bridge is shut down.
     bool call(std::function<void()> task);
+    // Queues task for the owner thread and returns at once; dropped by the shut-down.
+    void post(std::function<void()> task);
 
     // Runs the tasks waiting now. Owner thread only.
     void runPending();

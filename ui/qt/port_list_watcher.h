@@ -15,6 +15,7 @@
 #include <QString>
 
 #include "serial/port_details.h"
+#include "ui/qt/dialog_thread_bridge.h"
 
 class QFileSystemWatcher;
 class QTimer;
@@ -53,6 +54,7 @@ private:
     QTimer* timer_ = nullptr; // the next gather
     QTimer* poll_ = nullptr;  // only where nothing could be watched
     QElapsedTimer sinceLast_;
+    DialogThreadBridge handOver_; // the gatherer's result to this object's thread
     std::thread gatherer_;
     bool inFlight_ = false;
     bool pending_ = false; // a change came while a gather ran
