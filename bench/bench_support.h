@@ -81,7 +81,7 @@ struct ThreadUsage {
 
 // A plain text table with right-aligned columns, printed whole.
 class Table {
-public:
+  public:
     explicit Table(std::vector<std::string> header) { rows_.push_back(std::move(header)); }
     void add(std::vector<std::string> row) { rows_.push_back(std::move(row)); }
     void print() const {
@@ -95,7 +95,8 @@ public:
             std::string line = "|";
             for (std::size_t i = 0; i < widths.size(); ++i) {
                 const std::string& cell = i < rows_[r].size() ? rows_[r][i] : std::string();
-                // Appended piece by piece: g++ 12 at -O3 warns falsely (-Wrestrict) on " " + std::string(...).
+                // Appended piece by piece: g++ 12 at -O3 warns falsely (-Wrestrict) on " " +
+                // std::string(...).
                 line.append(widths[i] - cell.size() + 1, ' ').append(cell).append(" |");
             }
             std::puts(line.c_str());
@@ -110,7 +111,7 @@ public:
         std::fflush(stdout);
     }
 
-private:
+  private:
     std::vector<std::vector<std::string>> rows_;
 };
 

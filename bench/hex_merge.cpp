@@ -5,9 +5,9 @@
 //
 //   hex_merge            16 MiB + 16 MiB, best of 3 runs
 //   hex_merge --mib N    N MiB each
-#include "bench/bench_support.h"
-
 #include "imagetools/hex_merge.h"
+
+#include "bench/bench_support.h"
 
 #include <chrono>
 #include <cstdio>
@@ -24,7 +24,7 @@ using namespace orvane::bench;
 // Writes Intel HEX records with CR LF line ends, streaming, so generating the inputs does not
 // itself raise the process's memory.
 class HexWriter {
-public:
+  public:
     explicit HexWriter(const std::filesystem::path& path) : out_(path, std::ios::binary) {}
 
     void record(std::uint8_t type, std::uint16_t address, const std::uint8_t* data, std::size_t count) {
@@ -49,12 +49,13 @@ public:
         written_ += line.size();
     }
     void linearBase(std::uint16_t upper) {
-        const std::uint8_t data[2] = {static_cast<std::uint8_t>(upper >> 8), static_cast<std::uint8_t>(upper)};
+        const std::uint8_t data[2] = {static_cast<std::uint8_t>(upper >> 8),
+                                      static_cast<std::uint8_t>(upper)};
         record(0x04, 0, data, 2);
     }
     std::uint64_t written() const { return written_; }
 
-private:
+  private:
     std::ofstream out_;
     std::uint64_t written_ = 0;
 };
@@ -136,7 +137,8 @@ int main(int argc, char** argv) {
         const std::uint64_t rssBefore = statusKib("VmRSS");
         const auto began = std::chrono::steady_clock::now();
         const MergeOutcome outcome = MergeHexFiles({ublPath.string(), appPath.string(), {}});
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
         const std::uint64_t peak = statusKib("VmHWM");
         if (!peakReset) {
             error = "the kernel does not allow resetting the peak memory figure";
@@ -156,8 +158,8 @@ int main(int argc, char** argv) {
 
     Table table({"input MiB (UBL + APP)", "output MiB", "time s (best of 3)", "peak memory added MiB (worst)",
                  "peak / input", "goals (< 1 s, < 4x)"});
-    table.add({fixed(inputMib, 1), fixed(static_cast<double>(outputBytes) / (1 << 20), 1), fixed(bestSeconds, 3),
-               fixed(worstPeakMib, 1), fixed(ratio, 2) + "x", met ? "met" : "MISSED"});
+    table.add({fixed(inputMib, 1), fixed(static_cast<double>(outputBytes) / (1 << 20), 1),
+               fixed(bestSeconds, 3), fixed(worstPeakMib, 1), fixed(ratio, 2) + "x", met ? "met" : "MISSED"});
     table.print();
     if (!error.empty()) {
         std::fprintf(stderr, "hex_merge: %s\n", error.c_str());

@@ -6,7 +6,6 @@
 //   idle_cost               10 s each
 //   idle_cost --seconds N   N s each
 #include "bench/bench_support.h"
-
 #include "serial/serial_port.h"
 #include "sim/pseudo_terminal.h"
 #include "upgrade/reply_receiver.h"
@@ -24,7 +23,7 @@ using namespace orvane::bench;
 
 // The port, counting the receiver's reads on the way through.
 class CountingLink final : public SerialLink {
-public:
+  public:
     explicit CountingLink(SerialLink& inner) : inner_(inner) {}
     int openPort(std::string_view name, int baud, int parity, int size, int stop) override {
         return inner_.openPort(name, baud, parity, size, stop);
@@ -39,7 +38,7 @@ public:
     int lastError() const override { return inner_.lastError(); }
     std::atomic<long> reads{0};
 
-private:
+  private:
     SerialLink& inner_;
 };
 
@@ -74,8 +73,8 @@ std::string row(const Measured& m, Table& table, const std::string& state) {
     const double share = m.usage.cpu / m.seconds * 100.0;
     const long wakeups = m.usage.voluntarySwitches + m.usage.involuntarySwitches;
     table.add({state, fixed(m.seconds, 1), fixed(m.usage.cpu * 1000.0, 2), fixed(share, 4) + " %",
-               std::to_string(wakeups), fixed(static_cast<double>(wakeups) / m.seconds, 1), std::to_string(m.reads),
-               share < 0.5 ? "met (< 0.5 %)" : "MISSED"});
+               std::to_string(wakeups), fixed(static_cast<double>(wakeups) / m.seconds, 1),
+               std::to_string(m.reads), share < 0.5 ? "met (< 0.5 %)" : "MISSED"});
     return share < 0.5 ? "" : state;
 }
 

@@ -7,22 +7,20 @@
 //   many_cameras            1, 2, 4 and 8 cameras, 64 KiB (about a minute)
 //   many_cameras --quick    1 and 8 cameras, 16 KiB
 #include "bench/bench_support.h"
-
 #include "sim/virtual_camera.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <string>
-#include <vector>
-
-#include <fcntl.h>
 #include <spawn.h>
+#include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <vector>
 
 extern char** environ;
 
@@ -40,7 +38,7 @@ struct Figures {
     double seconds = 0.0;
     double cpuSeconds = 0.0; // user + system of the orvane-cli process
     int exitStatus = -1;
-    unsigned matching = 0;   // cameras holding exactly the image
+    unsigned matching = 0; // cameras holding exactly the image
 };
 
 std::vector<std::uint8_t> imageOf(std::size_t size) {
@@ -58,8 +56,9 @@ double secondsOf(const timeval& t) {
 Figures runStation(unsigned count, const std::string& imagePath, const std::vector<std::uint8_t>& image) {
     Figures figures;
     std::vector<std::unique_ptr<VirtualCamera>> cameras;
-    std::vector<std::string> args{ORVANE_CLI_PATH, "upgrade", imagePath, "--bps", std::to_string(speed), "--upbps",
-                                  std::to_string(speed)};
+    std::vector<std::string> args{
+        ORVANE_CLI_PATH,      "upgrade", imagePath, "--bps", std::to_string(speed), "--upbps",
+        std::to_string(speed)};
     for (unsigned k = 0; k < count; ++k) {
         VirtualCameraOptions options;
         options.lineSpeed = speed;
@@ -109,17 +108,21 @@ Figures runStation(unsigned count, const std::string& imagePath, const std::vect
 int main(int argc, char** argv) {
     const bool quick = argc > 1 && std::string(argv[1]) == "--quick";
     const std::size_t size = quick ? 16 * 1024 : 64 * 1024;
-    const std::vector<unsigned> counts = quick ? std::vector<unsigned>{1, 8} : std::vector<unsigned>{1, 2, 4, 8};
+    const std::vector<unsigned> counts =
+        quick ? std::vector<unsigned>{1, 8} : std::vector<unsigned>{1, 2, 4, 8};
     const std::vector<std::uint8_t> image = imageOf(size);
-    const std::string imagePath =
-        (std::filesystem::temp_directory_path() / ("orvane-many-cameras-" + std::to_string(getpid()) + ".bin")).string();
+    const std::string imagePath = (std::filesystem::temp_directory_path() /
+                                   ("orvane-many-cameras-" + std::to_string(getpid()) + ".bin"))
+                                      .string();
     {
         std::ofstream file(imagePath, std::ios::binary);
         file.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
     }
 
-    std::printf("orvane-cli upgrade, %zu KiB per camera, %d bit/s, paced virtual cameras\n\n", size / 1024, speed);
-    Table table({"cameras", "total s", "ratio to 1", "host CPU s", "host CPU % of a core", "exit", "images held"});
+    std::printf("orvane-cli upgrade, %zu KiB per camera, %d bit/s, paced virtual cameras\n\n", size / 1024,
+                speed);
+    Table table(
+        {"cameras", "total s", "ratio to 1", "host CPU s", "host CPU % of a core", "exit", "images held"});
     double one = 0.0;
     bool goals = true;
     for (const unsigned count : counts) {
@@ -129,7 +132,8 @@ int main(int argc, char** argv) {
         }
         const double ratio = one > 0.0 ? f.seconds / one : 0.0;
         const double share = f.seconds > 0.0 ? f.cpuSeconds / f.seconds : 0.0;
-        goals = goals && f.exitStatus == 0 && f.matching == count && ratio <= goalRatio && share < goalCpuShare;
+        goals =
+            goals && f.exitStatus == 0 && f.matching == count && ratio <= goalRatio && share < goalCpuShare;
         table.add({std::to_string(count), fixed(f.seconds, 2), fixed(ratio, 3), fixed(f.cpuSeconds, 3),
                    fixed(100.0 * share, 2), std::to_string(f.exitStatus),
                    std::to_string(f.matching) + "/" + std::to_string(count)});

@@ -7,17 +7,15 @@
 //   reply_pacing                 200 blocks at 115200, 230400, 460800, 921600; 921600 with 5 ms delay
 //   reply_pacing --blocks N      N blocks per row
 #include "bench/bench_support.h"
-
 #include "serial/line_speed.h"
 #include "sim/virtual_camera.h"
 
+#include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
+#include <string>
 #include <termios.h>
 #include <unistd.h>
-
-#include <cstdio>
-#include <string>
 
 namespace {
 
@@ -31,13 +29,15 @@ struct Row {
 };
 
 class RawHost {
-public:
+  public:
     ~RawHost() {
-        if (fd_ >= 0) ::close(fd_);
+        if (fd_ >= 0)
+            ::close(fd_);
     }
     bool open(const std::string& path, int speed) {
         fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (fd_ < 0) return false;
+        if (fd_ < 0)
+            return false;
         termios t{};
         ::tcgetattr(fd_, &t);
         ::cfmakeraw(&t);
@@ -48,7 +48,8 @@ public:
     bool write(std::span<const std::uint8_t> bytes) {
         while (!bytes.empty()) {
             const auto n = ::write(fd_, bytes.data(), bytes.size());
-            if (n <= 0) return false;
+            if (n <= 0)
+                return false;
             bytes = bytes.subspan(static_cast<std::size_t>(n));
         }
         return true;
@@ -60,13 +61,14 @@ public:
         pollfd p{fd_, POLLIN, 0};
         while (got.size() < 5 && ::poll(&p, 1, 2000) == 1) {
             const auto n = ::read(fd_, buffer, sizeof buffer);
-            if (n <= 0) break;
+            if (n <= 0)
+                break;
             got.insert(got.end(), buffer, buffer + n);
         }
         return got;
     }
 
-private:
+  private:
     int fd_ = -1;
 };
 
@@ -91,7 +93,8 @@ Outcome runRow(const Row& row, std::uint32_t blocks) {
     }
     const std::vector<std::uint8_t> image(std::size_t{blocks} * blockDataSize, 0x3C);
     const auto talk = [&host](std::span<const std::uint8_t> frame, const ShortFrame& expected) {
-        return host.write(frame) && host.reply() == std::vector<std::uint8_t>(expected.begin(), expected.end());
+        return host.write(frame) &&
+               host.reply() == std::vector<std::uint8_t>(expected.begin(), expected.end());
     };
     const auto enter = makeEnterUpgradeCommand(1, UpgradeTarget::MainBoard);
     const auto start = makeStartCommand(UpgradeTarget::MainBoard);
@@ -130,13 +133,16 @@ int main(int argc, char** argv) {
         }
     }
     using std::chrono::milliseconds;
-    const Row rows[] = {{115200, milliseconds{0}}, {230400, milliseconds{0}}, {460800, milliseconds{0}},
-                        {921600, milliseconds{0}}, {921600, milliseconds{5}}};
+    const Row rows[] = {{115200, milliseconds{0}},
+                        {230400, milliseconds{0}},
+                        {460800, milliseconds{0}},
+                        {921600, milliseconds{0}},
+                        {921600, milliseconds{5}}};
     // Goals: never early; late by no more than 0.5 ms at the median (six bytes at 115200); at
     // 115200 without delay a typical block at 98 % of line rate or more. The tail is the
     // machine's scheduling, reported but not judged.
-    Table table({"speed", "reply delay ms", "blocks", "exact ms/block", "early", "late median ms", "late p95 ms",
-                 "late max ms", "line rate, median block", "line rate, whole run", "goal"});
+    Table table({"speed", "reply delay ms", "blocks", "exact ms/block", "early", "late median ms",
+                 "late p95 ms", "late max ms", "line rate, median block", "line rate, whole run", "goal"});
     bool allMet = true;
     for (const Row& row : rows) {
         const Outcome outcome = runRow(row, blocks);
@@ -145,7 +151,8 @@ int main(int argc, char** argv) {
             allMet = false;
             continue;
         }
-        const auto early = std::count_if(outcome.lateMs.begin(), outcome.lateMs.end(), [](double l) { return l < -0.01; });
+        const auto early =
+            std::count_if(outcome.lateMs.begin(), outcome.lateMs.end(), [](double l) { return l < -0.01; });
         const double med = median(outcome.lateMs);
         const double p95 = percentile(outcome.lateMs, 0.95);
         const double worst = percentile(outcome.lateMs, 1.0);

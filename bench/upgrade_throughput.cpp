@@ -10,23 +10,21 @@
 //   upgrade_throughput --run SPEED KIB one speed of your own, both modes
 //   upgrade_throughput --reply-delay-ms MS   the camera's processing time (default 0)
 #include "bench/bench_support.h"
-
 #include "serial/serial_port.h"
 #include "sim/virtual_camera.h"
 #include "upgrade/reply_receiver.h"
-
-#include <atomic>
-#include <optional>
 #include "upgrade/upgrade_job.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <stop_token>
-#include <thread>
 #include <fstream>
 #include <mutex>
+#include <optional>
+#include <stop_token>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -57,7 +55,7 @@ struct Run {
 };
 
 class FixedInputs final : public UpgradeInputs {
-public:
+  public:
     FixedInputs(std::string image, std::string port, int upgradeSpeed)
         : image_(std::move(image)), port_(std::move(port)), upgradeSpeed_(upgradeSpeed) {}
     std::string imagePath() override { return image_; }
@@ -66,14 +64,14 @@ public:
     int address() override { return 1; }
     int upgradeSpeed() override { return upgradeSpeed_; }
 
-private:
+  private:
     std::string image_, port_;
     int upgradeSpeed_;
 };
 
 // Keeps the log and stamps the moment each DataBlock has been written.
 class TimingLog final : public UpgradeLog {
-public:
+  public:
     void replaceLog(const std::string& text) override {
         const std::lock_guard lock(mutex_);
         text_ = text;
@@ -97,7 +95,7 @@ public:
     }
     std::vector<Clock::time_point> written; // job thread only
 
-private:
+  private:
     std::mutex mutex_;
     std::string text_;
 };
@@ -116,7 +114,7 @@ std::vector<std::uint8_t> imageOf(std::size_t size) {
 
 // The camera's side: when each reply went out and when each host frame came in.
 class CameraTimes {
-public:
+  public:
     void note(const CameraEvent& event) {
         const std::lock_guard lock(mutex_);
         if (event.kind == CameraEvent::Kind::Replied) {
@@ -135,7 +133,7 @@ public:
         return reactionsMs_;
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::optional<SimTime> lastReply_;
     std::vector<double> reactionsMs_;
@@ -222,15 +220,15 @@ std::vector<Run> inBothModes(const std::vector<std::pair<int, std::uint32_t>>& s
 }
 
 int main(int argc, char** argv) {
-    std::vector<Run> runs =
-        inBothModes({{9600, 16}, {115200, 64}, {230400, 64}, {460800, 64}, {921600, 64}});
+    std::vector<Run> runs = inBothModes({{9600, 16}, {115200, 64}, {230400, 64}, {460800, 64}, {921600, 64}});
     std::chrono::milliseconds replyDelay{0};
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--quick") {
             runs = inBothModes({{115200, 64}});
         } else if (arg == "--run" && i + 2 < argc) {
-            runs = inBothModes({{std::stoi(argv[i + 1]), static_cast<std::uint32_t>(std::stoul(argv[i + 2]))}});
+            runs =
+                inBothModes({{std::stoi(argv[i + 1]), static_cast<std::uint32_t>(std::stoul(argv[i + 2]))}});
             i += 2;
         } else if (arg == "--reply-delay-ms" && i + 1 < argc) {
             replyDelay = std::chrono::milliseconds{std::stoi(argv[++i])};
@@ -248,9 +246,9 @@ int main(int argc, char** argv) {
     }
     const std::filesystem::path folder(folderTemplate);
 
-    Table table({"upgrade speed", "replies", "image", "wire/block ms", "cycle median ms", "overhead median ms",
-                 "overhead p95 ms", "reaction median ms", "reaction p99 ms", "share of line rate", "job s",
-                 "host CPU", "image ok", "goal"});
+    Table table({"upgrade speed", "replies", "image", "wire/block ms", "cycle median ms",
+                 "overhead median ms", "overhead p95 ms", "reaction median ms", "reaction p99 ms",
+                 "share of line rate", "job s", "host CPU", "image ok", "goal"});
     bool allMet = true;
     for (const Run& run : runs) {
         const Outcome outcome = runOnce(run, replyDelay, folder);
@@ -269,7 +267,8 @@ int main(int argc, char** argv) {
         const double p95 = percentile(overhead, 0.95);
         const double reactionMedian = median(outcome.reactionMs);
         const double reactionP99 = percentile(outcome.reactionMs, 0.99);
-        const double cpuPercent = outcome.jobSeconds > 0 ? 100.0 * outcome.hostCpuSeconds / outcome.jobSeconds : 0.0;
+        const double cpuPercent =
+            outcome.jobSeconds > 0 ? 100.0 * outcome.hostCpuSeconds / outcome.jobSeconds : 0.0;
         bool met = outcome.result == 0 && outcome.imageMatches;
         std::string goal;
         if (!run.lowLatency) {
@@ -282,8 +281,9 @@ int main(int argc, char** argv) {
         } else {
             met = met && reactionMedian <= reactionMedianMaxMs && reactionP99 <= reactionP99MaxMs &&
                   share >= shareGoal(run.speed) && cpuPercent < hostCpuMaxPercent;
-            goal = met ? (shareGoal(run.speed) > 0 ? "met (>= " + fixed(shareGoal(run.speed), 0) + " %)" : "met")
-                       : "MISSED";
+            goal =
+                met ? (shareGoal(run.speed) > 0 ? "met (>= " + fixed(shareGoal(run.speed), 0) + " %)" : "met")
+                    : "MISSED";
         }
         allMet = allMet && met;
         table.add({std::to_string(run.speed), run.lowLatency ? "low latency" : "standard",

@@ -6,7 +6,6 @@
 #include <span>
 #include <vector>
 
-
 namespace orvane {
 namespace {
 
@@ -54,7 +53,8 @@ CLI::Option* addLineSpeedOption(CLI::App& command, int& speed, const std::string
 }
 
 CLI::Option* addUpgradeSpeedOption(CLI::App& command, int& speed) {
-    return command.add_option("--upbps", speed, "Speed of the transfer after the enter command, bits per second")
+    return command
+        .add_option("--upbps", speed, "Speed of the transfer after the enter command, bits per second")
         ->check(speedList(upgradeSpeeds))
         ->capture_default_str();
 }

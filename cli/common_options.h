@@ -1,16 +1,16 @@
 // Options several subcommands share, spelled and checked the same way everywhere.
 #pragma once
 
-#include <CLI/CLI.hpp>
-
-#include <string>
-
 #include "text/text_language.h"
+
+#include <CLI/CLI.hpp>
+#include <string>
 
 namespace orvane {
 
 // The speeds the dialog offers for the line and for the upgrade.
-inline constexpr int lineSpeeds[] = {300, 600, 1200, 2400, 4800, 9600, 14400, 19200, 28800, 38400, 57600, 115200};
+inline constexpr int lineSpeeds[] = {300,   600,   1200,  2400,  4800,  9600,
+                                     14400, 19200, 28800, 38400, 57600, 115200};
 inline constexpr int upgradeSpeeds[] = {1200, 2400, 4800, 9600, 14400, 19200, 28800, 38400, 57600, 115200};
 inline constexpr int defaultSpeed = 9600;
 inline constexpr int defaultAddress = 1;

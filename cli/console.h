@@ -4,13 +4,13 @@
 // since the upgrade job reports from its own thread.
 #pragma once
 
+#include "cli/json.h"
+
 #include <cstdio>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "cli/json.h"
 
 namespace orvane {
 
@@ -20,7 +20,7 @@ enum class OutputMode { Plain, Terminal, Json };
 OutputMode chooseOutputMode(bool json);
 
 class Console {
-public:
+  public:
     explicit Console(OutputMode mode, std::FILE* out = stdout, std::FILE* err = stderr);
 
     OutputMode mode() const { return mode_; }
@@ -45,7 +45,7 @@ public:
     // Ends the drawn bars with a line feed, so the next output starts on a line of its own.
     void endBar();
 
-private:
+  private:
     void endBarLocked();
 
     OutputMode mode_;

@@ -15,7 +15,7 @@
 namespace orvane {
 
 class DemoCamera {
-public:
+  public:
     virtual ~DemoCamera() = default;
     // The port the job opens, as the log names it.
     virtual std::string port() const = 0;

@@ -5,7 +5,7 @@ namespace orvane {
 namespace {
 
 class MemoryDemoCamera final : public DemoCamera {
-public:
+  public:
     explicit MemoryDemoCamera(const DemoCameraSettings& s)
         : port_("memory-line-" + std::to_string(s.number)),
           camera_(MemoryCameraOptions{s.address, s.lineSpeed, s.upgradeSpeed, true}) {}
@@ -16,7 +16,7 @@ public:
     }
     void stop() override { camera_.stop(); }
 
-private:
+  private:
     std::string port_;
     MemoryCamera camera_;
 };

@@ -5,7 +5,7 @@ namespace orvane {
 namespace {
 
 class PtyDemoCamera final : public DemoCamera {
-public:
+  public:
     explicit PtyDemoCamera(const DemoCameraSettings& s) : camera_(optionsFor(s)) {}
     bool start(std::string& error) {
         if (!camera_.start()) {
@@ -21,7 +21,7 @@ public:
     }
     void stop() override { camera_.stop(); }
 
-private:
+  private:
     static VirtualCameraOptions optionsFor(const DemoCameraSettings& s) {
         VirtualCameraOptions options;
         options.address = s.address;

@@ -5,11 +5,11 @@
 // the demo ends by showing by SHA-256 that each camera holds exactly the image.
 #include "cli/commands.h"
 #include "cli/common_options.h"
+#include "cli/demo_camera.h"
 #include "cli/exit_codes.h"
 #include "cli/sample_image.h"
 #include "cli/sha256.h"
 #include "cli/upgrade_session.h"
-#include "cli/demo_camera.h"
 #include "upgrade/upgrade_job.h"
 
 #include <CLI/CLI.hpp>
@@ -81,8 +81,8 @@ int runDemo(const DemoOptions& options) {
     request.lowLatency = options.lowLatency;
     std::vector<std::unique_ptr<DemoCamera>> cameras;
     for (unsigned k = 0; k < options.cameras; ++k) {
-        const DemoCameraSettings settings{static_cast<std::uint8_t>(defaultAddress), demoLineSpeed, demoUpgradeSpeed,
-                                          k + 1};
+        const DemoCameraSettings settings{static_cast<std::uint8_t>(defaultAddress), demoLineSpeed,
+                                          demoUpgradeSpeed, k + 1};
         auto camera = options.memoryLine ? startMemoryDemoCamera(settings) : startDemoCamera(settings, error);
         if (camera == nullptr) {
             console.error("Cannot start the virtual camera: " + error);
@@ -127,8 +127,9 @@ void addDemoCommand(CLI::App& app, int& status) {
         ->capture_default_str();
     addLanguageOption(*command, options->language);
     addLowLatencyOption(*command, options->lowLatency);
-    command->add_flag("--memory-line", options->memoryLine,
-                      "Run the cameras on in-memory lines instead of pseudo-terminals (always so on Windows)");
+    command->add_flag(
+        "--memory-line", options->memoryLine,
+        "Run the cameras on in-memory lines instead of pseudo-terminals (always so on Windows)");
     command->callback([options, &status] { status = runDemo(*options); });
 }
 

@@ -10,7 +10,7 @@ namespace orvane {
 // Catches SIGINT and SIGTERM while it lives; restores the earlier handlers afterwards. One at
 // a time per process.
 class InterruptWatch {
-public:
+  public:
     InterruptWatch();
     ~InterruptWatch();
     InterruptWatch(const InterruptWatch&) = delete;

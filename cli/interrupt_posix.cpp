@@ -3,7 +3,6 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
-
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>

@@ -4,10 +4,10 @@
 // the process, for the case where the orderly way hangs.
 #include "cli/interrupt.h"
 
+#include <windows.h>
+
 #include <atomic>
 #include <csignal>
-
-#include <windows.h>
 
 namespace orvane {
 namespace {
@@ -52,7 +52,8 @@ bool InterruptWatch::waitFor(std::chrono::milliseconds timeout) const {
         return true;
     }
     const auto ms = timeout.count() < 0 ? 0 : timeout.count();
-    (void)WaitForSingleObject(wakeEvent(), ms >= static_cast<long long>(INFINITE) ? INFINITE - 1 : static_cast<DWORD>(ms));
+    (void)WaitForSingleObject(wakeEvent(),
+                              ms >= static_cast<long long>(INFINITE) ? INFINITE - 1 : static_cast<DWORD>(ms));
     return interrupted();
 }
 

@@ -3,19 +3,19 @@
 // otherwise, and as events in JSON mode.
 #pragma once
 
+#include "cli/console.h"
+#include "cli/log_lines.h"
+#include "upgrade/upgrade_job.h"
+
 #include <chrono>
 #include <mutex>
 #include <optional>
 #include <string>
 
-#include "cli/console.h"
-#include "cli/log_lines.h"
-#include "upgrade/upgrade_job.h"
-
 namespace orvane {
 
 class JobLogPrinter final : public UpgradeLog {
-public:
+  public:
     // port, when given, names the camera in every line and event (one of several at once);
     // barRow is its row among the progress bars.
     explicit JobLogPrinter(Console& console, std::string port = {}, std::size_t barRow = 0);
@@ -39,7 +39,7 @@ public:
     // "block 2 refused, sending again (3)": what a resend looks like to the user.
     static std::string resendText(const UpgradeProgress& progress);
 
-private:
+  private:
     void printLinesLocked(const std::vector<std::string>& lines);
     void drawLocked();
 

@@ -27,7 +27,8 @@ std::string jsonQuoted(std::string_view text) {
         default:
             if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
                 char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
+                std::snprintf(escaped, sizeof escaped, "\\u%04x",
+                              static_cast<unsigned>(static_cast<unsigned char>(c)));
                 out += escaped;
             } else {
                 out += c;

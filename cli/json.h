@@ -15,11 +15,13 @@ std::string jsonQuoted(std::string_view text);
 
 // Builds {"key":value,...} in the order the fields are added.
 class JsonObject {
-public:
+  public:
     JsonObject& add(std::string_view key, std::string_view value);
     JsonObject& add(std::string_view key, const char* value) { return add(key, std::string_view(value)); }
     JsonObject& add(std::string_view key, std::int64_t value);
-    JsonObject& add(std::string_view key, std::uint32_t value) { return add(key, static_cast<std::int64_t>(value)); }
+    JsonObject& add(std::string_view key, std::uint32_t value) {
+        return add(key, static_cast<std::int64_t>(value));
+    }
     JsonObject& add(std::string_view key, int value) { return add(key, static_cast<std::int64_t>(value)); }
     JsonObject& add(std::string_view key, bool value);
     // Rounded to one decimal; non-finite values are written as null.
@@ -31,7 +33,7 @@ public:
     JsonObject& addNull(std::string_view key);
     std::string str() const { return body_ + "}"; }
 
-private:
+  private:
     void key(std::string_view name);
     std::string body_ = "{";
 };

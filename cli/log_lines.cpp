@@ -26,7 +26,8 @@ std::vector<std::string> LogMirror::append(const std::string& text) {
 
 std::vector<std::string> LogMirror::replace(const std::string& text) {
     const bool continues = text.size() >= log_.size() && text.compare(0, log_.size(), log_) == 0;
-    std::vector<std::string> added = splitLines(continues ? std::string_view(text).substr(log_.size()) : text);
+    std::vector<std::string> added =
+        splitLines(continues ? std::string_view(text).substr(log_.size()) : text);
     log_ = text;
     return added;
 }

@@ -15,7 +15,7 @@ namespace orvane {
 std::vector<std::string> splitLines(std::string_view text);
 
 class LogMirror {
-public:
+  public:
     // log += text: the lines of text.
     std::vector<std::string> append(const std::string& text);
     // log := text: the lines it adds to what was there, or all of its lines when it does
@@ -23,7 +23,7 @@ public:
     std::vector<std::string> replace(const std::string& text);
     const std::string& text() const { return log_; }
 
-private:
+  private:
     std::string log_;
 };
 

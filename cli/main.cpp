@@ -1,13 +1,12 @@
 // orvane-cli: the firmware upgrade, the PTZ test frames, the HEX merge, the device image
 // packager and the virtual camera from a shell, for production lines, scripts and SSH.
-#include <CLI/CLI.hpp>
-
-#include <cstdio>
-#include <exception>
-
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <exception>
 
 int main(int argc, char** argv) {
     orvane::ignoreBrokenPipes();

@@ -1,15 +1,14 @@
 // `orvane-cli merge UBL.hex APP.hex`: the boot loader and the application joined into the one
 // HEX file a technician flashes, written where the dialog writes it (beside APP.hex).
-#include <CLI/CLI.hpp>
-
-#include <memory>
-
 #include "cli/commands.h"
 #include "cli/common_options.h"
 #include "cli/console.h"
 #include "cli/exit_codes.h"
 #include "imagetools/hex_merge.h"
 #include "text/string_table.h"
+
+#include <CLI/CLI.hpp>
+#include <memory>
 
 namespace orvane {
 namespace {
@@ -55,15 +54,17 @@ int runMerge(const MergeOptions& options) {
 
 void addMergeCommand(CLI::App& app, int& status) {
     auto options = std::make_shared<MergeOptions>();
-    CLI::App* command = app.add_subcommand("merge", "Merge a boot loader HEX file and an application HEX file");
-    command->footer("Both inputs are Intel HEX text files with CR LF line ends, one record a line, each line\n"
-                    "starting with ':' and ending in the end-of-file record :00000001FF. The application file\n"
-                    "starts with an extended linear address record (:02000004...) that sets the base address\n"
-                    "the boot loader file ends with, and ends with a start linear address record\n"
-                    "(:04000005...) followed by the end-of-file record. Anything else is refused with the file\n"
-                    "and line, and nothing is written.\n"
-                    "Exit status: 0 written, 1 an input was read and refused or the output not written,\n"
-                    "3 an input could not be opened or read.");
+    CLI::App* command =
+        app.add_subcommand("merge", "Merge a boot loader HEX file and an application HEX file");
+    command->footer(
+        "Both inputs are Intel HEX text files with CR LF line ends, one record a line, each line\n"
+        "starting with ':' and ending in the end-of-file record :00000001FF. The application file\n"
+        "starts with an extended linear address record (:02000004...) that sets the base address\n"
+        "the boot loader file ends with, and ends with a start linear address record\n"
+        "(:04000005...) followed by the end-of-file record. Anything else is refused with the file\n"
+        "and line, and nothing is written.\n"
+        "Exit status: 0 written, 1 an input was read and refused or the output not written,\n"
+        "3 an input could not be opened or read.");
     command->add_option("UBL", options->request.ublPath, "Boot loader Intel HEX file")->required();
     command->add_option("APP", options->request.appPath, "Application Intel HEX file")->required();
     command->add_option("--output,-o", options->request.outputPath,

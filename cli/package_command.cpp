@@ -1,15 +1,14 @@
 // `orvane-cli package --type 1|2|3 RAW`: the raw image behind its "ABUF" type header, written
 // as a .dev file beside it (or where --output says).
-#include <CLI/CLI.hpp>
-
-#include <memory>
-
 #include "cli/commands.h"
 #include "cli/common_options.h"
 #include "cli/console.h"
 #include "cli/exit_codes.h"
 #include "imagetools/device_image.h"
 #include "text/string_table.h"
+
+#include <CLI/CLI.hpp>
+#include <memory>
 
 namespace orvane {
 namespace {
@@ -59,8 +58,10 @@ int runPackage(const PackageOptions& options) {
 void addPackageCommand(CLI::App& app, int& status) {
     auto options = std::make_shared<PackageOptions>();
     CLI::App* command = app.add_subcommand("package", "Package a raw image as a device image (.dev)");
-    command->add_option("--type", options->type,
-                        "Image type 1, 2 or 3: the digit the header carries after \"ABUF\" (ABUF1, ABUF2, ABUF3)")
+    command
+        ->add_option(
+            "--type", options->type,
+            "Image type 1, 2 or 3: the digit the header carries after \"ABUF\" (ABUF1, ABUF2, ABUF3)")
         ->required()
         ->check(CLI::Range(1, 3));
     command->footer("A device image is the raw image unchanged behind a five-byte header: \"ABUF\" and the\n"

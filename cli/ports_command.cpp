@@ -2,20 +2,19 @@
 // the dialog lists them. No ports: no lines, and still success. `--long` and `--json` add what
 // tells adapters apart and why a port will not open: driver, USB identity, by-id link, access
 // for this user and the program holding it; for the ports named, or every port listed.
-#include <CLI/CLI.hpp>
+#include "cli/commands.h"
+#include "cli/console.h"
+#include "cli/exit_codes.h"
+#include "serial/port_details.h"
+#include "serial/port_list.h"
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include "cli/commands.h"
-#include "cli/console.h"
-#include "cli/exit_codes.h"
-#include "serial/port_details.h"
-#include "serial/port_list.h"
 
 namespace orvane {
 namespace {
@@ -60,10 +59,17 @@ using Row = std::array<std::string, columnCount>;
 Row rowOf(const PortDetails& port) {
     const auto shown = [](const std::optional<std::string>& value) { return value.value_or("-"); };
     std::string usbId = port.vid ? *port.vid + ":" + port.pid.value_or("?") : "-";
-    std::string holder = port.holder ? port.holder->command + " (" + std::to_string(port.holder->pid) + ")" : "-";
+    std::string holder =
+        port.holder ? port.holder->command + " (" + std::to_string(port.holder->pid) + ")" : "-";
     std::string latency = port.latencyTimerMs ? std::to_string(*port.latencyTimerMs) + " ms" : "-";
-    return {port.name,   shown(port.driver), std::move(usbId),   shown(port.product), shown(port.serial),
-            std::move(latency), port.access + (port.holder ? ", held by " + holder : ""), shown(port.byId)};
+    return {port.name,
+            shown(port.driver),
+            std::move(usbId),
+            shown(port.product),
+            shown(port.serial),
+            std::move(latency),
+            port.access + (port.holder ? ", held by " + holder : ""),
+            shown(port.byId)};
 }
 
 // Columns padded to their widest cell; the last one is not padded.
@@ -127,9 +133,10 @@ int runPorts(const PortsOptions& options) {
 void addPortsCommand(CLI::App& app, int& status) {
     auto options = std::make_shared<PortsOptions>();
     CLI::App* command = app.add_subcommand("ports", "List the serial ports of this machine");
-    command->add_option("PORT", options->ports, "Ports to describe (with --long or --json): ttyUSB0, /dev/serial/by-id/...");
-    auto* longForm = command->add_flag("--long", options->longForm,
-                                       "A table: driver, USB id, product, serial, access, holder, by-id link");
+    command->add_option("PORT", options->ports,
+                        "Ports to describe (with --long or --json): ttyUSB0, /dev/serial/by-id/...");
+    auto* longForm = command->add_flag(
+        "--long", options->longForm, "A table: driver, USB id, product, serial, access, holder, by-id link");
     command->add_flag("--json", options->json, "One JSON object per port")->excludes(longForm);
     command->callback([options, &status] { status = runPorts(*options); });
 }

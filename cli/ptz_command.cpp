@@ -1,17 +1,16 @@
 // `orvane-cli ptz ACTION --port NAME`: one PTZ test frame on the line, as the dialog's test
 // buttons send it, so a technician can check that the camera moves.
-#include <CLI/CLI.hpp>
-
-#include <algorithm>
-#include <memory>
-
 #include "cli/commands.h"
 #include "cli/common_options.h"
 #include "cli/console.h"
 #include "cli/exit_codes.h"
 #include "ptz/ptz_frames.h"
-#include "serial/serial_port.h"
 #include "serial/port_open_failure.h"
+#include "serial/serial_port.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <memory>
 
 namespace orvane {
 namespace {
@@ -57,7 +56,8 @@ void addPtzCommand(CLI::App& app, int& status) {
     CLI::App* command = app.add_subcommand("ptz", "Send one PTZ test frame (Pelco-D, address 1, speed 0x1E)");
     command->add_option("ACTION", options->action, "left right up down home stop tele wide near far")
         ->required()
-        ->check(CLI::IsMember({"left", "right", "up", "down", "home", "stop", "tele", "wide", "near", "far"}));
+        ->check(
+            CLI::IsMember({"left", "right", "up", "down", "home", "stop", "tele", "wide", "near", "far"}));
     command->add_option("--port", options->port, "Serial port: ttyUSB0, /dev/ttyS0, COM1 ...")->required();
     addLineSpeedOption(*command, options->speed);
     command->callback([options, &status] { status = runPtz(*options); });

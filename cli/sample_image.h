@@ -18,7 +18,7 @@ std::vector<std::uint8_t> makeSampleImage(std::size_t size);
 
 // A file in the temporary folder, removed when the object goes.
 class TemporaryFile {
-public:
+  public:
     // Creates it with bytes; nullopt (and the reason in error) when that fails.
     static std::optional<TemporaryFile> create(std::span<const std::uint8_t> bytes, std::string& error);
     TemporaryFile(TemporaryFile&& other) noexcept;
@@ -29,7 +29,7 @@ public:
 
     const std::string& path() const { return path_; }
 
-private:
+  private:
     explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
     std::string path_;
 };

@@ -12,13 +12,13 @@ namespace orvane {
 using Sha256Digest = std::array<std::uint8_t, 32>;
 
 class Sha256 {
-public:
+  public:
     Sha256();
     void update(std::span<const std::uint8_t> bytes);
     // The digest of everything fed so far; the object is spent afterwards.
     Sha256Digest finish();
 
-private:
+  private:
     void compress(const std::uint8_t* block);
 
     std::array<std::uint32_t, 8> state_{};

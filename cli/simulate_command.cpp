@@ -2,11 +2,6 @@
 // dialog, `orvane-cli upgrade`, a script) to talk to. Prints where to connect, every frame it
 // receives with its meaning, what it answers, and at the end of an upgrade whether the image
 // it received is the one announced. Runs until Ctrl-C.
-#include <CLI/CLI.hpp>
-
-#include <chrono>
-#include <memory>
-
 #include "cli/commands.h"
 #include "cli/common_options.h"
 #include "cli/console.h"
@@ -14,6 +9,10 @@
 #include "cli/interrupt.h"
 #include "cli/sha256.h"
 #include "sim/virtual_camera.h"
+
+#include <CLI/CLI.hpp>
+#include <chrono>
+#include <memory>
 
 namespace orvane {
 namespace {
@@ -46,7 +45,9 @@ struct SimulateOptions {
 CLI::Validator stepValidator() {
     return CLI::Validator(
         [](std::string& text) -> std::string {
-            return stepRefFromText(text) ? std::string() : "not a step: " + text + " (enter, start, header, block, block:N, end, any)";
+            return stepRefFromText(text)
+                       ? std::string()
+                       : "not a step: " + text + " (enter, start, header, block, block:N, end, any)";
         },
         "STEP");
 }
@@ -112,7 +113,7 @@ CameraFaults faultsOf(const SimulateOptions& options) {
 
 // Every line of one camera; with several, each starts with the camera's name.
 class CameraPrinter {
-public:
+  public:
     CameraPrinter(Console& console, std::string prefix) : console_(console), prefix_(std::move(prefix)) {}
 
     void line(const std::string& text) const { console_.line(prefix_ + text); }
@@ -136,11 +137,11 @@ public:
 
     void verdict(const UpgradeVerdict& verdict) const {
         const std::string digest = hexDigest(sha256Of(verdict.image));
-        line(std::string("verdict ") + (verdict.matches ? "match: " : "mismatch: ") + verdict.summary + " (sha256 " +
-             digest + ")");
+        line(std::string("verdict ") + (verdict.matches ? "match: " : "mismatch: ") + verdict.summary +
+             " (sha256 " + digest + ")");
     }
 
-private:
+  private:
     Console& console_;
     std::string prefix_;
 };
@@ -194,8 +195,8 @@ int runSimulate(const SimulateOptions& options) {
             printer->line("link " + cameraOptions.linkPath + " -> " + camera->devicePath());
         }
         printer->line("ready: address " + std::to_string(options.address) + ", line speed " +
-                      std::to_string(options.lineSpeed) + ", upgrade speed " + std::to_string(options.upgradeSpeed) +
-                      "; Ctrl-C stops");
+                      std::to_string(options.lineSpeed) + ", upgrade speed " +
+                      std::to_string(options.upgradeSpeed) + "; Ctrl-C stops");
         printers.push_back(std::move(printer));
         cameras.push_back(std::move(camera));
     }
@@ -213,7 +214,8 @@ int runSimulate(const SimulateOptions& options) {
 
 void addSimulateCommand(CLI::App& app, int& status) {
     auto options = std::make_shared<SimulateOptions>();
-    CLI::App* command = app.add_subcommand("simulate", "Run a virtual camera on a pseudo-terminal until Ctrl-C");
+    CLI::App* command =
+        app.add_subcommand("simulate", "Run a virtual camera on a pseudo-terminal until Ctrl-C");
     addAddressOption(*command, options->address);
     addLineSpeedOption(*command, options->lineSpeed);
     addUpgradeSpeedOption(*command, options->upgradeSpeed);
@@ -223,29 +225,37 @@ void addSimulateCommand(CLI::App& app, int& status) {
     command->add_option("--count", options->count, "Run this many cameras, each on a device of its own")
         ->check(CLI::Range(1U, 64U));
     command->add_flag("--pacing", options->pacing, "Let bytes take their time on the line (10 bits each)");
-    command->add_option("--reply-delay-ms", options->replyDelayMs,
-                        "Time the camera takes before every reply, from the last byte of the frame, ms")
+    command
+        ->add_option("--reply-delay-ms", options->replyDelayMs,
+                     "Time the camera takes before every reply, from the last byte of the frame, ms")
         ->check(CLI::Range(0, 60000));
     command->add_option("--flash-ms", options->flashMs, "Time the camera takes per data block, ms")
         ->check(CLI::Range(0, 60000));
 
     const std::string faults = "Faults";
-    command->add_option("--silent-at", options->silentAt, "Never answer this step: enter, start, header, block, block:N, end, any")
+    command
+        ->add_option("--silent-at", options->silentAt,
+                     "Never answer this step: enter, start, header, block, block:N, end, any")
         ->check(stepValidator())
         ->group(faults);
-    command->add_option("--nak-block", options->nakBlocks, "Refuse block N (TIMES times, default once): N[:TIMES]")
+    command
+        ->add_option("--nak-block", options->nakBlocks,
+                     "Refuse block N (TIMES times, default once): N[:TIMES]")
         ->group(faults);
-    command->add_option("--nak-every", options->nakEvery, "Refuse every K-th data block received")->group(faults);
+    command->add_option("--nak-every", options->nakEvery, "Refuse every K-th data block received")
+        ->group(faults);
     command->add_option("--abort-at-block", options->abortAtBlock, "Give up with an AbortFrame at block N")
         ->check(CLI::PositiveNumber)
         ->group(faults);
     command->add_option("--noise", options->noiseBytes, "Bytes of noise in front of every reply")
         ->check(CLI::Range(0U, 1000U))
         ->group(faults);
-    command->add_option("--stray-start-at", options->strayStartAt, "A stray 0xA5 before the reply to this step")
+    command
+        ->add_option("--stray-start-at", options->strayStartAt, "A stray 0xA5 before the reply to this step")
         ->check(stepValidator())
         ->group(faults);
-    command->add_option("--wrong-check-at", options->wrongCheckAt, "Wrong check byte in the reply to this step")
+    command
+        ->add_option("--wrong-check-at", options->wrongCheckAt, "Wrong check byte in the reply to this step")
         ->check(stepValidator())
         ->group(faults);
     command->add_option("--split-replies", options->splitParts, "Write every reply in this many pieces")
@@ -254,10 +264,14 @@ void addSimulateCommand(CLI::App& app, int& status) {
     command->add_option("--split-gap-ms", options->splitGapMs, "Gap between the pieces of a reply, ms")
         ->check(CLI::Range(0, 5000))
         ->group(faults);
-    command->add_option("--vanish-at-block", options->vanishAtBlock, "The device disappears when block N arrives")
+    command
+        ->add_option("--vanish-at-block", options->vanishAtBlock,
+                     "The device disappears when block N arrives")
         ->check(CLI::PositiveNumber)
         ->group(faults);
-    command->add_option("--return-after-ms", options->returnAfterMs, "... and comes back as a new device after this long")
+    command
+        ->add_option("--return-after-ms", options->returnAfterMs,
+                     "... and comes back as a new device after this long")
         ->check(CLI::Range(0, 600000))
         ->group(faults);
     command->callback([options, &status] { status = runSimulate(*options); });

@@ -1,19 +1,18 @@
 // The demo's temporary image file on POSIX: mkstemp in $TMPDIR or /tmp.
 #include "cli/sample_image.h"
-
 #include "platform/error_text.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-
 #include <unistd.h>
 
 namespace orvane {
 
 std::optional<TemporaryFile> TemporaryFile::create(std::span<const std::uint8_t> bytes, std::string& error) {
     const char* folder = std::getenv("TMPDIR");
-    std::string pattern = std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") + "/orvane-demo-XXXXXX";
+    std::string pattern =
+        std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") + "/orvane-demo-XXXXXX";
     const int fd = mkstemp(pattern.data());
     if (fd < 0) {
         error = pattern + ": " + systemErrorText(errno);

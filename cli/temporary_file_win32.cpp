@@ -1,15 +1,14 @@
 // The demo's temporary image file on Windows, in the user's temporary folder.
 #include "cli/sample_image.h"
+#include "platform/error_text.h"
+#include "platform/windows_error.h"
+#include "platform/windows_text.h"
+
+#include <windows.h>
 
 #include <atomic>
 #include <filesystem>
 #include <system_error>
-
-#include <windows.h>
-
-#include "platform/error_text.h"
-#include "platform/windows_error.h"
-#include "platform/windows_text.h"
 
 namespace orvane {
 namespace {
@@ -31,8 +30,8 @@ std::optional<TemporaryFile> TemporaryFile::create(std::span<const std::uint8_t>
         path = (folder / ("orvane-demo-" + std::to_string(GetCurrentProcessId()) + "-" +
                           std::to_string(demoCounter.fetch_add(1)) + ".bin"))
                    .string();
-        file = CreateFileW(widenText(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY,
-                           nullptr);
+        file = CreateFileW(widenText(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_TEMPORARY, nullptr);
         if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
             error = path + ": " + lastReason();
             return std::nullopt;

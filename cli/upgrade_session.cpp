@@ -207,11 +207,11 @@ UpgradeRun runUpgradeSession(const UpgradeRequest& request, Console& console,
     for (const auto& run : runs) {
         CameraRun* r = run.get();
         r->started = SteadyClock::now();
-        r->worker.start(UpgradeSettings{request.target, request.language, request.maxResends, request.lowLatency},
-                        [r](const UpgradeOutcome&) {
-                            r->seconds =
-                                std::chrono::duration<double>(SteadyClock::now() - r->started).count();
-                        });
+        r->worker.start(
+            UpgradeSettings{request.target, request.language, request.maxResends, request.lowLatency},
+            [r](const UpgradeOutcome&) {
+                r->seconds = std::chrono::duration<double>(SteadyClock::now() - r->started).count();
+            });
     }
     bool cancelled = false;
     const auto anyRunning = [&runs] {

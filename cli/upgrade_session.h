@@ -3,17 +3,17 @@
 // cancel of every one.
 #pragma once
 
-#include <cstdint>
-#include <span>
-#include <string>
-#include <vector>
-
 #include "cli/console.h"
 #include "cli/interrupt.h"
 #include "serial/serial_link.h"
 #include "text/text_language.h"
 #include "upgrade/frames.h"
 #include "upgrade/upgrade_outcome.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
 
 namespace orvane {
 
@@ -39,9 +39,9 @@ struct CameraReport {
     std::string port;
     UpgradeOutcome outcome;
     int exitStatus = 0;
-    double seconds = 0.0;      // from the start of its job to its end
-    std::uint64_t bytes = 0;   // of the image the camera accepted
-    std::string lastLine;      // the job's last log line
+    double seconds = 0.0;    // from the start of its job to its end
+    std::uint64_t bytes = 0; // of the image the camera accepted
+    std::string lastLine;    // the job's last log line
     double bytesPerSecond() const { return seconds > 0.0 ? static_cast<double>(bytes) / seconds : 0.0; }
 };
 
@@ -63,7 +63,8 @@ int combinedExitStatus(std::span<const CameraReport> cameras, const InterruptWat
 // port: the output of a single upgrade, unchanged. Several: every line and event names its
 // port, each port gets a result event, and a summary (a table, or a "summary" event) ends
 // the run.
-UpgradeRun runUpgradeSession(const UpgradeRequest& request, Console& console, const InterruptWatch& interrupt);
+UpgradeRun runUpgradeSession(const UpgradeRequest& request, Console& console,
+                             const InterruptWatch& interrupt);
 
 // The port as lines and bars name it: without a leading "/dev/".
 std::string portLabel(std::string_view port);

@@ -8,7 +8,9 @@
 //  - refused: no bytes, and on files no output file (an existing one keeps its bytes);
 //  - accepted: exactly the splice layout, the result re-validates, and every data byte of both
 //    inputs sits at its own address in the result, with 00 06 00 A5 at 0x0803CFFC.
-#include <fuzzer/FuzzedDataProvider.h>
+#include "fuzz/intel_hex_model.h"
+#include "imagetools/hex_merge.h"
+#include "imagetools/hex_records.h"
 
 #include <array>
 #include <cstdint>
@@ -16,16 +18,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <fuzzer/FuzzedDataProvider.h>
 #include <iterator>
 #include <span>
 #include <string>
 #include <system_error>
 #include <unistd.h>
 #include <vector>
-
-#include "fuzz/intel_hex_model.h"
-#include "imagetools/hex_merge.h"
-#include "imagetools/hex_records.h"
 
 namespace {
 
@@ -41,7 +40,7 @@ void check(bool ok, const char* what) {
 
 // Builds HEX text from fuzzer decisions.
 class RecordWriter {
-public:
+  public:
     explicit RecordWriter(FuzzedDataProvider& data) : data_(data) {}
 
     void record(std::uint8_t type, std::uint16_t address, const Bytes& payload) {
@@ -53,7 +52,8 @@ public:
                      static_cast<std::uint8_t>(address), type};
         values.insert(values.end(), payload.begin(), payload.end());
         unsigned sum = 0;
-        for (std::uint8_t v : values) sum += v;
+        for (std::uint8_t v : values)
+            sum += v;
         values.push_back(static_cast<std::uint8_t>(-sum));
         std::string line = ":";
         for (std::uint8_t v : values) {
@@ -62,12 +62,25 @@ public:
         }
         // Now and then a damaged line: wrong checksum, LF alone, a stray character, no line end.
         switch (knob) {
-        case 250: line.back() = line.back() == '0' ? '1' : '0'; line += "\r\n"; break;
-        case 251: line += "\n"; break;
-        case 252: line.insert(line.size() / 2, "G"); line += "\r\n"; break;
-        case 253: break;
-        case 254: line += "\r\n\r\n"; break;
-        default: line += "\r\n"; break;
+        case 250:
+            line.back() = line.back() == '0' ? '1' : '0';
+            line += "\r\n";
+            break;
+        case 251:
+            line += "\n";
+            break;
+        case 252:
+            line.insert(line.size() / 2, "G");
+            line += "\r\n";
+            break;
+        case 253:
+            break;
+        case 254:
+            line += "\r\n\r\n";
+            break;
+        default:
+            line += "\r\n";
+            break;
         }
         text_.insert(text_.end(), line.begin(), line.end());
     }
@@ -82,16 +95,18 @@ public:
             const auto kind = data_.ConsumeIntegralInRange<int>(0, 9);
             const auto address = data_.ConsumeIntegral<std::uint16_t>();
             if (kind <= 5) {
-                record(0x00, address, data_.ConsumeBytes<std::uint8_t>(data_.ConsumeIntegralInRange<std::size_t>(0, 20)));
+                record(0x00, address,
+                       data_.ConsumeBytes<std::uint8_t>(data_.ConsumeIntegralInRange<std::size_t>(0, 20)));
             } else if (kind == 6) {
                 addressBase(data_.ConsumeBool() ? 0x0803 : data_.ConsumeIntegral<std::uint16_t>());
             } else if (kind == 7) {
                 const auto segment = data_.ConsumeIntegral<std::uint16_t>();
-                record(0x02, 0, {static_cast<std::uint8_t>(segment >> 8), static_cast<std::uint8_t>(segment)});
+                record(0x02, 0,
+                       {static_cast<std::uint8_t>(segment >> 8), static_cast<std::uint8_t>(segment)});
                 base_ = std::uint32_t{segment} << 4;
             } else {
-                record(static_cast<std::uint8_t>(kind == 8 ? 0x03 : data_.ConsumeIntegralInRange<int>(0, 7)), 0,
-                       data_.ConsumeBytes<std::uint8_t>(4));
+                record(static_cast<std::uint8_t>(kind == 8 ? 0x03 : data_.ConsumeIntegralInRange<int>(0, 7)),
+                       0, data_.ConsumeBytes<std::uint8_t>(4));
             }
         }
     }
@@ -99,7 +114,7 @@ public:
     std::uint32_t base() const { return base_; }
     Bytes take() { return std::move(text_); }
 
-private:
+  private:
     FuzzedDataProvider& data_;
     Bytes text_;
     std::uint32_t base_ = 0;
@@ -107,18 +122,24 @@ private:
 
 void buildPair(FuzzedDataProvider& data, Bytes& ubl, Bytes& app) {
     RecordWriter u(data);
-    if (data.ConsumeBool()) u.addressBase(0x0800);
+    if (data.ConsumeBool())
+        u.addressBase(0x0800);
     u.body();
-    if (data.ConsumeIntegral<std::uint8_t>() != 0) u.endOfFile();
+    if (data.ConsumeIntegral<std::uint8_t>() != 0)
+        u.endOfFile();
     const std::uint32_t ublBase = u.base();
     ubl = u.take();
 
     RecordWriter a(data);
     const std::uint8_t shape = data.ConsumeIntegral<std::uint8_t>();
-    if (shape != 1) a.addressBase(shape < 200 ? static_cast<std::uint16_t>(ublBase >> 16) : data.ConsumeIntegral<std::uint16_t>());
+    if (shape != 1)
+        a.addressBase(shape < 200 ? static_cast<std::uint16_t>(ublBase >> 16)
+                                  : data.ConsumeIntegral<std::uint16_t>());
     a.body();
-    if (shape != 2) a.record(0x05, 0, data.ConsumeBytes<std::uint8_t>(4));
-    if (shape != 3) a.endOfFile();
+    if (shape != 2)
+        a.record(0x05, 0, data.ConsumeBytes<std::uint8_t>(4));
+    if (shape != 3)
+        a.endOfFile();
     app = a.take();
 }
 
@@ -126,8 +147,10 @@ void buildPair(FuzzedDataProvider& data, Bytes& ubl, Bytes& app) {
 bool shouldAccept(const Bytes& ubl, const Bytes& app) {
     const auto u = model::readHex(ubl);
     const auto a = model::readHex(app);
-    if (!u || !a || ubl.size() < 15 || app.size() < 49 || a->size() < 3) return false;
-    if (a->front().type != 0x04 || (*a)[a->size() - 2].type != 0x05) return false;
+    if (!u || !a || ubl.size() < 15 || app.size() < 49 || a->size() < 3)
+        return false;
+    if (a->front().type != 0x04 || (*a)[a->size() - 2].type != 0x05)
+        return false;
     return (model::valueOf(a->front()) << 16) == model::baseAfter(*u);
 }
 
@@ -154,12 +177,14 @@ void checkAddresses(const Bytes& ubl, const Bytes& app, const Bytes& merged) {
         check(found != memory.end() && found->second == markerBytes[i], "marker bytes missing at 0x0803CFFC");
     }
     for (const auto& [address, value] : appMemory) {
-        if (isMarker(address)) continue;
+        if (isMarker(address))
+            continue;
         const auto found = memory.find(address);
         check(found != memory.end() && found->second == value, "an APP data byte moved or changed");
     }
     for (const auto& [address, value] : ublMemory) {
-        if (isMarker(address) || appMemory.count(address) != 0) continue;
+        if (isMarker(address) || appMemory.count(address) != 0)
+            continue;
         const auto found = memory.find(address);
         check(found != memory.end() && found->second == value, "a UBL data byte moved or changed");
     }
@@ -177,7 +202,8 @@ struct Scratch {
     Scratch() {
         const char* root = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
         std::string name = std::string(root) + "/orvane-hexfuzz-XXXXXX";
-        if (::mkdtemp(name.data()) == nullptr) std::abort();
+        if (::mkdtemp(name.data()) == nullptr)
+            std::abort();
         folder = name;
     }
     ~Scratch() {
@@ -215,10 +241,12 @@ void checkFiles(const Bytes& ubl, const Bytes& app, const orvane::HexMergeResult
         check(now == merged.bytes, "written file differs from the merged bytes");
     } else {
         check(now == earlier, "a refused merge touched the existing output");
-        check(!outcome.logText.empty() && outcome.logText.ends_with("\r\n"), "a refusal without its log line");
+        check(!outcome.logText.empty() && outcome.logText.ends_with("\r\n"),
+              "a refusal without its log line");
     }
     std::size_t entries = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(scratch.folder)) ++entries;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(scratch.folder))
+        ++entries;
     check(entries == 3, "the merge left a stray file behind");
 }
 
@@ -241,11 +269,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     check(accepted == shouldAccept(ubl, app), "merge decision differs from the independent reader");
     if (!accepted) {
         check(merged.bytes.empty(), "a refused merge produced bytes");
-        check(merged.problem->problem.line >= 1 && !merged.problem->problem.what.empty(), "refusal without line or reason");
+        check(merged.problem->problem.line >= 1 && !merged.problem->problem.what.empty(),
+              "refusal without line or reason");
     } else {
         check(merged.bytes == layoutOf(ubl, app), "merged bytes differ from the splice layout");
         orvane::HexFileSummary summary;
-        check(!orvane::scanHexFile(merged.bytes, summary).has_value(), "accepted output does not re-validate");
+        check(!orvane::scanHexFile(merged.bytes, summary).has_value(),
+              "accepted output does not re-validate");
         checkAddresses(ubl, app, merged.bytes);
     }
     checkFiles(ubl, app, merged);

@@ -1,13 +1,13 @@
 // Fuzzes the Intel HEX checker with arbitrary bytes: it must never crash, must accept exactly
 // the files an independent reader accepts, and must describe an accepted file's shape (first,
 // next-to-last and last record, the address base at its end) as that reader sees it.
+#include "fuzz/intel_hex_model.h"
+#include "imagetools/hex_records.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <span>
-
-#include "fuzz/intel_hex_model.h"
-#include "imagetools/hex_records.h"
 
 namespace {
 
@@ -31,10 +31,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto problem = orvane::scanHexFile(bytes, summary);
     const auto records = orvane::fuzzing::readHex(bytes);
 
-    check(problem.has_value() != records.has_value(), "checker and independent reader disagree on acceptance");
+    check(problem.has_value() != records.has_value(),
+          "checker and independent reader disagree on acceptance");
     if (problem) {
         std::size_t lines = 1;
-        for (std::uint8_t b : bytes) lines += b == '\n' ? 1 : 0;
+        for (std::uint8_t b : bytes)
+            lines += b == '\n' ? 1 : 0;
         check(problem->line >= 1 && problem->line <= lines, "problem names a line the file does not have");
         check(!problem->what.empty(), "problem without a description");
         return 0;

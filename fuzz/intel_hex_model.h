@@ -21,9 +21,12 @@ struct ModelRecord {
 };
 
 inline int digitValue(std::uint8_t c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
     return -1;
 }
 
@@ -33,44 +36,57 @@ inline std::optional<std::vector<ModelRecord>> readHex(std::span<const std::uint
     std::size_t position = 0;
     bool ended = false;
     while (position < bytes.size()) {
-        if (ended) return std::nullopt; // something after the end-of-file record
+        if (ended)
+            return std::nullopt; // something after the end-of-file record
         std::size_t end = position;
-        while (end < bytes.size() && bytes[end] != '\n') ++end;
-        if (end == bytes.size()) return std::nullopt;          // no line feed
-        if (end == position || bytes[end - 1] != '\r') return std::nullopt; // LF without CR
+        while (end < bytes.size() && bytes[end] != '\n')
+            ++end;
+        if (end == bytes.size())
+            return std::nullopt; // no line feed
+        if (end == position || bytes[end - 1] != '\r')
+            return std::nullopt; // LF without CR
         const std::span<const std::uint8_t> text = bytes.subspan(position, end - 1 - position);
         position = end + 1;
 
-        if (text.empty() || text[0] != ':' || text.size() % 2 == 0 || text.size() < 11) return std::nullopt;
+        if (text.empty() || text[0] != ':' || text.size() % 2 == 0 || text.size() < 11)
+            return std::nullopt;
         std::vector<std::uint8_t> values;
         for (std::size_t i = 1; i < text.size(); i += 2) {
             const int high = digitValue(text[i]);
             const int low = digitValue(text[i + 1]);
-            if (high < 0 || low < 0) return std::nullopt;
+            if (high < 0 || low < 0)
+                return std::nullopt;
             values.push_back(static_cast<std::uint8_t>(high * 16 + low));
         }
         const std::size_t count = values[0];
-        if (values.size() != count + 5) return std::nullopt;
+        if (values.size() != count + 5)
+            return std::nullopt;
         unsigned sum = 0;
-        for (std::uint8_t v : values) sum += v;
-        if (sum % 256 != 0) return std::nullopt;
+        for (std::uint8_t v : values)
+            sum += v;
+        if (sum % 256 != 0)
+            return std::nullopt;
         ModelRecord record;
         record.address = static_cast<std::uint16_t>(values[1] * 256 + values[2]);
         record.type = values[3];
         record.data.assign(values.begin() + 4, values.end() - 1);
         static constexpr int sizes[] = {-1, 0, 2, 4, 2, 4}; // by type; -1 any
-        if (record.type > 5) return std::nullopt;
-        if (sizes[record.type] >= 0 && static_cast<int>(count) != sizes[record.type]) return std::nullopt;
+        if (record.type > 5)
+            return std::nullopt;
+        if (sizes[record.type] >= 0 && static_cast<int>(count) != sizes[record.type])
+            return std::nullopt;
         ended = record.type == 0x01;
         records.push_back(std::move(record));
     }
-    if (!ended) return std::nullopt;
+    if (!ended)
+        return std::nullopt;
     return records;
 }
 
 inline std::uint32_t valueOf(const ModelRecord& record) {
     std::uint32_t value = 0;
-    for (std::uint8_t b : record.data) value = (value << 8) | b;
+    for (std::uint8_t b : record.data)
+        value = (value << 8) | b;
     return value;
 }
 
@@ -78,8 +94,10 @@ inline std::uint32_t valueOf(const ModelRecord& record) {
 // value << 4; 0 before either.
 inline std::uint32_t baseAfter(const std::vector<ModelRecord>& records, std::uint32_t base = 0) {
     for (const ModelRecord& record : records) {
-        if (record.type == 0x04) base = valueOf(record) << 16;
-        if (record.type == 0x02) base = valueOf(record) << 4;
+        if (record.type == 0x04)
+            base = valueOf(record) << 16;
+        if (record.type == 0x02)
+            base = valueOf(record) << 4;
     }
     return base;
 }
@@ -89,9 +107,12 @@ inline std::map<std::uint32_t, std::uint8_t> memoryOf(const std::vector<ModelRec
     std::map<std::uint32_t, std::uint8_t> memory;
     std::uint32_t base = 0;
     for (const ModelRecord& record : records) {
-        if (record.type == 0x04) base = valueOf(record) << 16;
-        if (record.type == 0x02) base = valueOf(record) << 4;
-        if (record.type != 0x00) continue;
+        if (record.type == 0x04)
+            base = valueOf(record) << 16;
+        if (record.type == 0x02)
+            base = valueOf(record) << 4;
+        if (record.type != 0x00)
+            continue;
         for (std::size_t i = 0; i < record.data.size(); ++i) {
             memory[base + record.address + static_cast<std::uint32_t>(i)] = record.data[i];
         }

@@ -10,21 +10,20 @@
 //  - the first frame is the same however the bytes are cut, so the first reply of any
 //    chunking is what the same bytes in one read give, and chunking only adds later ones;
 //  - the flags raised are exactly the replies recognised, and never drop back to 0.
-#include <fuzzer/FuzzedDataProvider.h>
+#include "upgrade/frames.h"
+#include "upgrade/reply_assembly.h"
+#include "upgrade/reply_flags.h"
+#include "upgrade/reply_receiver.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <fuzzer/FuzzedDataProvider.h>
 #include <optional>
 #include <span>
 #include <vector>
-
-#include "upgrade/frames.h"
-#include "upgrade/reply_assembly.h"
-#include "upgrade/reply_flags.h"
-#include "upgrade/reply_receiver.h"
 
 namespace {
 
@@ -84,7 +83,7 @@ struct ModelFrame {
 // to five bytes, continue a started frame from the first byte of the next non-empty read,
 // drop whatever a read holds after the fifth byte.
 class Model {
-public:
+  public:
     std::optional<ModelFrame> read(std::span<const std::uint8_t> bytes, std::size_t streamOffset) {
         std::size_t i = 0;
         if (pending_.empty()) {
@@ -108,7 +107,7 @@ public:
     }
     const std::vector<std::uint8_t>& pending() const { return pending_; }
 
-private:
+  private:
     std::vector<std::uint8_t> pending_;
     std::size_t start_ = 0;
 };
@@ -124,12 +123,23 @@ FlagValues valuesOf(const orvane::ReplyFlags& flags) {
 
 void expectRaised(FlagValues& expected, Reply reply) {
     switch (reply) {
-    case Reply::EnterAck: expected.enter = 1; break;
-    case Reply::BlockAck: expected.block = 1; break;
-    case Reply::BlockNak: expected.block = 2; break;
-    case Reply::HeaderRequest: expected.header = 1; break;
-    case Reply::Abort: expected.aborted = 1; break;
-    case Reply::None: break;
+    case Reply::EnterAck:
+        expected.enter = 1;
+        break;
+    case Reply::BlockAck:
+        expected.block = 1;
+        break;
+    case Reply::BlockNak:
+        expected.block = 2;
+        break;
+    case Reply::HeaderRequest:
+        expected.header = 1;
+        break;
+    case Reply::Abort:
+        expected.aborted = 1;
+        break;
+    case Reply::None:
+        break;
     }
 }
 
@@ -167,7 +177,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
         stream.insert(stream.end(), reads.back().begin(), reads.back().end());
     }
 
-    orvane::ReplyAssembly assembly;    // driven step by step, to look inside
+    orvane::ReplyAssembly assembly;     // driven step by step, to look inside
     orvane::ReplyAssembly receiverSide; // driven as the receiver does, with flags
     orvane::ReplyFlags flags;
     FlagValues expectedFlags;
@@ -197,7 +207,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
             const auto* pattern = patternOf(reply);
             check(pattern != nullptr, "unknown reply value");
             check(expected->streamOffset + 5 <= stream.size() &&
-                      std::equal(pattern->begin(), pattern->end(), stream.begin() + static_cast<std::ptrdiff_t>(expected->streamOffset)),
+                      std::equal(pattern->begin(), pattern->end(),
+                                 stream.begin() + static_cast<std::ptrdiff_t>(expected->streamOffset)),
                   "reply recognised without its exact pattern in the stream");
         }
         check(!assembly.frameComplete && assembly.count == model.pending().size(),

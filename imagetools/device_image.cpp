@@ -1,15 +1,15 @@
 // Packaging a raw image as a device image file.
 #include "imagetools/device_image.h"
 
-#include <cstring>
-#include <limits>
-#include <new>
-#include <vector>
-
 #include "imagetools/file_name.h"
 #include "imagetools/readable_file.h"
 #include "imagetools/write_whole_file.h"
 #include "text/string_table.h"
+
+#include <cstring>
+#include <limits>
+#include <new>
+#include <vector>
 
 namespace orvane {
 
@@ -40,12 +40,14 @@ PackageOutcome PackageDeviceImage(char digit, const std::string& rawPath, const 
     auto raw = ReadableFile::open(rawPath, status);
     if (!raw) {
         outcome.inputUnusable = true;
-        return fail(std::string(rawImageOpenFailureText), fillText(textOf(IDS_FILE_UNREADABLE, language), {rawPath, status.reason}));
+        return fail(std::string(rawImageOpenFailureText),
+                    fillText(textOf(IDS_FILE_UNREADABLE, language), {rawPath, status.reason}));
     }
     const DeviceImageHeader header = makeDeviceImageHeader(digit);
     if (raw->size() > std::numeric_limits<std::size_t>::max() - header.size()) {
         outcome.inputUnusable = true;
-        std::string text = fillText(textOf(IDS_FILE_UNREADABLE, language), {rawPath, "the file is too large"});
+        std::string text =
+            fillText(textOf(IDS_FILE_UNREADABLE, language), {rawPath, "the file is too large"});
         return fail(text, text);
     }
     std::vector<std::uint8_t> image;
@@ -53,7 +55,8 @@ PackageOutcome PackageDeviceImage(char digit, const std::string& rawPath, const 
         image.resize(header.size() + static_cast<std::size_t>(raw->size()));
     } catch (const std::bad_alloc&) {
         outcome.inputUnusable = true;
-        std::string text = fillText(textOf(IDS_FILE_UNREADABLE, language), {rawPath, "not enough memory to hold it"});
+        std::string text =
+            fillText(textOf(IDS_FILE_UNREADABLE, language), {rawPath, "not enough memory to hold it"});
         return fail(text, text);
     }
     if (status = raw->readAll(std::span(image).subspan(header.size())); !status.ok) {
@@ -63,7 +66,8 @@ PackageOutcome PackageDeviceImage(char digit, const std::string& rawPath, const 
     }
     std::memcpy(image.data(), header.data(), header.size());
     if (status = WriteWholeFile(outcome.outputPath, image); !status.ok) {
-        std::string text = fillText(textOf(IDS_FILE_UNWRITABLE, language), {outcome.outputPath, status.reason});
+        std::string text =
+            fillText(textOf(IDS_FILE_UNWRITABLE, language), {outcome.outputPath, status.reason});
         return fail(text, text);
     }
     outcome.written = true;

@@ -2,12 +2,12 @@
 // .dev file beside the raw image.
 #pragma once
 
+#include "text/text_language.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
-
-#include "text/text_language.h"
 
 namespace orvane {
 

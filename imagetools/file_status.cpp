@@ -1,9 +1,9 @@
 // The system's reason for a failed file operation, as text.
 #include "imagetools/file_status.h"
 
-#include <utility>
-
 #include "platform/error_text.h"
+
+#include <utility>
 
 namespace orvane {
 

@@ -1,17 +1,17 @@
 // The HEX merge: shape checks, the byte splice and the file operation around them.
 #include "imagetools/hex_merge.h"
 
-#include <cstdio>
-#include <cstring>
-#include <limits>
-#include <memory>
-#include <new>
-
 #include "imagetools/file_name.h"
 #include "imagetools/readable_file.h"
 #include "imagetools/write_whole_file.h"
 #include "text/failure_messages.h"
 #include "text/string_table.h"
+
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <new>
 
 namespace orvane {
 namespace {
@@ -43,8 +43,9 @@ std::optional<HexProblem> checkLength(std::span<const std::uint8_t> bytes, std::
         return HexProblem{1, "the file is empty"};
     }
     if (bytes.size() < minimum) {
-        return HexProblem{lineCountOf(bytes), "the file is " + std::to_string(bytes.size()) + " bytes long; " +
-                                                  role + " file needs at least " + std::to_string(minimum)};
+        return HexProblem{lineCountOf(bytes), "the file is " + std::to_string(bytes.size()) +
+                                                  " bytes long; " + role + " file needs at least " +
+                                                  std::to_string(minimum)};
     }
     return std::nullopt;
 }
@@ -68,8 +69,9 @@ std::optional<HexProblem> checkApp(std::span<const std::uint8_t> app, const HexF
         return problem;
     }
     if (summary.first.type != hexExtendedLinearAddress) {
-        return HexProblem{1, "the first record is of type " + describeType(summary.first.type) +
-                                 "; an APP file starts with an extended linear address record (:02000004...)"};
+        return HexProblem{1,
+                          "the first record is of type " + describeType(summary.first.type) +
+                              "; an APP file starts with an extended linear address record (:02000004...)"};
     }
     if (summary.nextToLast.type != hexStartLinearAddress || summary.nextToLast.line == summary.first.line) {
         return HexProblem{summary.nextToLast.line,
@@ -86,8 +88,8 @@ std::optional<HexProblem> checkApp(std::span<const std::uint8_t> app, const HexF
             hexAddress(ublSummary.baseAtEnd) +
             (ublSummary.baseLine == 0 ? std::string(" (no address record)")
                                       : " (set on its line " + std::to_string(ublSummary.baseLine) + ")");
-        return HexProblem{1, "the extended linear address record sets the base address " + hexAddress(appBase) +
-                                 ", but the UBL file ends with " + ublBase +
+        return HexProblem{1, "the extended linear address record sets the base address " +
+                                 hexAddress(appBase) + ", but the UBL file ends with " + ublBase +
                                  " in effect; the application's records would land at other addresses"};
     }
     return std::nullopt;
@@ -105,7 +107,8 @@ void spliceInPlace(std::span<std::uint8_t> buffer, std::size_t ublLength, std::s
     const std::size_t tailStart = markersStart + MarkerAddressRecord.size() + MarkerDataRecord.size();
     std::memmove(out + tailStart, out + ublLength + appLength - appTailKept, appTailKept);
     std::memcpy(out + markersStart, MarkerAddressRecord.data(), MarkerAddressRecord.size());
-    std::memcpy(out + markersStart + MarkerAddressRecord.size(), MarkerDataRecord.data(), MarkerDataRecord.size());
+    std::memcpy(out + markersStart + MarkerAddressRecord.size(), MarkerDataRecord.data(),
+                MarkerDataRecord.size());
 }
 
 std::string logLine(std::string line) {
@@ -212,8 +215,9 @@ MergeOutcome MergeHexFiles(const MergeRequest& request) {
     }
     if (auto problem = checkMergeInputs(ublBytes, appBytes)) {
         const std::string& path = problem->input == MergeInput::Ubl ? request.ublPath : request.appPath;
-        return failed(outcome, fillText(textOf(IDS_HEX_INVALID, language),
-                                                   {path, std::to_string(problem->problem.line), problem->problem.what}));
+        return failed(outcome,
+                      fillText(textOf(IDS_HEX_INVALID, language),
+                               {path, std::to_string(problem->problem.line), problem->problem.what}));
     }
     spliceInPlace(buffer, ublLength, appLength);
     if (status = WriteWholeFile(outcome.outputPath, buffer); !status.ok) {

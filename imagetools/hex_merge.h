@@ -9,6 +9,9 @@
 // refused with a message naming the file and line, and nothing is written.
 #pragma once
 
+#include "imagetools/hex_records.h"
+#include "text/text_language.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -16,9 +19,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "imagetools/hex_records.h"
-#include "text/text_language.h"
 
 namespace orvane {
 
@@ -31,8 +31,8 @@ inline constexpr std::size_t appHeadCut = 15;  // ":02000004xxxxcc"
 inline constexpr std::size_t appTailKept = 34; // ":04000005xxxxxxxxcc" CR LF + ":00000001FF" CR LF
 inline constexpr std::size_t minimumUblLength = ublTailCut;
 inline constexpr std::size_t minimumAppLength = appHeadCut + appTailKept;
-inline constexpr std::size_t mergedLengthGain = MarkerAddressRecord.size() + MarkerDataRecord.size() -
-                                                ublTailCut - appHeadCut; // 8
+inline constexpr std::size_t mergedLengthGain =
+    MarkerAddressRecord.size() + MarkerDataRecord.size() - ublTailCut - appHeadCut; // 8
 
 enum class MergeInput { Ubl, App };
 
@@ -59,18 +59,18 @@ std::string mergedFileNameOf(std::string_view appPath);
 std::string mergedPathOf(std::string_view appPath);
 
 struct MergeRequest {
-    std::string ublPath;    // empty: no UBL file chosen
-    std::string appPath;    // empty: no APP file chosen
-    std::string outputPath; // empty: mergedPathOf(appPath)
+    std::string ublPath;                           // empty: no UBL file chosen
+    std::string appPath;                           // empty: no APP file chosen
+    std::string outputPath;                        // empty: mergedPathOf(appPath)
     TextLanguage language = TextLanguage::English; // of the messages
 };
 
 struct MergeOutcome {
     bool written = false;
-    std::string outputPath; // the file written, or that would have been
-    std::string error;      // one line, empty when written
-    std::string logText;    // to append to the log: error and CR LF; empty when written
-    bool missingPath = false; // no UBL or no APP file was chosen
+    std::string outputPath;     // the file written, or that would have been
+    std::string error;          // one line, empty when written
+    std::string logText;        // to append to the log: error and CR LF; empty when written
+    bool missingPath = false;   // no UBL or no APP file was chosen
     bool inputUnusable = false; // an input could not be opened or read (as opposed to refused)
 };
 

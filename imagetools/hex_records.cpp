@@ -61,9 +61,9 @@ std::optional<HexProblem> checkRecord(const std::uint8_t* text, std::size_t leng
         return HexProblem{line, "empty line where a record was expected"};
     }
     if (text[0] != ':') {
-        return HexProblem{line, (line == 1 ? "this is not an Intel HEX file: it starts with "
-                                           : "the line starts with ") +
-                                    describeCharacter(text[0]) + ", not ':'"};
+        return HexProblem{
+            line, (line == 1 ? "this is not an Intel HEX file: it starts with " : "the line starts with ") +
+                      describeCharacter(text[0]) + ", not ':'"};
     }
     // Decode the digit pairs, summing the bytes for the checksum and keeping the first nine:
     // count, address (2), type, up to four data bytes and, in short records, the checksum.
@@ -97,12 +97,13 @@ std::optional<HexProblem> checkRecord(const std::uint8_t* text, std::size_t leng
     record.type = head[3];
     const std::size_t expected = minimumRecordLength + 2u * record.count;
     if (length != expected) {
-        return HexProblem{line, "the record is " + std::to_string(length) + " characters long, its byte count " +
-                                    hexByte(record.count) + " needs " + std::to_string(expected)};
+        return HexProblem{line, "the record is " + std::to_string(length) +
+                                    " characters long, its byte count " + hexByte(record.count) + " needs " +
+                                    std::to_string(expected)};
     }
     if ((sum & 0xFFu) != 0) {
-        const auto given = static_cast<unsigned>((hexDigitValues[text[length - 2]] << 4) |
-                                                 hexDigitValues[text[length - 1]]);
+        const auto given =
+            static_cast<unsigned>((hexDigitValues[text[length - 2]] << 4) | hexDigitValues[text[length - 1]]);
         const unsigned needed = (given - sum) & 0xFFu;
         return HexProblem{line, "checksum " + hexByte(given) + " is wrong, the record's bytes need " +
                                     hexByte(needed)};
@@ -113,8 +114,8 @@ std::optional<HexProblem> checkRecord(const std::uint8_t* text, std::size_t leng
     }
     if (required >= 0 && record.count != required) {
         return HexProblem{line, std::string("the ") + hexRecordTypeName(record.type) + " record carries " +
-                                    std::to_string(record.count) + " data bytes, " + std::to_string(required) +
-                                    " expected"};
+                                    std::to_string(record.count) + " data bytes, " +
+                                    std::to_string(required) + " expected"};
     }
     record.value = 0;
     if (record.count <= 4) {
@@ -173,8 +174,8 @@ std::optional<HexProblem> scanHexFile(std::span<const std::uint8_t> bytes, HexFi
             if (lineFeed != position && data[position] != ':') {
                 return HexProblem{line, line == 1 ? "this is not an Intel HEX file: it starts with " +
                                                         describeCharacter(data[position]) + ", not ':'"
-                                                  : "the line starts with " + describeCharacter(data[position]) +
-                                                        ", not ':'"};
+                                                  : "the line starts with " +
+                                                        describeCharacter(data[position]) + ", not ':'"};
             }
             return HexProblem{line, "the line ends in LF without CR; CR LF line ends are needed"};
         }
@@ -200,7 +201,8 @@ std::optional<HexProblem> scanHexFile(std::span<const std::uint8_t> bytes, HexFi
     }
     if (!ended) {
         return HexProblem{line, std::string("no end-of-file record: the last record is of type ") +
-                                    hexByte(summary.last.type) + " (" + hexRecordTypeName(summary.last.type) + ")"};
+                                    hexByte(summary.last.type) + " (" + hexRecordTypeName(summary.last.type) +
+                                    ")"};
     }
     return std::nullopt;
 }

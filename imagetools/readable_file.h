@@ -4,17 +4,17 @@
 // or copy still under way) is an error, never a shorter image.
 #pragma once
 
+#include "imagetools/file_status.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 
-#include "imagetools/file_status.h"
-
 namespace orvane {
 
 class ReadableFile {
-public:
+  public:
     // Opens a regular file for reading. A directory answers EISDIR, other non-regular files
     // (pipes, devices) a reason of their own: their length is not known in advance.
     static std::optional<ReadableFile> open(const std::string& path, FileStatus& status);
@@ -31,12 +31,12 @@ public:
     // Reads the whole file into into, which must be size() bytes long.
     FileStatus readAll(std::span<std::uint8_t> into);
 
-private:
-    ReadableFile(int fd, std::uint64_t size, std::int64_t modifiedNs) : fd_(fd), size_(size), modifiedNs_(modifiedNs) {}
+  private:
+    ReadableFile(int fd, std::uint64_t size, std::int64_t modifiedNs)
+        : fd_(fd), size_(size), modifiedNs_(modifiedNs) {}
     int fd_ = -1;
     std::uint64_t size_ = 0;
     std::int64_t modifiedNs_ = 0; // modification time when opened
-
 };
 
 } // namespace orvane

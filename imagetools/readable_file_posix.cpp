@@ -90,8 +90,8 @@ FileStatus ReadableFile::readAll(std::span<std::uint8_t> into) {
         more = ::read(fd_, &extra, 1);
     } while (more < 0 && errno == EINTR);
     if (done != into.size()) {
-        return FileStatus::failure("the file changed while it was read: " + std::to_string(done) + " of its " +
-                                   std::to_string(into.size()) + " bytes arrived");
+        return FileStatus::failure("the file changed while it was read: " + std::to_string(done) +
+                                   " of its " + std::to_string(into.size()) + " bytes arrived");
     }
     if (more > 0) {
         return FileStatus::failure("the file changed while it was read: it grew beyond its " +

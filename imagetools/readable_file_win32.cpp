@@ -1,14 +1,13 @@
 // Reading whole input files on Windows.
 #include "imagetools/readable_file.h"
+#include "platform/windows_error.h"
+#include "platform/windows_text.h"
+
+#include <windows.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <string>
-
-#include <windows.h>
-
-#include "platform/windows_error.h"
-#include "platform/windows_text.h"
 
 namespace orvane {
 namespace {
@@ -37,8 +36,9 @@ bool factsOf(HANDLE file, Facts& facts) {
         return false;
     }
     facts.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    facts.modified = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
-                                               info.ftLastWriteTime.dwLowDateTime);
+    facts.modified =
+        static_cast<std::int64_t>((static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                                  info.ftLastWriteTime.dwLowDateTime);
     return true;
 }
 
@@ -118,8 +118,8 @@ FileStatus ReadableFile::readAll(std::span<std::uint8_t> into) {
     DWORD more = 0;
     (void)ReadFile(file, &extra, 1, &more, nullptr);
     if (done != into.size()) {
-        return FileStatus::failure("the file changed while it was read: " + std::to_string(done) + " of its " +
-                                   std::to_string(into.size()) + " bytes arrived");
+        return FileStatus::failure("the file changed while it was read: " + std::to_string(done) +
+                                   " of its " + std::to_string(into.size()) + " bytes arrived");
     }
     if (more > 0) {
         return FileStatus::failure("the file changed while it was read: it grew beyond its " +

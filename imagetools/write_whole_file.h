@@ -2,11 +2,11 @@
 // a failed write must never leave a half-written file where a good one stood.
 #pragma once
 
+#include "imagetools/file_status.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
-
-#include "imagetools/file_status.h"
 
 namespace orvane {
 

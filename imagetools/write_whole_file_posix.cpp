@@ -1,6 +1,7 @@
 // Replace-by-rename on POSIX: write a new file beside the target, fsync, rename it over the
 // target. The new file stays unnamed while it is written where the file system allows it, so
 // an interrupted write leaves nothing behind.
+#include "imagetools/unnamed_file.h"
 #include "imagetools/write_whole_file.h"
 
 #include <atomic>
@@ -10,8 +11,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "imagetools/unnamed_file.h"
-
 namespace orvane {
 namespace {
 
@@ -19,7 +18,7 @@ std::atomic<unsigned> temporaryCounter{0};
 
 // Closes on scope exit unless closed; removes the named temporary file unless kept.
 class TemporaryFile {
-public:
+  public:
     explicit TemporaryFile(int fd) : fd_(fd) {}
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -42,7 +41,7 @@ public:
     }
     void keep() { kept_ = true; }
 
-private:
+  private:
     int fd_;
     std::string path_;
     bool kept_ = false;
@@ -51,8 +50,8 @@ private:
 // A name no other writer uses: the folder of the target, a dot, the process and a counter.
 // Kept short so that a long target name still leaves room.
 std::string temporaryName(const std::string& folder) {
-    return folder + ".orvane-" + std::to_string(::getpid()) + "-" + std::to_string(temporaryCounter.fetch_add(1)) +
-           ".tmp";
+    return folder + ".orvane-" + std::to_string(::getpid()) + "-" +
+           std::to_string(temporaryCounter.fetch_add(1)) + ".tmp";
 }
 
 // Opens a named temporary file, for file systems without unnamed ones.
@@ -181,7 +180,8 @@ FileStatus replaceFile(const std::string& path, std::span<const std::uint8_t> by
     // Make the rename itself durable. The file is in place already, so a folder that cannot
     // be synced (some file systems refuse) does not turn the write into a failure.
     const std::string folderToSync = folder.empty() ? std::string(".") : folder;
-    if (const int folderFd = ::open(folderToSync.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); folderFd >= 0) {
+    if (const int folderFd = ::open(folderToSync.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        folderFd >= 0) {
         (void)::fsync(folderFd);
         ::close(folderFd);
     }

@@ -2,15 +2,14 @@
 // then MoveFileExW it over the target with replace and write-through, so the target holds
 // either its old content or all of the new.
 #include "imagetools/write_whole_file.h"
+#include "platform/windows_error.h"
+#include "platform/windows_text.h"
+
+#include <windows.h>
 
 #include <atomic>
 #include <cerrno>
 #include <string>
-
-#include <windows.h>
-
-#include "platform/windows_error.h"
-#include "platform/windows_text.h"
 
 namespace orvane {
 namespace {
@@ -22,7 +21,7 @@ FileStatus lastFailure() {
 }
 
 class Handle {
-public:
+  public:
     explicit Handle(HANDLE handle) : handle_(handle) {}
     ~Handle() { close(); }
     Handle(const Handle&) = delete;
@@ -39,7 +38,7 @@ public:
         return closed;
     }
 
-private:
+  private:
     HANDLE handle_;
 };
 
@@ -86,8 +85,8 @@ FileStatus replaceFile(const std::wstring& target, std::span<const std::uint8_t>
     for (int attempt = 0; attempt < 100 && !file.valid(); ++attempt) {
         temporary = folder + L".orvane-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                     std::to_wstring(temporaryCounter.fetch_add(1)) + L".tmp";
-        file.reset(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                               nullptr));
+        file.reset(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
         const DWORD error = GetLastError();
         if (!file.valid() && error == ERROR_PATH_NOT_FOUND && isFile(folder)) {
             return FileStatus::fromErrno(ENOTDIR);
@@ -124,8 +123,8 @@ FileStatus WriteWholeFile(const std::string& path, std::span<const std::uint8_t>
     }
     const std::wstring widePath = widenText(path);
     // Looks at what is there without taking it from anyone: no access asked, all sharing.
-    Handle existing(CreateFileW(widePath.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    Handle existing(CreateFileW(widePath.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!existing.valid()) {
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
@@ -136,15 +135,16 @@ FileStatus WriteWholeFile(const std::string& path, std::span<const std::uint8_t>
     const DWORD type = GetFileType(existing.get());
     if (type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE) {
         existing.close();
-        Handle stream(CreateFileW(widePath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr));
+        Handle stream(CreateFileW(widePath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
         if (!stream.valid()) {
             return lastFailure();
         }
         return writeStream(stream.get(), bytes);
     }
     BY_HANDLE_FILE_INFORMATION info{};
-    if (GetFileInformationByHandle(existing.get(), &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    if (GetFileInformationByHandle(existing.get(), &info) &&
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return FileStatus::fromErrno(EISDIR);
     }
     const std::wstring target = finalPathOf(existing.get(), widePath);

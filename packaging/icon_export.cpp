@@ -1,12 +1,11 @@
 // Writes the application icon into a hicolor icon theme folder, from the very drawing the
 // dialog shows in its title bar, so the menu's icon and the window's never differ.
 //   orvane_icon_export FOLDER   writes FOLDER/<N>x<N>/apps/orvane.png for every theme size
+#include "ui/qt/app_icon.h"
+
 #include <QDir>
 #include <QString>
-
 #include <cstdio>
-
-#include "ui/qt/app_icon.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

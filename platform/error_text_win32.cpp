@@ -1,12 +1,11 @@
 // The system's words on Windows: errno values through the C library, the system's own codes
 // through FormatMessage, in English where the system has it so that reports read alike.
 #include "platform/error_text.h"
-
-#include <system_error>
+#include "platform/windows_text.h"
 
 #include <windows.h>
 
-#include "platform/windows_text.h"
+#include <system_error>
 
 namespace orvane {
 
@@ -18,9 +17,11 @@ std::string systemErrorText(int errorNumber) {
         return std::generic_category().message(errorNumber);
     }
     const auto code = static_cast<DWORD>(errorNumber - windowsErrorBase);
-    constexpr DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK;
+    constexpr DWORD flags =
+        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK;
     wchar_t text[512];
-    DWORD length = FormatMessageW(flags, nullptr, code, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text, 512, nullptr);
+    DWORD length = FormatMessageW(flags, nullptr, code, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text,
+                                  512, nullptr);
     if (length == 0) {
         length = FormatMessageW(flags, nullptr, code, 0, text, 512, nullptr);
     }

@@ -1,10 +1,9 @@
+#include "platform/error_text.h"
 #include "platform/windows_error.h"
-
-#include <cerrno>
 
 #include <windows.h>
 
-#include "platform/error_text.h"
+#include <cerrno>
 
 namespace orvane {
 

@@ -1,8 +1,8 @@
 #include "platform/windows_text.h"
 
-#include <climits>
-
 #include <windows.h>
+
+#include <climits>
 
 namespace orvane {
 

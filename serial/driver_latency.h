@@ -7,8 +7,8 @@
 namespace orvane {
 
 struct DriverLatencyRequest {
-    bool granted = false;        // the driver hands bytes on at once now
-    std::optional<int> restore;  // its flags before, when this request changed them
+    bool granted = false;       // the driver hands bytes on at once now
+    std::optional<int> restore; // its flags before, when this request changed them
 };
 
 // Asks the driver of the open port fd to hand received bytes on at once, where it supports

@@ -4,15 +4,15 @@
 // tests can use fake trees.
 #pragma once
 
+#include "serial/port_holder.h"
+#include "serial/port_list.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "serial/port_holder.h"
-#include "serial/port_list.h"
 
 namespace orvane {
 
@@ -36,11 +36,11 @@ inline constexpr std::string_view portAccessOk = "ok";
 inline constexpr std::string_view portAccessNeedsDialout = "needs-dialout";
 
 struct PortDetails {
-    std::string name; // as asked for
-    std::string path; // the device node
-    std::optional<std::string> byId; // /dev/serial/by-id/... link to the same node
+    std::string name;                  // as asked for
+    std::string path;                  // the device node
+    std::optional<std::string> byId;   // /dev/serial/by-id/... link to the same node
     std::optional<std::string> driver; // ftdi_sio, ch341, cp210x, pl2303, cdc_acm, 8250 ...
-    std::optional<std::string> vid; // USB only: 4 lowercase hex digits, as sysfs gives them
+    std::optional<std::string> vid;    // USB only: 4 lowercase hex digits, as sysfs gives them
     std::optional<std::string> pid;
     std::optional<std::string> manufacturer;
     std::optional<std::string> product;

@@ -1,18 +1,16 @@
 // Port details on Linux, straight from sysfs, /dev/serial/by-id and /proc: a handful of small
 // files per port, which libudev would only read for us through a library more.
 #include "serial/port_details.h"
+#include "serial/port_name.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <fstream>
-#include <system_error>
-
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
-
-#include "serial/port_name.h"
 
 namespace orvane {
 namespace {
@@ -184,7 +182,8 @@ std::string accessOf(const fs::path& node, const UserIdentity& user) {
 }
 
 bool isProcessId(const std::string& name) {
-    return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !name.empty() &&
+           std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 } // namespace

@@ -11,17 +11,17 @@
 #include <setupapi.h>
 // clang-format on
 
+#include "serial/port_name.h"
+
 #include <algorithm>
 #include <cctype>
-
-#include "serial/port_name.h"
 
 namespace orvane {
 namespace {
 
 // Device info set of the present serial and parallel ports, closed with the object.
 class PortDevices {
-public:
+  public:
     PortDevices() : set_(SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT)) {}
     ~PortDevices() {
         if (set_ != INVALID_HANDLE_VALUE) {
@@ -32,13 +32,14 @@ public:
     PortDevices& operator=(const PortDevices&) = delete;
     HDEVINFO get() const { return set_; }
 
-private:
+  private:
     HDEVINFO set_;
 };
 
 bool sameName(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+               return std::toupper(static_cast<unsigned char>(x)) ==
+                      std::toupper(static_cast<unsigned char>(y));
            });
 }
 
@@ -51,7 +52,8 @@ std::string portNameOf(HDEVINFO set, SP_DEVINFO_DATA& device) {
     char value[64] = {};
     DWORD size = sizeof value - 1;
     DWORD type = 0;
-    const LONG read = RegQueryValueExA(key, "PortName", nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+    const LONG read =
+        RegQueryValueExA(key, "PortName", nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
     RegCloseKey(key);
     return read == ERROR_SUCCESS && type == REG_SZ ? std::string(value) : std::string();
 }

@@ -1,10 +1,9 @@
 // The port list from the registry, where Windows keeps the serial ports it has: each value
 // of HKLM\HARDWARE\DEVICEMAP\SERIALCOMM holds one port name (COM1 ...) as its data.
+#include "platform/windows_text.h"
 #include "serial/port_list.h"
 
 #include <windows.h>
-
-#include "platform/windows_text.h"
 
 namespace orvane {
 namespace {
@@ -20,7 +19,8 @@ constexpr DWORD dataLimitBytes = 100;
 
 int gatherPortNames(std::vector<std::string>& names, const std::filesystem::path& /*sysfsRoot*/) {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM\\", 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM\\", 0, KEY_READ, &key) !=
+        ERROR_SUCCESS) {
         return -1;
     }
     std::vector<std::string> found;

@@ -1,10 +1,10 @@
 #include "serial/port_open_failure.h"
 
-#include <cerrno>
-
 #include "serial/port_holder.h"
 #include "serial/port_name.h"
 #include "text/failure_messages.h"
+
+#include <cerrno>
 
 namespace orvane {
 

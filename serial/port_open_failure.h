@@ -3,10 +3,10 @@
 // (ModemManager with its remedy) where this user can see it.
 #pragma once
 
+#include "text/text_language.h"
+
 #include <string>
 #include <string_view>
-
-#include "text/text_language.h"
 
 namespace orvane {
 

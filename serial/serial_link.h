@@ -28,7 +28,7 @@ enum class ReadMode : std::uint8_t {
 };
 
 class SerialLink {
-public:
+  public:
     virtual ~SerialLink() = default;
 
     // Opens the port the user named (see devicePathOf) at the given line settings.
@@ -66,7 +66,7 @@ public:
     void release() noexcept { held_.store(false, std::memory_order_release); }
     bool held() const noexcept { return held_.load(std::memory_order_acquire); }
 
-private:
+  private:
     std::atomic<bool> held_{false};
     std::atomic<ReadMode> readMode_{ReadMode::Standard};
 };

@@ -91,8 +91,8 @@ class SerialPort final : public SerialLink {
     std::atomic<NativeHandle> handle_{invalidHandle};
     std::atomic<int> lastError_{0};
     std::atomic<bool> gone_{false};
-    std::atomic<int> lineSpeed_{0}; // bit/s the open port runs at, 0 when unknown
-    std::atomic<int> adapterLatency_{-1}; // ms, -1 when unknown or not asked
+    std::atomic<int> lineSpeed_{0};           // bit/s the open port runs at, 0 when unknown
+    std::atomic<int> adapterLatency_{-1};     // ms, -1 when unknown or not asked
     std::optional<int> driverFlagsToRestore_; // with controlMutex_ held
 };
 

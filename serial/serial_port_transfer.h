@@ -2,9 +2,9 @@
 // its whole life, so that a close waits until the transfer is over.
 #pragma once
 
-#include <optional>
-
 #include "serial/serial_port.h"
+
+#include <optional>
 
 namespace orvane {
 

@@ -1,19 +1,18 @@
 // SerialPort on Win32. The port is opened for overlapped I/O, so that every wait can also
 // watch an event that a close raises: a close never has to wait for a read's time limit. The
 // driver's read time-outs give the interval rule; writes are limited here, as on Linux.
-#include "serial/serial_port.h"
-#include "serial/serial_port_transfer.h"
-
-#include <cerrno>
-#include <climits>
-#include <cstdint>
-
-#include <windows.h>
-
 #include "platform/windows_error.h"
 #include "serial/comm_state_win32.h"
 #include "serial/port_name.h"
 #include "serial/port_timing.h"
+#include "serial/serial_port.h"
+#include "serial/serial_port_transfer.h"
+
+#include <windows.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdint>
 
 namespace orvane {
 namespace {
@@ -133,7 +132,8 @@ int SerialPort::openPort(std::string_view name, int baudRate, int parity, int by
     (void)SetCommState(device, &settings);
     DCB kept{};
     kept.DCBlength = sizeof kept;
-    lineSpeed_.store(GetCommState(device, &kept) && kept.BaudRate <= INT_MAX ? static_cast<int>(kept.BaudRate) : 0);
+    lineSpeed_.store(GetCommState(device, &kept) && kept.BaudRate <= INT_MAX ? static_cast<int>(kept.BaudRate)
+                                                                             : 0);
     (void)SetupComm(device, 4096, 8192);
     COMMTIMEOUTS timeouts = portTimeouts(readMode() == ReadMode::LowLatency);
     (void)SetCommTimeouts(device, &timeouts);

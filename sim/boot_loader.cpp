@@ -17,9 +17,12 @@ std::uint32_t blocksFor(std::uint32_t length) {
 
 // Which target a StartCommand names, if it fits the board the EnterUpgradeCommand chose.
 std::optional<UpgradeTarget> targetOf(std::uint8_t enterCode, std::uint8_t startCode) {
-    if (enterCode == mainEnterCode && startCode == 0xAA) return UpgradeTarget::MainBoard;
-    if (enterCode == mainEnterCode && startCode == 0xA9) return UpgradeTarget::Special;
-    if (enterCode == motorEnterCode && startCode == 0x55) return UpgradeTarget::MotorBoard;
+    if (enterCode == mainEnterCode && startCode == 0xAA)
+        return UpgradeTarget::MainBoard;
+    if (enterCode == mainEnterCode && startCode == 0xA9)
+        return UpgradeTarget::Special;
+    if (enterCode == motorEnterCode && startCode == 0x55)
+        return UpgradeTarget::MotorBoard;
     return std::nullopt;
 }
 
@@ -34,12 +37,18 @@ void BootLoader::setFaults(CameraFaults faults) {
 
 CameraAnswer BootLoader::onFrame(const HostFrame& frame) {
     switch (frame.kind) {
-    case HostFrameKind::EnterUpgrade: return onEnter(frame);
-    case HostFrameKind::Start: return onStart(frame);
-    case HostFrameKind::Header: return onHeader(frame);
-    case HostFrameKind::Block: return onBlock(frame);
-    case HostFrameKind::End: return onEnd();
-    case HostFrameKind::Abort: return onAbort();
+    case HostFrameKind::EnterUpgrade:
+        return onEnter(frame);
+    case HostFrameKind::Start:
+        return onStart(frame);
+    case HostFrameKind::Header:
+        return onHeader(frame);
+    case HostFrameKind::Block:
+        return onBlock(frame);
+    case HostFrameKind::End:
+        return onEnd();
+    case HostFrameKind::Abort:
+        return onAbort();
     case HostFrameKind::Ptz:
     case HostFrameKind::Unrecognised:
     case HostFrameKind::Garbled:
@@ -183,9 +192,11 @@ CameraAnswer BootLoader::onBlock(const HostFrame& frame) {
         answer.note = "refused (fault: every " + std::to_string(faults_.nakEvery) + ")";
         return answer;
     }
-    if (const auto it = faults_.nakBlocks.find(block); it != faults_.nakBlocks.end() && naksGiven_[block] < it->second) {
+    if (const auto it = faults_.nakBlocks.find(block);
+        it != faults_.nakBlocks.end() && naksGiven_[block] < it->second) {
         ++naksGiven_[block];
-        answer.note = "refused (fault: " + std::to_string(naksGiven_[block]) + " of " + std::to_string(it->second) + ")";
+        answer.note = "refused (fault: " + std::to_string(naksGiven_[block]) + " of " +
+                      std::to_string(it->second) + ")";
         return answer;
     }
     if (!frame.intact || frame.bytes.size() != blockFrameLength) {
@@ -229,7 +240,8 @@ CameraAnswer BootLoader::onAbort() {
         return answer;
     }
     if (state_ == BootState::Receiving) {
-        answer.verdict = verdict(false, "the host gave up after " + std::to_string(nextBlock_ - 1) + " blocks");
+        answer.verdict =
+            verdict(false, "the host gave up after " + std::to_string(nextBlock_ - 1) + " blocks");
     }
     answer.note = "upgrade given up; the camera restarts its application";
     backToApplication(answer);
@@ -249,8 +261,8 @@ UpgradeVerdict BootLoader::verdict(bool finished, const std::string& ending) con
     const bool complete = v.blocksReceived == blocksFor(length_) && fillerOnly;
     v.finished = finished;
     v.matches = finished && complete;
-    v.summary = "received " + std::to_string(v.image.size()) + " of " + std::to_string(length_) + " bytes in " +
-                std::to_string(v.blocksReceived) + " blocks: ";
+    v.summary = "received " + std::to_string(v.image.size()) + " of " + std::to_string(length_) +
+                " bytes in " + std::to_string(v.blocksReceived) + " blocks: ";
     if (v.matches) {
         v.summary += "the image is complete";
     } else if (!finished) {

@@ -31,9 +31,9 @@ struct CameraAnswer {
     std::optional<CameraStep> step; // the upgrade step the frame took part in, if any
     std::uint32_t block = 0;        // DataBlocks: the block's number
     std::optional<ShortFrame> reply;
-    std::string note;                     // why the camera did what it did, when that is not plain
-    std::optional<int> speedBeforeReply;  // the camera's new line speed, taken before it replies
-    std::optional<int> speedAfterReply;   // ... or once the reply is out
+    std::string note;                    // why the camera did what it did, when that is not plain
+    std::optional<int> speedBeforeReply; // the camera's new line speed, taken before it replies
+    std::optional<int> speedAfterReply;  // ... or once the reply is out
     std::optional<UpgradeVerdict> verdict;
 };
 
@@ -46,7 +46,7 @@ struct BootLoaderSettings {
 inline constexpr int specialTargetSpeed = 115200;
 
 class BootLoader {
-public:
+  public:
     explicit BootLoader(BootLoaderSettings settings, CameraFaults faults = {});
 
     CameraAnswer onFrame(const HostFrame& frame);
@@ -58,7 +58,7 @@ public:
     BootState state() const { return state_; }
     int speed() const { return speed_; }
 
-private:
+  private:
     CameraAnswer onEnter(const HostFrame& frame);
     CameraAnswer onStart(const HostFrame& frame);
     CameraAnswer onHeader(const HostFrame& frame);

@@ -11,7 +11,7 @@
 namespace orvane {
 
 class CameraDevice {
-public:
+  public:
     // linkPath empty: no link.
     explicit CameraDevice(std::string linkPath);
     CameraDevice(const CameraDevice&) = delete;
@@ -35,7 +35,7 @@ public:
     // Whether the host opened or closed the device since the last call.
     bool takeHostActivity();
 
-private:
+  private:
     bool clearStaleLink(std::string& error);
     bool makeLink(std::string& error);
     void removeLink();

@@ -48,9 +48,12 @@ void VirtualCamera::run() {
         serveRequests();
         SimTime now = SimClock::now();
         SimTime wakeAt = now + tick(now);
-        if (const auto d = reader_.deadline()) wakeAt = std::min(wakeAt, *d);
-        if (comeBackAt_) wakeAt = std::min(wakeAt, *comeBackAt_);
-        std::array<pollfd, 3> fds{{{wakeFd_, POLLIN, 0}, {device_.activityFd(), POLLIN, 0}, {device_.fd(), POLLIN, 0}}};
+        if (const auto d = reader_.deadline())
+            wakeAt = std::min(wakeAt, *d);
+        if (comeBackAt_)
+            wakeAt = std::min(wakeAt, *comeBackAt_);
+        std::array<pollfd, 3> fds{
+            {{wakeFd_, POLLIN, 0}, {device_.activityFd(), POLLIN, 0}, {device_.fd(), POLLIN, 0}}};
         pollUntil(fds, wakeAt);
         if ((fds[0].revents & POLLIN) != 0) {
             std::uint64_t count = 0;
@@ -85,7 +88,8 @@ void VirtualCamera::run() {
 }
 
 SimClock::duration VirtualCamera::tick(SimTime now) const {
-    const bool resting = boot_.state() == BootState::Application && speed_.agree() && now - lastActivity_ > restAfter;
+    const bool resting =
+        boot_.state() == BootState::Application && speed_.agree() && now - lastActivity_ > restAfter;
     return resting ? SimClock::duration(restingTick) : SimClock::duration(busyTick);
 }
 
@@ -119,14 +123,15 @@ void VirtualCamera::handleFrame(HostFrame frame, SimTime through) {
     }
     std::string meaning;
     if (options_.modelSpeed && frame.kind != HostFrameKind::Unrecognised && !speed_.readable(frame.time)) {
-        meaning = meaningOf(frame) + " sent at " + speedText(speed_.hostSpeed()) + " while the camera listens at " +
-                  speedText(speed_.cameraSpeed()) + ": garbled";
+        meaning = meaningOf(frame) + " sent at " + speedText(speed_.hostSpeed()) +
+                  " while the camera listens at " + speedText(speed_.cameraSpeed()) + ": garbled";
         frame.kind = HostFrameKind::Garbled;
     } else {
         meaning = meaningOf(frame);
     }
     if (vanishesAt(frame)) {
-        emit({CameraEvent::Kind::Received, frame.time, frame.kind, frame.bytes, meaning + ": the device vanishes (fault)"});
+        emit({CameraEvent::Kind::Received, frame.time, frame.kind, frame.bytes,
+              meaning + ": the device vanishes (fault)"});
         record_.add(std::move(frame));
         vanishNow();
         if (faults_.returnAfter) {
@@ -204,7 +209,8 @@ void VirtualCamera::deliver(const ShortFrame& reply, CameraStep step, std::uint3
         done += size;
         pieceFrom = SimClock::now() + faults_.splitGap;
     }
-    emit({CameraEvent::Kind::Replied, SimClock::now(), HostFrameKind::Unrecognised, shaped.bytes, shaped.name});
+    emit({CameraEvent::Kind::Replied, SimClock::now(), HostFrameKind::Unrecognised, shaped.bytes,
+          shaped.name});
 }
 
 bool VirtualCamera::writeAll(std::span<const std::uint8_t> bytes) {

@@ -15,7 +15,7 @@
 namespace orvane {
 
 class CameraRecord {
-public:
+  public:
     void add(HostFrame frame);
     void setVerdict(UpgradeVerdict verdict);
     // Forgets the frames and the verdict.
@@ -27,7 +27,7 @@ public:
     // The last verdict, waiting up to timeout for one if there is none yet.
     std::optional<UpgradeVerdict> waitForVerdict(std::chrono::milliseconds timeout) const;
 
-private:
+  private:
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     std::vector<HostFrame> frames_;

@@ -1,7 +1,6 @@
 // Readable names for what the camera received, for the command line's live view and for
 // test failure messages.
 #include "sim/host_frame.h"
-
 #include "upgrade/frames.h"
 
 #include <cstdio>
@@ -17,18 +16,25 @@ std::string byteText(std::uint8_t value) {
 
 std::string enterCodeText(std::uint8_t code) {
     switch (code) {
-    case 0xAA: return "main board or special target";
-    case 0x55: return "motor board";
-    default: return "unknown board code " + byteText(code);
+    case 0xAA:
+        return "main board or special target";
+    case 0x55:
+        return "motor board";
+    default:
+        return "unknown board code " + byteText(code);
     }
 }
 
 std::string startCodeText(std::uint8_t code) {
     switch (code) {
-    case 0xAA: return "main board";
-    case 0x55: return "motor board";
-    case 0xA9: return "special target";
-    default: return "unknown start code " + byteText(code);
+    case 0xAA:
+        return "main board";
+    case 0x55:
+        return "motor board";
+    case 0xA9:
+        return "special target";
+    default:
+        return "unknown start code " + byteText(code);
     }
 }
 
@@ -43,20 +49,30 @@ std::string ptzText(const std::vector<std::uint8_t>& b) {
     };
     const std::uint8_t c1 = b[2];
     const std::uint8_t c2 = b[3];
-    if ((c2 & 0x02) != 0) add("pan right");
-    if ((c2 & 0x04) != 0) add("pan left");
-    if ((c2 & 0x08) != 0) add("tilt up");
-    if ((c2 & 0x10) != 0) add("tilt down");
-    if ((c2 & 0x20) != 0) add("zoom tele");
-    if ((c2 & 0x40) != 0) add("zoom wide");
-    if ((c2 & 0x80) != 0) add("focus far");
-    if ((c1 & 0x01) != 0) add("focus near");
+    if ((c2 & 0x02) != 0)
+        add("pan right");
+    if ((c2 & 0x04) != 0)
+        add("pan left");
+    if ((c2 & 0x08) != 0)
+        add("tilt up");
+    if ((c2 & 0x10) != 0)
+        add("tilt down");
+    if ((c2 & 0x20) != 0)
+        add("zoom tele");
+    if ((c2 & 0x40) != 0)
+        add("zoom wide");
+    if ((c2 & 0x80) != 0)
+        add("focus far");
+    if ((c1 & 0x01) != 0)
+        add("focus near");
     if (what.empty()) {
         what = (c1 == 0 && c2 == 0) ? "stop" : "command " + byteText(c1) + " " + byteText(c2);
     }
     std::string text = "PTZ " + what + " (address " + std::to_string(b[1]);
-    if ((c2 & 0x06) != 0) text += ", pan speed " + std::to_string(b[4]);
-    if ((c2 & 0x18) != 0) text += ", tilt speed " + std::to_string(b[5]);
+    if ((c2 & 0x06) != 0)
+        text += ", pan speed " + std::to_string(b[4]);
+    if ((c2 & 0x18) != 0)
+        text += ", tilt speed " + std::to_string(b[5]);
     return text + ")";
 }
 

@@ -67,12 +67,25 @@ Candidate upgradeCandidate(const std::uint8_t* p, std::size_t avail) {
     HostFrameKind kind{};
     std::size_t length = shortLength;
     switch (p[1]) {
-    case 0xF6: kind = HostFrameKind::Start; break;
-    case 0xF9: kind = HostFrameKind::Abort; break;
-    case 0xFA: kind = HostFrameKind::End; break;
-    case 0xF7: kind = HostFrameKind::Header; length = headerLength; break;
-    case 0xF8: kind = HostFrameKind::Block; length = blockLength; break;
-    default: return {};
+    case 0xF6:
+        kind = HostFrameKind::Start;
+        break;
+    case 0xF9:
+        kind = HostFrameKind::Abort;
+        break;
+    case 0xFA:
+        kind = HostFrameKind::End;
+        break;
+    case 0xF7:
+        kind = HostFrameKind::Header;
+        length = headerLength;
+        break;
+    case 0xF8:
+        kind = HostFrameKind::Block;
+        length = blockLength;
+        break;
+    default:
+        return {};
     }
     if (avail < length) {
         return {Fit::NeedMore, kind, length};
@@ -96,10 +109,14 @@ Candidate upgradeCandidate(const std::uint8_t* p, std::size_t avail) {
 
 Candidate candidateAt(const std::uint8_t* p, std::size_t avail) {
     switch (p[0]) {
-    case pelcoPStart: return enterCandidate(p, avail);
-    case pelcoDStart: return ptzCandidate(p, avail);
-    case frameStart: return upgradeCandidate(p, avail);
-    default: return {};
+    case pelcoPStart:
+        return enterCandidate(p, avail);
+    case pelcoDStart:
+        return ptzCandidate(p, avail);
+    case frameStart:
+        return upgradeCandidate(p, avail);
+    default:
+        return {};
     }
 }
 

@@ -18,7 +18,7 @@
 namespace orvane {
 
 class FrameReader {
-public:
+  public:
     explicit FrameReader(std::chrono::milliseconds gap = std::chrono::milliseconds{200});
 
     // Appends to out every frame the bytes complete, in order, and runs of bytes that
@@ -31,7 +31,7 @@ public:
     // Forgets everything held (a new device).
     void reset();
 
-private:
+  private:
     void scan(SimTime now, bool giveUp, std::vector<HostFrame>& out);
 
     std::chrono::milliseconds gap_;

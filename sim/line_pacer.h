@@ -18,7 +18,7 @@ namespace orvane {
 std::chrono::nanoseconds exactWireTime(std::uint64_t bytes, int bitsPerSecond);
 
 class LinePacer {
-public:
+  public:
     // Hands count bytes to the line at `now`; answers when the last of them is through.
     SimTime pass(std::size_t count, SimTime now, int bitsPerSecond);
     // When byte number `index` (counting every byte passed so far, from 0) is through. A byte
@@ -26,7 +26,7 @@ public:
     SimTime throughAt(std::uint64_t index) const;
     std::uint64_t passed() const { return passed_; }
 
-private:
+  private:
     int speed_ = 0;
     SimTime runStart_{};
     std::uint64_t runFirst_ = 0;

@@ -11,8 +11,9 @@ constexpr std::chrono::milliseconds idleTick{50};
 } // namespace
 
 MemoryCamera::MemoryCamera(MemoryCameraOptions options)
-    : options_(options), line_(options.pacing), boot_({options.address, options.lineSpeed, options.upgradeSpeed}),
-      reader_(options.frameGap), cameraSpeed_(options.lineSpeed), thread_([this] { run(); }) {}
+    : options_(options), line_(options.pacing),
+      boot_({options.address, options.lineSpeed, options.upgradeSpeed}), reader_(options.frameGap),
+      cameraSpeed_(options.lineSpeed), thread_([this] { run(); }) {}
 
 MemoryCamera::~MemoryCamera() {
     stop();

@@ -29,7 +29,7 @@ struct MemoryCameraOptions {
 };
 
 class MemoryCamera {
-public:
+  public:
     // The camera is running once made.
     explicit MemoryCamera(MemoryCameraOptions options = {});
     MemoryCamera(const MemoryCamera&) = delete;
@@ -48,7 +48,7 @@ public:
     }
     int cameraSpeed() const { return cameraSpeed_.load(); }
 
-private:
+  private:
     void run();
     void handleFrame(HostFrame frame, int sentAt);
     void deliver(const ShortFrame& reply, CameraStep step, std::uint32_t block);

@@ -93,7 +93,8 @@ int MemoryLine::readPort(std::span<std::uint8_t> buffer) {
 std::vector<LineChunk> MemoryLine::takeFromHost(std::chrono::steady_clock::time_point deadline) {
     std::unique_lock lock(mutex_);
     changed_.wait_until(lock, deadline, [this] { return !toCamera_.empty() || shut_; });
-    std::vector<LineChunk> chunks(std::make_move_iterator(toCamera_.begin()), std::make_move_iterator(toCamera_.end()));
+    std::vector<LineChunk> chunks(std::make_move_iterator(toCamera_.begin()),
+                                  std::make_move_iterator(toCamera_.end()));
     toCamera_.clear();
     return chunks;
 }

@@ -8,10 +8,10 @@
 
 #include "serial/serial_link.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <atomic>
 #include <deque>
 #include <mutex>
 #include <optional>
@@ -26,7 +26,7 @@ struct LineChunk {
 };
 
 class MemoryLine final : public SerialLink {
-public:
+  public:
     explicit MemoryLine(bool pacing = false) : pacing_(pacing) {}
 
     // The host's end.
@@ -51,7 +51,7 @@ public:
     void shut();
     bool isShut() const;
 
-private:
+  private:
     void pace(std::size_t count, int speed);
 
     const bool pacing_;

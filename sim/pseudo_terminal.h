@@ -8,7 +8,7 @@
 namespace orvane {
 
 class PseudoTerminal {
-public:
+  public:
     PseudoTerminal() = default;
     PseudoTerminal(const PseudoTerminal&) = delete;
     PseudoTerminal& operator=(const PseudoTerminal&) = delete;
@@ -27,7 +27,7 @@ public:
     // The line speed the host has set on its side, in bits per second (0 if unknown).
     int hostSpeed() const;
 
-private:
+  private:
     int master_ = -1;
     // The camera keeps the slave open too, so the line stays up (and keeps the host's
     // settings) while the host closes and reopens its port between steps.

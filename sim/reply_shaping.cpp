@@ -22,16 +22,22 @@ std::uint8_t ReplyNoise::next() {
 }
 
 std::string replyName(const ShortFrame& reply) {
-    if (reply == enterAckReply) return "EnterAck";
-    if (reply == headerRequestReply) return "HeaderRequest";
-    if (reply == blockAckReply) return "BlockAck";
-    if (reply == blockNakReply) return "BlockNak";
-    if (reply == abortReply) return "AbortFrame";
+    if (reply == enterAckReply)
+        return "EnterAck";
+    if (reply == headerRequestReply)
+        return "HeaderRequest";
+    if (reply == blockAckReply)
+        return "BlockAck";
+    if (reply == blockNakReply)
+        return "BlockNak";
+    if (reply == abortReply)
+        return "AbortFrame";
     return "reply";
 }
 
-ShapedReply shapeReply(const ShortFrame& reply, CameraStep step, std::uint32_t block, const CameraFaults& faults,
-                       const std::optional<SpeedMismatch>& mismatch, ReplyNoise& noise) {
+ShapedReply shapeReply(const ShortFrame& reply, CameraStep step, std::uint32_t block,
+                       const CameraFaults& faults, const std::optional<SpeedMismatch>& mismatch,
+                       ReplyNoise& noise) {
     ShapedReply shaped;
     shaped.name = replyName(reply);
     auto& bytes = shaped.bytes;
@@ -55,8 +61,8 @@ ShapedReply shapeReply(const ShortFrame& reply, CameraStep step, std::uint32_t b
         for (auto& b : bytes) {
             b = static_cast<std::uint8_t>(~b);
         }
-        shaped.name += ", garbled: the host listens at " + speedText(mismatch->hostSpeed) + ", the camera sends at " +
-                       speedText(mismatch->cameraSpeed);
+        shaped.name += ", garbled: the host listens at " + speedText(mismatch->hostSpeed) +
+                       ", the camera sends at " + speedText(mismatch->cameraSpeed);
     }
     const std::size_t parts = std::clamp<std::size_t>(faults.splitParts, 1, bytes.size());
     if (parts > 1) {

@@ -17,11 +17,11 @@ namespace orvane {
 // The noise the camera puts in front of replies: a fixed pseudo-random series, never 0xA5
 // (nor 0x5A, which a garbled line would turn into 0xA5), so the host has to skip it.
 class ReplyNoise {
-public:
+  public:
     explicit ReplyNoise(std::uint32_t seed = 0x2545F491u) : state_(seed) {}
     std::uint8_t next();
 
-private:
+  private:
     std::uint32_t state_;
 };
 
@@ -43,7 +43,8 @@ struct ShapedReply {
 std::string replyName(const ShortFrame& reply);
 
 // The reply to the given step (block: the block's number) as the faults shape it.
-ShapedReply shapeReply(const ShortFrame& reply, CameraStep step, std::uint32_t block, const CameraFaults& faults,
-                       const std::optional<SpeedMismatch>& mismatch, ReplyNoise& noise);
+ShapedReply shapeReply(const ShortFrame& reply, CameraStep step, std::uint32_t block,
+                       const CameraFaults& faults, const std::optional<SpeedMismatch>& mismatch,
+                       ReplyNoise& noise);
 
 } // namespace orvane

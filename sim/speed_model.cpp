@@ -3,7 +3,8 @@
 
 namespace orvane {
 
-SpeedModel::SpeedModel(int cameraSpeed, std::chrono::milliseconds grace) : camera_(cameraSpeed), grace_(grace) {}
+SpeedModel::SpeedModel(int cameraSpeed, std::chrono::milliseconds grace)
+    : camera_(cameraSpeed), grace_(grace) {}
 
 void SpeedModel::sampleHost(int hostSpeed, SimTime now) {
     if (hostSpeed != host_) {

@@ -11,7 +11,7 @@
 namespace orvane {
 
 class SpeedModel {
-public:
+  public:
     SpeedModel(int cameraSpeed, std::chrono::milliseconds grace);
 
     // The host's current setting (0: unknown, which is never held against it).
@@ -27,7 +27,7 @@ public:
     // Whether a frame whose last byte arrived at `at` was readable at the camera's speed.
     bool readable(SimTime at) const;
 
-private:
+  private:
     int camera_;
     int host_ = 0;
     std::chrono::milliseconds grace_;

@@ -77,7 +77,7 @@ struct VirtualCameraOptions {
 };
 
 class VirtualCamera {
-public:
+  public:
     explicit VirtualCamera(VirtualCameraOptions options = {});
     VirtualCamera(const VirtualCamera&) = delete;
     VirtualCamera& operator=(const VirtualCamera&) = delete;
@@ -118,7 +118,7 @@ public:
     // A new device appears (the link is pointed at it). false: error() says why.
     bool comeBack();
 
-private:
+  private:
     enum class Request : std::uint8_t { Vanish, ComeBack };
 
     // The owner's side (virtual_camera.cpp).
@@ -156,7 +156,7 @@ private:
     ReplyNoise noise_;
     LinePacer rx_;
     LinePacer tx_;
-    std::uint64_t rxTaken_ = 0; // bytes of the host's the frame reader has handed on
+    std::uint64_t rxTaken_ = 0;       // bytes of the host's the frame reader has handed on
     std::vector<CameraEvent> events_; // held until the reply they lead to is out
     int wakeFd_ = -1;
     std::thread thread_;

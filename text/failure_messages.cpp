@@ -1,9 +1,9 @@
 #include "text/failure_messages.h"
 
-#include <cerrno>
-
 #include "platform/error_text.h"
 #include "text/string_table.h"
+
+#include <cerrno>
 
 namespace orvane {
 
@@ -40,7 +40,8 @@ std::string portOpenFailed(std::string_view port, int err, TextLanguage language
         return fillText(textOf(IDS_PORT_PERMISSION, language), {port});
     }
     const bool busy = err == EBUSY || err == EWOULDBLOCK;
-    const std::string reason = busy && !busyHint.empty() ? std::string(busyHint) : portFailureReason(err, language);
+    const std::string reason =
+        busy && !busyHint.empty() ? std::string(busyHint) : portFailureReason(err, language);
     return fillText(textOf(IDS_PORT_OPEN_FAILED, language), {port, reason});
 }
 

@@ -3,10 +3,10 @@
 // is turned into what to do about it: join dialout, close the other program, plug it in.
 #pragma once
 
+#include "text/text_language.h"
+
 #include <string>
 #include <string_view>
-
-#include "text/text_language.h"
 
 namespace orvane {
 
@@ -24,7 +24,8 @@ std::string portFailureReason(int err, TextLanguage language);
 
 // "Cannot open serial port ttyUSB0: <reason>"; a permission error explains the dialout group.
 // busyHint, when given, stands for the reason of a busy port (it names the holder).
-std::string portOpenFailed(std::string_view port, int err, TextLanguage language, std::string_view busyHint = {});
+std::string portOpenFailed(std::string_view port, int err, TextLanguage language,
+                           std::string_view busyHint = {});
 // "Cannot close serial port: <reason>".
 std::string portCloseFailed(int err, TextLanguage language);
 

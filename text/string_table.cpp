@@ -42,13 +42,15 @@ constexpr std::array table{
     Entry{IDS_UPDATE_SPECIAL, "Update Special", "特殊烧写程序"},
 
     Entry{IDS_IMAGE_UNREADABLE, "Cannot read image file {0}: {1}", "无法读取镜像文件 {0}：{1}"},
-    Entry{IDS_IMAGE_TOO_LARGE, "Image file {0} is too large ({1} bytes); at most 67107839 bytes fit the block count",
+    Entry{IDS_IMAGE_TOO_LARGE,
+          "Image file {0} is too large ({1} bytes); at most 67107839 bytes fit the block count",
           "镜像文件 {0} 太大（{1} 字节），最多 67107839 字节"},
     Entry{IDS_PORT_OPEN_FAILED, "Cannot open serial port {0}: {1}", "无法打开串口 {0}：{1}"},
-    Entry{IDS_PORT_PERMISSION,
-          "Cannot open serial port {0}: permission denied. Add your user to the dialout group "
-          "(sudo usermod -aG dialout $USER) and log in again.",
-          "无法打开串口 {0}：权限不足。请把用户加入 dialout 组（sudo usermod -aG dialout $USER）后重新登录。"},
+    Entry{
+        IDS_PORT_PERMISSION,
+        "Cannot open serial port {0}: permission denied. Add your user to the dialout group "
+        "(sudo usermod -aG dialout $USER) and log in again.",
+        "无法打开串口 {0}：权限不足。请把用户加入 dialout 组（sudo usermod -aG dialout $USER）后重新登录。"},
     Entry{IDS_PORT_CLOSE_FAILED, "Cannot close serial port: {0}", "无法关闭串口：{0}"},
     Entry{IDS_JOB_BUSY, "An upgrade is already running !", "升级正在进行中！"},
     Entry{IDS_JOB_CANCELLED, "Upgrade cancelled", "升级已取消"},
@@ -63,15 +65,17 @@ constexpr std::array table{
     Entry{IDS_PACKAGE_TYPE2, "Package device image, type &2 (ABUF2)...", "打包设备镜像，类型 &2 (ABUF2)..."},
     Entry{IDS_PACKAGE_TYPE3, "Package device image, type &3 (ABUF3)...", "打包设备镜像，类型 &3 (ABUF3)..."},
     Entry{IDS_LOW_LATENCY_MENU, "&Low-latency replies", "低延迟应答(&L)"},
-    Entry{IDS_ADAPTER_LATENCY_HINT,
-          "The adapter on {0} holds each reply back up to {1} ms (its latency timer). To lower it until it is "
-          "plugged in again: echo 1 | sudo tee /sys/bus/usb-serial/devices/{2}/latency_timer",
-          "{0} 上的适配器把每个应答最多延迟 {1} 毫秒（其延迟计时器）。在重新插拔之前可这样降低："
-          "echo 1 | sudo tee /sys/bus/usb-serial/devices/{2}/latency_timer"},
+    Entry{
+        IDS_ADAPTER_LATENCY_HINT,
+        "The adapter on {0} holds each reply back up to {1} ms (its latency timer). To lower it until it is "
+        "plugged in again: echo 1 | sudo tee /sys/bus/usb-serial/devices/{2}/latency_timer",
+        "{0} 上的适配器把每个应答最多延迟 {1} 毫秒（其延迟计时器）。在重新插拔之前可这样降低："
+        "echo 1 | sudo tee /sys/bus/usb-serial/devices/{2}/latency_timer"},
 
     Entry{IDS_REASON_NO_ERROR, "no error", "没有错误"},
     Entry{IDS_REASON_PERMISSION,
-          "permission denied: add your user to the dialout group: sudo usermod -aG dialout $USER, then log in again",
+          "permission denied: add your user to the dialout group: sudo usermod -aG dialout $USER, then log "
+          "in again",
           "权限不足：请把用户加入 dialout 组（sudo usermod -aG dialout $USER）后重新登录"},
     Entry{IDS_REASON_PORT_BUSY, "the port is in use by another program: close it there first",
           "串口正被其他程序占用：请先在那里关闭它"},
@@ -102,7 +106,8 @@ constexpr std::array table{
     Entry{IDS_REASON_BLOCK_ANSWER_UNKNOWN, "Block {0} of {1} got an answer the tool does not know",
           "第 {0} 块（共 {1} 块）收到了无法识别的应答"},
     Entry{IDS_REASON_END_NOT_ACCEPTED,
-          "The camera did not accept the end of the transfer within 5 s: the image may not be meant for this board",
+          "The camera did not accept the end of the transfer within 5 s: the image may not be meant for this "
+          "board",
           "摄像机 5 秒内没有接受传输结束：镜像可能不适用于这块板"},
     Entry{IDS_REASON_DEVICE_GONE,
           "The serial device {0} disappeared (unplugged?): plug the adapter back in and start again",

@@ -1,12 +1,12 @@
 // The tool's texts by id, in English and Chinese, stored as UTF-8 exactly as they are shown.
 #pragma once
 
+#include "text/text_ids.h"
+#include "text/text_language.h"
+
 #include <initializer_list>
 #include <string>
 #include <string_view>
-
-#include "text/text_ids.h"
-#include "text/text_language.h"
 
 namespace orvane {
 

@@ -31,18 +31,18 @@ enum TextId : int {
     IDS_UPDATE_SPECIAL = 124,
 
     // Orvane's own messages. "{0}", "{1}" ... are filled by fillText.
-    IDS_IMAGE_UNREADABLE = 201,   // {0} path, {1} reason
-    IDS_IMAGE_TOO_LARGE = 202,    // {0} path, {1} length
-    IDS_PORT_OPEN_FAILED = 204,   // {0} port, {1} reason
-    IDS_PORT_PERMISSION = 205,    // {0} port
-    IDS_PORT_CLOSE_FAILED = 206,  // {0} reason
+    IDS_IMAGE_UNREADABLE = 201,  // {0} path, {1} reason
+    IDS_IMAGE_TOO_LARGE = 202,   // {0} path, {1} length
+    IDS_PORT_OPEN_FAILED = 204,  // {0} port, {1} reason
+    IDS_PORT_PERMISSION = 205,   // {0} port
+    IDS_PORT_CLOSE_FAILED = 206, // {0} reason
     IDS_JOB_BUSY = 207,
     IDS_JOB_CANCELLED = 208,
-    IDS_FILE_UNREADABLE = 209,    // {0} path, {1} reason
-    IDS_FILE_UNWRITABLE = 210,    // {0} path, {1} reason
-    IDS_HEX_INVALID = 211,        // {0} file, {1} line, {2} what is wrong
-    IDS_MERGE_WRITTEN = 212,      // {0} path
-    IDS_PACKAGE_WRITTEN = 213,    // {0} path
+    IDS_FILE_UNREADABLE = 209, // {0} path, {1} reason
+    IDS_FILE_UNWRITABLE = 210, // {0} path, {1} reason
+    IDS_HEX_INVALID = 211,     // {0} file, {1} line, {2} what is wrong
+    IDS_MERGE_WRITTEN = 212,   // {0} path
+    IDS_PACKAGE_WRITTEN = 213, // {0} path
     IDS_QUIT_DURING_JOB = 214,
     IDS_PACKAGE_TYPE1 = 215,
     IDS_PACKAGE_TYPE2 = 216,
@@ -59,18 +59,18 @@ enum TextId : int {
     IDS_REASON_PORT_IO = 235,
 
     // Why an upgrade ended: one line in the log right before "Update was failed !".
-    IDS_REASON_NO_ENTER_ACK = 240,       // {0} address, {1} line speed
-    IDS_REASON_NO_HEADER_REQUEST = 241,  // {0} speed
-    IDS_REASON_SIZE_REFUSED = 242,       // {0} image length
-    IDS_REASON_SIZE_UNANSWERED = 243,    // {0} image length
-    IDS_REASON_BLOCK_UNANSWERED = 244,   // {0} block, {1} blocks
-    IDS_REASON_CAMERA_ABORTED = 245,     // {0} block, {1} blocks
+    IDS_REASON_NO_ENTER_ACK = 240,         // {0} address, {1} line speed
+    IDS_REASON_NO_HEADER_REQUEST = 241,    // {0} speed
+    IDS_REASON_SIZE_REFUSED = 242,         // {0} image length
+    IDS_REASON_SIZE_UNANSWERED = 243,      // {0} image length
+    IDS_REASON_BLOCK_UNANSWERED = 244,     // {0} block, {1} blocks
+    IDS_REASON_CAMERA_ABORTED = 245,       // {0} block, {1} blocks
     IDS_REASON_BLOCK_ANSWER_UNKNOWN = 246, // {0} block, {1} blocks
     IDS_REASON_END_NOT_ACCEPTED = 247,
-    IDS_REASON_DEVICE_GONE = 248,        // {0} port
-    IDS_REASON_INTERNAL = 249,           // {0} what went wrong
-    IDS_REASON_IMAGE_NO_MEMORY = 250,    // {0} path, {1} length
-    IDS_REASON_TOO_MANY_RESENDS = 251,   // {0} block, {1} blocks, {2} refusals
+    IDS_REASON_DEVICE_GONE = 248,      // {0} port
+    IDS_REASON_INTERNAL = 249,         // {0} what went wrong
+    IDS_REASON_IMAGE_NO_MEMORY = 250,  // {0} path, {1} length
+    IDS_REASON_TOO_MANY_RESENDS = 251, // {0} block, {1} blocks, {2} refusals
 };
 
 } // namespace orvane

@@ -123,7 +123,11 @@ inline constexpr int IDC_ABOUT_LINE2 = -3;
 inline constexpr std::array<ControlTemplate, 4> aboutBoxControls{{
     {IDC_ABOUT_ICON, "IDC_ABOUT_ICON", ControlKind::Icon, "", {11, 17, 0, 0}},
     {IDC_ABOUT_VERSION, "IDC_ABOUT_VERSION", ControlKind::Static, "OrvaneV1.0", {40, 10, 119, 8}},
-    {IDC_ABOUT_LINE2, "IDC_ABOUT_LINE2", ControlKind::Static, "PTZ camera firmware upgrade", {40, 25, 119, 8}},
+    {IDC_ABOUT_LINE2,
+     "IDC_ABOUT_LINE2",
+     ControlKind::Static,
+     "PTZ camera firmware upgrade",
+     {40, 25, 119, 8}},
     {IDOK, "IDOK", ControlKind::DefaultPushButton, "确定", {178, 7, 50, 14}},
 }};
 

@@ -2,18 +2,18 @@
 // ten-second protocol limits in microseconds.
 #pragma once
 
+#include "upgrade/flag_signal.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <stop_token>
 
-#include "upgrade/flag_signal.h"
-
 namespace orvane {
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual void sleepFor(std::chrono::milliseconds duration) = 0;
     virtual std::chrono::steady_clock::time_point now() const = 0;
@@ -36,13 +36,14 @@ public:
 
 // The monotonic clock of the machine.
 class SystemClock final : public Clock {
-public:
+  public:
     void sleepFor(std::chrono::milliseconds duration) override;
     std::chrono::steady_clock::time_point now() const override;
     bool sleepUnlessStopped(std::chrono::milliseconds duration, const std::stop_token& stop) override;
-    bool waitUntil(const std::function<bool()>& met, std::chrono::milliseconds timeout, FlagSignal& signal) override;
+    bool waitUntil(const std::function<bool()>& met, std::chrono::milliseconds timeout,
+                   FlagSignal& signal) override;
 
-private:
+  private:
     // Only there to be woken by a stop request; nothing waits for a notification otherwise.
     std::mutex wakeMutex_;
     std::condition_variable_any wake_;

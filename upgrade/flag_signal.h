@@ -11,7 +11,7 @@
 namespace orvane {
 
 class FlagSignal {
-public:
+  public:
     // After the flag has been stored: a waiter that tested before the ring is woken, one that
     // tests after it sees the store (the lock orders the two).
     void ring() {
@@ -33,7 +33,7 @@ public:
         return rings_;
     }
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::condition_variable rung_;
     std::uint64_t rings_ = 0;

@@ -67,7 +67,8 @@ SizeHeader makeSizeHeader(std::uint32_t length) {
     return frame;
 }
 
-DataBlock makeDataBlock(std::span<const std::uint8_t> image, std::uint32_t offset, std::uint32_t blockNumber) {
+DataBlock makeDataBlock(std::span<const std::uint8_t> image, std::uint32_t offset,
+                        std::uint32_t blockNumber) {
     DataBlock block{};
     block[0] = frameStart;
     block[1] = 0xF8;
@@ -76,7 +77,8 @@ DataBlock makeDataBlock(std::span<const std::uint8_t> image, std::uint32_t offse
     const auto data = std::span(block).subspan(4, blockDataSize);
     const std::size_t available = offset < image.size() ? image.size() - offset : 0;
     const std::size_t taken = std::min(available, blockDataSize);
-    std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(offset < image.size() ? offset : 0), taken, data.begin());
+    std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(offset < image.size() ? offset : 0), taken,
+                data.begin());
     std::fill(data.begin() + static_cast<std::ptrdiff_t>(taken), data.end(), blockFiller);
     block[4 + blockDataSize] = xorChecksum(block, 4 + blockDataSize);
     block[5 + blockDataSize] = frameEnd;

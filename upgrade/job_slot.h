@@ -3,14 +3,14 @@
 // runs only while it holds its port; jobs on other ports run beside it.
 #pragma once
 
-#include <optional>
-
 #include "serial/serial_link.h"
+
+#include <optional>
 
 namespace orvane {
 
 class JobSlot {
-public:
+  public:
     // The port's slot, or nothing while another job holds it.
     static std::optional<JobSlot> tryTake(SerialLink& port);
 
@@ -20,7 +20,7 @@ public:
     JobSlot& operator=(const JobSlot&) = delete;
     ~JobSlot();
 
-private:
+  private:
     explicit JobSlot(SerialLink& port) : port_(&port) {}
     SerialLink* port_;
 };

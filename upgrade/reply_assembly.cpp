@@ -23,7 +23,8 @@ constexpr std::array<Reference, 5> references{{
 
 } // namespace
 
-bool matchBytes(std::span<const std::uint8_t> first, std::span<const std::uint8_t> second, std::uint8_t count) {
+bool matchBytes(std::span<const std::uint8_t> first, std::span<const std::uint8_t> second,
+                std::uint8_t count) {
     for (std::size_t i = 0; i < count; ++i) {
         if (i >= first.size() || i >= second.size() || first[i] != second[i]) {
             return false;

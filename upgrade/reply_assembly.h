@@ -3,11 +3,11 @@
 // thread or a port. The reply receiver feeds it one read at a time.
 #pragma once
 
-#include <cstdint>
-#include <span>
-
 #include "upgrade/frames.h"
 #include "upgrade/reply_flags.h"
+
+#include <cstdint>
+#include <span>
 
 namespace orvane {
 
@@ -15,7 +15,8 @@ enum class Reply : std::uint8_t { None, EnterAck, BlockAck, BlockNak, HeaderRequ
 
 // True when the first count positions of both sequences are equal; a count of 0 is true.
 // A position that one of the sequences does not have counts as a difference.
-bool matchBytes(std::span<const std::uint8_t> first, std::span<const std::uint8_t> second, std::uint8_t count);
+bool matchBytes(std::span<const std::uint8_t> first, std::span<const std::uint8_t> second,
+                std::uint8_t count);
 
 // The frame being assembled. count 0: looking for 0xA5; 1 to 4: a frame has started and
 // waits for more bytes, across any number of empty reads; 5 only with frameComplete.

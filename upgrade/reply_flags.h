@@ -4,10 +4,10 @@
 // is rung after each raise, for a job that waits for replies rather than polling them.
 #pragma once
 
+#include "upgrade/flag_signal.h"
+
 #include <atomic>
 #include <cstdint>
-
-#include "upgrade/flag_signal.h"
 
 namespace orvane {
 

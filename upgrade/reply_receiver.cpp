@@ -1,10 +1,10 @@
 #include "upgrade/reply_receiver.h"
 
+#include "upgrade/reply_assembly.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
-
-#include "upgrade/reply_assembly.h"
 
 namespace orvane {
 
@@ -20,8 +20,8 @@ void runReplyReceiver(SerialLink& port, ReplyFlags& flags, Clock& clock, std::st
         buffer.fill(0);
         const int n = port.readPort(buffer);
         const std::size_t received = n > 0 ? static_cast<std::size_t>(n) : 0;
-        const Reply reply =
-            receiveBytes(assembly, std::span<const std::uint8_t>(buffer).first(std::min(received, buffer.size())), flags);
+        const Reply reply = receiveBytes(
+            assembly, std::span<const std::uint8_t>(buffer).first(std::min(received, buffer.size())), flags);
         if (reply != Reply::None) {
             flags.raised.ring();
         }
@@ -42,7 +42,9 @@ int ReplyThreadProc(std::stop_token stop, SerialLink& port, ReplyFlags& flags, C
 ReplyReceiver::ReplyReceiver(SerialLink& port, ReplyFlags& flags) : ReplyReceiver(port, flags, ownClock_) {}
 
 ReplyReceiver::ReplyReceiver(SerialLink& port, ReplyFlags& flags, Clock& clock)
-    : thread_([&port, &flags, &clock](std::stop_token stop) { ReplyThreadProc(std::move(stop), port, flags, clock); }) {}
+    : thread_([&port, &flags, &clock](std::stop_token stop) {
+          ReplyThreadProc(std::move(stop), port, flags, clock);
+      }) {}
 
 ReplyReceiver::~ReplyReceiver() {
     stop();

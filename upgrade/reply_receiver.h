@@ -4,14 +4,14 @@
 // signal, which the receiver rings after every flag it raises.
 #pragma once
 
+#include "serial/serial_link.h"
+#include "upgrade/clock.h"
+#include "upgrade/reply_flags.h"
+
 #include <chrono>
 #include <cstddef>
 #include <stop_token>
 #include <thread>
-
-#include "serial/serial_link.h"
-#include "upgrade/clock.h"
-#include "upgrade/reply_flags.h"
 
 namespace orvane {
 
@@ -23,7 +23,8 @@ inline constexpr std::size_t replyReadSize = 128;
 // 1000 ms at a time (the assembly state waits for the port to come back); otherwise it reads
 // up to 128 bytes into a zeroed buffer, assembles and compares, and pauses 10 ms; with the
 // port in ReadMode::LowLatency a read that brought bytes is followed by the next read at once
-// (the port's read waits for bytes, so this never spins). Allocates nothing. Pauses end early on a stop request; a read in progress ends by its own time-out.
+// (the port's read waits for bytes, so this never spins). Allocates nothing. Pauses end early on a stop
+// request; a read in progress ends by its own time-out.
 void runReplyReceiver(SerialLink& port, ReplyFlags& flags, Clock& clock, std::stop_token stop);
 
 // The thread's procedure: runs the loop and answers 0 when a stop request has ended it.
@@ -32,7 +33,7 @@ int ReplyThreadProc(std::stop_token stop, SerialLink& port, ReplyFlags& flags, C
 // Owns the receiver thread: started on construction, stopped and joined by stop() or on
 // destruction. The port, the flags and the clock must outlive it.
 class ReplyReceiver {
-public:
+  public:
     ReplyReceiver(SerialLink& port, ReplyFlags& flags);
     ReplyReceiver(SerialLink& port, ReplyFlags& flags, Clock& clock);
     ~ReplyReceiver();
@@ -45,7 +46,7 @@ public:
     void stop();
     bool running() const;
 
-private:
+  private:
     SystemClock ownClock_;
     std::jthread thread_;
 };

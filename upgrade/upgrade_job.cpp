@@ -3,6 +3,12 @@
 // limits are what the camera's boot loader has always been driven with; keep them.
 #include "upgrade/upgrade_job.h"
 
+#include "imagetools/readable_file.h"
+#include "serial/port_name.h"
+#include "serial/port_open_failure.h"
+#include "text/failure_messages.h"
+#include "text/string_table.h"
+
 #include <chrono>
 #include <exception>
 #include <filesystem>
@@ -11,12 +17,6 @@
 #include <optional>
 #include <span>
 #include <vector>
-
-#include "imagetools/readable_file.h"
-#include "serial/port_name.h"
-#include "serial/port_open_failure.h"
-#include "text/failure_messages.h"
-#include "text/string_table.h"
 
 namespace orvane {
 
@@ -62,7 +62,7 @@ std::string deviceNameOf(const std::string& portName) {
 enum class WaitEnd { Met, TimedOut, DeviceAborted, Cancelled, DeviceGone };
 
 class Job {
-public:
+  public:
     explicit Job(const UpgradeJobContext& context)
         : port_(context.port), flags_(context.flags), clock_(context.clock), inputs_(context.inputs),
           log_(context.log), settings_(context.settings), cancel_(context.cancelRequested) {}
@@ -71,7 +71,7 @@ public:
     // The job's way out of an error it did not expect (memory, a front end that threw).
     UpgradeOutcome endOnError(const char* what);
 
-private:
+  private:
     std::string text(int id) const { return std::string(textOf(id, settings_.language)); }
     std::string line(int id) const { return text(id) + "\r\n"; }
     std::string filled(int id, std::initializer_list<std::string_view> args) const {
@@ -118,7 +118,8 @@ private:
     // before the first pause wins over an abort.
     WaitEnd waitBlockAnswer(std::uint8_t& answer) {
         if (settings_.lowLatency) {
-            return waitPrompt([&] { return (answer = load(flags_.blockReply)) != 0; }, blockPause * blockPauses, true);
+            return waitPrompt([&] { return (answer = load(flags_.blockReply)) != 0; },
+                              blockPause * blockPauses, true);
         }
         answer = load(flags_.blockReply);
         if (answer != 0) {
@@ -183,7 +184,8 @@ private:
         const std::optional<int> latency = port_.adapterLatencyMs();
         if (latency && *latency > adapterLatencyHintAboveMs) {
             advised_ = true;
-            log_.advice(filled(IDS_ADAPTER_LATENCY_HINT, {portName_, std::to_string(*latency), deviceNameOf(portName_)}));
+            log_.advice(filled(IDS_ADAPTER_LATENCY_HINT,
+                               {portName_, std::to_string(*latency), deviceNameOf(portName_)}));
         }
     }
 
@@ -216,7 +218,8 @@ private:
         return unusable(UpgradeReason::PortUnusable, portCloseFailed(port_.lastError(), settings_.language));
     }
     UpgradeOutcome openFailed(const std::string& name) {
-        return unusable(UpgradeReason::PortUnusable, openFailureMessage(name, port_.lastError(), settings_.language));
+        return unusable(UpgradeReason::PortUnusable,
+                        openFailureMessage(name, port_.lastError(), settings_.language));
     }
     // Close, then open at speed; an outcome when that failed.
     std::optional<UpgradeOutcome> reopen(const std::string& name, int speed) {
@@ -236,10 +239,12 @@ private:
             because(UpgradeEnding::Cancelled, UpgradeReason::Cancelled, text(IDS_JOB_CANCELLED));
             return;
         case WaitEnd::DeviceGone:
-            because(UpgradeEnding::Unusable, UpgradeReason::DeviceGone, filled(IDS_REASON_DEVICE_GONE, {portName_}));
+            because(UpgradeEnding::Unusable, UpgradeReason::DeviceGone,
+                    filled(IDS_REASON_DEVICE_GONE, {portName_}));
             return;
         case WaitEnd::DeviceAborted:
-            because(UpgradeEnding::Failed, UpgradeReason::CameraAborted, blockReason(IDS_REASON_CAMERA_ABORTED));
+            because(UpgradeEnding::Failed, UpgradeReason::CameraAborted,
+                    blockReason(IDS_REASON_CAMERA_ABORTED));
             return;
         case WaitEnd::Met:
         case WaitEnd::TimedOut:
@@ -334,7 +339,8 @@ UpgradeOutcome Job::run() {
 
     at(UpgradeStep::Enter);
     const int address = inputs_.address() & 0xFF;
-    const EnterUpgradeCommand enter = makeEnterUpgradeCommand(static_cast<std::uint8_t>(address), settings_.target);
+    const EnterUpgradeCommand enter =
+        makeEnterUpgradeCommand(static_cast<std::uint8_t>(address), settings_.target);
     store(flags_.enterAcknowledged, 0);
     write(enter);
     addressed_ = true;
@@ -361,7 +367,8 @@ UpgradeOutcome Job::run() {
     log_.replaceLog(line(IDS_START));
     adviseOnAdapter();
 
-    WaitEnd end = waitFor([this] { return load(flags_.enterAcknowledged) != 0; }, replyPause, replyPauses, true);
+    WaitEnd end =
+        waitFor([this] { return load(flags_.enterAcknowledged) != 0; }, replyPause, replyPauses, true);
     if (end != WaitEnd::Met) {
         explain(end, UpgradeReason::NoEnterAck,
                 filled(IDS_REASON_NO_ENTER_ACK, {std::to_string(address), std::to_string(lineSpeed)}));
@@ -391,8 +398,9 @@ UpgradeOutcome Job::run() {
 
     end = waitFor([this] { return load(flags_.headerRequested) == 1; }, replyPause, replyPauses, true);
     if (end != WaitEnd::Met) {
-        explain(end, UpgradeReason::NoHeaderRequest,
-                filled(IDS_REASON_NO_HEADER_REQUEST, {std::to_string(special ? specialSpeed : upgradeSpeed)}));
+        explain(
+            end, UpgradeReason::NoHeaderRequest,
+            filled(IDS_REASON_NO_HEADER_REQUEST, {std::to_string(special ? specialSpeed : upgradeSpeed)}));
         return failAwaitingReply();
     }
 
@@ -407,8 +415,9 @@ UpgradeOutcome Job::run() {
     end = waitFor([this] { return load(flags_.blockReply) == blockAccepted; }, replyPause, replyPauses, true);
     if (end != WaitEnd::Met) {
         const bool refused = load(flags_.blockReply) == blockResend;
-        explain(end, refused ? UpgradeReason::SizeRefused : UpgradeReason::SizeUnanswered,
-                filled(refused ? IDS_REASON_SIZE_REFUSED : IDS_REASON_SIZE_UNANSWERED, {std::to_string(length)}));
+        explain(
+            end, refused ? UpgradeReason::SizeRefused : UpgradeReason::SizeUnanswered,
+            filled(refused ? IDS_REASON_SIZE_REFUSED : IDS_REASON_SIZE_UNANSWERED, {std::to_string(length)}));
         return failAwaitingReply();
     }
 
@@ -427,8 +436,8 @@ UpgradeOutcome Job::run() {
 
         const unsigned percent = progressPercent(offset, length);
         progressLine = log_.showWithLog(progressText(percent, settings_.language));
-        log_.progress(UpgradeProgress{percent, offset, length, blockNumber, outcome_.blockCount, refusals != 0,
-                                      refusals});
+        log_.progress(UpgradeProgress{percent, offset, length, blockNumber, outcome_.blockCount,
+                                      refusals != 0, refusals});
 
         std::uint8_t answer = 0;
         end = waitBlockAnswer(answer);
@@ -446,9 +455,9 @@ UpgradeOutcome Job::run() {
             ++outcome_.resends;
             if (settings_.maxResends != 0 && refusals >= settings_.maxResends) {
                 because(UpgradeEnding::Failed, UpgradeReason::TooManyResends,
-                        filled(IDS_REASON_TOO_MANY_RESENDS, {std::to_string(blockNumber),
-                                                             std::to_string(outcome_.blockCount),
-                                                             std::to_string(refusals)}));
+                        filled(IDS_REASON_TOO_MANY_RESENDS,
+                               {std::to_string(blockNumber), std::to_string(outcome_.blockCount),
+                                std::to_string(refusals)}));
                 return failDuringTransfer(progressLine);
             }
         } else {
@@ -465,9 +474,10 @@ UpgradeOutcome Job::run() {
     // after the write: a camera quick enough to accept before that clear would have its
     // acceptance erased, and a finished upgrade reported as failed.
     write(endFrame);
-    end = settings_.lowLatency ? waitPrompt([this] { return load(flags_.blockReply) == blockAccepted; }, endLimit, false)
-                               : pollFor([this] { return load(flags_.blockReply) == blockAccepted; }, replyPause,
-                                         endPauses, false);
+    end = settings_.lowLatency
+              ? waitPrompt([this] { return load(flags_.blockReply) == blockAccepted; }, endLimit, false)
+              : pollFor([this] { return load(flags_.blockReply) == blockAccepted; }, replyPause, endPauses,
+                        false);
     if (end != WaitEnd::Met) {
         explain(end, UpgradeReason::EndNotAccepted, text(IDS_REASON_END_NOT_ACCEPTED));
         return failAtEndFrame();

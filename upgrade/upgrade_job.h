@@ -4,10 +4,6 @@
 // waits through an injected Clock.
 #pragma once
 
-#include <atomic>
-#include <cstdint>
-#include <string>
-
 #include "serial/serial_link.h"
 #include "text/text_language.h"
 #include "upgrade/clock.h"
@@ -16,11 +12,15 @@
 #include "upgrade/reply_flags.h"
 #include "upgrade/upgrade_outcome.h"
 
+#include <atomic>
+#include <cstdint>
+#include <string>
+
 namespace orvane {
 
 // The user's choices, read at the steps that use them (the dialog reads its controls then).
 class UpgradeInputs {
-public:
+  public:
     virtual ~UpgradeInputs() = default;
     virtual std::string imagePath() = 0; // empty: no file chosen
     virtual std::string portName() = 0;
@@ -42,7 +42,7 @@ struct UpgradeProgress {
 // The log box. Each call is applied whole by the log's owner (the dialog applies it on its
 // own thread), so a log written by the job and by the dialog at once stays readable.
 class UpgradeLog {
-public:
+  public:
     virtual ~UpgradeLog() = default;
     // log := text, then show the log.
     virtual void replaceLog(const std::string& text) = 0;

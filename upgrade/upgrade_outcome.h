@@ -17,24 +17,24 @@ enum class UpgradeEnding : std::uint8_t {
 
 // The steps of an upgrade, in order; an outcome names the one it ended at.
 enum class UpgradeStep : std::uint8_t {
-    Image,      // choosing and reading the image file
-    Port,       // opening the port at the line speed
-    Enter,      // the boot-loader command and its answer
-    Start,      // the start command and the camera's request for the size
-    Header,     // the size header and its acceptance
-    Block,      // the data blocks (block and blockCount say which)
-    EndFrame,   // the end frame and its acceptance
+    Image,    // choosing and reading the image file
+    Port,     // opening the port at the line speed
+    Enter,    // the boot-loader command and its answer
+    Start,    // the start command and the camera's request for the size
+    Header,   // the size header and its acceptance
+    Block,    // the data blocks (block and blockCount say which)
+    EndFrame, // the end frame and its acceptance
     Done,
 };
 
 enum class UpgradeReason : std::uint8_t {
     None,
     NoFileChosen,
-    ImageUnreadable,  // includes a file that changed while read, or too large
-    PortUnusable,     // the port would not close or open
+    ImageUnreadable, // includes a file that changed while read, or too large
+    PortUnusable,    // the port would not close or open
     NoEnterAck,
     NoHeaderRequest,
-    SizeRefused,      // a BlockNak to the size header
+    SizeRefused, // a BlockNak to the size header
     SizeUnanswered,
     BlockUnanswered,
     CameraAborted,
@@ -53,8 +53,8 @@ struct UpgradeOutcome {
     std::uint32_t block = 0;      // the block being sent when it ended (1-based), else 0
     std::uint32_t blockCount = 0; // DataBlocks of the image, once it was read
     UpgradeReason reason = UpgradeReason::None;
-    std::string reasonText;       // one line in the job's language, empty on success
-    std::uint32_t resends = 0;    // blocks sent again after a BlockNak, over the whole job
+    std::string reasonText;    // one line in the job's language, empty on success
+    std::uint32_t resends = 0; // blocks sent again after a BlockNak, over the whole job
 
     bool succeeded() const { return ending == UpgradeEnding::Succeeded; }
 };

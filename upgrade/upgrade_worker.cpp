@@ -45,7 +45,8 @@ bool UpgradeWorker::start(const UpgradeSettings& settings,
 
 void UpgradeWorker::startThread(JobSlot slot, const UpgradeSettings& settings,
                                 std::function<void(const UpgradeOutcome&)> onFinished) {
-    thread_ = std::thread([this, held = std::move(slot), settings, onFinished = std::move(onFinished)]() mutable {
+    thread_ = std::thread([this, held = std::move(slot), settings,
+                           onFinished = std::move(onFinished)]() mutable {
         const UpgradeJobContext context{port_, flags_, clock_, inputs_, log_, settings, &cancelRequested_};
         const UpgradeOutcome outcome = runUpgradeJob(context, std::move(held));
         {

@@ -3,18 +3,18 @@
 // nothing of the user interface, only the thread.
 #pragma once
 
+#include "upgrade/upgrade_job.h"
+
 #include <atomic>
 #include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
 
-#include "upgrade/upgrade_job.h"
-
 namespace orvane {
 
 class UpgradeWorker {
-public:
+  public:
     // Everything passed in must outlive the worker. The log and the inputs are called from
     // the job's thread.
     UpgradeWorker(SerialLink& port, ReplyFlags& flags, Clock& clock, UpgradeInputs& inputs, UpgradeLog& log);
@@ -33,8 +33,8 @@ public:
                std::function<void(const UpgradeOutcome& outcome)> onFinished = {});
 
     // Asks the running job to give up at its next pause (within 100 ms; at once in a
-    // low-latency wait): it sends the AbortFrame and ends as cancelled. Does nothing when no job runs; a job whose EndFrame
-    // the camera has accepted finishes as a success.
+    // low-latency wait): it sends the AbortFrame and ends as cancelled. Does nothing when no job runs; a job
+    // whose EndFrame the camera has accepted finishes as a success.
     void cancel();
 
     // Waits for the job's thread; answers the last job's outcome (unusable if none ran).
@@ -43,7 +43,7 @@ public:
     bool running() const;
     std::optional<UpgradeOutcome> lastOutcome() const;
 
-private:
+  private:
     void refuse(TextLanguage language);
     void startThread(JobSlot slot, const UpgradeSettings& settings,
                      std::function<void(const UpgradeOutcome&)> onFinished);

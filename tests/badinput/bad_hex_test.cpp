@@ -1,15 +1,14 @@
 // HEX files the merge must refuse, and output folders it cannot write: each refusal is one
 // line naming the file (and for content, the line) with the reason, and leaves the folder as
 // it was: no merged file, an earlier one untouched, no temporary file behind.
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <optional>
-#include <random>
-
 #include "bad_input_support.h"
 #include "imagetools/device_image.h"
 #include "imagetools/hex_merge.h"
+
+#include <functional>
+#include <gtest/gtest.h>
+#include <optional>
+#include <random>
 
 namespace orvane::badinput {
 namespace {
@@ -17,11 +16,13 @@ namespace {
 using namespace std::chrono_literals;
 
 std::string record(std::uint8_t type, std::uint16_t address, const std::vector<std::uint8_t>& data) {
-    std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(data.size()), static_cast<std::uint8_t>(address >> 8),
+    std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(data.size()),
+                                    static_cast<std::uint8_t>(address >> 8),
                                     static_cast<std::uint8_t>(address), type};
     bytes.insert(bytes.end(), data.begin(), data.end());
     unsigned sum = 0;
-    for (auto b : bytes) sum += b;
+    for (auto b : bytes)
+        sum += b;
     bytes.push_back(static_cast<std::uint8_t>(-sum));
     std::string text = ":";
     char pair[3];
@@ -33,19 +34,21 @@ std::string record(std::uint8_t type, std::uint16_t address, const std::vector<s
 }
 std::string lines(const std::vector<std::string>& records) {
     std::string text;
-    for (const auto& r : records) text += r + "\r\n";
+    for (const auto& r : records)
+        text += r + "\r\n";
     return text;
 }
 const std::string eof = ":00000001FF";
-const std::string goodUbl = lines({record(4, 0, {0x08, 0x00}), record(0, 0, {1, 2, 3, 4, 5, 6, 7, 8}),
-                                   record(0, 8, {9, 10, 11, 12}), eof});
+const std::string goodUbl = lines(
+    {record(4, 0, {0x08, 0x00}), record(0, 0, {1, 2, 3, 4, 5, 6, 7, 8}), record(0, 8, {9, 10, 11, 12}), eof});
 const std::string goodApp = lines({record(4, 0, {0x08, 0x00}), record(0, 0x100, {0xAA, 0xBB, 0xCC, 0xDD}),
                                    record(5, 0, {0x08, 0x00, 0x01, 0x01}), eof});
 
 std::string garbage(std::size_t size, unsigned seed) {
     std::mt19937 random(seed);
     std::string bytes(size, '\0');
-    for (auto& c : bytes) c = static_cast<char>(random() & 0xFF);
+    for (auto& c : bytes)
+        c = static_cast<char>(random() & 0xFF);
     bytes[0] = '\0'; // binary from its first byte
     return bytes;
 }
@@ -85,17 +88,32 @@ std::vector<BadHex> badHexFiles() {
     longLine[0] = ':';
     return {
         // The image tools' own table, once more through the whole file operation.
-        {"UblWithLfLineEnds", Role::Ubl, content(Role::Ubl, [] { std::string t = goodUbl; return t.replace(t.find("\r\n"), 2, "\n"); }()),
+        {"UblWithLfLineEnds", Role::Ubl,
+         content(Role::Ubl,
+                 [] {
+                     std::string t = goodUbl;
+                     return t.replace(t.find("\r\n"), 2, "\n");
+                 }()),
          "line 1: the line ends in LF without CR; CR LF line ends are needed"},
-        {"AppWithBadChecksum", Role::App, content(Role::App, lines({record(4, 0, {0x08, 0x00}), ":0401000001020304F2", record(5, 0, {8, 0, 1, 1}), eof})),
+        {"AppWithBadChecksum", Role::App,
+         content(Role::App,
+                 lines({record(4, 0, {0x08, 0x00}), ":0401000001020304F2", record(5, 0, {8, 0, 1, 1}), eof})),
          "line 2: checksum 0xF2 is wrong, the record's bytes need 0xF1"},
-        {"UblWithNonHexCharacter", Role::Ubl, content(Role::Ubl, lines({record(4, 0, {8, 0}), ":0400000001G20304F2", eof})),
+        {"UblWithNonHexCharacter", Role::Ubl,
+         content(Role::Ubl, lines({record(4, 0, {8, 0}), ":0400000001G20304F2", eof})),
          "line 2: 'G' in column 12 is not a hexadecimal digit"},
-        {"UblWithoutEndOfFile", Role::Ubl, content(Role::Ubl, lines({record(4, 0, {8, 0}), record(0, 0, {1, 2, 3, 4})})), "line 2: no end-of-file record*"},
-        {"AppWithoutLeadingAddressRecord", Role::App, content(Role::App, lines({record(0, 0, {1, 2, 3, 4, 5}), record(5, 0, {8, 0, 1, 1}), eof})), "line 1: the first record is *"},
-        {"AppWithoutStartAddressRecord", Role::App, content(Role::App, lines({record(4, 0, {8, 0}), record(0, 0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}), eof})),
+        {"UblWithoutEndOfFile", Role::Ubl,
+         content(Role::Ubl, lines({record(4, 0, {8, 0}), record(0, 0, {1, 2, 3, 4})})),
+         "line 2: no end-of-file record*"},
+        {"AppWithoutLeadingAddressRecord", Role::App,
+         content(Role::App, lines({record(0, 0, {1, 2, 3, 4, 5}), record(5, 0, {8, 0, 1, 1}), eof})),
+         "line 1: the first record is *"},
+        {"AppWithoutStartAddressRecord", Role::App,
+         content(Role::App, lines({record(4, 0, {8, 0}),
+                                   record(0, 0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}), eof})),
          "line 2: the record before the end-of-file record is *"},
-        {"AppShorterThanTheCutCounts", Role::App, content(Role::App, lines({eof, ""}).substr(0, 15)), "line *"},
+        {"AppShorterThanTheCutCounts", Role::App, content(Role::App, lines({eof, ""}).substr(0, 15)),
+         "line *"},
         // Beyond the table: what a wrong pick or a broken download gives.
         {"UblZeroBytes", Role::Ubl, content(Role::Ubl, ""), "line 1: the file is empty"},
         {"AppZeroBytes", Role::App, content(Role::App, ""), "line 1: the file is empty"},
@@ -103,8 +121,10 @@ std::vector<BadHex> badHexFiles() {
         {"AppBinaryGarbage", Role::App, content(Role::App, garbage(70000, 2)), "line 1: *"},
         {"UblOneMiBLine", Role::Ubl, content(Role::Ubl, lines({record(4, 0, {8, 0}), longLine, eof})),
          "line 2: the record is 1048577 characters long, its byte count 0x00 needs 11"},
-        {"AppTenMiBWithoutLineEnd", Role::App, content(Role::App, std::string(10 << 20, '0')), "line 1: the last line has no CR LF line end"},
-        {"UblLongLineAfterEndOfFile", Role::Ubl, content(Role::Ubl, goodUbl + std::string(1 << 20, 'x')), "line 5: a line follows the end-of-file record of line 4"},
+        {"AppTenMiBWithoutLineEnd", Role::App, content(Role::App, std::string(10 << 20, '0')),
+         "line 1: the last line has no CR LF line end"},
+        {"UblLongLineAfterEndOfFile", Role::Ubl, content(Role::Ubl, goodUbl + std::string(1 << 20, 'x')),
+         "line 5: a line follows the end-of-file record of line 4"},
         {"UblIsAFolder", Role::Ubl,
          [](ScratchFolder& f, auto&) {
              fs::create_directory(f.file("ubl.hex"));
@@ -117,7 +137,8 @@ std::vector<BadHex> badHexFiles() {
              writeFile(f.file("ubl.hex"), goodUbl);
              fifo.emplace(f.file("app.hex"));
              const Fifo* pipe = &*fifo;
-             return Prepared{f.file("ubl.hex"), pipe->path(), pipe->made() ? "" : "cannot make a named pipe here",
+             return Prepared{f.file("ubl.hex"), pipe->path(),
+                             pipe->made() ? "" : "cannot make a named pipe here",
                              [pipe] { pipe->release(); }};
          },
          "*"},
@@ -125,7 +146,8 @@ std::vector<BadHex> badHexFiles() {
 }
 
 bool matches(const std::string& actual, const std::string& pattern) {
-    if (!pattern.empty() && pattern.back() == '*') return actual.rfind(pattern.substr(0, pattern.size() - 1), 0) == 0;
+    if (!pattern.empty() && pattern.back() == '*')
+        return actual.rfind(pattern.substr(0, pattern.size() - 1), 0) == 0;
     return actual == pattern;
 }
 
@@ -140,13 +162,19 @@ TEST_P(BadHexInput, RefusedWithFileLineAndReasonAndNothingWritten) {
     ScratchFolder folder;
     std::optional<Fifo> fifo;
     const Prepared input = c.prepare(folder, fifo);
-    if (!input.skip.empty()) GTEST_SKIP() << input.skip;
+    if (!input.skip.empty())
+        GTEST_SKIP() << input.skip;
     const std::string output = folder.file("appall.hex");
     writeFile(output, "earlier merge\r\n");
     const auto before = folder.entries();
 
     MergeOutcome outcome;
-    const bool inTime = finishesWithin(5s, [&] { outcome = MergeHexFiles({input.ubl, input.app, {}}); }, input.unstick);
+    const bool inTime = finishesWithin(
+        5s,
+        [&] {
+            outcome = MergeHexFiles({input.ubl, input.app, {}});
+        },
+        input.unstick);
 
     EXPECT_TRUE(inTime) << "the merge hung";
     EXPECT_FALSE(outcome.written);
@@ -179,7 +207,8 @@ TEST(BadOutput, MergeIntoAReadOnlyFolderKeepsTheEarlierMerge) {
     MergeOutcome outcome;
     {
         ReadOnlyFolder readOnly(folder.path());
-        if (!readOnly.active()) GTEST_SKIP() << "cannot make a folder read-only for this user here";
+        if (!readOnly.active())
+            GTEST_SKIP() << "cannot make a folder read-only for this user here";
         outcome = MergeHexFiles({folder.file("ubl.hex"), folder.file("app.hex"), {}});
     }
     EXPECT_FALSE(outcome.written);
@@ -198,7 +227,8 @@ TEST(BadOutput, MergeOntoAFolderOfTheOutputsNameLeavesItAlone) {
     const auto before = folder.entries();
     const MergeOutcome outcome = MergeHexFiles({folder.file("ubl.hex"), folder.file("app.hex"), {}});
     EXPECT_FALSE(outcome.written);
-    EXPECT_EQ(outcome.error.rfind("Cannot write " + folder.file("appall.hex") + ": ", 0), 0u) << outcome.error;
+    EXPECT_EQ(outcome.error.rfind("Cannot write " + folder.file("appall.hex") + ": ", 0), 0u)
+        << outcome.error;
     EXPECT_EQ(readFile(folder.file("appall.hex") + "/inside"), "kept");
     EXPECT_EQ(folder.entries(), before);
 }
@@ -211,7 +241,8 @@ TEST(BadOutput, DeviceImageIntoAReadOnlyFolderKeepsTheEarlierImage) {
     PackageOutcome outcome;
     {
         ReadOnlyFolder readOnly(folder.path());
-        if (!readOnly.active()) GTEST_SKIP() << "cannot make a folder read-only for this user here";
+        if (!readOnly.active())
+            GTEST_SKIP() << "cannot make a folder read-only for this user here";
         outcome = PackageDeviceImage('1', folder.file("fw.bin"));
     }
     EXPECT_FALSE(outcome.written);
@@ -223,9 +254,11 @@ TEST(BadOutput, DeviceImageIntoAReadOnlyFolderKeepsTheEarlierImage) {
 TEST(BadInput, DeviceImageFromAPipeWithoutWriterDoesNotHang) {
     ScratchFolder folder;
     Fifo pipe(folder.file("fw.bin"));
-    if (!pipe.made()) GTEST_SKIP() << "cannot make a named pipe here";
+    if (!pipe.made())
+        GTEST_SKIP() << "cannot make a named pipe here";
     PackageOutcome outcome;
-    const bool inTime = finishesWithin(5s, [&] { outcome = PackageDeviceImage('2', pipe.path()); }, [&] { pipe.release(); });
+    const bool inTime = finishesWithin(
+        5s, [&] { outcome = PackageDeviceImage('2', pipe.path()); }, [&] { pipe.release(); });
     EXPECT_TRUE(inTime) << "packaging hung";
     EXPECT_FALSE(outcome.written);
     EXPECT_FALSE(fs::exists(folder.file("fw.dev")));

@@ -1,14 +1,13 @@
 // Image files an upgrade must refuse before it touches the port: each ends the job with one
 // log line that names the file and says what is wrong, within moments, with nothing sent.
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <optional>
-
 #include "bad_input_support.h"
 #include "imagetools/readable_file.h"
 #include "upgrade/job_rig.h"
 #include "upgrade/upgrade_job.h"
+
+#include <functional>
+#include <gtest/gtest.h>
+#include <optional>
 
 namespace orvane::badinput {
 namespace {
@@ -67,7 +66,8 @@ std::vector<BadImage> badImages() {
          [](ScratchFolder& f, auto&) {
              writeFile(f.file("secret.bin"), std::string(3000, 'x'));
              fs::permissions(f.file("secret.bin"), fs::perms::none);
-             return Prepared{f.file("secret.bin"), ::geteuid() == 0 ? "root reads any file whatever its mode" : ""};
+             return Prepared{f.file("secret.bin"),
+                             ::geteuid() == 0 ? "root reads any file whatever its mode" : ""};
          },
          [](const std::string& p) { return unreadable(p, "Permission denied"); }},
         {"PipeWithoutWriter",
@@ -86,7 +86,8 @@ std::vector<BadImage> badImages() {
              return Prepared{f.file("big.bin"), made ? "" : "no sparse files here"};
          },
          [](const std::string& p) {
-             return "Image file " + p + " is too large (67107840 bytes); at most 67107839 bytes fit the block count";
+             return "Image file " + p +
+                    " is too large (67107840 bytes); at most 67107839 bytes fit the block count";
          }},
         // Past 4 GiB the length no longer fits the SizeHeader's 32 bits: it must not wrap to 3000.
         {"LargerThanFourGiB",
@@ -95,14 +96,17 @@ std::vector<BadImage> badImages() {
              return Prepared{f.file("huge.bin"), made ? "" : "no sparse files here"};
          },
          [](const std::string& p) {
-             return "Image file " + p + " is too large (4294970296 bytes); at most 67107839 bytes fit the block count";
+             return "Image file " + p +
+                    " is too large (4294970296 bytes); at most 67107839 bytes fit the block count";
          }},
         {"DeliversFewerBytesThanItsLength",
          [](ScratchFolder&, auto&) {
              const std::string path = fileShorterThanItsSize();
              return Prepared{path, path.empty() ? "no file here whose read falls short of its size" : ""};
          },
-         [](const std::string& p) { return "Cannot read image file " + p + ": the file changed while it was read: *"; }},
+         [](const std::string& p) {
+             return "Cannot read image file " + p + ": the file changed while it was read: *";
+         }},
     };
 }
 
@@ -125,7 +129,8 @@ TEST_P(BadImageFile, RefusedWithOneLineAndNothingSent) {
     ScratchFolder folder;
     std::optional<Fifo> fifo;
     const Prepared input = GetParam().prepare(folder, fifo);
-    if (!input.skip.empty()) GTEST_SKIP() << input.skip;
+    if (!input.skip.empty())
+        GTEST_SKIP() << input.skip;
 
     ReplyFlags flags;
     FakeClock clock;
@@ -167,8 +172,8 @@ TEST(BadInput, EmptyImageRunsAsAZeroLengthUpgrade) {
     RecordingLog log(earlier);
     const UpgradeJobContext context{camera, flags, clock, inputs, log};
     EXPECT_EQ(runUpgradeJob(context).result, 0);
-    EXPECT_EQ(log.log(),
-              "Start\r\nSend Command successful !\r\nSend updated datas  progress:100%\r\nUpdate was successful !\r\n");
+    EXPECT_EQ(log.log(), "Start\r\nSend Command successful !\r\nSend updated datas  progress:100%\r\nUpdate "
+                         "was successful !\r\n");
     const auto headers = camera.written(testing::Sent::Size);
     ASSERT_EQ(headers.size(), 1u);
     EXPECT_EQ(headers[0], (testing::Bytes{0xA5, 0xF7, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x0A, 0x59, 0xAF}));
@@ -194,7 +199,8 @@ TEST(BadInput, ImageChangingWhileReadIsRefused) {
         std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file->size()));
         status = file->readAll(bytes);
         EXPECT_FALSE(status.ok);
-        EXPECT_NE(status.reason.find("the file changed while it was read"), std::string::npos) << status.reason;
+        EXPECT_NE(status.reason.find("the file changed while it was read"), std::string::npos)
+            << status.reason;
     }
 }
 
@@ -211,7 +217,8 @@ TEST(BadInput, ErrorInsideTheJobEndsItWithAReason) {
         ScriptedInputs inputs;
         inputs.path = folder.file("fw.bin");
         camera.onWrite = [addressed](testing::Sent kind) {
-            if (addressed && kind == testing::Sent::Start) throw std::bad_alloc();
+            if (addressed && kind == testing::Sent::Start)
+                throw std::bad_alloc();
         };
         RecordingLog log;
         const UpgradeJobContext context{camera, flags, clock, inputs, log};
@@ -237,7 +244,8 @@ TEST(BadInput, ErrorInsideTheJobEndsItWithAReason) {
         EXPECT_EQ(outcome.ending, addressed ? UpgradeEnding::Failed : UpgradeEnding::Unusable);
         EXPECT_EQ(camera.written(testing::Sent::Abort).size(), addressed ? 1U : 0U);
         const std::string why = addressed ? "std::bad_alloc" : "the dialog is gone";
-        EXPECT_NE(log.log().find("The upgrade stopped on an internal error: " + why), std::string::npos) << log.log();
+        EXPECT_NE(log.log().find("The upgrade stopped on an internal error: " + why), std::string::npos)
+            << log.log();
         EXPECT_EQ(log.log().ends_with("Update was failed !\r\n"), addressed);
         EXPECT_FALSE(camera.held()) << "the port is free again";
     }

@@ -3,8 +3,6 @@
 // to root) and a watchdog, because a bad input must end in a message, never in a hang.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -14,6 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <future>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <linux/fs.h>
 #include <string>
@@ -28,10 +27,11 @@ namespace orvane::badinput {
 namespace fs = std::filesystem;
 
 class ScratchFolder {
-public:
+  public:
     ScratchFolder() {
         std::string name = (fs::temp_directory_path() / "orvane-bad-XXXXXX").string();
-        if (::mkdtemp(name.data()) != nullptr) path_ = name;
+        if (::mkdtemp(name.data()) != nullptr)
+            path_ = name;
     }
     ~ScratchFolder() {
         std::error_code ignored;
@@ -43,17 +43,19 @@ public:
     std::string file(const std::string& name) const { return (path_ / name).string(); }
     std::vector<std::string> entries() const {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(path_)) names.push_back(entry.path().filename().string());
+        for (const auto& entry : fs::directory_iterator(path_))
+            names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
 
-private:
+  private:
     fs::path path_;
 };
 
 inline void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 inline std::string readFile(const std::string& path) {
@@ -64,7 +66,8 @@ inline std::string readFile(const std::string& path) {
 // A file of the given length that takes no space (ftruncate of an empty file).
 inline bool makeSparse(const std::string& path, std::uint64_t length) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     const bool ok = ::ftruncate(fd, static_cast<off_t>(length)) == 0;
     ::close(fd);
     return ok;
@@ -72,7 +75,7 @@ inline bool makeSparse(const std::string& path, std::uint64_t length) {
 
 // A named pipe nobody writes to: a plain open() for reading waits for a writer for ever.
 class Fifo {
-public:
+  public:
     explicit Fifo(std::string path) : path_(std::move(path)) { made_ = ::mkfifo(path_.c_str(), 0644) == 0; }
     ~Fifo() {
         release();
@@ -83,10 +86,11 @@ public:
     // Lets a reader that is stuck in open() go: a writer comes and leaves at once.
     void release() const {
         const int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd >= 0) ::close(fd);
+        if (fd >= 0)
+            ::close(fd);
     }
 
-private:
+  private:
     std::string path_;
     bool made_ = false;
 };
@@ -99,7 +103,8 @@ inline bool finishesWithin(std::chrono::milliseconds limit, const std::function<
     auto done = task.get_future();
     std::thread runner(std::move(task));
     const bool inTime = done.wait_for(limit) == std::future_status::ready;
-    while (unstick && done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) unstick();
+    while (unstick && done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
+        unstick();
     runner.join();
     return inTime;
 }
@@ -107,20 +112,23 @@ inline bool finishesWithin(std::chrono::milliseconds limit, const std::function<
 // A folder in which no file can be created, renamed or removed, root included: the immutable
 // attribute where the file system and our privileges allow it, else (not root) mode 0555.
 class ReadOnlyFolder {
-public:
+  public:
     explicit ReadOnlyFolder(const fs::path& folder) : folder_(folder) {
         if (::geteuid() != 0) {
             fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                                         fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+                                         fs::perms::group_exec | fs::perms::others_read |
+                                         fs::perms::others_exec);
             how_ = Mode;
             return;
         }
         const int fd = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) return;
+        if (fd < 0)
+            return;
         int flags = 0;
         if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
             flags |= FS_IMMUTABLE_FL;
-            if (::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0) how_ = Immutable;
+            if (::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0)
+                how_ = Immutable;
         }
         ::close(fd);
     }
@@ -134,7 +142,8 @@ public:
                 flags &= ~FS_IMMUTABLE_FL;
                 (void)::ioctl(fd, FS_IOC_SETFLAGS, &flags);
             }
-            if (fd >= 0) ::close(fd);
+            if (fd >= 0)
+                ::close(fd);
         }
     }
     ReadOnlyFolder(const ReadOnlyFolder&) = delete;
@@ -143,7 +152,7 @@ public:
     // without the capability to set it); the test then has nothing to stand on.
     bool active() const { return how_ != None; }
 
-private:
+  private:
     enum How { None, Mode, Immutable };
     fs::path folder_;
     How how_ = None;
@@ -155,11 +164,13 @@ inline std::string fileShorterThanItsSize() {
     for (const char* path : {"/sys/kernel/mm/transparent_hugepage/enabled", "/sys/kernel/profiling",
                              "/sys/power/state", "/sys/kernel/kexec_loaded"}) {
         struct stat info {};
-        if (::stat(path, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0) continue;
+        if (::stat(path, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0)
+            continue;
         std::ifstream in(path, std::ios::binary);
         const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         if (in.good() || in.eof()) {
-            if (!content.empty() && static_cast<off_t>(content.size()) < info.st_size) return path;
+            if (!content.empty() && static_cast<off_t>(content.size()) < info.st_size)
+                return path;
         }
     }
     return {};

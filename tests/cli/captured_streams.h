@@ -8,7 +8,7 @@
 namespace orvane {
 
 class Capture {
-public:
+  public:
     Capture() : out_(open_memstream(&outBuffer_, &outSize_)), err_(open_memstream(&errBuffer_, &errSize_)) {}
     ~Capture() {
         std::fclose(out_);
@@ -30,7 +30,7 @@ public:
         return std::string(errBuffer_, errSize_);
     }
 
-private:
+  private:
     char* outBuffer_ = nullptr;
     std::size_t outSize_ = 0;
     char* errBuffer_ = nullptr;

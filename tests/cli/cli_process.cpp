@@ -3,14 +3,13 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <spawn.h>
 #include <sstream>
 #include <stdexcept>
-
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -136,7 +135,8 @@ CliResult CliProcess::wait(std::chrono::milliseconds timeout) {
         }
         std::this_thread::sleep_for(10ms);
     }
-    result.took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started_);
+    result.took =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started_);
     outReader_.join();
     errReader_.join();
     if (!result.timedOut && WIFEXITED(status)) {

@@ -26,7 +26,7 @@ struct CliResult {
 };
 
 class CliProcess {
-public:
+  public:
     // Starts orvane-cli with args. stderrFd >= 0 replaces the stderr pipe (a terminal, say);
     // its output is then not captured here.
     explicit CliProcess(const std::vector<std::string>& args, int stderrFd = -1);
@@ -40,7 +40,7 @@ public:
     void interrupt() const;
     CliResult wait(std::chrono::milliseconds timeout);
 
-private:
+  private:
     void pump(int fd, std::string& into);
 
     pid_t pid_ = -1;
@@ -62,7 +62,7 @@ std::vector<std::string> linesOf(const std::string& text);
 
 // A fresh folder under the temporary folder, removed with everything in it.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -70,7 +70,7 @@ public:
     const std::string& path() const { return path_; }
     std::string file(std::string_view name) const { return path_ + "/" + std::string(name); }
 
-private:
+  private:
     std::string path_;
 };
 

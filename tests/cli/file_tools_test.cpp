@@ -1,21 +1,20 @@
 // `merge` and `package` from a shell: the files land where the dialog puts them (or where
 // --output says), the path is printed, and a bad input is status 1 (3 when it cannot be read)
 // with nothing written.
-#include <gtest/gtest.h>
-
-#include <ostream>
+#include "cli_process.h"
 
 #include <cstdio>
 #include <filesystem>
-
-#include "cli_process.h"
+#include <gtest/gtest.h>
+#include <ostream>
 
 namespace orvane::test {
 namespace {
 
 // One Intel HEX record with its checksum and CR LF.
 std::string record(std::uint8_t type, std::uint16_t address, const std::vector<std::uint8_t>& data) {
-    std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(data.size()), static_cast<std::uint8_t>(address >> 8),
+    std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(data.size()),
+                                    static_cast<std::uint8_t>(address >> 8),
                                     static_cast<std::uint8_t>(address & 0xFF), type};
     bytes.insert(bytes.end(), data.begin(), data.end());
     unsigned sum = 0;
@@ -32,7 +31,8 @@ std::string record(std::uint8_t type, std::uint16_t address, const std::vector<s
     return text + "\r\n";
 }
 
-const std::string ublHex = record(4, 0, {0x08, 0x00}) + record(0, 0x0000, {1, 2, 3, 4, 5, 6, 7, 8}) + record(1, 0, {});
+const std::string ublHex =
+    record(4, 0, {0x08, 0x00}) + record(0, 0x0000, {1, 2, 3, 4, 5, 6, 7, 8}) + record(1, 0, {});
 const std::string appHex = record(4, 0, {0x08, 0x00}) + record(0, 0x4000, {9, 10, 11, 12}) +
                            record(5, 0, {0x08, 0x00, 0x40, 0x00}) + record(1, 0, {});
 
@@ -64,8 +64,8 @@ TEST(CliMerge, OutputOptionAndJson) {
     writeFile(dir.file("ubl.hex"), ublHex);
     writeFile(dir.file("app.hex"), appHex);
 
-    const CliResult result =
-        runCli({"merge", dir.file("ubl.hex"), dir.file("app.hex"), "--output", dir.file("out.hex"), "--json"});
+    const CliResult result = runCli(
+        {"merge", dir.file("ubl.hex"), dir.file("app.hex"), "--output", dir.file("out.hex"), "--json"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, R"({"event":"result","ok":true,"exitCode":0,"text":"Merged file written: )" +
                               dir.file("out.hex") + R"(","path":")" + dir.file("out.hex") + "\"}\n");
@@ -83,7 +83,8 @@ TEST(CliMerge, OutputThroughALinkOrToStandardOutput) {
     writeFile(dir.file("real/target.hex"), "old");
     std::filesystem::create_symlink("real/target.hex", dir.file("link.hex"));
 
-    const CliResult linked = runCli({"merge", dir.file("ubl.hex"), dir.file("app.hex"), "--output", dir.file("link.hex")});
+    const CliResult linked =
+        runCli({"merge", dir.file("ubl.hex"), dir.file("app.hex"), "--output", dir.file("link.hex")});
     EXPECT_EQ(linked.exitCode, 0) << linked.err;
     EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.hex")));
     EXPECT_EQ(std::filesystem::read_symlink(dir.file("link.hex")), "real/target.hex");
@@ -92,7 +93,8 @@ TEST(CliMerge, OutputThroughALinkOrToStandardOutput) {
     EXPECT_EQ(merged->size(), ublHex.size() + appHex.size() + 8);
     EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"app.hex", "link.hex", "real", "ubl.hex"}));
 
-    const CliResult piped = runCli({"merge", dir.file("ubl.hex"), dir.file("app.hex"), "--output", "/dev/stdout"});
+    const CliResult piped =
+        runCli({"merge", dir.file("ubl.hex"), dir.file("app.hex"), "--output", "/dev/stdout"});
     EXPECT_EQ(piped.exitCode, 0) << piped.err;
     EXPECT_EQ(piped.out, *merged + "Merged file written: /dev/stdout\n");
     EXPECT_TRUE(std::filesystem::is_symlink("/dev/stdout"));
@@ -129,14 +131,15 @@ TEST_P(CliBadMerge, ExitsWithOneOrThreeAndWritesNothing) {
     EXPECT_EQ(filesIn(dir.path()), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Inputs, CliBadMerge,
-    ::testing::Values(BadMerge{"MissingUbl", std::nullopt, appHex, "ubl.hex", 3},
-                      BadMerge{"MissingApp", ublHex, std::nullopt, "app.hex", 3},
-                      BadMerge{"AppNotHex", ublHex, std::string(80, 'x'), "app.hex"},
-                      BadMerge{"AppTooShort", ublHex, ":00000001FF\r\n", "app.hex"},
-                      BadMerge{"UblWithLfLineEnds", ":00000001FF\n" + std::string(20, '\n'), appHex, "ubl.hex"}),
-    [](const auto& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Inputs, CliBadMerge,
+                         ::testing::Values(BadMerge{"MissingUbl", std::nullopt, appHex, "ubl.hex", 3},
+                                           BadMerge{"MissingApp", ublHex, std::nullopt, "app.hex", 3},
+                                           BadMerge{"AppNotHex", ublHex, std::string(80, 'x'), "app.hex"},
+                                           BadMerge{"AppTooShort", ublHex, ":00000001FF\r\n", "app.hex"},
+                                           BadMerge{"UblWithLfLineEnds",
+                                                    ":00000001FF\n" + std::string(20, '\n'), appHex,
+                                                    "ubl.hex"}),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(CliPackage, WritesTheDeviceImageBesideTheRawImage) {
     const TempDir dir;
@@ -148,7 +151,8 @@ TEST(CliPackage, WritesTheDeviceImageBesideTheRawImage) {
     EXPECT_EQ(result.out, "Device image written: " + dir.file("fw.rev.dev") + "\n");
     EXPECT_EQ(readFile(dir.file("fw.rev.dev")), "ABUF2" + raw);
 
-    const CliResult empty = runCli({"package", "--type", "3", dir.file("fw.rev.bin"), "-o", dir.file("x.dev")});
+    const CliResult empty =
+        runCli({"package", "--type", "3", dir.file("fw.rev.bin"), "-o", dir.file("x.dev")});
     EXPECT_EQ(empty.exitCode, 0) << empty.err;
     EXPECT_EQ(readFile(dir.file("x.dev")), "ABUF3" + raw);
 }

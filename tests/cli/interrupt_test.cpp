@@ -1,15 +1,13 @@
 // Ctrl-C and SIGTERM as InterruptWatch sees them, with real signals.
-#include <gtest/gtest.h>
+#include "cli/interrupt.h"
 
 #include <atomic>
 #include <csignal>
-#include <thread>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <pthread.h>
+#include <thread>
 #include <unistd.h>
-
-#include "cli/interrupt.h"
 
 namespace orvane {
 namespace {
@@ -20,7 +18,7 @@ extern "C" void ignoreSignal(int) {}
 
 // The handler the watches restore, so that a late signal is harmless to the test.
 class QuietTerm {
-public:
+  public:
     QuietTerm() {
         struct sigaction quiet {};
         quiet.sa_handler = ignoreSignal;
@@ -31,7 +29,7 @@ public:
     QuietTerm(const QuietTerm&) = delete;
     QuietTerm& operator=(const QuietTerm&) = delete;
 
-private:
+  private:
     struct sigaction previous_ {};
 };
 

@@ -1,14 +1,13 @@
 // The job's log calls, replayed as the job makes them, must come out as each line once: the
 // progress line per whole percent (a re-sent block adds nothing), the last progress line not
 // repeated when it moves into the log, and the outcome recognised for the exit status.
-#include <gtest/gtest.h>
+#include "captured_streams.h"
+#include "cli/job_log_printer.h"
+#include "upgrade/upgrade_job.h"
 
 #include <cstdio>
 #include <cstdlib>
-
-#include "cli/job_log_printer.h"
-#include "captured_streams.h"
-#include "upgrade/upgrade_job.h"
+#include <gtest/gtest.h>
 
 namespace orvane {
 namespace {
@@ -78,14 +77,17 @@ TEST(JobLogPrinter, JsonGivesOneEventPerCallAndNoProgressText) {
     log.reason("said in the result event");
     log.appendLog("Update was failed !\r\n");
 
-    EXPECT_EQ(capture.outText(),
-              "{\"event\":\"log\",\"text\":\"Start\"}\n"
-              "{\"event\":\"log\",\"text\":\"Send Command successful !\"}\n"
-              "{\"event\":\"progress\",\"percent\":0,\"block\":1,\"blocks\":3,\"offset\":0,\"length\":3000,\"resend\":false}\n"
-              "{\"event\":\"progress\",\"percent\":34,\"block\":2,\"blocks\":3,\"offset\":1024,\"length\":3000,\"resend\":false}\n"
-              "{\"event\":\"progress\",\"percent\":34,\"block\":2,\"blocks\":3,\"offset\":1024,\"length\":3000,\"resend\":true}\n"
-              "{\"event\":\"progress\",\"percent\":68,\"block\":3,\"blocks\":3,\"offset\":2048,\"length\":3000,\"resend\":false}\n"
-              "{\"event\":\"log\",\"text\":\"Update was failed !\"}\n");
+    EXPECT_EQ(capture.outText(), "{\"event\":\"log\",\"text\":\"Start\"}\n"
+                                 "{\"event\":\"log\",\"text\":\"Send Command successful !\"}\n"
+                                 "{\"event\":\"progress\",\"percent\":0,\"block\":1,\"blocks\":3,\"offset\":"
+                                 "0,\"length\":3000,\"resend\":false}\n"
+                                 "{\"event\":\"progress\",\"percent\":34,\"block\":2,\"blocks\":3,\"offset\":"
+                                 "1024,\"length\":3000,\"resend\":false}\n"
+                                 "{\"event\":\"progress\",\"percent\":34,\"block\":2,\"blocks\":3,\"offset\":"
+                                 "1024,\"length\":3000,\"resend\":true}\n"
+                                 "{\"event\":\"progress\",\"percent\":68,\"block\":3,\"blocks\":3,\"offset\":"
+                                 "2048,\"length\":3000,\"resend\":false}\n"
+                                 "{\"event\":\"log\",\"text\":\"Update was failed !\"}\n");
 }
 
 TEST(JobLogPrinter, TerminalDrawsTheBarOnStandardErrorOnly) {

@@ -1,12 +1,11 @@
 // What scripts and terminals read: JSON strings that stay valid whatever the job writes,
 // progress lines recognised in both languages, and the bar's figures.
-#include <gtest/gtest.h>
-
-#include <limits>
-
 #include "cli/json.h"
 #include "cli/log_lines.h"
 #include "cli/progress_bar.h"
+
+#include <gtest/gtest.h>
+#include <limits>
 
 namespace orvane {
 namespace {
@@ -40,7 +39,8 @@ TEST(JsonObject, KeepsFieldOrderAndTypes) {
 TEST(LogMirror, ReplacementPrintsOnlyWhatItAdds) {
     LogMirror log;
     EXPECT_EQ(log.replace("Start\r\n"), (std::vector<std::string>{"Start"}));
-    EXPECT_EQ(log.append("Send Command successful !\r\n"), (std::vector<std::string>{"Send Command successful !"}));
+    EXPECT_EQ(log.append("Send Command successful !\r\n"),
+              (std::vector<std::string>{"Send Command successful !"}));
     // The job keeps the last progress line and adds the outcome behind it.
     EXPECT_EQ(log.replace(log.text() + "P:100%\r\nUpdate was successful !\r\n"),
               (std::vector<std::string>{"P:100%", "Update was successful !"}));

@@ -1,15 +1,14 @@
 // `orvane-cli ports --json` and `--long` on a pseudo-terminal this test holds open, and the
 // busy port's message naming its holder.
+#include "cli_process.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/file.h>
 #include <unistd.h>
-
-#include <QJsonDocument>
-#include <QJsonObject>
-
-#include "cli_process.h"
 
 namespace orvane::test {
 namespace {
@@ -59,8 +58,8 @@ TEST(CliPorts, JsonLinesCarryEveryKey) {
     }
     ASSERT_GE(objects.size(), 2u);
     for (const QJsonObject& object : objects) {
-        for (const char* key : {"name", "path", "byId", "driver", "vid", "pid", "manufacturer", "product", "serial",
-                                "latencyTimerMs", "access", "holder"})
+        for (const char* key : {"name", "path", "byId", "driver", "vid", "pid", "manufacturer", "product",
+                                "serial", "latencyTimerMs", "access", "holder"})
             EXPECT_TRUE(object.contains(key)) << key;
     }
     EXPECT_EQ(objects[0]["path"].toString().toStdString(), terminal.path());
@@ -76,7 +75,8 @@ TEST(CliPorts, JsonLinesCarryEveryKey) {
     const auto rows = linesOf(table.out);
     ASSERT_EQ(rows.size(), 2u) << table.out;
     EXPECT_EQ(rows[0].rfind("PORT", 0), 0u);
-    EXPECT_NE(rows[1].find("held by cli_test (" + std::to_string(::getpid()) + ")"), std::string::npos) << rows[1];
+    EXPECT_NE(rows[1].find("held by cli_test (" + std::to_string(::getpid()) + ")"), std::string::npos)
+        << rows[1];
 
     EXPECT_EQ(runCli({"ports", terminal.path()}).exitCode, 2); // names need a form
 }

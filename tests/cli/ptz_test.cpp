@@ -1,13 +1,11 @@
 // `ptz ACTION` puts exactly that button's Pelco-D frame on the line, once; HOME puts nothing.
 // The line is a virtual camera's, which records every byte it receives.
-#include <gtest/gtest.h>
-
-#include <ostream>
-
-#include <thread>
-
 #include "cli_process.h"
 #include "sim/virtual_camera.h"
+
+#include <gtest/gtest.h>
+#include <ostream>
+#include <thread>
 
 namespace orvane::test {
 namespace {

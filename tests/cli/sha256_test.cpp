@@ -1,11 +1,10 @@
 // The demo's proof rests on this digest: known answers from FIPS 180-4 and the NIST examples,
 // and the same digest however the input is cut into pieces.
-#include <gtest/gtest.h>
+#include "cli/sha256.h"
 
+#include <gtest/gtest.h>
 #include <string>
 #include <string_view>
-
-#include "cli/sha256.h"
 
 namespace orvane {
 namespace {
@@ -27,14 +26,15 @@ TEST_P(Sha256KnownAnswer, MatchesPublishedDigest) {
 
 INSTANTIATE_TEST_SUITE_P(
     Vectors, Sha256KnownAnswer,
-    ::testing::Values(
-        KnownDigest{"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
-        KnownDigest{"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
-        KnownDigest{"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
-                    "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
-        KnownDigest{"abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrlmnopqrsmnopqrstnopqrstu",
-                    "cf5b16a778af8380036ce59e7b0492370b249b11e8f07a51afac45037afee9d1"},
-        KnownDigest{std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"}));
+    ::testing::Values(KnownDigest{"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+                      KnownDigest{"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+                      KnownDigest{"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+                                  "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+                      KnownDigest{"abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjk"
+                                  "lmnopqklmnopqrlmnopqrsmnopqrstnopqrstu",
+                                  "cf5b16a778af8380036ce59e7b0492370b249b11e8f07a51afac45037afee9d1"},
+                      KnownDigest{std::string(1000000, 'a'),
+                                  "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"}));
 
 // Lengths around the padding boundaries (55, 56, 63, 64 bytes left in the last block) fed
 // in pieces of every awkward size must give the digest of the whole.

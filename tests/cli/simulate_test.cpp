@@ -1,16 +1,14 @@
 // `simulate` for a production line: several cameras from one command, each answering on its
 // own link and naming itself in the output; and link paths it must not take.
-#include <gtest/gtest.h>
+#include "cli_process.h"
+#include "upgrade/frames.h"
 
 #include <fcntl.h>
+#include <filesystem>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include <filesystem>
-
-#include "cli_process.h"
-#include "upgrade/frames.h"
 
 namespace orvane::test {
 namespace {
@@ -33,7 +31,8 @@ std::vector<std::uint8_t> enterUpgrade(const std::string& path) {
         pollfd p{fd, POLLIN, 0};
         while (got.size() < 5 && ::poll(&p, 1, 3000) == 1) {
             const auto n = ::read(fd, buffer, sizeof buffer);
-            if (n <= 0) break;
+            if (n <= 0)
+                break;
             got.insert(got.end(), buffer, buffer + n);
         }
     }
@@ -46,9 +45,11 @@ TEST(CliSimulate, CountThreeMakesThreeCamerasThatEachAnswer) {
     CliProcess process({"simulate", "--count", "3", "--link", dir.file("cam")});
     ASSERT_TRUE(process.waitForLine("[cam3] ready:", 10s)) << process.outSoFar();
     for (const char* name : {"cam1", "cam2", "cam3"}) {
-        EXPECT_EQ(enterUpgrade(dir.file(name)), std::vector<std::uint8_t>(enterAckReply.begin(), enterAckReply.end()))
+        EXPECT_EQ(enterUpgrade(dir.file(name)),
+                  std::vector<std::uint8_t>(enterAckReply.begin(), enterAckReply.end()))
             << name;
-        EXPECT_TRUE(process.waitForLine(std::string("[") + name + "] tx A5 F6 00 53 AF | EnterAck", 5s)) << name;
+        EXPECT_TRUE(process.waitForLine(std::string("[") + name + "] tx A5 F6 00 53 AF | EnterAck", 5s))
+            << name;
     }
     process.interrupt();
     const CliResult result = process.wait(10s);
@@ -56,7 +57,8 @@ TEST(CliSimulate, CountThreeMakesThreeCamerasThatEachAnswer) {
     for (const std::string& line : linesOf(result.out)) {
         EXPECT_EQ(line.rfind("[cam", 0), 0U) << line;
     }
-    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(dir.file("cam2")))) << "links go at the end";
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(dir.file("cam2"))))
+        << "links go at the end";
 }
 
 struct RefusedLink {
@@ -84,8 +86,9 @@ TEST(CliSimulate, RefusesALinkPathItCannotOrMustNotUse) {
     }
     EXPECT_EQ(readFile(dir.file("file")), "keep me");
     EXPECT_EQ(std::filesystem::read_symlink(dir.file("theirs")), "/dev/null");
-    EXPECT_NE(runCli({"simulate", "--link", dir.file("nowhere/cam")}, 10s).err.find("No such file or directory"),
-              std::string::npos);
+    EXPECT_NE(
+        runCli({"simulate", "--link", dir.file("nowhere/cam")}, 10s).err.find("No such file or directory"),
+        std::string::npos);
 }
 
 } // namespace

@@ -1,20 +1,18 @@
 // `upgrade` against `simulate` as two processes over the simulator's link, as a technician
 // would try it: every target, the terminal and JSON forms, a silent camera, Ctrl-C, and the
 // image or port that cannot be used. Also the in-process `demo`.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <map>
-#include <ostream>
-
-#include <fcntl.h>
-#include <poll.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include "cli_process.h"
 #include "serial/serial_port.h"
 #include "sim/virtual_camera.h"
+
+#include <algorithm>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <map>
+#include <ostream>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 // After the virtual camera: Qt's "emit" keyword would otherwise stand for its member.
 #include <QJsonDocument>
@@ -26,7 +24,7 @@ namespace {
 // `orvane-cli simulate --link DIR/cam ...` for the length of a test (with --count N the
 // links are DIR/cam1 ... DIR/camN).
 class SimulateProcess {
-public:
+  public:
     SimulateProcess(const TempDir& dir, std::vector<std::string> extra = {}, const std::string& name = "cam")
         : link_(dir.file(name)) {
         std::vector<std::string> args{"simulate", "--link", link_};
@@ -45,7 +43,7 @@ public:
         return process_->wait(10s);
     }
 
-private:
+  private:
     std::string link_;
     std::unique_ptr<CliProcess> process_;
     bool ready_ = false;
@@ -83,27 +81,29 @@ TEST_P(CliUpgradeTarget, SucceedsWithPlainLines) {
     ASSERT_TRUE(camera.ready()) << camera.process().outSoFar();
     const std::string image = imageFile(dir, 3000);
 
-    const CliResult result = runCli({"upgrade", image, "--port", camera.link(), "--target", GetParam().target});
+    const CliResult result =
+        runCli({"upgrade", image, "--port", camera.link(), "--target", GetParam().target});
     const CliResult simulated = camera.stop();
 
     EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
-    EXPECT_EQ(linesOf(result.out), (std::vector<std::string>{"Start", "Send Command successful !",
-                                                             "Send updated datas  progress:0%",
-                                                             "Send updated datas  progress:34%",
-                                                             "Send updated datas  progress:68%",
-                                                             "Send updated datas  progress:100%",
-                                                             "Update was successful !"}));
+    EXPECT_EQ(
+        linesOf(result.out),
+        (std::vector<std::string>{"Start", "Send Command successful !", "Send updated datas  progress:0%",
+                                  "Send updated datas  progress:34%", "Send updated datas  progress:68%",
+                                  "Send updated datas  progress:100%", "Update was successful !"}));
     EXPECT_FALSE(hasTerminalControls(result.out + result.err));
     EXPECT_EQ(simulated.exitCode, 0);
     EXPECT_NE(simulated.out.find(GetParam().startCommandMeaning), std::string::npos) << simulated.out;
-    EXPECT_NE(simulated.out.find("verdict match: received 3000 of 3000 bytes"), std::string::npos) << simulated.out;
+    EXPECT_NE(simulated.out.find("verdict match: received 3000 of 3000 bytes"), std::string::npos)
+        << simulated.out;
 }
 
-INSTANTIATE_TEST_SUITE_P(Boards, CliUpgradeTarget,
-                         ::testing::Values(TargetCase{"main", "rx A5 F6 AA F9 AF | StartCommand, main board"},
-                                           TargetCase{"motor", "rx A5 F6 55 06 AF | StartCommand, motor board"},
-                                           TargetCase{"special", "rx A5 F6 A9 FA AF | StartCommand, special target"}),
-                         [](const auto& test) { return std::string(test.param.target); });
+INSTANTIATE_TEST_SUITE_P(
+    Boards, CliUpgradeTarget,
+    ::testing::Values(TargetCase{"main", "rx A5 F6 AA F9 AF | StartCommand, main board"},
+                      TargetCase{"motor", "rx A5 F6 55 06 AF | StartCommand, motor board"},
+                      TargetCase{"special", "rx A5 F6 A9 FA AF | StartCommand, special target"}),
+    [](const auto& test) { return std::string(test.param.target); });
 
 TEST(CliUpgrade, JsonInChineseIsOneObjectPerLine) {
     const TempDir dir;
@@ -120,7 +120,8 @@ TEST(CliUpgrade, JsonInChineseIsOneObjectPerLine) {
         EXPECT_EQ(line.back(), '}') << line;
     }
     EXPECT_EQ(lines.front(), R"({"event":"log","text":"开始"})");
-    EXPECT_NE(result.out.find(R"({"event":"progress","percent":50,"block":2,"blocks":2,)"), std::string::npos);
+    EXPECT_NE(result.out.find(R"({"event":"progress","percent":50,"block":2,"blocks":2,)"),
+              std::string::npos);
     EXPECT_EQ(lines.back(), R"({"event":"result","ok":true,"exitCode":0,"text":"升级成功！"})");
     EXPECT_EQ(result.out.find("Send updated"), std::string::npos);
 }
@@ -178,9 +179,10 @@ TEST(CliUpgrade, SilentCameraFailsAfterTheEnterTimeLimitWithReasonAndStep) {
     EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
     const std::vector<std::string> lines = linesOf(result.out);
     ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.back(), R"({"event":"result","ok":false,"exitCode":1,"text":"升级失败！",)"
-                            R"("reason":"10 秒内地址 1（9600 bit/s）没有应答进入升级的指令：请检查地址、波特率和连线",)"
-                            R"("step":"enter"})");
+    EXPECT_EQ(lines.back(),
+              R"({"event":"result","ok":false,"exitCode":1,"text":"升级失败！",)"
+              R"("reason":"10 秒内地址 1（9600 bit/s）没有应答进入升级的指令：请检查地址、波特率和连线",)"
+              R"("step":"enter"})");
     EXPECT_GE(result.took, 9500ms);
     EXPECT_NE(simulated.out.find("rx A5 F9 00 5C AF"), std::string::npos) << simulated.out;
 }
@@ -274,7 +276,8 @@ TEST_P(CliStation, EveryCameraAtOnceEachWithItsOwnResult) {
     SimulateProcess odd(dir, c.oddFaults, "odd");
     ASSERT_TRUE(pair.ready() && odd.ready()) << pair.process().outSoFar() << odd.process().outSoFar();
     const std::string image = imageFile(dir, 3000);
-    writeFile(dir.file("ports"), "# the station\n" + dir.file("cam1") + "\n" + dir.file("cam2") + "  # right\n");
+    writeFile(dir.file("ports"),
+              "# the station\n" + dir.file("cam1") + "\n" + dir.file("cam2") + "  # right\n");
     std::vector<std::string> args{"upgrade", image, "--ports-from", dir.file("ports"), "--port", odd.link()};
     args.insert(args.end(), c.upgradeOptions.begin(), c.upgradeOptions.end());
 
@@ -283,8 +286,10 @@ TEST_P(CliStation, EveryCameraAtOnceEachWithItsOwnResult) {
     const CliResult oddSaw = odd.stop();
 
     EXPECT_EQ(result.exitCode, c.status) << result.out << result.err;
-    EXPECT_NE(pairSaw.out.find("[cam1] verdict match: received 3000 of 3000 bytes"), std::string::npos) << pairSaw.out;
-    EXPECT_NE(pairSaw.out.find("[cam2] verdict match: received 3000 of 3000 bytes"), std::string::npos) << pairSaw.out;
+    EXPECT_NE(pairSaw.out.find("[cam1] verdict match: received 3000 of 3000 bytes"), std::string::npos)
+        << pairSaw.out;
+    EXPECT_NE(pairSaw.out.find("[cam2] verdict match: received 3000 of 3000 bytes"), std::string::npos)
+        << pairSaw.out;
     const bool json = std::find(args.begin(), args.end(), "--json") != args.end();
     std::map<std::string, QJsonObject> results;
     for (const std::string& line : linesOf(result.out)) {
@@ -295,7 +300,8 @@ TEST_P(CliStation, EveryCameraAtOnceEachWithItsOwnResult) {
                 results[event["port"].toString().toStdString()] = event;
             }
         } else {
-            EXPECT_TRUE(line.rfind("[", 0) == 0 || line.rfind(dir.path(), 0) == 0 || line.rfind("PORT", 0) == 0)
+            EXPECT_TRUE(line.rfind("[", 0) == 0 || line.rfind(dir.path(), 0) == 0 ||
+                        line.rfind("PORT", 0) == 0)
                 << line;
         }
     }
@@ -303,8 +309,10 @@ TEST_P(CliStation, EveryCameraAtOnceEachWithItsOwnResult) {
         ASSERT_EQ(results.size(), 3U) << result.out;
         EXPECT_TRUE(results[dir.file("cam1")]["ok"].toBool());
         EXPECT_EQ(results[odd.link()]["exitCode"].toInt(), c.status);
-        EXPECT_NE(results[odd.link()]["reason"].toString().toStdString().find(c.oddReason), std::string::npos);
-        const QJsonObject summary = QJsonDocument::fromJson(QByteArray::fromStdString(linesOf(result.out).back())).object();
+        EXPECT_NE(results[odd.link()]["reason"].toString().toStdString().find(c.oddReason),
+                  std::string::npos);
+        const QJsonObject summary =
+            QJsonDocument::fromJson(QByteArray::fromStdString(linesOf(result.out).back())).object();
         EXPECT_EQ(summary["event"].toString(), "summary");
         EXPECT_EQ(summary["text"].toString(), "2 of 3 cameras upgraded");
     } else {
@@ -323,8 +331,11 @@ TEST_P(CliStation, EveryCameraAtOnceEachWithItsOwnResult) {
 INSTANTIATE_TEST_SUITE_P(
     Faults, CliStation,
     ::testing::Values(StationCase{"OneSilent", {"--silent-at", "block:2"}, {}, 1, "Block 2 of 3"},
-                      StationCase{"OneRefusingForEverJson", {"--nak-block", "2:1000000"}, {"--json", "--max-resends", "3"},
-                                  1, "refused block 2 of 3 3 times"}),
+                      StationCase{"OneRefusingForEverJson",
+                                  {"--nak-block", "2:1000000"},
+                                  {"--json", "--max-resends", "3"},
+                                  1,
+                                  "refused block 2 of 3 3 times"}),
     [](const auto& test) { return std::string(test.param.name); });
 
 TEST(CliStation, CtrlCSendsTheAbortFrameToEveryCameraAndExits130) {
@@ -336,12 +347,14 @@ TEST(CliStation, CtrlCSendsTheAbortFrameToEveryCameraAndExits130) {
     CliProcess upgrade({"upgrade", image, "--port", dir.file("cam1"), "--port", dir.file("cam2"), "--port",
                         dir.file("cam3")});
     for (const char* name : {"cam1", "cam2", "cam3"}) {
-        ASSERT_TRUE(upgrade.waitForLine(std::string(name) + "] Send updated datas  progress:5%", 15s)) << upgrade.outSoFar();
+        ASSERT_TRUE(upgrade.waitForLine(std::string(name) + "] Send updated datas  progress:5%", 15s))
+            << upgrade.outSoFar();
     }
     upgrade.interrupt();
     const CliResult result = upgrade.wait(5s);
     for (const char* name : {"cam1", "cam2", "cam3"}) {
-        EXPECT_TRUE(cameras.process().waitForLine(std::string("[") + name + "] rx A5 F9 00 5C AF", 3s)) << name;
+        EXPECT_TRUE(cameras.process().waitForLine(std::string("[") + name + "] rx A5 F9 00 5C AF", 3s))
+            << name;
     }
     cameras.stop();
     EXPECT_EQ(result.exitCode, 130) << result.out << result.err;
@@ -351,7 +364,8 @@ TEST(CliDemo, UpgradesTheVirtualCameraAndProvesTheMatch) {
     const CliResult result = runCli({"demo"}, 60s);
     EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
     EXPECT_NE(result.out.find("Update was successful !"), std::string::npos);
-    EXPECT_NE(result.out.find("The camera holds exactly the image: 32768 bytes"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("The camera holds exactly the image: 32768 bytes"), std::string::npos)
+        << result.out;
     std::string sent;
     std::string held;
     for (const std::string& line : linesOf(result.out)) {
@@ -383,8 +397,11 @@ TEST_P(CliDemoLines, SeveralCamerasEachProvedBySha256) {
 }
 
 INSTANTIATE_TEST_SUITE_P(CliDemo, CliDemoLines,
-                         ::testing::Values(std::vector<std::string>{}, std::vector<std::string>{"--memory-line"}),
-                         [](const auto& row) { return row.param.empty() ? "PseudoTerminals" : "MemoryLines"; });
+                         ::testing::Values(std::vector<std::string>{},
+                                           std::vector<std::string>{"--memory-line"}),
+                         [](const auto& row) {
+                             return row.param.empty() ? "PseudoTerminals" : "MemoryLines";
+                         });
 
 } // namespace
 } // namespace orvane::test

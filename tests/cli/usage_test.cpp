@@ -1,14 +1,12 @@
 // The command line's contract with scripts: a wrong command line is status 2 and changes
 // nothing; --help and --version answer 0.
-#include <gtest/gtest.h>
+#include "cli_process.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
-
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <ostream>
-
-#include "cli_process.h"
 
 namespace orvane::test {
 namespace {
@@ -34,8 +32,7 @@ TEST_P(CliBadUsage, ExitsWithTwoAndSaysWhy) {
 INSTANTIATE_TEST_SUITE_P(
     Commands, CliBadUsage,
     ::testing::Values(
-        BadUsage{"NoSubcommand", {}},
-        BadUsage{"UnknownSubcommand", {"flash"}},
+        BadUsage{"NoSubcommand", {}}, BadUsage{"UnknownSubcommand", {"flash"}},
         BadUsage{"UpgradeWithoutImage", {"upgrade", "--port", "ttyUSB0"}},
         BadUsage{"UpgradeWithoutPort", {"upgrade", "fw.bin"}},
         BadUsage{"SpeedNotInTheList", {"upgrade", "fw.bin", "--port", "ttyUSB0", "--bps", "1234"}},
@@ -45,8 +42,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadUsage{"UnknownTarget", {"upgrade", "fw.bin", "--port", "ttyUSB0", "--target", "zoom"}},
         BadUsage{"UnknownLanguage", {"upgrade", "fw.bin", "--port", "ttyUSB0", "--lang", "fr"}},
         BadUsage{"UnknownPtzAction", {"ptz", "spin", "--port", "ttyUSB0"}},
-        BadUsage{"PtzWithoutPort", {"ptz", "left"}},
-        BadUsage{"MergeWithOneFile", {"merge", "ubl.hex"}},
+        BadUsage{"PtzWithoutPort", {"ptz", "left"}}, BadUsage{"MergeWithOneFile", {"merge", "ubl.hex"}},
         BadUsage{"PackageTypeFour", {"package", "--type", "4", "fw.bin"}},
         BadUsage{"PackageWithoutType", {"package", "fw.bin"}},
         BadUsage{"DemoNegativeSize", {"demo", "--size", "-1"}},
@@ -94,7 +90,8 @@ TEST_P(CliRules, StatusStreamsAndResult) {
     writeFile(dir.file("fw.bin"), std::string(100, '\x5A'));
     writeFile(dir.file("text.hex"), "hello\nworld\n");
     writeFile(dir.file("a"), ""); // a port that exists, and is no serial device
-    writeFile(dir.file("ports.txt"), "# station 4\n  " + dir.file("a") + "  # left\n\n" + dir.file("b") + "\n");
+    writeFile(dir.file("ports.txt"),
+              "# station 4\n  " + dir.file("a") + "  # left\n\n" + dir.file("b") + "\n");
     std::filesystem::create_directory(dir.file("folder"));
     std::filesystem::create_symlink(dir.file("a"), dir.file("link-to-a"));
     std::vector<std::string> args = GetParam().args;
@@ -130,20 +127,32 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Rule{"MergeMissingInput", {"merge", "{dir}/absent.hex", "{dir}/text.hex"}, 3, "absent.hex"},
         Rule{"MergeFolderInput", {"merge", "{dir}/text.hex", "{dir}/folder"}, 3, "Is a directory"},
-        Rule{"MergeNotHex", {"merge", "{dir}/text.hex", "{dir}/text.hex"}, 1, "this is not an Intel HEX file"},
+        Rule{
+            "MergeNotHex", {"merge", "{dir}/text.hex", "{dir}/text.hex"}, 1, "this is not an Intel HEX file"},
         Rule{"MergeJsonMissing", {"merge", "{dir}/absent.hex", "{dir}/text.hex", "--json"}, 3, "absent.hex"},
-        Rule{"MergeJsonRefused", {"merge", "{dir}/text.hex", "{dir}/text.hex", "--json"}, 1, "not an Intel HEX"},
+        Rule{"MergeJsonRefused",
+             {"merge", "{dir}/text.hex", "{dir}/text.hex", "--json"},
+             1,
+             "not an Intel HEX"},
         Rule{"PackageMissingInput", {"package", "--type", "1", "{dir}/absent.bin"}, 3, "absent.bin"},
         Rule{"PackageFolderInput", {"package", "--type", "1", "{dir}/folder"}, 3, "Is a directory"},
         Rule{"PackageJsonMissing", {"package", "--type", "2", "{dir}/absent.bin", "--json"}, 3, "absent.bin"},
         Rule{"UpgradeMissingImage", {"upgrade", "{dir}/absent.bin", "--port", "{dir}/a"}, 3, "absent.bin"},
-        Rule{"UpgradeJsonMissingPort", {"upgrade", "{dir}/fw.bin", "--port", "{dir}/a", "--json"}, 3, "Cannot open serial port"},
-        Rule{"UpgradeMissingPortList", {"upgrade", "{dir}/fw.bin", "--ports-from", "{dir}/absent.txt"}, 3,
+        Rule{"UpgradeJsonMissingPort",
+             {"upgrade", "{dir}/fw.bin", "--port", "{dir}/a", "--json"},
+             3,
+             "Cannot open serial port"},
+        Rule{"UpgradeMissingPortList",
+             {"upgrade", "{dir}/fw.bin", "--ports-from", "{dir}/absent.txt"},
+             3,
              "absent.txt"},
-        Rule{"UpgradeSamePortTwice", {"upgrade", "{dir}/fw.bin", "--port", "{dir}/a", "--port", "{dir}/a"}, 2,
+        Rule{"UpgradeSamePortTwice",
+             {"upgrade", "{dir}/fw.bin", "--port", "{dir}/a", "--port", "{dir}/a"},
+             2,
              "the same port"},
         Rule{"UpgradeSamePortThroughALink",
-             {"upgrade", "{dir}/fw.bin", "--ports-from", "{dir}/ports.txt", "--port", "{dir}/link-to-a"}, 2,
+             {"upgrade", "{dir}/fw.bin", "--ports-from", "{dir}/ports.txt", "--port", "{dir}/link-to-a"},
+             2,
              "the same port"},
         Rule{"UpgradeNoPort", {"upgrade", "{dir}/fw.bin"}, 2, "--port"},
         Rule{"PtzMissingPort", {"ptz", "left", "--port", "{dir}/a"}, 3, "Cannot open serial port"}),

@@ -4,14 +4,13 @@
 // frame on the wire with its bytes and moment, the job's result, and that the camera is not
 // left inside a transfer. Every case runs in both reply modes: the low-latency one must put the
 // same bytes on the wire and write the same log, with the same time limits.
-#include <gtest/gtest.h>
-
-#include <atomic>
-#include <string>
-
 #include "loopback_camera.h"
 #include "upgrade/job_rig.h"
 #include "upgrade/upgrade_job.h"
+
+#include <atomic>
+#include <gtest/gtest.h>
+#include <string>
 
 namespace orvane::testing {
 namespace {
@@ -62,7 +61,8 @@ struct JobRun {
         const auto frames = camera.written();
         milliseconds last{-1};
         for (const auto& frame : frames) {
-            if (frame.kind == kind) last = frame.at;
+            if (frame.kind == kind)
+                last = frame.at;
         }
         return frames.back().at - last;
     }
@@ -71,11 +71,16 @@ struct JobRun {
 // The frames of a 3000-byte MainBoard upgrade, in order, up to and including the one named.
 std::vector<K> framesUpTo(K last, std::uint32_t lastBlock = 3) {
     std::vector<K> kinds{K::EnterUpgrade, K::Start, K::Header};
-    if (last == K::EnterUpgrade) return {K::EnterUpgrade};
-    if (last == K::Start) return {K::EnterUpgrade, K::Start};
-    if (last == K::Header) return kinds;
-    for (std::uint32_t b = 1; b <= lastBlock; ++b) kinds.push_back(K::Block);
-    if (last == K::End) kinds.push_back(K::End);
+    if (last == K::EnterUpgrade)
+        return {K::EnterUpgrade};
+    if (last == K::Start)
+        return {K::EnterUpgrade, K::Start};
+    if (last == K::Header)
+        return kinds;
+    for (std::uint32_t b = 1; b <= lastBlock; ++b)
+        kinds.push_back(K::Block);
+    if (last == K::End)
+        kinds.push_back(K::End);
     return kinds;
 }
 
@@ -89,16 +94,25 @@ void expectFrameBytes(const std::vector<WrittenFrame>& frames) {
             EXPECT_EQ(frame.bytes, Bytes(enter.begin(), enter.end()));
             break;
         }
-        case K::Start: EXPECT_EQ(frame.bytes, (Bytes{0xA5, 0xF6, 0xAA, 0xF9, 0xAF})); break;
-        case K::Header: EXPECT_EQ(frame.bytes, (Bytes{0xA5, 0xF7, 0x00, 0x03, 0x00, 0x00, 0x0B, 0xB8, 0x0A, 0xE8, 0xAF})); break;
+        case K::Start:
+            EXPECT_EQ(frame.bytes, (Bytes{0xA5, 0xF6, 0xAA, 0xF9, 0xAF}));
+            break;
+        case K::Header:
+            EXPECT_EQ(frame.bytes, (Bytes{0xA5, 0xF7, 0x00, 0x03, 0x00, 0x00, 0x0B, 0xB8, 0x0A, 0xE8, 0xAF}));
+            break;
         case K::Block: {
             const auto block = makeDataBlock(image, (frame.block - 1) * 1024, frame.block);
             EXPECT_EQ(frame.bytes, Bytes(block.begin(), block.end())) << "block " << frame.block;
             break;
         }
-        case K::End: EXPECT_EQ(frame.bytes, (Bytes{0xA5, 0xFA, 0x00, 0x5F, 0xAF})); break;
-        case K::Abort: EXPECT_EQ(frame.bytes, (Bytes{0xA5, 0xF9, 0x00, 0x5C, 0xAF})); break;
-        default: ADD_FAILURE() << "unexpected frame on the wire";
+        case K::End:
+            EXPECT_EQ(frame.bytes, (Bytes{0xA5, 0xFA, 0x00, 0x5F, 0xAF}));
+            break;
+        case K::Abort:
+            EXPECT_EQ(frame.bytes, (Bytes{0xA5, 0xF9, 0x00, 0x5C, 0xAF}));
+            break;
+        default:
+            ADD_FAILURE() << "unexpected frame on the wire";
         }
     }
 }
@@ -143,22 +157,28 @@ std::vector<LostReply> lostReplies() {
     const struct {
         Loss loss;
         const char* name;
-    } causes[] = {{Loss::Silent, "Silent"}, {Loss::StrayStart, "StrayA5"}, {Loss::CameraAbort, "CameraAbortFrame"}};
+    } causes[] = {
+        {Loss::Silent, "Silent"}, {Loss::StrayStart, "StrayA5"}, {Loss::CameraAbort, "CameraAbortFrame"}};
     for (const auto& cause : causes) {
         const std::string n = cause.name;
         // The camera's AbortFrame counts only while the job waits for a block: elsewhere it is
         // ignored and the wait runs out as if the camera had said nothing.
-        const milliseconds blockWait = cause.loss == Loss::CameraAbort ? milliseconds{5} : milliseconds{10000};
-        cases.push_back({n + "AtW1EnterAck", cause.loss, CameraStep::Enter, 0, K::EnterUpgrade, milliseconds{10000}, f});
-        cases.push_back({n + "AtW2HeaderRequest", cause.loss, CameraStep::Start, 0, K::Start, milliseconds{10000}, afterStart});
-        cases.push_back({n + "AtW3HeaderAccept", cause.loss, CameraStep::Header, 0, K::Header, milliseconds{10000}, afterStart});
+        const milliseconds blockWait =
+            cause.loss == Loss::CameraAbort ? milliseconds{5} : milliseconds{10000};
+        cases.push_back(
+            {n + "AtW1EnterAck", cause.loss, CameraStep::Enter, 0, K::EnterUpgrade, milliseconds{10000}, f});
+        cases.push_back({n + "AtW2HeaderRequest", cause.loss, CameraStep::Start, 0, K::Start,
+                         milliseconds{10000}, afterStart});
+        cases.push_back({n + "AtW3HeaderAccept", cause.loss, CameraStep::Header, 0, K::Header,
+                         milliseconds{10000}, afterStart});
         cases.push_back({n + "AtW4Block2", cause.loss, CameraStep::Block, 2, K::Block, blockWait, g});
         cases.push_back({n + "AtW5EndAccept", cause.loss, CameraStep::End, 0, K::End, milliseconds{5000}, h});
     }
     cases = inBothModes(std::move(cases));
     // Without a poll to wait for, the camera's abort ends the block's wait the moment it is in.
     for (auto& c : cases) {
-        if (c.lowLatency && c.abortAfter == milliseconds{5}) c.abortAfter = milliseconds{0};
+        if (c.lowLatency && c.abortAfter == milliseconds{5})
+            c.abortAfter = milliseconds{0};
     }
     return cases;
 }
@@ -171,9 +191,15 @@ TEST_P(LostReplies, AbortFrameAfterTheWaitAndTheEndingsLog) {
     LineFaults line;
     const StepRef at{c.step, c.block};
     switch (c.loss) {
-    case Loss::Silent: faults.silentAt = at; break;
-    case Loss::StrayStart: line.strayStartAt = at; break;
-    case Loss::CameraAbort: line.abortAt = at; break;
+    case Loss::Silent:
+        faults.silentAt = at;
+        break;
+    case Loss::StrayStart:
+        line.strayStartAt = at;
+        break;
+    case Loss::CameraAbort:
+        line.abortAt = at;
+        break;
     }
     JobRun run(faults, line, c.lowLatency);
     run.go();
@@ -227,12 +253,13 @@ TEST_P(AbortBeforeReply, HeededOnlyWhileABlockIsAwaited) {
 
 INSTANTIATE_TEST_SUITE_P(
     FaultMatrix, AbortBeforeReply,
-    ::testing::ValuesIn(inBothModes<AbortThenReply>({AbortThenReply{"EnterAck", CameraStep::Enter, 0, 0, commandOk + progress(100) + succeeded},
-                      AbortThenReply{"HeaderRequest", CameraStep::Start, 0, 0, commandOk + progress(100) + succeeded},
-                      // Cleared before the first block: an abort before the blocks is not held against them.
-                      AbortThenReply{"HeaderAccept", CameraStep::Header, 0, 0, commandOk + progress(100) + succeeded},
-                      AbortThenReply{"Block1", CameraStep::Block, 1, -1, commandOk + progress(0) + failed},
-                      AbortThenReply{"EndAccept", CameraStep::End, 0, 0, commandOk + progress(100) + succeeded}})),
+    ::testing::ValuesIn(inBothModes<AbortThenReply>(
+        {AbortThenReply{"EnterAck", CameraStep::Enter, 0, 0, commandOk + progress(100) + succeeded},
+         AbortThenReply{"HeaderRequest", CameraStep::Start, 0, 0, commandOk + progress(100) + succeeded},
+         // Cleared before the first block: an abort before the blocks is not held against them.
+         AbortThenReply{"HeaderAccept", CameraStep::Header, 0, 0, commandOk + progress(100) + succeeded},
+         AbortThenReply{"Block1", CameraStep::Block, 1, -1, commandOk + progress(0) + failed},
+         AbortThenReply{"EndAccept", CameraStep::End, 0, 0, commandOk + progress(100) + succeeded}})),
     caseName<AbortThenReply>);
 
 // --- BlockNak a hundred times, then BlockAck ----------------------------------------------------
@@ -249,7 +276,8 @@ TEST_P(HundredNaks, ThenAckResendsTheSameBlockAndSucceeds) {
     EXPECT_EQ(run.log.log(), withReason(started + commandOk + progress(100) + succeeded, run.outcome));
     std::vector<WrittenFrame> block2;
     for (const auto& frame : run.camera.written()) {
-        if (frame.kind == K::Block && frame.block == 2) block2.push_back(frame);
+        if (frame.kind == K::Block && frame.block == 2)
+            block2.push_back(frame);
     }
     ASSERT_EQ(block2.size(), 101u);
     for (const auto& frame : block2) {
@@ -307,12 +335,13 @@ LineFaults noise(std::uint32_t bytes, bool between, std::uint32_t parts = 1) {
     return line;
 }
 
-INSTANTIATE_TEST_SUITE_P(FaultMatrix, HarmlessLine,
-                         ::testing::ValuesIn(inBothModes<Harmless>({{"NoiseInFrontOfEveryReply", noise(9, false)},
-                                                                    {"NoiseReadsBetweenReplies", noise(64, true)},
-                                                                    {"NoiseAndRepliesSplitOverReads", noise(3, true, 4)},
-                                                                    {"RepliesInSingleBytes", noise(0, false, 5)}})),
-                         caseName<Harmless>);
+INSTANTIATE_TEST_SUITE_P(
+    FaultMatrix, HarmlessLine,
+    ::testing::ValuesIn(inBothModes<Harmless>({{"NoiseInFrontOfEveryReply", noise(9, false)},
+                                               {"NoiseReadsBetweenReplies", noise(64, true)},
+                                               {"NoiseAndRepliesSplitOverReads", noise(3, true, 4)},
+                                               {"RepliesInSingleBytes", noise(0, false, 5)}})),
+    caseName<Harmless>);
 
 // --- The owner cancels at each wait ---------------------------------------------------------------
 
@@ -330,7 +359,8 @@ TEST_P(CancelAt, AbortFrameGoesOutAtOnceAndTheLogSaysSo) {
     const auto& c = GetParam();
     JobRun run({}, {}, c.lowLatency);
     run.camera.onFrame = [&](const WrittenFrame& frame) {
-        if (frame.kind == c.at && (c.at != K::Block || frame.block == c.block)) run.cancel = true;
+        if (frame.kind == c.at && (c.at != K::Block || frame.block == c.block))
+            run.cancel = true;
     };
     run.go();
 
@@ -347,12 +377,13 @@ TEST_P(CancelAt, AbortFrameGoesOutAtOnceAndTheLogSaysSo) {
 
 INSTANTIATE_TEST_SUITE_P(
     FaultMatrix, CancelAt,
-    ::testing::ValuesIn(inBothModes<CancelCase>({CancelCase{"AwaitingEnterAck", K::EnterUpgrade, 0, cancelled + failed},
-                      CancelCase{"AwaitingHeaderRequest", K::Start, 0, commandOk + cancelled + failed},
-                      CancelCase{"AwaitingHeaderAccept", K::Header, 0, commandOk + cancelled + failed},
-                      CancelCase{"AwaitingBlock1", K::Block, 1, commandOk + progress(0) + cancelled + failed},
-                      CancelCase{"AwaitingBlock3", K::Block, 3, commandOk + progress(68) + cancelled + failed},
-                      CancelCase{"AwaitingEndAccept", K::End, 0, commandOk + cancelled + failed}})),
+    ::testing::ValuesIn(inBothModes<CancelCase>(
+        {CancelCase{"AwaitingEnterAck", K::EnterUpgrade, 0, cancelled + failed},
+         CancelCase{"AwaitingHeaderRequest", K::Start, 0, commandOk + cancelled + failed},
+         CancelCase{"AwaitingHeaderAccept", K::Header, 0, commandOk + cancelled + failed},
+         CancelCase{"AwaitingBlock1", K::Block, 1, commandOk + progress(0) + cancelled + failed},
+         CancelCase{"AwaitingBlock3", K::Block, 3, commandOk + progress(68) + cancelled + failed},
+         CancelCase{"AwaitingEndAccept", K::End, 0, commandOk + cancelled + failed}})),
     caseName<CancelCase>);
 
 } // namespace

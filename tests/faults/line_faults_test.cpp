@@ -2,7 +2,12 @@
 // receiver: a device that vanishes in the middle of the blocks and comes back, a port another
 // process holds, a port that disappears between its open and the first write, a disturbed line,
 // and a cancel while the camera is mid-transfer.
-#include <gtest/gtest.h>
+#include "serial/serial_port.h"
+#include "sim/virtual_camera.h"
+#include "upgrade/job_rig.h"
+#include "upgrade/reply_receiver.h"
+#include "upgrade/upgrade_job.h"
+#include "upgrade/upgrade_worker.h"
 
 #include <atomic>
 #include <cerrno>
@@ -10,18 +15,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <mutex>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-#include "serial/serial_port.h"
-#include "sim/virtual_camera.h"
-#include "upgrade/job_rig.h"
-#include "upgrade/reply_receiver.h"
-#include "upgrade/upgrade_job.h"
-#include "upgrade/upgrade_worker.h"
 
 extern char** environ;
 
@@ -41,7 +40,7 @@ std::string progress(unsigned percent) {
 
 // The real port, with every read's start and every write's frame and answer noted.
 class WatchedLink final : public SerialLink {
-public:
+  public:
     explicit WatchedLink(SerialLink& inner) : inner_(inner) {}
 
     struct Write {
@@ -83,7 +82,7 @@ public:
             std::count_if(readStarts_.begin(), readStarts_.end(), [&](auto at) { return at >= from; }));
     }
 
-private:
+  private:
     SerialLink& inner_;
     mutable std::mutex mutex_;
     std::vector<Write> writes_;
@@ -92,7 +91,8 @@ private:
 
 std::vector<HostFrameKind> kindsOf(const std::vector<HostFrame>& frames) {
     std::vector<HostFrameKind> kinds;
-    for (const auto& frame : frames) kinds.push_back(frame.kind);
+    for (const auto& frame : frames)
+        kinds.push_back(frame.kind);
     return kinds;
 }
 
@@ -100,7 +100,8 @@ struct LinkFolder {
     std::filesystem::path path;
     LinkFolder() {
         std::string name = (std::filesystem::temp_directory_path() / "orvane-line-XXXXXX").string();
-        if (::mkdtemp(name.data()) != nullptr) path = name;
+        if (::mkdtemp(name.data()) != nullptr)
+            path = name;
     }
     ~LinkFolder() {
         std::error_code ignored;
@@ -159,11 +160,13 @@ TEST_P(DeviceVanishing, MidTransferEndsAtOnceWithTheReasonAndANewJobSucceedsOnce
     EXPECT_EQ(host.outcome.step, UpgradeStep::Block);
     EXPECT_EQ(host.outcome.block, 3U);
     EXPECT_EQ(host.log.log(), started + commandOk + progress(51) + "The serial device " + options.linkPath +
-                                  " disappeared (unplugged?): plug the adapter back in and start again\r\n" + failed);
+                                  " disappeared (unplugged?): plug the adapter back in and start again\r\n" +
+                                  failed);
     // The camera saw the blocks up to the third; nothing more was written into the dead port.
-    EXPECT_EQ(kindsOf(camera.receivedFrames()),
-              (std::vector<HostFrameKind>{HostFrameKind::EnterUpgrade, HostFrameKind::Start, HostFrameKind::Header,
-                                          HostFrameKind::Block, HostFrameKind::Block, HostFrameKind::Block}));
+    EXPECT_EQ(
+        kindsOf(camera.receivedFrames()),
+        (std::vector<HostFrameKind>{HostFrameKind::EnterUpgrade, HostFrameKind::Start, HostFrameKind::Header,
+                                    HostFrameKind::Block, HostFrameKind::Block, HostFrameKind::Block}));
     const auto writes = host.link.writes();
     ASSERT_GE(writes.size(), 1u);
     const auto block3 = writes.back();
@@ -194,10 +197,11 @@ INSTANTIATE_TEST_SUITE_P(LineFaults, DeviceVanishing, ::testing::Bool(),
 // Another program holds the port: flock(1) keeps an exclusive lock on the device, as a
 // terminal program or a second copy of this tool would.
 class PortHolder {
-public:
+  public:
     explicit PortHolder(const std::string& device) {
         int out[2];
-        if (::pipe(out) != 0) return;
+        if (::pipe(out) != 0)
+            return;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
@@ -208,14 +212,16 @@ public:
         posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
         posix_spawnattr_setpgroup(&attributes, 0);
         std::string script = "echo locked; exec sleep 60";
-        const char* argv[] = {"flock", "--exclusive", "--close", device.c_str(), "-c", script.c_str(), nullptr};
+        const char* argv[] = {"flock", "--exclusive",  "--close", device.c_str(),
+                              "-c",    script.c_str(), nullptr};
         const int spawned =
             ::posix_spawnp(&pid_, "flock", &actions, &attributes, const_cast<char**>(argv), environ);
         posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);
         ::close(out[1]);
         char line[16] = {};
-        locked_ = spawned == 0 && ::read(out[0], line, sizeof line - 1) > 0 && std::strncmp(line, "locked", 6) == 0;
+        locked_ =
+            spawned == 0 && ::read(out[0], line, sizeof line - 1) > 0 && std::strncmp(line, "locked", 6) == 0;
         ::close(out[0]);
     }
     ~PortHolder() { release(); }
@@ -228,7 +234,7 @@ public:
     }
     bool locked() const { return locked_; }
 
-private:
+  private:
     pid_t pid_ = -1;
     bool locked_ = false;
 };
@@ -238,7 +244,8 @@ TEST(LineFaults, PortHeldByAnotherProcessEndsWithTheReasonAndSendsNothing) {
     ASSERT_TRUE(camera.start()) << camera.error();
     const std::string device = camera.devicePath();
     PortHolder holder(device);
-    if (!holder.locked()) GTEST_SKIP() << "flock(1) could not lock " << device;
+    if (!holder.locked())
+        GTEST_SKIP() << "flock(1) could not lock " << device;
     TempFile file(imageOf(imageLength));
 
     Host host;
@@ -261,7 +268,7 @@ TEST(LineFaults, PortHeldByAnotherProcessEndsWithTheReasonAndSendsNothing) {
 // Unplugged after the job opened the port and before it wrote the EnterUpgradeCommand: the
 // address is read in between, so reading it pulls the plug.
 class UnpluggingInputs final : public UpgradeInputs {
-public:
+  public:
     UnpluggingInputs(VirtualCamera& camera, std::string image) : camera_(camera), image_(std::move(image)) {}
     std::string imagePath() override { return image_; }
     std::string portName() override { return camera_.devicePath(); }
@@ -272,7 +279,7 @@ public:
     }
     int upgradeSpeed() override { return 9600; }
 
-private:
+  private:
     VirtualCamera& camera_;
     std::string image_;
 };
@@ -331,7 +338,8 @@ TEST(LineFaults, CancelMidTransferPutsTheAbortFrameOnTheLine) {
         if (event.kind == CameraEvent::Kind::Received && event.frameKind == HostFrameKind::Block &&
             event.bytes.size() > 3 && event.bytes[3] == 2) {
             const std::lock_guard lock(ownerMutex);
-            if (owner != nullptr) owner->cancel();
+            if (owner != nullptr)
+                owner->cancel();
         }
     };
     VirtualCamera camera(options);

@@ -1,8 +1,8 @@
 #include "loopback_camera.h"
 
-#include <algorithm>
-
 #include "sim/camera_faults.h"
+
+#include <algorithm>
 
 namespace orvane::testing {
 

@@ -6,6 +6,12 @@
 // in microseconds, yet every reply passes the same byte-level rules as on a real line.
 #pragma once
 
+#include "serial/serial_link.h"
+#include "sim/boot_loader.h"
+#include "sim/frame_reader.h"
+#include "support/fake_clock.h"
+#include "upgrade/reply_assembly.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -15,23 +21,17 @@
 #include <string>
 #include <vector>
 
-#include "serial/serial_link.h"
-#include "sim/boot_loader.h"
-#include "sim/frame_reader.h"
-#include "support/fake_clock.h"
-#include "upgrade/reply_assembly.h"
-
 namespace orvane::testing {
 
 using Bytes = std::vector<std::uint8_t>;
 
 // What happens to the camera's replies on the way back.
 struct LineFaults {
-    std::uint32_t noiseBytes = 0;      // bytes without 0xA5 in front of every reply, same read
-    bool noiseReadsBetween = false;    // and a read of such bytes alone after every reply
-    std::uint32_t splitParts = 1;      // every reply spread over this many reads
-    std::optional<StepRef> strayStartAt; // a stray 0xA5 in front of the reply to this step
-    std::optional<StepRef> abortAt;      // the camera's AbortFrame instead of its reply here
+    std::uint32_t noiseBytes = 0;              // bytes without 0xA5 in front of every reply, same read
+    bool noiseReadsBetween = false;            // and a read of such bytes alone after every reply
+    std::uint32_t splitParts = 1;              // every reply spread over this many reads
+    std::optional<StepRef> strayStartAt;       // a stray 0xA5 in front of the reply to this step
+    std::optional<StepRef> abortAt;            // the camera's AbortFrame instead of its reply here
     std::optional<StepRef> abortBeforeReplyAt; // the AbortFrame, then the reply in the next read
 };
 
@@ -43,7 +43,7 @@ struct WrittenFrame {
 };
 
 class LoopbackCamera final : public SerialLink {
-public:
+  public:
     LoopbackCamera(ReplyFlags& flags, FakeClock& clock, CameraFaults faults = {}, LineFaults line = {});
 
     // Called for each frame the camera receives, before it answers (a test's cancel button).
@@ -62,7 +62,7 @@ public:
     bool isOpen() const override { return open_; }
     int lastError() const override { return 0; }
 
-private:
+  private:
     void answer(const CameraAnswer& answer);
     void queueReply(const ShortFrame& reply);
     void receiverPass();

@@ -1,11 +1,10 @@
 // Byte-exact checks of every frame the host sends and the replies it expects.
-#include <gtest/gtest.h>
+#include "upgrade/frames.h"
 
+#include <gtest/gtest.h>
 #include <numeric>
 #include <random>
 #include <vector>
-
-#include "upgrade/frames.h"
 
 namespace orvane {
 namespace {
@@ -34,14 +33,16 @@ INSTANTIATE_TEST_SUITE_P(
                     EnterCase{1, UpgradeTarget::MotorBoard, {0xA0, 0x01, 0x00, 0x57, 0x55, 0x00, 0xAF, 0x0C}},
                     EnterCase{1, UpgradeTarget::Special, {0xA0, 0x01, 0x00, 0x57, 0xAA, 0x00, 0xAF, 0xF3}},
                     EnterCase{0, UpgradeTarget::MainBoard, {0xA0, 0x00, 0x00, 0x57, 0xAA, 0x00, 0xAF, 0xF2}},
-                    EnterCase{255, UpgradeTarget::MotorBoard, {0xA0, 0xFF, 0x00, 0x57, 0x55, 0x00, 0xAF, 0xF2}}));
+                    EnterCase{
+                        255, UpgradeTarget::MotorBoard, {0xA0, 0xFF, 0x00, 0x57, 0x55, 0x00, 0xAF, 0xF2}}));
 
 TEST(EnterUpgradeCommandProperty, CheckByteIsXorOfFirstSevenForEveryAddressAndTarget) {
     for (int address = 0; address <= 255; ++address) {
         for (auto target : {UpgradeTarget::MainBoard, UpgradeTarget::MotorBoard, UpgradeTarget::Special}) {
             const auto frame = makeEnterUpgradeCommand(static_cast<std::uint8_t>(address), target);
-            const auto check = std::accumulate(frame.begin(), frame.begin() + 7, std::uint8_t{0},
-                                               [](std::uint8_t a, std::uint8_t b) -> std::uint8_t { return a ^ b; });
+            const auto check =
+                std::accumulate(frame.begin(), frame.begin() + 7, std::uint8_t{0},
+                                [](std::uint8_t a, std::uint8_t b) -> std::uint8_t { return a ^ b; });
             ASSERT_EQ(frame[7], check) << "address " << address;
             ASSERT_EQ(frame[1], address);
             const std::uint8_t enterCode = target == UpgradeTarget::MotorBoard ? 0x55 : 0xAA;
@@ -57,8 +58,14 @@ TEST(StartCommand, ThreeTargets) {
 }
 
 TEST(ShortFrames, EveryFiveByteFrameChecksAsStartXorCommandXorArgument) {
-    const std::array frames{endFrame, abortFrame, enterAckReply, headerRequestReply, blockAckReply, blockNakReply,
-                            makeStartCommand(UpgradeTarget::MainBoard), makeStartCommand(UpgradeTarget::MotorBoard),
+    const std::array frames{endFrame,
+                            abortFrame,
+                            enterAckReply,
+                            headerRequestReply,
+                            blockAckReply,
+                            blockNakReply,
+                            makeStartCommand(UpgradeTarget::MainBoard),
+                            makeStartCommand(UpgradeTarget::MotorBoard),
                             makeStartCommand(UpgradeTarget::Special)};
     for (const auto& f : frames) {
         EXPECT_EQ(f[0], 0xA5);
@@ -72,8 +79,8 @@ TEST(ShortFrames, EveryFiveByteFrameChecksAsStartXorCommandXorArgument) {
 struct SizeCase {
     std::uint32_t length;
     Bytes header;
-    std::size_t blocks;    // DataBlocks that follow
-    std::size_t lastFill;  // 0x1A bytes in the last block
+    std::size_t blocks;   // DataBlocks that follow
+    std::size_t lastFill; // 0x1A bytes in the last block
 };
 
 class SizeHeaderTest : public testing::TestWithParam<SizeCase> {};
@@ -85,12 +92,14 @@ TEST_P(SizeHeaderTest, HeaderAndBlocks) {
     const Bytes image(c.length, 0x00);
     std::size_t blocks = 0;
     for (std::uint32_t offset = 0; offset < c.length; offset += blockDataSize) {
-        const auto block = makeDataBlock(image, offset, static_cast<std::uint32_t>(offset / blockDataSize + 1));
+        const auto block =
+            makeDataBlock(image, offset, static_cast<std::uint32_t>(offset / blockDataSize + 1));
         ++blocks;
         EXPECT_EQ(block[2], 0);
         EXPECT_EQ(block[3], blocks);
         if (offset + blockDataSize >= c.length) {
-            const auto fill = static_cast<std::size_t>(std::count(block.begin() + 4, block.begin() + 1028, 0x1A));
+            const auto fill =
+                static_cast<std::size_t>(std::count(block.begin() + 4, block.begin() + 1028, 0x1A));
             EXPECT_EQ(fill, c.lastFill);
         }
     }
@@ -103,7 +112,8 @@ INSTANTIATE_TEST_SUITE_P(
                     SizeCase{2048, {0xA5, 0xF7, 0x00, 0x03, 0x00, 0x00, 0x08, 0x00, 0x0A, 0x53, 0xAF}, 2, 0},
                     SizeCase{1024, {0xA5, 0xF7, 0x00, 0x02, 0x00, 0x00, 0x04, 0x00, 0x0A, 0x5E, 0xAF}, 1, 0},
                     SizeCase{0, {0xA5, 0xF7, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x0A, 0x59, 0xAF}, 0, 0},
-                    SizeCase{1, {0xA5, 0xF7, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x0A, 0x58, 0xAF}, 1, 1023}));
+                    SizeCase{
+                        1, {0xA5, 0xF7, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x0A, 0x58, 0xAF}, 1, 1023}));
 
 TEST(DataBlock, ThreeThousandZeroBytesGiveKnownCheckBytes) {
     const Bytes image(3000, 0x00);
@@ -177,7 +187,8 @@ TEST(DataBlockProperty, BlocksReassembleToImageAndChecksRecompute) {
         }
         const auto header = makeSizeHeader(length);
         EXPECT_EQ((header[2] << 8) | header[3], length / 1024 + 1);
-        EXPECT_EQ(static_cast<std::uint32_t>(header[4] << 24 | header[5] << 16 | header[6] << 8 | header[7]), length);
+        EXPECT_EQ(static_cast<std::uint32_t>(header[4] << 24 | header[5] << 16 | header[6] << 8 | header[7]),
+                  length);
         std::uint8_t headerCheck = 0;
         for (int i = 0; i < 9; ++i) {
             headerCheck ^= header[static_cast<std::size_t>(i)];
@@ -198,9 +209,10 @@ TEST(DataBlockProperty, BlocksReassembleToImageAndChecksRecompute) {
             ASSERT_EQ(block[1029], 0xAF);
             ASSERT_EQ((block[2] << 8) | block[3], number);
             const std::size_t real = std::min<std::size_t>(1024, length - offset);
-            joined.insert(joined.end(), block.begin() + 4, block.begin() + 4 + static_cast<std::ptrdiff_t>(real));
-            ASSERT_TRUE(std::all_of(block.begin() + 4 + static_cast<std::ptrdiff_t>(real), block.begin() + 1028,
-                                    [](auto b) { return b == 0x1A; }));
+            joined.insert(joined.end(), block.begin() + 4,
+                          block.begin() + 4 + static_cast<std::ptrdiff_t>(real));
+            ASSERT_TRUE(std::all_of(block.begin() + 4 + static_cast<std::ptrdiff_t>(real),
+                                    block.begin() + 1028, [](auto b) { return b == 0x1A; }));
         }
         EXPECT_EQ(joined, image);
     }

@@ -1,11 +1,10 @@
 // Device images: "ABUF", the type digit and the raw image unchanged, beside the raw image.
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <string>
-
 #include "hex_test_files.h"
 #include "imagetools/device_image.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
 
 namespace orvane {
 namespace {

@@ -1,11 +1,10 @@
 // Output names: the merged file and the device image are named after their input.
-#include <gtest/gtest.h>
-
-#include <string>
-
 #include "imagetools/device_image.h"
 #include "imagetools/file_name.h"
 #include "imagetools/hex_merge.h"
+
+#include <gtest/gtest.h>
+#include <string>
 
 namespace orvane {
 namespace {
@@ -30,15 +29,12 @@ INSTANTIATE_TEST_SUITE_P(
     Paths, FileNameOfPathTest,
     testing::Values(NameCase{"/home/tech/app.hex", "app.hex", "app", "/home/tech/"},
                     NameCase{"C:\\fw\\app.hex", "app.hex", "app", "C:\\fw\\"},
-                    NameCase{"app.hex", "app.hex", "app", ""},
-                    NameCase{"/fw/app", "app", "app", "/fw/"},
-                    NameCase{"/fw.d/app", "app", "app", "/fw.d/"},
-                    NameCase{"/fw/.hex", ".hex", "", "/fw/"},
+                    NameCase{"app.hex", "app.hex", "app", ""}, NameCase{"/fw/app", "app", "app", "/fw/"},
+                    NameCase{"/fw.d/app", "app", "app", "/fw.d/"}, NameCase{"/fw/.hex", ".hex", "", "/fw/"},
                     NameCase{"/fw/fw.rev.bin", "fw.rev.bin", "fw.rev", "/fw/"},
                     // '/' wins: a '\' after the last '/' is part of the name.
                     NameCase{"C:\\fw/sub\\app.hex", "sub\\app.hex", "sub\\app", "C:\\fw/"},
-                    NameCase{"/fw/", "", "", "/fw/"},
-                    NameCase{"", "", "", ""}));
+                    NameCase{"/fw/", "", "", "/fw/"}, NameCase{"", "", "", ""}));
 
 TEST(OutputNames, MergedFileIsTheAppTitleWithAllHex) {
     EXPECT_EQ(mergedFileNameOf("/fw/app.hex"), "appall.hex");

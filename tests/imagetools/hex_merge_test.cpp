@@ -1,15 +1,14 @@
 // The HEX merge: the exact bytes of the merged file, what a HEX reader makes of it, and the
 // inputs it must refuse without writing anything.
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <span>
-#include <string>
-#include <vector>
-
 #include "hex_test_files.h"
 #include "imagetools/hex_merge.h"
 #include "text/string_table.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <span>
+#include <string>
+#include <vector>
 
 namespace orvane {
 namespace {
@@ -40,9 +39,13 @@ std::vector<std::string> concat(std::vector<std::vector<std::string>> parts) {
 }
 
 HexPair typicalPair() {
-    return {concat({{extendedLinear(0x0800)}, dataRecords(0x0000, 200, 1), {startLinear(0x08000101), endOfFile}}),
-            concat({{extendedLinear(0x0800)}, dataRecords(0x4000, 300, 2), {extendedLinear(0x0801)},
-                    dataRecords(0x0000, 40, 3), {startLinear(0x08004101), endOfFile}})};
+    return {
+        concat({{extendedLinear(0x0800)}, dataRecords(0x0000, 200, 1), {startLinear(0x08000101), endOfFile}}),
+        concat({{extendedLinear(0x0800)},
+                dataRecords(0x4000, 300, 2),
+                {extendedLinear(0x0801)},
+                dataRecords(0x0000, 40, 3),
+                {startLinear(0x08004101), endOfFile}})};
 }
 
 struct ShapeCase {
@@ -106,20 +109,23 @@ TEST_P(MergeShapes, KeepsEveryDataByteAndPlacesTheMarker) {
 
 INSTANTIATE_TEST_SUITE_P(
     Inputs, MergeShapes,
-    testing::Values(
-        ShapeCase{"Typical", typicalPair()},
-        ShapeCase{"SmallestInputs",
-                  {{dataRecords(0x0000, 1, 4)[0], endOfFile},
-                   {extendedLinear(0x0000), startLinear(0), endOfFile}}},
-        ShapeCase{"UblWithoutAddressRecordAppAtZero",
-                  {concat({dataRecords(0x0100, 33, 5), {endOfFile}}),
-                   concat({{extendedLinear(0x0000)}, dataRecords(0x2000, 17, 6), {startLinear(0x2001), endOfFile}})}},
-        ShapeCase{"UblEndsInSegmentAddressOfTheSameBase",
-                  {concat({{extendedSegment(0x8000)}, dataRecords(0x0000, 20, 7), {endOfFile}}),
-                   concat({{extendedLinear(0x0008)}, dataRecords(0x1000, 20, 8), {startLinear(0x81001), endOfFile}})}},
-        ShapeCase{"LowerCaseDigits",
-                  {{":0400000001abcdef94", endOfFile},
-                   {":020000040000fa", ":0200100012ab31", startLinear(0x10), endOfFile}}}),
+    testing::Values(ShapeCase{"Typical", typicalPair()},
+                    ShapeCase{"SmallestInputs",
+                              {{dataRecords(0x0000, 1, 4)[0], endOfFile},
+                               {extendedLinear(0x0000), startLinear(0), endOfFile}}},
+                    ShapeCase{"UblWithoutAddressRecordAppAtZero",
+                              {concat({dataRecords(0x0100, 33, 5), {endOfFile}}),
+                               concat({{extendedLinear(0x0000)},
+                                       dataRecords(0x2000, 17, 6),
+                                       {startLinear(0x2001), endOfFile}})}},
+                    ShapeCase{"UblEndsInSegmentAddressOfTheSameBase",
+                              {concat({{extendedSegment(0x8000)}, dataRecords(0x0000, 20, 7), {endOfFile}}),
+                               concat({{extendedLinear(0x0008)},
+                                       dataRecords(0x1000, 20, 8),
+                                       {startLinear(0x81001), endOfFile}})}},
+                    ShapeCase{"LowerCaseDigits",
+                              {{":0400000001abcdef94", endOfFile},
+                               {":020000040000fa", ":0200100012ab31", startLinear(0x10), endOfFile}}}),
     [](const testing::TestParamInfo<ShapeCase>& param) { return std::string(param.param.name); });
 
 // Bad inputs: each is refused by the merge on files with its own message, nothing is
@@ -165,14 +171,14 @@ std::vector<BadCase> badCases() {
          crlfJoin(concat({{extendedLinear(0x0800)}, dataRecords(0x4000, 40, 2), {startLinear(0x08004001)}})),
          MergeInput::App, 5, "no end-of-file record"},
         {"AppWithoutLeadingAddressRecord", goodUbl,
-         crlfJoin(concat({dataRecords(0x4000, 40, 2), {startLinear(0x08004001), endOfFile}})), MergeInput::App, 1,
-         "starts with an extended linear address record"},
+         crlfJoin(concat({dataRecords(0x4000, 40, 2), {startLinear(0x08004001), endOfFile}})),
+         MergeInput::App, 1, "starts with an extended linear address record"},
         {"AppWithoutStartAddressRecord", goodUbl,
-         crlfJoin(concat({{extendedLinear(0x0800)}, dataRecords(0x4000, 40, 2), {endOfFile}})), MergeInput::App, 4,
-         "ends with a start linear address record"},
+         crlfJoin(concat({{extendedLinear(0x0800)}, dataRecords(0x4000, 40, 2), {endOfFile}})),
+         MergeInput::App, 4, "ends with a start linear address record"},
         {"AppStartAddressNotNextToLast", goodUbl,
-         crlfJoin(concat({{extendedLinear(0x0800), startLinear(0x08004001)}, dataRecords(0x4000, 40, 2),
-                          {endOfFile}})),
+         crlfJoin(concat(
+             {{extendedLinear(0x0800), startLinear(0x08004001)}, dataRecords(0x4000, 40, 2), {endOfFile}})),
          MergeInput::App, 5, "ends with a start linear address record"},
         {"UblShorterThanItsCut", crlfJoin({endOfFile}), goodApp, MergeInput::Ubl, 1,
          "13 bytes long; a UBL file needs at least 15"},
@@ -186,26 +192,34 @@ std::vector<BadCase> badCases() {
          "no CR LF line end"},
         {"UblTrailingBlankLine", goodUbl + "\r\n", goodApp, MergeInput::Ubl, 17,
          "a line follows the end-of-file record"},
-        {"AppBlankLine", goodUbl, crlfJoin(concat({{extendedLinear(0x0800), ""}, dataRecords(0x4000, 40, 2),
-                                                    {startLinear(0x08004001), endOfFile}})),
+        {"AppBlankLine", goodUbl,
+         crlfJoin(concat({{extendedLinear(0x0800), ""},
+                          dataRecords(0x4000, 40, 2),
+                          {startLinear(0x08004001), endOfFile}})),
          MergeInput::App, 2, "empty line"},
         {"UblRecordLongerThanItsCount", replaced(goodUbl, secondUblRecord, secondUblRecord + "00"), goodApp,
          MergeInput::Ubl, 2, "characters long, its byte count 0x10 needs 43"},
-        {"UblUnknownRecordType", crlfJoin({hexRecord(0x06, 0, {1, 2}), endOfFile}), goodApp, MergeInput::Ubl, 1,
-         "unknown record type 0x06"},
+        {"UblUnknownRecordType", crlfJoin({hexRecord(0x06, 0, {1, 2}), endOfFile}), goodApp, MergeInput::Ubl,
+         1, "unknown record type 0x06"},
         {"AppAddressRecordOfWrongSize", goodUbl,
-         crlfJoin(concat({{extendedLinear(0x0800)}, dataRecords(0x4000, 40, 2),
+         crlfJoin(concat({{extendedLinear(0x0800)},
+                          dataRecords(0x4000, 40, 2),
                           {hexRecord(0x05, 0, {1, 2}), endOfFile}})),
          MergeInput::App, 5, "start linear address record carries 2 data bytes, 4 expected"},
         {"UblMissingColon", replaced(goodUbl, secondUblRecord, secondUblRecord.substr(1) + "0"), goodApp,
          MergeInput::Ubl, 2, "starts with '"},
         {"AppWouldMoveToOtherBase", goodUbl,
-         crlfJoin(concat({{extendedLinear(0x0801)}, dataRecords(0x4000, 40, 2), {startLinear(0x08014001), endOfFile}})),
-         MergeInput::App, 1, "sets the base address 0x08010000, but the UBL file ends with 0x08000000 (set on its line 1)"},
-        {"AppAtZeroAfterUblWithBase", crlfJoin(concat({{extendedLinear(0x0800)}, dataRecords(0, 16, 1), {endOfFile}})),
-         crlfJoin(concat({{extendedLinear(0x0000)}, dataRecords(0x4000, 40, 2), {startLinear(0x4001), endOfFile}})),
+         crlfJoin(concat(
+             {{extendedLinear(0x0801)}, dataRecords(0x4000, 40, 2), {startLinear(0x08014001), endOfFile}})),
+         MergeInput::App, 1,
+         "sets the base address 0x08010000, but the UBL file ends with 0x08000000 (set on its line 1)"},
+        {"AppAtZeroAfterUblWithBase",
+         crlfJoin(concat({{extendedLinear(0x0800)}, dataRecords(0, 16, 1), {endOfFile}})),
+         crlfJoin(concat(
+             {{extendedLinear(0x0000)}, dataRecords(0x4000, 40, 2), {startLinear(0x4001), endOfFile}})),
          MergeInput::App, 1, "other addresses"},
-        {"CrInsideRecord", replaced(goodUbl, secondUblRecord, secondUblRecord.substr(0, 5) + "\r" + secondUblRecord.substr(6)),
+        {"CrInsideRecord",
+         replaced(goodUbl, secondUblRecord, secondUblRecord.substr(0, 5) + "\r" + secondUblRecord.substr(6)),
          goodApp, MergeInput::Ubl, 2, "byte 0x0D in column 6"},
     };
 }
@@ -233,7 +247,8 @@ TEST_P(MergeRefuses, NamesFileAndLineAndWritesNothing) {
     const MergeOutcome outcome = MergeHexFiles({ubl, app, {}});
     EXPECT_FALSE(outcome.written);
     const std::string culpritPath = bad.culprit == MergeInput::Ubl ? ubl : app;
-    EXPECT_EQ(outcome.error, culpritPath + " line " + std::to_string(bad.line) + ": " + problem->problem.what);
+    EXPECT_EQ(outcome.error,
+              culpritPath + " line " + std::to_string(bad.line) + ": " + problem->problem.what);
     EXPECT_EQ(outcome.logText, outcome.error + "\r\n");
     EXPECT_EQ(folder.entries(), (std::vector<std::string>{"app.hex", "boot.hex"}));
 
@@ -244,7 +259,9 @@ TEST_P(MergeRefuses, NamesFileAndLineAndWritesNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Inputs, MergeRefuses, testing::ValuesIn(badCases()),
-                         [](const testing::TestParamInfo<BadCase>& param) { return std::string(param.param.name); });
+                         [](const testing::TestParamInfo<BadCase>& param) {
+                             return std::string(param.param.name);
+                         });
 
 TEST(MergeHexFiles, WritesBesideTheAppFileAndReplacesAnEarlierMerge) {
     TempFolder folder;
@@ -271,7 +288,8 @@ TEST(MergeHexFiles, WritesToAnExplicitOutputPath) {
     TempFolder folder;
     writeFile(folder.file("u.hex"), goodUbl);
     writeFile(folder.file("a.hex"), goodApp);
-    const MergeOutcome outcome = MergeHexFiles({folder.file("u.hex"), folder.file("a.hex"), folder.file("out.hex")});
+    const MergeOutcome outcome =
+        MergeHexFiles({folder.file("u.hex"), folder.file("a.hex"), folder.file("out.hex")});
     ASSERT_TRUE(outcome.written) << outcome.error;
     EXPECT_EQ(outcome.outputPath, folder.file("out.hex"));
     EXPECT_EQ(readFile(folder.file("out.hex")).size(), goodUbl.size() + goodApp.size() + 8);
@@ -295,7 +313,9 @@ TEST_P(MergeMissingPath, LogsPleaseSelectFileWithTag) {
     writeFile(folder.file("a.hex"), goodApp);
 
     const MergeOutcome outcome = MergeHexFiles({c.ublGiven ? folder.file("u.hex") : "",
-                                                c.appGiven ? folder.file("a.hex") : "", {}, languageOfFlag(c.flag)});
+                                                c.appGiven ? folder.file("a.hex") : "",
+                                                {},
+                                                languageOfFlag(c.flag)});
     EXPECT_FALSE(outcome.written);
     EXPECT_TRUE(outcome.missingPath);
     EXPECT_EQ(outcome.logText, c.log);
@@ -324,10 +344,13 @@ TEST(MergeHexFiles, ReportsInputsThatCannotBeReadWithPathAndReason) {
          "Cannot read " + folder.file("none.hex") + ": No such file or directory\r\n"},
         {folder.file("u.hex"), folder.file("none.hex"),
          "Cannot read " + folder.file("none.hex") + ": No such file or directory\r\n"},
-        {folder.file("dir.hex"), folder.file("a.hex"), "Cannot read " + folder.file("dir.hex") + ": Is a directory\r\n"},
-        {folder.file("u.hex"), folder.file("dir.hex"), "Cannot read " + folder.file("dir.hex") + ": Is a directory\r\n"},
+        {folder.file("dir.hex"), folder.file("a.hex"),
+         "Cannot read " + folder.file("dir.hex") + ": Is a directory\r\n"},
+        {folder.file("u.hex"), folder.file("dir.hex"),
+         "Cannot read " + folder.file("dir.hex") + ": Is a directory\r\n"},
         // An unreadable UBL is reported before a missing APP path.
-        {folder.file("none.hex"), "", "Cannot read " + folder.file("none.hex") + ": No such file or directory\r\n"},
+        {folder.file("none.hex"), "",
+         "Cannot read " + folder.file("none.hex") + ": No such file or directory\r\n"},
     };
     for (const Case& c : cases) {
         const MergeOutcome outcome = MergeHexFiles({c.ubl, c.app, {}});

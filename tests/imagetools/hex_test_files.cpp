@@ -15,7 +15,8 @@ TempFolder::TempFolder() {
     // create_directory answers false when the name is taken, so the folder is ours alone.
     std::random_device random;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const auto candidate = std::filesystem::temp_directory_path() / ("orvane-image-" + std::to_string(random()));
+        const auto candidate =
+            std::filesystem::temp_directory_path() / ("orvane-image-" + std::to_string(random()));
         if (std::filesystem::create_directory(candidate)) {
             path_ = candidate.string();
             return;
@@ -54,7 +55,8 @@ std::string readFile(const std::string& path) {
 }
 
 std::string hexRecord(std::uint8_t type, std::uint16_t address, const std::vector<std::uint8_t>& data) {
-    std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(data.size()), static_cast<std::uint8_t>(address >> 8),
+    std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(data.size()),
+                                    static_cast<std::uint8_t>(address >> 8),
                                     static_cast<std::uint8_t>(address & 0xFF), type};
     bytes.insert(bytes.end(), data.begin(), data.end());
     unsigned sum = 0;

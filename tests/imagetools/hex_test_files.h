@@ -12,7 +12,7 @@ namespace orvane::testing_support {
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempFolder {
-public:
+  public:
     TempFolder();
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
@@ -22,7 +22,7 @@ public:
     // Names of everything in the folder, sorted.
     std::vector<std::string> entries() const;
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

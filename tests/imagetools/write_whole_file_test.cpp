@@ -1,22 +1,21 @@
 // The file writer replaces a file whole or not at all and says why when it cannot.
-#include <gtest/gtest.h>
+#include "hex_test_files.h"
+#include "imagetools/write_whole_file.h"
+#include "platform/error_text.h"
 
 #include <cerrno>
-#include <fcntl.h>
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include "hex_test_files.h"
-#include "imagetools/write_whole_file.h"
-#include "platform/error_text.h"
 
 namespace orvane {
 namespace {
@@ -97,7 +96,8 @@ TEST_P(WriteWholeFileTarget, WritesWhereTheLinksPointAndKeepsThem) {
     }
     ASSERT_TRUE(status.ok) << status.reason;
     for (const Link& link : c.links) {
-        EXPECT_EQ(std::filesystem::read_symlink(folder.path() / link.at).string(), expand(link.target)) << link.at;
+        EXPECT_EQ(std::filesystem::read_symlink(folder.path() / link.at).string(), expand(link.target))
+            << link.at;
     }
     if (c.landsIn != nullptr) {
         EXPECT_EQ(readFile(folder.file(c.landsIn)), content);
@@ -116,8 +116,11 @@ INSTANTIATE_TEST_SUITE_P(
     Links, WriteWholeFileTarget,
     testing::Values(TargetCase{"RelativeLinkToAFile", {{"out.bin", "old.bin"}}, false, "old.bin"},
                     TargetCase{"LinkIntoAFolder", {{"out.bin", "sub/new.bin"}}, false, "sub/new.bin"},
-                    TargetCase{"ChainOfLinks", {{"out.bin", "sub/hop"}, {"sub/hop", "@/old.bin"}}, false, "old.bin"},
-                    TargetCase{"RelativeToTheLinksFolder", {{"out.bin", "sub/hop"}, {"sub/hop", "../old.bin"}}, false,
+                    TargetCase{
+                        "ChainOfLinks", {{"out.bin", "sub/hop"}, {"sub/hop", "@/old.bin"}}, false, "old.bin"},
+                    TargetCase{"RelativeToTheLinksFolder",
+                               {{"out.bin", "sub/hop"}, {"sub/hop", "../old.bin"}},
+                               false,
                                "old.bin"},
                     TargetCase{"LinkToAFifo", {{"out.bin", "@/pipe"}}, true, nullptr},
                     TargetCase{"LinkToACharacterDevice", {{"out.bin", "/dev/null"}}, false, nullptr}),
@@ -174,7 +177,9 @@ INSTANTIATE_TEST_SUITE_P(Targets, WriteWholeFileFails,
                          testing::Values(FailureCase{"ParentIsAFile", "plain/out.bin", ENOTDIR},
                                          FailureCase{"NoSuchFolder", "missing/out.bin", ENOENT},
                                          FailureCase{"TargetIsAFolder", "dir", EISDIR}),
-                         [](const testing::TestParamInfo<FailureCase>& param) { return std::string(param.param.name); });
+                         [](const testing::TestParamInfo<FailureCase>& param) {
+                             return std::string(param.param.name);
+                         });
 
 // Only permissions stop the write here, and they do not stop root.
 TEST(WriteWholeFile, LeavesTheOldFileInAReadOnlyFolder) {

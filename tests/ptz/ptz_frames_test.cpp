@@ -1,10 +1,9 @@
 // Every PTZ button puts exactly its Pelco-D frame through the writer; HOME puts nothing.
-#include <gtest/gtest.h>
+#include "ptz/ptz_frames.h"
 
+#include <gtest/gtest.h>
 #include <ostream>
 #include <vector>
-
-#include "ptz/ptz_frames.h"
 
 namespace orvane {
 namespace {
@@ -26,7 +25,9 @@ class PtzButtonTest : public testing::TestWithParam<ButtonCase> {};
 Bytes record(PtzButton button, int presses) {
     Bytes wire;
     for (int i = 0; i < presses; ++i) {
-        pressPtzButton(button, [&](std::span<const std::uint8_t> bytes) { wire.insert(wire.end(), bytes.begin(), bytes.end()); });
+        pressPtzButton(button, [&](std::span<const std::uint8_t> bytes) {
+            wire.insert(wire.end(), bytes.begin(), bytes.end());
+        });
     }
     return wire;
 }

@@ -44,9 +44,10 @@ TEST_P(MakeTransparent, ClearsWhatAltersBytesAndSetsTheLine) {
     makeTransparent(settings, c.baud, c.parity, c.byteSize, c.stopBits);
 
     EXPECT_TRUE(settings.fBinary);
-    for (const DWORD flag : std::initializer_list<DWORD>{settings.fOutX, settings.fInX, settings.fOutxCtsFlow, settings.fOutxDsrFlow,
-                             settings.fDsrSensitivity, settings.fErrorChar, settings.fNull, settings.fParity,
-                             settings.fAbortOnError}) {
+    for (const DWORD flag :
+         std::initializer_list<DWORD>{settings.fOutX, settings.fInX, settings.fOutxCtsFlow,
+                                      settings.fOutxDsrFlow, settings.fDsrSensitivity, settings.fErrorChar,
+                                      settings.fNull, settings.fParity, settings.fAbortOnError}) {
         EXPECT_FALSE(flag);
     }
     EXPECT_EQ(settings.fDtrControl, static_cast<DWORD>(DTR_CONTROL_ENABLE));

@@ -1,5 +1,6 @@
 // Port details on fake sysfs and /dev trees laid out as the kernel and udev lay them out, and
 // the holder of a real pseudo-terminal.
+#include "pty_pair.h"
 #include "serial/port_details.h"
 
 #include <chrono>
@@ -12,8 +13,6 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-#include "pty_pair.h"
 
 namespace orvane {
 namespace {
@@ -30,7 +29,7 @@ struct DriverCase {
     const char* vid;         // nullptr: not USB
     const char* pid;
     const char* product;
-    const char* serial;      // nullptr: the adapter has none
+    const char* serial; // nullptr: the adapter has none
     const char* expectedDriver;
     std::optional<int> latencyTimerMs;
 };
@@ -102,7 +101,8 @@ class FakeSystem {
         fs::create_directories(root_ / "class" / tty);
         fs::create_directory_symlink(device, root_ / "class" / tty / "device");
         writeLine(dev() / tty, "");
-        fs::create_symlink(fs::path("../..") / tty, dev() / "serial/by-id" / (std::string("usb-") + c.tty + "-if00"));
+        fs::create_symlink(fs::path("../..") / tty,
+                           dev() / "serial/by-id" / (std::string("usb-") + c.tty + "-if00"));
     }
 
   private:
@@ -124,12 +124,15 @@ TEST_P(PortDetailsByDriver, ReadsWhatTheSystemKnows) {
 
     EXPECT_EQ(details.name, c.tty);
     EXPECT_EQ(details.path, (system.dev() / c.tty).string());
-    EXPECT_EQ(details.byId, (system.dev() / "serial/by-id" / (std::string("usb-") + c.tty + "-if00")).string());
+    EXPECT_EQ(details.byId,
+              (system.dev() / "serial/by-id" / (std::string("usb-") + c.tty + "-if00")).string());
     EXPECT_EQ(details.driver, c.expectedDriver);
     EXPECT_EQ(details.latencyTimerMs, c.latencyTimerMs);
     EXPECT_EQ(details.access, "ok"); // the identity is root's
     EXPECT_FALSE(details.holder);
-    const auto optionalOf = [](const char* text) { return text ? std::optional<std::string>(text) : std::nullopt; };
+    const auto optionalOf = [](const char* text) {
+        return text ? std::optional<std::string>(text) : std::nullopt;
+    };
     EXPECT_EQ(details.vid, optionalOf(c.vid));
     EXPECT_EQ(details.pid, optionalOf(c.pid));
     EXPECT_EQ(details.product, optionalOf(c.product));
@@ -146,17 +149,51 @@ TEST_P(PortDetailsByDriver, ReadsWhatTheSystemKnows) {
 INSTANTIATE_TEST_SUITE_P(
     Drivers, PortDetailsByDriver,
     ::testing::Values(
-        DriverCase{"ftdi", "ttyUSB0", Bus::UsbSerial, "ftdi_sio", "0403", "6001", "FT232R USB UART", "A50285BI",
-                   "ftdi_sio", 16},
-        DriverCase{"ch341", "ttyUSB1", Bus::UsbSerial, "ch341", "1a86", "7523", "USB Serial", nullptr, "ch341", {}},
-        DriverCase{"cp210x", "ttyUSB2", Bus::UsbSerial, "cp210x", "10c4", "ea60",
-                   "CP2102 USB to UART Bridge Controller", "0001", "cp210x", {}},
-        DriverCase{"pl2303", "ttyUSB3", Bus::UsbSerial, "pl2303", "067b", "2303", "USB-Serial Controller", nullptr,
-                   "pl2303", {}},
-        DriverCase{"cdc_acm", "ttyACM0", Bus::UsbAcm, "cdc_acm", "2341", "0043", "Arduino Uno", "7573530323",
-                   "cdc_acm", {}},
-        DriverCase{"uart8250", "ttyS0", Bus::Platform, "serial8250", nullptr, nullptr, nullptr, nullptr, "8250", {}},
-        DriverCase{"uartPnpSerialBase", "ttyS1", Bus::SerialBase, "serial", nullptr, nullptr, nullptr, nullptr, "8250",
+        DriverCase{"ftdi", "ttyUSB0", Bus::UsbSerial, "ftdi_sio", "0403", "6001", "FT232R USB UART",
+                   "A50285BI", "ftdi_sio", 16},
+        DriverCase{
+            "ch341", "ttyUSB1", Bus::UsbSerial, "ch341", "1a86", "7523", "USB Serial", nullptr, "ch341", {}},
+        DriverCase{"cp210x",
+                   "ttyUSB2",
+                   Bus::UsbSerial,
+                   "cp210x",
+                   "10c4",
+                   "ea60",
+                   "CP2102 USB to UART Bridge Controller",
+                   "0001",
+                   "cp210x",
+                   {}},
+        DriverCase{"pl2303",
+                   "ttyUSB3",
+                   Bus::UsbSerial,
+                   "pl2303",
+                   "067b",
+                   "2303",
+                   "USB-Serial Controller",
+                   nullptr,
+                   "pl2303",
+                   {}},
+        DriverCase{"cdc_acm",
+                   "ttyACM0",
+                   Bus::UsbAcm,
+                   "cdc_acm",
+                   "2341",
+                   "0043",
+                   "Arduino Uno",
+                   "7573530323",
+                   "cdc_acm",
+                   {}},
+        DriverCase{
+            "uart8250", "ttyS0", Bus::Platform, "serial8250", nullptr, nullptr, nullptr, nullptr, "8250", {}},
+        DriverCase{"uartPnpSerialBase",
+                   "ttyS1",
+                   Bus::SerialBase,
+                   "serial",
+                   nullptr,
+                   nullptr,
+                   nullptr,
+                   nullptr,
+                   "8250",
                    {}}),
     [](const ::testing::TestParamInfo<DriverCase>& row) { return std::string(row.param.label); });
 
@@ -217,7 +254,8 @@ TEST(PortDetails, ChildHoldingAPseudoTerminalIsItsHolder) {
 }
 
 TEST(PortDetails, BusyHintNamesTheHolderAndTheModemManagerRemedy) {
-    EXPECT_EQ(busyPortHint({4242, "minicom"}), "the port is held by minicom (pid 4242): close it there first");
+    EXPECT_EQ(busyPortHint({4242, "minicom"}),
+              "the port is held by minicom (pid 4242): close it there first");
     const std::string modem = busyPortHint({812, "ModemManager"});
     EXPECT_NE(modem.find("held by ModemManager (pid 812)"), std::string::npos) << modem;
     EXPECT_NE(modem.find("systemctl stop ModemManager"), std::string::npos) << modem;

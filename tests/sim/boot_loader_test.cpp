@@ -11,22 +11,26 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using Reply = std::optional<ShortFrame>;
 
-template <std::size_t N>
-Bytes bytes(const std::array<std::uint8_t, N>& frame) {
+template <std::size_t N> Bytes bytes(const std::array<std::uint8_t, N>& frame) {
     return {frame.begin(), frame.end()};
 }
 
 const Bytes image3000 = [] {
     Bytes image(3000);
-    for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i % 253);
+    for (std::size_t i = 0; i < image.size(); ++i)
+        image[i] = static_cast<std::uint8_t>(i % 253);
     return image;
 }();
 
 Bytes enter(std::uint8_t address = 1, UpgradeTarget t = UpgradeTarget::MainBoard) {
     return bytes(makeEnterUpgradeCommand(address, t));
 }
-Bytes start(UpgradeTarget t = UpgradeTarget::MainBoard) { return bytes(makeStartCommand(t)); }
-Bytes header(std::uint32_t length = 3000) { return bytes(makeSizeHeader(length)); }
+Bytes start(UpgradeTarget t = UpgradeTarget::MainBoard) {
+    return bytes(makeStartCommand(t));
+}
+Bytes header(std::uint32_t length = 3000) {
+    return bytes(makeSizeHeader(length));
+}
 Bytes block(std::uint32_t n, const Bytes& image = image3000) {
     return bytes(makeDataBlock(image, (n - 1) * 1024, n));
 }
@@ -59,7 +63,8 @@ const Reply ack = blockAckReply;
 const Reply nak = blockNakReply;
 const Reply none = std::nullopt;
 
-const std::vector<Step> upToHeader = {{enter(), enterAckReply}, {start(), headerRequestReply}, {header(), ack}};
+const std::vector<Step> upToHeader = {
+    {enter(), enterAckReply}, {start(), headerRequestReply}, {header(), ack}};
 
 std::vector<Step> after(std::vector<Step> more) {
     std::vector<Step> all = upToHeader;
@@ -72,15 +77,30 @@ const ScriptCase scripts[] = {
     {"OtherAddressIgnored", {{enter(2), none}, {start(), none}}},
     {"StartBeforeEnterIgnored", {{start(), none}, {enter(), enterAckReply}, {start(), headerRequestReply}}},
     {"StartCodeMustFitBoard", {{enter(), enterAckReply}, {start(UpgradeTarget::MotorBoard), none}}},
-    {"DamagedHeaderRefused", {{enter(), enterAckReply}, {start(), headerRequestReply}, {damaged(header()), nak}, {header(), ack}}},
-    {"HeaderCountMustFitLength", {{enter(), enterAckReply}, {start(), headerRequestReply},
-        {[] { Bytes h = header(); h[3] = 0x04; h[9] ^= 0x07; return h; }(), nak}}},
+    {"DamagedHeaderRefused",
+     {{enter(), enterAckReply}, {start(), headerRequestReply}, {damaged(header()), nak}, {header(), ack}}},
+    {"HeaderCountMustFitLength",
+     {{enter(), enterAckReply},
+      {start(), headerRequestReply},
+      {[] {
+           Bytes h = header();
+           h[3] = 0x04;
+           h[9] ^= 0x07;
+           return h;
+       }(),
+       nak}}},
     {"DamagedBlockRefusedThenTaken", after({{damaged(block(1)), nak}, {block(1), ack}})},
     {"BlockOutOfOrderRefused", after({{block(2), nak}, {block(1), ack}, {block(1), nak}, {block(2), ack}})},
-    {"NoBlockBeyondTheLength", {{enter(), enterAckReply}, {start(), headerRequestReply}, {header(1024), ack},
-        {block(1), ack}, {block(2, Bytes(2048, 1)), nak}, {end, ack}}},
+    {"NoBlockBeyondTheLength",
+     {{enter(), enterAckReply},
+      {start(), headerRequestReply},
+      {header(1024), ack},
+      {block(1), ack},
+      {block(2, Bytes(2048, 1)), nak},
+      {end, ack}}},
     {"BlocksOutsideATransferIgnored", {{block(1), none}, {end, none}, {hostAbort, none}}},
-    {"HostAbortEndsTheUpgrade", after({{block(1), ack}, {hostAbort, none}, {block(2), none}, {enter(), enterAckReply}})},
+    {"HostAbortEndsTheUpgrade",
+     after({{block(1), ack}, {hostAbort, none}, {block(2), none}, {enter(), enterAckReply}})},
 };
 
 class Script : public ::testing::TestWithParam<ScriptCase> {};
@@ -100,11 +120,13 @@ TEST_P(Script, AnswersEachFrameAsExpected) {
 
 INSTANTIATE_TEST_SUITE_P(BootLoader, Script, ::testing::ValuesIn(scripts), scriptName);
 
-std::optional<UpgradeVerdict> runTo(BootLoader& camera, std::uint32_t length, const Bytes& image, std::uint32_t blocks) {
+std::optional<UpgradeVerdict> runTo(BootLoader& camera, std::uint32_t length, const Bytes& image,
+                                    std::uint32_t blocks) {
     camera.onFrame(frameOf(enter()));
     camera.onFrame(frameOf(start()));
     camera.onFrame(frameOf(header(length)));
-    for (std::uint32_t n = 1; n <= blocks; ++n) camera.onFrame(frameOf(block(n, image)));
+    for (std::uint32_t n = 1; n <= blocks; ++n)
+        camera.onFrame(frameOf(block(n, image)));
     return camera.onFrame(frameOf(end)).verdict;
 }
 
@@ -168,12 +190,18 @@ INSTANTIATE_TEST_SUITE_P(Targets, BootLoaderSpeed,
 
 TEST(StepRefFromText, ReadsWhatUsersType) {
     const std::pair<const char*, std::optional<StepRef>> rows[] = {
-        {"enter", StepRef{CameraStep::Enter, 0}},   {"start", StepRef{CameraStep::Start, 0}},
-        {"header", StepRef{CameraStep::Header, 0}}, {"block", StepRef{CameraStep::Block, 0}},
-        {"block:12", StepRef{CameraStep::Block, 12}}, {"end", StepRef{CameraStep::End, 0}},
-        {"any", StepRef{CameraStep::Any, 0}},       {"block:0", std::nullopt},
-        {"block:", std::nullopt},                   {"block:3x", std::nullopt},
-        {"Block", std::nullopt},                    {"", std::nullopt},
+        {"enter", StepRef{CameraStep::Enter, 0}},
+        {"start", StepRef{CameraStep::Start, 0}},
+        {"header", StepRef{CameraStep::Header, 0}},
+        {"block", StepRef{CameraStep::Block, 0}},
+        {"block:12", StepRef{CameraStep::Block, 12}},
+        {"end", StepRef{CameraStep::End, 0}},
+        {"any", StepRef{CameraStep::Any, 0}},
+        {"block:0", std::nullopt},
+        {"block:", std::nullopt},
+        {"block:3x", std::nullopt},
+        {"Block", std::nullopt},
+        {"", std::nullopt},
     };
     for (const auto& [text, expected] : rows) {
         const auto got = stepRefFromText(text);

@@ -3,10 +3,9 @@
 #include "plain_host.h"
 #include "sim/virtual_camera.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <random>
 
@@ -17,21 +16,29 @@ using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 namespace fs = std::filesystem;
 
-template <std::size_t N>
-Bytes bytes(const std::array<std::uint8_t, N>& frame) {
+template <std::size_t N> Bytes bytes(const std::array<std::uint8_t, N>& frame) {
     return {frame.begin(), frame.end()};
 }
 
 const Bytes image3000 = [] {
     Bytes image(3000);
-    for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 13);
+    for (std::size_t i = 0; i < image.size(); ++i)
+        image[i] = static_cast<std::uint8_t>(i * 13);
     return image;
 }();
 
-Bytes enter() { return bytes(makeEnterUpgradeCommand(1, UpgradeTarget::MainBoard)); }
-Bytes start() { return bytes(makeStartCommand(UpgradeTarget::MainBoard)); }
-Bytes header() { return bytes(makeSizeHeader(3000)); }
-Bytes block(std::uint32_t n) { return bytes(makeDataBlock(image3000, (n - 1) * 1024, n)); }
+Bytes enter() {
+    return bytes(makeEnterUpgradeCommand(1, UpgradeTarget::MainBoard));
+}
+Bytes start() {
+    return bytes(makeStartCommand(UpgradeTarget::MainBoard));
+}
+Bytes header() {
+    return bytes(makeSizeHeader(3000));
+}
+Bytes block(std::uint32_t n) {
+    return bytes(makeDataBlock(image3000, (n - 1) * 1024, n));
+}
 const Bytes ack = bytes(blockAckReply);
 const Bytes nak = bytes(blockNakReply);
 
@@ -50,7 +57,8 @@ Bytes talk(PlainHost& host, const Bytes& frame, std::size_t answerSize = 5) {
 }
 
 Bytes inverted(Bytes b) {
-    for (auto& x : b) x = static_cast<std::uint8_t>(~x);
+    for (auto& x : b)
+        x = static_cast<std::uint8_t>(~x);
     return b;
 }
 
@@ -80,30 +88,71 @@ Bytes prefixed(std::initializer_list<std::uint8_t> front, const ShortFrame& repl
 }
 
 const FaultCase faultCases[] = {
-    {"SilentAtEnter", with([](CameraFaults& f) { f.silentAt = StepRef{CameraStep::Enter}; }), {{enter(), {}}}},
-    {"SilentAtStart", with([](CameraFaults& f) { f.silentAt = StepRef{CameraStep::Start}; }),
+    {"SilentAtEnter",
+     with([](CameraFaults& f) { f.silentAt = StepRef{CameraStep::Enter}; }),
+     {{enter(), {}}}},
+    {"SilentAtStart",
+     with([](CameraFaults& f) { f.silentAt = StepRef{CameraStep::Start}; }),
      {{enter(), bytes(enterAckReply)}, {start(), {}}}},
-    {"SilentAtHeader", with([](CameraFaults& f) { f.silentAt = StepRef{CameraStep::Header}; }),
+    {"SilentAtHeader",
+     with([](CameraFaults& f) { f.silentAt = StepRef{CameraStep::Header}; }),
      {{enter(), bytes(enterAckReply)}, {start(), bytes(headerRequestReply)}, {header(), {}}}},
-    {"SilentAtBlock2", with([](CameraFaults& f) { f.silentAt = StepRef{CameraStep::Block, 2}; }),
-     {{enter(), bytes(enterAckReply)}, {start(), bytes(headerRequestReply)}, {header(), ack}, {block(1), ack}, {block(2), {}}}},
-    {"SilentAtEnd", with([](CameraFaults& f) { f.silentAt = StepRef{CameraStep::End}; }),
-     {{enter(), bytes(enterAckReply)}, {start(), bytes(headerRequestReply)}, {header(), ack}, {block(1), ack},
-      {block(2), ack}, {block(3), ack}, {bytes(endFrame), {}}}},
-    {"NakForAGivenBlock", with([](CameraFaults& f) { f.nakBlocks = {{1, 2}}; }),
-     {{enter(), bytes(enterAckReply)}, {start(), bytes(headerRequestReply)}, {header(), ack}, {block(1), nak},
-      {block(1), nak}, {block(1), ack}}},
-    {"NakEveryThird", with([](CameraFaults& f) { f.nakEvery = 3; }),
-     {{enter(), bytes(enterAckReply)}, {start(), bytes(headerRequestReply)}, {header(), ack}, {block(1), ack},
-      {block(2), ack}, {block(3), nak}, {block(3), ack}}},
-    {"CameraAbortsAtBlock2", with([](CameraFaults& f) { f.abortAtBlock = 2; }),
-     {{enter(), bytes(enterAckReply)}, {start(), bytes(headerRequestReply)}, {header(), ack}, {block(1), ack},
+    {"SilentAtBlock2",
+     with([](CameraFaults& f) {
+         f.silentAt = StepRef{CameraStep::Block, 2};
+     }),
+     {{enter(), bytes(enterAckReply)},
+      {start(), bytes(headerRequestReply)},
+      {header(), ack},
+      {block(1), ack},
+      {block(2), {}}}},
+    {"SilentAtEnd",
+     with([](CameraFaults& f) { f.silentAt = StepRef{CameraStep::End}; }),
+     {{enter(), bytes(enterAckReply)},
+      {start(), bytes(headerRequestReply)},
+      {header(), ack},
+      {block(1), ack},
+      {block(2), ack},
+      {block(3), ack},
+      {bytes(endFrame), {}}}},
+    {"NakForAGivenBlock",
+     with([](CameraFaults& f) {
+         f.nakBlocks = {{1, 2}};
+     }),
+     {{enter(), bytes(enterAckReply)},
+      {start(), bytes(headerRequestReply)},
+      {header(), ack},
+      {block(1), nak},
+      {block(1), nak},
+      {block(1), ack}}},
+    {"NakEveryThird",
+     with([](CameraFaults& f) { f.nakEvery = 3; }),
+     {{enter(), bytes(enterAckReply)},
+      {start(), bytes(headerRequestReply)},
+      {header(), ack},
+      {block(1), ack},
+      {block(2), ack},
+      {block(3), nak},
+      {block(3), ack}}},
+    {"CameraAbortsAtBlock2",
+     with([](CameraFaults& f) { f.abortAtBlock = 2; }),
+     {{enter(), bytes(enterAckReply)},
+      {start(), bytes(headerRequestReply)},
+      {header(), ack},
+      {block(1), ack},
       {block(2), bytes(abortReply)}}},
-    {"StrayStartBeforeHeaderRequest", with([](CameraFaults& f) { f.strayStartAt = StepRef{CameraStep::Start}; }),
+    {"StrayStartBeforeHeaderRequest",
+     with([](CameraFaults& f) { f.strayStartAt = StepRef{CameraStep::Start}; }),
      {{enter(), bytes(enterAckReply)}, {start(), prefixed({0xA5}, headerRequestReply)}, {header(), ack}}},
-    {"WrongCheckByteOnBlockAck", with([](CameraFaults& f) { f.wrongCheckAt = StepRef{CameraStep::Block, 1}; }),
-     {{enter(), bytes(enterAckReply)}, {start(), bytes(headerRequestReply)}, {header(), ack},
-      {block(1), {0xA5, 0xFB, 0x01, 0x5E, 0xAF}}, {block(2), ack}}},
+    {"WrongCheckByteOnBlockAck",
+     with([](CameraFaults& f) {
+         f.wrongCheckAt = StepRef{CameraStep::Block, 1};
+     }),
+     {{enter(), bytes(enterAckReply)},
+      {start(), bytes(headerRequestReply)},
+      {header(), ack},
+      {block(1), {0xA5, 0xFB, 0x01, 0x5E, 0xAF}},
+      {block(2), ack}}},
 };
 
 class FaultSeen : public ::testing::TestWithParam<FaultCase> {};
@@ -138,7 +187,8 @@ TEST(CameraFaultsOnTheLine, NoiseBeforeEveryReplyHoldsNoStartByte) {
     ASSERT_TRUE(camera.start()) << camera.error();
     PlainHost host;
     ASSERT_TRUE(host.open(camera.portPath(), 9600));
-    for (const auto& [frame, reply] : {std::pair{enter(), enterAckReply}, std::pair{start(), headerRequestReply}}) {
+    for (const auto& [frame, reply] :
+         {std::pair{enter(), enterAckReply}, std::pair{start(), headerRequestReply}}) {
         const Bytes got = talk(host, frame, 45);
         ASSERT_EQ(got.size(), 45u);
         EXPECT_EQ(std::count(got.begin(), got.begin() + 40, frameStart), 0);
@@ -190,7 +240,8 @@ TEST(CameraLine, CorruptBlockIsRefusedAndItsResendTaken) {
     Bytes corrupt = block(1);
     corrupt[500] ^= 0x40; // a flipped data bit: the check byte no longer fits
     EXPECT_EQ(talk(host, corrupt), nak);
-    for (std::uint32_t n = 1; n <= 3; ++n) EXPECT_EQ(talk(host, block(n)), ack);
+    for (std::uint32_t n = 1; n <= 3; ++n)
+        EXPECT_EQ(talk(host, block(n)), ack);
     EXPECT_EQ(talk(host, bytes(endFrame)), ack);
     const auto verdict = camera.waitForVerdict(2s);
     ASSERT_TRUE(verdict);
@@ -230,7 +281,8 @@ TEST(CameraSpeed, SpecialTargetWithoutTheSwitchTo115200) {
     PlainHost host;
     ASSERT_TRUE(host.open(camera.portPath(), 9600));
     EXPECT_EQ(talk(host, bytes(makeEnterUpgradeCommand(1, UpgradeTarget::Special))), bytes(enterAckReply));
-    EXPECT_EQ(talk(host, bytes(makeStartCommand(UpgradeTarget::Special))), inverted(bytes(headerRequestReply)));
+    EXPECT_EQ(talk(host, bytes(makeStartCommand(UpgradeTarget::Special))),
+              inverted(bytes(headerRequestReply)));
     // Switching late still lets the exchange go on at 115200.
     ASSERT_TRUE(host.reopen(115200));
     EXPECT_EQ(talk(host, bytes(makeSizeHeader(0))), ack);
@@ -289,7 +341,8 @@ TEST(CameraLine, PtzFramesAreRecordedWithTheirMeaning) {
         {{0xFF, 0x01, 0x01, 0x00, 0x00, 0x00, 0x02}, "PTZ focus near (address 1)"},
         {{0xFF, 0x01, 0x00, 0x80, 0x00, 0x00, 0x81}, "PTZ focus far (address 1)"},
     };
-    for (const auto& [frame, meaning] : buttons) host.write(frame);
+    for (const auto& [frame, meaning] : buttons)
+        host.write(frame);
     host.write(Bytes{0x12, 0x34});
     EXPECT_TRUE(host.readFor(200ms).empty()) << "PTZ frames are not answered";
     const auto frames = camera.receivedFrames();
@@ -313,10 +366,12 @@ TEST(CameraLine, SurvivesGarbageAndPartialFramesThenUpgrades) {
     const Bytes starts{0xA5, 0xA0, 0xFF, 0xF6, 0xF7, 0xF8, 0xF9, 0xFA, 0xAF, 0x57, 0x00, 0x01};
     for (int burst = 0; burst < 50; ++burst) {
         Bytes noise(random() % 300);
-        for (auto& b : noise) b = (random() % 2 == 0) ? starts[random() % starts.size()] : static_cast<std::uint8_t>(random());
+        for (auto& b : noise)
+            b = (random() % 2 == 0) ? starts[random() % starts.size()] : static_cast<std::uint8_t>(random());
         if (burst % 5 == 0) {
             const Bytes piece = block(1);
-            noise.insert(noise.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(random() % piece.size()));
+            noise.insert(noise.end(), piece.begin(),
+                         piece.begin() + static_cast<std::ptrdiff_t>(random() % piece.size()));
         }
         host.write(noise);
     }
@@ -325,7 +380,8 @@ TEST(CameraLine, SurvivesGarbageAndPartialFramesThenUpgrades) {
     ASSERT_EQ(talk(host, enter()), bytes(enterAckReply));
     ASSERT_EQ(talk(host, start()), bytes(headerRequestReply));
     ASSERT_EQ(talk(host, header()), ack);
-    for (std::uint32_t n = 1; n <= 3; ++n) ASSERT_EQ(talk(host, block(n)), ack);
+    for (std::uint32_t n = 1; n <= 3; ++n)
+        ASSERT_EQ(talk(host, block(n)), ack);
     ASSERT_EQ(talk(host, bytes(endFrame)), ack);
     const auto verdict = camera.waitForVerdict(2s);
     ASSERT_TRUE(verdict);
@@ -393,8 +449,8 @@ TEST_P(PacingAccuracy, BlockRoundTripIsItsWireTimeAndTheReplyDelay) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Speeds, PacingAccuracy,
-                         ::testing::Values(PacingCase{230400, 0ms}, PacingCase{460800, 0ms}, PacingCase{921600, 0ms},
-                                           PacingCase{921600, 30ms}),
+                         ::testing::Values(PacingCase{230400, 0ms}, PacingCase{460800, 0ms},
+                                           PacingCase{921600, 0ms}, PacingCase{921600, 30ms}),
                          [](const auto& test) {
                              return std::to_string(test.param.speed) + "_delay" +
                                     std::to_string(test.param.replyDelay.count()) + "ms";
@@ -420,7 +476,7 @@ TEST(CameraPacing, StopEndsTheThreadPromptlyEvenMidBlock) {
 // ---- The device vanishes and comes back --------------------------------------------------
 
 class TemporaryFolder {
-public:
+  public:
     TemporaryFolder() {
         std::string pattern = (fs::temp_directory_path() / "orvane-sim-XXXXXX").string();
         path_ = ::mkdtemp(pattern.data()) != nullptr ? pattern : "";
@@ -431,14 +487,15 @@ public:
     }
     fs::path operator/(const char* name) const { return fs::path(path_) / name; }
 
-private:
+  private:
     std::string path_;
 };
 
 bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit = 2s) {
     const auto until = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < until) {
-        if (condition()) return true;
+        if (condition())
+            return true;
         std::this_thread::sleep_for(10ms);
     }
     return condition();
@@ -482,7 +539,8 @@ TEST(CameraVanish, HostSeesAHangUpAndTheLinkFollowsTheNewDevice) {
     ASSERT_EQ(talk(host, enter()), bytes(enterAckReply));
     ASSERT_EQ(talk(host, start()), bytes(headerRequestReply));
     ASSERT_EQ(talk(host, header()), ack);
-    for (std::uint32_t n = 1; n <= 3; ++n) ASSERT_EQ(talk(host, block(n)), ack);
+    for (std::uint32_t n = 1; n <= 3; ++n)
+        ASSERT_EQ(talk(host, block(n)), ack);
     ASSERT_EQ(talk(host, bytes(endFrame)), ack);
     ASSERT_TRUE(eventually([&] { return camera.lastVerdict() && camera.lastVerdict()->matches; }));
 }

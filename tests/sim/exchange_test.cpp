@@ -4,7 +4,6 @@
 #include "sim/virtual_camera.h"
 
 #include <gtest/gtest.h>
-
 #include <numeric>
 
 namespace orvane::test {

@@ -12,14 +12,14 @@ using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 using K = HostFrameKind;
 
-template <std::size_t N>
-Bytes bytes(const std::array<std::uint8_t, N>& frame) {
+template <std::size_t N> Bytes bytes(const std::array<std::uint8_t, N>& frame) {
     return {frame.begin(), frame.end()};
 }
 
 Bytes cat(std::initializer_list<Bytes> parts) {
     Bytes all;
-    for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+    for (const auto& p : parts)
+        all.insert(all.end(), p.begin(), p.end());
     return all;
 }
 
@@ -54,7 +54,8 @@ struct Found {
 };
 
 std::ostream& operator<<(std::ostream& os, const Found& f) {
-    return os << "{kind " << static_cast<int>(f.kind) << ", intact " << f.intact << ", size " << f.size << "}";
+    return os << "{kind " << static_cast<int>(f.kind) << ", intact " << f.intact << ", size " << f.size
+              << "}";
 }
 
 struct ReaderCase {
@@ -87,19 +88,30 @@ const Bytes ptzLeft{0xFF, 0x01, 0x00, 0x04, 0x1E, 0x00, 0x23};
 
 const ReaderCase readerCases[] = {
     {"EveryHostFrame",
-     cat({enter1, bytes(startMain), bytes(makeSizeHeader(3000)), block(1), bytes(endFrame), bytes(abortFrame), ptzLeft}),
+     cat({enter1, bytes(startMain), bytes(makeSizeHeader(3000)), block(1), bytes(endFrame), bytes(abortFrame),
+          ptzLeft}),
      {{K::EnterUpgrade}, {K::Start}, {K::Header}, {K::Block, true, 1030}, {K::End}, {K::Abort}, {K::Ptz}}},
-    {"NoiseInFrontIsLoose", cat({{0x00, 0x11, 0x5A}, bytes(startMain)}), {{K::Unrecognised, true, 3}, {K::Start}}},
+    {"NoiseInFrontIsLoose",
+     cat({{0x00, 0x11, 0x5A}, bytes(startMain)}),
+     {{K::Unrecognised, true, 3}, {K::Start}}},
     {"StrayStartByteGivesWay", cat({{0xA5}, bytes(startMain)}), {{K::Unrecognised, true, 1}, {K::Start}}},
-    {"StartByteWithUnknownCommand", cat({{0xA5, 0x42}, bytes(endFrame)}), {{K::Unrecognised, true, 2}, {K::End}}},
+    {"StartByteWithUnknownCommand",
+     cat({{0xA5, 0x42}, bytes(endFrame)}),
+     {{K::Unrecognised, true, 2}, {K::End}}},
     {"PelcoPStartLetGoEarly", cat({{0xA0}, bytes(startMain)}), {{K::Unrecognised, true, 1}, {K::Start}}},
-    {"PelcoDStartWaitsThenGivesWay", cat({{0xFF}, bytes(startMain)}), {{K::Unrecognised, true, 1}, {K::Start}}},
-    {"EnterWithWrongCheckIsLoose", {0xA0, 0x01, 0x00, 0x57, 0xAA, 0x00, 0xAF, 0xF4}, {{K::Unrecognised, true, 8}}},
+    {"PelcoDStartWaitsThenGivesWay",
+     cat({{0xFF}, bytes(startMain)}),
+     {{K::Unrecognised, true, 1}, {K::Start}}},
+    {"EnterWithWrongCheckIsLoose",
+     {0xA0, 0x01, 0x00, 0x57, 0xAA, 0x00, 0xAF, 0xF4},
+     {{K::Unrecognised, true, 8}}},
     {"ShortFrameWithWrongEndIsLoose", {0xA5, 0xF6, 0xAA, 0xF9, 0x00}, {{K::Unrecognised, true, 5}}},
     {"ShortFrameWithWrongCheckIsLoose", {0xA5, 0xFA, 0x00, 0x5E, 0xAF}, {{K::Unrecognised, true, 5}}},
     {"PtzWithWrongSumIsLoose", {0xFF, 0x01, 0x00, 0x04, 0x1E, 0x00, 0x24}, {{K::Unrecognised, true, 7}}},
     {"DamagedHeaderHandedOn", damagedHeader(), {{K::Header, false}}},
-    {"DamagedBlockHandedOnWhole", cat({damagedBlock(), bytes(endFrame)}), {{K::Block, false, 1030}, {K::End}}},
+    {"DamagedBlockHandedOnWhole",
+     cat({damagedBlock(), bytes(endFrame)}),
+     {{K::Block, false, 1030}, {K::End}}},
     {"CutOffBlockHandedOnAfterGap", cutBlock(500), {{K::Block, false, 500}}},
     {"UnfinishedShortFrameGivenUp", {0xA5, 0xF6, 0xAA}, {{K::Unrecognised, true, 3}}},
     {"BlockFullOfStartBytes", cat({block(1), block(2), block(3)}), {{K::Block}, {K::Block}, {K::Block}}},
@@ -126,12 +138,15 @@ std::vector<HostFrame> readAll(const Bytes& input, std::size_t chunk) {
 
 TEST_P(ReaderTable, FindsTheFramesWhateverTheChunking) {
     const ReaderCase& c = GetParam();
-    for (std::size_t chunk : {c.input.size(), std::size_t{1}, std::size_t{2}, std::size_t{7}, std::size_t{1029}}) {
-        if (chunk == 0) continue;
+    for (std::size_t chunk :
+         {c.input.size(), std::size_t{1}, std::size_t{2}, std::size_t{7}, std::size_t{1029}}) {
+        if (chunk == 0)
+            continue;
         const auto frames = readAll(c.input, chunk);
         EXPECT_EQ(summarise(frames, c.expected), c.expected) << "chunks of " << chunk;
         std::size_t total = 0;
-        for (const auto& f : frames) total += f.bytes.size();
+        for (const auto& f : frames)
+            total += f.bytes.size();
         EXPECT_EQ(total, c.input.size()) << "every byte is accounted for, chunks of " << chunk;
     }
 }
@@ -155,12 +170,17 @@ TEST(FrameReader, UnfinishedFrameWaitsForTheGapBeforeGivingUp) {
 }
 
 TEST(FrameMeaning, NamesWhatATechnicianNeeds) {
-    auto meaning = [](K kind, Bytes b, bool intact = true) { return meaningOf({kind, std::move(b), {}, intact}); };
-    EXPECT_EQ(meaning(K::EnterUpgrade, enter1), "EnterUpgradeCommand for address 1, main board or special target");
-    EXPECT_EQ(meaning(K::Start, bytes(makeStartCommand(UpgradeTarget::Special))), "StartCommand, special target");
+    auto meaning = [](K kind, Bytes b, bool intact = true) {
+        return meaningOf({kind, std::move(b), {}, intact});
+    };
+    EXPECT_EQ(meaning(K::EnterUpgrade, enter1),
+              "EnterUpgradeCommand for address 1, main board or special target");
+    EXPECT_EQ(meaning(K::Start, bytes(makeStartCommand(UpgradeTarget::Special))),
+              "StartCommand, special target");
     EXPECT_EQ(meaning(K::Header, bytes(makeSizeHeader(3000))), "SizeHeader, 3000 bytes in 3 blocks");
     EXPECT_EQ(meaning(K::Block, block(2)), "DataBlock 2");
-    EXPECT_EQ(meaning(K::Block, damagedBlock(), false), "DataBlock 1 (damaged: check byte or end byte wrong)");
+    EXPECT_EQ(meaning(K::Block, damagedBlock(), false),
+              "DataBlock 1 (damaged: check byte or end byte wrong)");
     EXPECT_EQ(meaning(K::Ptz, ptzLeft), "PTZ pan left (address 1, pan speed 30)");
     EXPECT_EQ(meaning(K::Ptz, {0xFF, 0x01, 0x01, 0x00, 0x00, 0x00, 0x02}), "PTZ focus near (address 1)");
     EXPECT_EQ(meaning(K::Ptz, {0xFF, 0x01, 0x00, 0x00, 0x00, 0x00, 0x01}), "PTZ stop (address 1)");

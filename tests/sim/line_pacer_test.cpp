@@ -28,7 +28,8 @@ TEST(LinePacer, OneByteChunksAddUpToTheWholeWireTime) {
     for (const int speed : {230400, 460800, 921600}) {
         LinePacer line;
         SimTime last{};
-        for (int i = 0; i < 1035; ++i) last = line.pass(1, t0, speed);
+        for (int i = 0; i < 1035; ++i)
+            last = line.pass(1, t0, speed);
         EXPECT_EQ(last, t0 + exactWireTime(1035, speed)) << speed;
     }
 }

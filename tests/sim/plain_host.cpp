@@ -11,14 +11,22 @@ namespace {
 
 speed_t speedConstant(int speed) {
     switch (speed) {
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    default: return B9600;
+    case 1200:
+        return B1200;
+    case 2400:
+        return B2400;
+    case 4800:
+        return B4800;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    case 57600:
+        return B57600;
+    case 115200:
+        return B115200;
+    default:
+        return B9600;
     }
 }
 
@@ -80,7 +88,8 @@ std::vector<std::uint8_t> PlainHost::read(std::size_t count, std::chrono::millis
     std::vector<std::uint8_t> got;
     const auto until = std::chrono::steady_clock::now() + timeout;
     while (got.size() < count) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             break;
         }

@@ -14,7 +14,7 @@
 namespace orvane::test {
 
 class PlainHost {
-public:
+  public:
     PlainHost() = default;
     PlainHost(const PlainHost&) = delete;
     PlainHost& operator=(const PlainHost&) = delete;
@@ -28,15 +28,17 @@ public:
     bool setArbitrarySpeed(int speed);
 
     void write(std::span<const std::uint8_t> bytes);
-    template <std::size_t N>
-    void write(const std::array<std::uint8_t, N>& frame) { write(std::span<const std::uint8_t>(frame)); }
+    template <std::size_t N> void write(const std::array<std::uint8_t, N>& frame) {
+        write(std::span<const std::uint8_t>(frame));
+    }
     // Reads until count bytes have come or the time is up.
-    std::vector<std::uint8_t> read(std::size_t count, std::chrono::milliseconds timeout = std::chrono::milliseconds{3000});
+    std::vector<std::uint8_t> read(std::size_t count,
+                                   std::chrono::milliseconds timeout = std::chrono::milliseconds{3000});
     // Everything that comes within the time.
     std::vector<std::uint8_t> readFor(std::chrono::milliseconds time);
     int fd() const { return fd_; }
 
-private:
+  private:
     int fd_ = -1;
     std::string path_;
 };

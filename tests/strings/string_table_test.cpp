@@ -1,12 +1,11 @@
 // The string table: exact bytes of the texts whose spaces, line feeds and punctuation matter,
 // and lookups that follow each thread's own language.
-#include <gtest/gtest.h>
+#include "text/string_table.h"
 
 #include <condition_variable>
+#include <gtest/gtest.h>
 #include <mutex>
 #include <thread>
-
-#include "text/string_table.h"
 
 namespace orvane {
 namespace {
@@ -35,10 +34,11 @@ TEST_P(ExactTextTest, BytesAsShown) {
 
 INSTANTIATE_TEST_SUITE_P(
     SpacesFeedsAndPunctuation, ExactTextTest,
-    testing::Values(ExactText{101, "Aboat Orvane(&A)...", "\xE5\x85\xB3\xE4\xBA\x8E" "Orvane(&A)..."},
+    testing::Values(ExactText{101, "Aboat Orvane(&A)...",
+                              "\xE5\x85\xB3\xE4\xBA\x8E"
+                              "Orvane(&A)..."},
                     ExactText{103, "Port:", "\xE4\xB8\xB2\xE5\x8F\xA3\xEF\xBC\x9A"}, // full-width colon
-                    ExactText{105, "PortOpen ", "打开串口"},
-                    ExactText{106, "PortClose ", "关闭串口"},
+                    ExactText{105, "PortOpen ", "打开串口"}, ExactText{106, "PortClose ", "关闭串口"},
                     ExactText{107, "Select File ", "选择文件"},
                     ExactText{108, "Update MainBoard\n\n", "升级主控板"},
                     ExactText{113, "Send updated datas  progress:", "发送更新数据:进度："},
@@ -104,7 +104,8 @@ TEST(TextLanguage, NewThreadStartsInEnglish) {
 }
 
 TEST(FillText, PlaceholdersAreFilledOnce) {
-    EXPECT_EQ(fillText("{0} line {1}: {2}", {"app.hex", "7", "bad checksum"}), "app.hex line 7: bad checksum");
+    EXPECT_EQ(fillText("{0} line {1}: {2}", {"app.hex", "7", "bad checksum"}),
+              "app.hex line 7: bad checksum");
     EXPECT_EQ(fillText("{1}{0}", {"a", "b"}), "ba");
     // An argument that itself looks like a placeholder is not expanded again.
     EXPECT_EQ(fillText("{0}", {"{1}", "x"}), "{1}");

@@ -3,6 +3,8 @@
 // cancel) are scheduled on it and run inside the sleep or the wait that reaches their time.
 #pragma once
 
+#include "upgrade/clock.h"
+
 #include <algorithm>
 #include <chrono>
 #include <functional>
@@ -12,12 +14,10 @@
 #include <utility>
 #include <vector>
 
-#include "upgrade/clock.h"
-
 namespace orvane::testing {
 
 class FakeClock final : public Clock {
-public:
+  public:
     using milliseconds = std::chrono::milliseconds;
     using time_point = std::chrono::steady_clock::time_point;
 
@@ -72,7 +72,8 @@ public:
             if (elapsed_ >= end) {
                 return false;
             }
-            elapsed_ = events_.empty() ? end : std::min(end, std::max(elapsed_, events_.begin()->first.first));
+            elapsed_ =
+                events_.empty() ? end : std::min(end, std::max(elapsed_, events_.begin()->first.first));
         }
     }
 
@@ -111,7 +112,7 @@ public:
         return static_cast<std::size_t>(std::count(pauses_.begin(), pauses_.end(), duration));
     }
 
-private:
+  private:
     static time_point start() { return time_point{} + std::chrono::hours(1); }
 
     void runDue() {

@@ -1,19 +1,18 @@
 // The main dialog as a technician first sees it: every control of the template where and
 // what it should be, the lists and selections, the labels and title, and the button states.
-#include <QtTest>
+#include "dialog_rig.h"
+#include "ui/dialog_template.h"
+#include "ui/qt/dialog_item.h"
+#include "ui/qt/dialog_units.h"
+#include "ui/qt/log_box.h"
+#include "ui/qt/single_line_button.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
-
-#include "dialog_rig.h"
-#include "ui/qt/dialog_item.h"
-#include "ui/dialog_template.h"
-#include "ui/qt/dialog_units.h"
-#include "ui/qt/log_box.h"
-#include "ui/qt/single_line_button.h"
+#include <QtTest>
 
 using namespace orvane;
 
@@ -30,12 +29,17 @@ QStringList itemsOf(const QComboBox* combo) {
 const char* classOf(ControlKind kind) {
     switch (kind) {
     case ControlKind::Static:
-    case ControlKind::Icon: return "QLabel";
-    case ControlKind::ComboBox: return "QComboBox";
+    case ControlKind::Icon:
+        return "QLabel";
+    case ControlKind::ComboBox:
+        return "QComboBox";
     case ControlKind::PushButton:
-    case ControlKind::DefaultPushButton: return "orvane::SingleLineButton";
-    case ControlKind::Edit: return "QLineEdit";
-    case ControlKind::LogEdit: return "orvane::LogBox";
+    case ControlKind::DefaultPushButton:
+        return "orvane::SingleLineButton";
+    case ControlKind::Edit:
+        return "QLineEdit";
+    case ControlKind::LogEdit:
+        return "orvane::LogBox";
     }
     return "";
 }
@@ -44,7 +48,7 @@ const char* classOf(ControlKind kind) {
 
 class DialogLayoutTest : public QObject {
     Q_OBJECT
-private Q_SLOTS:
+  private Q_SLOTS:
     void freshDialogShowsDefaults() {
         test::DialogRig rig;
         CUpgradeDlg& dlg = rig.dialog();
@@ -58,11 +62,12 @@ private Q_SLOTS:
         }
         QCOMPARE(itemsOf(rig.combo(IDC_ADDRESS)), addresses);
         QCOMPARE(rig.combo(IDC_ADDRESS)->currentText(), QString("1"));
-        QCOMPARE(itemsOf(rig.combo(IDC_BPS)), (QStringList{"300", "600", "1200", "2400", "4800", "9600", "14400",
-                                                          "19200", "28800", "38400", "57600", "115200"}));
+        QCOMPARE(itemsOf(rig.combo(IDC_BPS)),
+                 (QStringList{"300", "600", "1200", "2400", "4800", "9600", "14400", "19200", "28800",
+                              "38400", "57600", "115200"}));
         QCOMPARE(rig.combo(IDC_BPS)->currentText(), QString("9600"));
-        QCOMPARE(itemsOf(rig.combo(IDC_UPBPS)),
-                 (QStringList{"1200", "2400", "4800", "9600", "14400", "19200", "28800", "38400", "57600", "115200"}));
+        QCOMPARE(itemsOf(rig.combo(IDC_UPBPS)), (QStringList{"1200", "2400", "4800", "9600", "14400", "19200",
+                                                             "28800", "38400", "57600", "115200"}));
         QCOMPARE(rig.combo(IDC_UPBPS)->currentText(), QString("9600"));
         QCOMPARE(rig.combo(IDC_SPEED)->count(), 0);
         QCOMPARE(rig.combo(IDC_SPEED)->currentText(), QString());
@@ -145,7 +150,8 @@ private Q_SLOTS:
             if (previousStop != nullptr) {
                 QWidget* next = previousStop->nextInFocusChain();
                 // Past a combo box's own edit field and the controls that are no tab stops.
-                while (next != nullptr && (next->parentWidget() != &dlg || next->focusPolicy() == Qt::NoFocus)) {
+                while (next != nullptr &&
+                       (next->parentWidget() != &dlg || next->focusPolicy() == Qt::NoFocus)) {
                     next = next->nextInFocusChain();
                 }
                 QCOMPARE(next, item);

@@ -2,16 +2,6 @@
 // camera of the upgrade tests and a fake clock, or the virtual camera on an in-memory line.
 // The view plays the dialog thread: the job's calls wait until the test pumps them, as a sent
 // window message waits for the dialog.
-#include <gtest/gtest.h>
-
-#include <array>
-#include <cerrno>
-#include <condition_variable>
-#include <deque>
-#include <map>
-#include <memory>
-#include <thread>
-
 #include "imagetools/hex_test_files.h"
 #include "sim/memory_camera.h"
 #include "text/text_language.h"
@@ -19,14 +9,24 @@
 #include "ui/logic/upgrade_dlg_logic.h"
 #include "upgrade/job_rig.h"
 
+#include <array>
+#include <cerrno>
+#include <condition_variable>
+#include <deque>
+#include <gtest/gtest.h>
+#include <map>
+#include <memory>
+#include <thread>
+
 namespace orvane::testing {
 namespace {
 
 using namespace std::chrono_literals;
 
 class FakeView final : public DialogView {
-public:
-    std::map<int, std::string> texts{{IDC_PORT, "ttyFAKE"}, {IDC_BPS, "9600"}, {IDC_ADDRESS, "1"}, {IDC_UPBPS, "9600"}};
+  public:
+    std::map<int, std::string> texts{
+        {IDC_PORT, "ttyFAKE"}, {IDC_BPS, "9600"}, {IDC_ADDRESS, "1"}, {IDC_UPBPS, "9600"}};
     std::map<int, bool> enabled; // a control not named here is enabled
     std::vector<std::string> messages;
     std::vector<std::string> questions;
@@ -134,7 +134,7 @@ public:
         return true;
     }
 
-private:
+  private:
     struct Call {
         explicit Call(std::function<void()> t) : task(std::move(t)) {}
         std::function<void()> task;
@@ -171,7 +171,7 @@ struct LogicRig {
 
 // Holds the job inside its first block write until opened.
 class Gate {
-public:
+  public:
     void hold(ScriptedCamera& camera) {
         camera.onWrite = [this](Sent kind) {
             std::unique_lock lock(mutex_);
@@ -192,15 +192,16 @@ public:
         changed_.notify_all();
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable changed_;
     bool reached_ = false;
     bool open_ = false;
 };
 
-constexpr std::string_view succeeded = "Start\r\nSend Command successful !\r\nSend updated datas  progress:100%\r\n"
-                                       "Update was successful !\r\n";
+constexpr std::string_view succeeded =
+    "Start\r\nSend Command successful !\r\nSend updated datas  progress:100%\r\n"
+    "Update was successful !\r\n";
 
 struct PortCase {
     const char* name;
@@ -212,7 +213,9 @@ struct PortCase {
     bool openEnabledAfter;
 };
 
-void PrintTo(const PortCase& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const PortCase& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class PortButtons : public ::testing::TestWithParam<PortCase> {};
 
@@ -237,7 +240,8 @@ TEST_P(PortButtons, OpenAndCloseFollowThePort) {
     for (std::size_t i = 0; i < c.messageStarts.size(); ++i) {
         EXPECT_TRUE(rig.view.messages[i].starts_with(c.messageStarts[i])) << rig.view.messages[i];
         // A refusal says why after the classic line.
-        EXPECT_EQ(c.messageStarts[i].ends_with("\n\n"), rig.view.messages[i].size() > c.messageStarts[i].size());
+        EXPECT_EQ(c.messageStarts[i].ends_with("\n\n"),
+                  rig.view.messages[i].size() > c.messageStarts[i].size());
     }
     EXPECT_EQ(rig.view.controlEnabled(IDC_OPEN), c.openEnabledAfter);
     EXPECT_EQ(rig.view.controlEnabled(IDC_CLOSE), !c.openEnabledAfter);
@@ -246,17 +250,41 @@ TEST_P(PortButtons, OpenAndCloseFollowThePort) {
 
 INSTANTIATE_TEST_SUITE_P(
     DialogLogic, PortButtons,
-    ::testing::Values(
-        PortCase{"OpenThenClose", "9600", 0, 0, "open ttyFAKE 9600",
-                 {"Serial ports open successful !", "Serial ports close successful !"}, true},
-        PortCase{"SpeedNotANumber", "fast", 0, 0, "open ttyFAKE 0",
-                 {"Serial ports open successful !", "Serial ports close successful !"}, true},
-        PortCase{"TypedSpeedWithBlanks", "  57600", 0, 0, "open ttyFAKE 57600",
-                 {"Serial ports open successful !", "Serial ports close successful !"}, true},
-        PortCase{"RefusedOpen", "9600", ENOENT, 0, "open ttyFAKE 9600",
-                 {"Serial ports open fail !\n\n", "Serial ports close successful !"}, true},
-        PortCase{"RefusedClose", "9600", 0, EIO, "open ttyFAKE 9600",
-                 {"Serial ports open successful !", "Serial ports close fail !\n\n"}, false}),
+    ::testing::Values(PortCase{"OpenThenClose",
+                               "9600",
+                               0,
+                               0,
+                               "open ttyFAKE 9600",
+                               {"Serial ports open successful !", "Serial ports close successful !"},
+                               true},
+                      PortCase{"SpeedNotANumber",
+                               "fast",
+                               0,
+                               0,
+                               "open ttyFAKE 0",
+                               {"Serial ports open successful !", "Serial ports close successful !"},
+                               true},
+                      PortCase{"TypedSpeedWithBlanks",
+                               "  57600",
+                               0,
+                               0,
+                               "open ttyFAKE 57600",
+                               {"Serial ports open successful !", "Serial ports close successful !"},
+                               true},
+                      PortCase{"RefusedOpen",
+                               "9600",
+                               ENOENT,
+                               0,
+                               "open ttyFAKE 9600",
+                               {"Serial ports open fail !\n\n", "Serial ports close successful !"},
+                               true},
+                      PortCase{"RefusedClose",
+                               "9600",
+                               0,
+                               EIO,
+                               "open ttyFAKE 9600",
+                               {"Serial ports open successful !", "Serial ports close fail !\n\n"},
+                               false}),
     [](const auto& row) { return std::string(row.param.name); });
 
 struct UpdateCase {
@@ -266,7 +294,9 @@ struct UpdateCase {
     std::size_t imageLength;
 };
 
-void PrintTo(const UpdateCase& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const UpdateCase& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class UpdateButtons : public ::testing::TestWithParam<UpdateCase> {};
 
@@ -282,7 +312,8 @@ TEST_P(UpdateButtons, FlashTheCameraWithThePortLocked) {
     EXPECT_TRUE(rig.logic->OnCommand(c.button));
     ASSERT_TRUE(rig.logic->jobRunning());
     EXPECT_EQ(rig.logic->currentTarget(), c.target);
-    for (const int id : {IDC_OPEN, IDC_CLOSE, IDC_PORT, IDC_BPS, IDC_UPBPS, IDC_PTZ_LEFT, IDC_PTZ_HOME, IDC_PTZ_FAR}) {
+    for (const int id :
+         {IDC_OPEN, IDC_CLOSE, IDC_PORT, IDC_BPS, IDC_UPBPS, IDC_PTZ_LEFT, IDC_PTZ_HOME, IDC_PTZ_FAR}) {
         EXPECT_FALSE(rig.view.controlEnabled(id)) << id;
     }
     EXPECT_TRUE(rig.view.controlEnabled(IDC_ADDRESS)); // read once, at the job's start
@@ -357,7 +388,9 @@ std::string nameOf(Ending ending) {
     constexpr std::array names{"NoJob", "JobAndNo", "JobAndYes", "Destroyed"};
     return names[static_cast<std::size_t>(ending)];
 }
-void PrintTo(Ending ending, std::ostream* out) { *out << nameOf(ending); }
+void PrintTo(Ending ending, std::ostream* out) {
+    *out << nameOf(ending);
+}
 
 class EndingTheDialog : public ::testing::TestWithParam<Ending> {};
 
@@ -376,7 +409,8 @@ TEST_P(EndingTheDialog, AsksOnlyWhileAJobRuns) {
         ASSERT_TRUE(rig.view.pumpUntil([&] { return gate.reached(); }));
         // A second start is refused with a line and leaves the running job's board.
         rig.logic->OnUpdateMotorBoard();
-        EXPECT_TRUE(rig.logic->m_logText.ends_with("An upgrade is already running !\r\n")) << rig.logic->m_logText;
+        EXPECT_TRUE(rig.logic->m_logText.ends_with("An upgrade is already running !\r\n"))
+            << rig.logic->m_logText;
         EXPECT_EQ(rig.logic->currentTarget(), UpgradeTarget::MainBoard);
     }
     rig.view.answerYes = ending == Ending::JobAndYes;
@@ -407,7 +441,8 @@ TEST_P(EndingTheDialog, AsksOnlyWhileAJobRuns) {
 }
 
 INSTANTIATE_TEST_SUITE_P(DialogLogic, EndingTheDialog,
-                         ::testing::Values(Ending::NoJob, Ending::JobAndNo, Ending::JobAndYes, Ending::Destroyed),
+                         ::testing::Values(Ending::NoJob, Ending::JobAndNo, Ending::JobAndYes,
+                                           Ending::Destroyed),
                          [](const auto& row) { return nameOf(row.param); });
 
 struct PtzCase {
@@ -416,7 +451,9 @@ struct PtzCase {
     Bytes frame; // empty: HOME sends nothing
 };
 
-void PrintTo(const PtzCase& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const PtzCase& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class PtzButtons : public ::testing::TestWithParam<PtzCase> {};
 
@@ -426,8 +463,9 @@ TEST_P(PtzButtons, PutTheirFrameOnThePort) {
     rig.view.texts[IDC_SPEED] = "7";
     rig.logic->OnCommand(GetParam().button);
     rig.logic->OnCommand(GetParam().button);
-    const std::vector<Bytes> expected =
-        GetParam().frame.empty() ? std::vector<Bytes>{} : std::vector<Bytes>{GetParam().frame, GetParam().frame};
+    const std::vector<Bytes> expected = GetParam().frame.empty()
+                                            ? std::vector<Bytes>{}
+                                            : std::vector<Bytes>{GetParam().frame, GetParam().frame};
     EXPECT_EQ(rig.camera.written(Sent::Other), expected);
     EXPECT_TRUE(rig.logic->m_logText.empty());
 }
@@ -480,7 +518,8 @@ TEST(DialogLogic, UblAndAppPicksMergeBesideTheApp) {
     const std::string ublLine = "ubl:" + ubl + "\r\n";
     // The "app:" line is shown, not kept.
     EXPECT_EQ(rig.view.logShown.end()[-2], ublLine + "app:" + app + "\r\n");
-    EXPECT_EQ(rig.logic->m_logText, ublLine + "Merged file written: " + folder.file("cameraall.hex") + "\r\n");
+    EXPECT_EQ(rig.logic->m_logText,
+              ublLine + "Merged file written: " + folder.file("cameraall.hex") + "\r\n");
     EXPECT_EQ(rig.view.texts[IDC_LOG], rig.logic->m_logText);
     EXPECT_FALSE(readFile(folder.file("cameraall.hex")).empty());
 
@@ -511,7 +550,9 @@ struct PackageCase {
     char digit;
 };
 
-void PrintTo(const PackageCase& row, std::ostream* out) { *out << "type " << row.digit; }
+void PrintTo(const PackageCase& row, std::ostream* out) {
+    *out << "type " << row.digit;
+}
 
 class Packaging : public ::testing::TestWithParam<PackageCase> {};
 
@@ -535,7 +576,8 @@ TEST_P(Packaging, WritesTheDeviceImageBesideTheRawOne) {
 }
 
 INSTANTIATE_TEST_SUITE_P(DialogLogic, Packaging,
-                         ::testing::Values(PackageCase{ID_PACKAGE_TYPE1, '1'}, PackageCase{ID_PACKAGE_TYPE2, '2'},
+                         ::testing::Values(PackageCase{ID_PACKAGE_TYPE1, '1'},
+                                           PackageCase{ID_PACKAGE_TYPE2, '2'},
                                            PackageCase{ID_PACKAGE_TYPE3, '3'}),
                          [](const auto& row) { return std::string("Type") + row.param.digit; });
 

@@ -1,15 +1,10 @@
 // The port buttons against a pseudo-terminal, the port list, Log.txt, the about box and how
 // Enter, Escape and the close box end the dialog when no upgrade runs.
-#include <QtTest>
-
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-#include <future>
+#include "dialog_rig.h"
+#include "ui/dialog_template.h"
+#include "ui/qt/about_dlg.h"
+#include "ui/qt/dialog_item.h"
+#include "ui/qt/log_file.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -17,12 +12,14 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-
-#include "dialog_rig.h"
-#include "ui/qt/about_dlg.h"
-#include "ui/qt/dialog_item.h"
-#include "ui/dialog_template.h"
-#include "ui/qt/log_file.h"
+#include <QtTest>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace orvane;
 
@@ -55,7 +52,7 @@ void makePort(const std::filesystem::path& root, const std::string& name) {
 
 class DialogPortTest : public QObject {
     Q_OBJECT
-private Q_SLOTS:
+  private Q_SLOTS:
     void openAndCloseFollowTheLine_data() {
         QTest::addColumn<QString>("speedText");
         QTest::addColumn<int>("lineSpeed");
@@ -148,7 +145,8 @@ private Q_SLOTS:
             QComboBox* ports = rig.combo(IDC_PORT);
             QTRY_COMPARE_WITH_TIMEOUT(ports->count(), 4, 5000);
             QCOMPARE(ports->itemText(2), QString("ttyUSB3"));
-            QCOMPARE(ports->itemData(2, Qt::DisplayRole).toString(), QString("ttyUSB3 \u2014 FT232R USB UART"));
+            QCOMPARE(ports->itemData(2, Qt::DisplayRole).toString(),
+                     QString("ttyUSB3 \u2014 FT232R USB UART"));
             QCOMPARE(ports->currentText(), QString("/tmp/cam"));
             ports->setCurrentIndex(2);
             QCOMPARE(dlgItemText(&rig.dialog(), IDC_PORT), QString("ttyUSB3")); // the name is what is used
@@ -263,7 +261,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("result");
         QTest::newRow("Enter in the port box") << IDC_PORT << int(Qt::Key_Return) << int(QDialog::Accepted);
-        QTest::newRow("keypad Enter in the address box") << IDC_ADDRESS << int(Qt::Key_Enter) << int(QDialog::Accepted);
+        QTest::newRow("keypad Enter in the address box")
+            << IDC_ADDRESS << int(Qt::Key_Enter) << int(QDialog::Accepted);
         QTest::newRow("Enter in the path") << IDC_FILE_PATH << int(Qt::Key_Return) << int(QDialog::Accepted);
         QTest::newRow("Enter in the log") << IDC_LOG << int(Qt::Key_Return) << int(QDialog::Accepted);
         QTest::newRow("Escape in the speed box") << IDC_BPS << int(Qt::Key_Escape) << int(QDialog::Rejected);
@@ -280,7 +279,8 @@ private Q_SLOTS:
             item = combo->lineEdit();
         }
         item->setFocus();
-        QTest::keyClick(item, static_cast<Qt::Key>(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        QTest::keyClick(item, static_cast<Qt::Key>(key),
+                        key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
         QVERIFY(!dlg.isVisible());
         QCOMPARE(dlg.result(), result);
         QVERIFY(rig.prompts.questions.isEmpty());

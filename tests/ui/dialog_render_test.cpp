@@ -2,16 +2,15 @@
 // box to PNG files in the build folder, so a person can look at them. With
 // ORVANE_DIALOG_PICTURE set, the main dialog's picture is also written there (that is how
 // docs/dialog.png is made).
-#include <QtTest>
+#include "dialog_rig.h"
+#include "sim/virtual_camera.h"
+#include "ui/dialog_template.h"
+#include "ui/qt/about_dlg.h"
+#include "ui/qt/dialog_units.h"
 
 #include <QImage>
 #include <QPainter>
-
-#include "dialog_rig.h"
-#include "sim/virtual_camera.h"
-#include "ui/qt/about_dlg.h"
-#include "ui/dialog_template.h"
-#include "ui/qt/dialog_units.h"
+#include <QtTest>
 
 using namespace orvane;
 
@@ -27,7 +26,8 @@ QImage framedPicture(QWidget& window) {
     painter.drawPixmap(QPoint(5, (caption - 16) / 2), window.windowIcon().pixmap(16, 16));
     painter.setPen(Qt::white);
     painter.setFont(dialogFont());
-    painter.drawText(QRect(26, 0, client.width() - 60, caption), Qt::AlignVCenter | Qt::AlignLeft, window.windowTitle());
+    painter.drawText(QRect(26, 0, client.width() - 60, caption), Qt::AlignVCenter | Qt::AlignLeft,
+                     window.windowTitle());
     painter.drawText(QRect(client.width() - 24, 0, 20, caption), Qt::AlignCenter, QStringLiteral("✕"));
     painter.drawImage(QPoint(1, caption), client);
     painter.end();
@@ -38,7 +38,7 @@ QImage framedPicture(QWidget& window) {
 
 class DialogRenderTest : public QObject {
     Q_OBJECT
-private Q_SLOTS:
+  private Q_SLOTS:
     void rendersDialogAndAboutBox() {
         VirtualCamera camera;
         QVERIFY2(camera.start(), camera.error().c_str());

@@ -1,14 +1,13 @@
 // Test rig for the dialog suites.
 #include "dialog_rig.h"
 
-#include <poll.h>
-#include <unistd.h>
+#include "ui/qt/dialog_item.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QFile>
-
-#include "ui/qt/dialog_item.h"
+#include <poll.h>
+#include <unistd.h>
 
 namespace orvane::test {
 
@@ -81,7 +80,8 @@ std::vector<std::uint8_t> LineEnd::read(std::size_t count, std::chrono::millisec
     std::vector<std::uint8_t> bytes;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (bytes.size() < count) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             break;
         }

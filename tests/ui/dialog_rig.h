@@ -3,6 +3,17 @@
 // the far end of the line.
 #pragma once
 
+#include "serial/serial_port.h"
+#include "sim/pseudo_terminal.h"
+#include "ui/qt/dialog_prompts.h"
+#include "ui/qt/upgrade_dlg.h"
+#include "upgrade/clock.h"
+#include "upgrade/reply_flags.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -11,18 +22,6 @@
 #include <optional>
 #include <vector>
 
-#include <QByteArray>
-#include <QString>
-#include <QStringList>
-#include <QTemporaryDir>
-
-#include "serial/serial_port.h"
-#include "sim/pseudo_terminal.h"
-#include "ui/qt/dialog_prompts.h"
-#include "ui/qt/upgrade_dlg.h"
-#include "upgrade/clock.h"
-#include "upgrade/reply_flags.h"
-
 class QAbstractButton;
 class QComboBox;
 
@@ -30,7 +29,7 @@ namespace orvane::test {
 
 // Answers the dialog's questions from a script and records what it was asked.
 class ScriptedPrompts final : public DialogPrompts {
-public:
+  public:
     void showMessage(QWidget* owner, const QString& text) override;
     bool askYesNo(QWidget* owner, const QString& text) override;
     std::optional<QString> openFile(QWidget* owner, const OpenFileSetup& setup) override;
@@ -44,7 +43,7 @@ public:
 
 // Works in a fresh current directory for the test's lifetime.
 class ScopedWorkingDir {
-public:
+  public:
     ScopedWorkingDir();
     ~ScopedWorkingDir();
     ScopedWorkingDir(const ScopedWorkingDir&) = delete;
@@ -52,14 +51,14 @@ public:
     QString path() const { return dir_.path(); }
     QString file(const QString& name) const { return dir_.filePath(name); }
 
-private:
+  private:
     QTemporaryDir dir_;
     std::filesystem::path previous_;
 };
 
 // A dialog on the process's kind of serial port, initialised as on start-up.
 class DialogRig {
-public:
+  public:
     // portListRoot: where the port list is read; by default a folder that does not exist,
     // so the list keeps COM1 and COM2.
     explicit DialogRig(std::filesystem::path portListRoot = "/nonexistent/orvane-tty");
@@ -79,13 +78,13 @@ public:
     SystemClock clock;
     ScriptedPrompts prompts;
 
-private:
+  private:
     std::unique_ptr<CUpgradeDlg> dialog_;
 };
 
 // The far end of a serial line: the test reads what the dialog writes.
 class LineEnd {
-public:
+  public:
     LineEnd();
     const std::string& path() const { return pty_.slavePath(); }
     // Reads until count bytes have come or timeout has passed.
@@ -94,7 +93,7 @@ public:
     // The speed the dialog's side has set on the line.
     int hostSpeed() const { return pty_.hostSpeed(); }
 
-private:
+  private:
     PseudoTerminal pty_;
 };
 

@@ -1,24 +1,23 @@
 // The in-memory templates orvane.exe builds: read back field by field, every control must
 // come out with its id, rectangle, window class and the styles its kind asks for, in table
 // order (the tab order), and the frame with its size, caption and 9-point font.
-#include <gtest/gtest.h>
+#include "platform/windows_text.h"
+#include "ui/dialog_template.h"
+#include "ui/win32/dialog_template_builder.h"
 
 #include <cstring>
+#include <gtest/gtest.h>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include "platform/windows_text.h"
-#include "ui/dialog_template.h"
-#include "ui/win32/dialog_template_builder.h"
 
 namespace orvane {
 namespace {
 
 // Reads WORDs from the front of a built template.
 class TemplateReader {
-public:
+  public:
     explicit TemplateReader(const std::vector<DWORD>& data) {
         words_.resize(data.size() * 2);
         std::memcpy(words_.data(), data.data(), data.size() * sizeof(DWORD));
@@ -38,7 +37,7 @@ public:
     void alignToDword() { at_ += at_ % 2; }
     bool atEnd() const { return at_ == words_.size(); }
 
-private:
+  private:
     std::vector<WORD> words_;
     std::size_t at_ = 0;
 };
@@ -54,8 +53,10 @@ struct KindStyle {
 // statics send no clicks and take no focus.
 const KindStyle kindStyles[] = {
     {ControlKind::Static, 0x0082, SS_LEFT, SS_NOTIFY | WS_TABSTOP},
-    {ControlKind::ComboBox, 0x0085, CBS_DROPDOWN | CBS_SORT | WS_VSCROLL | WS_TABSTOP, CBS_DROPDOWNLIST & ~CBS_DROPDOWN},
-    {ControlKind::PushButton, 0x0080, BS_PUSHBUTTON | WS_TABSTOP, BS_NOTIFY | BS_DEFPUSHBUTTON | BS_MULTILINE},
+    {ControlKind::ComboBox, 0x0085, CBS_DROPDOWN | CBS_SORT | WS_VSCROLL | WS_TABSTOP,
+     CBS_DROPDOWNLIST & ~CBS_DROPDOWN},
+    {ControlKind::PushButton, 0x0080, BS_PUSHBUTTON | WS_TABSTOP,
+     BS_NOTIFY | BS_DEFPUSHBUTTON | BS_MULTILINE},
     {ControlKind::DefaultPushButton, 0x0080, BS_DEFPUSHBUTTON | WS_TABSTOP, BS_NOTIFY},
     {ControlKind::Edit, 0x0081, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, ES_MULTILINE | ES_READONLY},
     {ControlKind::LogEdit, 0x0081, ES_MULTILINE | ES_READONLY | WS_BORDER | WS_VSCROLL | WS_TABSTOP,
@@ -84,8 +85,8 @@ class TemplateBuilderTest : public ::testing::TestWithParam<Dialog> {};
 TEST_P(TemplateBuilderTest, EveryControlInTableOrderWithItsIdRectClassAndStyles) {
     const Dialog& dialog = GetParam();
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
-    const std::vector<DWORD> built =
-        buildDialogTemplate({L"caption", dialog.width, dialog.height, style, WS_EX_APPWINDOW}, dialog.controls);
+    const std::vector<DWORD> built = buildDialogTemplate(
+        {L"caption", dialog.width, dialog.height, style, WS_EX_APPWINDOW}, dialog.controls);
     TemplateReader in(built);
 
     EXPECT_EQ(in.word(), 1);      // dlgVer
@@ -113,7 +114,8 @@ TEST_P(TemplateBuilderTest, EveryControlInTableOrderWithItsIdRectClassAndStyles)
         EXPECT_EQ(in.dword(), 0u); // helpID
         EXPECT_EQ(in.dword(), 0u); // exStyle
         const DWORD itemStyle = in.dword();
-        EXPECT_EQ(itemStyle & (expected.required | WS_CHILD | WS_VISIBLE), expected.required | WS_CHILD | WS_VISIBLE);
+        EXPECT_EQ(itemStyle & (expected.required | WS_CHILD | WS_VISIBLE),
+                  expected.required | WS_CHILD | WS_VISIBLE);
         EXPECT_EQ(itemStyle & expected.forbidden, 0u);
         EXPECT_EQ(in.word(), control.rect.x);
         EXPECT_EQ(in.word(), control.rect.y);
@@ -135,7 +137,8 @@ TEST_P(TemplateBuilderTest, EveryControlInTableOrderWithItsIdRectClassAndStyles)
 }
 
 INSTANTIATE_TEST_SUITE_P(Dialogs, TemplateBuilderTest,
-                         ::testing::Values(Dialog{"main", upgradeDialogControls, upgradeDialogWidth, upgradeDialogHeight},
+                         ::testing::Values(Dialog{"main", upgradeDialogControls, upgradeDialogWidth,
+                                                  upgradeDialogHeight},
                                            Dialog{"about", aboutBoxControls, aboutBoxWidth, aboutBoxHeight}),
                          [](const auto& entry) { return std::string(entry.param.name); });
 

@@ -1,17 +1,16 @@
 // The dialog's service tools: PTZ frames on the line, the UBL and APP picks with their log
 // texts and the merged file, packaging from the context menu, and the image file button.
-#include <QtTest>
+#include "dialog_rig.h"
+#include "text/text_ids.h"
+#include "text/text_language.h"
+#include "ui/dialog_template.h"
+#include "ui/qt/dialog_item.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QDir>
 #include <QMenu>
-
-#include "dialog_rig.h"
-#include "ui/qt/dialog_item.h"
-#include "ui/dialog_template.h"
-#include "text/text_ids.h"
-#include "text/text_language.h"
+#include <QtTest>
 
 using namespace orvane;
 
@@ -48,7 +47,8 @@ QByteArray dataRecords(int address, int count, char seed) {
 const QByteArray base0800 = hexRecord(4, 0, QByteArray::fromHex("0800"));
 const QByteArray endRecord = ":00000001FF\r\n";
 const QByteArray ublHex = base0800 + dataRecords(0x0000, 40, 'a') + endRecord;
-const QByteArray appHex = base0800 + dataRecords(0x4000, 50, 'A') + hexRecord(5, 0, QByteArray::fromHex("08004001")) + endRecord;
+const QByteArray appHex =
+    base0800 + dataRecords(0x4000, 50, 'A') + hexRecord(5, 0, QByteArray::fromHex("08004001")) + endRecord;
 
 QAction* menuAction(const CUpgradeDlg& dlg, int commandId) {
     for (QAction* action : dlg.contextMenu()->actions()) {
@@ -63,7 +63,7 @@ QAction* menuAction(const CUpgradeDlg& dlg, int commandId) {
 
 class DialogToolsTest : public QObject {
     Q_OBJECT
-private Q_SLOTS:
+  private Q_SLOTS:
     void ptzButtonsPutTheirFrameOnTheLine_data() {
         QTest::addColumn<int>("button");
         QTest::addColumn<QByteArray>("frame");
@@ -125,7 +125,8 @@ private Q_SLOTS:
         rig.prompts.fileAnswers = {app};
         rig.click(IDC_APP);
         // The "app:" line is shown, not kept: the line naming the merged file follows the UBL's.
-        const QString mergedLine = "Merged file written: " + rig.workingDir.file("app/camera.v2all.hex") + "\r\n";
+        const QString mergedLine =
+            "Merged file written: " + rig.workingDir.file("app/camera.v2all.hex") + "\r\n";
         QCOMPARE(dlg.logText(), ublLine + mergedLine);
         QCOMPARE(dlgItemText(&dlg, IDC_LOG), ublLine + mergedLine);
         const QByteArray merged = test::readWholeFile(rig.workingDir.file("app/camera.v2all.hex"));
@@ -150,7 +151,8 @@ private Q_SLOTS:
         const QString ubl = rig.workingDir.file("boot.hex");
         const QString app = rig.workingDir.file("app.hex");
         QVERIFY(test::writeWholeFileForTest(ubl, ublHex));
-        QVERIFY(test::writeWholeFileForTest(app, "not a hex file at all, long enough to be cut: 0123456789\r\n"));
+        QVERIFY(
+            test::writeWholeFileForTest(app, "not a hex file at all, long enough to be cut: 0123456789\r\n"));
         rig.prompts.fileAnswers = {ubl, app};
         rig.click(IDC_UBL);
         rig.click(IDC_APP);
@@ -203,7 +205,8 @@ private Q_SLOTS:
         QCOMPARE(test::readWholeFile(rig.workingDir.file("fw.rev.dev")), header + image);
         QVERIFY(rig.prompts.messages.isEmpty());
         QCOMPARE(rig.prompts.fileDialogs.back().filter, QString("*.bin (*.bin);;*.* (*)"));
-        QCOMPARE(rig.dialog().logText(), "Device image written: " + rig.workingDir.file("fw.rev.dev") + "\r\n");
+        QCOMPARE(rig.dialog().logText(),
+                 "Device image written: " + rig.workingDir.file("fw.rev.dev") + "\r\n");
     }
 
     void packagingAnUnreadableFileSaysSo() {

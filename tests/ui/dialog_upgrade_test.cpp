@@ -1,18 +1,16 @@
 // Upgrades started from the dialog's buttons against the virtual camera in this process:
 // the whole exchange, a second start while one runs, and ending the dialog mid-flash.
-#include <QtTest>
+#include "dialog_rig.h"
+#include "sim/virtual_camera.h"
+#include "ui/dialog_template.h"
+#include "ui/qt/dialog_item.h"
+#include "upgrade/upgrade_job.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLineEdit>
-
+#include <QtTest>
 #include <array>
-
-#include "dialog_rig.h"
-#include "sim/virtual_camera.h"
-#include "ui/qt/dialog_item.h"
-#include "ui/dialog_template.h"
-#include "upgrade/upgrade_job.h"
 
 using namespace orvane;
 
@@ -62,16 +60,18 @@ constexpr int jobTimeoutMs = 30000;
 
 class DialogUpgradeTest : public QObject {
     Q_OBJECT
-private Q_SLOTS:
+  private Q_SLOTS:
     void updateButtonsFlashTheCamera_data() {
         QTest::addColumn<int>("button");
         QTest::addColumn<int>("target");
         QTest::addColumn<int>("imageLength");
         QTest::addColumn<bool>("viaLink"); // the port typed as a symbolic link to the device
-        QTest::newRow("main board, three blocks") << IDC_UPDATE_MAIN << int(UpgradeTarget::MainBoard) << 3000 << false;
-        QTest::newRow("motor board, two blocks, link") << IDC_UPDATE_MOTOR << int(UpgradeTarget::MotorBoard) << 2048
-                                                       << true;
-        QTest::newRow("special target, one block") << IDC_UPDATE_SPECIAL << int(UpgradeTarget::Special) << 700 << false;
+        QTest::newRow("main board, three blocks")
+            << IDC_UPDATE_MAIN << int(UpgradeTarget::MainBoard) << 3000 << false;
+        QTest::newRow("motor board, two blocks, link")
+            << IDC_UPDATE_MOTOR << int(UpgradeTarget::MotorBoard) << 2048 << true;
+        QTest::newRow("special target, one block")
+            << IDC_UPDATE_SPECIAL << int(UpgradeTarget::Special) << 700 << false;
     }
     void updateButtonsFlashTheCamera() {
         QFETCH(int, button);
@@ -116,7 +116,8 @@ private Q_SLOTS:
         rig.prompts.fileAnswers.push_back(path);
         rig.click(IDC_FILE);
         rig.setPortText(QString::fromStdString(camera.portPath()));
-        const std::array locked{IDC_OPEN, IDC_PORT, IDC_BPS, IDC_UPBPS, IDC_PTZ_LEFT, IDC_PTZ_STOP, IDC_PTZ_FAR};
+        const std::array locked{IDC_OPEN,     IDC_PORT,     IDC_BPS,    IDC_UPBPS,
+                                IDC_PTZ_LEFT, IDC_PTZ_STOP, IDC_PTZ_FAR};
         const auto enabledNow = [&] {
             QList<bool> states;
             for (const int id : locked) {
@@ -131,8 +132,8 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(dlgItemText(&dlg, IDC_LOG).contains("progress:"), jobTimeoutMs);
         QCOMPARE(enabledNow(), QList<bool>(locked.size(), false));
         for (const int id : {IDC_PTZ_LEFT, IDC_PTZ_STOP, IDC_OPEN}) {
-            rig.click(id);              // a disabled button ignores the click
-            dlg.OnCommand(id);          // and the handler refuses while the job runs
+            rig.click(id);     // a disabled button ignores the click
+            dlg.OnCommand(id); // and the handler refuses while the job runs
         }
         QVERIFY(dlg.jobRunning());
         QTRY_VERIFY_WITH_TIMEOUT(!dlg.jobRunning(), jobTimeoutMs);

@@ -1,15 +1,14 @@
 // The receiver thread and whole upgrades in real time over pseudo-terminals: the real
 // serial port, the receiver and the job against the virtual camera, which confirms what it
 // received byte for byte.
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
 #include "job_rig.h"
 #include "serial/serial_port.h"
 #include "sim/virtual_camera.h"
 #include "upgrade/reply_receiver.h"
 #include "upgrade/upgrade_worker.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace orvane::testing {
 namespace {
@@ -19,7 +18,7 @@ using SteadyClock = std::chrono::steady_clock;
 
 // Passes everything to the real port and counts the reads.
 class CountingLink final : public SerialLink {
-public:
+  public:
     explicit CountingLink(SerialLink& inner) : inner_(inner) {}
     std::atomic<int> reads{0};
 
@@ -37,7 +36,7 @@ public:
     void setReadMode(ReadMode mode) override { inner_.setReadMode(mode); }
     ReadMode readMode() const override { return inner_.readMode(); }
 
-private:
+  private:
     SerialLink& inner_;
 };
 
@@ -127,8 +126,8 @@ TEST_P(EndToEnd, CameraHoldsTheImageByteForByte) {
     host.inputs.upgrade = c.upgradeSpeed;
     ASSERT_TRUE(host.worker.start({c.target, TextLanguage::English, 0, c.lowLatency}));
     EXPECT_EQ(host.worker.wait().result, 0);
-    EXPECT_EQ(host.log.log(),
-              "Start\r\nSend Command successful !\r\nSend updated datas  progress:100%\r\nUpdate was successful !\r\n");
+    EXPECT_EQ(host.log.log(), "Start\r\nSend Command successful !\r\nSend updated datas  "
+                              "progress:100%\r\nUpdate was successful !\r\n");
 
     const auto verdict = camera.waitForVerdict(2s);
     ASSERT_TRUE(verdict);
@@ -138,19 +137,18 @@ TEST_P(EndToEnd, CameraHoldsTheImageByteForByte) {
     EXPECT_TRUE(camera.receivedFrames(HostFrameKind::Garbled).empty()) << "every frame at the camera's speed";
 }
 
-INSTANTIATE_TEST_SUITE_P(Upgrade, EndToEnd,
-                         ::testing::Values(EndToEndCase{"MainBoardAtDefaultSpeeds", UpgradeTarget::MainBoard, 9600},
-                                           EndToEndCase{"SpecialWithUpgradeSpeed", UpgradeTarget::Special, 115200},
-                                           // One full 1030-byte block, 8.6 s on the wire: longer than
-                                           // the fixed write limit. About 12 s in all.
-                                           EndToEndCase{"SlowestUpgradeSpeedPaced", UpgradeTarget::MainBoard, 1200,
-                                                        1024, true},
-                                           // Replies taken as they come, on a line paced at its rate.
-                                           EndToEndCase{"LowLatencyPaced115200", UpgradeTarget::MainBoard, 115200,
-                                                        20000, true, true},
-                                           EndToEndCase{"LowLatencyPaced921600", UpgradeTarget::MainBoard, 921600,
-                                                        60000, true, true}),
-                         [](const auto& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Upgrade, EndToEnd,
+    ::testing::Values(
+        EndToEndCase{"MainBoardAtDefaultSpeeds", UpgradeTarget::MainBoard, 9600},
+        EndToEndCase{"SpecialWithUpgradeSpeed", UpgradeTarget::Special, 115200},
+        // One full 1030-byte block, 8.6 s on the wire: longer than
+        // the fixed write limit. About 12 s in all.
+        EndToEndCase{"SlowestUpgradeSpeedPaced", UpgradeTarget::MainBoard, 1200, 1024, true},
+        // Replies taken as they come, on a line paced at its rate.
+        EndToEndCase{"LowLatencyPaced115200", UpgradeTarget::MainBoard, 115200, 20000, true, true},
+        EndToEndCase{"LowLatencyPaced921600", UpgradeTarget::MainBoard, 921600, 60000, true, true}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 // A camera that answers with no delay at all, twenty upgrades in a row on one port, receiver
 // and worker: none may lose a reply to the one before (a flag raised early, cleared late).
@@ -159,16 +157,17 @@ class BackToBack : public ::testing::TestWithParam<bool> {};
 // Real time, with the pauses that give the camera time (500 ms, 1000 ms) cut to a tenth so that
 // twenty jobs take seconds; the polls, which make up the time limits, stay as they are.
 class BriskClock final : public Clock {
-public:
+  public:
     void sleepFor(std::chrono::milliseconds duration) override {
         real_.sleepFor(duration >= std::chrono::milliseconds{500} ? duration / 10 : duration);
     }
     SteadyClock::time_point now() const override { return real_.now(); }
-    bool waitUntil(const std::function<bool()>& met, std::chrono::milliseconds timeout, FlagSignal& signal) override {
+    bool waitUntil(const std::function<bool()>& met, std::chrono::milliseconds timeout,
+                   FlagSignal& signal) override {
         return real_.waitUntil(met, timeout, signal);
     }
 
-private:
+  private:
     SystemClock real_;
 };
 
@@ -208,7 +207,8 @@ TEST(EndToEnd, UnacceptedEndFrameTimesOutAfterFiveSecondsWithTheAbortFrame) {
     ASSERT_TRUE(host.worker.start({UpgradeTarget::MotorBoard}));
     const UpgradeOutcome outcome = host.worker.wait();
     EXPECT_EQ(outcome.reason, UpgradeReason::EndNotAccepted);
-    EXPECT_EQ(host.log.log(), "Start\r\nSend Command successful !\r\n" + outcome.reasonText + "\r\nUpdate was failed !\r\n");
+    EXPECT_EQ(host.log.log(),
+              "Start\r\nSend Command successful !\r\n" + outcome.reasonText + "\r\nUpdate was failed !\r\n");
 
     ASSERT_TRUE(waitUntil([&] { return !camera.receivedFrames(HostFrameKind::Abort).empty(); }, 2s));
     const auto ends = camera.receivedFrames(HostFrameKind::End);
@@ -246,10 +246,11 @@ TEST(EndToEnd, TwoJobsOnTwoPortsRunAtOnce) {
 
     EXPECT_EQ(a.worker.wait().result, 0);
     EXPECT_EQ(b.worker.wait().result, 0);
-    EXPECT_EQ(a.log.log(),
-              "Start\r\nSend Command successful !\r\nSend updated datas  progress:100%\r\nUpdate was successful !\r\n");
+    EXPECT_EQ(a.log.log(), "Start\r\nSend Command successful !\r\nSend updated datas  "
+                           "progress:100%\r\nUpdate was successful !\r\n");
     EXPECT_EQ(b.log.log(), "开始\r\n发送指令成功！\r\n发送更新数据:进度：100%\r\n升级成功！\r\n");
-    for (auto [camera, target] : {std::pair{&first, UpgradeTarget::MainBoard}, std::pair{&second, UpgradeTarget::MotorBoard}}) {
+    for (auto [camera, target] :
+         {std::pair{&first, UpgradeTarget::MainBoard}, std::pair{&second, UpgradeTarget::MotorBoard}}) {
         const auto verdict = camera->waitForVerdict(2s);
         ASSERT_TRUE(verdict);
         EXPECT_EQ(verdict->target, target);

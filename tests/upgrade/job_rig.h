@@ -4,6 +4,11 @@
 // script says otherwise.
 #pragma once
 
+#include "serial/serial_link.h"
+#include "support/fake_clock.h"
+#include "upgrade/reply_assembly.h"
+#include "upgrade/upgrade_job.h"
+
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -15,14 +20,8 @@
 #include <mutex>
 #include <set>
 #include <string>
-#include <vector>
-
 #include <unistd.h>
-
-#include "serial/serial_link.h"
-#include "support/fake_clock.h"
-#include "upgrade/reply_assembly.h"
-#include "upgrade/upgrade_job.h"
+#include <vector>
 
 namespace orvane::testing {
 
@@ -60,7 +59,7 @@ struct WireEvent {
 };
 
 class ScriptedCamera final : public SerialLink {
-public:
+  public:
     ScriptedCamera(ReplyFlags& flags, FakeClock& clock) : flags_(flags), clock_(clock) {}
 
     // --- the script ---
@@ -169,7 +168,7 @@ public:
         return lastError_;
     }
 
-private:
+  private:
     static std::string nameOf(Sent kind, std::uint32_t block) {
         switch (kind) {
         case Sent::Enter:
@@ -190,7 +189,9 @@ private:
         return "other";
     }
 
-    void record(std::string what, Bytes bytes = {}) { events_.push_back({std::move(what), std::move(bytes), clock_.elapsed()}); }
+    void record(std::string what, Bytes bytes = {}) {
+        events_.push_back({std::move(what), std::move(bytes), clock_.elapsed()});
+    }
 
     void respond(Sent kind, std::uint32_t block) {
         const auto answer = [this](Reply reply) {
@@ -239,7 +240,7 @@ private:
 
 // The log box: keeps the log and every text shown, in order.
 class RecordingLog final : public UpgradeLog {
-public:
+  public:
     explicit RecordingLog(std::string initial = {}) : log_(std::move(initial)) {}
 
     void replaceLog(const std::string& text) override {
@@ -275,7 +276,7 @@ public:
         return progress_;
     }
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::string log_;
     std::vector<std::string> shown_;
@@ -284,7 +285,7 @@ private:
 
 // The user's choices; records which were read, in order.
 class ScriptedInputs final : public UpgradeInputs {
-public:
+  public:
     std::string path;
     std::vector<std::string> portNames{"ttyFAKE"}; // one per read; the last repeats
     int line = 9600;
@@ -321,7 +322,7 @@ public:
         return reads_;
     }
 
-private:
+  private:
     void note(const char* what) {
         const std::lock_guard lock(mutex_);
         reads_.emplace_back(what);
@@ -352,10 +353,11 @@ inline Bytes imageOf(std::size_t length) {
 
 // A file in the test's own temporary folder, removed with the object.
 class TempFile {
-public:
+  public:
     explicit TempFile(const Bytes& content) : TempFile() {
         std::ofstream out(path_, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
+        out.write(reinterpret_cast<const char*>(content.data()),
+                  static_cast<std::streamsize>(content.size()));
     }
     // A sparse file of the given length (cheap even at tens of megabytes).
     static TempFile sized(std::uintmax_t length) {
@@ -374,7 +376,7 @@ public:
     }
     std::string path() const { return path_.string(); }
 
-private:
+  private:
     TempFile() {
         static std::atomic<unsigned> counter{0};
         path_ = std::filesystem::temp_directory_path() /

@@ -1,11 +1,10 @@
 // How the receiver turns reads into flags, losses included: the camera's firmware and the
 // job's time limits were made for exactly this behaviour.
-#include <gtest/gtest.h>
-
-#include <vector>
-
 #include "upgrade/frames.h"
 #include "upgrade/reply_assembly.h"
+
+#include <gtest/gtest.h>
+#include <vector>
 
 namespace orvane {
 namespace {
@@ -48,7 +47,10 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         Case{"EnterAck", {{0xA5, 0xF6, 0x00, 0x53, 0xAF}}, {1, 0, 0, 0}},
         Case{"NoiseInFrontIsDropped", {{0x00, 0xFF, 0xA5, 0xFB, 0x01, 0x5F, 0xAF}}, {0, 1, 0, 0}},
-        Case{"BlockNakOverwritesAnUnconsumedAck", {{0xA5, 0xFB, 0x00, 0x5E, 0xAF}}, {0, 2, 0, 0}, {0, 1, 0, 0}},
+        Case{"BlockNakOverwritesAnUnconsumedAck",
+             {{0xA5, 0xFB, 0x00, 0x5E, 0xAF}},
+             {0, 2, 0, 0},
+             {0, 1, 0, 0}},
         Case{"HeaderRequest", {{0xA5, 0xF7, 0x00, 0x52, 0xAF}}, {0, 0, 1, 0}},
         Case{"Abort", {{0xA5, 0xF9, 0x00, 0x5C, 0xAF}}, {0, 0, 0, 1}},
         Case{"SecondReplyInTheSameReadIsLost",
@@ -67,7 +69,9 @@ INSTANTIATE_TEST_SUITE_P(
              {0, 2, 0, 0}},
         Case{"StrayStartByteSwallowsTheReply", {{0xA5, 0xA5, 0xF6, 0x00, 0x53, 0xAF}}, {0, 0, 0, 0}},
         Case{"StrayStartByteInAnEarlierRead", {{0x11, 0xA5}, {0xA5, 0xF6, 0x00, 0x53, 0xAF}}, {0, 0, 0, 0}},
-        Case{"StartedFrameWaitsAcrossEmptyReads", {{0xA5, 0xF9}, {}, {}, {}, {0x00, 0x5C, 0xAF}}, {0, 0, 0, 1}},
+        Case{"StartedFrameWaitsAcrossEmptyReads",
+             {{0xA5, 0xF9}, {}, {}, {}, {0x00, 0x5C, 0xAF}},
+             {0, 0, 0, 1}},
         Case{"ReadsWithoutStartByteAreDropped", {{0x00, 0x5C, 0xAF}, {0xF6, 0x00, 0x53, 0xAF}}, {0, 0, 0, 0}},
         Case{"NothingIsEverCleared", {{0xA5, 0x00, 0x00, 0x00, 0x00}}, {1, 2, 1, 1}, {1, 2, 1, 1}}),
     [](const auto& param) { return std::string(param.param.name); });
@@ -75,10 +79,10 @@ INSTANTIATE_TEST_SUITE_P(
 // Every reply, cut at every place into two reads and delivered byte by byte, counts once.
 TEST(ReplyReceiver, EveryChunkingOfEveryReplyCounts) {
     const std::array<std::pair<ShortFrame, Flags>, 5> replies{{{enterAckReply, {1, 0, 0, 0}},
-                                                                 {blockAckReply, {0, 1, 0, 0}},
-                                                                 {blockNakReply, {0, 2, 0, 0}},
-                                                                 {headerRequestReply, {0, 0, 1, 0}},
-                                                                 {abortReply, {0, 0, 0, 1}}}};
+                                                               {blockAckReply, {0, 1, 0, 0}},
+                                                               {blockNakReply, {0, 2, 0, 0}},
+                                                               {headerRequestReply, {0, 0, 1, 0}},
+                                                               {abortReply, {0, 0, 0, 1}}}};
     for (const auto& [reply, expected] : replies) {
         const Bytes bytes(reply.begin(), reply.end());
         for (std::size_t cut = 0; cut <= bytes.size(); ++cut) {

@@ -1,11 +1,10 @@
 // The receiving loop on a scripted port and the fake clock: when it reads, when it only
 // waits, and that a frame started before the port closed is finished after it reopens.
-#include <gtest/gtest.h>
-
-#include <deque>
-
 #include "support/fake_clock.h"
 #include "upgrade/reply_receiver.h"
+
+#include <deque>
+#include <gtest/gtest.h>
 
 namespace orvane::testing {
 namespace {
@@ -15,7 +14,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 // A port whose state and reads follow a script of passes, one entry per receiver pass.
 class ScriptedPort final : public SerialLink {
-public:
+  public:
     struct Pass {
         bool open;
         Bytes read; // delivered when the pass reads
@@ -87,7 +86,8 @@ TEST(ReplyReceiverLoop, LowLatencyReadsAgainAtOnceAndRingsForEachReply) {
     ScriptedPort port;
     port.setReadMode(ReadMode::LowLatency);
     port.advanceOnRead = true;
-    port.passes = {{true, {0xA5, 0xF6}}, {true, {0x00, 0x53, 0xAF}}, {true, {0xA5, 0xFB, 0x01, 0x5F, 0xAF}}, {true, {}}};
+    port.passes = {
+        {true, {0xA5, 0xF6}}, {true, {0x00, 0x53, 0xAF}}, {true, {0xA5, 0xFB, 0x01, 0x5F, 0xAF}}, {true, {}}};
     ReplyFlags flags;
     FakeClock clock;
     std::stop_source stop;

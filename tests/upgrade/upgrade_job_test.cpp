@@ -1,13 +1,12 @@
 // The upgrade job against a scripted camera on a fake clock: what goes on the wire, at which
 // speed and when, and exactly what the log box shows.
-#include <gtest/gtest.h>
-
-#include <fstream>
-#include <thread>
-
 #include "job_rig.h"
 #include "text/failure_messages.h"
 #include "text/string_table.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <thread>
 
 namespace orvane::testing {
 namespace {
@@ -57,8 +56,9 @@ template <typename Param> std::string nameOfCase(const ::testing::TestParamInfo<
 }
 
 TEST(UpgradeJob, NoFileChosenOnlySaysSoInTheJobsLanguage) {
-    for (auto [language, line] : {std::pair<TextLanguage, std::string>{TextLanguage::English, "Please Select File !\r\n"},
-                                  {TextLanguage::Chinese, "请选择文件！\r\n"}}) {
+    for (auto [language, line] :
+         {std::pair<TextLanguage, std::string>{TextLanguage::English, "Please Select File !\r\n"},
+          {TextLanguage::Chinese, "请选择文件！\r\n"}}) {
         Rig rig;
         rig.settings.language = language;
         EXPECT_EQ(rig.run(), -1);
@@ -92,9 +92,9 @@ TEST(UpgradeJob, ImageProblemsSayWhatFailedBeforeAnythingIsSent) {
     const std::string sysfs = "/sys/kernel/mm/transparent_hugepage/enabled";
     if (std::ifstream in{sysfs}; in && std::filesystem::file_size(sysfs) == 4096) {
         const std::string content{std::istreambuf_iterator<char>(in), {}};
-        cases.push_back({sysfs, english(IDS_IMAGE_UNREADABLE,
-                                        {sysfs, "the file changed while it was read: " + std::to_string(content.size()) +
-                                                    " of its 4096 bytes arrived"})});
+        cases.push_back({sysfs, english(IDS_IMAGE_UNREADABLE, {sysfs, "the file changed while it was read: " +
+                                                                          std::to_string(content.size()) +
+                                                                          " of its 4096 bytes arrived"})});
     }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
@@ -146,23 +146,69 @@ const auto special = UpgradeTarget::Special;
 INSTANTIATE_TEST_SUITE_P(
     UpgradeJob, PortFailure,
     ::testing::Values(
-        PortCase{"CloseFirst", mainBoard, 9600, {}, {{1, EIO}}, earlier,
-                 [] { return english(IDS_PORT_CLOSE_FAILED, {portFailureReason(EIO, TextLanguage::English)}); }, {"close"}},
-        PortCase{"OpenDenied", mainBoard, 9600, {{1, EACCES}}, {}, earlier,
-                 [] { return english(IDS_PORT_PERMISSION, {"ttyFAKE"}); }, {"close", "open ttyFAKE 9600"}},
-        PortCase{"OpenMissing", mainBoard, 9600, {{1, ENOENT}}, {}, earlier,
-                 [] { return english(IDS_PORT_OPEN_FAILED, {"ttyFAKE", portFailureReason(ENOENT, TextLanguage::English)}); },
+        PortCase{
+            "CloseFirst",
+            mainBoard,
+            9600,
+            {},
+            {{1, EIO}},
+            earlier,
+            [] { return english(IDS_PORT_CLOSE_FAILED, {portFailureReason(EIO, TextLanguage::English)}); },
+            {"close"}},
+        PortCase{"OpenDenied",
+                 mainBoard,
+                 9600,
+                 {{1, EACCES}},
+                 {},
+                 earlier,
+                 [] { return english(IDS_PORT_PERMISSION, {"ttyFAKE"}); },
                  {"close", "open ttyFAKE 9600"}},
-        PortCase{"CloseForUpgradeSpeed", mainBoard, 115200, {}, {{2, EIO}}, earlier,
-                 [] { return english(IDS_PORT_CLOSE_FAILED, {portFailureReason(EIO, TextLanguage::English)}); },
-                 {"close", "open ttyFAKE 9600", "enter 9600", "close"}},
-        PortCase{"OpenAtUpgradeSpeed", mainBoard, 115200, {{2, EBUSY}}, {}, earlier,
-                 [] { return english(IDS_PORT_OPEN_FAILED, {"ttyFAKE", portFailureReason(EBUSY, TextLanguage::English)}); },
+        PortCase{"OpenMissing",
+                 mainBoard,
+                 9600,
+                 {{1, ENOENT}},
+                 {},
+                 earlier,
+                 [] {
+                     return english(IDS_PORT_OPEN_FAILED,
+                                    {"ttyFAKE", portFailureReason(ENOENT, TextLanguage::English)});
+                 },
+                 {"close", "open ttyFAKE 9600"}},
+        PortCase{
+            "CloseForUpgradeSpeed",
+            mainBoard,
+            115200,
+            {},
+            {{2, EIO}},
+            earlier,
+            [] { return english(IDS_PORT_CLOSE_FAILED, {portFailureReason(EIO, TextLanguage::English)}); },
+            {"close", "open ttyFAKE 9600", "enter 9600", "close"}},
+        PortCase{"OpenAtUpgradeSpeed",
+                 mainBoard,
+                 115200,
+                 {{2, EBUSY}},
+                 {},
+                 earlier,
+                 [] {
+                     return english(IDS_PORT_OPEN_FAILED,
+                                    {"ttyFAKE", portFailureReason(EBUSY, TextLanguage::English)});
+                 },
                  {"close", "open ttyFAKE 9600", "enter 9600", "close", "open ttyFAKE 115200"}},
-        PortCase{"CloseForSpecial", special, 9600, {}, {{2, EIO}}, started + commandOk,
-                 [] { return english(IDS_PORT_CLOSE_FAILED, {portFailureReason(EIO, TextLanguage::English)}); },
-                 {"close", "open ttyFAKE 9600", "enter 9600", "start 9600", "close"}},
-        PortCase{"OpenForSpecialDenied", special, 9600, {{2, EPERM}}, {}, started + commandOk,
+        PortCase{
+            "CloseForSpecial",
+            special,
+            9600,
+            {},
+            {{2, EIO}},
+            started + commandOk,
+            [] { return english(IDS_PORT_CLOSE_FAILED, {portFailureReason(EIO, TextLanguage::English)}); },
+            {"close", "open ttyFAKE 9600", "enter 9600", "start 9600", "close"}},
+        PortCase{"OpenForSpecialDenied",
+                 special,
+                 9600,
+                 {{2, EPERM}},
+                 {},
+                 started + commandOk,
                  [] { return english(IDS_PORT_PERMISSION, {"ttyFAKE"}); },
                  {"close", "open ttyFAKE 9600", "enter 9600", "start 9600", "close", "open ttyFAKE 115200"}}),
     nameOfCase<PortCase>);
@@ -195,21 +241,47 @@ TEST_P(Speeds, EveryFrameGoesOutAtItsSpeed) {
 const Bytes mainEnter{0xA0, 0x01, 0x00, 0x57, 0xAA, 0x00, 0xAF, 0xF3};
 INSTANTIATE_TEST_SUITE_P(
     UpgradeJob, Speeds,
-    ::testing::Values(
-        SpeedCase{"DefaultsNoReopen", mainBoard, 1, 9600, mainEnter, {0xA5, 0xF6, 0xAA, 0xF9, 0xAF},
-                  {"close", "open ttyFAKE 9600", "enter 9600", "start 9600", "size 9600", "block1 9600", "end 9600"}},
-        SpeedCase{"UpgradeSpeedAfterEnter", mainBoard, 1, 115200, mainEnter, {0xA5, 0xF6, 0xAA, 0xF9, 0xAF},
-                  {"close", "open ttyFAKE 9600", "enter 9600", "close", "open ttyFAKE 115200", "start 115200",
-                   "size 115200", "block1 115200", "end 115200"}},
-        SpeedCase{"MotorBoardLowAddressBits", UpgradeTarget::MotorBoard, 257, 9600,
-                  {0xA0, 0x01, 0x00, 0x57, 0x55, 0x00, 0xAF, 0x0C}, {0xA5, 0xF6, 0x55, 0x06, 0xAF},
-                  {"close", "open ttyFAKE 9600", "enter 9600", "start 9600", "size 9600", "block1 9600", "end 9600"}},
-        SpeedCase{"SpecialSwitchesAfterStart", special, 1, 9600, mainEnter, {0xA5, 0xF6, 0xA9, 0xFA, 0xAF},
-                  {"close", "open ttyFAKE 9600", "enter 9600", "start 9600", "close", "open ttyFAKE 115200",
-                   "size 115200", "block1 115200", "end 115200"}},
-        SpeedCase{"SpecialAtUpgradeSpeed", special, 1, 19200, mainEnter, {0xA5, 0xF6, 0xA9, 0xFA, 0xAF},
-                  {"close", "open ttyFAKE 9600", "enter 9600", "close", "open ttyFAKE 19200", "start 19200",
-                   "close", "open ttyFAKE 115200", "size 115200", "block1 115200", "end 115200"}}),
+    ::testing::Values(SpeedCase{"DefaultsNoReopen",
+                                mainBoard,
+                                1,
+                                9600,
+                                mainEnter,
+                                {0xA5, 0xF6, 0xAA, 0xF9, 0xAF},
+                                {"close", "open ttyFAKE 9600", "enter 9600", "start 9600", "size 9600",
+                                 "block1 9600", "end 9600"}},
+                      SpeedCase{"UpgradeSpeedAfterEnter",
+                                mainBoard,
+                                1,
+                                115200,
+                                mainEnter,
+                                {0xA5, 0xF6, 0xAA, 0xF9, 0xAF},
+                                {"close", "open ttyFAKE 9600", "enter 9600", "close", "open ttyFAKE 115200",
+                                 "start 115200", "size 115200", "block1 115200", "end 115200"}},
+                      SpeedCase{"MotorBoardLowAddressBits",
+                                UpgradeTarget::MotorBoard,
+                                257,
+                                9600,
+                                {0xA0, 0x01, 0x00, 0x57, 0x55, 0x00, 0xAF, 0x0C},
+                                {0xA5, 0xF6, 0x55, 0x06, 0xAF},
+                                {"close", "open ttyFAKE 9600", "enter 9600", "start 9600", "size 9600",
+                                 "block1 9600", "end 9600"}},
+                      SpeedCase{"SpecialSwitchesAfterStart",
+                                special,
+                                1,
+                                9600,
+                                mainEnter,
+                                {0xA5, 0xF6, 0xA9, 0xFA, 0xAF},
+                                {"close", "open ttyFAKE 9600", "enter 9600", "start 9600", "close",
+                                 "open ttyFAKE 115200", "size 115200", "block1 115200", "end 115200"}},
+                      SpeedCase{"SpecialAtUpgradeSpeed",
+                                special,
+                                1,
+                                19200,
+                                mainEnter,
+                                {0xA5, 0xF6, 0xA9, 0xFA, 0xAF},
+                                {"close", "open ttyFAKE 9600", "enter 9600", "close", "open ttyFAKE 19200",
+                                 "start 19200", "close", "open ttyFAKE 115200", "size 115200",
+                                 "block1 115200", "end 115200"}}),
     nameOfCase<SpeedCase>);
 
 TEST(UpgradeJob, ReadsEachInputAtItsStepAndReopensUnderTheNameReadLast) {
@@ -218,8 +290,8 @@ TEST(UpgradeJob, ReadsEachInputAtItsStepAndReopensUnderTheNameReadLast) {
     rig.inputs.portNames = {"ttyA", "ttyB"};
     rig.inputs.upgrade = 57600;
     ASSERT_EQ(rig.run(), 0);
-    EXPECT_EQ(rig.inputs.reads(),
-              (std::vector<std::string>{"imagePath", "portName", "lineSpeed", "address", "portName", "upgradeSpeed"}));
+    EXPECT_EQ(rig.inputs.reads(), (std::vector<std::string>{"imagePath", "portName", "lineSpeed", "address",
+                                                            "portName", "upgradeSpeed"}));
     EXPECT_EQ(rig.camera.trace().at(1), "open ttyA 9600");
     EXPECT_EQ(rig.camera.trace().at(4), "open ttyB 57600");
 }
@@ -285,7 +357,8 @@ TEST_P(Progress, BlocksCarryTheImageAndTheLogShowsOneProgressLine) {
 
 INSTANTIATE_TEST_SUITE_P(UpgradeJob, Progress,
                          ::testing::Values(ProgressCase{3000, {0, 34, 68}}, ProgressCase{2048, {0, 50}},
-                                           ProgressCase{1024, {0}}, ProgressCase{1, {0}}, ProgressCase{0, {}}),
+                                           ProgressCase{1024, {0}}, ProgressCase{1, {0}},
+                                           ProgressCase{0, {}}),
                          [](const auto& param) { return "Bytes" + std::to_string(param.param.length); });
 
 TEST(UpgradeJob, PausesOfAHappyJob) {
@@ -293,9 +366,9 @@ TEST(UpgradeJob, PausesOfAHappyJob) {
     atNextPause.image(3000);
     ASSERT_EQ(atNextPause.run(), 0);
     EXPECT_EQ(atNextPause.clock.pauses(),
-              (std::vector<milliseconds>{milliseconds(100), milliseconds(500), milliseconds(100), milliseconds(100),
-                                         milliseconds(5), milliseconds(5), milliseconds(5), milliseconds(100),
-                                         milliseconds(1000)}));
+              (std::vector<milliseconds>{milliseconds(100), milliseconds(500), milliseconds(100),
+                                         milliseconds(100), milliseconds(5), milliseconds(5), milliseconds(5),
+                                         milliseconds(100), milliseconds(1000)}));
     // Answers already there are taken without a pause; the EndFrame's wait pauses first.
     Rig atOnce;
     atOnce.image(3000);
@@ -317,7 +390,8 @@ TEST(UpgradeJob, LowLatencyJobPausesOnlyForTheCamera) {
     prompt.settings.lowLatency = true;
     ASSERT_EQ(prompt.run(), 0);
     EXPECT_EQ(prompt.clock.pauses(), (std::vector<milliseconds>{milliseconds(500), milliseconds(1000)}));
-    EXPECT_EQ(prompt.camera.firstWriteAt(Sent::End), milliseconds(500)) << "no time between a reply and the next frame";
+    EXPECT_EQ(prompt.camera.firstWriteAt(Sent::End), milliseconds(500))
+        << "no time between a reply and the next frame";
     EXPECT_EQ(prompt.log.log(), standard.log.log());
     EXPECT_EQ(prompt.log.shown(), standard.log.shown());
     EXPECT_EQ(prompt.camera.trace(), standard.camera.trace());
@@ -336,8 +410,8 @@ TEST(UpgradeJob, BlockNakResendsTheSameBlockWithTheSamePercentage) {
     for (const auto& p : rig.log.progressReports()) {
         reports.emplace_back(p.percent, p.resend);
     }
-    EXPECT_EQ(reports, (std::vector<std::pair<unsigned, bool>>{{0, false}, {34, false}, {34, true}, {68, false},
-                                                              {100, false}}));
+    EXPECT_EQ(reports, (std::vector<std::pair<unsigned, bool>>{
+                           {0, false}, {34, false}, {34, true}, {68, false}, {100, false}}));
 }
 
 struct FailureCase {
@@ -366,7 +440,8 @@ TEST_P(Failure, SaysWhyAndSendsTheAbortFrame) {
     EXPECT_EQ(rig.outcome.reason, c.reason);
     EXPECT_EQ(rig.outcome.step, c.step);
     EXPECT_EQ(rig.outcome.reasonText + "\r\n", reason);
-    EXPECT_EQ(rig.outcome.ending, c.reason == UpgradeReason::DeviceGone ? UpgradeEnding::Unusable : UpgradeEnding::Failed);
+    EXPECT_EQ(rig.outcome.ending,
+              c.reason == UpgradeReason::DeviceGone ? UpgradeEnding::Unusable : UpgradeEnding::Failed);
     const auto began = rig.camera.firstWriteAt(c.unanswered, c.skip);
     if (c.abortSent) {
         ASSERT_EQ(rig.count(Sent::Abort), 1U);
@@ -379,7 +454,8 @@ TEST_P(Failure, SaysWhyAndSendsTheAbortFrame) {
 }
 
 // A script that answers block `block` by raising flags `delay` after it was written.
-std::function<void(Rig&)> onBlock(std::uint32_t block, milliseconds delay, std::function<void(ReplyFlags&)> raise) {
+std::function<void(Rig&)> onBlock(std::uint32_t block, milliseconds delay,
+                                  std::function<void(ReplyFlags&)> raise) {
     return [=](Rig& rig) {
         rig.camera.custom = [&rig, block, delay, raise](Sent kind, std::uint32_t number, const auto&) {
             if (kind != Sent::Block || number != block) {
@@ -397,7 +473,8 @@ INSTANTIATE_TEST_SUITE_P(
     UpgradeJob, Failure,
     ::testing::Values(
         FailureCase{"SilentAtEnterAck", [](Rig& r) { r.camera.silentTo = {Sent::Enter}; }, started,
-                    UpgradeReason::NoEnterAck, UpgradeStep::Enter, noEnterAck, Sent::Enter, 0, milliseconds(10000)},
+                    UpgradeReason::NoEnterAck, UpgradeStep::Enter, noEnterAck, Sent::Enter, 0,
+                    milliseconds(10000)},
         FailureCase{"CameraAbortWhileAwaitingEnterAckChangesNothing",
                     [](Rig& r) {
                         r.camera.custom = [](Sent kind, std::uint32_t, const auto& answer) {
@@ -409,23 +486,27 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     started, UpgradeReason::NoEnterAck, UpgradeStep::Enter, noEnterAck, Sent::Enter, 0,
                     milliseconds(10000)},
-        FailureCase{"SilentAtHeaderRequest", [](Rig& r) { r.camera.silentTo = {Sent::Start}; }, started + commandOk,
-                    UpgradeReason::NoHeaderRequest, UpgradeStep::Start,
-                    [] { return english(IDS_REASON_NO_HEADER_REQUEST, {"9600"}); }, Sent::Start, 0, milliseconds(10000)},
-        FailureCase{"SilentAtHeaderAcceptance", [](Rig& r) { r.camera.silentTo = {Sent::Size}; }, started + commandOk,
-                    UpgradeReason::SizeUnanswered, UpgradeStep::Header,
-                    [] { return english(IDS_REASON_SIZE_UNANSWERED, {"3000"}); }, Sent::Size, 0, milliseconds(10000)},
+        FailureCase{"SilentAtHeaderRequest", [](Rig& r) { r.camera.silentTo = {Sent::Start}; },
+                    started + commandOk, UpgradeReason::NoHeaderRequest, UpgradeStep::Start,
+                    [] { return english(IDS_REASON_NO_HEADER_REQUEST, {"9600"}); }, Sent::Start, 0,
+                    milliseconds(10000)},
+        FailureCase{"SilentAtHeaderAcceptance", [](Rig& r) { r.camera.silentTo = {Sent::Size}; },
+                    started + commandOk, UpgradeReason::SizeUnanswered, UpgradeStep::Header,
+                    [] { return english(IDS_REASON_SIZE_UNANSWERED, {"3000"}); }, Sent::Size, 0,
+                    milliseconds(10000)},
         FailureCase{"BlockNakDoesNotAnswerTheSizeHeader", [](Rig& r) { r.camera.nakSizeHeader = true; },
                     started + commandOk, UpgradeReason::SizeRefused, UpgradeStep::Header,
-                    [] { return english(IDS_REASON_SIZE_REFUSED, {"3000"}); }, Sent::Size, 0, milliseconds(10000)},
-        FailureCase{"SilentAtBlock2", [](Rig& r) { r.camera.silentToBlock = {2}; }, started + commandOk + progress(34),
-                    UpgradeReason::BlockUnanswered, UpgradeStep::Block, block2Of3(IDS_REASON_BLOCK_UNANSWERED),
-                    Sent::Block, 1, milliseconds(10000)},
+                    [] { return english(IDS_REASON_SIZE_REFUSED, {"3000"}); }, Sent::Size, 0,
+                    milliseconds(10000)},
+        FailureCase{"SilentAtBlock2", [](Rig& r) { r.camera.silentToBlock = {2}; },
+                    started + commandOk + progress(34), UpgradeReason::BlockUnanswered, UpgradeStep::Block,
+                    block2Of3(IDS_REASON_BLOCK_UNANSWERED), Sent::Block, 1, milliseconds(10000)},
         FailureCase{"CameraAbortInTheLoopWithin5ms",
                     onBlock(2, milliseconds(3), [](ReplyFlags& f) { raiseFlag(f, Reply::Abort); }),
                     started + commandOk + progress(34), UpgradeReason::CameraAborted, UpgradeStep::Block,
                     block2Of3(IDS_REASON_CAMERA_ABORTED), Sent::Block, 1, milliseconds(5)},
-        FailureCase{"UnexpectedBlockAnswer", onBlock(2, milliseconds(0), [](ReplyFlags& f) { store(f.blockReply, 3); }),
+        FailureCase{"UnexpectedBlockAnswer",
+                    onBlock(2, milliseconds(0), [](ReplyFlags& f) { store(f.blockReply, 3); }),
                     started + commandOk + progress(34), UpgradeReason::BlockAnswerUnknown, UpgradeStep::Block,
                     block2Of3(IDS_REASON_BLOCK_ANSWER_UNKNOWN), Sent::Block, 1, milliseconds(5)},
         FailureCase{"AnswerWinsOverAbortThenAbortEndsTheNextBlock",
@@ -435,7 +516,10 @@ INSTANTIATE_TEST_SUITE_P(
                                 raiseFlag(f, Reply::BlockAck);
                             }),
                     started + commandOk + progress(68), UpgradeReason::CameraAborted, UpgradeStep::Block,
-                    [] { return english(IDS_REASON_CAMERA_ABORTED, {"3", "3"}); }, Sent::Block, 2, milliseconds(0)},
+                    [] {
+                        return english(IDS_REASON_CAMERA_ABORTED, {"3", "3"});
+                    },
+                    Sent::Block, 2, milliseconds(0)},
         FailureCase{"RefusedForEverEndsAfterMaxResends",
                     [](Rig& r) {
                         r.settings.maxResends = 3;
@@ -448,8 +532,10 @@ INSTANTIATE_TEST_SUITE_P(
                         };
                     },
                     started + commandOk + progress(34), UpgradeReason::TooManyResends, UpgradeStep::Block,
-                    [] { return english(IDS_REASON_TOO_MANY_RESENDS, {"2", "3", "3"}); }, Sent::Block, 3,
-                    milliseconds(5)},
+                    [] {
+                        return english(IDS_REASON_TOO_MANY_RESENDS, {"2", "3", "3"});
+                    },
+                    Sent::Block, 3, milliseconds(5)},
         FailureCase{"SilentAtEndFrameDropsTheProgressLine", [](Rig& r) { r.camera.silentTo = {Sent::End}; },
                     started + commandOk, UpgradeReason::EndNotAccepted, UpgradeStep::EndFrame,
                     [] { return english(IDS_REASON_END_NOT_ACCEPTED); }, Sent::End, 0, milliseconds(5000)},
@@ -464,8 +550,8 @@ INSTANTIATE_TEST_SUITE_P(
                         };
                     },
                     started + commandOk + progress(34), UpgradeReason::DeviceGone, UpgradeStep::Block,
-                    [] { return english(IDS_REASON_DEVICE_GONE, {"ttyFAKE"}); }, Sent::Block, 1, milliseconds(5),
-                    false}),
+                    [] { return english(IDS_REASON_DEVICE_GONE, {"ttyFAKE"}); }, Sent::Block, 1,
+                    milliseconds(5), false}),
     nameOfCase<FailureCase>);
 
 TEST(UpgradeJob, CameraAbortOutsideTheBlocksIsIgnored) {
@@ -478,7 +564,7 @@ TEST(UpgradeJob, CameraAbortOutsideTheBlocksIsIgnored) {
                 return false;
             }
             answer(Reply::Abort);
-            const Reply reply = kind == Sent::Enter ? Reply::EnterAck
+            const Reply reply = kind == Sent::Enter   ? Reply::EnterAck
                                 : kind == Sent::Start ? Reply::HeaderRequest
                                                       : Reply::BlockAck;
             rig.clock.after(milliseconds(2000), [&rig, reply] { raiseFlag(rig.flags, reply); });
@@ -519,7 +605,8 @@ TEST_P(Cancel, OwnerCancelSendsTheAbortFrameAtTheNextPause) {
     EXPECT_EQ(rig.log.log(), c.log);
     EXPECT_EQ(rig.count(Sent::Abort), success ? 0U : 1U);
     if (!success) {
-        const auto delay = rig.camera.firstWriteAt(Sent::Abort) - rig.camera.firstWriteAt(c.at, c.block > 0 ? c.block - 1 : 0);
+        const auto delay = rig.camera.firstWriteAt(Sent::Abort) -
+                           rig.camera.firstWriteAt(c.at, c.block > 0 ? c.block - 1 : 0);
         EXPECT_LE(delay, cancelAfter + milliseconds(100));
     }
 }
@@ -527,14 +614,15 @@ TEST_P(Cancel, OwnerCancelSendsTheAbortFrameAtTheNextPause) {
 const std::string cancelled = "Upgrade cancelled\r\n";
 INSTANTIATE_TEST_SUITE_P(
     UpgradeJob, Cancel,
-    ::testing::Values(CancelCase{"AwaitingEnterAck", Sent::Enter, 0, false, started + english(IDS_JOB_CANCELLED) + failed},
-                      CancelCase{"RightAfterEnterAck", Sent::Enter, 0, true, started + english(IDS_JOB_CANCELLED) + failed},
-                      CancelCase{"DuringBlock2", Sent::Block, 2, false,
-                                 started + commandOk + progress(34) + english(IDS_JOB_CANCELLED) + failed},
-                      CancelCase{"AwaitingEndAcceptance", Sent::End, 0, false,
-                                 started + commandOk + english(IDS_JOB_CANCELLED) + failed},
-                      CancelCase{"AfterEndAcceptedStillSucceeds", Sent::End, 0, true,
-                                 started + commandOk + progress(100) + succeeded}),
+    ::testing::Values(
+        CancelCase{"AwaitingEnterAck", Sent::Enter, 0, false, started + english(IDS_JOB_CANCELLED) + failed},
+        CancelCase{"RightAfterEnterAck", Sent::Enter, 0, true, started + english(IDS_JOB_CANCELLED) + failed},
+        CancelCase{"DuringBlock2", Sent::Block, 2, false,
+                   started + commandOk + progress(34) + english(IDS_JOB_CANCELLED) + failed},
+        CancelCase{"AwaitingEndAcceptance", Sent::End, 0, false,
+                   started + commandOk + english(IDS_JOB_CANCELLED) + failed},
+        CancelCase{"AfterEndAcceptedStillSucceeds", Sent::End, 0, true,
+                   started + commandOk + progress(100) + succeeded}),
     nameOfCase<CancelCase>);
 
 TEST(UpgradeJob, RefusedWhileAnotherJobHoldsThePort) {
@@ -555,7 +643,8 @@ TEST(ProgressPercent, SinglePrecisionQuotientTruncated) {
     for (const Case& c : {Case{0, 1, 0}, Case{1024, 3000, 34}, Case{2048, 3000, 68}, Case{1024, 2048, 50},
                           // 0.64 is a hair below itself in single precision: always shown as 63%.
                           Case{1024, 1600, 63}, Case{3072, 3200, 95},
-                          Case{static_cast<std::uint32_t>(maxImageLength) - 1023, static_cast<std::uint32_t>(maxImageLength), 99}}) {
+                          Case{static_cast<std::uint32_t>(maxImageLength) - 1023,
+                               static_cast<std::uint32_t>(maxImageLength), 99}}) {
         EXPECT_EQ(progressPercent(c.offset, c.length), c.percent) << c.offset << "/" << c.length;
     }
 }

@@ -1,18 +1,17 @@
 // The worker the front ends run jobs through: one job at a time, cancel, results.
-#include <gtest/gtest.h>
+#include "job_rig.h"
+#include "upgrade/upgrade_worker.h"
 
 #include <condition_variable>
 #include <future>
-
-#include "job_rig.h"
-#include "upgrade/upgrade_worker.h"
+#include <gtest/gtest.h>
 
 namespace orvane::testing {
 namespace {
 
 // Holds the job inside its write of the EnterUpgradeCommand until opened.
 class Gate {
-public:
+  public:
     void hold(ScriptedCamera& camera) {
         camera.onWrite = [this](Sent kind) {
             if (kind != Sent::Enter) {
@@ -34,7 +33,7 @@ public:
         changed_.notify_all();
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable changed_;
     bool reached_ = false;
@@ -60,7 +59,7 @@ struct WorkerRig {
 // Every worker case in both reply modes: the low-latency job waits on the receiver's signal,
 // which a cancel from the owner's thread rings.
 class UpgradeWorkerModes : public ::testing::TestWithParam<bool> {
-protected:
+  protected:
     UpgradeSettings settings(UpgradeTarget target, TextLanguage language = TextLanguage::English) const {
         return UpgradeSettings{target, language, 0, GetParam()};
     }
@@ -70,8 +69,9 @@ TEST_P(UpgradeWorkerModes, SecondStartIsRefusedWithALineAndChangesNothing) {
     WorkerRig rig;
     rig.gate.hold(rig.camera);
     std::promise<int> finished;
-    ASSERT_TRUE(rig.worker->start(settings(UpgradeTarget::MainBoard),
-                                  [&](const UpgradeOutcome& outcome) { finished.set_value(outcome.result); }));
+    ASSERT_TRUE(rig.worker->start(settings(UpgradeTarget::MainBoard), [&](const UpgradeOutcome& outcome) {
+        finished.set_value(outcome.result);
+    }));
     rig.gate.waitReached();
     EXPECT_TRUE(rig.worker->running());
 

@@ -18,7 +18,7 @@
 namespace orvane {
 
 class DialogCallQueue {
-public:
+  public:
     // Asks the dialog thread to call runPending soon; false when it cannot (the window is
     // gone). Called with the queue's lock held, so it must not block or call back.
     using Wake = std::function<bool()>;
@@ -46,7 +46,7 @@ public:
     // Dialog thread only; the destructor does it too.
     void shutDown();
 
-private:
+  private:
     struct Call {
         std::function<void()> task;
         bool finished = false; // run, or dropped by the shut-down

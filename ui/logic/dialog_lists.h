@@ -2,17 +2,16 @@
 // its context menu offers: the same tables for every window over the dialog's logic.
 #pragma once
 
-#include <array>
-#include <string_view>
-
 #include "text/text_ids.h"
 #include "ui/dialog_template.h"
+
+#include <array>
+#include <string_view>
 
 namespace orvane {
 
 // A list's entries in order and the position selected at start.
-template <std::size_t N>
-struct ListFill {
+template <std::size_t N> struct ListFill {
     std::array<std::string_view, N> entries;
     int selected;
 };

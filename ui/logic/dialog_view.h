@@ -26,7 +26,7 @@ struct FileChoice {
 };
 
 class DialogView {
-public:
+  public:
     virtual ~DialogView() = default;
 
     // A control's text as the user sees it (a combo box's edit field, an edit's text).

@@ -2,8 +2,6 @@
 // Enter, Escape and the close box do.
 #include "ui/logic/upgrade_dlg_logic.h"
 
-#include <string>
-
 #include "serial/port_open_failure.h"
 #include "text/failure_messages.h"
 #include "text/string_table.h"
@@ -14,9 +12,12 @@
 #include "upgrade/reply_receiver.h"
 #include "upgrade/upgrade_worker.h"
 
+#include <string>
+
 namespace orvane {
 
-UpgradeDlgLogic::UpgradeDlgLogic(const DialogLogicServices& services) : services_(services), view_(services.view) {}
+UpgradeDlgLogic::UpgradeDlgLogic(const DialogLogicServices& services)
+    : services_(services), view_(services.view) {}
 
 UpgradeDlgLogic::~UpgradeDlgLogic() {
     // The job is told to give up first (it sends the AbortFrame), so that inputs it can no
@@ -39,28 +40,71 @@ void UpgradeDlgLogic::OnInitDialog() {
 
 bool UpgradeDlgLogic::OnCommand(int id) {
     switch (id) {
-    case IDC_FILE: OnSelectFile(); break;
-    case IDC_UPDATE_MAIN: OnUpdateMainBoard(); break;
-    case IDC_OPEN: OnOpenPort(); break;
-    case IDC_CLOSE: OnClosePort(); break;
-    case IDC_UPDATE_MOTOR: OnUpdateMotorBoard(); break;
-    case IDC_UPDATE_SPECIAL: OnUpdateSpecial(); break;
-    case ID_PACKAGE_TYPE2: PackageDeviceImage('2'); break;
-    case ID_PACKAGE_TYPE3: PackageDeviceImage('3'); break;
-    case ID_PACKAGE_TYPE1: PackageDeviceImage('1'); break;
-    case IDC_UBL: OnUblButton(); break;
-    case IDC_APP: OnAppButton(); break;
-    case IDC_PTZ_LEFT: OnPtzLeft(); break;
-    case IDC_PTZ_UP: OnPtzUp(); break;
-    case IDC_PTZ_DOWN: OnPtzDown(); break;
-    case IDC_PTZ_RIGHT: OnPtzRight(); break;
-    case IDC_PTZ_HOME: OnPtzHome(); break;
-    case IDC_PTZ_STOP: OnPtzStop(); break;
-    case IDC_PTZ_TELE: OnPtzTele(); break;
-    case IDC_PTZ_WIDE: OnPtzWide(); break;
-    case IDC_PTZ_NEAR: OnPtzNear(); break;
-    case IDC_PTZ_FAR: OnPtzFar(); break;
-    default: return false;
+    case IDC_FILE:
+        OnSelectFile();
+        break;
+    case IDC_UPDATE_MAIN:
+        OnUpdateMainBoard();
+        break;
+    case IDC_OPEN:
+        OnOpenPort();
+        break;
+    case IDC_CLOSE:
+        OnClosePort();
+        break;
+    case IDC_UPDATE_MOTOR:
+        OnUpdateMotorBoard();
+        break;
+    case IDC_UPDATE_SPECIAL:
+        OnUpdateSpecial();
+        break;
+    case ID_PACKAGE_TYPE2:
+        PackageDeviceImage('2');
+        break;
+    case ID_PACKAGE_TYPE3:
+        PackageDeviceImage('3');
+        break;
+    case ID_PACKAGE_TYPE1:
+        PackageDeviceImage('1');
+        break;
+    case IDC_UBL:
+        OnUblButton();
+        break;
+    case IDC_APP:
+        OnAppButton();
+        break;
+    case IDC_PTZ_LEFT:
+        OnPtzLeft();
+        break;
+    case IDC_PTZ_UP:
+        OnPtzUp();
+        break;
+    case IDC_PTZ_DOWN:
+        OnPtzDown();
+        break;
+    case IDC_PTZ_RIGHT:
+        OnPtzRight();
+        break;
+    case IDC_PTZ_HOME:
+        OnPtzHome();
+        break;
+    case IDC_PTZ_STOP:
+        OnPtzStop();
+        break;
+    case IDC_PTZ_TELE:
+        OnPtzTele();
+        break;
+    case IDC_PTZ_WIDE:
+        OnPtzWide();
+        break;
+    case IDC_PTZ_NEAR:
+        OnPtzNear();
+        break;
+    case IDC_PTZ_FAR:
+        OnPtzFar();
+        break;
+    default:
+        return false;
     }
     return true;
 }

@@ -8,17 +8,17 @@
 // worker's thread and reaches the controls and the log through the view's runOnDialogThread.
 #pragma once
 
-#include <cstdint>
-#include <memory>
-#include <string>
-#include <utility>
-#include <vector>
-
 #include "serial/serial_link.h"
 #include "ui/logic/dialog_view.h"
 #include "upgrade/clock.h"
 #include "upgrade/reply_flags.h"
 #include "upgrade/upgrade_job.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace orvane {
 
@@ -35,7 +35,7 @@ struct DialogLogicServices {
 };
 
 class UpgradeDlgLogic {
-public:
+  public:
     explicit UpgradeDlgLogic(const DialogLogicServices& services);
     // Gives up a running job (AbortFrame sent), shuts the view's dialog thread calls, then
     // waits for the job's thread and stops the receiver.
@@ -96,7 +96,7 @@ public:
     std::string m_ublPath;
     std::string m_appPath;
 
-private:
+  private:
     class JobInputs;
     class JobLog;
 

@@ -2,17 +2,17 @@
 // view's runOnDialogThread, each call applied whole on the dialog's thread.
 #pragma once
 
-#include <string>
-
 #include "ui/dialog_template.h"
 #include "ui/logic/control_value.h"
 #include "ui/logic/upgrade_dlg_logic.h"
+
+#include <string>
 
 namespace orvane {
 
 // Reads the user's choices when the job asks for them, as the job's steps do.
 class UpgradeDlgLogic::JobInputs final : public UpgradeInputs {
-public:
+  public:
     explicit JobInputs(UpgradeDlgLogic& dialog) : dialog_(dialog) {}
 
     std::string imagePath() override {
@@ -32,7 +32,7 @@ public:
     int address() override { return valueOf(IDC_ADDRESS); }
     int upgradeSpeed() override { return valueOf(IDC_UPBPS); }
 
-private:
+  private:
     int valueOf(int id) {
         int value = 0;
         dialog_.view_.runOnDialogThread([&] { value = controlValueOf(dialog_.view_.controlText(id)); });
@@ -44,7 +44,7 @@ private:
 
 // m_logText and the log box, changed only on the dialog's thread.
 class UpgradeDlgLogic::JobLog final : public UpgradeLog {
-public:
+  public:
     explicit JobLog(UpgradeDlgLogic& dialog) : dialog_(dialog) {}
 
     void replaceLog(const std::string& text) override {
@@ -70,7 +70,7 @@ public:
     // The technician sees it in the log box, below "Start".
     void advice(const std::string& text) override { appendLog(text + "\r\n"); }
 
-private:
+  private:
     UpgradeDlgLogic& dialog_;
 };
 

@@ -1,12 +1,11 @@
 // The three update buttons: each starts a job on the worker's thread and returns at once.
-#include "ui/logic/upgrade_dlg_logic.h"
-
-#include <array>
-
 #include "text/text_language.h"
 #include "ui/dialog_template.h"
+#include "ui/logic/upgrade_dlg_logic.h"
 #include "ui/logic/upgrade_dlg_logic_job.h"
 #include "upgrade/upgrade_worker.h"
+
+#include <array>
 
 namespace orvane {
 
@@ -18,8 +17,8 @@ void UpgradeDlgLogic::startUpgrade(UpgradeTarget target) {
     if (worker_ == nullptr) {
         jobInputs_ = std::make_unique<JobInputs>(*this);
         jobLog_ = std::make_unique<JobLog>(*this);
-        worker_ = std::make_unique<UpgradeWorker>(services_.port, services_.flags, services_.clock, *jobInputs_,
-                                                  *jobLog_);
+        worker_ = std::make_unique<UpgradeWorker>(services_.port, services_.flags, services_.clock,
+                                                  *jobInputs_, *jobLog_);
     }
     // A second start while a job runs is refused with a line in the log, and leaves the
     // running job's board as it is.
@@ -37,9 +36,10 @@ void UpgradeDlgLogic::startUpgrade(UpgradeTarget target) {
 void UpgradeDlgLogic::lockJobControls(bool locked) {
     // The port buttons and the PTZ buttons would write to the port between the job's frames;
     // the port and speed boxes are read again by the job on its way.
-    static constexpr std::array controls{IDC_OPEN,      IDC_CLOSE,    IDC_PORT,     IDC_BPS,      IDC_UPBPS,
-                                         IDC_PTZ_LEFT,  IDC_PTZ_UP,   IDC_PTZ_DOWN, IDC_PTZ_RIGHT, IDC_PTZ_HOME,
-                                         IDC_PTZ_STOP,  IDC_PTZ_TELE, IDC_PTZ_WIDE, IDC_PTZ_NEAR, IDC_PTZ_FAR};
+    static constexpr std::array controls{IDC_OPEN,      IDC_CLOSE,    IDC_PORT,     IDC_BPS,
+                                         IDC_UPBPS,     IDC_PTZ_LEFT, IDC_PTZ_UP,   IDC_PTZ_DOWN,
+                                         IDC_PTZ_RIGHT, IDC_PTZ_HOME, IDC_PTZ_STOP, IDC_PTZ_TELE,
+                                         IDC_PTZ_WIDE,  IDC_PTZ_NEAR, IDC_PTZ_FAR};
     if (locked && lockedControls_.empty()) {
         for (const int id : controls) {
             lockedControls_.emplace_back(id, view_.controlEnabled(id));

@@ -1,13 +1,12 @@
 // The file button, the HEX merge (UBL and APP), device image packaging and the PTZ test
 // buttons: all on the dialog thread, each a thin call into the core.
-#include "ui/logic/upgrade_dlg_logic.h"
-
 #include "imagetools/device_image.h"
 #include "imagetools/hex_merge.h"
 #include "ptz/ptz_frames.h"
 #include "text/string_table.h"
 #include "text/text_language.h"
 #include "ui/dialog_template.h"
+#include "ui/logic/upgrade_dlg_logic.h"
 
 namespace orvane {
 namespace {
@@ -54,7 +53,8 @@ void UpgradeDlgLogic::OnAppButton() {
 
 void UpgradeDlgLogic::MergeHexFiles() {
     // The merged file is written beside the APP file.
-    const MergeOutcome outcome = orvane::MergeHexFiles({m_ublPath, m_appPath, {}, languageOfFlag(languageFlag)});
+    const MergeOutcome outcome =
+        orvane::MergeHexFiles({m_ublPath, m_appPath, {}, languageOfFlag(languageFlag)});
     // A missing path is said in the flag's language, and the dialog thread keeps that
     // language for its later messages, as it always has.
     if (outcome.missingPath) {
@@ -91,15 +91,35 @@ void UpgradeDlgLogic::writePtz(PtzButton button) {
     pressPtzButton(button, [this](std::span<const std::uint8_t> frame) { services_.port.writePort(frame); });
 }
 
-void UpgradeDlgLogic::OnPtzLeft() { writePtz(PtzButton::Left); }
-void UpgradeDlgLogic::OnPtzUp() { writePtz(PtzButton::Up); }
-void UpgradeDlgLogic::OnPtzDown() { writePtz(PtzButton::Down); }
-void UpgradeDlgLogic::OnPtzRight() { writePtz(PtzButton::Right); }
-void UpgradeDlgLogic::OnPtzHome() { writePtz(PtzButton::Home); }
-void UpgradeDlgLogic::OnPtzStop() { writePtz(PtzButton::Stop); }
-void UpgradeDlgLogic::OnPtzTele() { writePtz(PtzButton::Tele); }
-void UpgradeDlgLogic::OnPtzWide() { writePtz(PtzButton::Wide); }
-void UpgradeDlgLogic::OnPtzNear() { writePtz(PtzButton::Near); }
-void UpgradeDlgLogic::OnPtzFar() { writePtz(PtzButton::Far); }
+void UpgradeDlgLogic::OnPtzLeft() {
+    writePtz(PtzButton::Left);
+}
+void UpgradeDlgLogic::OnPtzUp() {
+    writePtz(PtzButton::Up);
+}
+void UpgradeDlgLogic::OnPtzDown() {
+    writePtz(PtzButton::Down);
+}
+void UpgradeDlgLogic::OnPtzRight() {
+    writePtz(PtzButton::Right);
+}
+void UpgradeDlgLogic::OnPtzHome() {
+    writePtz(PtzButton::Home);
+}
+void UpgradeDlgLogic::OnPtzStop() {
+    writePtz(PtzButton::Stop);
+}
+void UpgradeDlgLogic::OnPtzTele() {
+    writePtz(PtzButton::Tele);
+}
+void UpgradeDlgLogic::OnPtzWide() {
+    writePtz(PtzButton::Wide);
+}
+void UpgradeDlgLogic::OnPtzNear() {
+    writePtz(PtzButton::Near);
+}
+void UpgradeDlgLogic::OnPtzFar() {
+    writePtz(PtzButton::Far);
+}
 
 } // namespace orvane

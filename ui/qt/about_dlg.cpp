@@ -1,11 +1,11 @@
 // Built from its template like the main dialog; its OK button ends it.
 #include "ui/qt/about_dlg.h"
 
-#include <QAbstractButton>
-
 #include "ui/qt/app_icon.h"
 #include "ui/qt/control_builder.h"
 #include "ui/qt/dialog_item.h"
+
+#include <QAbstractButton>
 
 namespace orvane {
 

@@ -3,16 +3,15 @@
 // keep insertion order, edits are single-line (1003) or the read-only multi-line log.
 #include "ui/qt/control_builder.h"
 
-#include <algorithm>
+#include "ui/qt/dialog_item.h"
+#include "ui/qt/log_box.h"
+#include "ui/qt/single_line_button.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QString>
-
-#include "ui/qt/dialog_item.h"
-#include "ui/qt/log_box.h"
-#include "ui/qt/single_line_button.h"
+#include <algorithm>
 
 namespace orvane {
 namespace {

@@ -2,13 +2,12 @@
 // units, template text, IDC_ name and numeric id, and the tab order of the template.
 #pragma once
 
-#include <span>
+#include "ui/dialog_template.h"
+#include "ui/qt/dialog_units.h"
 
 #include <QIcon>
 #include <QWidget>
-
-#include "ui/dialog_template.h"
-#include "ui/qt/dialog_units.h"
+#include <span>
 
 namespace orvane {
 

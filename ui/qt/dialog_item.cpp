@@ -1,13 +1,13 @@
 // Control access by id over the widgets the template builder made.
 #include "ui/qt/dialog_item.h"
 
+#include "ui/logic/control_value.h"
+#include "ui/qt/log_box.h"
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-
-#include "ui/qt/log_box.h"
-#include "ui/logic/control_value.h"
 
 namespace orvane {
 

@@ -2,9 +2,8 @@
 // them through this interface so tests can answer them without a person.
 #pragma once
 
-#include <optional>
-
 #include <QString>
+#include <optional>
 
 class QWidget;
 
@@ -17,7 +16,7 @@ struct OpenFileSetup {
 };
 
 class DialogPrompts {
-public:
+  public:
     virtual ~DialogPrompts() = default;
     // A message box with an OK button only, captioned with the application's name.
     virtual void showMessage(QWidget* owner, const QString& text) = 0;
@@ -29,7 +28,7 @@ public:
 
 // The real dialogs of the desktop.
 class QtDialogPrompts final : public DialogPrompts {
-public:
+  public:
     void showMessage(QWidget* owner, const QString& text) override;
     bool askYesNo(QWidget* owner, const QString& text) override;
     std::optional<QString> openFile(QWidget* owner, const OpenFileSetup& setup) override;

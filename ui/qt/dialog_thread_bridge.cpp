@@ -1,12 +1,10 @@
 // The dialog's call queue, woken through an eventfd.
 #include "ui/qt/dialog_thread_bridge.h"
 
+#include <QSocketNotifier>
+#include <cstdint>
 #include <sys/eventfd.h>
 #include <unistd.h>
-
-#include <cstdint>
-
-#include <QSocketNotifier>
 
 namespace orvane {
 

@@ -6,11 +6,10 @@
 // loop wakes it.
 #pragma once
 
-#include <functional>
+#include "ui/logic/dialog_call_queue.h"
 
 #include <QObject>
-
-#include "ui/logic/dialog_call_queue.h"
+#include <functional>
 
 class QSocketNotifier;
 
@@ -18,7 +17,7 @@ namespace orvane {
 
 class DialogThreadBridge : public QObject {
     Q_OBJECT
-public:
+  public:
     // Lives on the thread that constructs it.
     explicit DialogThreadBridge(QObject* parent = nullptr);
     ~DialogThreadBridge() override;
@@ -40,7 +39,7 @@ public:
     // ones. Owner thread only; the destructor does it too.
     void shutDown();
 
-private:
+  private:
     bool wake();
     void drainWakeups();
 

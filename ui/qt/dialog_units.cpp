@@ -15,8 +15,8 @@ QFont dialogFont() {
 
 DialogBaseUnits baseUnitsOf(const QFont& font) {
     const QFontMetrics metrics(font);
-    const int letters = metrics.horizontalAdvance(
-        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int letters =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     // The classic rounding of the average: (total / 26 + 1) / 2.
     return {(letters / 26 + 1) / 2, metrics.height()};
 }

@@ -2,10 +2,10 @@
 // quarter of the dialog font's average letter width, a vertical unit an eighth of its height.
 #pragma once
 
+#include "ui/dialog_template.h"
+
 #include <QFont>
 #include <QRect>
-
-#include "ui/dialog_template.h"
 
 namespace orvane {
 

@@ -9,13 +9,13 @@ namespace orvane {
 
 class LogBox : public QPlainTextEdit {
     Q_OBJECT
-public:
+  public:
     explicit LogBox(QWidget* parent = nullptr);
 
     void setWindowText(const QString& text);
     const QString& windowText() const { return text_; }
 
-private:
+  private:
     QString text_;
 };
 

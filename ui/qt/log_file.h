@@ -8,7 +8,7 @@
 namespace orvane {
 
 class LockedLogFile {
-public:
+  public:
     LockedLogFile() = default;
     ~LockedLogFile();
     LockedLogFile(const LockedLogFile&) = delete;
@@ -22,7 +22,7 @@ public:
     bool isHeld() const { return fd_ >= 0; }
     void close();
 
-private:
+  private:
     int fd_ = -1;
 };
 

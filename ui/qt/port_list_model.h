@@ -8,7 +8,7 @@ namespace orvane {
 
 class PortListModel : public QStandardItemModel {
     Q_OBJECT
-public:
+  public:
     static constexpr int descriptionRole = Qt::UserRole + 1;
 
     using QStandardItemModel::QStandardItemModel;

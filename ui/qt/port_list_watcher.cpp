@@ -1,10 +1,10 @@
 // Hot-plug for the port list; see port_list_watcher.h.
 #include "ui/qt/port_list_watcher.h"
 
+#include "serial/port_list.h"
+
 #include <QFileSystemWatcher>
 #include <QTimer>
-
-#include "serial/port_list.h"
 
 namespace orvane {
 namespace {
@@ -32,8 +32,8 @@ std::optional<std::vector<PortEntry>> gatherPortEntries(const PortRoots& roots) 
 
 PortListWatcher::PortListWatcher(PortRoots roots, std::function<void(const std::vector<PortEntry>&)> apply,
                                  QObject* parent)
-    : QObject(parent), roots_(std::move(roots)), apply_(std::move(apply)), watcher_(new QFileSystemWatcher(this)),
-      timer_(new QTimer(this)) {
+    : QObject(parent), roots_(std::move(roots)), apply_(std::move(apply)),
+      watcher_(new QFileSystemWatcher(this)), timer_(new QTimer(this)) {
     timer_->setSingleShot(true);
     connect(timer_, &QTimer::timeout, this, &PortListWatcher::startGather);
     connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &PortListWatcher::refresh);

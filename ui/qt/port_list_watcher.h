@@ -5,17 +5,16 @@
 // a time and they start at least a second apart.
 #pragma once
 
-#include <functional>
-#include <optional>
-#include <thread>
-#include <vector>
+#include "serial/port_details.h"
+#include "ui/qt/dialog_thread_bridge.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
-
-#include "serial/port_details.h"
-#include "ui/qt/dialog_thread_bridge.h"
+#include <functional>
+#include <optional>
+#include <thread>
+#include <vector>
 
 class QFileSystemWatcher;
 class QTimer;
@@ -30,7 +29,7 @@ struct PortEntry {
 
 class PortListWatcher : public QObject {
     Q_OBJECT
-public:
+  public:
     // apply is called on this object's thread with every gathered list; a tty class that
     // cannot be read gives no call. roots.proc is ignored (no holder is looked for).
     PortListWatcher(PortRoots roots, std::function<void(const std::vector<PortEntry>&)> apply,
@@ -44,7 +43,7 @@ public:
     // Asks for a gather: soon, or a second after the last one began.
     void refresh();
 
-private:
+  private:
     void startGather();
     void gathered(const std::optional<std::vector<PortEntry>>& entries);
 

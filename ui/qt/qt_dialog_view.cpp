@@ -1,14 +1,14 @@
 // Each of the logic's requests as the Qt dialog carries it out.
 #include "ui/qt/qt_dialog_view.h"
 
+#include "ui/qt/dialog_item.h"
+#include "ui/qt/dialog_prompts.h"
+#include "ui/qt/dialog_thread_bridge.h"
+
 #include <QDialog>
 #include <QEventLoop>
 #include <QStringList>
 #include <QTimer>
-
-#include "ui/qt/dialog_item.h"
-#include "ui/qt/dialog_prompts.h"
-#include "ui/qt/dialog_thread_bridge.h"
 
 namespace orvane {
 namespace {
@@ -50,9 +50,11 @@ bool QtDialogView::askYesNo(const std::string& text) {
 std::optional<std::string> QtDialogView::chooseFile(const FileChoice& choice) {
     QStringList filters;
     for (const FileFilter& filter : choice.filters) {
-        filters.append(qtText(filter.label) + QStringLiteral(" (") + qtText(filter.pattern) + QStringLiteral(")"));
+        filters.append(qtText(filter.label) + QStringLiteral(" (") + qtText(filter.pattern) +
+                       QStringLiteral(")"));
     }
-    const auto picked = prompts_.openFile(&dialog_, OpenFileSetup{qtText(choice.defaultSuffix), filters.join(QStringLiteral(";;"))});
+    const auto picked = prompts_.openFile(
+        &dialog_, OpenFileSetup{qtText(choice.defaultSuffix), filters.join(QStringLiteral(";;"))});
     if (!picked) {
         return std::nullopt;
     }

@@ -12,7 +12,7 @@ class DialogPrompts;
 class DialogThreadBridge;
 
 class QtDialogView final : public DialogView {
-public:
+  public:
     // All three must outlive the view.
     QtDialogView(QDialog& dialog, DialogPrompts& prompts, DialogThreadBridge& bridge);
 
@@ -28,7 +28,7 @@ public:
     void shutDownDialogThreadCalls() override;
     void waitWithMessages(const std::function<bool()>& done) override;
 
-private:
+  private:
     QDialog& dialog_;
     DialogPrompts& prompts_;
     DialogThreadBridge& bridge_;

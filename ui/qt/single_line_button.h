@@ -9,13 +9,13 @@ namespace orvane {
 
 class SingleLineButton : public QPushButton {
     Q_OBJECT
-public:
+  public:
     using QPushButton::QPushButton;
 
     // The text with its line breaks left out: what the button draws.
     static QString drawnText(const QString& text);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 };
 

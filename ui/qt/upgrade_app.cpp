@@ -2,9 +2,9 @@
 // then the dialog's modal run.
 #include "ui/qt/upgrade_app.h"
 
-#include <QApplication>
-
 #include "ui/qt/upgrade_dlg.h"
+
+#include <QApplication>
 
 namespace orvane {
 

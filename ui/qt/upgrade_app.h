@@ -11,7 +11,7 @@
 namespace orvane {
 
 class CUpgradeApp {
-public:
+  public:
     CUpgradeApp() = default;
     CUpgradeApp(const CUpgradeApp&) = delete;
     CUpgradeApp& operator=(const CUpgradeApp&) = delete;
@@ -22,7 +22,7 @@ public:
     // Runs the main dialog modally; answers false, so the program ends when it returns.
     bool InitInstance();
 
-private:
+  private:
     SerialPort port_;
     ReplyFlags flags_;
     SystemClock clock_;

@@ -2,32 +2,31 @@
 // message map, the about item and the keys and calls that end the dialog.
 #include "ui/qt/upgrade_dlg.h"
 
-#include <array>
-#include <string>
-#include <vector>
+#include "text/string_table.h"
+#include "ui/dialog_template.h"
+#include "ui/logic/dialog_lists.h"
+#include "ui/qt/about_dlg.h"
+#include "ui/qt/app_icon.h"
+#include "ui/qt/control_builder.h"
+#include "ui/qt/dialog_item.h"
+#include "ui/qt/dialog_thread_bridge.h"
+#include "ui/qt/dialog_units.h"
+#include "ui/qt/port_list_model.h"
+#include "ui/qt/port_list_watcher.h"
+#include "ui/qt/qt_dialog_view.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QAbstractItemView>
 #include <QScrollBar>
-
-#include "ui/qt/about_dlg.h"
-#include "ui/qt/app_icon.h"
-#include "ui/qt/control_builder.h"
-#include "ui/qt/dialog_item.h"
-#include "ui/dialog_template.h"
-#include "ui/qt/dialog_thread_bridge.h"
-#include "ui/qt/dialog_units.h"
-#include "ui/logic/dialog_lists.h"
-#include "ui/qt/port_list_model.h"
-#include "ui/qt/port_list_watcher.h"
-#include "text/string_table.h"
-#include "ui/qt/qt_dialog_view.h"
+#include <array>
+#include <string>
+#include <vector>
 
 namespace orvane {
 namespace {
@@ -40,8 +39,7 @@ QString textFor(int id) {
     return qtText(loadText(id));
 }
 
-template <std::size_t N>
-void fillList(QComboBox* combo, const ListFill<N>& fill) {
+template <std::size_t N> void fillList(QComboBox* combo, const ListFill<N>& fill) {
     for (std::size_t i = 0; i < N; ++i) {
         combo->insertItem(static_cast<int>(i), qtText(fill.entries[i]));
     }
@@ -125,9 +123,9 @@ bool CUpgradeDlg::OnInitDialog() {
 
     listSerialPorts();
     // The names are listed at once; descriptions and later changes come from the watcher.
-    portWatcher_ = new PortListWatcher(PortRoots{services_.portListRoot, services_.devRoot, {}},
-                                       [this](const std::vector<PortEntry>& entries) { applyPortList(entries); },
-                                       this);
+    portWatcher_ = new PortListWatcher(
+        PortRoots{services_.portListRoot, services_.devRoot, {}},
+        [this](const std::vector<PortEntry>& entries) { applyPortList(entries); }, this);
     portWatcher_->refresh();
 
     for (int address = lowestAddress; address <= highestAddress; ++address) {
@@ -168,7 +166,8 @@ int CUpgradeDlg::listSerialPorts() {
 void CUpgradeDlg::applyPortList(const std::vector<PortEntry>& entries) {
     std::vector<PortEntry> shown;
     for (int i = 0; i < m_portCombo->count(); ++i) {
-        shown.push_back({m_portCombo->itemText(i), m_portCombo->itemData(i, PortListModel::descriptionRole).toString()});
+        shown.push_back(
+            {m_portCombo->itemText(i), m_portCombo->itemData(i, PortListModel::descriptionRole).toString()});
     }
     if (shown == entries) {
         return; // leaves the user's typing and cursor alone
@@ -180,7 +179,8 @@ void CUpgradeDlg::applyPortList(const std::vector<PortEntry>& entries) {
         m_portCombo->insertItem(row, entries[i].name);
         m_portCombo->setItemData(row, entries[i].description, PortListModel::descriptionRole);
     }
-    const int chosen = m_portCombo->findData(kept, Qt::EditRole, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+    const int chosen =
+        m_portCombo->findData(kept, Qt::EditRole, Qt::MatchFixedString | Qt::MatchCaseSensitive);
     if (chosen >= 0) {
         m_portCombo->setCurrentIndex(chosen);
     } else {
@@ -205,7 +205,8 @@ void CUpgradeDlg::buildContextMenu() {
     m_lowLatencyAction->setData(lowLatencyMenuText);
     m_lowLatencyAction->setCheckable(true);
     m_lowLatencyAction->setChecked(false);
-    connect(m_lowLatencyAction, &QAction::toggled, this, [this](bool on) { logic().setLowLatencyReplies(on); });
+    connect(m_lowLatencyAction, &QAction::toggled, this,
+            [this](bool on) { logic().setLowLatencyReplies(on); });
     const QString about = textFor(aboutMenuText);
     if (!about.isEmpty()) {
         m_contextMenu->addSeparator();
@@ -278,7 +279,8 @@ bool CUpgradeDlg::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     // A focused push button takes Enter itself: it is clicked.
-    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && qobject_cast<QAbstractButton*>(watched) == nullptr) {
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+        qobject_cast<QAbstractButton*>(watched) == nullptr) {
         OnOK();
         return true;
     }

@@ -7,26 +7,25 @@
 // worker's thread and reaches the controls and the log through the dialog thread bridge.
 #pragma once
 
+#include "serial/port_list.h"
+#include "serial/serial_link.h"
+#include "ui/logic/upgrade_dlg_logic.h"
+#include "ui/qt/dialog_prompts.h"
+#include "ui/qt/log_file.h"
+#include "upgrade/clock.h"
+#include "upgrade/reply_flags.h"
+#include "upgrade/upgrade_job.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QIcon>
+#include <QString>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <QAction>
-#include <QDialog>
-#include <QIcon>
-#include <QString>
-
-#include "serial/port_list.h"
-#include "serial/serial_link.h"
-#include "ui/qt/dialog_prompts.h"
-#include "ui/qt/log_file.h"
-#include "ui/logic/upgrade_dlg_logic.h"
-#include "upgrade/clock.h"
-#include "upgrade/reply_flags.h"
-#include "upgrade/upgrade_job.h"
 
 class QComboBox;
 class QMenu;
@@ -46,12 +45,12 @@ struct DialogServices {
     DialogPrompts& prompts;
     std::filesystem::path portListRoot = defaultTtyClassRoot;
     QString logFilePath = QStringLiteral("Log.txt"); // relative to the current directory
-    std::filesystem::path devRoot = "/dev"; // watched for adapters coming and going
+    std::filesystem::path devRoot = "/dev";          // watched for adapters coming and going
 };
 
 class CUpgradeDlg : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit CUpgradeDlg(const DialogServices& services, QWidget* parent = nullptr);
     // Ends the logic first: it gives up a running job (AbortFrame sent), shuts the bridge and
     // stops the receiver before the controls go.
@@ -102,12 +101,12 @@ public:
     void done(int result) override;
     void setVisible(bool visible) override;
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     static QString qtString(const std::string& text) { return QString::fromStdString(text); }
     void DoDataExchange();
     void buildContextMenu();

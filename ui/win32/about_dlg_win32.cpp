@@ -10,14 +10,16 @@ namespace {
 
 INT_PTR CALLBACK aboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
     switch (message) {
-    case WM_INITDIALOG: return TRUE;
+    case WM_INITDIALOG:
+        return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
             EndDialog(dialog, LOWORD(wParam));
             return TRUE;
         }
         return FALSE;
-    default: return FALSE;
+    default:
+        return FALSE;
     }
 }
 
@@ -27,8 +29,8 @@ void showAboutBox(HWND owner) {
     const DialogFrame frame{widenText(aboutBoxCaption), aboutBoxWidth, aboutBoxHeight,
                             WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 0};
     const std::vector<DWORD> layout = buildDialogTemplate(frame, aboutBoxControls);
-    DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(layout.data()), owner,
-                            aboutProc, 0);
+    DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(layout.data()),
+                            owner, aboutProc, 0);
 }
 
 } // namespace orvane

@@ -1,9 +1,9 @@
 // Each record is a run of WORDs; every item starts on a DWORD boundary.
 #include "ui/win32/dialog_template_builder.h"
 
-#include <cstring>
-
 #include "platform/windows_text.h"
+
+#include <cstring>
 
 namespace orvane {
 namespace {
@@ -22,7 +22,7 @@ constexpr WORD comboBoxAtom = 0x0085;
 constexpr DWORD unaddressedId = 0xFFFFFFFF;
 
 class TemplateWriter {
-public:
+  public:
     void word(WORD value) { words_.push_back(value); }
     void dword(DWORD value) {
         word(LOWORD(value));
@@ -46,7 +46,7 @@ public:
         return out;
     }
 
-private:
+  private:
     std::vector<WORD> words_;
 };
 
@@ -54,13 +54,17 @@ private:
 
 WORD controlClassAtom(ControlKind kind) {
     switch (kind) {
-    case ControlKind::ComboBox: return comboBoxAtom;
+    case ControlKind::ComboBox:
+        return comboBoxAtom;
     case ControlKind::PushButton:
-    case ControlKind::DefaultPushButton: return buttonAtom;
+    case ControlKind::DefaultPushButton:
+        return buttonAtom;
     case ControlKind::Edit:
-    case ControlKind::LogEdit: return editAtom;
+    case ControlKind::LogEdit:
+        return editAtom;
     case ControlKind::Static:
-    case ControlKind::Icon: return staticAtom;
+    case ControlKind::Icon:
+        return staticAtom;
     }
     return staticAtom;
 }
@@ -71,11 +75,16 @@ DWORD controlStyle(const ControlTemplate& control) {
     case ControlKind::Static:
         // The about box's version line shows "&" as it is.
         return base | SS_LEFT | (control.id == IDC_ABOUT_VERSION ? SS_NOPREFIX : 0);
-    case ControlKind::Icon: return base | SS_ICON;
-    case ControlKind::ComboBox: return base | CBS_DROPDOWN | CBS_SORT | WS_VSCROLL | WS_TABSTOP;
-    case ControlKind::PushButton: return base | BS_PUSHBUTTON | WS_TABSTOP;
-    case ControlKind::DefaultPushButton: return base | BS_DEFPUSHBUTTON | WS_TABSTOP;
-    case ControlKind::Edit: return base | ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP;
+    case ControlKind::Icon:
+        return base | SS_ICON;
+    case ControlKind::ComboBox:
+        return base | CBS_DROPDOWN | CBS_SORT | WS_VSCROLL | WS_TABSTOP;
+    case ControlKind::PushButton:
+        return base | BS_PUSHBUTTON | WS_TABSTOP;
+    case ControlKind::DefaultPushButton:
+        return base | BS_DEFPUSHBUTTON | WS_TABSTOP;
+    case ControlKind::Edit:
+        return base | ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP;
     case ControlKind::LogEdit:
         // No horizontal auto-scroll: long lines wrap, so nothing of the log hides off the right.
         return base | ES_LEFT | ES_MULTILINE | ES_READONLY | WS_BORDER | WS_VSCROLL | WS_TABSTOP;

@@ -3,13 +3,13 @@
 // a control, in table order, which is also the tab order).
 #pragma once
 
+#include "ui/dialog_template.h"
+
 #include <windows.h>
 
 #include <span>
 #include <string>
 #include <vector>
-
-#include "ui/dialog_template.h"
 
 namespace orvane {
 

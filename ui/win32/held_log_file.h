@@ -8,7 +8,7 @@
 namespace orvane {
 
 class HeldLogFile {
-public:
+  public:
     HeldLogFile() = default;
     ~HeldLogFile();
     HeldLogFile(const HeldLogFile&) = delete;
@@ -18,7 +18,7 @@ public:
     bool open(const wchar_t* path);
     bool isHeld() const { return handle_ != INVALID_HANDLE_VALUE; }
 
-private:
+  private:
     HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 

@@ -1,16 +1,16 @@
 // The dialog application's entry on Windows: what lives as long as the process (the serial
 // port, the reply flags, the clock), then the main dialog's modal run; the program ends with
 // the dialog.
+#include "serial/serial_port.h"
+#include "ui/win32/upgrade_dlg_win32.h"
+#include "upgrade/clock.h"
+#include "upgrade/reply_flags.h"
+
 #include <windows.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
-
-#include "serial/serial_port.h"
-#include "ui/win32/upgrade_dlg_win32.h"
-#include "upgrade/clock.h"
-#include "upgrade/reply_flags.h"
 
 namespace {
 

@@ -2,12 +2,6 @@
 // and the commands.
 #include "ui/win32/upgrade_dlg_win32.h"
 
-#include <dbt.h>
-#include <windowsx.h>
-
-#include <string>
-#include <vector>
-
 #include "platform/windows_text.h"
 #include "serial/port_list.h"
 #include "text/string_table.h"
@@ -15,6 +9,11 @@
 #include "ui/logic/dialog_lists.h"
 #include "ui/win32/about_dlg_win32.h"
 #include "ui/win32/dialog_template_builder.h"
+
+#include <dbt.h>
+#include <string>
+#include <vector>
+#include <windowsx.h>
 
 namespace orvane {
 namespace {
@@ -27,12 +26,12 @@ std::wstring textFor(int id) {
 }
 
 void insertEntry(HWND combo, int position, const std::wstring& text) {
-    SendMessageW(combo, CB_INSERTSTRING, static_cast<WPARAM>(position), reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(combo, CB_INSERTSTRING, static_cast<WPARAM>(position),
+                 reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 // Inserting at a position keeps the given order in spite of the boxes' sorted style.
-template <std::size_t N>
-void fillList(HWND combo, const ListFill<N>& fill) {
+template <std::size_t N> void fillList(HWND combo, const ListFill<N>& fill) {
     for (std::size_t i = 0; i < N; ++i) {
         insertEntry(combo, static_cast<int>(i), widenText(fill.entries[i]));
     }
@@ -40,15 +39,14 @@ void fillList(HWND combo, const ListFill<N>& fill) {
 }
 
 HICON loadAppIcon(int size) {
-    return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
-                                         size, size, LR_DEFAULTCOLOR));
+    return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME),
+                                         IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
 }
 
 } // namespace
 
 Win32UpgradeDlg::Win32UpgradeDlg(SerialLink& port, ReplyFlags& flags, Clock& clock, std::wstring appName)
-    : icon_(loadAppIcon(GetSystemMetrics(SM_CXICON))),
-      smallIcon_(loadAppIcon(GetSystemMetrics(SM_CXSMICON))),
+    : icon_(loadAppIcon(GetSystemMetrics(SM_CXICON))), smallIcon_(loadAppIcon(GetSystemMetrics(SM_CXSMICON))),
       view_(std::move(appName)),
       logic_(std::make_unique<UpgradeDlgLogic>(DialogLogicServices{port, flags, clock, view_})) {}
 
@@ -66,8 +64,9 @@ INT_PTR Win32UpgradeDlg::DoModal() {
     const DialogFrame frame{widenText(upgradeDialogCaption), upgradeDialogWidth, upgradeDialogHeight,
                             WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, WS_EX_APPWINDOW};
     const std::vector<DWORD> layout = buildDialogTemplate(frame, upgradeDialogControls);
-    return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(layout.data()),
-                                   nullptr, dialogProc, reinterpret_cast<LPARAM>(this));
+    return DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
+                                   reinterpret_cast<const DLGTEMPLATE*>(layout.data()), nullptr, dialogProc,
+                                   reinterpret_cast<LPARAM>(this));
 }
 
 INT_PTR CALLBACK Win32UpgradeDlg::dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -83,19 +82,30 @@ INT_PTR CALLBACK Win32UpgradeDlg::dialogProc(HWND dialog, UINT message, WPARAM w
 
 INT_PTR Win32UpgradeDlg::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_SYSCOMMAND: return OnSysCommand(wParam) ? TRUE : FALSE;
-    case WM_PAINT: return OnPaint() ? TRUE : FALSE;
-    case WM_QUERYDRAGICON: return reinterpret_cast<INT_PTR>(icon_);
-    case WM_COMMAND: OnCommand(LOWORD(wParam), HIWORD(wParam)); return TRUE;
-    case WM_CONTEXTMENU: OnContextMenu(lParam); return TRUE;
-    case WM_RUN_DIALOG_CALLS: view_.runQueued(); return TRUE;
+    case WM_SYSCOMMAND:
+        return OnSysCommand(wParam) ? TRUE : FALSE;
+    case WM_PAINT:
+        return OnPaint() ? TRUE : FALSE;
+    case WM_QUERYDRAGICON:
+        return reinterpret_cast<INT_PTR>(icon_);
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    case WM_CONTEXTMENU:
+        OnContextMenu(lParam);
+        return TRUE;
+    case WM_RUN_DIALOG_CALLS:
+        view_.runQueued();
+        return TRUE;
     case WM_DEVICECHANGE:
         // Top-level windows hear of ports arriving and leaving without registering for it.
-        if (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE || wParam == DBT_DEVNODES_CHANGED) {
+        if (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE ||
+            wParam == DBT_DEVNODES_CHANGED) {
             refreshPortList();
         }
         return TRUE;
-    default: return FALSE;
+    default:
+        return FALSE;
     }
 }
 
@@ -132,7 +142,8 @@ void Win32UpgradeDlg::addAboutItem() {
 void Win32UpgradeDlg::buildContextMenu() {
     contextMenu_ = CreatePopupMenu();
     for (const MenuCommand& command : packagingCommands) {
-        AppendMenuW(contextMenu_, MF_STRING, static_cast<UINT_PTR>(command.id), textFor(command.label).c_str());
+        AppendMenuW(contextMenu_, MF_STRING, static_cast<UINT_PTR>(command.id),
+                    textFor(command.label).c_str());
     }
     // Off whenever the dialog starts: the timing the camera's firmware has always seen.
     AppendMenuW(contextMenu_, MF_SEPARATOR, 0, nullptr);
@@ -185,9 +196,11 @@ void Win32UpgradeDlg::refreshPortList() {
     std::vector<std::string> shown;
     const auto count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
-        std::wstring entry(static_cast<std::size_t>(SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0)) + 1,
-                           L'\0');
-        const auto length = SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(entry.data()));
+        std::wstring entry(
+            static_cast<std::size_t>(SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0)) + 1,
+            L'\0');
+        const auto length =
+            SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(entry.data()));
         entry.resize(length < 0 ? 0 : static_cast<std::size_t>(length));
         shown.push_back(narrowText(entry));
     }

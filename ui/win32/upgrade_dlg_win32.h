@@ -1,13 +1,9 @@
 // The main dialog, template 102, on the native dialog manager: it builds the template, fills
 // the lists at initialisation, adds the about item to the system menu, offers the context
-// menu, follows serial adapters as they come and go and routes every command to the dialog's logic (ui/logic), which reaches the window
-// back through a Win32DialogView. Enter, Escape and the close box ask the logic first.
+// menu, follows serial adapters as they come and go and routes every command to the dialog's logic
+// (ui/logic), which reaches the window back through a Win32DialogView. Enter, Escape and the close box ask
+// the logic first.
 #pragma once
-
-#include <windows.h>
-
-#include <memory>
-#include <string>
 
 #include "serial/serial_link.h"
 #include "ui/logic/upgrade_dlg_logic.h"
@@ -16,10 +12,15 @@
 #include "upgrade/clock.h"
 #include "upgrade/reply_flags.h"
 
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
 namespace orvane {
 
 class Win32UpgradeDlg {
-public:
+  public:
     // Everything must outlive the dialog; appName captions its message boxes.
     Win32UpgradeDlg(SerialLink& port, ReplyFlags& flags, Clock& clock, std::wstring appName);
     ~Win32UpgradeDlg();
@@ -30,7 +31,7 @@ public:
     // Shows the dialog modally; answers how it ended (IDOK or IDCANCEL), -1 if it could not.
     INT_PTR DoModal();
 
-private:
+  private:
     static INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam);
 

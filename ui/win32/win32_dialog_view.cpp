@@ -2,11 +2,10 @@
 // dialog's call queue, not in SendMessage, so the shut-down can always release it.
 #include "ui/win32/win32_dialog_view.h"
 
-#include <commdlg.h>
-
-#include <vector>
-
 #include "platform/windows_text.h"
+
+#include <commdlg.h>
+#include <vector>
 
 namespace orvane {
 namespace {
@@ -75,14 +74,16 @@ void Win32DialogView::showMessage(const std::string& text) {
 }
 
 bool Win32DialogView::askYesNo(const std::string& text) {
-    return MessageBoxW(dialog_, widenText(text).c_str(), appName_.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
+    return MessageBoxW(dialog_, widenText(text).c_str(), appName_.c_str(), MB_YESNO | MB_ICONQUESTION) ==
+           IDYES;
 }
 
 std::optional<std::string> Win32DialogView::chooseFile(const FileChoice& choice) {
     // "label\0pattern\0 ... \0": the common dialog's filter list.
     std::wstring filter;
     for (const FileFilter& entry : choice.filters) {
-        filter += widenText(entry.label) + L'\0' + (entry.pattern == "*" ? L"*.*" : widenText(entry.pattern)) + L'\0';
+        filter += widenText(entry.label) + L'\0' +
+                  (entry.pattern == "*" ? L"*.*" : widenText(entry.pattern)) + L'\0';
     }
     filter += L'\0';
     const std::wstring suffix = widenText(choice.defaultSuffix);

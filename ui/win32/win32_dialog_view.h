@@ -3,14 +3,14 @@
 // dialog's thread through a private window message and a queue.
 #pragma once
 
+#include "ui/logic/dialog_call_queue.h"
+#include "ui/logic/dialog_view.h"
+
 #include <windows.h>
 
 #include <atomic>
 #include <functional>
 #include <string>
-
-#include "ui/logic/dialog_call_queue.h"
-#include "ui/logic/dialog_view.h"
 
 namespace orvane {
 
@@ -18,7 +18,7 @@ namespace orvane {
 inline constexpr UINT WM_RUN_DIALOG_CALLS = WM_APP + 1;
 
 class Win32DialogView final : public DialogView {
-public:
+  public:
     // Lives on the dialog's thread; appName captions the message boxes.
     explicit Win32DialogView(std::wstring appName);
     ~Win32DialogView() override;
@@ -43,7 +43,7 @@ public:
     void shutDownDialogThreadCalls() override;
     void waitWithMessages(const std::function<bool()>& done) override;
 
-private:
+  private:
     bool wake();
 
     const std::wstring appName_;
