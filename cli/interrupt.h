@@ -7,7 +7,7 @@
 
 namespace orvane {
 
-// Catches SIGINT and SIGTERM while it lives; restores the earlier handlers afterwards. One at
+// Catches SIGINT, SIGTERM and SIGHUP while it lives; restores the earlier handlers afterwards. One at
 // a time per process.
 class InterruptWatch {
   public:

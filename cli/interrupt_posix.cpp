@@ -1,5 +1,6 @@
 #include "cli/interrupt.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -18,6 +19,7 @@ std::atomic<int> wakeRead{-1};
 std::atomic<int> wakeWrite{-1};
 struct sigaction previousInt {};
 struct sigaction previousTerm {};
+struct sigaction previousHangUp {};
 
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free flag");
 
@@ -63,11 +65,15 @@ InterruptWatch::InterruptWatch() {
     action.sa_flags = SA_RESETHAND;
     sigaction(SIGINT, &action, &previousInt);
     sigaction(SIGTERM, &action, &previousTerm);
+    // A lost SSH session or a closed terminal window must not leave cameras in their boot
+    // loader: a hang-up ends the jobs as SIGTERM does.
+    sigaction(SIGHUP, &action, &previousHangUp);
 }
 
 InterruptWatch::~InterruptWatch() {
     sigaction(SIGINT, &previousInt, nullptr);
     sigaction(SIGTERM, &previousTerm, nullptr);
+    sigaction(SIGHUP, &previousHangUp, nullptr);
 }
 
 int InterruptWatch::signal() const {
@@ -75,8 +81,15 @@ int InterruptWatch::signal() const {
 }
 
 bool InterruptWatch::waitFor(std::chrono::milliseconds timeout) const {
+    if (interrupted()) {
+        return true;
+    }
     const int fd = wakeRead.load();
-    if (interrupted() || fd < 0) {
+    if (fd < 0) {
+        // No descriptors were left for the pipe: sleep in short slices instead, so a signal
+        // handled on another thread is still seen soon and the caller's loop never spins.
+        constexpr std::chrono::milliseconds slice{50};
+        (void)poll(nullptr, 0, static_cast<int>(std::min(timeout, slice).count()));
         return interrupted();
     }
     pollfd wake{fd, POLLIN, 0};

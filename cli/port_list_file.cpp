@@ -6,6 +6,11 @@ namespace orvane {
 
 std::vector<std::string> portsOfListText(std::string_view text) {
     std::vector<std::string> ports;
+    // Windows editors save UTF-8 with a byte-order mark; it would stick to the first port.
+    constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+    if (text.starts_with(byteOrderMark)) {
+        text.remove_prefix(byteOrderMark.size());
+    }
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);

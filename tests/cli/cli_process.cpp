@@ -111,8 +111,8 @@ std::string CliProcess::outSoFar() const {
     return out_;
 }
 
-void CliProcess::interrupt() const {
-    kill(pid_, SIGINT);
+void CliProcess::interrupt(int signo) const {
+    kill(pid_, signo);
 }
 
 CliResult CliProcess::wait(std::chrono::milliseconds timeout) {

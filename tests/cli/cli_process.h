@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -37,7 +38,7 @@ class CliProcess {
     // Waits until standard output holds a line containing text; answers that line.
     std::optional<std::string> waitForLine(std::string_view text, std::chrono::milliseconds timeout);
     std::string outSoFar() const;
-    void interrupt() const;
+    void interrupt(int signo = SIGINT) const;
     CliResult wait(std::chrono::milliseconds timeout);
 
   private:

@@ -3,9 +3,12 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 
@@ -19,33 +22,59 @@ extern "C" void ignoreSignal(int) {}
 // The handler the watches restore, so that a late signal is harmless to the test.
 class QuietTerm {
   public:
-    QuietTerm() {
+    explicit QuietTerm(int signo = SIGTERM) : signo_(signo) {
         struct sigaction quiet {};
         quiet.sa_handler = ignoreSignal;
         sigemptyset(&quiet.sa_mask);
-        sigaction(SIGTERM, &quiet, &previous_);
+        sigaction(signo_, &quiet, &previous_);
     }
-    ~QuietTerm() { sigaction(SIGTERM, &previous_, nullptr); }
+    ~QuietTerm() { sigaction(signo_, &previous_, nullptr); }
     QuietTerm(const QuietTerm&) = delete;
     QuietTerm& operator=(const QuietTerm&) = delete;
 
   private:
+    int signo_;
     struct sigaction previous_ {};
 };
 
-// One watch after another, each woken by its own signal and none by an earlier one's.
+// One watch after another, each woken by its own signal and none by an earlier one's. A
+// hang-up (the SSH session lost) ends the jobs as SIGTERM does.
 TEST(InterruptWatch, EachWatchWakesOnItsOwnSignal) {
-    const QuietTerm quiet;
-    for (int round = 0; round < 3; ++round) {
+    for (const int signo : {SIGTERM, SIGHUP}) {
+        const QuietTerm quiet(signo);
+        for (int round = 0; round < 3; ++round) {
+            const InterruptWatch watch;
+            const auto start = std::chrono::steady_clock::now();
+            EXPECT_FALSE(watch.waitFor(30ms));
+            EXPECT_GE(std::chrono::steady_clock::now() - start, 25ms) << "a stale wake-up ended the wait";
+            std::thread sender([signo] { ::kill(::getpid(), signo); });
+            EXPECT_TRUE(watch.waitFor(5s));
+            sender.join();
+            EXPECT_EQ(watch.exitStatus(), 128 + signo);
+        }
+    }
+}
+
+// With no descriptor left for the wake-up pipe the wait still waits (a caller looping on it
+// spun a core before). The death-test child starts afresh, so the pipe is made in it.
+TEST(InterruptWatchDeathTest, WaitsWithoutDescriptorsForItsPipe) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto waitWithNoDescriptors = [] {
+        const int lowestFree = ::open("/dev/null", O_RDONLY);
+        ::close(lowestFree);
+        const rlimit none{static_cast<rlim_t>(lowestFree), static_cast<rlim_t>(lowestFree)};
+        ::setrlimit(RLIMIT_NOFILE, &none);
         const InterruptWatch watch;
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_FALSE(watch.waitFor(30ms));
-        EXPECT_GE(std::chrono::steady_clock::now() - start, 25ms) << "a stale wake-up ended the wait";
-        std::thread sender([] { ::kill(::getpid(), SIGTERM); });
-        EXPECT_TRUE(watch.waitFor(5s));
-        sender.join();
-        EXPECT_EQ(watch.exitStatus(), 128 + SIGTERM);
-    }
+        const std::clock_t cpuStart = std::clock();
+        for (int i = 0; i < 6; ++i) {
+            watch.waitFor(50ms);
+        }
+        const bool waited = std::chrono::steady_clock::now() - start >= 250ms;
+        const bool idle = std::clock() - cpuStart < CLOCKS_PER_SEC / 10;
+        std::_Exit(waited && idle ? 0 : 1);
+    };
+    EXPECT_EXIT(waitWithNoDescriptors(), ::testing::ExitedWithCode(0), "");
 }
 
 // A signal handled on another thread while the watch ends must not write into a descriptor

@@ -6,6 +6,7 @@
 #include "sim/virtual_camera.h"
 
 #include <algorithm>
+#include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <map>
@@ -338,7 +339,12 @@ INSTANTIATE_TEST_SUITE_P(
                                   "refused block 2 of 3 3 times"}),
     [](const auto& test) { return std::string(test.param.name); });
 
-TEST(CliStation, CtrlCSendsTheAbortFrameToEveryCameraAndExits130) {
+// Ctrl-C, and a hang-up (the SSH session lost) as SIGTERM: every camera is told, never left
+// in its boot loader.
+class CliStationSignal : public ::testing::TestWithParam<int> {};
+
+TEST_P(CliStationSignal, SendsTheAbortFrameToEveryCameraAndExitsWith128PlusTheSignal) {
+    const int signo = GetParam();
     const TempDir dir;
     SimulateProcess cameras(dir, {"--count", "3", "--flash-ms", "150"});
     ASSERT_TRUE(cameras.ready()) << cameras.process().outSoFar();
@@ -350,15 +356,18 @@ TEST(CliStation, CtrlCSendsTheAbortFrameToEveryCameraAndExits130) {
         ASSERT_TRUE(upgrade.waitForLine(std::string(name) + "] Send updated datas  progress:5%", 15s))
             << upgrade.outSoFar();
     }
-    upgrade.interrupt();
+    upgrade.interrupt(signo);
     const CliResult result = upgrade.wait(5s);
     for (const char* name : {"cam1", "cam2", "cam3"}) {
         EXPECT_TRUE(cameras.process().waitForLine(std::string("[") + name + "] rx A5 F9 00 5C AF", 3s))
             << name;
     }
     cameras.stop();
-    EXPECT_EQ(result.exitCode, 130) << result.out << result.err;
+    EXPECT_EQ(result.exitCode, 128 + signo) << result.out << result.err;
 }
+
+INSTANTIATE_TEST_SUITE_P(CliStation, CliStationSignal, ::testing::Values(SIGINT, SIGHUP),
+                         [](const auto& test) { return test.param == SIGINT ? "CtrlC" : "HangUp"; });
 
 TEST(CliDemo, UpgradesTheVirtualCameraAndProvesTheMatch) {
     const CliResult result = runCli({"demo"}, 60s);
