@@ -11,7 +11,8 @@
 namespace orvane {
 
 // "Cannot open serial port ttyUSB0: the port is held by minicom (pid 4242): close it there
-// first"; a permission error explains the dialout group. err is SerialLink::lastError().
+// first"; a permission error gives the remedy the node's group and mode allow. err is
+// SerialLink::lastError().
 std::string openFailureMessage(std::string_view port, int err, TextLanguage language);
 
 } // namespace orvane

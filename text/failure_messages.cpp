@@ -37,12 +37,26 @@ std::string portFailureReason(int err, TextLanguage language) {
 
 std::string portOpenFailed(std::string_view port, int err, TextLanguage language, std::string_view busyHint) {
     if (isPermissionError(err)) {
-        return fillText(textOf(IDS_PORT_PERMISSION, language), {port});
+        return portPermissionDenied(port, PermissionAdvice::JoinGroup, {"", "dialout", ""}, language);
     }
     const bool busy = err == EBUSY || err == EWOULDBLOCK;
     const std::string reason =
         busy && !busyHint.empty() ? std::string(busyHint) : portFailureReason(err, language);
     return fillText(textOf(IDS_PORT_OPEN_FAILED, language), {port, reason});
+}
+
+std::string portPermissionDenied(std::string_view port, PermissionAdvice advice,
+                                 const DeviceOwnership& device, TextLanguage language) {
+    switch (advice) {
+    case PermissionAdvice::JoinGroup:
+        break;
+    case PermissionAdvice::LogInAgain:
+        return fillText(textOf(IDS_PORT_PERMISSION_RELOGIN, language), {port, device.group});
+    case PermissionAdvice::OwnerOnly:
+        return fillText(textOf(IDS_PORT_PERMISSION_OWNER, language),
+                        {port, device.owner, device.group, device.mode});
+    }
+    return fillText(textOf(IDS_PORT_PERMISSION, language), {port, device.group});
 }
 
 std::string portCloseFailed(int err, TextLanguage language) {

@@ -26,6 +26,20 @@ std::string portFailureReason(int err, TextLanguage language);
 // busyHint, when given, stands for the reason of a busy port (it names the holder).
 std::string portOpenFailed(std::string_view port, int err, TextLanguage language,
                            std::string_view busyHint = {});
+// What a refused open of a device node calls for, as its owner, group and mode tell.
+enum class PermissionAdvice {
+    JoinGroup,  // the group may use it and the user is not in it
+    LogInAgain, // the user was added to the group, but this login session predates it
+    OwnerOnly,  // only the owner may: no group membership helps
+};
+struct DeviceOwnership {
+    std::string owner; // user name, or the number when it has none
+    std::string group;
+    std::string mode; // octal permission bits, "0600"
+};
+// "Cannot open serial port ttyUSB0: permission denied. ..." with the advice that fits.
+std::string portPermissionDenied(std::string_view port, PermissionAdvice advice,
+                                 const DeviceOwnership& device, TextLanguage language);
 // "Cannot close serial port: <reason>".
 std::string portCloseFailed(int err, TextLanguage language);
 

@@ -46,11 +46,10 @@ constexpr std::array table{
           "Image file {0} is too large ({1} bytes); at most 67107839 bytes fit the block count",
           "镜像文件 {0} 太大（{1} 字节），最多 67107839 字节"},
     Entry{IDS_PORT_OPEN_FAILED, "Cannot open serial port {0}: {1}", "无法打开串口 {0}：{1}"},
-    Entry{
-        IDS_PORT_PERMISSION,
-        "Cannot open serial port {0}: permission denied. Add your user to the dialout group "
-        "(sudo usermod -aG dialout $USER) and log in again.",
-        "无法打开串口 {0}：权限不足。请把用户加入 dialout 组（sudo usermod -aG dialout $USER）后重新登录。"},
+    Entry{IDS_PORT_PERMISSION,
+          "Cannot open serial port {0}: permission denied. Add your user to the {1} group "
+          "(sudo usermod -aG {1} $USER) and log in again.",
+          "无法打开串口 {0}：权限不足。请把用户加入 {1} 组（sudo usermod -aG {1} $USER）后重新登录。"},
     Entry{IDS_PORT_CLOSE_FAILED, "Cannot close serial port: {0}", "无法关闭串口：{0}"},
     Entry{IDS_JOB_BUSY, "An upgrade is already running !", "升级正在进行中！"},
     Entry{IDS_JOB_CANCELLED, "Upgrade cancelled", "升级已取消"},
@@ -84,6 +83,19 @@ constexpr std::array table{
     Entry{IDS_REASON_NOT_A_PORT, "this device is not a serial port", "这个设备不是串口"},
     Entry{IDS_REASON_PORT_IO, "input/output error: the adapter may have been unplugged",
           "输入/输出错误：适配器可能已被拔出"},
+    Entry{
+        IDS_PORT_PERMISSION_RELOGIN,
+        "Cannot open serial port {0}: permission denied. Your user is in the {1} group, but this login "
+        "session is not yet: log in again (or start a shell with newgrp {1}).",
+        "无法打开串口 {0}：权限不足。用户已在 {1} 组中，但当前登录会话尚未生效：请重新登录（或用 newgrp {1} "
+        "启动一个 shell）。"},
+    Entry{IDS_PORT_PERMISSION_OWNER,
+          "Cannot open serial port {0}: permission denied. Only {1} may use it (group {2}, mode {3}), so "
+          "joining "
+          "a group does not help: run as {1}, or have the administrator give the group read and write access "
+          "(a udev rule with MODE=\"0660\").",
+          "无法打开串口 {0}：权限不足。只有 {1} 能使用它（组 {2}，权限 {3}），加入组也无济于事：请以 {1} "
+          "身份运行，或请管理员给该组读写权限（udev 规则 MODE=\"0660\"）。"},
 
     Entry{IDS_REASON_NO_ENTER_ACK,
           "No answer to the boot-loader command within 10 s from address {0} at {1} bit/s: "

@@ -34,7 +34,7 @@ enum TextId : int {
     IDS_IMAGE_UNREADABLE = 201,  // {0} path, {1} reason
     IDS_IMAGE_TOO_LARGE = 202,   // {0} path, {1} length
     IDS_PORT_OPEN_FAILED = 204,  // {0} port, {1} reason
-    IDS_PORT_PERMISSION = 205,   // {0} port
+    IDS_PORT_PERMISSION = 205,   // {0} port, {1} group
     IDS_PORT_CLOSE_FAILED = 206, // {0} reason
     IDS_JOB_BUSY = 207,
     IDS_JOB_CANCELLED = 208,
@@ -57,6 +57,8 @@ enum TextId : int {
     IDS_REASON_NO_DEVICE = 233,
     IDS_REASON_NOT_A_PORT = 234,
     IDS_REASON_PORT_IO = 235,
+    IDS_PORT_PERMISSION_RELOGIN = 236, // {0} port, {1} group
+    IDS_PORT_PERMISSION_OWNER = 237,   // {0} port, {1} owner, {2} group, {3} mode
 
     // Why an upgrade ended: one line in the log right before "Update was failed !".
     IDS_REASON_NO_ENTER_ACK = 240,         // {0} address, {1} line speed
