@@ -2,6 +2,10 @@
 // system starts, so it only sets the flag and raises an event; the command ends in an orderly
 // way (the camera is sent the abort frame). A second Ctrl-C is left to the system, which ends
 // the process, for the case where the orderly way hangs.
+// A closed console window, a log-off or a shut-down end the process as soon as the handler
+// returns, so for those the handler waits until the watch has ended (every job ended in order,
+// its abort frame sent), within the few seconds the system grants before it ends the process
+// anyway.
 #include "cli/interrupt.h"
 
 #include <windows.h>
@@ -18,6 +22,19 @@ HANDLE wakeEvent() {
     static const HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     return event;
 }
+// Raised when a watch ends; lowered when one begins.
+HANDLE endedEvent() {
+    static const HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    return event;
+}
+
+// The system ends a process 5 s after a close event (the default of HungAppTimeout); log-off
+// and shut-down grant about as long to console programs. Leave the system a margin.
+constexpr DWORD orderlyEndLimitMs = 4500;
+
+bool endsTheProcessOnReturn(DWORD type) {
+    return type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT;
+}
 
 BOOL WINAPI onControl(DWORD type) {
     // Ctrl-C reads as SIGINT and the console's other endings as SIGTERM, so the exit status
@@ -28,6 +45,9 @@ BOOL WINAPI onControl(DWORD type) {
         return FALSE;
     }
     SetEvent(wakeEvent());
+    if (endsTheProcessOnReturn(type)) {
+        (void)WaitForSingleObject(endedEvent(), orderlyEndLimitMs);
+    }
     return TRUE;
 }
 
@@ -36,11 +56,13 @@ BOOL WINAPI onControl(DWORD type) {
 InterruptWatch::InterruptWatch() {
     caughtSignal.store(0);
     ResetEvent(wakeEvent());
+    ResetEvent(endedEvent());
     SetConsoleCtrlHandler(onControl, TRUE);
 }
 
 InterruptWatch::~InterruptWatch() {
     SetConsoleCtrlHandler(onControl, FALSE);
+    SetEvent(endedEvent());
 }
 
 int InterruptWatch::signal() const {

@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
+#include "cli/utf8_command_line.h"
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
@@ -10,6 +11,7 @@
 
 int main(int argc, char** argv) {
     orvane::ignoreBrokenPipes();
+    const orvane::Utf8CommandLine commandLine(argc, argv);
 
     CLI::App app{"Orvane: firmware upgrades and tests for PTZ conference cameras over a serial line",
                  "orvane-cli"};
@@ -31,7 +33,7 @@ int main(int argc, char** argv) {
     orvane::addDemoCommand(app, status);
 
     try {
-        app.parse(argc, argv);
+        app.parse(commandLine.argc(), commandLine.argv());
     } catch (const CLI::ParseError& e) {
         // --help and --version end here too, with status 0.
         return app.exit(e) == 0 ? orvane::exitSuccess : orvane::exitUsage;

@@ -1,9 +1,12 @@
 // The port list from the registry, where Windows keeps the serial ports it has: each value
 // of HKLM\HARDWARE\DEVICEMAP\SERIALCOMM holds one port name (COM1 ...) as its data.
 #include "platform/windows_text.h"
+#include "serial/natural_order.h"
 #include "serial/port_list.h"
 
 #include <windows.h>
+
+#include <algorithm>
 
 namespace orvane {
 namespace {
@@ -46,6 +49,9 @@ int gatherPortNames(std::vector<std::string>& names, const std::filesystem::path
         }
     }
     RegCloseKey(key);
+    // The registry keeps the order in which the ports were installed: COM1, COM11, COM9, ...
+    std::sort(found.begin(), found.end(),
+              [](const std::string& a, const std::string& b) { return naturalLess(a, b); });
     names = std::move(found);
     return static_cast<int>(names.size());
 }
