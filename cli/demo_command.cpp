@@ -8,8 +8,8 @@
 #include "cli/demo_camera.h"
 #include "cli/exit_codes.h"
 #include "cli/sample_image.h"
-#include "cli/sha256.h"
 #include "cli/upgrade_session.h"
+#include "imagetools/sha256.h"
 #include "upgrade/upgrade_job.h"
 
 #include <CLI/CLI.hpp>

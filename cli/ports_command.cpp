@@ -1,7 +1,7 @@
 // `orvane-cli ports`: the serial ports this machine offers, one name per line, in the order
 // the dialog lists them. No ports: no lines, and still success. `--long` and `--json` add what
 // tells adapters apart and why a port will not open: driver, USB identity, by-id link, access
-// for this user and the program holding it; for the ports named, or every port listed.
+// for this user and the programs holding it; for the ports named, or every port listed.
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/exit_codes.h"
@@ -13,6 +13,7 @@
 #include <array>
 #include <cstdio>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -45,11 +46,19 @@ JsonObject jsonOf(const PortDetails& port) {
         object.addNull("latencyTimerMs");
     }
     object.add("access", port.access);
+    const auto jsonOfHolder = [](const PortHolder& holder) {
+        return JsonObject().add("pid", holder.pid).add("command", holder.command);
+    };
     if (port.holder) {
-        object.add("holder", JsonObject().add("pid", port.holder->pid).add("command", port.holder->command));
+        object.add("holder", jsonOfHolder(*port.holder));
     } else {
         object.addNull("holder");
     }
+    std::vector<JsonObject> holders;
+    for (const PortHolder& holder : port.holders) {
+        holders.push_back(jsonOfHolder(holder));
+    }
+    object.add("holders", std::span<const JsonObject>(holders));
     return object;
 }
 
@@ -59,17 +68,15 @@ using Row = std::array<std::string, columnCount>;
 Row rowOf(const PortDetails& port) {
     const auto shown = [](const std::optional<std::string>& value) { return value.value_or("-"); };
     std::string usbId = port.vid ? *port.vid + ":" + port.pid.value_or("?") : "-";
-    std::string holder =
-        port.holder ? port.holder->command + " (" + std::to_string(port.holder->pid) + ")" : "-";
+    // A port another program holds is not free to use, whatever this user may do there.
+    std::string access = port.holders.empty() || port.access != portAccessOk ? port.access : "busy";
+    for (std::size_t i = 0; i < port.holders.size(); ++i) {
+        access += (i == 0 ? ", held by " : ", ") + port.holders[i].command + " (" +
+                  std::to_string(port.holders[i].pid) + ")";
+    }
     std::string latency = port.latencyTimerMs ? std::to_string(*port.latencyTimerMs) + " ms" : "-";
-    return {port.name,
-            shown(port.driver),
-            std::move(usbId),
-            shown(port.product),
-            shown(port.serial),
-            std::move(latency),
-            port.access + (port.holder ? ", held by " + holder : ""),
-            shown(port.byId)};
+    return {port.name,          shown(port.driver), std::move(usbId),  shown(port.product),
+            shown(port.serial), std::move(latency), std::move(access), shown(port.byId)};
 }
 
 // Columns padded to their widest cell; the last one is not padded.

@@ -7,7 +7,7 @@
 #include "cli/console.h"
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
-#include "cli/sha256.h"
+#include "imagetools/sha256.h"
 #include "sim/virtual_camera.h"
 
 #include <CLI/CLI.hpp>

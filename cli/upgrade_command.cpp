@@ -6,14 +6,16 @@
 #include "cli/exit_codes.h"
 #include "cli/port_list_file.h"
 #include "cli/upgrade_session.h"
+#include "serial/device_identity.h"
 #include "serial/port_name.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 namespace orvane {
 namespace {
@@ -34,28 +36,41 @@ UpgradeTarget targetNamed(const std::string& name) {
     return name == "special" ? UpgradeTarget::Special : UpgradeTarget::MainBoard;
 }
 
-// The device a port name ends at, links followed, so that ttyUSB0, /dev/ttyUSB0 and its
-// /dev/serial/by-id link are one port. A name that stands for no device is its own key; its
-// job says what is wrong with it.
-std::string deviceKeyOf(const std::string& port) {
+// The device a port name ends at, so that ttyUSB0, /dev/ttyUSB0, its /dev/serial/by-id link
+// and /dev/tty (this terminal) are one port: compared by device number where the system has
+// one, else by the path with links followed. A name that stands for no device is its own key;
+// its job says what is wrong with it.
+struct PortKey {
+    std::optional<DeviceIdentity> device;
+    std::string path;
+    bool sameAs(const PortKey& other) const {
+        return device || other.device ? device == other.device : path == other.path;
+    }
+};
+
+PortKey portKeyOf(const std::string& port) {
     const std::string path = devicePathOf(port);
     if (path.empty()) {
-        return port;
+        return {std::nullopt, port};
     }
     std::error_code error;
     const std::filesystem::path real = std::filesystem::canonical(path, error);
-    return error ? std::filesystem::path(path).lexically_normal().string() : real.string();
+    return {deviceIdentityOf(path),
+            error ? std::filesystem::path(path).lexically_normal().string() : real.string()};
 }
 
 // Two jobs on one camera would each take the other's replies: refused before anything is sent.
 std::optional<std::string> samePortTwice(const std::vector<std::string>& ports) {
-    std::map<std::string, std::string> seen;
+    std::vector<std::pair<PortKey, std::string>> seen;
     for (const std::string& port : ports) {
-        const auto [at, added] = seen.emplace(deviceKeyOf(port), port);
-        if (!added) {
-            return "--port " + port + " is the same port as --port " + at->second + " (" + at->first +
+        const PortKey key = portKeyOf(port);
+        const auto at = std::find_if(seen.begin(), seen.end(),
+                                     [&](const auto& earlier) { return earlier.first.sameAs(key); });
+        if (at != seen.end()) {
+            return "--port " + port + " is the same port as --port " + at->second + " (" + at->first.path +
                    "): give each camera once";
         }
+        seen.emplace_back(key, port);
     }
     return std::nullopt;
 }
