@@ -27,6 +27,7 @@ struct SimulateOptions {
     std::string link;
     unsigned count = 1;
     bool pacing = false;
+    bool strict = false;
     int replyDelayMs = 0;
     int flashMs = 0;
     std::string silentAt;
@@ -152,6 +153,7 @@ VirtualCameraOptions cameraOptionsOf(const SimulateOptions& options) {
     cameraOptions.lineSpeed = options.lineSpeed;
     cameraOptions.upgradeSpeed = options.upgradeSpeed;
     cameraOptions.pacing = options.pacing;
+    cameraOptions.strict = options.strict;
     cameraOptions.replyDelay = std::chrono::milliseconds{options.replyDelayMs};
     cameraOptions.flashTime = std::chrono::milliseconds{options.flashMs};
     cameraOptions.faults = faultsOf(options);
@@ -225,6 +227,10 @@ void addSimulateCommand(CLI::App& app, int& status) {
     command->add_option("--count", options->count, "Run this many cameras, each on a device of its own")
         ->check(CLI::Range(1U, 64U));
     command->add_flag("--pacing", options->pacing, "Let bytes take their time on the line (10 bits each)");
+    command->add_flag("--strict", options->strict,
+                      "Be as unforgiving as a real boot loader: replies are lost while the host's port is "
+                      "closed, a StartCommand sooner than 500 ms after the EnterAck and an EndFrame before "
+                      "every block go unanswered");
     command
         ->add_option("--reply-delay-ms", options->replyDelayMs,
                      "Time the camera takes before every reply, from the last byte of the frame, ms")

@@ -40,6 +40,14 @@ class CountingLink final : public SerialLink {
     SerialLink& inner_;
 };
 
+// The camera as unforgiving as a real boot loader, so that a host whose pauses or reopens
+// regress fails here.
+VirtualCameraOptions strictCamera() {
+    VirtualCameraOptions options;
+    options.strict = true;
+    return options;
+}
+
 template <typename Condition> bool waitUntil(Condition condition, std::chrono::milliseconds limit) {
     const auto end = SteadyClock::now() + limit;
     while (!condition()) {
@@ -112,7 +120,7 @@ class EndToEnd : public ::testing::TestWithParam<EndToEndCase> {};
 
 TEST_P(EndToEnd, CameraHoldsTheImageByteForByte) {
     const EndToEndCase& c = GetParam();
-    VirtualCameraOptions options;
+    VirtualCameraOptions options = strictCamera();
     options.upgradeSpeed = c.upgradeSpeed;
     options.pacing = c.pacing;
     VirtualCamera camera(options);
@@ -155,7 +163,8 @@ INSTANTIATE_TEST_SUITE_P(
 class BackToBack : public ::testing::TestWithParam<bool> {};
 
 // Real time, with the pauses that give the camera time (500 ms, 1000 ms) cut to a tenth so that
-// twenty jobs take seconds; the polls, which make up the time limits, stay as they are.
+// twenty jobs take seconds; the polls, which make up the time limits, stay as they are. The
+// camera is therefore the forgiving one, which does not hold the host to those pauses.
 class BriskClock final : public Clock {
   public:
     void sleepFor(std::chrono::milliseconds duration) override {
@@ -195,7 +204,7 @@ INSTANTIATE_TEST_SUITE_P(EndToEnd, BackToBack, ::testing::Bool(),
                          [](const auto& param) { return param.param ? "LowLatency" : "Standard"; });
 
 TEST(EndToEnd, UnacceptedEndFrameTimesOutAfterFiveSecondsWithTheAbortFrame) {
-    VirtualCameraOptions options;
+    VirtualCameraOptions options = strictCamera();
     options.faults.silentAt = StepRef{CameraStep::End, 0};
     VirtualCamera camera(options);
     ASSERT_TRUE(camera.start()) << camera.error();
@@ -224,8 +233,8 @@ TEST(EndToEnd, UnacceptedEndFrameTimesOutAfterFiveSecondsWithTheAbortFrame) {
 // Two cameras on two lines in one process at once: each job has its own port, receiver,
 // board and language, and a second job on a busy port is turned away.
 TEST(EndToEnd, TwoJobsOnTwoPortsRunAtOnce) {
-    VirtualCamera first;
-    VirtualCamera second;
+    VirtualCamera first(strictCamera());
+    VirtualCamera second(strictCamera());
     ASSERT_TRUE(first.start()) << first.error();
     ASSERT_TRUE(second.start()) << second.error();
     const Bytes image = imageOf(2500);
