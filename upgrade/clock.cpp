@@ -19,8 +19,8 @@ bool SystemClock::sleepUnlessStopped(std::chrono::milliseconds duration, const s
     return !stop.stop_requested();
 }
 
-bool SystemClock::waitUntil(const std::function<bool()>& met, std::chrono::milliseconds timeout,
-                            FlagSignal& signal) {
+bool SystemClock::waitAtMost(const std::function<bool()>& met, std::chrono::milliseconds timeout,
+                             FlagSignal& signal) {
     return signal.waitFor(met, timeout);
 }
 

@@ -1,6 +1,7 @@
-// One upgrade job from image file to the camera's last acceptance. The order of the steps,
-// the clearing of each flag before the frame whose answer it awaits, the pauses and the time
-// limits are what the camera's boot loader has always been driven with; keep them.
+// One upgrade job from image file to the camera's last acceptance. The camera's boot loader
+// needs its frames in this order, with these pauses, and answers within these time limits;
+// each flag is cleared before the frame whose answer it awaits, so that an old reply is never
+// taken for the new one. Keep all of it.
 #include "upgrade/upgrade_job.h"
 
 #include "imagetools/readable_file.h"
@@ -172,7 +173,7 @@ class Job {
                 return WaitEnd::DeviceGone;
             }
             const auto left = std::chrono::ceil<milliseconds>(end - now);
-            clock_.waitUntil(woken, std::min(left, livenessSlice), flags_.raised);
+            clock_.waitAtMost(woken, std::min(left, livenessSlice), flags_.raised);
         }
     }
 
@@ -528,7 +529,7 @@ UpgradeOutcome runUpgradeJob(const UpgradeJobContext& context, JobSlot slot) {
     const JobSlot held = std::move(slot);
     Job job(context);
     const UpgradeOutcome outcome = runGuarded(job);
-    // The mode is the job's: after it the port reads as it always has.
+    // The mode is the job's: after it the port's reads end 100 ms after the last byte again.
     context.port.setReadMode(ReadMode::Standard);
     return outcome;
 }

@@ -71,8 +71,8 @@ struct UpgradeSettings {
     // React to the camera's replies as soon as they are in: the port's reads end with the
     // first bytes and the job waits for the receiver's signal instead of polling every 5 or
     // 100 ms. Frames, their order, the time limits and the fixed pauses for the camera stay;
-    // only the gaps between a reply and the next frame shrink. Off: the timing the camera's
-    // firmware has always seen.
+    // only the gaps between a reply and the next frame shrink. Off: reads end 100 ms after the
+    // last byte and the job polls the flags every 5 or 100 ms.
     bool lowLatency = false;
 };
 

@@ -53,7 +53,7 @@ class FakeClock final : public Clock {
     // A wait for a flag on virtual time: runs the events due one at a time (each may be the
     // one the wait is for), testing met() after each; with none due it jumps to the next
     // event or to the end of the wait. The signal is not needed: only events change things.
-    bool waitUntil(const std::function<bool()>& met, milliseconds timeout, FlagSignal&) override {
+    bool waitAtMost(const std::function<bool()>& met, milliseconds timeout, FlagSignal&) override {
         milliseconds end;
         {
             const std::lock_guard lock(mutex_);

@@ -162,9 +162,9 @@ class BriskClock final : public Clock {
         real_.sleepFor(duration >= std::chrono::milliseconds{500} ? duration / 10 : duration);
     }
     SteadyClock::time_point now() const override { return real_.now(); }
-    bool waitUntil(const std::function<bool()>& met, std::chrono::milliseconds timeout,
-                   FlagSignal& signal) override {
-        return real_.waitUntil(met, timeout, signal);
+    bool waitAtMost(const std::function<bool()>& met, std::chrono::milliseconds timeout,
+                    FlagSignal& signal) override {
+        return real_.waitAtMost(met, timeout, signal);
     }
 
   private:
