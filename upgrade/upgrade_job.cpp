@@ -48,7 +48,7 @@ constexpr ReplyWait headerRequestWait{.pause = 100ms, .pauses = 100, .testedFirs
 constexpr ReplyWait headerAcceptWait{.pause = 100ms, .pauses = 100, .testedFirst = true};
 // The only wait in which the camera's AbortFrame counts.
 constexpr ReplyWait blockAnswerWait{.pause = 5ms, .pauses = 2000, .testedFirst = true, .watchesAbort = true};
-// The camera needs a moment for its last block: the first test comes after a pause.
+// The EndFrame's acceptance is first looked for after a pause.
 constexpr ReplyWait endAcceptWait{.pause = 100ms, .pauses = 50, .testedFirst = false};
 constexpr milliseconds afterEnterAckPause{500};
 constexpr milliseconds beforeSuccessPause{1000};
@@ -123,6 +123,14 @@ class Job {
     template <std::size_t N> void write(const std::array<std::uint8_t, N>& frame) {
         port_.writePort(std::span<const std::uint8_t>(frame));
     }
+    // Every frame but the AbortFrame: an owner who has given up is heard before it goes out.
+    template <std::size_t N> StepEnd send(const std::array<std::uint8_t, N>& frame) {
+        if (StepEnd end = unlessCancelled()) {
+            return end;
+        }
+        write(frame);
+        return goOn;
+    }
     // The camera is told the upgrade is off, unless the line is dead.
     void sendAbort() {
         if (!gone()) {
@@ -152,7 +160,15 @@ class Job {
         return unusable(UpgradeReason::PortUnusable,
                         openFailureMessage(portName_, port_.lastError(), settings_.language));
     }
-    // The owner gave the job up: the camera, once addressed, is told.
+    // Looked at before every frame and after every pause of the job's own.
+    StepEnd unlessCancelled() {
+        if (cancelled()) {
+            return giveUp();
+        }
+        return goOn;
+    }
+    // The owner gave the job up: the camera, once addressed, is told, and the log ends as it
+    // would for a failure at this step.
     UpgradeOutcome giveUp();
 
     // The three ways an upgrade the camera has heard of ends: each tells the camera (the
@@ -253,7 +269,9 @@ StepEnd Job::sendEnterUpgradeCommand() {
     at(UpgradeStep::Enter);
     address_ = inputs_.address() & 0xFF;
     store(flags_.enterAcknowledged, 0);
-    write(makeEnterUpgradeCommand(static_cast<std::uint8_t>(address_), settings_.target));
+    if (StepEnd end = send(makeEnterUpgradeCommand(static_cast<std::uint8_t>(address_), settings_.target))) {
+        return end;
+    }
     addressed_ = true;
     if (gone()) {
         explain(WaitEnd::DeviceGone, UpgradeReason::None, {});
@@ -280,17 +298,21 @@ StepEnd Job::switchToUpgradeSpeed() {
 StepEnd Job::awaitEnterAck() {
     log_.replaceLog(line(IDS_START));
     adviseOnAdapter();
-    const WaitEnd end = waitFor([this] { return load(flags_.enterAcknowledged) != 0; }, enterAckWait);
-    if (end != WaitEnd::Met) {
-        explain(end, UpgradeReason::NoEnterAck,
+    const WaitEnd waited = waitFor([this] { return load(flags_.enterAcknowledged) != 0; }, enterAckWait);
+    if (waited != WaitEnd::Met) {
+        explain(waited, UpgradeReason::NoEnterAck,
                 filled(IDS_REASON_NO_ENTER_ACK, {std::to_string(address_), std::to_string(lineSpeed_)}));
         return failAwaitingReply();
     }
     store(flags_.enterAcknowledged, 0);
-    if (cancelled()) {
-        return giveUp();
+    if (StepEnd end = unlessCancelled()) {
+        return end;
     }
     clock_.sleepFor(afterEnterAckPause);
+    // A job given up during the pause does not claim the command went well.
+    if (StepEnd end = unlessCancelled()) {
+        return end;
+    }
     log_.appendLog(line(IDS_SEND_COMMAND_OK));
     return goOn;
 }
@@ -298,7 +320,9 @@ StepEnd Job::awaitEnterAck() {
 StepEnd Job::sendStartCommand() {
     at(UpgradeStep::Start);
     store(flags_.headerRequested, 0);
-    write(makeStartCommand(settings_.target));
+    if (StepEnd end = send(makeStartCommand(settings_.target))) {
+        return end;
+    }
     // The Special target's loader talks at 115200 from its StartCommand on.
     const bool special = settings_.target == UpgradeTarget::Special;
     if (special) {
@@ -306,10 +330,10 @@ StepEnd Job::sendStartCommand() {
             return failed;
         }
     }
-    const WaitEnd end = waitFor([this] { return load(flags_.headerRequested) == 1; }, headerRequestWait);
-    if (end != WaitEnd::Met) {
+    const WaitEnd waited = waitFor([this] { return load(flags_.headerRequested) == 1; }, headerRequestWait);
+    if (waited != WaitEnd::Met) {
         explain(
-            end, UpgradeReason::NoHeaderRequest,
+            waited, UpgradeReason::NoHeaderRequest,
             filled(IDS_REASON_NO_HEADER_REQUEST, {std::to_string(special ? specialSpeed : upgradeSpeed_)}));
         return failAwaitingReply();
     }
@@ -320,14 +344,16 @@ StepEnd Job::sendSizeHeader() {
     at(UpgradeStep::Header);
     store(flags_.headerRequested, 0);
     store(flags_.blockReply, 0);
-    write(makeSizeHeader(length()));
-    const WaitEnd end =
+    if (StepEnd end = send(makeSizeHeader(length()))) {
+        return end;
+    }
+    const WaitEnd waited =
         waitFor([this] { return load(flags_.blockReply) == blockAccepted; }, headerAcceptWait);
-    if (end != WaitEnd::Met) {
+    if (waited != WaitEnd::Met) {
         // A BlockNak seen at the end tells the technician the camera refused the size rather
         // than fell silent.
         const bool refused = load(flags_.blockReply) == blockResend;
-        explain(end, refused ? UpgradeReason::SizeRefused : UpgradeReason::SizeUnanswered,
+        explain(waited, refused ? UpgradeReason::SizeRefused : UpgradeReason::SizeUnanswered,
                 filled(refused ? IDS_REASON_SIZE_REFUSED : IDS_REASON_SIZE_UNANSWERED,
                        {std::to_string(length())}));
         return failAwaitingReply();
@@ -356,14 +382,16 @@ StepEnd Job::sendDataBlocks() {
 
 StepEnd Job::sendDataBlock(const BlockCursor& cursor, std::uint8_t& answer) {
     outcome_.block = cursor.number;
-    write(makeDataBlock(image(), cursor.offset, cursor.number));
+    if (StepEnd end = send(makeDataBlock(image(), cursor.offset, cursor.number))) {
+        return end;
+    }
     const unsigned percent = progressPercent(cursor.offset, length());
     progressLine_ = log_.showWithLog(progressText(percent, settings_.language));
     log_.progress(UpgradeProgress{percent, cursor.offset, length(), cursor.number, outcome_.blockCount,
                                   cursor.refusals != 0, cursor.refusals});
-    const WaitEnd end = waitFor([&] { return (answer = load(flags_.blockReply)) != 0; }, blockAnswerWait);
-    if (end != WaitEnd::Met) {
-        explain(end, UpgradeReason::BlockUnanswered, blockReason(IDS_REASON_BLOCK_UNANSWERED));
+    const WaitEnd waited = waitFor([&] { return (answer = load(flags_.blockReply)) != 0; }, blockAnswerWait);
+    if (waited != WaitEnd::Met) {
+        explain(waited, UpgradeReason::BlockUnanswered, blockReason(IDS_REASON_BLOCK_UNANSWERED));
         return failDuringTransfer();
     }
     return goOn;
@@ -400,10 +428,13 @@ StepEnd Job::sendEndFrame() {
     // blockReply is clear since the last block's answer was taken. It is not cleared again
     // after the write: a camera quick enough to accept before that clear would have its
     // acceptance erased, and a finished upgrade reported as failed.
-    write(endFrame);
-    const WaitEnd end = waitFor([this] { return load(flags_.blockReply) == blockAccepted; }, endAcceptWait);
-    if (end != WaitEnd::Met) {
-        explain(end, UpgradeReason::EndNotAccepted, text(IDS_REASON_END_NOT_ACCEPTED));
+    if (StepEnd end = send(endFrame)) {
+        return end;
+    }
+    const WaitEnd waited =
+        waitFor([this] { return load(flags_.blockReply) == blockAccepted; }, endAcceptWait);
+    if (waited != WaitEnd::Met) {
+        explain(waited, UpgradeReason::EndNotAccepted, text(IDS_REASON_END_NOT_ACCEPTED));
         return failAtEndFrame();
     }
     return goOn;
@@ -483,6 +514,14 @@ UpgradeOutcome Job::unusable(UpgradeReason reason, std::string reasonText) {
 
 UpgradeOutcome Job::giveUp() {
     explain(WaitEnd::Cancelled, UpgradeReason::None, {});
+    if (!addressed_) {
+        log_.reason(outcome_.reasonText);
+        return outcome_;
+    }
+    // Before the first block no progress line has been shown yet.
+    if (outcome_.step == UpgradeStep::Block && !progressLine_.empty()) {
+        return failDuringTransfer();
+    }
     return failAwaitingReply();
 }
 

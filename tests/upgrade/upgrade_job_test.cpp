@@ -49,6 +49,15 @@ struct Rig {
         return outcome.result;
     }
     std::size_t count(Sent kind) const { return camera.written(kind).size(); }
+    std::vector<Sent> frames() const {
+        std::vector<Sent> kinds;
+        for (const auto& event : camera.events()) {
+            if (!event.bytes.empty()) {
+                kinds.push_back(kindOf(event.bytes));
+            }
+        }
+        return kinds;
+    }
 };
 
 template <typename Param> std::string nameOfCase(const ::testing::TestParamInfo<Param>& param) {
@@ -624,6 +633,60 @@ INSTANTIATE_TEST_SUITE_P(
         CancelCase{"AfterEndAcceptedStillSucceeds", Sent::End, 0, true,
                    started + commandOk + progress(100) + succeeded}),
     nameOfCase<CancelCase>);
+
+// Cancels that no wait has to pause for: the job looks at the cancel after each pause of its
+// own and before each frame, so the next frame stays unsent.
+struct LateCancel {
+    const char* name;
+    std::function<void(Rig&)> script;
+    std::vector<Sent> frames;
+    std::string log;
+};
+
+void PrintTo(const LateCancel& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class CancelBeforeTheNextFrame : public ::testing::TestWithParam<LateCancel> {};
+
+TEST_P(CancelBeforeTheNextFrame, OnlyTheAbortFrameFollows) {
+    for (const bool lowLatency : {false, true}) {
+        SCOPED_TRACE(lowLatency ? "low latency" : "standard");
+        Rig rig;
+        rig.image(3000);
+        rig.settings.lowLatency = lowLatency;
+        GetParam().script(rig);
+        EXPECT_EQ(rig.run(), -1);
+        EXPECT_EQ(rig.outcome.ending, UpgradeEnding::Cancelled);
+        EXPECT_EQ(rig.frames(), GetParam().frames);
+        EXPECT_EQ(rig.log.log(), GetParam().log);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    UpgradeJob, CancelBeforeTheNextFrame,
+    ::testing::Values(LateCancel{"DuringThePauseAfterEnterAck",
+                                 [](Rig& r) {
+                                     r.camera.custom = [&r](Sent kind, std::uint32_t, const auto& answer) {
+                                         if (kind == Sent::Enter) {
+                                             answer(Reply::EnterAck);
+                                             r.clock.after(milliseconds(300), [&r] { r.cancel = true; });
+                                         }
+                                         return kind == Sent::Enter;
+                                     };
+                                 },
+                                 {Sent::Enter, Sent::Abort},
+                                 started + english(IDS_JOB_CANCELLED) + failed},
+                      LateCancel{"WithBlock1sAnswerAlreadyIn",
+                                 [](Rig& r) {
+                                     r.camera.answerInsideWrite = true;
+                                     r.camera.onWrite = [&r](Sent kind) {
+                                         r.cancel = r.cancel || kind == Sent::Block;
+                                     };
+                                 },
+                                 {Sent::Enter, Sent::Start, Sent::Size, Sent::Block, Sent::Abort},
+                                 started + commandOk + progress(0) + english(IDS_JOB_CANCELLED) + failed}),
+    nameOfCase<LateCancel>);
 
 TEST(UpgradeJob, RefusedWhileAnotherJobHoldsThePort) {
     Rig rig;
