@@ -111,6 +111,16 @@ class Job {
     std::span<const std::uint8_t> image() const { return image_; }
     std::uint32_t length() const { return static_cast<std::uint32_t>(image_.size()); }
 
+    // An input read at its step; one its owner refused gives the job up.
+    template <typename T> StepEnd read(std::optional<T> (UpgradeInputs::*input)(), T& into) {
+        std::optional<T> value = (inputs_.*input)();
+        if (!value) {
+            return giveUp();
+        }
+        into = std::move(*value);
+        return goOn;
+    }
+
     bool cancelled() const { return replies_.cancelled(); }
     bool gone() const { return port_.deviceGone(); }
     WaitEnd waitFor(const std::function<bool()>& met, const ReplyWait& wait) {
@@ -224,7 +234,10 @@ UpgradeOutcome Job::run() {
 
 StepEnd Job::loadImage() {
     at(UpgradeStep::Image);
-    const std::string path = inputs_.imagePath();
+    std::string path;
+    if (StepEnd end = read(&UpgradeInputs::imagePath, path)) {
+        return end;
+    }
     if (path.empty()) {
         log_.appendLog(line(IDS_PLEASE_SELECT_FILE));
         because(UpgradeEnding::Unusable, UpgradeReason::NoFileChosen, text(IDS_PLEASE_SELECT_FILE));
@@ -260,14 +273,22 @@ StepEnd Job::openAtLineSpeed() {
     if (port_.closePort() == 0) {
         return closeFailed();
     }
-    portName_ = inputs_.portName();
-    lineSpeed_ = inputs_.lineSpeed();
+    if (StepEnd end = read(&UpgradeInputs::portName, portName_)) {
+        return end;
+    }
+    if (StepEnd end = read(&UpgradeInputs::lineSpeed, lineSpeed_)) {
+        return end;
+    }
     return openAt(lineSpeed_);
 }
 
 StepEnd Job::sendEnterUpgradeCommand() {
     at(UpgradeStep::Enter);
-    address_ = inputs_.address() & 0xFF;
+    int address = 0;
+    if (StepEnd end = read(&UpgradeInputs::address, address)) {
+        return end;
+    }
+    address_ = address & 0xFF;
     store(flags_.enterAcknowledged, 0);
     if (StepEnd end = send(makeEnterUpgradeCommand(static_cast<std::uint8_t>(address_), settings_.target))) {
         return end;
@@ -281,14 +302,17 @@ StepEnd Job::sendEnterUpgradeCommand() {
 }
 
 StepEnd Job::switchToUpgradeSpeed() {
-    portName_ = inputs_.portName();
-    upgradeSpeed_ = inputs_.upgradeSpeed();
+    if (StepEnd end = read(&UpgradeInputs::portName, portName_)) {
+        return end;
+    }
+    if (StepEnd end = read(&UpgradeInputs::upgradeSpeed, upgradeSpeed_)) {
+        return end;
+    }
     if (upgradeSpeed_ == lineSpeed_) {
         return goOn;
     }
-    // An owner that gave up while the job asked for these inputs (a dialog being closed) may
-    // no longer have answered them: no reopen on them. The camera has heard the
-    // EnterUpgradeCommand, so it is told.
+    // An owner that gave up while the job read these inputs gets no reopen; the camera has
+    // heard the EnterUpgradeCommand, so it is told.
     if (cancelled()) {
         return giveUp();
     }

@@ -14,19 +14,22 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace orvane {
 
 // The user's choices, read at the steps that use them (the dialog reads its controls then).
+// Each answers nullopt when its owner refuses the read (a dialog that is ending): the job then
+// gives up as cancelled rather than go on with a value nobody chose.
 class UpgradeInputs {
   public:
     virtual ~UpgradeInputs() = default;
-    virtual std::string imagePath() = 0; // empty: no file chosen
-    virtual std::string portName() = 0;
-    virtual int lineSpeed() = 0;
-    virtual int address() = 0;
-    virtual int upgradeSpeed() = 0;
+    virtual std::optional<std::string> imagePath() = 0; // empty: no file chosen
+    virtual std::optional<std::string> portName() = 0;
+    virtual std::optional<int> lineSpeed() = 0;
+    virtual std::optional<int> address() = 0;
+    virtual std::optional<int> upgradeSpeed() = 0;
 };
 
 struct UpgradeProgress {

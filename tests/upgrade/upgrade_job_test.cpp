@@ -325,6 +325,32 @@ TEST(UpgradeJob, CancelWhileReadingTheUpgradeSpeedSendsTheAbortFrameWithoutReope
     EXPECT_EQ(std::count(trace.begin(), trace.end(), "open ttyFAKE 115200"), 0);
 }
 
+// A read its owner refuses (a dialog that has ended) gives the job up there, and nothing is
+// read after it: before the EnterUpgradeCommand nothing is sent, after it the AbortFrame.
+TEST(UpgradeJob, RefusedReadEndsTheJobAsCancelled) {
+    const std::vector<std::string> opened{"close", "open ttyFAKE 9600"};
+    const std::vector<std::string> addressed{"close", "open ttyFAKE 9600", "enter 9600", "abort 9600"};
+    struct Case {
+        std::size_t refused; // which read, in order
+        UpgradeStep step;
+        std::vector<std::string> trace;
+    };
+    for (const Case& c : {Case{0, UpgradeStep::Image, {}}, Case{1, UpgradeStep::Port, {"close"}},
+                          Case{2, UpgradeStep::Port, {"close"}}, Case{3, UpgradeStep::Enter, opened},
+                          Case{4, UpgradeStep::Enter, addressed}, Case{5, UpgradeStep::Enter, addressed}}) {
+        SCOPED_TRACE(c.refused);
+        Rig rig;
+        rig.image(3000);
+        rig.inputs.refusedFrom = c.refused;
+        EXPECT_EQ(rig.run(), -1);
+        EXPECT_EQ(rig.outcome.ending, UpgradeEnding::Cancelled);
+        EXPECT_EQ(rig.outcome.step, c.step);
+        EXPECT_EQ(rig.inputs.reads().size(), c.refused + 1);
+        EXPECT_EQ(rig.camera.trace(), c.trace);
+        EXPECT_EQ(rig.log.log(), earlier + english(IDS_JOB_CANCELLED) + (c.trace == addressed ? failed : ""));
+    }
+}
+
 struct ProgressCase {
     std::size_t length;
     std::vector<unsigned> percents; // one per DataBlock sent
