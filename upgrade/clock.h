@@ -28,6 +28,11 @@ class Clock {
         return !stop.stop_requested();
     }
 
+    // Sleeps like sleepUnlessStopped, and also ends early once woken() holds, tested at the
+    // start and whenever signal is rung. Answers false when stop was requested.
+    virtual bool sleepUnlessWoken(std::chrono::milliseconds duration, const std::stop_token& stop,
+                                  FlagSignal& signal, const std::function<bool()>& woken);
+
     // Waits at most timeout for met() to hold, testing it at the start and whenever signal is
     // rung; answers met(). Never polls: between rings the thread sleeps.
     virtual bool waitAtMost(const std::function<bool()>& met, std::chrono::milliseconds timeout,

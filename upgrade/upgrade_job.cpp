@@ -501,6 +501,9 @@ StepEnd Job::openAt(int speed) {
     if (port_.openPort(portName_, speed, parityNone, byteSize, oneStopBit) == 0) {
         return openFailed();
     }
+    // A receiver pausing on the closed port hears of the open; it reads at once when the
+    // replies are wanted as soon as they are in.
+    flags_.portOpened.ring();
     return goOn;
 }
 

@@ -431,6 +431,8 @@ TEST(UpgradeJob, LowLatencyJobPausesOnlyForTheCamera) {
     EXPECT_EQ(prompt.log.shown(), standard.log.shown());
     EXPECT_EQ(prompt.camera.trace(), standard.camera.trace());
     EXPECT_EQ(prompt.camera.readMode(), ReadMode::Standard) << "the mode ends with the job";
+    EXPECT_EQ(prompt.flags.portOpened.rings(), 1U)
+        << "a receiver pausing on the closed port hears of the open";
 }
 
 TEST(UpgradeJob, BlockNakResendsTheSameBlockWithTheSamePercentage) {
