@@ -170,7 +170,8 @@ class Job {
         return unusable(UpgradeReason::PortUnusable,
                         openFailureMessage(portName_, port_.lastError(), settings_.language));
     }
-    // Looked at before every frame and after every pause of the job's own.
+    // Looked at before every frame and after the pause that follows the EnterAck (the pause
+    // before the success lines comes once the camera holds the whole image).
     StepEnd unlessCancelled() {
         if (cancelled()) {
             return giveUp();
