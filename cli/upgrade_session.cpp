@@ -23,11 +23,11 @@ class FixedInputs final : public UpgradeInputs {
   public:
     FixedInputs(const UpgradeRequest& request, std::string port)
         : request_(request), port_(std::move(port)) {}
-    std::string imagePath() override { return request_.imagePath; }
-    std::string portName() override { return port_; }
-    int lineSpeed() override { return request_.lineSpeed; }
-    int address() override { return request_.address; }
-    int upgradeSpeed() override { return request_.upgradeSpeed; }
+    std::optional<std::string> imagePath() override { return request_.imagePath; }
+    std::optional<std::string> portName() override { return port_; }
+    std::optional<int> lineSpeed() override { return request_.lineSpeed; }
+    std::optional<int> address() override { return request_.address; }
+    std::optional<int> upgradeSpeed() override { return request_.upgradeSpeed; }
 
   private:
     const UpgradeRequest& request_;

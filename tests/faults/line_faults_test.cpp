@@ -277,14 +277,14 @@ TEST(LineFaults, PortHeldByAnotherProcessEndsWithTheReasonAndSendsNothing) {
 class UnpluggingInputs final : public UpgradeInputs {
   public:
     UnpluggingInputs(VirtualCamera& camera, std::string image) : camera_(camera), image_(std::move(image)) {}
-    std::string imagePath() override { return image_; }
-    std::string portName() override { return camera_.devicePath(); }
-    int lineSpeed() override { return 9600; }
-    int address() override {
+    std::optional<std::string> imagePath() override { return image_; }
+    std::optional<std::string> portName() override { return camera_.devicePath(); }
+    std::optional<int> lineSpeed() override { return 9600; }
+    std::optional<int> address() override {
         camera_.vanish();
         return 1;
     }
-    int upgradeSpeed() override { return 9600; }
+    std::optional<int> upgradeSpeed() override { return 9600; }
 
   private:
     VirtualCamera& camera_;

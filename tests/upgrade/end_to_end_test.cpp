@@ -90,6 +90,16 @@ TEST(ReplyReceiverThread, ReadsOnlyWhileThePortIsOpenAndStopsQuickly) {
     std::this_thread::sleep_for(1100ms);
     EXPECT_LE(link.reads.load(), readsAtClose + 1) << "at most a read that had already begun";
 
+    // Reading as bytes come, an open that is rung ends the closed-port pause at once.
+    port.setReadMode(ReadMode::LowLatency);
+    const int readsWhileClosed = link.reads.load();
+    const auto reopened = SteadyClock::now();
+    ASSERT_EQ(port.openPort(pty.slavePath(), 9600, parityNone, 8, oneStopBit), 1);
+    flags.portOpened.ring();
+    ASSERT_TRUE(waitUntil([&] { return link.reads.load() > readsWhileClosed; }, 3s));
+    EXPECT_LT(SteadyClock::now() - reopened, 300ms);
+    ASSERT_NE(port.closePort(), 0); // wakes the read, so the stop below is quick
+
     const auto stopping = SteadyClock::now();
     receiver.stop();
     EXPECT_LT(SteadyClock::now() - stopping, 300ms);
@@ -171,9 +181,9 @@ class BriskClock final : public Clock {
         real_.sleepFor(duration >= std::chrono::milliseconds{500} ? duration / 10 : duration);
     }
     SteadyClock::time_point now() const override { return real_.now(); }
-    bool waitUntil(const std::function<bool()>& met, std::chrono::milliseconds timeout,
-                   FlagSignal& signal) override {
-        return real_.waitUntil(met, timeout, signal);
+    bool waitAtMost(const std::function<bool()>& met, std::chrono::milliseconds timeout,
+                    FlagSignal& signal) override {
+        return real_.waitAtMost(met, timeout, signal);
     }
 
   private:
