@@ -11,7 +11,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <array>
-#include <cstdio>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,31 +25,25 @@ struct PortsOptions {
     bool json = false;
 };
 
-JsonObject& addOptional(JsonObject& object, std::string_view key, const std::optional<std::string>& value) {
-    return value ? object.add(key, *value) : object.addNull(key);
+// Missing facts are null, so every port event has every key.
+JsonFields orNull(const std::optional<std::string>& value) {
+    return value ? JsonFields(*value) : JsonFields(nullptr);
 }
 
-JsonObject jsonOf(const PortDetails& port) {
-    JsonObject object;
-    object.add("name", port.name).add("path", port.path);
-    addOptional(object, "byId", port.byId);
-    addOptional(object, "driver", port.driver);
-    addOptional(object, "vid", port.vid);
-    addOptional(object, "pid", port.pid);
-    addOptional(object, "manufacturer", port.manufacturer);
-    addOptional(object, "product", port.product);
-    addOptional(object, "serial", port.serial);
-    if (port.latencyTimerMs) {
-        object.add("latencyTimerMs", *port.latencyTimerMs);
-    } else {
-        object.addNull("latencyTimerMs");
-    }
-    object.add("access", port.access);
-    if (port.holder) {
-        object.add("holder", JsonObject().add("pid", port.holder->pid).add("command", port.holder->command));
-    } else {
-        object.addNull("holder");
-    }
+JsonFields jsonOf(const PortDetails& port) {
+    JsonFields object{{"name", port.name},
+                      {"path", port.path},
+                      {"byId", orNull(port.byId)},
+                      {"driver", orNull(port.driver)},
+                      {"vid", orNull(port.vid)},
+                      {"pid", orNull(port.pid)},
+                      {"manufacturer", orNull(port.manufacturer)},
+                      {"product", orNull(port.product)},
+                      {"serial", orNull(port.serial)}};
+    object["latencyTimerMs"] = port.latencyTimerMs ? JsonFields(*port.latencyTimerMs) : JsonFields(nullptr);
+    object["access"] = port.access;
+    object["holder"] = port.holder ? JsonFields{{"pid", port.holder->pid}, {"command", port.holder->command}}
+                                   : JsonFields(nullptr);
     return object;
 }
 
@@ -93,16 +87,16 @@ void printTable(Console& console, const std::vector<Row>& rows) {
 }
 
 int runPorts(const PortsOptions& options) {
+    Console console(options.json ? OutputMode::Json : OutputMode::Plain);
     if (!options.longForm && !options.json) {
         if (!options.ports.empty()) {
-            std::fprintf(stderr, "ports: naming ports needs --long or --json\n");
-            return exitUsage;
+            return console.result({exitUsage, "ports: naming ports needs --long or --json"});
         }
         std::vector<std::string> names;
         // No sysfs (a container without /sys): nothing to list, which is what the user sees.
         (void)gatherPortNames(names);
         for (const std::string& name : names) {
-            std::printf("%s\n", name.c_str());
+            console.line(name);
         }
         return exitSuccess;
     }
@@ -111,21 +105,21 @@ int runPorts(const PortsOptions& options) {
     if (names.empty()) {
         (void)gatherPortNames(names);
     }
-    Console console(options.json ? OutputMode::Json : OutputMode::Plain);
-    std::vector<Row> rows{{"PORT", "DRIVER", "VID:PID", "PRODUCT", "SERIAL", "LATENCY", "ACCESS", "BY-ID"}};
+    std::vector<PortDetails> ports;
     const UserIdentity user = UserIdentity::ofProcess();
     for (const std::string& name : names) {
-        const PortDetails details = describePort(name, PortRoots{}, user);
-        if (options.json) {
-            console.event(jsonOf(details));
-        } else {
-            rows.push_back(rowOf(details));
-        }
+        ports.push_back(describePort(name, PortRoots{}, user));
+        console.event("port", jsonOf(ports.back()));
     }
-    if (!options.json && rows.size() > 1) {
+    if (!options.json && !ports.empty()) {
+        std::vector<Row> rows{
+            {"PORT", "DRIVER", "VID:PID", "PRODUCT", "SERIAL", "LATENCY", "ACCESS", "BY-ID"}};
+        std::transform(ports.begin(), ports.end(), std::back_inserter(rows), rowOf);
         printTable(console, rows);
     }
-    return exitSuccess;
+    return console.result({.exitCode = exitSuccess,
+                           .text = std::to_string(ports.size()) + (ports.size() == 1 ? " port" : " ports"),
+                           .shown = true});
 }
 
 } // namespace

@@ -54,7 +54,9 @@ TEST(CliPorts, JsonLinesCarryEveryKey) {
         const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(line), &error);
         ASSERT_EQ(error.error, QJsonParseError::NoError) << line;
         ASSERT_TRUE(document.isObject()) << line;
-        objects.push_back(document.object());
+        if (document.object()["event"] == "port") {
+            objects.push_back(document.object());
+        }
     }
     ASSERT_GE(objects.size(), 2u);
     for (const QJsonObject& object : objects) {
