@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 #include <exception>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -24,6 +25,25 @@ bool asksForJson(std::span<char*> args) {
         }
     }
     return false;
+}
+
+// The first word that is no option names the subcommand (the program's own options take no
+// values). An unknown one is named here: CLI11 would take it for a stray argument and answer
+// "A subcommand is required", or show the main help for `bogus --help`.
+std::optional<std::string> unknownCommand(const CLI::App& app, std::span<char*> args) {
+    for (const std::string_view arg : args) {
+        if (arg.empty() || arg.front() != '-') {
+            std::string known;
+            for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
+                if (command->get_name() == arg) {
+                    return std::nullopt;
+                }
+                known += (known.empty() ? "" : ", ") + command->get_name();
+            }
+            return "orvane-cli: unknown command " + std::string(arg) + " (the commands are " + known + ")";
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -52,6 +72,9 @@ int main(int argc, char** argv) {
 
     const std::span<char*> args(argv + 1, static_cast<std::size_t>(argc > 0 ? argc - 1 : 0));
     orvane::Console console(asksForJson(args) ? orvane::OutputMode::Json : orvane::OutputMode::Plain);
+    if (const auto unknown = unknownCommand(app, args)) {
+        return console.result({orvane::exitUsage, *unknown});
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

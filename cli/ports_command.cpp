@@ -1,7 +1,8 @@
 // `orvane-cli ports`: the serial ports this machine offers, one name per line, in the order
 // the dialog lists them. No ports: no lines, and still success. `--long` and `--json` add what
 // tells adapters apart and why a port will not open: driver, USB identity, by-id link, access
-// for this user and the program holding it; for the ports named, or every port listed.
+// for this user and the program holding it; for the ports named (status 3 when one of them
+// cannot be opened), or every port listed.
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/exit_codes.h"
@@ -86,6 +87,17 @@ void printTable(Console& console, const std::vector<Row>& rows) {
     }
 }
 
+// Ports named on the command line that this user cannot open: "ttyUSB9: no such device".
+std::string unusableOf(const std::vector<PortDetails>& ports) {
+    std::string unusable;
+    for (const PortDetails& port : ports) {
+        if (port.access != portAccessOk) {
+            unusable += (unusable.empty() ? "" : "; ") + port.name + ": " + port.access;
+        }
+    }
+    return unusable;
+}
+
 int runPorts(const PortsOptions& options) {
     Console console(options.json ? OutputMode::Json : OutputMode::Plain);
     if (!options.longForm && !options.json) {
@@ -116,6 +128,12 @@ int runPorts(const PortsOptions& options) {
             {"PORT", "DRIVER", "VID:PID", "PRODUCT", "SERIAL", "LATENCY", "ACCESS", "BY-ID"}};
         std::transform(ports.begin(), ports.end(), std::back_inserter(rows), rowOf);
         printTable(console, rows);
+    }
+    // A port asked for by name that cannot be opened fails the command, as it would an upgrade;
+    // the machine's own list is only shown.
+    const std::string unusable = options.ports.empty() ? std::string() : unusableOf(ports);
+    if (!unusable.empty()) {
+        return console.result({exitUnusable, "Cannot use " + unusable});
     }
     return console.result({.exitCode = exitSuccess,
                            .text = std::to_string(ports.size()) + (ports.size() == 1 ? " port" : " ports"),
