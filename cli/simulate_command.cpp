@@ -166,8 +166,7 @@ int runSimulate(const SimulateOptions& options) {
         std::uint32_t block = 0;
         std::uint32_t times = 0;
         if (!parseNak(nak, block, times)) {
-            console.error("--nak-block: expected BLOCK or BLOCK:TIMES, got " + nak);
-            return exitUsage;
+            return console.result({exitUsage, "--nak-block: expected BLOCK or BLOCK:TIMES, got " + nak});
         }
     }
     const InterruptWatch interrupt;
@@ -188,9 +187,9 @@ int runSimulate(const SimulateOptions& options) {
         auto camera = std::make_unique<VirtualCamera>(cameraOptions);
         if (!camera->start()) {
             // The cameras already started stop (and take their links away) as they go.
-            console.error("Cannot start the virtual camera" + (several ? " " + name : std::string()) + ": " +
-                          camera->error());
-            return exitUnusable;
+            return console.result({exitUnusable, "Cannot start the virtual camera" +
+                                                     (several ? " " + name : std::string()) + ": " +
+                                                     camera->error()});
         }
         printer->line("device " + camera->devicePath());
         if (!cameraOptions.linkPath.empty()) {

@@ -75,16 +75,6 @@ std::optional<std::string> samePortTwice(const std::vector<std::string>& ports) 
     return std::nullopt;
 }
 
-void printResult(Console& console, int status, const std::string& message) {
-    console.error(message);
-    console.event(JsonObject()
-                      .add("event", "result")
-                      .add("ok", false)
-                      .add("exitCode", status)
-                      .add("text", message)
-                      .add("reason", message));
-}
-
 int runUpgrade(const UpgradeOptions& options) {
     Console console(chooseOutputMode(options.json));
     UpgradeRequest request = options.request;
@@ -93,18 +83,16 @@ int runUpgrade(const UpgradeOptions& options) {
     if (!options.portsFrom.empty()) {
         const PortListFile listed = readPortListFile(options.portsFrom);
         if (!listed.error.empty()) {
-            printResult(console, exitUnusable, listed.error);
-            return exitUnusable;
+            return console.result({exitUnusable, listed.error});
         }
         request.ports.insert(request.ports.end(), listed.ports.begin(), listed.ports.end());
     }
     if (request.ports.empty()) {
-        console.error("No port to upgrade: give --port NAME or --ports-from FILE with one port a line");
-        return exitUsage;
+        return console.result(
+            {exitUsage, "No port to upgrade: give --port NAME or --ports-from FILE with one port a line"});
     }
     if (const auto twice = samePortTwice(request.ports)) {
-        console.error(*twice);
-        return exitUsage;
+        return console.result({exitUsage, *twice});
     }
     // A 0-byte image is nearly always a failed download or copy; sent, it would "succeed" at
     // upgrading the camera with nothing.
@@ -114,15 +102,7 @@ int runUpgrade(const UpgradeOptions& options) {
         const std::string message = "Image file " + request.imagePath +
                                     " is empty (0 bytes): nothing was sent. Check the download or copy; "
                                     "--allow-empty sends it all the same";
-        console.error(message);
-        console.event(JsonObject()
-                          .add("event", "result")
-                          .add("ok", false)
-                          .add("exitCode", exitUnusable)
-                          .add("text", message)
-                          .add("reason", message)
-                          .add("step", "image"));
-        return exitUnusable;
+        return console.result({.exitCode = exitUnusable, .text = message, .details = {{"step", "image"}}});
     }
     const InterruptWatch interrupt;
     return runUpgradeSession(request, console, interrupt).exitStatus;
