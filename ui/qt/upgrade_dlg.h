@@ -35,7 +35,8 @@ namespace orvane {
 class DialogThreadBridge;
 class PortListWatcher;
 class QtDialogView;
-struct PortEntry;
+struct PortBox;
+struct PortListEntry;
 
 // What the dialog works with; everything must outlive the dialog.
 struct DialogServices {
@@ -69,7 +70,7 @@ class CUpgradeDlg : public QDialog {
     int listSerialPorts();
     // Puts ports and their descriptions into the port list, keeping what the user typed or
     // chose in the port box. The port list watcher calls it as adapters come and go.
-    void applyPortList(const std::vector<PortEntry>& entries);
+    void applyPortList(const std::vector<PortListEntry>& entries);
 
     // The message map: a command (a button click, a menu item) by its id; all but Enter's
     // OK go to the logic's handlers.
@@ -89,7 +90,7 @@ class CUpgradeDlg : public QDialog {
     QString appPath() const { return qtString(logic_->m_appPath); }
     bool logFileHeld() const { return m_logFile.isHeld(); }
     bool jobRunning() const { return logic_->jobRunning(); }
-    QMenu* contextMenu() const { return m_contextMenu; }
+    QMenu* contextMenu() const { return contextMenu_; }
     // The context menu's "Low-latency replies", handed to each job as it starts.
     bool lowLatencyReplies() const { return logic_->lowLatencyReplies(); }
     // The board and the text language the update buttons hand their jobs. Nothing in the
@@ -110,6 +111,9 @@ class CUpgradeDlg : public QDialog {
     static QString qtString(const std::string& text) { return QString::fromStdString(text); }
     void DoDataExchange();
     void buildContextMenu();
+    // A context menu entry chosen; checked is a check item's new mark.
+    void OnMenuCommand(int id, bool checked);
+    void showPortBox(const PortBox& box);
     void connectMessageMap();
 
     DialogServices services_;
@@ -124,8 +128,7 @@ class CUpgradeDlg : public QDialog {
     QString m_logEditText;
     QIcon m_hIcon;
 
-    QMenu* m_contextMenu = nullptr;
-    QAction* m_lowLatencyAction = nullptr;
+    QMenu* contextMenu_ = nullptr;
     DialogThreadBridge* bridge_ = nullptr;
     std::unique_ptr<QtDialogView> view_;
     std::unique_ptr<UpgradeDlgLogic> logic_;
