@@ -34,7 +34,8 @@ PortListWatcher::PortListWatcher(PortRoots roots,
                                  std::function<void(const std::vector<PortListEntry>&)> apply,
                                  QObject* parent)
     : QObject(parent), roots_(std::move(roots)), apply_(std::move(apply)),
-      watcher_(new QFileSystemWatcher(this)), timer_(new QTimer(this)) {
+      watcher_(new QFileSystemWatcher(this)), timer_(new QTimer(this)),
+      wake_([this] { handOver_.runPending(); }), handOver_([this] { return wake_.ring(); }) {
     timer_->setSingleShot(true);
     connect(timer_, &QTimer::timeout, this, &PortListWatcher::startGather);
     connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &PortListWatcher::refresh);

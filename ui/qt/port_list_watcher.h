@@ -6,8 +6,9 @@
 #pragma once
 
 #include "serial/port_details.h"
+#include "ui/logic/dialog_call_queue.h"
 #include "ui/logic/port_box.h"
-#include "ui/qt/dialog_thread_bridge.h"
+#include "ui/qt/event_fd_wake.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -47,7 +48,8 @@ class PortListWatcher : public QObject {
     QTimer* timer_ = nullptr; // the next gather
     QTimer* poll_ = nullptr;  // only where nothing could be watched
     QElapsedTimer sinceLast_;
-    DialogThreadBridge handOver_; // the gatherer's result to this object's thread
+    EventFdWake wake_;
+    DialogCallQueue handOver_; // the gatherer's result to this object's thread
     std::thread gatherer_;
     bool inFlight_ = false;
     bool pending_ = false; // a change came while a gather ran

@@ -11,7 +11,6 @@
 #include "ui/qt/app_icon.h"
 #include "ui/qt/control_builder.h"
 #include "ui/qt/dialog_item.h"
-#include "ui/qt/dialog_thread_bridge.h"
 #include "ui/qt/dialog_units.h"
 #include "ui/qt/port_list_model.h"
 #include "ui/qt/port_list_watcher.h"
@@ -72,16 +71,15 @@ CUpgradeDlg::CUpgradeDlg(const DialogServices& services, QWidget* parent)
             edit->viewport()->installEventFilter(this);
         }
     }
-    bridge_ = new DialogThreadBridge(this);
-    view_ = std::make_unique<QtDialogView>(*this, services_.prompts, *bridge_);
+    view_ = std::make_unique<QtDialogView>(*this, services_.prompts);
     logic_ = std::make_unique<UpgradeDlgLogic>(
         DialogLogicServices{services_.port, services_.flags, services_.clock, *view_});
     connectMessageMap();
 }
 
 CUpgradeDlg::~CUpgradeDlg() {
-    // The logic gives the job up, shuts the bridge and joins the job while the controls the
-    // job's last calls reach are still here.
+    // The logic gives the job up, shuts the view's call queue and joins the job while the
+    // controls the job's last calls reach are still here.
     logic_.reset();
 }
 

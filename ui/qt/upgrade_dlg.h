@@ -4,7 +4,7 @@
 // upgrade job, and reaches the window back through a QtDialogView.
 //
 // Threads: every member is touched on the dialog's thread only. An upgrade job runs on the
-// worker's thread and reaches the controls and the log through the dialog thread bridge.
+// worker's thread and reaches the controls and the log through the view's call queue.
 #pragma once
 
 #include "serial/port_list.h"
@@ -32,7 +32,6 @@ class QMenu;
 
 namespace orvane {
 
-class DialogThreadBridge;
 class PortListWatcher;
 class QtDialogView;
 struct PortBox;
@@ -53,8 +52,8 @@ class CUpgradeDlg : public QDialog {
     Q_OBJECT
   public:
     explicit CUpgradeDlg(const DialogServices& services, QWidget* parent = nullptr);
-    // Ends the logic first: it gives up a running job (AbortFrame sent), shuts the bridge and
-    // stops the receiver before the controls go.
+    // Ends the logic first: it gives up a running job (AbortFrame sent), shuts the view's call
+    // queue and stops the receiver before the controls go.
     ~CUpgradeDlg() override;
 
     CUpgradeDlg(const CUpgradeDlg&) = delete;
@@ -129,7 +128,6 @@ class CUpgradeDlg : public QDialog {
     QIcon m_hIcon;
 
     QMenu* contextMenu_ = nullptr;
-    DialogThreadBridge* bridge_ = nullptr;
     std::unique_ptr<QtDialogView> view_;
     std::unique_ptr<UpgradeDlgLogic> logic_;
     PortListWatcher* portWatcher_ = nullptr;
