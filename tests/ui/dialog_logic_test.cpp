@@ -1,11 +1,12 @@
 // The dialog's logic without a window: a view that records what it is asked, the scripted
 // camera of the upgrade tests and a fake clock, or the virtual camera on an in-memory line.
-// The view plays the dialog thread: the job's calls wait until the test pumps them, as a sent
-// window message waits for the dialog.
+// The view plays the dialog thread with the dialog's own call queue: the job's calls wait until
+// the test pumps them, as a sent window message waits for the dialog.
 #include "imagetools/hex_test_files.h"
 #include "sim/memory_camera.h"
 #include "text/text_language.h"
 #include "ui/dialog_template.h"
+#include "ui/logic/dialog_call_queue.h"
 #include "ui/logic/upgrade_dlg_logic.h"
 #include "upgrade/job_rig.h"
 
@@ -61,42 +62,10 @@ class FakeView final : public DialogView {
         return picked;
     }
 
-    bool runOnDialogThread(std::function<void()> task) override {
-        if (std::this_thread::get_id() == owner_) {
-            const bool open = !closed();
-            if (open) {
-                task();
-            }
-            return open;
-        }
-        auto call = std::make_shared<Call>(std::move(task));
-        std::unique_lock lock(mutex_);
-        if (closed_) {
-            return false;
-        }
-        calls_.push_back(call);
-        changed_.notify_all();
-        changed_.wait(lock, [&] { return call->finished; });
-        return call->ran;
-    }
-    void post(std::function<void()> task) override {
-        const std::lock_guard lock(mutex_);
-        if (!closed_) {
-            posted_.push_back(std::move(task));
-            changed_.notify_all();
-        }
-    }
+    bool runOnDialogThread(std::function<void()> task) override { return queue_.call(std::move(task)); }
+    void post(std::function<void()> task) override { queue_.post(std::move(task)); }
     void shutDownDialogThreadCalls() override {
-        {
-            const std::lock_guard lock(mutex_);
-            closed_ = true;
-            for (const auto& call : calls_) {
-                call->finished = true;
-            }
-            calls_.clear();
-            posted_.clear();
-        }
-        changed_.notify_all();
+        queue_.shutDown();
         if (onShutDown) {
             onShutDown();
         }
@@ -115,43 +84,29 @@ class FakeView final : public DialogView {
             if (std::chrono::steady_clock::now() > deadline) {
                 return false;
             }
-            std::unique_lock lock(mutex_);
-            changed_.wait_for(lock, 5ms, [&] { return !calls_.empty() || !posted_.empty(); });
-            auto calls = std::exchange(calls_, {});
-            auto posted = std::exchange(posted_, {});
-            lock.unlock();
-            for (const auto& call : calls) {
-                call->task();
-                lock.lock();
-                call->ran = call->finished = true;
-                lock.unlock();
-                changed_.notify_all();
+            {
+                std::unique_lock lock(mutex_);
+                rung_.wait_for(lock, 5ms, [&] { return woken_; });
+                woken_ = false;
             }
-            for (const auto& task : posted) {
-                task();
-            }
+            queue_.runPending();
         }
         return true;
     }
 
   private:
-    struct Call {
-        explicit Call(std::function<void()> t) : task(std::move(t)) {}
-        std::function<void()> task;
-        bool finished = false;
-        bool ran = false;
-    };
-    bool closed() {
+    // The window's wake-up: called with the queue's lock held, so it only notes the ring.
+    bool ring() {
         const std::lock_guard lock(mutex_);
-        return closed_;
+        woken_ = true;
+        rung_.notify_all();
+        return true;
     }
 
-    const std::thread::id owner_ = std::this_thread::get_id();
     std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<std::shared_ptr<Call>> calls_;
-    std::deque<std::function<void()>> posted_;
-    bool closed_ = false;
+    std::condition_variable rung_;
+    bool woken_ = false;
+    DialogCallQueue queue_{[this] { return ring(); }};
 };
 
 // The receiver is not started (no OnInitDialog): the scripted camera raises the flags itself.
