@@ -194,7 +194,7 @@ TEST_P(PortButtons, OpenAndCloseFollowThePort) {
     ASSERT_EQ(rig.view.messages.size(), c.messageStarts.size());
     for (std::size_t i = 0; i < c.messageStarts.size(); ++i) {
         EXPECT_TRUE(rig.view.messages[i].starts_with(c.messageStarts[i])) << rig.view.messages[i];
-        // A refusal says why after the classic line.
+        // A refusal says why after message 116 or 118.
         EXPECT_EQ(c.messageStarts[i].ends_with("\n\n"),
                   rig.view.messages[i].size() > c.messageStarts[i].size());
     }
@@ -491,13 +491,13 @@ TEST(DialogLogic, UblAndAppPicksMergeBesideTheApp) {
 
 TEST(DialogLogic, MissingMergePathFollowsTheLanguageFlag) {
     LogicRig rig;
-    setThreadLanguage(TextLanguage::English);
+    SetTextLanguage(1);
     rig.logic->setLanguageFlag(2);
     rig.view.files = {"/nonexistent/x.hex"};
     rig.logic->OnAppButton();
     EXPECT_EQ(rig.logic->m_logText, "请选择文件！1\r\n");
     EXPECT_EQ(threadLanguage(), TextLanguage::Chinese); // kept for the dialog's later messages
-    setThreadLanguage(TextLanguage::English);
+    SetTextLanguage(1);
 }
 
 struct PackageCase {

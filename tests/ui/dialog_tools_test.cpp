@@ -172,7 +172,7 @@ class DialogToolsTest : public QObject {
         rig.prompts.fileAnswers = {rig.workingDir.file("x.hex")};
         rig.click(IDC_APP);
         rig.click(IDC_OPEN);
-        setThreadLanguage(TextLanguage::English);
+        SetTextLanguage(1);
 
         QCOMPARE(rig.dialog().logText(), QString("请选择文件！1\r\n"));
         QCOMPARE(rig.prompts.messages.size(), 2);
