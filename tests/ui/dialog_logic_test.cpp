@@ -63,7 +63,34 @@ class FakeView final : public DialogView {
     }
 
     bool runOnDialogThread(std::function<void()> task) override { return queue_.call(std::move(task)); }
-    void post(std::function<void()> task) override { queue_.post(std::move(task)); }
+    void post(std::function<void()> task) override {
+        {
+            const std::lock_guard lock(mutex_);
+            if (holding_) {
+                held_.push_back(std::move(task));
+                return;
+            }
+        }
+        queue_.post(std::move(task));
+    }
+    // Posts wait aside from now on, as if the dialog thread were slow to take them ...
+    void holdPosts() {
+        const std::lock_guard lock(mutex_);
+        holding_ = true;
+    }
+    // ... until they are queued and run here.
+    void releasePosts() {
+        std::vector<std::function<void()>> held;
+        {
+            const std::lock_guard lock(mutex_);
+            holding_ = false;
+            held = std::exchange(held_, {});
+        }
+        for (auto& task : held) {
+            queue_.post(std::move(task));
+        }
+        queue_.runPending();
+    }
     void shutDownDialogThreadCalls() override {
         queue_.shutDown();
         if (onShutDown) {
@@ -106,6 +133,8 @@ class FakeView final : public DialogView {
     std::mutex mutex_;
     std::condition_variable rung_;
     bool woken_ = false;
+    bool holding_ = false;
+    std::vector<std::function<void()>> held_;
     DialogCallQueue queue_{[this] { return ring(); }};
 };
 
@@ -327,6 +356,32 @@ TEST_P(UpdateButtonsOnMemoryLine, FlashTheImageByteForByte) {
 
 INSTANTIATE_TEST_SUITE_P(DialogLogic, UpdateButtonsOnMemoryLine, updateCases,
                          [](const auto& row) { return std::string(row.param.name); });
+
+// Job 1 has ended but its unlock still waits for the dialog thread when job 2 starts: that
+// unlock must leave job 2's controls locked.
+TEST(DialogLogic, AnEndedJobsLateUnlockLeavesTheNextJobLocked) {
+    LogicRig rig;
+    TempFile image{imageOf(3000)};
+    Gate gate;
+    rig.view.onShutDown = [&] { gate.open(); };
+    rig.view.holdPosts();
+    rig.logic->OnUpdateMainBoard(); // no image chosen: ends at once
+    ASSERT_TRUE(rig.view.pumpUntil([&] { return !rig.logic->jobRunning(); }));
+
+    gate.hold(rig.camera);
+    rig.view.files = {image.path()};
+    rig.logic->OnSelectFile();
+    rig.logic->OnUpdateMainBoard();
+    rig.view.releasePosts();
+    ASSERT_TRUE(rig.view.pumpUntil([&] { return gate.reached(); }));
+    for (const int id : {IDC_OPEN, IDC_PORT, IDC_BPS, IDC_UPBPS, IDC_PTZ_LEFT, IDC_PTZ_FAR}) {
+        EXPECT_FALSE(rig.view.controlEnabled(id)) << id;
+    }
+    gate.open();
+    ASSERT_TRUE(rig.waitForJobEnd()); // its own unlock still comes
+    EXPECT_TRUE(rig.logic->m_logText.ends_with("Update was successful !\r\n"));
+    EXPECT_TRUE(rig.view.controlEnabled(IDC_OPEN));
+}
 
 TEST(DialogLogic, NoImageChosenOnlySaysSo) {
     LogicRig rig;

@@ -107,8 +107,10 @@ class UpgradeDlgLogic {
     void stopRunningJob();
     void showLog(const std::string& text);
     void writePtz(PtzButton button);
-    // While a job runs, nothing but the job may touch the port or the choices it reads.
-    void lockJobControls(bool locked);
+    // While a job runs, nothing but the job may touch the port or the choices it reads. A
+    // job's end gives the controls back only if no later job has started meanwhile.
+    void lockJobControls();
+    void unlockJobControls(std::uint64_t job);
 
     // The tool's shared data that the dialog holds, under the names that data has: the board
     // of the job being started and the language flag handed to the working code.
@@ -126,6 +128,7 @@ class UpgradeDlgLogic {
     std::unique_ptr<UpgradeWorker> worker_;
     std::unique_ptr<ReplyReceiver> receiver_;
     std::vector<std::pair<int, bool>> lockedControls_; // id and whether it was enabled
+    std::uint64_t jobNumber_ = 0;                      // the last job started, counted from 1
 };
 
 } // namespace orvane
