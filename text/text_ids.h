@@ -1,5 +1,6 @@
-// Ids of the string table. 101 to 124 are the tool's classic texts; 200 and up are the
-// messages Orvane adds where it explains a failure instead of ending silently.
+// Ids of the string table. 101 to 124 are the fixed texts of the dialog's labels, title, port
+// messages and the job's log lines; 200 and up are the messages Orvane adds where it explains a
+// failure instead of ending silently.
 #pragma once
 
 namespace orvane {

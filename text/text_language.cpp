@@ -8,11 +8,7 @@ thread_local TextLanguage currentLanguage = TextLanguage::English;
 }
 
 void SetTextLanguage(std::uint8_t flag) {
-    setThreadLanguage(languageOfFlag(flag));
-}
-
-void setThreadLanguage(TextLanguage language) {
-    currentLanguage = language;
+    currentLanguage = languageOfFlag(flag);
 }
 
 TextLanguage threadLanguage() {

@@ -16,8 +16,7 @@ constexpr TextLanguage languageOfFlag(std::uint8_t flag) {
 
 // Sets the calling thread's language from a flag value (1 English, otherwise Chinese).
 void SetTextLanguage(std::uint8_t flag);
-
-void setThreadLanguage(TextLanguage language);
+// The calling thread's language, as SetTextLanguage last set it (English until then).
 TextLanguage threadLanguage();
 
 } // namespace orvane

@@ -12,6 +12,8 @@
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QtTest>
 
 using namespace orvane;
@@ -161,7 +163,7 @@ class DialogLayoutTest : public QObject {
         auto* log = static_cast<LogBox*>(dlgItem(&dlg, IDC_LOG));
         QVERIFY(log->isReadOnly());
         QCOMPARE(log->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-        QCOMPARE(log->lineWrapMode(), QPlainTextEdit::NoWrap);
+        QCOMPARE(log->lineWrapMode(), QPlainTextEdit::WidgetWidth);
         QVERIFY(!static_cast<QLineEdit*>(dlgItem(&dlg, IDC_FILE_PATH))->isReadOnly());
 
         const QFontInfo font(dlg.font());
@@ -177,6 +179,32 @@ class DialogLayoutTest : public QObject {
         QTest::keyClicks(port->lineEdit(), "COM");
         QCOMPARE(port->currentText(), QString("COM")); // no completion to COM1
         QCOMPARE(port->count(), 2);
+    }
+
+    // A long reason is shown whole: its line wraps at the box's width, a word too long for one
+    // line included, since the box does not scroll sideways.
+    void longLogLinesWrapAtTheBoxWidth_data() {
+        QTest::addColumn<QString>("line");
+        QTest::newRow("words")
+            << "No answer to the boot-loader command within 10 s from address 1 at 9600 bit/s: "
+               "check the address, the line speed and the cable";
+        QTest::newRow("one long word")
+            << "Cannot open serial port "
+               "/dev/serial/by-id/"
+               "usb-Silicon_Labs_CP2102N_USB_to_UART_Bridge_Controller_0001a2b3c4d5e6f7-if00-port0";
+    }
+    void longLogLinesWrapAtTheBoxWidth() {
+        QFETCH(QString, line);
+        test::DialogRig rig;
+        setDlgItemText(&rig.dialog(), IDC_LOG, "Start\r\n" + line + "\r\n");
+        auto* log = static_cast<LogBox*>(dlgItem(&rig.dialog(), IDC_LOG));
+        const QTextBlock block = log->document()->findBlockByNumber(1);
+        QCOMPARE(block.text(), line);
+        log->document()->documentLayout()->blockBoundingRect(block); // lays the block out
+        QVERIFY(block.layout()->lineCount() > 1);
+        for (int i = 0; i < block.layout()->lineCount(); ++i) {
+            QVERIFY(block.layout()->lineAt(i).naturalTextWidth() <= log->viewport()->width());
+        }
     }
 
     void buttonTextsDrawOnOneLine() {

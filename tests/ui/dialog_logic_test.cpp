@@ -1,11 +1,12 @@
 // The dialog's logic without a window: a view that records what it is asked, the scripted
 // camera of the upgrade tests and a fake clock, or the virtual camera on an in-memory line.
-// The view plays the dialog thread: the job's calls wait until the test pumps them, as a sent
-// window message waits for the dialog.
+// The view plays the dialog thread with the dialog's own call queue: the job's calls wait until
+// the test pumps them, as a sent window message waits for the dialog.
 #include "imagetools/hex_test_files.h"
 #include "sim/memory_camera.h"
 #include "text/text_language.h"
 #include "ui/dialog_template.h"
+#include "ui/logic/dialog_call_queue.h"
 #include "ui/logic/upgrade_dlg_logic.h"
 #include "upgrade/job_rig.h"
 
@@ -67,42 +68,37 @@ class FakeView final : public DialogView {
         return picked;
     }
 
-    bool runOnDialogThread(std::function<void()> task) override {
-        if (std::this_thread::get_id() == owner_) {
-            const bool open = !closed();
-            if (open) {
-                task();
-            }
-            return open;
-        }
-        auto call = std::make_shared<Call>(std::move(task));
-        std::unique_lock lock(mutex_);
-        if (closed_) {
-            return false;
-        }
-        calls_.push_back(call);
-        changed_.notify_all();
-        changed_.wait(lock, [&] { return call->finished; });
-        return call->ran;
-    }
+    bool runOnDialogThread(std::function<void()> task) override { return queue_.call(std::move(task)); }
     void post(std::function<void()> task) override {
-        const std::lock_guard lock(mutex_);
-        if (!closed_) {
-            posted_.push_back(std::move(task));
-            changed_.notify_all();
-        }
-    }
-    void shutDownDialogThreadCalls() override {
         {
             const std::lock_guard lock(mutex_);
-            closed_ = true;
-            for (const auto& call : calls_) {
-                call->finished = true;
+            if (holding_) {
+                held_.push_back(std::move(task));
+                return;
             }
-            calls_.clear();
-            posted_.clear();
         }
-        changed_.notify_all();
+        queue_.post(std::move(task));
+    }
+    // Posts wait aside from now on, as if the dialog thread were slow to take them ...
+    void holdPosts() {
+        const std::lock_guard lock(mutex_);
+        holding_ = true;
+    }
+    // ... until they are queued and run here.
+    void releasePosts() {
+        std::vector<std::function<void()>> held;
+        {
+            const std::lock_guard lock(mutex_);
+            holding_ = false;
+            held = std::exchange(held_, {});
+        }
+        for (auto& task : held) {
+            queue_.post(std::move(task));
+        }
+        queue_.runPending();
+    }
+    void shutDownDialogThreadCalls() override {
+        queue_.shutDown();
         if (onShutDown) {
             onShutDown();
         }
@@ -121,43 +117,31 @@ class FakeView final : public DialogView {
             if (std::chrono::steady_clock::now() > deadline) {
                 return false;
             }
-            std::unique_lock lock(mutex_);
-            changed_.wait_for(lock, 5ms, [&] { return !calls_.empty() || !posted_.empty(); });
-            auto calls = std::exchange(calls_, {});
-            auto posted = std::exchange(posted_, {});
-            lock.unlock();
-            for (const auto& call : calls) {
-                call->task();
-                lock.lock();
-                call->ran = call->finished = true;
-                lock.unlock();
-                changed_.notify_all();
+            {
+                std::unique_lock lock(mutex_);
+                rung_.wait_for(lock, 5ms, [&] { return woken_; });
+                woken_ = false;
             }
-            for (const auto& task : posted) {
-                task();
-            }
+            queue_.runPending();
         }
         return true;
     }
 
   private:
-    struct Call {
-        explicit Call(std::function<void()> t) : task(std::move(t)) {}
-        std::function<void()> task;
-        bool finished = false;
-        bool ran = false;
-    };
-    bool closed() {
+    // The window's wake-up: called with the queue's lock held, so it only notes the ring.
+    bool ring() {
         const std::lock_guard lock(mutex_);
-        return closed_;
+        woken_ = true;
+        rung_.notify_all();
+        return true;
     }
 
-    const std::thread::id owner_ = std::this_thread::get_id();
     std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<std::shared_ptr<Call>> calls_;
-    std::deque<std::function<void()>> posted_;
-    bool closed_ = false;
+    std::condition_variable rung_;
+    bool woken_ = false;
+    bool holding_ = false;
+    std::vector<std::function<void()>> held_;
+    DialogCallQueue queue_{[this] { return ring(); }};
 };
 
 // The receiver is not started (no OnInitDialog): the scripted camera raises the flags itself.
@@ -245,7 +229,7 @@ TEST_P(PortButtons, OpenAndCloseFollowThePort) {
     ASSERT_EQ(rig.view.messages.size(), c.messageStarts.size());
     for (std::size_t i = 0; i < c.messageStarts.size(); ++i) {
         EXPECT_TRUE(rig.view.messages[i].starts_with(c.messageStarts[i])) << rig.view.messages[i];
-        // A refusal says why after the classic line.
+        // A refusal says why after message 116 or 118.
         EXPECT_EQ(c.messageStarts[i].ends_with("\n\n"),
                   rig.view.messages[i].size() > c.messageStarts[i].size());
     }
@@ -378,6 +362,32 @@ TEST_P(UpdateButtonsOnMemoryLine, FlashTheImageByteForByte) {
 
 INSTANTIATE_TEST_SUITE_P(DialogLogic, UpdateButtonsOnMemoryLine, updateCases,
                          [](const auto& row) { return std::string(row.param.name); });
+
+// Job 1 has ended but its unlock still waits for the dialog thread when job 2 starts: that
+// unlock must leave job 2's controls locked.
+TEST(DialogLogic, AnEndedJobsLateUnlockLeavesTheNextJobLocked) {
+    LogicRig rig;
+    TempFile image{imageOf(3000)};
+    Gate gate;
+    rig.view.onShutDown = [&] { gate.open(); };
+    rig.view.holdPosts();
+    rig.logic->OnUpdateMainBoard(); // no image chosen: ends at once
+    ASSERT_TRUE(rig.view.pumpUntil([&] { return !rig.logic->jobRunning(); }));
+
+    gate.hold(rig.camera);
+    rig.view.files = {image.path()};
+    rig.logic->OnSelectFile();
+    rig.logic->OnUpdateMainBoard();
+    rig.view.releasePosts();
+    ASSERT_TRUE(rig.view.pumpUntil([&] { return gate.reached(); }));
+    for (const int id : {IDC_OPEN, IDC_PORT, IDC_BPS, IDC_UPBPS, IDC_PTZ_LEFT, IDC_PTZ_FAR}) {
+        EXPECT_FALSE(rig.view.controlEnabled(id)) << id;
+    }
+    gate.open();
+    ASSERT_TRUE(rig.waitForJobEnd()); // its own unlock still comes
+    EXPECT_TRUE(rig.logic->m_logText.ends_with("Update was successful !\r\n"));
+    EXPECT_TRUE(rig.view.controlEnabled(IDC_OPEN));
+}
 
 TEST(DialogLogic, NoImageChosenOnlySaysSo) {
     LogicRig rig;
@@ -559,13 +569,13 @@ TEST(DialogLogic, UblAndAppPicksMergeBesideTheApp) {
 
 TEST(DialogLogic, MissingMergePathFollowsTheLanguageFlag) {
     LogicRig rig;
-    setThreadLanguage(TextLanguage::English);
+    SetTextLanguage(1);
     rig.logic->setLanguageFlag(2);
     rig.view.files = {"/nonexistent/x.hex"};
     rig.logic->OnAppButton();
     EXPECT_EQ(rig.logic->m_logText, "请选择文件！1\r\n");
     EXPECT_EQ(threadLanguage(), TextLanguage::Chinese); // kept for the dialog's later messages
-    setThreadLanguage(TextLanguage::English);
+    SetTextLanguage(1);
 }
 
 struct PackageCase {

@@ -1,15 +1,20 @@
-// Renders the main dialog, as it stands after an upgrade of the virtual camera, and the about
-// box to PNG files in the build folder, so a person can look at them. With
+// Renders the main dialog, as it stands after an upgrade of the virtual camera whose adapter
+// was pulled halfway (the log's reason wraps at the box's width), and the about box to PNG
+// files in the build folder, so a person can look at them. With
 // ORVANE_DIALOG_PICTURE set, the main dialog's picture is also written there (that is how
 // docs/dialog.png is made).
 #include "dialog_rig.h"
 #include "sim/virtual_camera.h"
 #include "ui/dialog_template.h"
 #include "ui/qt/about_dlg.h"
+#include "ui/qt/dialog_item.h"
 #include "ui/qt/dialog_units.h"
 
 #include <QImage>
 #include <QPainter>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QtTest>
 
 using namespace orvane;
@@ -40,7 +45,9 @@ class DialogRenderTest : public QObject {
     Q_OBJECT
   private Q_SLOTS:
     void rendersDialogAndAboutBox() {
-        VirtualCamera camera;
+        VirtualCameraOptions options;
+        options.faults.vanishAtBlock = 3;
+        VirtualCamera camera(options);
         QVERIFY2(camera.start(), camera.error().c_str());
         test::DialogRig rig;
         const QString image = rig.workingDir.file("mainboard_v1.1.bin");
@@ -50,7 +57,14 @@ class DialogRenderTest : public QObject {
         rig.setPortText(QString::fromStdString(camera.portPath()));
         rig.click(IDC_UPDATE_MAIN);
         QTRY_VERIFY_WITH_TIMEOUT(!rig.dialog().jobRunning(), 30000);
-        QVERIFY(rig.dialog().logText().endsWith("Update was successful !\r\n"));
+        QVERIFY2(
+            rig.dialog().logText().endsWith("disappeared (unplugged?): plug the adapter back in and start "
+                                            "again\r\nUpdate was failed !\r\n"),
+            qPrintable(rig.dialog().logText()));
+        auto* log = static_cast<QPlainTextEdit*>(dlgItem(&rig.dialog(), IDC_LOG));
+        const QTextBlock reason = log->document()->lastBlock().previous().previous();
+        log->document()->documentLayout()->blockBoundingRect(reason); // lays the block out
+        QVERIFY2(reason.layout()->lineCount() > 1, qPrintable(reason.text()));
         QVERIFY(QTest::qWaitForWindowExposed(&rig.dialog()));
 
         const QImage dialog = framedPicture(rig.dialog());

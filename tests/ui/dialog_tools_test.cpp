@@ -1,9 +1,9 @@
 // The dialog's service tools: PTZ frames on the line, the UBL and APP picks with their log
 // texts and the merged file, packaging from the context menu, and the image file button.
 #include "dialog_rig.h"
-#include "text/text_ids.h"
 #include "text/text_language.h"
 #include "ui/dialog_template.h"
+#include "ui/logic/context_menu.h"
 #include "ui/qt/dialog_item.h"
 
 #include <QAbstractButton>
@@ -172,7 +172,7 @@ class DialogToolsTest : public QObject {
         rig.prompts.fileAnswers = {rig.workingDir.file("x.hex")};
         rig.click(IDC_APP);
         rig.click(IDC_OPEN);
-        setThreadLanguage(TextLanguage::English);
+        SetTextLanguage(1);
 
         QCOMPARE(rig.dialog().logText(), QString("请选择文件！1\r\n"));
         QCOMPARE(rig.prompts.messages.size(), 2);
@@ -221,7 +221,7 @@ class DialogToolsTest : public QObject {
 
     void lowLatencyRepliesAreACheckableItemOffAtStart() {
         test::DialogRig rig;
-        QAction* action = menuAction(rig.dialog(), IDS_LOW_LATENCY_MENU);
+        QAction* action = menuAction(rig.dialog(), ID_LOW_LATENCY);
         QVERIFY(action != nullptr);
         QVERIFY(action->isCheckable());
         QVERIFY(!action->isChecked());

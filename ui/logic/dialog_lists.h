@@ -54,8 +54,8 @@ inline constexpr std::array<ControlLabel, 12> dialogLabels{{
 }};
 inline constexpr int dialogTitleText = IDS_TITLE;
 
-// The context menu's packaging commands, by type digit, with their labels' string ids;
-// below them the "Low-latency replies" check item, then the about item.
+// The context menu's packaging commands, by type digit, with their labels' string ids, and
+// the texts of the entries below them (context_menu.h puts them in order).
 struct MenuCommand {
     int id;
     int label;

@@ -32,7 +32,7 @@ UpgradeDlgLogic::~UpgradeDlgLogic() {
 }
 
 void UpgradeDlgLogic::OnInitDialog() {
-    setThreadLanguage(TextLanguage::English);
+    SetTextLanguage(1); // English, whatever the language flag says
     if (receiver_ == nullptr) {
         receiver_ = std::make_unique<ReplyReceiver>(services_.port, services_.flags, services_.clock);
     }
@@ -122,7 +122,7 @@ void UpgradeDlgLogic::OnOpenPort() {
         view_.enableControl(IDC_CLOSE, true);
         return;
     }
-    // The classic message, then what the technician can do about it.
+    // Message 116 as it stands, then why and what the technician can do about it.
     const std::string why = openFailureMessage(m_portName, services_.port.lastError(), threadLanguage());
     view_.showMessage(std::string(loadText(IDS_OPEN_FAIL)) + "\n\n" + why);
     view_.enableControl(IDC_OPEN, true);

@@ -85,11 +85,14 @@ class UpgradeDlgLogic {
     // offers a language choice; the flag stays 1 unless set here.
     UpgradeTarget currentTarget() const { return upgradeTarget; }
     void setLanguageFlag(std::uint8_t flag) { languageFlag = flag; }
-    // The "Low-latency replies" choice, off when the dialog starts; taken by the next job.
+    // The "Low-latency replies" choice, taken by the next job. Off whenever the dialog starts,
+    // so a job keeps the reply timing the camera's firmware is known to work with unless the
+    // technician asks for less.
     bool lowLatencyReplies() const { return lowLatency_; }
     void setLowLatencyReplies(bool on) { lowLatency_ = on; }
 
-    // The dialog's members, in their classic order; readable by the window and the tests.
+    // The dialog's members that the handlers share, in the dialog's declaration order; readable
+    // by the window and the tests.
     std::string m_portName;
     std::string m_logText;
     std::string m_filePath;
@@ -104,15 +107,20 @@ class UpgradeDlgLogic {
     void stopRunningJob();
     void showLog(const std::string& text);
     void writePtz(PtzButton button);
-    // While a job runs, nothing but the job may touch the port or the choices it reads.
-    void lockJobControls(bool locked);
+    // While a job runs, nothing but the job may touch the port or the choices it reads. A
+    // job's end gives the controls back only if no later job has started meanwhile.
+    void lockJobControls();
+    void unlockJobControls(std::uint64_t job);
 
+    // The tool's shared data that the dialog holds, under the names that data has: the board
+    // of the job being started and the language flag handed to the working code.
+    UpgradeTarget upgradeTarget = UpgradeTarget::MainBoard;
+    std::uint8_t languageFlag = 1;
+
+    // The logic's own state.
     DialogLogicServices services_;
     DialogView& view_;
     bool stoppingJob_ = false; // the dialog is ending and waits for the job to give up
-
-    UpgradeTarget upgradeTarget = UpgradeTarget::MainBoard;
-    std::uint8_t languageFlag = 1;
     bool lowLatency_ = false;
 
     std::unique_ptr<JobInputs> jobInputs_;
@@ -120,6 +128,7 @@ class UpgradeDlgLogic {
     std::unique_ptr<UpgradeWorker> worker_;
     std::unique_ptr<ReplyReceiver> receiver_;
     std::vector<std::pair<int, bool>> lockedControls_; // id and whether it was enabled
+    std::uint64_t jobNumber_ = 0;                      // the last job started, counted from 1
 };
 
 } // namespace orvane

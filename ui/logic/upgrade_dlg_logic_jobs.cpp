@@ -23,34 +23,45 @@ void UpgradeDlgLogic::startUpgrade(UpgradeTarget target) {
     // A second start while a job runs is refused with a line in the log, and leaves the
     // running job's board as it is.
     const UpgradeSettings settings{target, languageOfFlag(languageFlag), 0, lowLatencyReplies()};
-    const bool started = worker_->start(settings, [this](const UpgradeOutcome& /*outcome*/) {
+    // The unlock of a job that has ended may still wait for this thread when the next job
+    // starts, so each unlock names its job. The number is taken only once the start succeeds:
+    // a refused start leaves the running job's unlock in force.
+    const std::uint64_t job = jobNumber_ + 1;
+    const bool started = worker_->start(settings, [this, job](const UpgradeOutcome& /*outcome*/) {
         // On the job's thread; the logic outlives it (its destructor joins the job).
-        view_.post([this] { lockJobControls(false); });
+        view_.post([this, job] { unlockJobControls(job); });
     });
     if (started) {
+        jobNumber_ = job;
         upgradeTarget = target;
-        lockJobControls(true);
+        lockJobControls();
     }
 }
 
-void UpgradeDlgLogic::lockJobControls(bool locked) {
+void UpgradeDlgLogic::lockJobControls() {
     // The port buttons and the PTZ buttons would write to the port between the job's frames;
     // the port and speed boxes are read again by the job on its way.
     static constexpr std::array controls{IDC_OPEN,      IDC_CLOSE,    IDC_PORT,     IDC_BPS,
                                          IDC_UPBPS,     IDC_PTZ_LEFT, IDC_PTZ_UP,   IDC_PTZ_DOWN,
                                          IDC_PTZ_RIGHT, IDC_PTZ_HOME, IDC_PTZ_STOP, IDC_PTZ_TELE,
                                          IDC_PTZ_WIDE,  IDC_PTZ_NEAR, IDC_PTZ_FAR};
-    if (locked && lockedControls_.empty()) {
-        for (const int id : controls) {
-            lockedControls_.emplace_back(id, view_.controlEnabled(id));
-            view_.enableControl(id, false);
-        }
-    } else if (!locked) {
-        for (const auto& [id, enabled] : lockedControls_) {
-            view_.enableControl(id, enabled);
-        }
-        lockedControls_.clear();
+    if (!lockedControls_.empty()) {
+        return; // still locked for the last job: what was saved is how they were before it
     }
+    for (const int id : controls) {
+        lockedControls_.emplace_back(id, view_.controlEnabled(id));
+        view_.enableControl(id, false);
+    }
+}
+
+void UpgradeDlgLogic::unlockJobControls(std::uint64_t job) {
+    if (job != jobNumber_) {
+        return; // a later job runs and holds them
+    }
+    for (const auto& [id, enabled] : lockedControls_) {
+        view_.enableControl(id, enabled);
+    }
+    lockedControls_.clear();
 }
 
 void UpgradeDlgLogic::OnUpdateMainBoard() {

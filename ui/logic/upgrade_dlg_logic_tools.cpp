@@ -56,7 +56,7 @@ void UpgradeDlgLogic::MergeHexFiles() {
     const MergeOutcome outcome =
         orvane::MergeHexFiles({m_ublPath, m_appPath, {}, languageOfFlag(languageFlag)});
     // A missing path is said in the flag's language, and the dialog thread keeps that
-    // language for its later messages, as it always has.
+    // language for every later lookup, the port messages included.
     if (outcome.missingPath) {
         SetTextLanguage(languageFlag);
     }

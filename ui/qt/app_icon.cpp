@@ -7,7 +7,7 @@
 namespace orvane {
 namespace {
 
-// Colours of the classic 16-colour palette used by the drawing.
+// The colours of the standard 16-colour palette that the drawing uses.
 const QColor black(0x00, 0x00, 0x00);
 const QColor darkGray(0x80, 0x80, 0x80);
 const QColor lightGray(0xC0, 0xC0, 0xC0);

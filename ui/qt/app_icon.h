@@ -1,5 +1,5 @@
 // Icon 128: a small PTZ camera of our own, drawn at 32 by 32 and 16 by 16 pixels in the
-// 16 colours of the classic palette.
+// 16 colours of the standard 4-bit palette, which every icon of 16 colours uses.
 #pragma once
 
 #include <QIcon>

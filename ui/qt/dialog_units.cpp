@@ -17,7 +17,7 @@ DialogBaseUnits baseUnitsOf(const QFont& font) {
     const QFontMetrics metrics(font);
     const int letters =
         metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-    // The classic rounding of the average: (total / 26 + 1) / 2.
+    // The average rounded as the Windows dialog manager rounds it: (total / 26 + 1) / 2.
     return {(letters / 26 + 1) / 2, metrics.height()};
 }
 

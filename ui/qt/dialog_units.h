@@ -1,5 +1,6 @@
-// Dialog units to pixels, as the classic dialog manager converts them: a horizontal unit is a
-// quarter of the dialog font's average letter width, a vertical unit an eighth of its height.
+// Dialog units to pixels, as the Windows dialog manager converts them, so the layout matches the
+// native dialog's: a horizontal unit is a quarter of the dialog font's average letter width, a
+// vertical unit an eighth of its height.
 #pragma once
 
 #include "ui/dialog_template.h"

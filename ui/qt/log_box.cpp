@@ -5,14 +5,14 @@ namespace orvane {
 
 LogBox::LogBox(QWidget* parent) : QPlainTextEdit(parent) {
     setReadOnly(true);
-    // A multi-line edit with horizontal auto-scroll does not wrap; it has a vertical scroll
-    // bar only.
-    setLineWrapMode(QPlainTextEdit::NoWrap);
+    // The box has a vertical scroll bar only, so long lines (a failure's reason, a path) wrap
+    // at its width to be read whole, a word too long for one line broken anywhere, as the
+    // native multi-line edit without horizontal auto-scroll does.
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setTabChangesFocus(true);
-    // With horizontal auto-scroll the view follows the caret: arrow keys and End reach the
-    // end of a long line, as in a read-only edit with that style.
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 }
 

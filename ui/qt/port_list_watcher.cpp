@@ -15,25 +15,27 @@ constexpr int settleMs = 250;
 
 } // namespace
 
-std::optional<std::vector<PortEntry>> gatherPortEntries(const PortRoots& roots) {
+std::optional<std::vector<PortListEntry>> gatherPortEntries(const PortRoots& roots) {
     std::vector<std::string> names;
     if (gatherPortNames(names, roots.ttyClass) < 0) {
         return std::nullopt;
     }
     const PortRoots withoutHolders{roots.ttyClass, roots.dev, {}};
     const UserIdentity user = UserIdentity::ofProcess();
-    std::vector<PortEntry> entries;
+    std::vector<PortListEntry> entries;
     for (const std::string& name : names) {
         const PortDetails details = describePort(name, withoutHolders, user);
-        entries.push_back({QString::fromStdString(name), QString::fromStdString(portDescription(details))});
+        entries.push_back({name, portDescription(details)});
     }
     return entries;
 }
 
-PortListWatcher::PortListWatcher(PortRoots roots, std::function<void(const std::vector<PortEntry>&)> apply,
+PortListWatcher::PortListWatcher(PortRoots roots,
+                                 std::function<void(const std::vector<PortListEntry>&)> apply,
                                  QObject* parent)
     : QObject(parent), roots_(std::move(roots)), apply_(std::move(apply)),
-      watcher_(new QFileSystemWatcher(this)), timer_(new QTimer(this)) {
+      watcher_(new QFileSystemWatcher(this)), timer_(new QTimer(this)),
+      wake_([this] { handOver_.runPending(); }), handOver_([this] { return wake_.ring(); }) {
     timer_->setSingleShot(true);
     connect(timer_, &QTimer::timeout, this, &PortListWatcher::startGather);
     connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &PortListWatcher::refresh);
@@ -79,7 +81,7 @@ void PortListWatcher::startGather() {
     });
 }
 
-void PortListWatcher::gathered(const std::optional<std::vector<PortEntry>>& entries) {
+void PortListWatcher::gathered(const std::optional<std::vector<PortListEntry>>& entries) {
     inFlight_ = false;
     if (entries) {
         apply_(*entries);

@@ -6,11 +6,12 @@
 #pragma once
 
 #include "serial/port_details.h"
-#include "ui/qt/dialog_thread_bridge.h"
+#include "ui/logic/dialog_call_queue.h"
+#include "ui/logic/port_box.h"
+#include "ui/qt/event_fd_wake.h"
 
 #include <QElapsedTimer>
 #include <QObject>
-#include <QString>
 #include <functional>
 #include <optional>
 #include <thread>
@@ -21,18 +22,12 @@ class QTimer;
 
 namespace orvane {
 
-struct PortEntry {
-    QString name;        // what the port box uses
-    QString description; // shown beside it in the list, may be empty
-    bool operator==(const PortEntry&) const = default;
-};
-
 class PortListWatcher : public QObject {
     Q_OBJECT
   public:
     // apply is called on this object's thread with every gathered list; a tty class that
     // cannot be read gives no call. roots.proc is ignored (no holder is looked for).
-    PortListWatcher(PortRoots roots, std::function<void(const std::vector<PortEntry>&)> apply,
+    PortListWatcher(PortRoots roots, std::function<void(const std::vector<PortListEntry>&)> apply,
                     QObject* parent = nullptr);
     // Waits for a gather in progress.
     ~PortListWatcher() override;
@@ -45,21 +40,22 @@ class PortListWatcher : public QObject {
 
   private:
     void startGather();
-    void gathered(const std::optional<std::vector<PortEntry>>& entries);
+    void gathered(const std::optional<std::vector<PortListEntry>>& entries);
 
     PortRoots roots_;
-    std::function<void(const std::vector<PortEntry>&)> apply_;
+    std::function<void(const std::vector<PortListEntry>&)> apply_;
     QFileSystemWatcher* watcher_ = nullptr;
     QTimer* timer_ = nullptr; // the next gather
     QTimer* poll_ = nullptr;  // only where nothing could be watched
     QElapsedTimer sinceLast_;
-    DialogThreadBridge handOver_; // the gatherer's result to this object's thread
+    EventFdWake wake_;
+    DialogCallQueue handOver_; // the gatherer's result to this object's thread
     std::thread gatherer_;
     bool inFlight_ = false;
     bool pending_ = false; // a change came while a gather ran
 };
 
 // The ports under roots.ttyClass with their descriptions, or nothing when it cannot be read.
-std::optional<std::vector<PortEntry>> gatherPortEntries(const PortRoots& roots);
+std::optional<std::vector<PortListEntry>> gatherPortEntries(const PortRoots& roots);
 
 } // namespace orvane

@@ -3,7 +3,6 @@
 
 #include "ui/qt/dialog_item.h"
 #include "ui/qt/dialog_prompts.h"
-#include "ui/qt/dialog_thread_bridge.h"
 
 #include <QDialog>
 #include <QEventLoop>
@@ -19,8 +18,9 @@ QString qtText(const std::string& text) {
 
 } // namespace
 
-QtDialogView::QtDialogView(QDialog& dialog, DialogPrompts& prompts, DialogThreadBridge& bridge)
-    : dialog_(dialog), prompts_(prompts), bridge_(bridge) {}
+QtDialogView::QtDialogView(QDialog& dialog, DialogPrompts& prompts)
+    : dialog_(dialog), prompts_(prompts), wake_([this] { queue_.runPending(); }),
+      queue_([this] { return wake_.ring(); }) {}
 
 std::string QtDialogView::controlText(int id) {
     return dlgItemText(&dialog_, id).toStdString();
@@ -62,17 +62,17 @@ std::optional<std::string> QtDialogView::chooseFile(const FileChoice& choice) {
 }
 
 bool QtDialogView::runOnDialogThread(std::function<void()> task) {
-    return bridge_.call(std::move(task));
+    return queue_.call(std::move(task));
 }
 
 void QtDialogView::post(std::function<void()> task) {
     // Through the same queue as the job's waiting calls, not Qt's event queue: its lock is one
     // ThreadSanitizer sees, and the shut-down drops what is left when the dialog goes first.
-    bridge_.post(std::move(task));
+    queue_.post(std::move(task));
 }
 
 void QtDialogView::shutDownDialogThreadCalls() {
-    bridge_.shutDown();
+    queue_.shutDown();
 }
 
 void QtDialogView::waitWithMessages(const std::function<bool()>& done) {

@@ -1,20 +1,21 @@
-// The dialog's logic seen through the Qt window: controls by id, the prompts, and the dialog
-// thread bridge for the job's calls.
+// The dialog's logic seen through the Qt window: controls by id, the prompts, and the job's
+// calls handed to the dialog's thread through a call queue woken by an eventfd.
 #pragma once
 
+#include "ui/logic/dialog_call_queue.h"
 #include "ui/logic/dialog_view.h"
+#include "ui/qt/event_fd_wake.h"
 
 class QDialog;
 
 namespace orvane {
 
 class DialogPrompts;
-class DialogThreadBridge;
 
 class QtDialogView final : public DialogView {
   public:
-    // All three must outlive the view.
-    QtDialogView(QDialog& dialog, DialogPrompts& prompts, DialogThreadBridge& bridge);
+    // Lives on the dialog's thread; dialog and prompts must outlive the view.
+    QtDialogView(QDialog& dialog, DialogPrompts& prompts);
 
     std::string controlText(int id) override;
     void setControlText(int id, const std::string& text) override;
@@ -31,7 +32,8 @@ class QtDialogView final : public DialogView {
   private:
     QDialog& dialog_;
     DialogPrompts& prompts_;
-    DialogThreadBridge& bridge_;
+    EventFdWake wake_;      // made before the queue that rings it
+    DialogCallQueue queue_; // shut down first as the view goes
 };
 
 } // namespace orvane

@@ -1,6 +1,6 @@
-// A push button that keeps its text exactly as set but draws it on one line, as plain push
-// buttons of the classic platform do: the line feeds that end some button texts are part of
-// the text yet never break it.
+// A push button that keeps its text exactly as set but draws it on one line, as a Windows push
+// button without the multi-line style does: the line feeds that end some button texts are part
+// of the text yet never break it.
 #pragma once
 
 #include <QPushButton>

@@ -4,12 +4,13 @@
 
 #include "text/string_table.h"
 #include "ui/dialog_template.h"
+#include "ui/logic/context_menu.h"
 #include "ui/logic/dialog_lists.h"
+#include "ui/logic/port_box.h"
 #include "ui/qt/about_dlg.h"
 #include "ui/qt/app_icon.h"
 #include "ui/qt/control_builder.h"
 #include "ui/qt/dialog_item.h"
-#include "ui/qt/dialog_thread_bridge.h"
 #include "ui/qt/dialog_units.h"
 #include "ui/qt/port_list_model.h"
 #include "ui/qt/port_list_watcher.h"
@@ -70,16 +71,15 @@ CUpgradeDlg::CUpgradeDlg(const DialogServices& services, QWidget* parent)
             edit->viewport()->installEventFilter(this);
         }
     }
-    bridge_ = new DialogThreadBridge(this);
-    view_ = std::make_unique<QtDialogView>(*this, services_.prompts, *bridge_);
+    view_ = std::make_unique<QtDialogView>(*this, services_.prompts);
     logic_ = std::make_unique<UpgradeDlgLogic>(
         DialogLogicServices{services_.port, services_.flags, services_.clock, *view_});
     connectMessageMap();
 }
 
 CUpgradeDlg::~CUpgradeDlg() {
-    // The logic gives the job up, shuts the bridge and joins the job while the controls the
-    // job's last calls reach are still here.
+    // The logic gives the job up, shuts the view's call queue and joins the job while the
+    // controls the job's last calls reach are still here.
     logic_.reset();
 }
 
@@ -125,7 +125,7 @@ bool CUpgradeDlg::OnInitDialog() {
     // The names are listed at once; descriptions and later changes come from the watcher.
     portWatcher_ = new PortListWatcher(
         PortRoots{services_.portListRoot, services_.devRoot, {}},
-        [this](const std::vector<PortEntry>& entries) { applyPortList(entries); }, this);
+        [this](const std::vector<PortListEntry>& entries) { applyPortList(entries); }, this);
     portWatcher_->refresh();
 
     for (int address = lowestAddress; address <= highestAddress; ++address) {
@@ -154,38 +154,35 @@ int CUpgradeDlg::listSerialPorts() {
     if (count < 0) {
         return -1;
     }
-    m_portCombo->clear();
-    m_portCombo->setEditText(QString());
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        m_portCombo->insertItem(static_cast<int>(i), QString::fromStdString(names[i]));
+    std::vector<PortListEntry> listed;
+    for (std::string& name : names) {
+        listed.push_back({std::move(name), {}});
     }
-    m_portCombo->setCurrentIndex(0);
-    return static_cast<int>(names.size());
+    showPortBox(listedPortBox(std::move(listed)));
+    return count;
 }
 
-void CUpgradeDlg::applyPortList(const std::vector<PortEntry>& entries) {
-    std::vector<PortEntry> shown;
+void CUpgradeDlg::applyPortList(const std::vector<PortListEntry>& entries) {
+    std::vector<PortListEntry> shown;
     for (int i = 0; i < m_portCombo->count(); ++i) {
-        shown.push_back(
-            {m_portCombo->itemText(i), m_portCombo->itemData(i, PortListModel::descriptionRole).toString()});
+        shown.push_back({m_portCombo->itemText(i).toStdString(),
+                         m_portCombo->itemData(i, PortListModel::descriptionRole).toString().toStdString()});
     }
-    if (shown == entries) {
-        return; // leaves the user's typing and cursor alone
+    if (const auto box = gatheredPortBox(shown, m_portCombo->currentText().toStdString(), entries)) {
+        showPortBox(*box);
     }
-    const QString kept = m_portCombo->currentText();
+}
+
+void CUpgradeDlg::showPortBox(const PortBox& box) {
     m_portCombo->clear();
-    for (std::size_t i = 0; i < entries.size(); ++i) {
+    for (std::size_t i = 0; i < box.entries.size(); ++i) {
         const int row = static_cast<int>(i);
-        m_portCombo->insertItem(row, entries[i].name);
-        m_portCombo->setItemData(row, entries[i].description, PortListModel::descriptionRole);
+        m_portCombo->insertItem(row, qtText(box.entries[i].name));
+        m_portCombo->setItemData(row, qtText(box.entries[i].description), PortListModel::descriptionRole);
     }
-    const int chosen =
-        m_portCombo->findData(kept, Qt::EditRole, Qt::MatchFixedString | Qt::MatchCaseSensitive);
-    if (chosen >= 0) {
-        m_portCombo->setCurrentIndex(chosen);
-    } else {
-        m_portCombo->setCurrentIndex(-1);
-        m_portCombo->setEditText(kept);
+    m_portCombo->setCurrentIndex(box.selected);
+    if (box.selected < 0) {
+        m_portCombo->setEditText(qtText(box.text));
     }
     // The list may be wider than the box: names with descriptions.
     QAbstractItemView* list = m_portCombo->view();
@@ -193,26 +190,28 @@ void CUpgradeDlg::applyPortList(const std::vector<PortEntry>& entries) {
 }
 
 void CUpgradeDlg::buildContextMenu() {
-    m_contextMenu = new QMenu(this);
-    for (const MenuCommand& command : packagingCommands) {
-        QAction* action = m_contextMenu->addAction(textFor(command.label));
-        action->setData(command.id);
-        connect(action, &QAction::triggered, this, [this, id = command.id] { OnCommand(id); });
+    contextMenu_ = new QMenu(this);
+    for (const MenuEntry& entry : contextMenuEntries(logic_->lowLatencyReplies(), loadText)) {
+        if (entry.kind == MenuEntry::Kind::Separator) {
+            contextMenu_->addSeparator();
+            continue;
+        }
+        QAction* action = contextMenu_->addAction(qtText(entry.text));
+        action->setData(entry.command);
+        action->setCheckable(entry.kind == MenuEntry::Kind::Check);
+        action->setChecked(entry.checked);
+        connect(action, &QAction::triggered, this,
+                [this, id = entry.command](bool checked) { OnMenuCommand(id, checked); });
     }
-    // Off whenever the dialog starts: the timing the camera's firmware has always seen.
-    m_contextMenu->addSeparator();
-    m_lowLatencyAction = m_contextMenu->addAction(textFor(lowLatencyMenuText));
-    m_lowLatencyAction->setData(lowLatencyMenuText);
-    m_lowLatencyAction->setCheckable(true);
-    m_lowLatencyAction->setChecked(false);
-    connect(m_lowLatencyAction, &QAction::toggled, this,
-            [this](bool on) { logic().setLowLatencyReplies(on); });
-    const QString about = textFor(aboutMenuText);
-    if (!about.isEmpty()) {
-        m_contextMenu->addSeparator();
-        QAction* action = m_contextMenu->addAction(about);
-        action->setData(IDM_ABOUTBOX);
-        connect(action, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
+}
+
+void CUpgradeDlg::OnMenuCommand(int id, bool checked) {
+    if (id == ID_LOW_LATENCY) {
+        logic_->setLowLatencyReplies(checked);
+    } else if (id == IDM_ABOUTBOX) {
+        OnSysCommand(id);
+    } else {
+        OnCommand(id);
     }
 }
 
@@ -292,8 +291,8 @@ bool CUpgradeDlg::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CUpgradeDlg::contextMenuEvent(QContextMenuEvent* event) {
-    if (m_contextMenu != nullptr) {
-        m_contextMenu->exec(event->globalPos());
+    if (contextMenu_ != nullptr) {
+        contextMenu_->exec(event->globalPos());
     }
 }
 

@@ -4,7 +4,7 @@
 // upgrade job, and reaches the window back through a QtDialogView.
 //
 // Threads: every member is touched on the dialog's thread only. An upgrade job runs on the
-// worker's thread and reaches the controls and the log through the dialog thread bridge.
+// worker's thread and reaches the controls and the log through the view's call queue.
 #pragma once
 
 #include "serial/port_list.h"
@@ -32,10 +32,10 @@ class QMenu;
 
 namespace orvane {
 
-class DialogThreadBridge;
 class PortListWatcher;
 class QtDialogView;
-struct PortEntry;
+struct PortBox;
+struct PortListEntry;
 
 // What the dialog works with; everything must outlive the dialog.
 struct DialogServices {
@@ -52,8 +52,8 @@ class CUpgradeDlg : public QDialog {
     Q_OBJECT
   public:
     explicit CUpgradeDlg(const DialogServices& services, QWidget* parent = nullptr);
-    // Ends the logic first: it gives up a running job (AbortFrame sent), shuts the bridge and
-    // stops the receiver before the controls go.
+    // Ends the logic first: it gives up a running job (AbortFrame sent), shuts the view's call
+    // queue and stops the receiver before the controls go.
     ~CUpgradeDlg() override;
 
     CUpgradeDlg(const CUpgradeDlg&) = delete;
@@ -69,7 +69,7 @@ class CUpgradeDlg : public QDialog {
     int listSerialPorts();
     // Puts ports and their descriptions into the port list, keeping what the user typed or
     // chose in the port box. The port list watcher calls it as adapters come and go.
-    void applyPortList(const std::vector<PortEntry>& entries);
+    void applyPortList(const std::vector<PortListEntry>& entries);
 
     // The message map: a command (a button click, a menu item) by its id; all but Enter's
     // OK go to the logic's handlers.
@@ -89,7 +89,7 @@ class CUpgradeDlg : public QDialog {
     QString appPath() const { return qtString(logic_->m_appPath); }
     bool logFileHeld() const { return m_logFile.isHeld(); }
     bool jobRunning() const { return logic_->jobRunning(); }
-    QMenu* contextMenu() const { return m_contextMenu; }
+    QMenu* contextMenu() const { return contextMenu_; }
     // The context menu's "Low-latency replies", handed to each job as it starts.
     bool lowLatencyReplies() const { return logic_->lowLatencyReplies(); }
     // The board and the text language the update buttons hand their jobs. Nothing in the
@@ -110,6 +110,9 @@ class CUpgradeDlg : public QDialog {
     static QString qtString(const std::string& text) { return QString::fromStdString(text); }
     void DoDataExchange();
     void buildContextMenu();
+    // A context menu entry chosen; checked is a check item's new mark.
+    void OnMenuCommand(int id, bool checked);
+    void showPortBox(const PortBox& box);
     void connectMessageMap();
 
     DialogServices services_;
@@ -124,9 +127,7 @@ class CUpgradeDlg : public QDialog {
     QString m_logEditText;
     QIcon m_hIcon;
 
-    QMenu* m_contextMenu = nullptr;
-    QAction* m_lowLatencyAction = nullptr;
-    DialogThreadBridge* bridge_ = nullptr;
+    QMenu* contextMenu_ = nullptr;
     std::unique_ptr<QtDialogView> view_;
     std::unique_ptr<UpgradeDlgLogic> logic_;
     PortListWatcher* portWatcher_ = nullptr;

@@ -6,7 +6,9 @@
 #include "serial/port_list.h"
 #include "text/string_table.h"
 #include "ui/dialog_template.h"
+#include "ui/logic/context_menu.h"
 #include "ui/logic/dialog_lists.h"
+#include "ui/logic/port_box.h"
 #include "ui/win32/about_dlg_win32.h"
 #include "ui/win32/dialog_template_builder.h"
 
@@ -17,9 +19,6 @@
 
 namespace orvane {
 namespace {
-
-// The context menu's "Low-latency replies" check item; no control has this id.
-constexpr int ID_LOW_LATENCY = 0x0020;
 
 std::wstring textFor(int id) {
     return widenText(loadText(id));
@@ -36,6 +35,15 @@ template <std::size_t N> void fillList(HWND combo, const ListFill<N>& fill) {
         insertEntry(combo, static_cast<int>(i), widenText(fill.entries[i]));
     }
     SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(fill.selected), 0);
+}
+
+// The registry lists names only.
+std::vector<PortListEntry> entriesOf(std::vector<std::string> names) {
+    std::vector<PortListEntry> entries;
+    for (std::string& name : names) {
+        entries.push_back({std::move(name), {}});
+    }
+    return entries;
 }
 
 HICON loadAppIcon(int size) {
@@ -141,17 +149,16 @@ void Win32UpgradeDlg::addAboutItem() {
 
 void Win32UpgradeDlg::buildContextMenu() {
     contextMenu_ = CreatePopupMenu();
-    for (const MenuCommand& command : packagingCommands) {
-        AppendMenuW(contextMenu_, MF_STRING, static_cast<UINT_PTR>(command.id),
-                    textFor(command.label).c_str());
-    }
-    // Off whenever the dialog starts: the timing the camera's firmware has always seen.
-    AppendMenuW(contextMenu_, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(contextMenu_, MF_STRING | MF_UNCHECKED, ID_LOW_LATENCY, textFor(lowLatencyMenuText).c_str());
-    const std::wstring about = textFor(aboutMenuText);
-    if (!about.empty()) {
-        AppendMenuW(contextMenu_, MF_SEPARATOR, 0, nullptr);
-        AppendMenuW(contextMenu_, MF_STRING, IDM_ABOUTBOX, about.c_str());
+    for (const MenuEntry& entry : contextMenuEntries(logic_->lowLatencyReplies(), loadText)) {
+        if (entry.kind == MenuEntry::Kind::Separator) {
+            AppendMenuW(contextMenu_, MF_SEPARATOR, 0, nullptr);
+            continue;
+        }
+        const UINT mark = entry.kind != MenuEntry::Kind::Check ? 0
+                          : entry.checked                      ? MF_CHECKED
+                                                               : MF_UNCHECKED;
+        AppendMenuW(contextMenu_, MF_STRING | mark, static_cast<UINT_PTR>(entry.command),
+                    widenText(entry.text).c_str());
     }
 }
 
@@ -178,12 +185,7 @@ int Win32UpgradeDlg::listSerialPorts() {
     if (count < 0) {
         return -1; // the fallback list stays
     }
-    const HWND combo = GetDlgItem(hwnd_, IDC_PORT);
-    SendMessageW(combo, CB_RESETCONTENT, 0, 0);
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        insertEntry(combo, static_cast<int>(i), widenText(names[i]));
-    }
-    SendMessageW(combo, CB_SETCURSEL, 0, 0);
+    showPortBox(listedPortBox(entriesOf(std::move(names))));
     return count;
 }
 
@@ -193,7 +195,7 @@ void Win32UpgradeDlg::refreshPortList() {
         return;
     }
     const HWND combo = GetDlgItem(hwnd_, IDC_PORT);
-    std::vector<std::string> shown;
+    std::vector<PortListEntry> shown;
     const auto count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
         std::wstring entry(
@@ -202,17 +204,23 @@ void Win32UpgradeDlg::refreshPortList() {
         const auto length =
             SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(entry.data()));
         entry.resize(length < 0 ? 0 : static_cast<std::size_t>(length));
-        shown.push_back(narrowText(entry));
+        shown.push_back({narrowText(entry), {}});
     }
-    if (shown == names) {
-        return; // leaves the user's typing and cursor alone
+    if (const auto box = gatheredPortBox(shown, view_.controlText(IDC_PORT), entriesOf(std::move(names)))) {
+        showPortBox(*box);
     }
-    const std::string kept = view_.controlText(IDC_PORT);
+}
+
+void Win32UpgradeDlg::showPortBox(const PortBox& box) {
+    const HWND combo = GetDlgItem(hwnd_, IDC_PORT);
     SendMessageW(combo, CB_RESETCONTENT, 0, 0);
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        insertEntry(combo, static_cast<int>(i), widenText(names[i]));
+    for (std::size_t i = 0; i < box.entries.size(); ++i) {
+        insertEntry(combo, static_cast<int>(i), widenText(box.entries[i].name));
     }
-    view_.setControlText(IDC_PORT, kept);
+    SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(box.selected), 0);
+    if (box.selected < 0) {
+        view_.setControlText(IDC_PORT, box.text);
+    }
 }
 
 void Win32UpgradeDlg::OnCommand(int id, int code) {

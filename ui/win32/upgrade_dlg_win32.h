@@ -19,6 +19,8 @@
 
 namespace orvane {
 
+struct PortBox;
+
 class Win32UpgradeDlg {
   public:
     // Everything must outlive the dialog; appName captions its message boxes.
@@ -43,6 +45,7 @@ class Win32UpgradeDlg {
     int listSerialPorts();
     // An adapter plugged in or out: the list follows, what is in the box stays.
     void refreshPortList();
+    void showPortBox(const PortBox& box);
     void OnCommand(int id, int code);
     bool OnSysCommand(WPARAM command);
     void OnContextMenu(LPARAM where);
