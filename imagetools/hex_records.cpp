@@ -154,18 +154,24 @@ struct ScanState {
     bool ended = false;
 };
 
+// A record's bytes run on from base + offset; they wrap within the 64 KiB of a segment base
+// and within the 4 GiB of a linear one, so a record across the end is told in two pieces.
 void tellData(const ScanState& state, const HexRecordInfo& record, std::size_t line) {
     if (!state.onData || record.count == 0) {
         return;
     }
     const std::uint64_t base = state.summary.baseAtEnd;
-    const std::size_t toSegmentEnd = 0x10000 - record.address;
-    if (state.segmentBase && record.count > toSegmentEnd) {
-        state.onData(base + record.address, toSegmentEnd, line);
-        state.onData(base, record.count - toSegmentEnd, line);
+    // Where the wrapping span begins, how long it is, and the record's place in it.
+    const std::uint64_t origin = state.segmentBase ? base : 0;
+    const std::uint64_t span = state.segmentBase ? 0x10000 : std::uint64_t{1} << 32;
+    const std::uint64_t start = state.segmentBase ? record.address : base + record.address;
+    if (start + record.count > span) {
+        const auto first = static_cast<std::size_t>(span - start);
+        state.onData(origin + start, first, line);
+        state.onData(origin, record.count - first, line);
         return;
     }
-    state.onData(base + record.address, record.count, line);
+    state.onData(origin + start, record.count, line);
 }
 
 void noteRecord(ScanState& state, const HexRecordInfo& record, std::size_t line) {

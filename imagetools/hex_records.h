@@ -48,8 +48,8 @@ struct HexFileSummary {
 };
 
 // Told of each data record's bytes: count of them from the absolute address on, on line.
-// Under an extended segment address the offset wraps within 64 KiB, so a record that runs
-// past the segment's end is told as two pieces.
+// Under an extended segment address the offset wraps within 64 KiB, under a linear one the
+// address within 4 GiB, so a record that runs past the end is told as two pieces.
 using HexDataVisitor = std::function<void(std::uint64_t address, std::size_t count, std::size_t line)>;
 
 // Answers nothing when every line is a record with a CR LF or LF line end, hexadecimal

@@ -280,7 +280,8 @@ std::string asIs(std::string text) {
 }
 
 std::string firstLineLfOnly(std::string text) {
-    return text.replace(text.find("\r\n"), 2, "\n");
+    text.erase(text.find('\r'), 1);
+    return text;
 }
 
 void PrintTo(const LineEndCase& c, std::ostream* out) {
@@ -409,6 +410,15 @@ INSTANTIATE_TEST_SUITE_P(
                   MergeInput::App,
                   2,
                   "{app} line 2: data at 0x00080004, which line 2 of {ubl} holds too: the boot loader and "
+                  "the application overlap"},
+        // And a linear address within 4 GiB.
+        ClashCase{"LinearAddressWrapsOntoTheApplication",
+                  {{extendedLinear(0xFFFF), dataRecords(0xFFF8, 16, 3)[0], endOfFile},
+                   {extendedLinear(0xFFFF), extendedLinear(0x0000), hexRecord(0x00, 0x0004, {1, 2}),
+                    startLinear(0x1), endOfFile}},
+                  MergeInput::App,
+                  3,
+                  "{app} line 3: data at 0x00000004, which line 2 of {ubl} holds too: the boot loader and "
                   "the application overlap"},
         ClashCase{"ApplicationOverTheFixedBytes",
                   {concat({linearImage(0x08000000, 0x100, 1), {endOfFile}}),
