@@ -108,15 +108,18 @@ int main(int argc, char** argv) {
     const auto ublPath = folder / "ubl.hex";
     const auto appPath = folder / "app.hex";
     const std::uint64_t target = mib << 20;
-    std::uint16_t base = 0x0800;
+    // Above the merge's fixed bytes at 0x0803CFFC, which data of its own must not cover.
+    std::uint16_t base = 0x0804;
     {
         HexWriter ubl(ublPath);
         ubl.linearBase(base);
-        base = writeData(ubl, base, target - 13);
+        base = writeData(ubl, base, target - 30);
+        // The application takes the next 64 KiB on, and must start with the base the boot
+        // loader ends with.
+        ubl.linearBase(++base);
         ubl.record(0x01, 0, nullptr, 0);
     }
     {
-        // The application continues where the boot loader's address base ends.
         HexWriter app(appPath);
         app.linearBase(base);
         writeData(app, base, target - 34);

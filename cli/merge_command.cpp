@@ -41,12 +41,16 @@ void addMergeCommand(CLI::App& app, int& status) {
     CLI::App* command =
         app.add_subcommand("merge", "Merge a boot loader HEX file and an application HEX file");
     command->footer(
-        "Both inputs are Intel HEX text files with CR LF line ends, one record a line, each line\n"
-        "starting with ':' and ending in the end-of-file record :00000001FF. The application file\n"
-        "starts with an extended linear address record (:02000004...) that sets the base address\n"
-        "the boot loader file ends with, and ends with a start linear address record\n"
-        "(:04000005...) followed by the end-of-file record. Anything else is refused with the file\n"
-        "and line, and nothing is written.\n"
+        "Both inputs are Intel HEX text files, one record a line, lines ending in CR LF or LF alone\n"
+        "(the merged file has CR LF throughout), each line starting with ':' and the last one the\n"
+        "end-of-file record :00000001FF. The application file starts with an extended linear\n"
+        "address record (:02000004...) that sets the base address the boot loader file ends with,\n"
+        "and ends with a start linear address record (:04000005...) followed by the end-of-file\n"
+        "record. Anything else is refused with the file and line, and nothing is written.\n"
+        "Fixed bytes: just before the application's last two records the merge adds\n"
+        ":020000040803EF and :04CFFC00000600A586, which put 00 06 00 A5 at 0x0803CFFC to\n"
+        "0x0803CFFF. Data of the two inputs at one address, or at those four, is refused with the\n"
+        "first such address; so are one file given as both inputs and an output that is an input.\n"
         "Exit status: 0 written, 1 an input was read and refused or the output not written,\n"
         "3 an input could not be opened or read.");
     command->add_option("UBL", options->request.ublPath, "Boot loader Intel HEX file")->required();

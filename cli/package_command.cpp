@@ -32,6 +32,9 @@ int runPackage(const PackageOptions& options) {
         const std::string reason = outcome.detail.empty() ? outcome.message : outcome.detail;
         return console.result({outcome.inputUnusable ? exitUnusable : exitFailed, reason});
     }
+    if (!outcome.warning.empty()) {
+        console.note(outcome.warning);
+    }
     return console.result({.exitCode = exitSuccess,
                            .text = fillText(textOf(IDS_PACKAGE_WRITTEN, language), {outcome.outputPath}),
                            .details = {{"path", outcome.outputPath}}});
@@ -48,12 +51,15 @@ void addPackageCommand(CLI::App& app, int& status) {
             "Image type 1, 2 or 3: the digit the header carries after \"ABUF\" (ABUF1, ABUF2, ABUF3)")
         ->required()
         ->check(CLI::Range(1, 3));
-    command->footer("A device image is the raw image unchanged behind a five-byte header: \"ABUF\" and the\n"
-                    "type digit, so type 1 writes ABUF1, type 2 ABUF2 and type 3 ABUF3. The camera's loader\n"
-                    "reads the digit to tell its kinds of image apart; the firmware's release notes say\n"
-                    "which type an image is. Nothing else is added: no length, no checksum.\n"
-                    "Exit status: 0 written, 1 the output could not be written, 3 the raw image could not\n"
-                    "be opened or read.");
+    command->footer(
+        "A device image is the raw image unchanged behind a five-byte header: \"ABUF\" and the\n"
+        "type digit, so type 1 writes ABUF1, type 2 ABUF2 and type 3 ABUF3. The camera's loader\n"
+        "reads the digit to tell its kinds of image apart; the firmware's release notes say\n"
+        "which type an image is. Nothing else is added: no length, no checksum. A raw image\n"
+        "that begins with such a header itself gets a second one, with a warning. An output that\n"
+        "is the raw image itself (a .dev file packaged again under its own name) is refused.\n"
+        "Exit status: 0 written, 1 the output was refused or could not be written, 3 the raw image\n"
+        "could not be opened or read.");
     command->add_option("RAW", options->rawPath, "Raw image file")->required();
     command->add_option("--output,-o", options->outputPath, "Device image (default: beside RAW, with .dev)");
     addLanguageOption(*command, options->language);

@@ -4,10 +4,12 @@
 // accepting path is reached as often as the refusing one. For every pair:
 //  - no crash, and acceptance exactly when an independent reader finds both files well formed
 //    and shaped as the cut counts need (APP: leading extended linear address record, trailing
-//    start linear address and end-of-file records, and its base equal to the UBL's at its end);
+//    start linear address and end-of-file records, and its base equal to the UBL's at its end),
+//    with no address filled by both or under the fixed bytes at 0x0803CFFC;
 //  - refused: no bytes, and on files no output file (an existing one keeps its bytes);
-//  - accepted: exactly the splice layout, the result re-validates, and every data byte of both
-//    inputs sits at its own address in the result, with 00 06 00 A5 at 0x0803CFFC.
+//  - accepted: exactly the splice layout of the CR LF forms, the result re-validates, and every
+//    data byte of both inputs sits at its own address in the result, with 00 06 00 A5 at
+//    0x0803CFFC.
 #include "fuzz/intel_hex_model.h"
 #include "imagetools/hex_merge.h"
 #include "imagetools/hex_records.h"
@@ -147,14 +149,29 @@ void buildPair(FuzzedDataProvider& data, Bytes& ubl, Bytes& app) {
 bool shouldAccept(const Bytes& ubl, const Bytes& app) {
     const auto u = model::readHex(ubl);
     const auto a = model::readHex(app);
-    if (!u || !a || ubl.size() < 15 || app.size() < 49 || a->size() < 3)
+    if (!u || !a || model::crlfForm(ubl).size() < 15 || model::crlfForm(app).size() < 49 || a->size() < 3)
         return false;
     if (a->front().type != 0x04 || (*a)[a->size() - 2].type != 0x05)
         return false;
-    return (model::valueOf(a->front()) << 16) == model::baseAfter(*u);
+    if ((model::valueOf(a->front()) << 16) != model::baseAfter(*u))
+        return false;
+    const auto ublMemory = model::memoryOf(*u);
+    const auto appMemory = model::memoryOf(*a);
+    for (const auto* memory : {&ublMemory, &appMemory}) {
+        const auto fixed = memory->lower_bound(0x0803CFFC);
+        if (fixed != memory->end() && fixed->first < 0x0803D000)
+            return false;
+    }
+    for (const auto& entry : appMemory) {
+        if (ublMemory.count(entry.first) != 0)
+            return false;
+    }
+    return true;
 }
 
-Bytes layoutOf(const Bytes& ubl, const Bytes& app) {
+Bytes layoutOf(const Bytes& ublAsGiven, const Bytes& appAsGiven) {
+    const Bytes ubl = model::crlfForm(ublAsGiven);
+    const Bytes app = model::crlfForm(appAsGiven);
     Bytes out(ubl.begin(), ubl.end() - 15);
     out.insert(out.end(), app.begin() + 15, app.end() - 34);
     out.insert(out.end(), orvane::MarkerAddressRecord.begin(), orvane::MarkerAddressRecord.end());

@@ -1,5 +1,5 @@
 // An Intel HEX reader written apart from the product's checker, for the fuzz targets to
-// compare against: the same acceptance rules (every line a record with CR LF, a length that
+// compare against: the same acceptance rules (every line a record with CR LF or LF, a length that
 // fits its byte count, a correct checksum, a known type with its data size, one end-of-file
 // record at the very end), and the bytes a file puts at which absolute addresses.
 #pragma once
@@ -43,9 +43,8 @@ inline std::optional<std::vector<ModelRecord>> readHex(std::span<const std::uint
             ++end;
         if (end == bytes.size())
             return std::nullopt; // no line feed
-        if (end == position || bytes[end - 1] != '\r')
-            return std::nullopt; // LF without CR
-        const std::span<const std::uint8_t> text = bytes.subspan(position, end - 1 - position);
+        const std::size_t textEnd = end > position && bytes[end - 1] == '\r' ? end - 1 : end;
+        const std::span<const std::uint8_t> text = bytes.subspan(position, textEnd - position);
         position = end + 1;
 
         if (text.empty() || text[0] != ':' || text.size() % 2 == 0 || text.size() < 11)
@@ -102,22 +101,36 @@ inline std::uint32_t baseAfter(const std::vector<ModelRecord>& records, std::uin
     return base;
 }
 
-// Every data byte at its absolute address; a later record wins where two overlap.
+// Every data byte at its absolute address; a later record wins where two overlap. Under a
+// segment base the offset wraps within 64 KiB, under a linear one the address within 4 GiB.
 inline std::map<std::uint32_t, std::uint8_t> memoryOf(const std::vector<ModelRecord>& records) {
     std::map<std::uint32_t, std::uint8_t> memory;
     std::uint32_t base = 0;
+    bool segment = false;
     for (const ModelRecord& record : records) {
-        if (record.type == 0x04)
-            base = valueOf(record) << 16;
-        if (record.type == 0x02)
-            base = valueOf(record) << 4;
+        if (record.type == 0x04 || record.type == 0x02) {
+            segment = record.type == 0x02;
+            base = valueOf(record) << (segment ? 4 : 16);
+        }
         if (record.type != 0x00)
             continue;
         for (std::size_t i = 0; i < record.data.size(); ++i) {
-            memory[base + record.address + static_cast<std::uint32_t>(i)] = record.data[i];
+            const std::uint32_t offset = record.address + static_cast<std::uint32_t>(i);
+            memory[segment ? base + (offset & 0xFFFF) : base + offset] = record.data[i];
         }
     }
     return memory;
+}
+
+// The file with every line end CR LF.
+inline std::vector<std::uint8_t> crlfForm(std::span<const std::uint8_t> bytes) {
+    std::vector<std::uint8_t> out;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r'))
+            out.push_back('\r');
+        out.push_back(bytes[i]);
+    }
+    return out;
 }
 
 } // namespace orvane::fuzzing

@@ -1,5 +1,6 @@
 // Device images: a raw image behind the five bytes "ABUF" and a type digit, written as a
-// .dev file beside the raw image.
+// .dev file beside the raw image. The raw image is streamed through a small buffer, so an
+// image of any size takes a few MiB of memory.
 #pragma once
 
 #include "text/text_language.h"
@@ -39,11 +40,15 @@ struct PackageOutcome {
     // The path and the system's reason behind message, for a log or the command line.
     std::string detail;
     bool inputUnusable = false; // the raw image could not be opened or read
+    // Set when written from a raw image that begins with a device image header itself: it
+    // is packaged as it is, behind a second header, and the technician is told.
+    std::string warning;
 };
 
-// Reads the raw image at rawPath whole and writes the device image of type digit to
-// outputPath (empty: deviceImagePathOf(rawPath)), creating or replacing it. Messages are in
-// language.
+// Reads the raw image at rawPath and writes the device image of type digit to outputPath
+// (empty: deviceImagePathOf(rawPath)), creating or replacing it safely (WriteWholeFile). An
+// output that is the raw image itself, under whatever name, is refused and nothing written.
+// Messages are in language.
 PackageOutcome PackageDeviceImage(char digit, const std::string& rawPath, const std::string& outputPath = {},
                                   TextLanguage language = TextLanguage::English);
 

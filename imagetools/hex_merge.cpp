@@ -1,24 +1,19 @@
-// The HEX merge: shape checks, the byte splice and the file operation around them.
+// The HEX merge on buffers: shape and clash checks, the byte splice, the output's name.
 #include "imagetools/hex_merge.h"
 
+#include "imagetools/address_ranges.h"
 #include "imagetools/file_name.h"
-#include "imagetools/readable_file.h"
-#include "imagetools/write_whole_file.h"
-#include "text/failure_messages.h"
 #include "text/string_table.h"
 
 #include <cstdio>
 #include <cstring>
-#include <limits>
-#include <memory>
-#include <new>
 
 namespace orvane {
 namespace {
 
-std::string hexAddress(std::uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
+std::string hexAddress(std::uint64_t value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%08llX", static_cast<unsigned long long>(value));
     return text;
 }
 
@@ -37,37 +32,44 @@ std::size_t lineCountOf(std::span<const std::uint8_t> bytes) {
     return (bytes.empty() || bytes.back() == '\n') ? lines : lines + 1;
 }
 
-std::optional<HexProblem> checkLength(std::span<const std::uint8_t> bytes, std::size_t minimum,
-                                      const char* role) {
+// The cut counts apply to the CR LF form, crlfLength bytes long.
+std::optional<HexProblem> checkLength(std::span<const std::uint8_t> bytes, std::size_t crlfLength,
+                                      std::size_t minimum, const char* role) {
     if (bytes.empty()) {
         return HexProblem{1, "the file is empty"};
     }
-    if (bytes.size() < minimum) {
-        return HexProblem{lineCountOf(bytes), "the file is " + std::to_string(bytes.size()) +
-                                                  " bytes long; " + role + " file needs at least " +
+    if (crlfLength < minimum) {
+        const char* form = crlfLength == bytes.size() ? "" : " with CR LF line ends";
+        return HexProblem{lineCountOf(bytes), "the file is " + std::to_string(crlfLength) + " bytes long" +
+                                                  form + "; " + role + " file needs at least " +
                                                   std::to_string(minimum)};
     }
     return std::nullopt;
 }
 
-// The scan comes first: a file that is no HEX at all is called that, whatever its length.
-std::optional<HexProblem> checkUbl(std::span<const std::uint8_t> ubl, HexFileSummary& summary) {
-    // The scan makes sure the file ends in its end-of-file record with CR LF, the 13 bytes
-    // that with the CR LF before them make up the 15 the merge drops.
-    if (auto problem = scanHexFile(ubl, summary)) {
-        return problem;
-    }
-    return checkLength(ubl, minimumUblLength, "a UBL");
+// One scanned input: its shape and the addresses its data fills.
+struct ScannedInput {
+    HexFileSummary summary;
+    AddressRanges data;
+};
+
+std::optional<HexProblem> scan(std::span<const std::uint8_t> bytes, ScannedInput& input) {
+    return scanHexFile(bytes, input.summary, [&input](std::uint64_t address, std::size_t count, std::size_t) {
+        input.data.add(address, count);
+    });
 }
 
-std::optional<HexProblem> checkApp(std::span<const std::uint8_t> app, const HexFileSummary& ublSummary) {
-    HexFileSummary summary;
-    if (auto problem = scanHexFile(app, summary)) {
+// The scan comes first: a file that is no HEX at all is called that, whatever its length.
+std::optional<HexProblem> checkUbl(std::span<const std::uint8_t> ubl, ScannedInput& input) {
+    // The scan makes sure the file ends in its end-of-file record with a line end, the bytes
+    // that with the line end before them make up the 15 the merge drops of the CR LF form.
+    if (auto problem = scan(ubl, input)) {
         return problem;
     }
-    if (auto problem = checkLength(app, minimumAppLength, "an APP")) {
-        return problem;
-    }
+    return checkLength(ubl, ubl.size() + input.summary.bareLineFeeds, minimumUblLength, "a UBL");
+}
+
+std::optional<HexProblem> checkAppShape(const HexFileSummary& summary, const HexFileSummary& ublSummary) {
     if (summary.first.type != hexExtendedLinearAddress) {
         return HexProblem{1,
                           "the first record is of type " + describeType(summary.first.type) +
@@ -95,10 +97,113 @@ std::optional<HexProblem> checkApp(std::span<const std::uint8_t> app, const HexF
     return std::nullopt;
 }
 
-// buffer holds the UBL (ublLength bytes), the APP right after it and mergedLengthGain spare
-// bytes; rearranges it into the merged file in place, so the merge of two large files
-// needs no second buffer.
-void spliceInPlace(std::span<std::uint8_t> buffer, std::size_t ublLength, std::size_t appLength) {
+std::optional<HexProblem> checkApp(std::span<const std::uint8_t> app, ScannedInput& input,
+                                   const HexFileSummary& ublSummary) {
+    if (auto problem = scan(app, input)) {
+        return problem;
+    }
+    if (auto problem =
+            checkLength(app, app.size() + input.summary.bareLineFeeds, minimumAppLength, "an APP")) {
+        return problem;
+    }
+    return checkAppShape(input.summary, ublSummary);
+}
+
+// What is wrong with a clash, naming the UBL as ublName.
+std::string clashReason(const MergeInputProblem& problem, std::string_view ublName, TextLanguage language) {
+    if (problem.clash == MergeClash::Overlap) {
+        return fillText(textOf(IDS_MERGE_OVERLAP, language),
+                        {hexAddress(problem.address), ublName, std::to_string(problem.ublLine)});
+    }
+    return fillText(textOf(IDS_MERGE_FIXED_BYTES, language), {hexAddress(problem.address)});
+}
+
+// The reason in English names the UBL as such; the file operation names it by its path.
+MergeInputProblem clashProblem(MergeInput input, MergeClash clash, std::uint64_t address,
+                               std::span<const std::uint8_t> ubl, std::span<const std::uint8_t> app) {
+    MergeInputProblem found{input, {}, clash, address, 0};
+    found.problem.line = lineHoldingAddress(input == MergeInput::Ubl ? ubl : app, address);
+    if (clash == MergeClash::Overlap) {
+        found.ublLine = lineHoldingAddress(ubl, address);
+    }
+    found.problem.what = clashReason(found, "the UBL file", TextLanguage::English);
+    return found;
+}
+
+// The lowest address filled twice: by both inputs, or by an input and the fixed bytes.
+std::optional<MergeInputProblem> findClash(ScannedInput& ubl, ScannedInput& app,
+                                           std::span<const std::uint8_t> ublBytes,
+                                           std::span<const std::uint8_t> appBytes) {
+    ubl.data.settle();
+    app.data.settle();
+    const AddressRange fixedBytes{markerAddress, markerAddress + markerLength};
+    struct Candidate {
+        std::optional<std::uint64_t> address;
+        MergeInput input;
+        MergeClash clash;
+    };
+    const Candidate candidates[] = {
+        {ubl.data.firstAddressIn(fixedBytes), MergeInput::Ubl, MergeClash::FixedBytes},
+        {app.data.firstAddressIn(fixedBytes), MergeInput::App, MergeClash::FixedBytes},
+        {ubl.data.firstCommonAddress(app.data), MergeInput::App, MergeClash::Overlap},
+    };
+    const Candidate* first = nullptr;
+    for (const Candidate& candidate : candidates) {
+        if (candidate.address && (first == nullptr || *candidate.address < *first->address)) {
+            first = &candidate;
+        }
+    }
+    if (first == nullptr) {
+        return std::nullopt;
+    }
+    return clashProblem(first->input, first->clash, *first->address, ublBytes, appBytes);
+}
+
+// The CR LF form of a file whose lines may end in LF alone.
+std::vector<std::uint8_t> withCrLf(std::span<const std::uint8_t> bytes) {
+    std::vector<std::uint8_t> out;
+    // A record takes at least 11 characters before its line end.
+    out.reserve(bytes.size() + bytes.size() / 12 + 1);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r')) {
+            out.push_back('\r');
+        }
+        out.push_back(bytes[i]);
+    }
+    return out;
+}
+
+} // namespace
+
+std::string mergeProblemText(const MergeInputProblem& problem, std::string_view ublPath,
+                             std::string_view appPath, TextLanguage language) {
+    const std::string_view path = problem.input == MergeInput::Ubl ? ublPath : appPath;
+    const std::string what =
+        problem.clash == MergeClash::None ? problem.problem.what : clashReason(problem, ublPath, language);
+    return fillText(textOf(IDS_HEX_INVALID, language), {path, std::to_string(problem.problem.line), what});
+}
+
+MergeCheck checkMergeBuffers(std::span<const std::uint8_t> ubl, std::span<const std::uint8_t> app) {
+    MergeCheck check;
+    ScannedInput ublInput;
+    ScannedInput appInput;
+    if (auto ublProblem = checkUbl(ubl, ublInput)) {
+        check.problem = MergeInputProblem{MergeInput::Ubl, std::move(*ublProblem)};
+    } else if (auto appProblem = checkApp(app, appInput, ublInput.summary)) {
+        check.problem = MergeInputProblem{MergeInput::App, std::move(*appProblem)};
+    } else {
+        check.problem = findClash(ublInput, appInput, ubl, app);
+    }
+    check.crlfOnly = ublInput.summary.bareLineFeeds == 0 && appInput.summary.bareLineFeeds == 0;
+    return check;
+}
+
+std::optional<MergeInputProblem> checkMergeInputs(std::span<const std::uint8_t> ubl,
+                                                  std::span<const std::uint8_t> app) {
+    return checkMergeBuffers(ubl, app).problem;
+}
+
+void spliceMergeInPlace(std::span<std::uint8_t> buffer, std::size_t ublLength, std::size_t appLength) {
     std::uint8_t* const out = buffer.data();
     const std::size_t bodyStart = ublLength - ublTailCut;
     const std::size_t bodyLength = appLength - appHeadCut - appTailKept;
@@ -111,49 +216,25 @@ void spliceInPlace(std::span<std::uint8_t> buffer, std::size_t ublLength, std::s
                 MarkerDataRecord.size());
 }
 
-std::string logLine(std::string line) {
-    return line + "\r\n";
-}
-
-// Takes the outcome by reference so that an error text built from its fields is complete
-// before the outcome is handed back.
-MergeOutcome failed(MergeOutcome& outcome, std::string error) {
-    outcome.written = false;
-    outcome.logText = logLine(error);
-    outcome.error = std::move(error);
-    return std::move(outcome);
-}
-
-// "Please Select File !" in the request's language, then the tag.
-MergeOutcome missingPath(MergeOutcome& outcome, TextLanguage language, const char* tag) {
-    outcome.missingPath = true;
-    return failed(outcome, std::string(textOf(IDS_PLEASE_SELECT_FILE, language)) + tag);
-}
-
-} // namespace
-
-std::optional<MergeInputProblem> checkMergeInputs(std::span<const std::uint8_t> ubl,
-                                                  std::span<const std::uint8_t> app) {
-    HexFileSummary ublSummary;
-    if (auto problem = checkUbl(ubl, ublSummary)) {
-        return MergeInputProblem{MergeInput::Ubl, std::move(*problem)};
-    }
-    if (auto problem = checkApp(app, ublSummary)) {
-        return MergeInputProblem{MergeInput::App, std::move(*problem)};
-    }
-    return std::nullopt;
-}
-
 HexMergeResult mergeHexImages(std::span<const std::uint8_t> ubl, std::span<const std::uint8_t> app) {
     HexMergeResult result;
-    result.problem = checkMergeInputs(ubl, app);
-    if (result.problem) {
+    const MergeCheck check = checkMergeBuffers(ubl, app);
+    if (check.problem) {
+        result.problem = check.problem;
         return result;
+    }
+    std::vector<std::uint8_t> ublCrLf;
+    std::vector<std::uint8_t> appCrLf;
+    if (!check.crlfOnly) {
+        ublCrLf = withCrLf(ubl);
+        appCrLf = withCrLf(app);
+        ubl = ublCrLf;
+        app = appCrLf;
     }
     result.bytes.resize(ubl.size() + app.size() + mergedLengthGain);
     std::memcpy(result.bytes.data(), ubl.data(), ubl.size());
     std::memcpy(result.bytes.data() + ubl.size(), app.data(), app.size());
-    spliceInPlace(result.bytes, ubl.size(), app.size());
+    spliceMergeInPlace(result.bytes, ubl.size(), app.size());
     return result;
 }
 
@@ -163,68 +244,6 @@ std::string mergedFileNameOf(std::string_view appPath) {
 
 std::string mergedPathOf(std::string_view appPath) {
     return folderOf(appPath) + mergedFileNameOf(appPath);
-}
-
-MergeOutcome MergeHexFiles(const MergeRequest& request) {
-    MergeOutcome outcome;
-    const TextLanguage language = request.language;
-    const auto unreadable = [language, &outcome](const std::string& path, const std::string& reason) {
-        outcome.inputUnusable = true;
-        return fileUnreadable(path, reason, language);
-    };
-    if (request.ublPath.empty()) {
-        return missingPath(outcome, language, "1");
-    }
-    FileStatus status;
-    auto ublFile = ReadableFile::open(request.ublPath, status);
-    if (!ublFile) {
-        return failed(outcome, unreadable(request.ublPath, status.reason));
-    }
-    if (request.appPath.empty()) {
-        return missingPath(outcome, language, "2");
-    }
-    outcome.outputPath = request.outputPath.empty() ? mergedPathOf(request.appPath) : request.outputPath;
-    auto appFile = ReadableFile::open(request.appPath, status);
-    if (!appFile) {
-        return failed(outcome, unreadable(request.appPath, status.reason));
-    }
-
-    // One buffer holds both files and becomes the merged file.
-    const std::uint64_t limit = std::numeric_limits<std::size_t>::max() / 4;
-    if (ublFile->size() > limit || appFile->size() > limit) {
-        const std::string& path = ublFile->size() > limit ? request.ublPath : request.appPath;
-        return failed(outcome, unreadable(path, "the file is too large"));
-    }
-    const auto ublLength = static_cast<std::size_t>(ublFile->size());
-    const auto appLength = static_cast<std::size_t>(appFile->size());
-    // Left uninitialised: the reads fill it whole before anything looks at it.
-    std::unique_ptr<std::uint8_t[]> storage;
-    try {
-        storage = std::make_unique_for_overwrite<std::uint8_t[]>(ublLength + appLength + mergedLengthGain);
-    } catch (const std::bad_alloc&) {
-        return failed(outcome, unreadable(request.appPath, "not enough memory to hold both files"));
-    }
-    const std::span<std::uint8_t> buffer(storage.get(), ublLength + appLength + mergedLengthGain);
-    const std::span<std::uint8_t> ublBytes = buffer.first(ublLength);
-    const std::span<std::uint8_t> appBytes = buffer.subspan(ublLength, appLength);
-    if (status = ublFile->readAll(ublBytes); !status.ok) {
-        return failed(outcome, unreadable(request.ublPath, status.reason));
-    }
-    if (status = appFile->readAll(appBytes); !status.ok) {
-        return failed(outcome, unreadable(request.appPath, status.reason));
-    }
-    if (auto problem = checkMergeInputs(ublBytes, appBytes)) {
-        const std::string& path = problem->input == MergeInput::Ubl ? request.ublPath : request.appPath;
-        return failed(outcome,
-                      fillText(textOf(IDS_HEX_INVALID, language),
-                               {path, std::to_string(problem->problem.line), problem->problem.what}));
-    }
-    spliceInPlace(buffer, ublLength, appLength);
-    if (status = WriteWholeFile(outcome.outputPath, buffer); !status.ok) {
-        return failed(outcome, fileUnwritable(outcome.outputPath, status.reason, language));
-    }
-    outcome.written = true;
-    return outcome;
 }
 
 } // namespace orvane

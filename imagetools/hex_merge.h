@@ -6,7 +6,10 @@
 // linear address record) up to its last 34 bytes (start linear address record and
 // end-of-file record), inserts the two marker records and ends with those 34 bytes. The
 // inputs are checked first so that the counts cut exactly those records; anything else is
-// refused with a message naming the file and line, and nothing is written.
+// refused with a message naming the file and line, and nothing is written. Lines may end in
+// LF alone (srec_cat's default on Linux): such a file is merged as its CR LF form, so the
+// output has CR LF throughout. Data that both inputs put at one address, or that lies under
+// the fixed bytes, is refused too: the flashed file would hold two values for one address.
 #pragma once
 
 #include "imagetools/hex_records.h"
@@ -33,25 +36,56 @@ inline constexpr std::size_t minimumUblLength = ublTailCut;
 inline constexpr std::size_t minimumAppLength = appHeadCut + appTailKept;
 inline constexpr std::size_t mergedLengthGain =
     MarkerAddressRecord.size() + MarkerDataRecord.size() - ublTailCut - appHeadCut; // 8
+// Where MarkerDataRecord puts its four bytes.
+inline constexpr std::uint32_t markerAddress = 0x0803CFFC;
+inline constexpr std::uint32_t markerLength = 4;
 
 enum class MergeInput { Ubl, App };
 
-struct MergeInputProblem {
-    MergeInput input = MergeInput::Ubl;
-    HexProblem problem;
+enum class MergeClash {
+    None,       // the problem is the file's own shape
+    Overlap,    // the APP fills an address the UBL fills too
+    FixedBytes, // the file fills an address of the fixed bytes
 };
 
-// The first reason the two files do not have the shape the cut counts fit, or nothing.
+struct MergeInputProblem {
+    MergeInput input = MergeInput::Ubl; // the file named; the APP for an overlap
+    HexProblem problem;                 // its line, and what is wrong in English
+    MergeClash clash = MergeClash::None;
+    std::uint64_t address = 0; // a clash's first address
+    std::size_t ublLine = 0;   // an overlap's line in the UBL
+};
+
+// The first reason the two files cannot be merged, or nothing: a shape the cut counts do not
+// fit, then the lowest address that both inputs, or an input and the fixed bytes, would fill.
 std::optional<MergeInputProblem> checkMergeInputs(std::span<const std::uint8_t> ubl,
                                                   std::span<const std::uint8_t> app);
 
+// The problem as one line naming the file (by its path) and line, in language.
+std::string mergeProblemText(const MergeInputProblem& problem, std::string_view ublPath,
+                             std::string_view appPath, TextLanguage language);
+
 struct HexMergeResult {
-    std::vector<std::uint8_t> bytes; // ubl.size() + app.size() + 8 bytes, empty on a problem
+    // With CR LF inputs ubl.size() + app.size() + 8 bytes; empty on a problem.
+    std::vector<std::uint8_t> bytes;
     std::optional<MergeInputProblem> problem;
 };
 
 // The merged file for two checked inputs, or the first problem found in them.
 HexMergeResult mergeHexImages(std::span<const std::uint8_t> ubl, std::span<const std::uint8_t> app);
+
+// For the file operation, which holds both inputs in one buffer: whether they are checked
+// sound, and whether every line of both ends in CR LF. Only then does spliceMergeInPlace
+// apply; otherwise mergeHexImages builds the merged file.
+struct MergeCheck {
+    std::optional<MergeInputProblem> problem;
+    bool crlfOnly = true;
+};
+MergeCheck checkMergeBuffers(std::span<const std::uint8_t> ubl, std::span<const std::uint8_t> app);
+
+// buffer holds the UBL (ublLength bytes), the APP right after it and mergedLengthGain spare
+// bytes, both sound and CR LF only; rearranges it into the merged file.
+void spliceMergeInPlace(std::span<std::uint8_t> buffer, std::size_t ublLength, std::size_t appLength);
 
 // FileNameOfPath(appPath, false) + "all.hex": app.hex gives appall.hex.
 std::string mergedFileNameOf(std::string_view appPath);
@@ -77,9 +111,10 @@ struct MergeOutcome {
 // The merge as the dialog's APP button and the command line run it: reads both files whole,
 // checks them, writes the merged file with WriteWholeFile. Touches no user interface; the
 // caller appends logText to its log. A missing path gives "Please Select File !" with the
-// tag 1 (UBL) or 2 (APP) in the request's language; an
-// unreadable, short or misshapen input, or a failed write, gives a line with the path and
-// the reason. Nothing is written unless both inputs are sound.
+// tag 1 (UBL) or 2 (APP) in the request's language; an unreadable, short, misshapen or
+// clashing input, one file given as both inputs, an output that is one of the inputs (under
+// whatever name), or a failed write, gives a line with the path and the reason. Nothing is
+// written unless both inputs are sound.
 MergeOutcome MergeHexFiles(const MergeRequest& request);
 
 } // namespace orvane

@@ -126,6 +126,80 @@ std::optional<HexProblem> checkRecord(const std::uint8_t* text, std::size_t leng
     return std::nullopt;
 }
 
+// Where the line from position ends: its record's length, where the next line starts, and
+// whether it ends in LF alone. Line ends carry nothing, so either kind is taken.
+struct LineBounds {
+    std::size_t length = 0;
+    std::size_t next = 0;
+    bool bareLineFeed = false;
+};
+
+std::optional<HexProblem> findLine(std::span<const std::uint8_t> bytes, std::size_t position,
+                                   std::size_t line, LineBounds& bounds) {
+    const std::uint8_t* const data = bytes.data();
+    const void* found = std::memchr(data + position, '\n', bytes.size() - position);
+    if (found == nullptr) {
+        return HexProblem{line, "the last line has no CR LF line end"};
+    }
+    const auto lineFeed = static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - data);
+    const bool crlf = lineFeed > position && data[lineFeed - 1] == '\r';
+    bounds = {lineFeed - position - (crlf ? 1 : 0), lineFeed + 1, !crlf};
+    return std::nullopt;
+}
+
+struct ScanState {
+    HexFileSummary& summary;
+    const HexDataVisitor& onData;
+    bool segmentBase = false; // the base in effect came from an extended segment address
+    bool ended = false;
+};
+
+// A record's bytes run on from base + offset; they wrap within the 64 KiB of a segment base
+// and within the 4 GiB of a linear one, so a record across the end is told in two pieces.
+void tellData(const ScanState& state, const HexRecordInfo& record, std::size_t line) {
+    if (!state.onData || record.count == 0) {
+        return;
+    }
+    const std::uint64_t base = state.summary.baseAtEnd;
+    // Where the wrapping span begins, how long it is, and the record's place in it.
+    const std::uint64_t origin = state.segmentBase ? base : 0;
+    const std::uint64_t span = state.segmentBase ? 0x10000 : std::uint64_t{1} << 32;
+    const std::uint64_t start = state.segmentBase ? record.address : base + record.address;
+    if (start + record.count > span) {
+        const auto first = static_cast<std::size_t>(span - start);
+        state.onData(origin + start, first, line);
+        state.onData(origin, record.count - first, line);
+        return;
+    }
+    state.onData(origin + start, record.count, line);
+}
+
+void noteRecord(ScanState& state, const HexRecordInfo& record, std::size_t line) {
+    HexFileSummary& summary = state.summary;
+    if (line == 1) {
+        summary.first = record;
+    }
+    summary.nextToLast = line == 1 ? record : summary.last;
+    summary.last = record;
+    summary.lineCount = line;
+    switch (record.type) {
+    case hexExtendedLinearAddress:
+    case hexExtendedSegmentAddress:
+        state.segmentBase = record.type == hexExtendedSegmentAddress;
+        summary.baseAtEnd = state.segmentBase ? record.value << 4 : record.value << 16;
+        summary.baseLine = line;
+        break;
+    case hexEndOfFile:
+        state.ended = true;
+        break;
+    case hexData:
+        tellData(state, record, line);
+        break;
+    default:
+        break;
+    }
+}
+
 } // namespace
 
 const char* hexRecordTypeName(std::uint8_t type) {
@@ -147,59 +221,34 @@ const char* hexRecordTypeName(std::uint8_t type) {
     }
 }
 
-std::optional<HexProblem> scanHexFile(std::span<const std::uint8_t> bytes, HexFileSummary& summary) {
+std::optional<HexProblem> scanHexFile(std::span<const std::uint8_t> bytes, HexFileSummary& summary,
+                                      const HexDataVisitor& onData) {
     summary = HexFileSummary{};
-    const std::uint8_t* const data = bytes.data();
-    const std::size_t size = bytes.size();
-    if (size == 0) {
+    if (bytes.empty()) {
         return HexProblem{1, "the file is empty"};
     }
+    ScanState state{summary, onData};
     std::size_t position = 0;
     std::size_t line = 0;
-    bool ended = false;
     HexRecordInfo record;
-    while (position < size) {
+    while (position < bytes.size()) {
         ++line;
-        if (ended) {
+        if (state.ended) {
             return HexProblem{line, "a line follows the end-of-file record of line " +
                                         std::to_string(summary.last.line)};
         }
-        const void* found = std::memchr(data + position, '\n', size - position);
-        if (found == nullptr) {
-            return HexProblem{line, "the last line has no CR LF line end"};
-        }
-        const std::size_t lineFeed = static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - data);
-        if (lineFeed == position || data[lineFeed - 1] != '\r') {
-            // A line that is no record at all says more than its line end does.
-            if (lineFeed != position && data[position] != ':') {
-                return HexProblem{line, line == 1 ? "this is not an Intel HEX file: it starts with " +
-                                                        describeCharacter(data[position]) + ", not ':'"
-                                                  : "the line starts with " +
-                                                        describeCharacter(data[position]) + ", not ':'"};
-            }
-            return HexProblem{line, "the line ends in LF without CR; CR LF line ends are needed"};
-        }
-        if (auto problem = checkRecord(data + position, lineFeed - 1 - position, line, record)) {
+        LineBounds bounds;
+        if (auto problem = findLine(bytes, position, line, bounds)) {
             return problem;
         }
-        if (line == 1) {
-            summary.first = record;
+        if (auto problem = checkRecord(bytes.data() + position, bounds.length, line, record)) {
+            return problem;
         }
-        summary.nextToLast = line == 1 ? record : summary.last;
-        summary.last = record;
-        if (record.type == hexExtendedLinearAddress) {
-            summary.baseAtEnd = record.value << 16;
-            summary.baseLine = line;
-        } else if (record.type == hexExtendedSegmentAddress) {
-            summary.baseAtEnd = record.value << 4;
-            summary.baseLine = line;
-        } else if (record.type == hexEndOfFile) {
-            ended = true;
-        }
-        summary.lineCount = line;
-        position = lineFeed + 1;
+        summary.bareLineFeeds += bounds.bareLineFeed ? 1 : 0;
+        noteRecord(state, record, line);
+        position = bounds.next;
     }
-    if (!ended) {
+    if (!state.ended) {
         return HexProblem{line, std::string("no end-of-file record: the last record is of type ") +
                                     hexByte(summary.last.type) + " (" + hexRecordTypeName(summary.last.type) +
                                     ")"};

@@ -1,4 +1,4 @@
-// POSIX reading of whole input files.
+// POSIX reading of whole input files: the descriptor's half of ReadableFile.
 #include "imagetools/readable_file.h"
 
 #include <cerrno>
@@ -41,11 +41,13 @@ std::optional<ReadableFile> ReadableFile::open(const std::string& path, FileStat
         return std::nullopt;
     }
     status = FileStatus::success();
-    return ReadableFile(fd, static_cast<std::uint64_t>(info.st_size), modifiedNsOf(info));
+    const FileIdentity identity{static_cast<std::uint64_t>(info.st_dev),
+                                static_cast<std::uint64_t>(info.st_ino)};
+    return ReadableFile(fd, static_cast<std::uint64_t>(info.st_size), modifiedNsOf(info), identity);
 }
 
 ReadableFile::ReadableFile(ReadableFile&& other) noexcept
-    : fd_(other.fd_), size_(other.size_), modifiedNs_(other.modifiedNs_) {
+    : fd_(other.fd_), size_(other.size_), modified_(other.modified_), identity_(other.identity_) {
     other.fd_ = -1;
 }
 
@@ -56,7 +58,8 @@ ReadableFile& ReadableFile::operator=(ReadableFile&& other) noexcept {
         }
         fd_ = other.fd_;
         size_ = other.size_;
-        modifiedNs_ = other.modifiedNs_;
+        modified_ = other.modified_;
+        identity_ = other.identity_;
         other.fd_ = -1;
     }
     return *this;
@@ -68,43 +71,24 @@ ReadableFile::~ReadableFile() {
     }
 }
 
-FileStatus ReadableFile::readAll(std::span<std::uint8_t> into) {
-    std::size_t done = 0;
-    while (done < into.size()) {
-        const ssize_t got = ::read(fd_, into.data() + done, into.size() - done);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
+FileStatus ReadableFile::readSome(std::span<std::uint8_t> into, std::size_t& got) {
+    got = 0;
+    for (;;) {
+        const ssize_t read = ::read(fd_, into.data(), into.size());
+        if (read >= 0) {
+            got = static_cast<std::size_t>(read);
+            return FileStatus::success();
+        }
+        if (errno != EINTR) {
             return FileStatus::fromErrno(errno);
         }
-        if (got == 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(got);
     }
-    // One byte more tells a file that grew since it was opened.
-    std::uint8_t extra = 0;
-    ssize_t more = 0;
-    do {
-        more = ::read(fd_, &extra, 1);
-    } while (more < 0 && errno == EINTR);
-    if (done != into.size()) {
-        return FileStatus::failure("the file changed while it was read: " + std::to_string(done) +
-                                   " of its " + std::to_string(into.size()) + " bytes arrived");
-    }
-    if (more > 0) {
-        return FileStatus::failure("the file changed while it was read: it grew beyond its " +
-                                   std::to_string(into.size()) + " bytes");
-    }
-    // A writer that rewrote bytes in place, or paused its copy just as the read reached the
-    // end, shows in the file's size or time.
+}
+
+bool ReadableFile::changedSinceOpen() const {
     struct stat after {};
-    if (::fstat(fd_, &after) == 0 &&
-        (static_cast<std::uint64_t>(after.st_size) != size_ || modifiedNsOf(after) != modifiedNs_)) {
-        return FileStatus::failure("the file changed while it was read: it is still being written");
-    }
-    return FileStatus::success();
+    return ::fstat(fd_, &after) == 0 &&
+           (static_cast<std::uint64_t>(after.st_size) != size_ || modifiedNsOf(after) != modified_);
 }
 
 } // namespace orvane

@@ -1,10 +1,11 @@
-// Reading whole input files on Windows.
+// Reading whole input files on Windows: the handle's half of ReadableFile.
 #include "imagetools/readable_file.h"
 #include "platform/windows_error.h"
 #include "platform/windows_text.h"
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <string>
@@ -71,11 +72,13 @@ std::optional<ReadableFile> ReadableFile::open(const std::string& path, FileStat
         return std::nullopt;
     }
     status = FileStatus::success();
-    return ReadableFile(fromHandle(file), facts.size, facts.modified);
+    const FileIdentity identity{info.dwVolumeSerialNumber,
+                                (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    return ReadableFile(fromHandle(file), facts.size, facts.modified, identity);
 }
 
 ReadableFile::ReadableFile(ReadableFile&& other) noexcept
-    : fd_(other.fd_), size_(other.size_), modifiedNs_(other.modifiedNs_) {
+    : fd_(other.fd_), size_(other.size_), modified_(other.modified_), identity_(other.identity_) {
     other.fd_ = -1;
 }
 
@@ -86,7 +89,8 @@ ReadableFile& ReadableFile::operator=(ReadableFile&& other) noexcept {
         }
         fd_ = other.fd_;
         size_ = other.size_;
-        modifiedNs_ = other.modifiedNs_;
+        modified_ = other.modified_;
+        identity_ = other.identity_;
         other.fd_ = -1;
     }
     return *this;
@@ -98,38 +102,22 @@ ReadableFile::~ReadableFile() {
     }
 }
 
-FileStatus ReadableFile::readAll(std::span<std::uint8_t> into) {
-    const HANDLE file = toHandle(fd_);
-    constexpr std::size_t chunk = 1U << 20;
-    std::size_t done = 0;
-    while (done < into.size()) {
-        const auto ask = static_cast<DWORD>(std::min(chunk, into.size() - done));
-        DWORD got = 0;
-        if (!ReadFile(file, into.data() + done, ask, &got, nullptr)) {
-            return lastFailure();
-        }
-        if (got == 0) {
-            break;
-        }
-        done += got;
+FileStatus ReadableFile::readSome(std::span<std::uint8_t> into, std::size_t& got) {
+    // ReadFile takes a 32-bit count.
+    constexpr std::size_t largestRead = 1U << 20;
+    DWORD read = 0;
+    if (!ReadFile(toHandle(fd_), into.data(), static_cast<DWORD>(std::min(into.size(), largestRead)), &read,
+                  nullptr)) {
+        got = 0;
+        return lastFailure();
     }
-    // One byte more tells a file that grew since it was opened.
-    std::uint8_t extra = 0;
-    DWORD more = 0;
-    (void)ReadFile(file, &extra, 1, &more, nullptr);
-    if (done != into.size()) {
-        return FileStatus::failure("the file changed while it was read: " + std::to_string(done) +
-                                   " of its " + std::to_string(into.size()) + " bytes arrived");
-    }
-    if (more > 0) {
-        return FileStatus::failure("the file changed while it was read: it grew beyond its " +
-                                   std::to_string(into.size()) + " bytes");
-    }
-    Facts after;
-    if (factsOf(file, after) && (after.size != size_ || after.modified != modifiedNs_)) {
-        return FileStatus::failure("the file changed while it was read: it is still being written");
-    }
+    got = read;
     return FileStatus::success();
+}
+
+bool ReadableFile::changedSinceOpen() const {
+    Facts after;
+    return factsOf(toHandle(fd_), after) && (after.size != size_ || after.modified != modified_);
 }
 
 } // namespace orvane

@@ -5,6 +5,7 @@
 #include "imagetools/file_status.h"
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -18,5 +19,16 @@ namespace orvane {
 // replaced so; a FIFO or a character device (/dev/stdout) is written to directly; a folder,
 // block device or socket is refused. Never throws; a failure names the system's reason.
 FileStatus WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes);
+
+// Takes the next piece of the file's bytes; answers how writing it went.
+using ByteWriter = std::function<FileStatus(std::span<const std::uint8_t> piece)>;
+// Hands the file's bytes to write piece by piece, in order; answers its own failure or the
+// first failed write's.
+using ByteProducer = std::function<FileStatus(const ByteWriter& write)>;
+
+// WriteWholeFile with the bytes coming from produce, so that a file larger than the memory
+// one would take is written as safely. When produce fails, path keeps its old content (a FIFO
+// or character device has taken what came before) and produce's failure is answered.
+FileStatus writeWholeFileFrom(const std::string& path, const ByteProducer& produce);
 
 } // namespace orvane

@@ -97,6 +97,13 @@ int writeAll(int fd, std::span<const std::uint8_t> bytes) {
     return 0;
 }
 
+ByteWriter writerTo(int fd) {
+    return [fd](std::span<const std::uint8_t> piece) {
+        const int error = writeAll(fd, piece);
+        return error == 0 ? FileStatus::success() : FileStatus::fromErrno(error);
+    };
+}
+
 // Up to and including the last '/': where a relative link's target is looked up.
 std::string folderPart(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -125,14 +132,14 @@ FileStatus resolveLinks(const std::string& path, std::string& target) {
 
 // A FIFO or a character device (a pipe, a terminal, /dev/stdout) takes the bytes as they
 // come; there is nothing to replace.
-FileStatus writeStream(const std::string& path, std::span<const std::uint8_t> bytes) {
+FileStatus writeStream(const std::string& path, const ByteProducer& produce) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         return FileStatus::fromErrno(errno);
     }
     TemporaryFile stream(fd);
-    if (const int error = writeAll(stream.fd(), bytes); error != 0) {
-        return FileStatus::fromErrno(error);
+    if (FileStatus status = produce(writerTo(stream.fd())); !status.ok) {
+        return status;
     }
     if (const int error = stream.close(); error != 0) {
         return FileStatus::fromErrno(error);
@@ -140,7 +147,7 @@ FileStatus writeStream(const std::string& path, std::span<const std::uint8_t> by
     return FileStatus::success();
 }
 
-FileStatus replaceFile(const std::string& path, std::span<const std::uint8_t> bytes) {
+FileStatus replaceFile(const std::string& path, const ByteProducer& produce) {
     const std::string folder = folderPart(path);
     int fd = openUnnamedFile(folder);
     std::string namedPath;
@@ -158,8 +165,8 @@ FileStatus replaceFile(const std::string& path, std::span<const std::uint8_t> by
         // Keeping the old file's permissions is a courtesy; failing to is no reason to stop.
         (void)::fchmod(temporary.fd(), existing.st_mode & 07777);
     }
-    if (const int error = writeAll(temporary.fd(), bytes); error != 0) {
-        return FileStatus::fromErrno(error);
+    if (FileStatus status = produce(writerTo(temporary.fd())); !status.ok) {
+        return status;
     }
     if (::fsync(temporary.fd()) != 0) {
         return FileStatus::fromErrno(errno);
@@ -191,6 +198,10 @@ FileStatus replaceFile(const std::string& path, std::span<const std::uint8_t> by
 } // namespace
 
 FileStatus WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes) {
+    return writeWholeFileFrom(path, [bytes](const ByteWriter& write) { return write(bytes); });
+}
+
+FileStatus writeWholeFileFrom(const std::string& path, const ByteProducer& produce) {
     if (path.empty()) {
         return FileStatus::fromErrno(ENOENT);
     }
@@ -200,7 +211,7 @@ FileStatus WriteWholeFile(const std::string& path, std::span<const std::uint8_t>
             return FileStatus::fromErrno(EISDIR);
         }
         if (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode)) {
-            return writeStream(path, bytes);
+            return writeStream(path, produce);
         }
         if (!S_ISREG(info.st_mode)) {
             return FileStatus::failure("not a regular file, a FIFO or a character device");
@@ -212,7 +223,7 @@ FileStatus WriteWholeFile(const std::string& path, std::span<const std::uint8_t>
     if (FileStatus status = resolveLinks(path, target); !status.ok) {
         return status;
     }
-    return replaceFile(target, bytes);
+    return replaceFile(target, produce);
 }
 
 } // namespace orvane

@@ -54,6 +54,12 @@ bool writeAll(HANDLE file, std::span<const std::uint8_t> bytes) {
     return true;
 }
 
+ByteWriter writerTo(HANDLE file) {
+    return [file](std::span<const std::uint8_t> piece) {
+        return writeAll(file, piece) ? FileStatus::success() : lastFailure();
+    };
+}
+
 // Up to and including the last separator.
 std::wstring folderPart(const std::wstring& path) {
     const auto slash = path.find_last_of(L"\\/");
@@ -70,15 +76,7 @@ bool isFile(const std::wstring& folder) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-// A pipe or a character device (a console, NUL) takes the bytes as they come.
-FileStatus writeStream(HANDLE stream, std::span<const std::uint8_t> bytes) {
-    if (!writeAll(stream, bytes)) {
-        return lastFailure();
-    }
-    return FileStatus::success();
-}
-
-FileStatus replaceFile(const std::wstring& target, std::span<const std::uint8_t> bytes) {
+FileStatus replaceFile(const std::wstring& target, const ByteProducer& produce) {
     const std::wstring folder = folderPart(target);
     std::wstring temporary;
     Handle file(INVALID_HANDLE_VALUE);
@@ -98,10 +96,13 @@ FileStatus replaceFile(const std::wstring& target, std::span<const std::uint8_t>
     if (!file.valid()) {
         return FileStatus::fromErrno(EEXIST);
     }
-    FileStatus status = FileStatus::success();
-    if (!writeAll(file.get(), bytes) || !FlushFileBuffers(file.get()) || !file.close() ||
-        !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    FileStatus status = produce(writerTo(file.get()));
+    if (status.ok && (!FlushFileBuffers(file.get()) || !file.close() ||
+                      !MoveFileExW(temporary.c_str(), target.c_str(),
+                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))) {
         status = lastFailure();
+    }
+    if (!status.ok) {
         file.close();
         DeleteFileW(temporary.c_str());
     }
@@ -118,6 +119,10 @@ std::wstring finalPathOf(HANDLE file, const std::wstring& fallback) {
 } // namespace
 
 FileStatus WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes) {
+    return writeWholeFileFrom(path, [bytes](const ByteWriter& write) { return write(bytes); });
+}
+
+FileStatus writeWholeFileFrom(const std::string& path, const ByteProducer& produce) {
     if (path.empty()) {
         return FileStatus::fromErrno(ENOENT);
     }
@@ -130,7 +135,7 @@ FileStatus WriteWholeFile(const std::string& path, std::span<const std::uint8_t>
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
             return FileStatus::fromErrno(errnoOfWindowsError(error));
         }
-        return replaceFile(widePath, bytes);
+        return replaceFile(widePath, produce);
     }
     const DWORD type = GetFileType(existing.get());
     if (type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE) {
@@ -140,7 +145,8 @@ FileStatus WriteWholeFile(const std::string& path, std::span<const std::uint8_t>
         if (!stream.valid()) {
             return lastFailure();
         }
-        return writeStream(stream.get(), bytes);
+        // A pipe or a character device (a console, NUL) takes the bytes as they come.
+        return produce(writerTo(stream.get()));
     }
     BY_HANDLE_FILE_INFORMATION info{};
     if (GetFileInformationByHandle(existing.get(), &info) &&
@@ -149,7 +155,7 @@ FileStatus WriteWholeFile(const std::string& path, std::span<const std::uint8_t>
     }
     const std::wstring target = finalPathOf(existing.get(), widePath);
     existing.close();
-    return replaceFile(target, bytes);
+    return replaceFile(target, produce);
 }
 
 } // namespace orvane

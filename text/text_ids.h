@@ -50,6 +50,11 @@ enum TextId : int {
     IDS_PACKAGE_TYPE3 = 217,
     IDS_LOW_LATENCY_MENU = 218,
     IDS_ADAPTER_LATENCY_HINT = 219, // {0} port, {1} ms, {2} kernel device name
+    IDS_MERGE_OVERLAP = 220,        // {0} address, {1} the other file, {2} its line
+    IDS_MERGE_FIXED_BYTES = 221,    // {0} address
+    IDS_MERGE_SAME_FILE = 222,      // {0} boot loader, {1} application
+    IDS_OUTPUT_IS_INPUT = 223,      // {0} output, {1} input
+    IDS_PACKAGE_HEADER_AGAIN = 224, // {0} raw image, {1} the header it begins with
 
     // Why a port would not open or close.
     IDS_REASON_NO_ERROR = 230,

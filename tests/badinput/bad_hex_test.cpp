@@ -88,13 +88,15 @@ std::vector<BadHex> badHexFiles() {
     longLine[0] = ':';
     return {
         // The image tools' own table, once more through the whole file operation.
-        {"UblWithLfLineEnds", Role::Ubl,
+        // LF alone is a line end (the image tools' tests merge such files); CR alone is not.
+        {"UblWithCrLineEnds", Role::Ubl,
          content(Role::Ubl,
                  [] {
                      std::string t = goodUbl;
-                     return t.replace(t.find("\r\n"), 2, "\n");
+                     std::erase(t, '\n');
+                     return t;
                  }()),
-         "line 1: the line ends in LF without CR; CR LF line ends are needed"},
+         "line 1: the last line has no CR LF line end"},
         {"AppWithBadChecksum", Role::App,
          content(Role::App,
                  lines({record(4, 0, {0x08, 0x00}), ":0401000001020304F2", record(5, 0, {8, 0, 1, 1}), eof})),
@@ -262,6 +264,43 @@ TEST(BadInput, DeviceImageFromAPipeWithoutWriterDoesNotHang) {
     EXPECT_TRUE(inTime) << "packaging hung";
     EXPECT_FALSE(outcome.written);
     EXPECT_FALSE(fs::exists(folder.file("fw.dev")));
+}
+
+// Packaging streams the raw image: one far larger than the memory it may take raises the
+// process's peak by little, and the device image still holds all of it.
+TEST(BadInput, DeviceImageOfAGiantRawImageTakesLittleMemory) {
+    ScratchFolder folder;
+    constexpr std::uint64_t size = std::uint64_t{128} << 20;
+    if (!makeSparse(folder.file("big.bin"), size))
+        GTEST_SKIP() << "no sparse files here";
+    if (!resetPeakMemory() || memoryKib("VmHWM") == 0)
+        GTEST_SKIP() << "the kernel does not tell the peak memory here";
+    const std::uint64_t before = memoryKib("VmRSS");
+    const PackageOutcome outcome = PackageDeviceImage('2', folder.file("big.bin"));
+    const std::uint64_t peakRiseMib = (memoryKib("VmHWM") - std::min(before, memoryKib("VmHWM"))) / 1024;
+    ASSERT_TRUE(outcome.written) << outcome.detail;
+    EXPECT_LT(peakRiseMib, 64u);
+    EXPECT_EQ(fs::file_size(folder.file("big.dev")), size + 5);
+    std::ifstream image(folder.file("big.dev"), std::ios::binary);
+    std::string head(6, '\0');
+    image.read(head.data(), 6);
+    EXPECT_EQ(head, std::string("ABUF2\0", 6));
+}
+
+// A raw image that changes while it is packaged (a /proc file grows past its stated length,
+// a sysfs file delivers less than its stated length) leaves no device image and no stray file.
+TEST(BadInput, DeviceImageFromAChangingFileIsNotWritten) {
+    for (const std::string& raw : {std::string("/proc/self/status"), fileShorterThanItsSize()}) {
+        if (raw.empty() || !fs::exists(raw))
+            continue;
+        SCOPED_TRACE(raw);
+        ScratchFolder folder;
+        const PackageOutcome outcome = PackageDeviceImage('1', raw, folder.file("out.dev"));
+        EXPECT_FALSE(outcome.written);
+        EXPECT_NE(outcome.detail.find("the file changed while it was read"), std::string::npos)
+            << outcome.detail;
+        EXPECT_TRUE(folder.entries().empty());
+    }
 }
 
 } // namespace

@@ -73,6 +73,26 @@ inline bool makeSparse(const std::string& path, std::uint64_t length) {
     return ok;
 }
 
+// The process's peak resident memory in KiB since the last resetPeakMemory (VmHWM), or its
+// resident memory now (VmRSS); 0 when /proc cannot tell.
+inline std::uint64_t memoryKib(const std::string& field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(field + ":", 0) == 0)
+            return std::stoull(line.substr(field.size() + 1));
+    }
+    return 0;
+}
+
+// Sets the peak back to the resident memory now; false where the kernel does not allow it.
+inline bool resetPeakMemory() {
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+    clear.flush();
+    return static_cast<bool>(clear);
+}
+
 // A named pipe nobody writes to: a plain open() for reading waits for a writer for ever.
 class Fifo {
   public:

@@ -16,6 +16,7 @@ struct RawCase {
     const char* fileName;
     std::string raw;
     const char* outputName;
+    const char* warning = ""; // {raw} stands for the raw image's path
 };
 
 class PackageDeviceImageTest : public testing::TestWithParam<std::tuple<char, RawCase>> {};
@@ -33,11 +34,16 @@ TEST_P(PackageDeviceImageTest, WritesHeaderAndRawBytesBesideTheRawImage) {
     EXPECT_TRUE(outcome.message.empty());
     EXPECT_EQ(readFile(outcome.outputPath), std::string("ABUF") + digit + c.raw);
     EXPECT_EQ(readFile(folder.file(c.fileName)), c.raw);
+    std::string warning = c.warning;
+    if (const auto at = warning.find("{raw}"); at != std::string::npos) {
+        warning.replace(at, 5, folder.file(c.fileName));
+    }
+    EXPECT_EQ(outcome.warning, warning);
 }
 
-std::string binaryImage() {
+std::string binaryImage(int size) {
     std::string bytes;
-    for (int i = 0; i < 300000; ++i) {
+    for (int i = 0; i < size; ++i) {
         bytes += static_cast<char>((i * 131 + i / 7) & 0xFF);
     }
     return bytes;
@@ -47,10 +53,16 @@ INSTANTIATE_TEST_SUITE_P(
     Images, PackageDeviceImageTest,
     testing::Combine(testing::Values('1', '2', '3'),
                      testing::Values(RawCase{"Empty", "empty.bin", "", "empty.dev"},
-                                     RawCase{"Binary", "fw.bin", binaryImage(), "fw.dev"},
+                                     RawCase{"Binary", "fw.bin", binaryImage(300000), "fw.dev"},
+                                     // More than the piece the packager reads at a time.
+                                     RawCase{"SeveralPieces", "big.bin", binaryImage(2621445), "big.dev"},
                                      RawCase{"SeveralDots", "fw.rev.bin", "abc", "fw.rev.dev"},
                                      RawCase{"NoExtension", "image", "abc", "image.dev"},
-                                     RawCase{"AlreadyHeadered", "dev.bin", "ABUF2\x00\x01", "dev.dev"})),
+                                     RawCase{"AlreadyHeadered", "dev.bin", std::string("ABUF2\x00\x01", 7),
+                                             "dev.dev",
+                                             "{raw} already begins with a device image header (ABUF2); "
+                                             "packaged as it is, behind a second header"},
+                                     RawCase{"BeginsLikeAHeader", "abuf.bin", "ABUF9", "abuf.dev"})),
     [](const testing::TestParamInfo<std::tuple<char, RawCase>>& param) {
         return std::get<1>(param.param).name + std::string("Type") + std::get<0>(param.param);
     });

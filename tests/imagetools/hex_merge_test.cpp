@@ -123,6 +123,11 @@ INSTANTIATE_TEST_SUITE_P(
                                concat({{extendedLinear(0x0008)},
                                        dataRecords(0x1000, 20, 8),
                                        {startLinear(0x81001), endOfFile}})}},
+                    ShapeCase{"TouchingTheOtherFileAndTheFixedBytes",
+                              {concat({linearImage(0x08000000, 0x1000, 9), {endOfFile}}),
+                               concat({linearImage(0x08001000, 0x3BFFC, 10),
+                                       linearImage(0x0803D000, 16, 11),
+                                       {startLinear(0x08001001), endOfFile}})}},
                     ShapeCase{"LowerCaseDigits",
                               {{":0400000001abcdef94", endOfFile},
                                {":020000040000fa", ":0200100012ab31", startLinear(0x10), endOfFile}}}),
@@ -159,8 +164,6 @@ std::vector<BadCase> badCases() {
     std::string nonHex = typicalPair().app[2];
     nonHex[12] = 'G';
     return {
-        {"UblLineFeedsOnly", lfOnly(goodUbl), goodApp, MergeInput::Ubl, 1, "LF without CR"},
-        {"AppLineFeedsOnly", goodUbl, lfOnly(goodApp), MergeInput::App, 1, "LF without CR"},
         {"UblBadChecksum", replaced(goodUbl, secondUblRecord, badChecksum), goodApp, MergeInput::Ubl, 2,
          "checksum"},
         {"AppNonHexCharacter", goodUbl, replaced(goodApp, typicalPair().app[2], nonHex), MergeInput::App, 3,
@@ -262,6 +265,178 @@ INSTANTIATE_TEST_SUITE_P(Inputs, MergeRefuses, testing::ValuesIn(badCases()),
                          [](const testing::TestParamInfo<BadCase>& param) {
                              return std::string(param.param.name);
                          });
+
+// Line ends carry nothing: files with LF alone (what srec_cat writes on Linux) or with both
+// kinds merge to exactly the bytes their CR LF forms give, CR LF throughout.
+struct LineEndCase {
+    const char* name;
+    HexPair pair; // with CR LF
+    std::string (*ublForm)(std::string);
+    std::string (*appForm)(std::string);
+};
+
+std::string asIs(std::string text) {
+    return text;
+}
+
+std::string firstLineLfOnly(std::string text) {
+    text.erase(text.find('\r'), 1);
+    return text;
+}
+
+void PrintTo(const LineEndCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class MergeLineEnds : public testing::TestWithParam<LineEndCase> {};
+
+TEST_P(MergeLineEnds, GiveWhatTheirCrLfFormsGive) {
+    const LineEndCase& c = GetParam();
+    const std::string ubl = crlfJoin(c.pair.ubl);
+    const std::string app = crlfJoin(c.pair.app);
+    const HexMergeResult crlf = mergeHexImages(bytesOf(ubl), bytesOf(app));
+    ASSERT_FALSE(crlf.problem);
+    TempFolder folder;
+    writeFile(folder.file("u.hex"), c.ublForm(ubl));
+    writeFile(folder.file("a.hex"), c.appForm(app));
+
+    const MergeOutcome outcome = MergeHexFiles({folder.file("u.hex"), folder.file("a.hex"), {}});
+    ASSERT_TRUE(outcome.written) << outcome.error;
+    EXPECT_EQ(readFile(outcome.outputPath), textOf(crlf.bytes));
+    const std::string ublForm = c.ublForm(ubl);
+    const std::string appForm = c.appForm(app);
+    EXPECT_EQ(mergeHexImages(bytesOf(ublForm), bytesOf(appForm)).bytes, crlf.bytes);
+}
+
+const HexPair smallestPair{{dataRecords(0x0000, 1, 4)[0], endOfFile},
+                           {extendedLinear(0x0000), startLinear(0), endOfFile}};
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, MergeLineEnds,
+    testing::Values(LineEndCase{"UblLfOnly", typicalPair(), lfOnly, asIs},
+                    LineEndCase{"AppLfOnly", typicalPair(), asIs, lfOnly},
+                    LineEndCase{"BothLfOnly", typicalPair(), lfOnly, lfOnly},
+                    LineEndCase{"BothKindsInOneFile", typicalPair(), firstLineLfOnly, asIs},
+                    // 48 bytes with LF alone, short of the 49 the cut counts need with CR LF.
+                    LineEndCase{"SmallestInputsLfOnly", smallestPair, lfOnly, lfOnly}),
+    [](const testing::TestParamInfo<LineEndCase>& param) { return std::string(param.param.name); });
+
+// Data that both inputs hold, or that lies where the merge puts 00 06 00 A5, would give a
+// file with two values for one address: refused, naming the first such address, nothing
+// written.
+struct ClashCase {
+    const char* name;
+    HexPair pair;
+    MergeInput culprit;
+    std::size_t line;
+    std::string error; // {ubl} and {app} stand for the paths
+    std::uint8_t languageFlag = 1;
+};
+
+void PrintTo(const ClashCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+std::string withPaths(std::string text, const std::string& ubl, const std::string& app) {
+    for (const auto& [from, to] :
+         {std::pair{std::string("{ubl}"), ubl}, std::pair{std::string("{app}"), app}}) {
+        if (const auto at = text.find(from); at != std::string::npos) {
+            text.replace(at, from.size(), to);
+        }
+    }
+    return text;
+}
+
+class MergeClashes : public testing::TestWithParam<ClashCase> {};
+
+TEST_P(MergeClashes, AreRefusedAtTheFirstAddressAndNothingIsWritten) {
+    const ClashCase& c = GetParam();
+    const std::string ubl = crlfJoin(c.pair.ubl);
+    const std::string app = crlfJoin(c.pair.app);
+    const auto problem = checkMergeInputs(bytesOf(ubl), bytesOf(app));
+    ASSERT_TRUE(problem);
+    EXPECT_EQ(problem->input, c.culprit);
+    EXPECT_EQ(problem->problem.line, c.line) << problem->problem.what;
+
+    TempFolder folder;
+    writeFile(folder.file("u.hex"), ubl);
+    writeFile(folder.file("a.hex"), app);
+    const MergeOutcome outcome =
+        MergeHexFiles({folder.file("u.hex"), folder.file("a.hex"), {}, languageOfFlag(c.languageFlag)});
+    EXPECT_FALSE(outcome.written);
+    EXPECT_EQ(outcome.error, withPaths(c.error, folder.file("u.hex"), folder.file("a.hex")));
+    EXPECT_EQ(outcome.logText, outcome.error + "\r\n");
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"a.hex", "u.hex"}));
+}
+
+const std::string overlapAt1000 =
+    "{app} line 2: data at 0x08001000, which line 258 of {ubl} holds too: the boot loader and the "
+    "application overlap";
+
+HexPair bootLoaderRunningIntoTheApplication() {
+    return {concat({linearImage(0x08000000, 0x2000, 1), {endOfFile}}),
+            concat({linearImage(0x08001000, 64, 2), {startLinear(0x08001001), endOfFile}})};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, MergeClashes,
+    testing::Values(
+        ClashCase{"BootLoaderRunsIntoTheApplication", bootLoaderRunningIntoTheApplication(), MergeInput::App,
+                  2, overlapAt1000},
+        ClashCase{"BootLoaderRunsIntoTheApplicationChinese", bootLoaderRunningIntoTheApplication(),
+                  MergeInput::App, 2,
+                  "{app} 第 2 行：地址 0x08001000 的数据，{ubl} 第 258 行也有：引导程序与应用程序重叠", 0},
+        ClashCase{"OneByteInCommon",
+                  {concat({linearImage(0x08000000, 0x1000, 1), {endOfFile}}),
+                   {extendedLinear(0x0800), hexRecord(0x00, 0x0FFF, {0xAB, 0xCD}), startLinear(0x08001001),
+                    endOfFile}},
+                  MergeInput::App,
+                  2,
+                  "{app} line 2: data at 0x08000FFF, which line 257 of {ubl} holds too: the boot loader and "
+                  "the application overlap"},
+        // The first address both hold, not the first record of either file.
+        ClashCase{"ApplicationBelowAndIntoTheBootLoader",
+                  {concat({linearImage(0x08000080, 0x100, 1), {endOfFile}}),
+                   concat({linearImage(0x08000000, 0x100, 2), {startLinear(0x08000001), endOfFile}})},
+                  MergeInput::App,
+                  10,
+                  "{app} line 10: data at 0x08000080, which line 2 of {ubl} holds too: the boot loader and "
+                  "the application overlap"},
+        // Within a segment base the offset wraps: the last record also fills 0x80000 to 0x80007.
+        ClashCase{"SegmentOffsetWrapsOntoTheApplication",
+                  {{extendedSegment(0x8000), dataRecords(0xFFF8, 16, 3)[0], endOfFile},
+                   {extendedLinear(0x0008), hexRecord(0x00, 0x0004, {1, 2, 3, 4}), startLinear(0x80001),
+                    endOfFile}},
+                  MergeInput::App,
+                  2,
+                  "{app} line 2: data at 0x00080004, which line 2 of {ubl} holds too: the boot loader and "
+                  "the application overlap"},
+        // And a linear address within 4 GiB.
+        ClashCase{"LinearAddressWrapsOntoTheApplication",
+                  {{extendedLinear(0xFFFF), dataRecords(0xFFF8, 16, 3)[0], endOfFile},
+                   {extendedLinear(0xFFFF), extendedLinear(0x0000), hexRecord(0x00, 0x0004, {1, 2}),
+                    startLinear(0x1), endOfFile}},
+                  MergeInput::App,
+                  3,
+                  "{app} line 3: data at 0x00000004, which line 2 of {ubl} holds too: the boot loader and "
+                  "the application overlap"},
+        ClashCase{"ApplicationOverTheFixedBytes",
+                  {concat({linearImage(0x08000000, 0x100, 1), {endOfFile}}),
+                   concat({linearImage(0x08001000, 250000, 2), {startLinear(0x08001001), endOfFile}})},
+                  MergeInput::App,
+                  15364,
+                  "{app} line 15364: data at 0x0803CFFC, where the merge puts its fixed bytes 00 06 00 A5 "
+                  "(0x0803CFFC to 0x0803CFFF)"},
+        ClashCase{
+            "BootLoaderOverTheFixedBytesChinese",
+            {{extendedLinear(0x0803), hexRecord(0x00, 0xCFFE, {1, 2, 3}), endOfFile},
+             {extendedLinear(0x0803), hexRecord(0x00, 0xD000, {4, 5}), startLinear(0x0803D001), endOfFile}},
+            MergeInput::Ubl,
+            2,
+            "{ubl} 第 2 行：地址 0x0803CFFE 有数据，而合并要在那里写入固定字节 00 06 00 A5"
+            "（0x0803CFFC 至 0x0803CFFF）",
+            0}),
+    [](const testing::TestParamInfo<ClashCase>& param) { return std::string(param.param.name); });
 
 TEST(MergeHexFiles, WritesBesideTheAppFileAndReplacesAnEarlierMerge) {
     TempFolder folder;

@@ -103,6 +103,20 @@ std::vector<std::string> dataRecords(std::uint16_t address, std::size_t count, s
     return records;
 }
 
+std::vector<std::string> linearImage(std::uint32_t start, std::size_t count, std::uint8_t seed) {
+    std::vector<std::string> records;
+    for (std::size_t done = 0; done < count;) {
+        const std::uint32_t address = start + static_cast<std::uint32_t>(done);
+        const std::size_t toBoundary = 0x10000 - (address & 0xFFFF);
+        const std::size_t chunk = std::min(count - done, toBoundary);
+        records.push_back(extendedLinear(static_cast<std::uint16_t>(address >> 16)));
+        const auto data = dataRecords(static_cast<std::uint16_t>(address), chunk, seed++);
+        records.insert(records.end(), data.begin(), data.end());
+        done += chunk;
+    }
+    return records;
+}
+
 std::string crlfJoin(const std::vector<std::string>& lines) {
     std::string text;
     for (const auto& line : lines) {

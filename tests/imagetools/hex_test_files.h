@@ -38,6 +38,10 @@ inline const std::string endOfFile = ":00000001FF";
 // Data records of 16 bytes (the last one shorter) for count bytes from address on.
 std::vector<std::string> dataRecords(std::uint16_t address, std::size_t count, std::uint8_t seed);
 
+// count bytes from the absolute address start on: an extended linear address record first and
+// at every 64 KiB boundary, data records of 16 bytes between them.
+std::vector<std::string> linearImage(std::uint32_t start, std::size_t count, std::uint8_t seed);
+
 // The lines joined with CR LF after each.
 std::string crlfJoin(const std::vector<std::string>& lines);
 
