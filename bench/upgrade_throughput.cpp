@@ -58,11 +58,11 @@ class FixedInputs final : public UpgradeInputs {
   public:
     FixedInputs(std::string image, std::string port, int upgradeSpeed)
         : image_(std::move(image)), port_(std::move(port)), upgradeSpeed_(upgradeSpeed) {}
-    std::string imagePath() override { return image_; }
-    std::string portName() override { return port_; }
-    int lineSpeed() override { return ::lineSpeed; }
-    int address() override { return 1; }
-    int upgradeSpeed() override { return upgradeSpeed_; }
+    std::optional<std::string> imagePath() override { return image_; }
+    std::optional<std::string> portName() override { return port_; }
+    std::optional<int> lineSpeed() override { return ::lineSpeed; }
+    std::optional<int> address() override { return 1; }
+    std::optional<int> upgradeSpeed() override { return upgradeSpeed_; }
 
   private:
     std::string image_, port_;

@@ -11,6 +11,23 @@ OutputMode chooseOutputMode(bool json) {
     return isatty(STDERR_FILENO) == 1 ? OutputMode::Terminal : OutputMode::Plain;
 }
 
+std::string portLabel(std::string_view port) {
+    constexpr std::string_view dev = "/dev/";
+    return std::string(port.substr(port.rfind(dev, 0) == 0 ? dev.size() : 0));
+}
+
+JsonFields resultFields(const CommandResult& result) {
+    const bool ok = result.exitCode == 0;
+    JsonFields fields{{"ok", ok}, {"exitCode", result.exitCode}, {"text", result.text}};
+    if (!ok) {
+        fields["reason"] = result.reason.empty() ? result.text : result.reason;
+    }
+    for (const auto& [key, value] : result.details.items()) {
+        fields[key] = value;
+    }
+    return fields;
+}
+
 Console::Console(OutputMode mode, std::FILE* out, std::FILE* err) : mode_(mode), out_(out), err_(err) {}
 
 void Console::endBarLocked() {
@@ -21,55 +38,75 @@ void Console::endBarLocked() {
     }
 }
 
-void Console::line(std::string_view text, std::string_view port) {
-    const std::lock_guard lock(mutex_);
-    if (mode_ == OutputMode::Json) {
-        JsonObject object;
-        object.add("event", "log");
-        if (!port.empty()) {
-            object.add("port", port);
-        }
-        std::fprintf(out_, "%s\n", object.add("text", text).str().c_str());
-    } else {
-        endBarLocked();
-        if (!port.empty()) {
-            std::fprintf(out_, "[%.*s] ", static_cast<int>(port.size()), port.data());
-        }
-        std::fwrite(text.data(), 1, text.size(), out_);
-        std::fputc('\n', out_);
+void Console::printLocked(std::FILE* stream, std::string_view text, const PortTag& port) {
+    endBarLocked();
+    if (port.namedInLines) {
+        const std::string label = portLabel(port.port);
+        std::fprintf(stream, "[%s] ", label.c_str());
     }
+    std::fwrite(text.data(), 1, text.size(), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+void Console::eventLocked(std::string_view kind, const JsonFields& fields, const PortTag& port) {
+    JsonFields event{{"event", kind}, {"time", utcTimestamp(std::chrono::system_clock::now())}};
+    if (!port.port.empty()) {
+        event["port"] = port.port;
+    }
+    for (const auto& [key, value] : fields.items()) {
+        event[key] = value;
+    }
+    const std::string text = jsonLine(event);
+    std::fwrite(text.data(), 1, text.size(), out_);
+    std::fputc('\n', out_);
     std::fflush(out_);
 }
 
-void Console::error(std::string_view message) {
+void Console::line(std::string_view text, const PortTag& port) {
     const std::lock_guard lock(mutex_);
-    endBarLocked();
     if (mode_ == OutputMode::Json) {
-        const std::string object = JsonObject().add("event", "error").add("message", message).str();
-        std::fprintf(out_, "%s\n", object.c_str());
-        std::fflush(out_);
+        eventLocked("log", {{"text", text}}, port);
+    } else {
+        printLocked(out_, text, port);
     }
-    std::fwrite(message.data(), 1, message.size(), err_);
-    std::fputc('\n', err_);
-    std::fflush(err_);
 }
 
-void Console::note(std::string_view text) {
+void Console::note(std::string_view text, const PortTag& port) {
     const std::lock_guard lock(mutex_);
-    endBarLocked();
-    std::fwrite(text.data(), 1, text.size(), err_);
-    std::fputc('\n', err_);
-    std::fflush(err_);
+    printLocked(err_, text, port);
 }
 
-void Console::event(const JsonObject& object) {
+void Console::advice(std::string_view text, const PortTag& port) {
+    const std::lock_guard lock(mutex_);
+    if (mode_ == OutputMode::Json) {
+        eventLocked("advice", {{"text", text}}, port);
+    } else {
+        printLocked(err_, text, port);
+    }
+}
+
+void Console::event(std::string_view kind, const JsonFields& fields, const PortTag& port) {
     if (mode_ != OutputMode::Json) {
         return;
     }
     const std::lock_guard lock(mutex_);
-    const std::string text = object.str();
-    std::fprintf(out_, "%s\n", text.c_str());
-    std::fflush(out_);
+    eventLocked(kind, fields, port);
+}
+
+int Console::result(const CommandResult& result) {
+    const bool ok = result.exitCode == 0;
+    const std::string& reason = result.reason.empty() ? result.text : result.reason;
+    const std::lock_guard lock(mutex_);
+    if (mode_ == OutputMode::Json) {
+        eventLocked("result", resultFields(result), result.port);
+    }
+    if (!result.shown && !ok) {
+        printLocked(err_, reason, result.port);
+    } else if (!result.shown && mode_ != OutputMode::Json) {
+        printLocked(out_, result.text, result.port);
+    }
+    return result.exitCode;
 }
 
 void Console::drawBar(std::string_view text, std::size_t row) {

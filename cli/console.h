@@ -1,10 +1,11 @@
-// Where the command line's output goes. Three forms, chosen once per run: plain lines (for
-// scripts and logs), a terminal (plain lines plus a progress bar redrawn on standard error),
-// and JSON (one object per event on standard output). Every write is whole and serialised,
-// since the upgrade job reports from its own thread.
+// Where the command line's output goes, for every subcommand. Three forms, chosen once per
+// run: plain lines (for scripts and logs), a terminal (plain lines plus a progress bar redrawn
+// on standard error), and JSON (one event a line on standard output, by the contract in
+// docs/cli-events.schema.json). Every write is whole and serialised, since upgrade jobs report
+// from their own threads.
 #pragma once
 
-#include "cli/json.h"
+#include "cli/json_line.h"
 
 #include <cstdio>
 #include <mutex>
@@ -19,6 +20,32 @@ enum class OutputMode { Plain, Terminal, Json };
 // Json when asked for; Terminal when standard error is a terminal; Plain otherwise.
 OutputMode chooseOutputMode(bool json);
 
+// The camera a line or event is about.
+struct PortTag {
+    std::string port{};        // as the user gave it: the "port" of each of its JSON events
+    bool namedInLines = false; // human output: "[label] " in front (several cameras at once)
+};
+
+// The port as lines and bars name it: without a leading "/dev/".
+std::string portLabel(std::string_view port);
+
+// The end of a command (or of one camera's upgrade), said once.
+struct CommandResult {
+    int exitCode = 0;
+    std::string text{};   // the outcome in a line
+    std::string reason{}; // why it did not succeed; the text when empty
+    // Further fields of the result event (path, step, block, seconds ...), in this order.
+    JsonFields details = JsonFields::object();
+    PortTag port{};
+    // Human output has said it already (an upgrade's last log line and reason) or has nothing
+    // to say (a PTZ frame sent).
+    bool shown = false;
+};
+
+// The fields a result event carries after its port: ok, exitCode, text, reason when not ok,
+// then the details.
+JsonFields resultFields(const CommandResult& result);
+
 class Console {
   public:
     explicit Console(OutputMode mode, std::FILE* out = stdout, std::FILE* err = stderr);
@@ -26,27 +53,31 @@ class Console {
     OutputMode mode() const { return mode_; }
     bool json() const { return mode_ == OutputMode::Json; }
 
-    // A line of the command's output on standard output; in JSON mode a "log" event. With
-    // several cameras port names the one it is about: "[port] " in front of the line, a
-    // "port" field in the event.
-    void line(std::string_view text, std::string_view port = {});
-    // A failure the user has to act on, on standard error; in JSON mode also an "error"
-    // event on standard output.
-    void error(std::string_view message);
-    // A note that is not the command's output (the dialout hint, what the demo is doing):
-    // standard error, in every mode.
-    void note(std::string_view text);
-    // JSON mode only: the object as one line. Ignored in the other modes.
-    void event(const JsonObject& object);
-    // Terminal mode only: draws text in place of bar row's current text on standard error.
-    // Rows are one per camera, stacked and redrawn in place; a single row is one line
-    // redrawn with a carriage return.
+    // A line of the command's output on standard output; in JSON a "log" event.
+    void line(std::string_view text, const PortTag& port = {});
+    // What is not the command's output (a resend, what the demo is doing): standard error in
+    // every form.
+    void note(std::string_view text, const PortTag& port = {});
+    // A hint that changes nothing (the adapter's latency timer): a note, in JSON an "advice"
+    // event.
+    void advice(std::string_view text, const PortTag& port = {});
+    // JSON only: the event kind with "time", the port's "port" and fields. Ignored otherwise.
+    void event(std::string_view kind, const JsonFields& fields, const PortTag& port = {});
+    // JSON: the "result" event (ok, exitCode, text, reason when not ok, the details). Human
+    // output, unless shown: the text on standard output, or the reason on standard error,
+    // where a failure's reason also goes in JSON. Answers the exit code.
+    int result(const CommandResult& result);
+    // Terminal only: draws text in place of bar row's current text on standard error. Rows
+    // are one per camera, stacked and redrawn in place; a single row is one line redrawn with
+    // a carriage return.
     void drawBar(std::string_view text, std::size_t row = 0);
     // Ends the drawn bars with a line feed, so the next output starts on a line of its own.
     void endBar();
 
   private:
     void endBarLocked();
+    void printLocked(std::FILE* stream, std::string_view text, const PortTag& port);
+    void eventLocked(std::string_view kind, const JsonFields& fields, const PortTag& port);
 
     OutputMode mode_;
     std::FILE* out_;

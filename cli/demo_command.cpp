@@ -8,8 +8,8 @@
 #include "cli/demo_camera.h"
 #include "cli/exit_codes.h"
 #include "cli/sample_image.h"
-#include "cli/sha256.h"
 #include "cli/upgrade_session.h"
+#include "imagetools/sha256.h"
 #include "upgrade/upgrade_job.h"
 
 #include <CLI/CLI.hpp>
@@ -33,9 +33,9 @@ struct DemoOptions {
 };
 
 // Whether the camera holds exactly the image, said with the digests of both; label names the
-// camera when there are several.
+// camera's lines when there are several.
 bool proveImage(Console& console, DemoCamera& camera, std::span<const std::uint8_t> image,
-                const std::string& label, double seconds) {
+                const PortTag& label, double seconds) {
     const std::optional<UpgradeVerdict> verdict = camera.waitForVerdict(std::chrono::seconds{2});
     camera.stop();
     const std::string sent = hexDigest(sha256Of(image));
@@ -67,8 +67,7 @@ int runDemo(const DemoOptions& options) {
     std::string error;
     const std::optional<TemporaryFile> imageFile = TemporaryFile::create(image, error);
     if (!imageFile) {
-        console.error("Cannot write the sample image: " + error);
-        return exitUnusable;
+        return console.result({exitUnusable, "Cannot write the sample image: " + error});
     }
 
     UpgradeRequest request;
@@ -85,8 +84,7 @@ int runDemo(const DemoOptions& options) {
                                           demoUpgradeSpeed, k + 1};
         auto camera = options.memoryLine ? startMemoryDemoCamera(settings) : startDemoCamera(settings, error);
         if (camera == nullptr) {
-            console.error("Cannot start the virtual camera: " + error);
-            return exitUnusable;
+            return console.result({exitUnusable, "Cannot start the virtual camera: " + error});
         }
         request.ports.push_back(camera->port());
         if (SerialLink* line = camera->line()) {
@@ -107,7 +105,7 @@ int runDemo(const DemoOptions& options) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     bool allSame = true;
     for (std::size_t k = 0; k < cameras.size(); ++k) {
-        const std::string label = cameras.size() == 1 ? std::string() : portLabel(request.ports[k]);
+        const PortTag label{request.ports[k], cameras.size() > 1};
         allSame = proveImage(console, *cameras[k], image, label, seconds) && allSame;
     }
     return allSame ? exitSuccess : exitFailed;

@@ -6,7 +6,7 @@
 
 namespace orvane {
 
-JobLogPrinter::JobLogPrinter(Console& console, std::string port, std::size_t barRow)
+JobLogPrinter::JobLogPrinter(Console& console, PortTag port, std::size_t barRow)
     : console_(console), port_(std::move(port)), barRow_(barRow) {}
 
 std::string JobLogPrinter::resendText(const UpgradeProgress& progress) {
@@ -59,21 +59,13 @@ void JobLogPrinter::progress(const UpgradeProgress& progress) {
         firstProgress_.emplace(Clock::now(), progress.offset);
     }
     if (console_.mode() == OutputMode::Json) {
-        JsonObject event;
-        event.add("event", "progress");
-        if (!port_.empty()) {
-            event.add("port", port_);
-        }
-        event.add("percent", progress.percent)
-            .add("block", progress.blockNumber)
-            .add("blocks", progress.blockCount)
-            .add("offset", progress.offset)
-            .add("length", progress.length)
-            .add("resend", progress.resend);
+        JsonFields fields{{"percent", progress.percent},   {"block", progress.blockNumber},
+                          {"blocks", progress.blockCount}, {"offset", progress.offset},
+                          {"length", progress.length},     {"resend", progress.resend}};
         if (progress.refusals > 0) {
-            event.add("refusals", progress.refusals);
+            fields["refusals"] = progress.refusals;
         }
-        console_.event(event);
+        console_.event("progress", fields, port_);
     } else if (console_.mode() == OutputMode::Terminal) {
         drawLocked();
     } else if (progress.resend && progress.refusals > 0) {
@@ -82,7 +74,7 @@ void JobLogPrinter::progress(const UpgradeProgress& progress) {
         const auto now = Clock::now();
         if (!lastResendNote_ || now - *lastResendNote_ >= std::chrono::seconds{1}) {
             lastResendNote_ = now;
-            console_.note(port_.empty() ? resendText(progress) : "[" + port_ + "] " + resendText(progress));
+            console_.note(resendText(progress), port_);
         }
     }
 }
@@ -108,9 +100,9 @@ void JobLogPrinter::drawLocked() {
     if (done) {
         bar.secondsLeft = 0.0;
     }
-    std::string text = port_.empty() ? std::string() : "[" + port_ + "] ";
+    std::string text = port_.namedInLines ? "[" + portLabel(port_.port) + "] " : std::string();
     // Several bars share the terminal's width with their port names.
-    text += formatProgressBar(bar, port_.empty() ? 30 : 20);
+    text += formatProgressBar(bar, port_.namedInLines ? 20 : 30);
     if (now.resend && now.refusals > 0 && !done) {
         text += "  " + resendText(now);
     }
@@ -122,16 +114,12 @@ void JobLogPrinter::reason(const std::string& text) {
         return;
     }
     const std::lock_guard lock(mutex_);
-    console_.note(port_.empty() ? text : "[" + port_ + "] " + text);
+    console_.note(text, port_);
 }
 
 void JobLogPrinter::advice(const std::string& text) {
     const std::lock_guard lock(mutex_);
-    if (console_.json()) {
-        console_.event(JsonObject().add("event", "advice").add("text", text));
-        return;
-    }
-    console_.note(text);
+    console_.advice(text, port_);
 }
 
 std::string JobLogPrinter::lastLine() const {

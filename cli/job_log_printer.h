@@ -16,18 +16,19 @@ namespace orvane {
 
 class JobLogPrinter final : public UpgradeLog {
   public:
-    // port, when given, names the camera in every line and event (one of several at once);
-    // barRow is its row among the progress bars.
-    explicit JobLogPrinter(Console& console, std::string port = {}, std::size_t barRow = 0);
+    // port names the camera in every event, and in every line and bar when it is one of
+    // several; barRow is its row among the progress bars.
+    explicit JobLogPrinter(Console& console, PortTag port = {}, std::size_t barRow = 0);
 
     void replaceLog(const std::string& text) override;
     void appendLog(const std::string& text) override;
     std::string showWithLog(const std::string& tail) override;
     void progress(const UpgradeProgress& progress) override;
     // Human output: the reason on standard error, where a technician's terminal shows it and
-    // a script's log of standard output stays as it always was. JSON: the result event has it.
+    // standard output keeps only the job's log lines. JSON: the result event has it.
     void reason(const std::string& text) override;
-    // Human output: on standard error like the reason; JSON: an "advice" event.
+    // Human output: on standard error like the reason; JSON: an "advice" event. Both name the
+    // port like the job's lines and events.
     void advice(const std::string& text) override;
 
     // The last log line printed: the outcome, or the reason the job could not start.
@@ -46,7 +47,7 @@ class JobLogPrinter final : public UpgradeLog {
     using Clock = std::chrono::steady_clock;
 
     Console& console_;
-    const std::string port_;
+    const PortTag port_;
     const std::size_t barRow_;
     mutable std::mutex mutex_;
     LogMirror mirror_;

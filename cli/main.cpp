@@ -1,13 +1,53 @@
 // orvane-cli: the firmware upgrade, the PTZ test frames, the HEX merge, the device image
 // packager and the virtual camera from a shell, for production lines, scripts and SSH.
 #include "cli/commands.h"
+#include "cli/console.h"
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
 #include "cli/utf8_command_line.h"
 
 #include <CLI/CLI.hpp>
-#include <cstdio>
 #include <exception>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace {
+
+// A command line that asks for JSON gets its usage error as a result event too.
+bool asksForJson(std::span<char*> args) {
+    for (const std::string_view arg : args) {
+        if (arg == "--") {
+            break;
+        }
+        if (arg == "--json") {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The first word that is no option names the subcommand (the program's own options take no
+// values). An unknown one is named here: CLI11 would take it for a stray argument and answer
+// "A subcommand is required", or show the main help for `bogus --help`.
+std::optional<std::string> unknownCommand(const CLI::App& app, std::span<char*> args) {
+    for (const std::string_view arg : args) {
+        if (arg.empty() || arg.front() != '-') {
+            std::string known;
+            for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
+                if (command->get_name() == arg) {
+                    return std::nullopt;
+                }
+                known += (known.empty() ? "" : ", ") + command->get_name();
+            }
+            return "orvane-cli: unknown command " + std::string(arg) + " (the commands are " + known + ")";
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     orvane::ignoreBrokenPipes();
@@ -32,14 +72,21 @@ int main(int argc, char** argv) {
     orvane::addSimulateCommand(app, status);
     orvane::addDemoCommand(app, status);
 
+    const std::span<char*> args(argv + 1, static_cast<std::size_t>(argc > 0 ? argc - 1 : 0));
+    orvane::Console console(asksForJson(args) ? orvane::OutputMode::Json : orvane::OutputMode::Plain);
+    if (const auto unknown = unknownCommand(app, args)) {
+        return console.result({orvane::exitUsage, *unknown});
+    }
     try {
         app.parse(commandLine.argc(), commandLine.argv());
     } catch (const CLI::ParseError& e) {
-        // --help and --version end here too, with status 0.
-        return app.exit(e) == 0 ? orvane::exitSuccess : orvane::exitUsage;
+        // --help and --version end here too, with status 0 and nothing more to say.
+        if (app.exit(e) == 0) {
+            return orvane::exitSuccess;
+        }
+        return console.result({.exitCode = orvane::exitUsage, .text = e.what(), .shown = true});
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "orvane-cli: %s\n", e.what());
-        return orvane::exitFailed;
+        return console.result({orvane::exitFailed, std::string("orvane-cli: ") + e.what()});
     }
     return status;
 }

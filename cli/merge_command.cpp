@@ -27,27 +27,11 @@ int runMerge(const MergeOptions& options) {
     const MergeOutcome outcome = MergeHexFiles(request);
     if (!outcome.written) {
         // A file that could not be opened or read is unusable (3); one read and refused is 1.
-        const int status = outcome.inputUnusable ? exitUnusable : exitFailed;
-        console.error(outcome.error);
-        console.event(JsonObject()
-                          .add("event", "result")
-                          .add("ok", false)
-                          .add("exitCode", status)
-                          .add("text", outcome.error)
-                          .add("reason", outcome.error));
-        return status;
+        return console.result({outcome.inputUnusable ? exitUnusable : exitFailed, outcome.error});
     }
-    if (console.json()) {
-        console.event(JsonObject()
-                          .add("event", "result")
-                          .add("ok", true)
-                          .add("exitCode", exitSuccess)
-                          .add("text", fillText(textOf(IDS_MERGE_WRITTEN, language), {outcome.outputPath}))
-                          .add("path", outcome.outputPath));
-    } else {
-        console.line(fillText(textOf(IDS_MERGE_WRITTEN, language), {outcome.outputPath}));
-    }
-    return exitSuccess;
+    return console.result({.exitCode = exitSuccess,
+                           .text = fillText(textOf(IDS_MERGE_WRITTEN, language), {outcome.outputPath}),
+                           .details = {{"path", outcome.outputPath}}});
 }
 
 } // namespace

@@ -30,27 +30,11 @@ int runPackage(const PackageOptions& options) {
         // The detail names the path and the system's reason; the dialog's short message
         // box text does not.
         const std::string reason = outcome.detail.empty() ? outcome.message : outcome.detail;
-        const int status = outcome.inputUnusable ? exitUnusable : exitFailed;
-        console.error(reason);
-        console.event(JsonObject()
-                          .add("event", "result")
-                          .add("ok", false)
-                          .add("exitCode", status)
-                          .add("text", reason)
-                          .add("reason", reason));
-        return status;
+        return console.result({outcome.inputUnusable ? exitUnusable : exitFailed, reason});
     }
-    if (console.json()) {
-        console.event(JsonObject()
-                          .add("event", "result")
-                          .add("ok", true)
-                          .add("exitCode", exitSuccess)
-                          .add("text", fillText(textOf(IDS_PACKAGE_WRITTEN, language), {outcome.outputPath}))
-                          .add("path", outcome.outputPath));
-    } else {
-        console.line(fillText(textOf(IDS_PACKAGE_WRITTEN, language), {outcome.outputPath}));
-    }
-    return exitSuccess;
+    return console.result({.exitCode = exitSuccess,
+                           .text = fillText(textOf(IDS_PACKAGE_WRITTEN, language), {outcome.outputPath}),
+                           .details = {{"path", outcome.outputPath}}});
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 // `orvane-cli ports`: the serial ports this machine offers, one name per line, in the order
 // the dialog lists them. No ports: no lines, and still success. `--long` and `--json` add what
 // tells adapters apart and why a port will not open: driver, USB identity, by-id link, access
-// for this user and the program holding it; for the ports named, or every port listed.
+// for this user and the programs holding it; for the ports named (status 3 when one of them
+// cannot be opened), or every port listed.
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/exit_codes.h"
@@ -11,8 +12,9 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <array>
-#include <cstdio>
+#include <iterator>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -25,31 +27,32 @@ struct PortsOptions {
     bool json = false;
 };
 
-JsonObject& addOptional(JsonObject& object, std::string_view key, const std::optional<std::string>& value) {
-    return value ? object.add(key, *value) : object.addNull(key);
+// Missing facts are null, so every port event has every key.
+JsonFields orNull(const std::optional<std::string>& value) {
+    return value ? JsonFields(*value) : JsonFields(nullptr);
 }
 
-JsonObject jsonOf(const PortDetails& port) {
-    JsonObject object;
-    object.add("name", port.name).add("path", port.path);
-    addOptional(object, "byId", port.byId);
-    addOptional(object, "driver", port.driver);
-    addOptional(object, "vid", port.vid);
-    addOptional(object, "pid", port.pid);
-    addOptional(object, "manufacturer", port.manufacturer);
-    addOptional(object, "product", port.product);
-    addOptional(object, "serial", port.serial);
-    if (port.latencyTimerMs) {
-        object.add("latencyTimerMs", *port.latencyTimerMs);
-    } else {
-        object.addNull("latencyTimerMs");
+JsonFields jsonOf(const PortDetails& port) {
+    JsonFields object{{"name", port.name},
+                      {"path", port.path},
+                      {"byId", orNull(port.byId)},
+                      {"driver", orNull(port.driver)},
+                      {"vid", orNull(port.vid)},
+                      {"pid", orNull(port.pid)},
+                      {"manufacturer", orNull(port.manufacturer)},
+                      {"product", orNull(port.product)},
+                      {"serial", orNull(port.serial)}};
+    object["latencyTimerMs"] = port.latencyTimerMs ? JsonFields(*port.latencyTimerMs) : JsonFields(nullptr);
+    object["access"] = port.access;
+    const auto jsonOfHolder = [](const PortHolder& holder) {
+        return JsonFields{{"pid", holder.pid}, {"command", holder.command}};
+    };
+    object["holder"] = port.holder ? jsonOfHolder(*port.holder) : JsonFields(nullptr);
+    JsonFields holders = JsonFields::array();
+    for (const PortHolder& holder : port.holders) {
+        holders.push_back(jsonOfHolder(holder));
     }
-    object.add("access", port.access);
-    if (port.holder) {
-        object.add("holder", JsonObject().add("pid", port.holder->pid).add("command", port.holder->command));
-    } else {
-        object.addNull("holder");
-    }
+    object["holders"] = std::move(holders);
     return object;
 }
 
@@ -59,17 +62,15 @@ using Row = std::array<std::string, columnCount>;
 Row rowOf(const PortDetails& port) {
     const auto shown = [](const std::optional<std::string>& value) { return value.value_or("-"); };
     std::string usbId = port.vid ? *port.vid + ":" + port.pid.value_or("?") : "-";
-    std::string holder =
-        port.holder ? port.holder->command + " (" + std::to_string(port.holder->pid) + ")" : "-";
+    // A port another program holds is not free to use, whatever this user may do there.
+    std::string access = port.holders.empty() || port.access != portAccessOk ? port.access : "busy";
+    for (std::size_t i = 0; i < port.holders.size(); ++i) {
+        access += (i == 0 ? ", held by " : ", ") + port.holders[i].command + " (" +
+                  std::to_string(port.holders[i].pid) + ")";
+    }
     std::string latency = port.latencyTimerMs ? std::to_string(*port.latencyTimerMs) + " ms" : "-";
-    return {port.name,
-            shown(port.driver),
-            std::move(usbId),
-            shown(port.product),
-            shown(port.serial),
-            std::move(latency),
-            port.access + (port.holder ? ", held by " + holder : ""),
-            shown(port.byId)};
+    return {port.name,          shown(port.driver), std::move(usbId),  shown(port.product),
+            shown(port.serial), std::move(latency), std::move(access), shown(port.byId)};
 }
 
 // Columns padded to their widest cell; the last one is not padded.
@@ -92,17 +93,28 @@ void printTable(Console& console, const std::vector<Row>& rows) {
     }
 }
 
+// Ports named on the command line that this user cannot open: "ttyUSB9: no such device".
+std::string unusableOf(const std::vector<PortDetails>& ports) {
+    std::string unusable;
+    for (const PortDetails& port : ports) {
+        if (port.access != portAccessOk) {
+            unusable += (unusable.empty() ? "" : "; ") + port.name + ": " + port.access;
+        }
+    }
+    return unusable;
+}
+
 int runPorts(const PortsOptions& options) {
+    Console console(options.json ? OutputMode::Json : OutputMode::Plain);
     if (!options.longForm && !options.json) {
         if (!options.ports.empty()) {
-            std::fprintf(stderr, "ports: naming ports needs --long or --json\n");
-            return exitUsage;
+            return console.result({exitUsage, "ports: naming ports needs --long or --json"});
         }
         std::vector<std::string> names;
         // No sysfs (a container without /sys): nothing to list, which is what the user sees.
         (void)gatherPortNames(names);
         for (const std::string& name : names) {
-            std::printf("%s\n", name.c_str());
+            console.line(name);
         }
         return exitSuccess;
     }
@@ -111,21 +123,27 @@ int runPorts(const PortsOptions& options) {
     if (names.empty()) {
         (void)gatherPortNames(names);
     }
-    Console console(options.json ? OutputMode::Json : OutputMode::Plain);
-    std::vector<Row> rows{{"PORT", "DRIVER", "VID:PID", "PRODUCT", "SERIAL", "LATENCY", "ACCESS", "BY-ID"}};
+    std::vector<PortDetails> ports;
     const UserIdentity user = UserIdentity::ofProcess();
     for (const std::string& name : names) {
-        const PortDetails details = describePort(name, PortRoots{}, user);
-        if (options.json) {
-            console.event(jsonOf(details));
-        } else {
-            rows.push_back(rowOf(details));
-        }
+        ports.push_back(describePort(name, PortRoots{}, user));
+        console.event("port", jsonOf(ports.back()));
     }
-    if (!options.json && rows.size() > 1) {
+    if (!options.json && !ports.empty()) {
+        std::vector<Row> rows{
+            {"PORT", "DRIVER", "VID:PID", "PRODUCT", "SERIAL", "LATENCY", "ACCESS", "BY-ID"}};
+        std::transform(ports.begin(), ports.end(), std::back_inserter(rows), rowOf);
         printTable(console, rows);
     }
-    return exitSuccess;
+    // A port asked for by name that cannot be opened fails the command, as it would an upgrade;
+    // the machine's own list is only shown.
+    const std::string unusable = options.ports.empty() ? std::string() : unusableOf(ports);
+    if (!unusable.empty()) {
+        return console.result({exitUnusable, "Cannot use " + unusable});
+    }
+    return console.result({.exitCode = exitSuccess,
+                           .text = std::to_string(ports.size()) + (ports.size() == 1 ? " port" : " ports"),
+                           .shown = true});
 }
 
 } // namespace

@@ -25,13 +25,12 @@ int runPtz(const PtzOptions& options) {
     Console console(chooseOutputMode(false));
     const std::optional<PtzButton> button = ptzButtonNamed(options.action);
     if (!button) {
-        console.error("unknown action " + options.action);
-        return exitUsage;
+        return console.result({exitUsage, "unknown action " + options.action});
     }
     SerialPort port;
     if (port.openPort(options.port, options.speed, parityNone, 8, oneStopBit) != 1) {
-        console.error(openFailureMessage(options.port, port.lastError(), TextLanguage::English));
-        return exitUnusable;
+        return console.result(
+            {exitUnusable, openFailureMessage(options.port, port.lastError(), TextLanguage::English)});
     }
     // HOME has no frame: the port is still opened, so a wrong port name shows here too.
     // A frame that did not go out whole is said, not passed off as sent.
@@ -42,9 +41,9 @@ int runPtz(const PtzOptions& options) {
     });
     port.closePort();
     if (missing != 0) {
-        console.error("Cannot write to serial port " + options.port + ": " + std::to_string(missing) +
-                      " bytes of the frame did not go out");
-        return exitUnusable;
+        return console.result({exitUnusable, "Cannot write to serial port " + options.port + ": " +
+                                                 std::to_string(missing) +
+                                                 " bytes of the frame did not go out"});
     }
     return exitSuccess;
 }

@@ -7,7 +7,7 @@
 #include "cli/console.h"
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
-#include "cli/sha256.h"
+#include "imagetools/sha256.h"
 #include "sim/virtual_camera.h"
 
 #include <CLI/CLI.hpp>
@@ -27,6 +27,7 @@ struct SimulateOptions {
     std::string link;
     unsigned count = 1;
     bool pacing = false;
+    bool strict = false;
     int replyDelayMs = 0;
     int flashMs = 0;
     std::string silentAt;
@@ -152,6 +153,7 @@ VirtualCameraOptions cameraOptionsOf(const SimulateOptions& options) {
     cameraOptions.lineSpeed = options.lineSpeed;
     cameraOptions.upgradeSpeed = options.upgradeSpeed;
     cameraOptions.pacing = options.pacing;
+    cameraOptions.strict = options.strict;
     cameraOptions.replyDelay = std::chrono::milliseconds{options.replyDelayMs};
     cameraOptions.flashTime = std::chrono::milliseconds{options.flashMs};
     cameraOptions.faults = faultsOf(options);
@@ -164,8 +166,7 @@ int runSimulate(const SimulateOptions& options) {
         std::uint32_t block = 0;
         std::uint32_t times = 0;
         if (!parseNak(nak, block, times)) {
-            console.error("--nak-block: expected BLOCK or BLOCK:TIMES, got " + nak);
-            return exitUsage;
+            return console.result({exitUsage, "--nak-block: expected BLOCK or BLOCK:TIMES, got " + nak});
         }
     }
     const InterruptWatch interrupt;
@@ -186,9 +187,9 @@ int runSimulate(const SimulateOptions& options) {
         auto camera = std::make_unique<VirtualCamera>(cameraOptions);
         if (!camera->start()) {
             // The cameras already started stop (and take their links away) as they go.
-            console.error("Cannot start the virtual camera" + (several ? " " + name : std::string()) + ": " +
-                          camera->error());
-            return exitUnusable;
+            return console.result({exitUnusable, "Cannot start the virtual camera" +
+                                                     (several ? " " + name : std::string()) + ": " +
+                                                     camera->error()});
         }
         printer->line("device " + camera->devicePath());
         if (!cameraOptions.linkPath.empty()) {
@@ -225,6 +226,10 @@ void addSimulateCommand(CLI::App& app, int& status) {
     command->add_option("--count", options->count, "Run this many cameras, each on a device of its own")
         ->check(CLI::Range(1U, 64U));
     command->add_flag("--pacing", options->pacing, "Let bytes take their time on the line (10 bits each)");
+    command->add_flag("--strict", options->strict,
+                      "Be as unforgiving as a real boot loader: replies are lost while the host's port is "
+                      "closed, a StartCommand sooner than 500 ms after the EnterAck and an EndFrame before "
+                      "every block go unanswered");
     command
         ->add_option("--reply-delay-ms", options->replyDelayMs,
                      "Time the camera takes before every reply, from the last byte of the frame, ms")

@@ -1,10 +1,10 @@
 // `orvane-cli simulate` on Windows: the virtual camera lives on a pseudo-terminal, which
 // Windows does not have. The command is still known, so that a script learns why it fails.
 #include "cli/commands.h"
+#include "cli/console.h"
 #include "cli/exit_codes.h"
 
 #include <CLI/CLI.hpp>
-#include <cstdio>
 
 namespace orvane {
 
@@ -13,11 +13,10 @@ void addSimulateCommand(CLI::App& app, int& status) {
         app.add_subcommand("simulate", "Run a virtual camera (Linux only: it needs a pseudo-terminal)");
     command->allow_extras();
     command->callback([&status] {
-        std::fputs(
-            "orvane-cli: simulate needs a pseudo-terminal, which Windows does not have: run it on Linux "
-            "(orvane-cli demo runs a virtual camera here)\n",
-            stderr);
-        status = exitUsage;
+        Console console(OutputMode::Plain);
+        status = console.result(
+            {exitUsage, "orvane-cli: simulate needs a pseudo-terminal, which Windows does not have: run it "
+                        "on Linux (orvane-cli demo runs a virtual camera here)"});
     });
 }
 

@@ -6,14 +6,16 @@
 #include "cli/exit_codes.h"
 #include "cli/port_list_file.h"
 #include "cli/upgrade_session.h"
+#include "serial/device_identity.h"
 #include "serial/port_name.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 namespace orvane {
 namespace {
@@ -34,40 +36,43 @@ UpgradeTarget targetNamed(const std::string& name) {
     return name == "special" ? UpgradeTarget::Special : UpgradeTarget::MainBoard;
 }
 
-// The device a port name ends at, links followed, so that ttyUSB0, /dev/ttyUSB0 and its
-// /dev/serial/by-id link are one port. A name that stands for no device is its own key; its
-// job says what is wrong with it.
-std::string deviceKeyOf(const std::string& port) {
+// The device a port name ends at, so that ttyUSB0, /dev/ttyUSB0, its /dev/serial/by-id link
+// and /dev/tty (this terminal) are one port: compared by device number where the system has
+// one, else by the path with links followed. A name that stands for no device is its own key;
+// its job says what is wrong with it.
+struct PortKey {
+    std::optional<DeviceIdentity> device;
+    std::string path;
+    bool sameAs(const PortKey& other) const {
+        return device || other.device ? device == other.device : path == other.path;
+    }
+};
+
+PortKey portKeyOf(const std::string& port) {
     const std::string path = devicePathOf(port);
     if (path.empty()) {
-        return port;
+        return {std::nullopt, port};
     }
     std::error_code error;
     const std::filesystem::path real = std::filesystem::canonical(path, error);
-    return error ? std::filesystem::path(path).lexically_normal().string() : real.string();
+    return {deviceIdentityOf(path),
+            error ? std::filesystem::path(path).lexically_normal().string() : real.string()};
 }
 
 // Two jobs on one camera would each take the other's replies: refused before anything is sent.
 std::optional<std::string> samePortTwice(const std::vector<std::string>& ports) {
-    std::map<std::string, std::string> seen;
+    std::vector<std::pair<PortKey, std::string>> seen;
     for (const std::string& port : ports) {
-        const auto [at, added] = seen.emplace(deviceKeyOf(port), port);
-        if (!added) {
-            return "--port " + port + " is the same port as --port " + at->second + " (" + at->first +
+        const PortKey key = portKeyOf(port);
+        const auto at = std::find_if(seen.begin(), seen.end(),
+                                     [&](const auto& earlier) { return earlier.first.sameAs(key); });
+        if (at != seen.end()) {
+            return "--port " + port + " is the same port as --port " + at->second + " (" + at->first.path +
                    "): give each camera once";
         }
+        seen.emplace_back(key, port);
     }
     return std::nullopt;
-}
-
-void printResult(Console& console, int status, const std::string& message) {
-    console.error(message);
-    console.event(JsonObject()
-                      .add("event", "result")
-                      .add("ok", false)
-                      .add("exitCode", status)
-                      .add("text", message)
-                      .add("reason", message));
 }
 
 int runUpgrade(const UpgradeOptions& options) {
@@ -78,18 +83,16 @@ int runUpgrade(const UpgradeOptions& options) {
     if (!options.portsFrom.empty()) {
         const PortListFile listed = readPortListFile(options.portsFrom);
         if (!listed.error.empty()) {
-            printResult(console, exitUnusable, listed.error);
-            return exitUnusable;
+            return console.result({exitUnusable, listed.error});
         }
         request.ports.insert(request.ports.end(), listed.ports.begin(), listed.ports.end());
     }
     if (request.ports.empty()) {
-        console.error("No port to upgrade: give --port NAME or --ports-from FILE with one port a line");
-        return exitUsage;
+        return console.result(
+            {exitUsage, "No port to upgrade: give --port NAME or --ports-from FILE with one port a line"});
     }
     if (const auto twice = samePortTwice(request.ports)) {
-        console.error(*twice);
-        return exitUsage;
+        return console.result({exitUsage, *twice});
     }
     // A 0-byte image is nearly always a failed download or copy; sent, it would "succeed" at
     // upgrading the camera with nothing.
@@ -99,15 +102,7 @@ int runUpgrade(const UpgradeOptions& options) {
         const std::string message = "Image file " + request.imagePath +
                                     " is empty (0 bytes): nothing was sent. Check the download or copy; "
                                     "--allow-empty sends it all the same";
-        console.error(message);
-        console.event(JsonObject()
-                          .add("event", "result")
-                          .add("ok", false)
-                          .add("exitCode", exitUnusable)
-                          .add("text", message)
-                          .add("reason", message)
-                          .add("step", "image"));
-        return exitUnusable;
+        return console.result({.exitCode = exitUnusable, .text = message, .details = {{"step", "image"}}});
     }
     const InterruptWatch interrupt;
     return runUpgradeSession(request, console, interrupt).exitStatus;

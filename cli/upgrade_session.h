@@ -5,6 +5,7 @@
 
 #include "cli/console.h"
 #include "cli/interrupt.h"
+#include "cli/upgrade_summary.h"
 #include "serial/serial_link.h"
 #include "text/text_language.h"
 #include "upgrade/frames.h"
@@ -34,17 +35,6 @@ struct UpgradeRequest {
     bool lowLatency = false;      // react to replies as they come (--low-latency)
 };
 
-// How one camera's upgrade went, for the summary.
-struct CameraReport {
-    std::string port;
-    UpgradeOutcome outcome;
-    int exitStatus = 0;
-    double seconds = 0.0;    // from the start of its job to its end
-    std::uint64_t bytes = 0; // of the image the camera accepted
-    std::string lastLine;    // the job's last log line
-    double bytesPerSecond() const { return seconds > 0.0 ? static_cast<double>(bytes) / seconds : 0.0; }
-};
-
 struct UpgradeRun {
     int exitStatus = 0;
     std::vector<CameraReport> cameras;
@@ -59,14 +49,11 @@ int exitStatusOf(const UpgradeOutcome& outcome, const InterruptWatch& interrupt)
 // port was unusable, else 1 if any camera failed, else 0.
 int combinedExitStatus(std::span<const CameraReport> cameras, const InterruptWatch& interrupt);
 
-// Runs a job for every port at once to their ends and prints their logs as they come. One
-// port: the output of a single upgrade, unchanged. Several: every line and event names its
-// port, each port gets a result event, and a summary (a table, or a "summary" event) ends
+// Runs a job for every port at once to their ends and prints their logs as they come; every
+// event names its port, and each port gets a result. One port: the lines of a single upgrade.
+// Several: every line names its port too, and a summary (a table, or a "summary" event) ends
 // the run.
 UpgradeRun runUpgradeSession(const UpgradeRequest& request, Console& console,
                              const InterruptWatch& interrupt);
-
-// The port as lines and bars name it: without a leading "/dev/".
-std::string portLabel(std::string_view port);
 
 } // namespace orvane

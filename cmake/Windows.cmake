@@ -1,5 +1,5 @@
 # What the Windows cross build needs beyond the toolchain file: the Wine runner for tests and
-# the cross-compiled forms of the two libraries that Debian ships for Linux only.
+# the cross-compiled forms of the libraries that Debian ships for Linux only.
 
 # Tests and test discovery run the .exe files under Wine, in a prefix inside the build folder.
 set(ORVANE_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
@@ -16,4 +16,15 @@ if(NOT TARGET CLI11::CLI11)
     INTERFACE_SYSTEM_INCLUDE_DIRECTORIES ${CMAKE_BINARY_DIR}/cli11-include
     INTERFACE_INCLUDE_DIRECTORIES ${CMAKE_BINARY_DIR}/cli11-include)
   set(CLI11_FOUND TRUE)
+endif()
+
+# nlohmann-json is header-only too, and its package config has the same /usr/include problem.
+if(NOT TARGET nlohmann_json::nlohmann_json)
+  find_path(ORVANE_NLOHMANN_INCLUDE nlohmann/json.hpp PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/nlohmann-include)
+  file(CREATE_LINK ${ORVANE_NLOHMANN_INCLUDE}/nlohmann ${CMAKE_BINARY_DIR}/nlohmann-include/nlohmann SYMBOLIC)
+  add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED GLOBAL)
+  set_target_properties(nlohmann_json::nlohmann_json PROPERTIES
+    INTERFACE_SYSTEM_INCLUDE_DIRECTORIES ${CMAKE_BINARY_DIR}/nlohmann-include
+    INTERFACE_INCLUDE_DIRECTORIES ${CMAKE_BINARY_DIR}/nlohmann-include)
 endif()

@@ -49,7 +49,8 @@ struct PortDetails {
     // "ok", "needs-dialout" (group-accessible, user not in the group), or why not:
     // "no such device", "permission denied", the system's text.
     std::string access;
-    std::optional<PortHolder> holder;
+    std::optional<PortHolder> holder; // the first of holders
+    std::vector<PortHolder> holders;  // every program holding the port open
 };
 
 // Details of one port. name is a port name as devicePathOf takes it (ttyUSB0, COM1, a path,

@@ -1,5 +1,6 @@
 // Port details on Linux, straight from sysfs, /dev/serial/by-id and /proc: a handful of small
 // files per port, which libudev would only read for us through a library more.
+#include "serial/device_identity.h"
 #include "serial/port_details.h"
 #include "serial/port_name.h"
 
@@ -122,6 +123,10 @@ void readSysfs(PortDetails& details, const fs::path& classEntry) {
 }
 
 std::optional<std::string> byIdLinkTo(const fs::path& node, const fs::path& devRoot) {
+    const std::optional<DeviceIdentity> device = deviceIdentityOf(node);
+    if (!device) {
+        return std::nullopt;
+    }
     std::error_code error;
     fs::directory_iterator links(devRoot / "serial" / "by-id", error);
     if (error) {
@@ -132,8 +137,7 @@ std::optional<std::string> byIdLinkTo(const fs::path& node, const fs::path& devR
         if (error) {
             break;
         }
-        std::error_code ignored;
-        if (fs::equivalent(links->path(), node, ignored)) {
+        if (deviceIdentityOf(links->path()) == device) {
             found.push_back(links->path().string());
         }
     }
@@ -181,11 +185,6 @@ std::string accessOf(const fs::path& node, const UserIdentity& user) {
     return "permission denied";
 }
 
-bool isProcessId(const std::string& name) {
-    return !name.empty() &&
-           std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 } // namespace
 
 UserIdentity UserIdentity::ofProcess() {
@@ -201,39 +200,6 @@ UserIdentity UserIdentity::ofProcess() {
         }
     }
     return user;
-}
-
-std::optional<PortHolder> findPortHolder(const fs::path& device, const fs::path& procRoot) {
-    if (procRoot.empty()) {
-        return std::nullopt;
-    }
-    std::error_code error;
-    const std::string node = fs::canonical(device, error).string();
-    if (error) {
-        return std::nullopt;
-    }
-    const std::string self = std::to_string(::getpid());
-    fs::directory_iterator processes(procRoot, error);
-    for (; !error && processes != fs::directory_iterator(); processes.increment(error)) {
-        const std::string pid = processes->path().filename().string();
-        if (!isProcessId(pid) || pid == self) {
-            continue;
-        }
-        // Another user's descriptors are not readable: that process is not ours to name.
-        std::error_code unreadable;
-        fs::directory_iterator descriptors(processes->path() / "fd", unreadable);
-        for (; !unreadable && descriptors != fs::directory_iterator(); descriptors.increment(unreadable)) {
-            std::error_code gone;
-            if (fs::read_symlink(descriptors->path(), gone).string() != node || gone) {
-                continue;
-            }
-            PortHolder holder;
-            std::from_chars(pid.data(), pid.data() + pid.size(), holder.pid);
-            holder.command = firstLineOf(processes->path() / "comm").value_or("?");
-            return holder;
-        }
-    }
-    return std::nullopt;
 }
 
 PortDetails describePort(std::string_view name, const PortRoots& roots, const UserIdentity& user) {
@@ -260,7 +226,10 @@ PortDetails describePort(std::string_view name, const PortRoots& roots, const Us
     }
     details.byId = byIdLinkTo(node, roots.dev);
     details.access = accessOf(node, user);
-    details.holder = findPortHolder(node, roots.proc);
+    details.holders = findPortHolders(node, roots.proc);
+    if (!details.holders.empty()) {
+        details.holder = details.holders.front();
+    }
     return details;
 }
 

@@ -114,9 +114,9 @@ UserIdentity UserIdentity::ofProcess() {
     return {};
 }
 
-std::optional<PortHolder> findPortHolder(const std::filesystem::path& /*device*/,
-                                         const std::filesystem::path& /*procRoot*/) {
-    return std::nullopt;
+std::vector<PortHolder> findPortHolders(const std::filesystem::path& /*device*/,
+                                        const std::filesystem::path& /*procRoot*/) {
+    return {};
 }
 
 PortDetails describePort(std::string_view name, const PortRoots& /*roots*/, const UserIdentity& /*user*/) {

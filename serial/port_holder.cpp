@@ -1,7 +1,18 @@
-// The technician's words for a busy port's holder.
+// The first holder of a port, and the technician's words for it.
 #include "serial/port_holder.h"
 
+#include <utility>
+
 namespace orvane {
+
+std::optional<PortHolder> findPortHolder(const std::filesystem::path& device,
+                                         const std::filesystem::path& procRoot) {
+    std::vector<PortHolder> holders = findPortHolders(device, procRoot);
+    if (holders.empty()) {
+        return std::nullopt;
+    }
+    return std::move(holders.front());
+}
 
 std::string busyPortHint(const PortHolder& holder) {
     std::string hint = "the port is held by " + holder.command + " (pid " + std::to_string(holder.pid) + ")";

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace orvane {
 
@@ -13,8 +14,14 @@ struct PortHolder {
     std::string command; // the program's name as the system keeps it (at most 15 characters)
 };
 
-// The first other process with device open, among those whose descriptors this user may
-// read under procRoot; nothing when none is found or procRoot is empty. device may be a link.
+// Every other process with device open, among those whose descriptors this user may read
+// under procRoot, in the order procRoot lists them; none when procRoot is empty. device may be
+// a link. For a pseudo-terminal slave, a process that holds its master side as well (a virtual
+// camera keeping its line up) is the far end of the line: such come after the programs that
+// hold the port for use.
+std::vector<PortHolder> findPortHolders(const std::filesystem::path& device,
+                                        const std::filesystem::path& procRoot = "/proc");
+// The first of them: the program a busy port is to be closed in, or nothing.
 std::optional<PortHolder> findPortHolder(const std::filesystem::path& device,
                                          const std::filesystem::path& procRoot = "/proc");
 

@@ -1,8 +1,8 @@
 // What the protocol layers need of a serial port. SerialPort is the real one; tests put
 // recording or scripted links in its place.
 //
-// Error rules: the four operations answer integers as the tool has always done (1 or 0 for
-// an open, nonzero for a successful close, byte counts for transfers). Beside them the link
+// Error rules: the four operations answer plain integers, which is all their callers test (1
+// or 0 for an open, nonzero for a successful close, byte counts for transfers). Beside them the link
 // keeps the system's reason of the last failed open or close, so a front end can say what
 // went wrong ("permission denied: add your user to the dialout group").
 #pragma once

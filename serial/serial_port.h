@@ -3,9 +3,11 @@
 // Contracts (answers as SerialLink states them; the why of a failure is in lastError()):
 //  - openPort(name, baud, parity, byteSize, stopBits): maps the name with devicePathOf, opens
 //    the device exclusively and sets a raw eight-bit transparent line. Exclusive: a second
-//    open of the same device (under any name) by a SerialPort of this or another process, root
-//    included, answers 0 with EBUSY (flock); other programs that open it later are turned away
-//    by TIOCEXCL unless they run as root. Answers 1 or 0. Parity 0 none, 1 odd, 2 even,
+//    open of the same device by a SerialPort of this process, under any name (/dev/tty for the
+//    controlling terminal included: devices are told apart by their device number), or of
+//    another process by the same node or a link to it, root included, answers 0 with EBUSY
+//    (flock); other programs that open it later are turned away by TIOCEXCL unless they run as
+//    root. Answers 1 or 0. Parity 0 none, 1 odd, 2 even,
 //    3 mark, 4 space; byteSize 5 to 8; stopBits 0 one, 1 one and a half, 2 two. A value out
 //    of range leaves that setting as the driver had it; a speed the driver refuses (0 or less
 //    included) leaves the speed it kept, and the port still opens (answer 1). The line is
@@ -23,9 +25,10 @@
 //    count stored at the start of buffer.
 //  - In ReadMode::LowLatency an open asks the driver for low latency (given back at the
 //    close) and, where it would not, notes the USB adapter's latency timer (adapterLatencyMs).
-//  - writePort(bytes): hands over every byte and waits until they have left the driver, or
-//    until their time on the wire at the speed the port opened at (ten bits a byte) plus
-//    100 ms + 2 ms per byte have passed; answers the count handed over.
+//  - writePort(bytes): hands over every byte and waits until they have left the driver's
+//    queue, or until their time on the wire at the speed the port opened at (ten bits a byte)
+//    plus 100 ms + 2 ms per byte have passed; answers the count handed over. The few bytes the
+//    UART itself still holds are waited for at the close, where a speed change may follow.
 //  - Both transfers answer 0 at once on a closed port. On a device that has vanished (USB
 //    adapter pulled) they answer 0 or the partial count and deviceGone() turns true until the
 //    next open; a read then still waits out its time limit, so a caller reading in a loop does
@@ -37,6 +40,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 
@@ -44,9 +48,9 @@ namespace orvane {
 
 class SerialPort final : public SerialLink {
   public:
-    // The platform's handle of an open port: a file descriptor on POSIX; on Windows a HANDLE,
-    // which Windows keeps within 32 bits so that it may be narrowed and sign-extended back.
-    using NativeHandle = int;
+    // The platform's handle of an open port, whole: a file descriptor on POSIX, a HANDLE on
+    // Windows (whose invalid value is -1 too).
+    using NativeHandle = std::intptr_t;
     static constexpr NativeHandle invalidHandle = -1;
 
     SerialPort() = default;
@@ -72,13 +76,15 @@ class SerialPort final : public SerialLink {
     // The handles a transfer in progress works on. While one exists the port is not closed.
     struct Channel {
         NativeHandle device;
-        NativeHandle wake; // becomes readable when a close wants the channel back
+        NativeHandle wake; // raised when a close wants the channel back
     };
     class TransferGuard;
 
     std::optional<Channel> beginTransfer();
     void endTransfer();
     int closeHeldPort(); // with controlMutex_ held
+    // A read or a write of size bytes: move(channel, count) runs while the port cannot close.
+    template <typename Move> int transfer(std::size_t size, Move move);
 
     std::mutex controlMutex_; // one open or close at a time
     std::mutex stateMutex_;   // guards the members below it
@@ -91,9 +97,9 @@ class SerialPort final : public SerialLink {
     std::atomic<NativeHandle> handle_{invalidHandle};
     std::atomic<int> lastError_{0};
     std::atomic<bool> gone_{false};
-    std::atomic<int> lineSpeed_{0};           // bit/s the open port runs at, 0 when unknown
-    std::atomic<int> adapterLatency_{-1};     // ms, -1 when unknown or not asked
-    std::optional<int> driverFlagsToRestore_; // with controlMutex_ held
+    std::atomic<int> lineSpeed_{0};       // bit/s the open port runs at, 0 when unknown
+    std::atomic<int> adapterLatency_{-1}; // ms, -1 when unknown or not asked
+    std::optional<int> restoreOnRelease_; // the driver's state before the open; with controlMutex_ held
 };
 
 } // namespace orvane

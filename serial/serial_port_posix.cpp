@@ -1,17 +1,19 @@
-// SerialPort on POSIX termios (Linux). The device is kept in non-blocking mode and every wait
-// goes through ppoll on two descriptors: the device and an eventfd that a close raises, so a
-// close never has to wait for a read's time limit. Time limits are in port_timing.h.
+// SerialPort's system calls on POSIX termios (Linux). The device is kept in non-blocking mode
+// and every wait goes through ppoll on two descriptors: the device and an eventfd that a
+// close raises, so a close never has to wait for a read's time limit. Time limits are in
+// port_timing.h.
+#include "serial/device_identity.h"
 #include "serial/driver_latency.h"
+#include "serial/held_devices.h"
 #include "serial/line_speed.h"
 #include "serial/port_details.h"
 #include "serial/port_name.h"
 #include "serial/port_timing.h"
 #include "serial/raw_line_posix.h"
-#include "serial/serial_port.h"
-#include "serial/serial_port_transfer.h"
+#include "serial/serial_port_backend.h"
+#include "serial/transmitter_wait.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstdint>
 #include <fcntl.h>
 #include <poll.h>
@@ -19,10 +21,11 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
-namespace orvane {
+namespace orvane::port_backend {
 namespace {
 
 using namespace std::chrono_literals;
@@ -30,8 +33,20 @@ using namespace std::chrono_literals;
 // How often a write looks whether the driver has sent everything.
 constexpr auto drainPollInterval = 1ms;
 
-std::size_t clampedCount(std::size_t size) {
-    return size > static_cast<std::size_t>(INT_MAX) ? static_cast<std::size_t>(INT_MAX) : size;
+int fdOf(Handle handle) {
+    return static_cast<int>(handle);
+}
+
+// The device the open descriptor reaches: for /dev/tty and /dev/console the terminal behind
+// them (TIOCGDEV), which fstat would not tell.
+DeviceIdentity identityOfOpen(int fd, const struct stat& status) {
+    unsigned int encoded = 0;
+    if (::ioctl(fd, TIOCGDEV, &encoded) == 0) {
+        const unsigned int major = (encoded >> 8) & 0xFFFU;
+        const unsigned int minor = (encoded & 0xFFU) | ((encoded >> 12) & 0xFFF00U);
+        return DeviceIdentity{true, makedev(major, minor), 0};
+    }
+    return DeviceIdentity{true, status.st_rdev, 0};
 }
 
 // Opens the device for exclusive use. Answers the descriptor, or -1 with err set.
@@ -48,8 +63,15 @@ int openExclusive(const std::string& path, int& err) {
         return -1;
     }
     // TIOCEXCL turns away other opens, but not root's; the lock turns away every other open
-    // that asks for it, this program's included, whoever runs it.
+    // of this node that asks for it, this program's included, whoever runs it; the claim,
+    // this process's opens of the same device under another node. Both before TIOCEXCL: the
+    // flag belongs to the device, and the holder's would be cleared by our release.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        ::close(fd);
+        err = EBUSY;
+        return -1;
+    }
+    if (!claimDevice(identityOfOpen(fd, status), fd)) {
         ::close(fd);
         err = EBUSY;
         return -1;
@@ -59,14 +81,14 @@ int openExclusive(const std::string& path, int& err) {
 }
 
 // Answers the line speed the port runs at afterwards, 0 when unknown.
-int configureLine(int fd, int baudRate, int parity, int byteSize, int stopBits) {
+int configureLine(int fd, const LineSettings& line) {
     // The driver's refusals are not examined: the port then runs with what it kept.
     termios settings{};
     if (::tcgetattr(fd, &settings) == 0) {
-        makeTransparent(settings, parity, byteSize, stopBits);
+        makeTransparent(settings, line.parity, line.byteSize, line.stopBits);
         (void)::tcsetattr(fd, TCSANOW, &settings);
     }
-    return applyLineSpeed(fd, baudRate).value_or(0);
+    return applyLineSpeed(fd, line.baudRate).value_or(0);
 }
 
 timespec toTimespec(TransferClock::duration duration) {
@@ -105,157 +127,114 @@ WaitResult waitFor(int device, short events, int wake, Deadline deadline) {
     }
 }
 
-// Waits until the driver's transmit queue and, where the driver tells, the UART's shift
-// register are empty, so that a speed change that follows cannot garble the last bytes.
-void waitUntilSent(int device, int wake, Deadline limit) {
-    while (true) {
-        int queued = 0;
-        if (::ioctl(device, TIOCOUTQ, &queued) != 0)
-            return;
-        if (queued == 0) {
-            unsigned int lineStatus = 0;
-            const bool shifting =
-                ::ioctl(device, TIOCSERGETLSR, &lineStatus) == 0 && (lineStatus & TIOCSER_TEMT) == 0;
-            if (!shifting)
-                return;
-        }
-        if (limit.passed())
-            return;
+// Bytes still in the driver's transmit queue, or nothing when it cannot tell.
+std::optional<int> queuedOutput(int device) {
+    int queued = 0;
+    return ::ioctl(device, TIOCOUTQ, &queued) == 0 ? std::optional<int>(queued) : std::nullopt;
+}
+
+// Waits until the driver's transmit queue is empty. What the UART itself still holds is left
+// to the release: it matters only before a speed change, and a transmitter that never reports
+// empty would make every write wait out its whole limit.
+void waitUntilQueueEmpty(int device, int wake, Deadline limit) {
+    while (queuedOutput(device).value_or(0) != 0 && !limit.passed()) {
         if (waitFor(-1, 0, wake, earliest(limit, Deadline::after(drainPollInterval))) == WaitResult::woken)
             return;
     }
 }
 
-} // namespace
-
-SerialPort::~SerialPort() {
-    const std::lock_guard control(controlMutex_);
-    (void)closeHeldPort();
+void waitForUart(int device, int lineSpeed) {
+    if (queuedOutput(device) != 0) {
+        return; // bytes still queued, which the driver's close waits for, or it cannot tell
+    }
+    waitForTransmitter(
+        [device]() -> std::optional<bool> {
+            unsigned int lineStatus = 0;
+            if (::ioctl(device, TIOCSERGETLSR, &lineStatus) != 0)
+                return std::nullopt;
+            return (lineStatus & TIOCSER_TEMT) != 0;
+        },
+        lineSpeed);
 }
 
-int SerialPort::openPort(std::string_view name, int baudRate, int parity, int byteSize, int stopBits) {
-    const std::lock_guard control(controlMutex_);
-    (void)closeHeldPort();
+} // namespace
 
+OpenedDevice openDevice(std::string_view name, const LineSettings& line, ReadMode mode) {
+    OpenedDevice opened;
     const std::string path = devicePathOf(name);
     if (path.empty()) {
-        lastError_.store(ENOENT);
-        return 0;
+        opened.error = ENOENT;
+        return opened;
     }
-    int err = 0;
-    const int device = openExclusive(path, err);
+    const int device = openExclusive(path, opened.error);
     if (device < 0) {
-        lastError_.store(err);
-        return 0;
+        return opened;
     }
-    lineSpeed_.store(configureLine(device, baudRate, parity, byteSize, stopBits));
-    adapterLatency_.store(-1);
-    if (readMode() == ReadMode::LowLatency) {
+    opened.device = device;
+    opened.lineSpeed = configureLine(device, line);
+    if (mode == ReadMode::LowLatency) {
         const DriverLatencyRequest request = requestDriverLowLatency(device);
-        driverFlagsToRestore_ = request.restore;
+        opened.restore = request.restore;
         if (!request.granted) {
             // Only sysfs is read: finding the port's holder would scan every process.
             PortRoots roots;
             roots.proc.clear();
-            adapterLatency_.store(describePort(name, roots).latencyTimerMs.value_or(-1));
+            opened.adapterLatencyMs = describePort(name, roots).latencyTimerMs;
         }
     }
     // Linux has no per-port queue sizes to request; its tty buffers are fixed in the driver.
+    return opened;
+}
 
+Handle createWake(int& err) {
     const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (wake < 0) {
-        lastError_.store(errno);
-        ::close(device);
-        return 0;
+        err = errno;
+        return SerialPort::invalidHandle;
     }
-    {
-        const std::lock_guard state(stateMutex_);
-        device_ = device;
-        wake_ = wake;
-        closing_ = false;
-    }
-    gone_.store(false);
-    handle_.store(device, std::memory_order_release);
-    lastError_.store(0);
-    return 1;
+    return wake;
 }
 
-int SerialPort::closePort() {
-    const std::lock_guard control(controlMutex_);
-    return closeHeldPort();
+void raiseWake(Handle wake) {
+    const std::uint64_t one = 1;
+    (void)!::write(fdOf(wake), &one, sizeof one);
 }
 
-int SerialPort::closeHeldPort() {
-    NativeHandle device = invalidHandle;
-    NativeHandle wake = invalidHandle;
-    {
-        std::unique_lock state(stateMutex_);
-        if (device_ == invalidHandle) {
-            lastError_.store(0);
-            return 1;
-        }
-        closing_ = true;
-        device = device_;
-        wake = wake_;
-        const std::uint64_t one = 1;
-        (void)!::write(wake, &one, sizeof one);
-        transfersDone_.wait(state, [this] { return transfers_ == 0; });
-        device_ = invalidHandle;
-        wake_ = invalidHandle;
-        closing_ = false;
-    }
-    handle_.store(invalidHandle, std::memory_order_release);
-    ::close(wake);
+void closeWake(Handle wake) {
+    ::close(fdOf(wake));
+}
+
+int releaseDevice(Handle handle, const std::optional<int>& restore, int lineSpeed) {
+    const int device = fdOf(handle);
+    waitForUart(device, lineSpeed);
     // Exclusive use ends with this descriptor. On a pseudo-terminal (the virtual camera) the
     // flag would outlive it, and the job's reopen would be refused as busy to all but root.
     (void)::ioctl(device, TIOCNXCL);
-    if (driverFlagsToRestore_) {
-        restoreDriverFlags(device, *driverFlagsToRestore_);
-        driverFlagsToRestore_.reset();
+    if (restore) {
+        restoreDriverFlags(device, *restore);
     }
+    releaseDeviceClaim(handle);
     // Linux releases the descriptor whatever close answers; EINTR is no failure at all.
     const int result = ::close(device);
-    lastError_.store(result == 0 || errno == EINTR ? 0 : errno);
-    return 1;
+    return result == 0 || errno == EINTR ? 0 : errno;
 }
 
-std::optional<SerialPort::Channel> SerialPort::beginTransfer() {
-    const std::lock_guard state(stateMutex_);
-    if (device_ == invalidHandle || closing_)
-        return std::nullopt;
-    ++transfers_;
-    return Channel{device_, wake_};
-}
-
-void SerialPort::endTransfer() {
-    const std::lock_guard state(stateMutex_);
-    if (--transfers_ == 0)
-        transfersDone_.notify_all();
-}
-
-int SerialPort::readPort(std::span<std::uint8_t> buffer) {
-    if (buffer.empty())
-        return 0;
-    const TransferGuard guard(*this);
-    if (!guard.channel())
-        return 0;
-    const Channel channel = *guard.channel();
-
-    const bool prompt = readMode() == ReadMode::LowLatency;
-    const std::size_t capacity = clampedCount(buffer.size());
-    const Deadline total = Deadline::after(readTotalLimit(capacity));
+Transferred readDevice(Handle handle, Handle wakeHandle, std::span<std::uint8_t> buffer, ReadMode mode) {
+    const int device = fdOf(handle);
+    const int wake = fdOf(wakeHandle);
+    const Deadline total = Deadline::after(readTotalLimit(buffer.size()));
     std::optional<Deadline> quietLimit; // 100 ms after the last byte
-    std::size_t received = 0;
-    while (received < capacity) {
+    Transferred done;
+    while (done.count < buffer.size()) {
         const Deadline until = quietLimit ? earliest(total, *quietLimit) : total;
-        const WaitResult waited = waitFor(channel.device, POLLIN, channel.wake, until);
+        const WaitResult waited = waitFor(device, POLLIN, wake, until);
         if (waited == WaitResult::woken || waited == WaitResult::timedOut)
             break;
         if (waited == WaitResult::ready) {
-            const ssize_t count = ::read(channel.device, buffer.data() + received, capacity - received);
+            const ssize_t count = ::read(device, buffer.data() + done.count, buffer.size() - done.count);
             if (count > 0) {
-                received += static_cast<std::size_t>(count);
-                if (prompt) {
+                done.count += static_cast<std::size_t>(count);
+                if (mode == ReadMode::LowLatency) {
                     break; // everything the driver had is in: hand it on now
                 }
                 quietLimit = Deadline::after(readIntervalTimeout);
@@ -266,64 +245,42 @@ int SerialPort::readPort(std::span<std::uint8_t> buffer) {
         }
         // End of file, an error or a hang-up: the device has gone. With nothing to hand back,
         // sleep out the time limit so that a caller reading in a loop does not spin.
-        gone_.store(true);
-        if (received == 0)
-            (void)waitFor(-1, 0, channel.wake, total);
+        done.gone = true;
+        if (done.count == 0)
+            (void)waitFor(-1, 0, wake, total);
         break;
     }
-    return static_cast<int>(received);
+    return done;
 }
 
-int SerialPort::writePort(std::span<const std::uint8_t> bytes) {
-    if (bytes.empty())
-        return 0;
-    const TransferGuard guard(*this);
-    if (!guard.channel())
-        return 0;
-    const Channel channel = *guard.channel();
-
-    const std::size_t count = clampedCount(bytes.size());
-    const Deadline limit = Deadline::after(writeTotalLimit(count, lineSpeed_.load()));
-    std::size_t sent = 0;
-    while (sent < count) {
-        const ssize_t written = ::write(channel.device, bytes.data() + sent, count - sent);
+Transferred writeDevice(Handle handle, Handle wakeHandle, std::span<const std::uint8_t> bytes,
+                        int lineSpeed) {
+    const int device = fdOf(handle);
+    const int wake = fdOf(wakeHandle);
+    const Deadline limit = Deadline::after(writeTotalLimit(bytes.size(), lineSpeed));
+    Transferred done;
+    while (done.count < bytes.size()) {
+        const ssize_t written = ::write(device, bytes.data() + done.count, bytes.size() - done.count);
         if (written > 0) {
-            sent += static_cast<std::size_t>(written);
+            done.count += static_cast<std::size_t>(written);
             continue;
         }
         if (written < 0 && errno == EINTR)
             continue;
         if (written < 0 && isDeviceGoneError(errno))
-            gone_.store(true);
+            done.gone = true;
         if (written < 0 && errno == EAGAIN) {
-            const WaitResult waited = waitFor(channel.device, POLLOUT, channel.wake, limit);
+            const WaitResult waited = waitFor(device, POLLOUT, wake, limit);
             if (waited == WaitResult::ready)
                 continue;
             if (waited == WaitResult::hungUp)
-                gone_.store(true);
+                done.gone = true;
         }
         // Time limit, close, or a device that has gone: answer what was handed over.
-        return static_cast<int>(sent);
+        return done;
     }
-    waitUntilSent(channel.device, channel.wake, limit);
-    return static_cast<int>(sent);
+    waitUntilQueueEmpty(device, wake, limit);
+    return done;
 }
 
-bool SerialPort::deviceGone() const {
-    return gone_.load();
-}
-
-std::optional<int> SerialPort::adapterLatencyMs() const {
-    const int ms = adapterLatency_.load();
-    return ms >= 0 ? std::optional<int>(ms) : std::nullopt;
-}
-
-bool SerialPort::isOpen() const {
-    return portHandle() != invalidHandle;
-}
-
-int SerialPort::lastError() const {
-    return lastError_.load();
-}
-
-} // namespace orvane
+} // namespace orvane::port_backend

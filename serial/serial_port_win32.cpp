@@ -1,12 +1,12 @@
-// SerialPort on Win32. The port is opened for overlapped I/O, so that every wait can also
-// watch an event that a close raises: a close never has to wait for a read's time limit. The
-// driver's read time-outs give the interval rule; writes are limited here, as on Linux.
+// SerialPort's system calls on Win32. The port is opened for overlapped I/O, so that every
+// wait can also watch an event that a close raises: a close never has to wait for a read's
+// time limit. The driver's read time-outs give the interval rule; writes are limited here, as
+// on Linux.
 #include "platform/windows_error.h"
 #include "serial/comm_state_win32.h"
 #include "serial/port_name.h"
 #include "serial/port_timing.h"
-#include "serial/serial_port.h"
-#include "serial/serial_port_transfer.h"
+#include "serial/serial_port_backend.h"
 
 #include <windows.h>
 
@@ -14,7 +14,7 @@
 #include <climits>
 #include <cstdint>
 
-namespace orvane {
+namespace orvane::port_backend {
 namespace {
 
 using namespace std::chrono_literals;
@@ -22,16 +22,12 @@ using namespace std::chrono_literals;
 // A read the driver should have ended by its own time-outs is given up this much later.
 constexpr auto driverSlack = 1000ms;
 
-HANDLE toHandle(SerialPort::NativeHandle value) {
-    return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(value));
+HANDLE toHandle(Handle value) {
+    return reinterpret_cast<HANDLE>(value);
 }
 
-SerialPort::NativeHandle fromHandle(HANDLE handle) {
-    return static_cast<SerialPort::NativeHandle>(reinterpret_cast<std::intptr_t>(handle));
-}
-
-DWORD clampedCount(std::size_t size) {
-    return size > static_cast<std::size_t>(INT_MAX) ? static_cast<DWORD>(INT_MAX) : static_cast<DWORD>(size);
+Handle fromHandle(HANDLE handle) {
+    return reinterpret_cast<Handle>(handle);
 }
 
 DWORD millisecondsOf(TransferClock::duration duration) {
@@ -96,174 +92,106 @@ TransferResult runTransfer(HANDLE device, HANDLE wake, TransferClock::duration l
     return result;
 }
 
-} // namespace
-
-SerialPort::~SerialPort() {
-    const std::lock_guard control(controlMutex_);
-    (void)closeHeldPort();
+bool isGone(const TransferResult& result) {
+    return result.error != ERROR_SUCCESS && isDeviceGoneError(result.error);
 }
 
-int SerialPort::openPort(std::string_view name, int baudRate, int parity, int byteSize, int stopBits) {
-    const std::lock_guard control(controlMutex_);
-    (void)closeHeldPort();
+// Sets the line and the time-outs; answers the speed the driver kept, 0 when unknown.
+int configurePort(HANDLE device, DCB settings, const LineSettings& line, ReadMode mode) {
+    // The driver's refusals are not examined: the port then runs with what it kept.
+    makeTransparent(settings, line.baudRate, line.parity, line.byteSize, line.stopBits);
+    (void)SetCommState(device, &settings);
+    DCB kept{};
+    kept.DCBlength = sizeof kept;
+    const int speed =
+        GetCommState(device, &kept) && kept.BaudRate <= INT_MAX ? static_cast<int>(kept.BaudRate) : 0;
+    (void)SetupComm(device, 4096, 8192);
+    COMMTIMEOUTS timeouts = portTimeouts(mode == ReadMode::LowLatency);
+    (void)SetCommTimeouts(device, &timeouts);
+    return speed;
+}
 
+} // namespace
+
+OpenedDevice openDevice(std::string_view name, const LineSettings& line, ReadMode mode) {
+    OpenedDevice opened;
     const std::string path = windowsDevicePathOf(name);
     if (path.empty()) {
-        lastError_.store(ENOENT);
-        return 0;
+        opened.error = ENOENT;
+        return opened;
     }
     // Share mode none: no other handle to the port may exist, in this process or another.
     HANDLE device = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_OVERLAPPED, nullptr);
     if (device == INVALID_HANDLE_VALUE) {
-        lastError_.store(errnoOfWindowsPortError(GetLastError()));
-        return 0;
+        opened.error = errnoOfWindowsPortError(GetLastError());
+        return opened;
     }
     // Only a serial device has a line state; a mistyped path to a file is never written into.
     DCB settings{};
     settings.DCBlength = sizeof settings;
     if (GetFileType(device) != FILE_TYPE_CHAR || !GetCommState(device, &settings)) {
         CloseHandle(device);
-        lastError_.store(ENOTTY);
-        return 0;
+        opened.error = ENOTTY;
+        return opened;
     }
-    // The driver's refusals are not examined: the port then runs with what it kept.
-    makeTransparent(settings, baudRate, parity, byteSize, stopBits);
-    (void)SetCommState(device, &settings);
-    DCB kept{};
-    kept.DCBlength = sizeof kept;
-    lineSpeed_.store(GetCommState(device, &kept) && kept.BaudRate <= INT_MAX ? static_cast<int>(kept.BaudRate)
-                                                                             : 0);
-    (void)SetupComm(device, 4096, 8192);
-    COMMTIMEOUTS timeouts = portTimeouts(readMode() == ReadMode::LowLatency);
-    (void)SetCommTimeouts(device, &timeouts);
+    opened.lineSpeed = configurePort(device, settings, line, mode);
+    opened.device = fromHandle(device);
+    return opened;
+}
 
+Handle createWake(int& err) {
     HANDLE wake = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (wake == nullptr) {
-        lastError_.store(errnoOfWindowsError(GetLastError()));
-        CloseHandle(device);
-        return 0;
+        err = errnoOfWindowsError(GetLastError());
+        return SerialPort::invalidHandle;
     }
-    {
-        const std::lock_guard state(stateMutex_);
-        device_ = fromHandle(device);
-        wake_ = fromHandle(wake);
-        closing_ = false;
-    }
-    gone_.store(false);
-    handle_.store(fromHandle(device), std::memory_order_release);
-    lastError_.store(0);
-    return 1;
+    return fromHandle(wake);
 }
 
-int SerialPort::closePort() {
-    const std::lock_guard control(controlMutex_);
-    return closeHeldPort();
+void raiseWake(Handle wake) {
+    SetEvent(toHandle(wake));
 }
 
-int SerialPort::closeHeldPort() {
-    NativeHandle device = invalidHandle;
-    NativeHandle wake = invalidHandle;
-    {
-        std::unique_lock state(stateMutex_);
-        if (device_ == invalidHandle) {
-            lastError_.store(0);
-            return 1;
-        }
-        closing_ = true;
-        device = device_;
-        wake = wake_;
-        SetEvent(toHandle(wake));
-        transfersDone_.wait(state, [this] { return transfers_ == 0; });
-        device_ = invalidHandle;
-        wake_ = invalidHandle;
-        closing_ = false;
-    }
-    handle_.store(invalidHandle, std::memory_order_release);
+void closeWake(Handle wake) {
     CloseHandle(toHandle(wake));
-    const bool closed = CloseHandle(toHandle(device)) != 0;
-    lastError_.store(closed ? 0 : errnoOfWindowsPortError(GetLastError()));
-    return 1;
 }
 
-std::optional<SerialPort::Channel> SerialPort::beginTransfer() {
-    const std::lock_guard state(stateMutex_);
-    if (device_ == invalidHandle || closing_) {
-        return std::nullopt;
-    }
-    ++transfers_;
-    return Channel{device_, wake_};
+int releaseDevice(Handle device, const std::optional<int>& /*restore*/, int /*lineSpeed*/) {
+    // The driver sends what it holds before the handle goes; nothing is given back here.
+    return CloseHandle(toHandle(device)) != 0 ? 0 : errnoOfWindowsPortError(GetLastError());
 }
 
-void SerialPort::endTransfer() {
-    const std::lock_guard state(stateMutex_);
-    if (--transfers_ == 0) {
-        transfersDone_.notify_all();
-    }
-}
-
-int SerialPort::readPort(std::span<std::uint8_t> buffer) {
-    if (buffer.empty()) {
-        return 0;
-    }
-    const TransferGuard guard(*this);
-    if (!guard.channel()) {
-        return 0;
-    }
-    const HANDLE device = toHandle(guard.channel()->device);
-    const HANDLE wake = toHandle(guard.channel()->wake);
-    const DWORD capacity = clampedCount(buffer.size());
+Transferred readDevice(Handle deviceHandle, Handle wakeHandle, std::span<std::uint8_t> buffer,
+                       ReadMode /*mode*/) {
+    // The mode took effect as the driver's time-outs at the open.
+    const HANDLE device = toHandle(deviceHandle);
+    const HANDLE wake = toHandle(wakeHandle);
+    const auto capacity = static_cast<DWORD>(buffer.size());
     const auto limit = readTotalLimit(capacity);
     const Deadline total = Deadline::after(limit);
 
     const TransferResult result = runTransfer(device, wake, limit + driverSlack, [&](OVERLAPPED* overlapped) {
         return ReadFile(device, buffer.data(), capacity, nullptr, overlapped) != 0;
     });
-    if (result.error != ERROR_SUCCESS && isDeviceGoneError(result.error)) {
-        gone_.store(true);
-        // Nothing to hand back: sleep out the time limit so a caller reading in a loop does not spin.
-        if (result.count == 0) {
-            (void)WaitForSingleObject(wake, millisecondsOf(total.remaining()));
-        }
+    // Nothing to hand back from a device that has gone: sleep out the time limit so a caller
+    // reading in a loop does not spin.
+    if (isGone(result) && result.count == 0) {
+        (void)WaitForSingleObject(wake, millisecondsOf(total.remaining()));
     }
-    return static_cast<int>(result.count);
+    return {result.count, isGone(result)};
 }
 
-int SerialPort::writePort(std::span<const std::uint8_t> bytes) {
-    if (bytes.empty()) {
-        return 0;
-    }
-    const TransferGuard guard(*this);
-    if (!guard.channel()) {
-        return 0;
-    }
-    const HANDLE device = toHandle(guard.channel()->device);
-    const HANDLE wake = toHandle(guard.channel()->wake);
-    const DWORD count = clampedCount(bytes.size());
+Transferred writeDevice(Handle deviceHandle, Handle wakeHandle, std::span<const std::uint8_t> bytes,
+                        int lineSpeed) {
+    const HANDLE device = toHandle(deviceHandle);
+    const HANDLE wake = toHandle(wakeHandle);
+    const auto count = static_cast<DWORD>(bytes.size());
     const TransferResult result =
-        runTransfer(device, wake, writeTotalLimit(count, lineSpeed_.load()), [&](OVERLAPPED* overlapped) {
+        runTransfer(device, wake, writeTotalLimit(count, lineSpeed), [&](OVERLAPPED* overlapped) {
             return WriteFile(device, bytes.data(), count, nullptr, overlapped) != 0;
         });
-    if (result.error != ERROR_SUCCESS && isDeviceGoneError(result.error)) {
-        gone_.store(true);
-    }
-    return static_cast<int>(result.count);
+    return {result.count, isGone(result)};
 }
 
-std::optional<int> SerialPort::adapterLatencyMs() const {
-    return std::nullopt; // no driver latency timer to read here; the port's own read ends at once
-}
-
-bool SerialPort::deviceGone() const {
-    return gone_.load();
-}
-
-bool SerialPort::isOpen() const {
-    return portHandle() != invalidHandle;
-}
-
-int SerialPort::lastError() const {
-    return lastError_.load();
-}
-
-} // namespace orvane
+} // namespace orvane::port_backend

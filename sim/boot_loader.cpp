@@ -2,6 +2,8 @@
 // what it answers. See boot_loader.h.
 #include "sim/boot_loader.h"
 
+#include "sim/strict_timing.h"
+
 #include <algorithm>
 
 namespace orvane {
@@ -36,6 +38,37 @@ void BootLoader::setFaults(CameraFaults faults) {
 }
 
 CameraAnswer BootLoader::onFrame(const HostFrame& frame) {
+    CameraAnswer answer;
+    if (heardTooSoon(frame, answer)) {
+        return answer;
+    }
+    answer = decide(frame);
+    if (answer.reply) {
+        lastReplyAt_ = frame.time; // the earliest it can go out; the line says when it did
+    }
+    return answer;
+}
+
+void BootLoader::noteReplyOut(SimTime at) {
+    lastReplyAt_ = at;
+}
+
+bool BootLoader::heardTooSoon(const HostFrame& frame, CameraAnswer& answer) const {
+    if (!settings_.strict || !lastReplyAt_) {
+        return false;
+    }
+    const auto since = frame.time - *lastReplyAt_;
+    const auto pause = pauseCutShort(frame.kind, since);
+    if (!pause) {
+        return false;
+    }
+    answer.note = std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(since).count()) +
+                  " ms after the camera's reply, sooner than the host's pause of " +
+                  std::to_string(pause->count()) + " ms: the boot loader is not listening yet (strict)";
+    return true;
+}
+
+CameraAnswer BootLoader::decide(const HostFrame& frame) {
     switch (frame.kind) {
     case HostFrameKind::EnterUpgrade:
         return onEnter(frame);
@@ -225,6 +258,12 @@ CameraAnswer BootLoader::onEnd() {
     }
     answer.step = CameraStep::End;
     if (silent(CameraStep::End, 0, answer)) {
+        return answer;
+    }
+    // The count in the SizeHeader is one over for exact multiples of 1024: the length decides.
+    if (settings_.strict && nextBlock_ - 1 < blocksFor(length_)) {
+        answer.note = "only " + std::to_string(nextBlock_ - 1) + " of " + std::to_string(blocksFor(length_)) +
+                      " blocks are in: not answered, the boot loader waits for the rest (strict)";
         return answer;
     }
     answer.reply = blockAckReply;

@@ -1,6 +1,8 @@
 // The camera's side of the upgrade exchange as a pure state machine: one received frame
-// in, the camera's answer out (reply, speed change, end-of-upgrade verdict). Timing,
-// pacing and the line itself belong to VirtualCamera; this part only decides.
+// in, the camera's answer out (reply, speed change, end-of-upgrade verdict). Pacing and the
+// line itself belong to the cameras that work a line; this part only decides. Strict, it also
+// holds the host to its pauses (sim/strict_timing.h), judged from the frames' times and the
+// moments its replies went out, so a fake time serves as well as the real one.
 #pragma once
 
 #include "sim/camera_faults.h"
@@ -41,6 +43,9 @@ struct BootLoaderSettings {
     std::uint8_t address = 1;
     int lineSpeed = 9600;
     int upgradeSpeed = 9600;
+    // A real boot loader's rules: a frame sooner than the host's pause before it goes unheard,
+    // and an EndFrame is not answered before every block of the announced length is in.
+    bool strict = false;
 };
 
 inline constexpr int specialTargetSpeed = 115200;
@@ -50,6 +55,9 @@ class BootLoader {
     explicit BootLoader(BootLoaderSettings settings, CameraFaults faults = {});
 
     CameraAnswer onFrame(const HostFrame& frame);
+    // When the reply to the last frame went out (or was lost on the line), if later than that
+    // frame's time: the host's pauses are counted from it.
+    void noteReplyOut(SimTime at);
     void setFaults(CameraFaults faults);
     // Back to the running application at the line speed, as after switching the camera off
     // and on. The verdict of an unfinished transfer is answered, if one was under way.
@@ -59,6 +67,8 @@ class BootLoader {
     int speed() const { return speed_; }
 
   private:
+    CameraAnswer decide(const HostFrame& frame);
+    bool heardTooSoon(const HostFrame& frame, CameraAnswer& answer) const;
     CameraAnswer onEnter(const HostFrame& frame);
     CameraAnswer onStart(const HostFrame& frame);
     CameraAnswer onHeader(const HostFrame& frame);
@@ -81,6 +91,7 @@ class BootLoader {
     std::uint32_t blocksSeen_ = 0; // DataBlock frames of this transfer, re-sent ones included
     std::map<std::uint32_t, std::uint32_t> naksGiven_;
     std::vector<std::uint8_t> data_;
+    std::optional<SimTime> lastReplyAt_;
 };
 
 } // namespace orvane

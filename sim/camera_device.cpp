@@ -1,6 +1,7 @@
 // The camera's device and its link; see camera_device.h.
 #include "sim/camera_device.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -60,6 +61,7 @@ bool CameraDevice::appear(int speed, std::string& error) {
         pty_.close();
         return false;
     }
+    hostOpens_ = 0;
     if (notifyFd_ >= 0) {
         watch_ = ::inotify_add_watch(notifyFd_, pty_.slavePath().c_str(), IN_OPEN | IN_CLOSE);
     }
@@ -83,16 +85,32 @@ void CameraDevice::shutDown() {
     }
 }
 
-bool CameraDevice::takeHostActivity() {
+HostActivity CameraDevice::takeHostActivity() {
+    HostActivity activity;
     if (notifyFd_ < 0) {
-        return false;
+        return activity;
     }
     alignas(inotify_event) std::array<char, 1024> events{};
-    bool any = false;
-    while (::read(notifyFd_, events.data(), events.size()) > 0) {
-        any = true;
+    ssize_t n = 0;
+    while ((n = ::read(notifyFd_, events.data(), events.size())) > 0) {
+        for (ssize_t at = 0; at < n;) {
+            inotify_event event{};
+            std::memcpy(&event, events.data() + at, sizeof event);
+            at += static_cast<ssize_t>(sizeof event + event.len);
+            if (event.wd != watch_) {
+                continue; // the device before this one
+            }
+            activity.seen = true;
+            if ((event.mask & IN_OPEN) != 0) {
+                ++hostOpens_;
+            }
+            if ((event.mask & IN_CLOSE) != 0) {
+                hostOpens_ = std::max(0, hostOpens_ - 1);
+                activity.closed = true;
+            }
+        }
     }
-    return any;
+    return activity;
 }
 
 bool CameraDevice::clearStaleLink(std::string& error) {

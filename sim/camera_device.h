@@ -10,6 +10,12 @@
 
 namespace orvane {
 
+// What the host did with the device since the last look.
+struct HostActivity {
+    bool seen = false;   // opened or closed it
+    bool closed = false; // closed it at least once
+};
+
 class CameraDevice {
   public:
     // linkPath empty: no link.
@@ -32,8 +38,11 @@ class CameraDevice {
     int hostSpeed() const { return pty_.hostSpeed(); }
     // Readable when the host has opened or closed the device (-1 before the first appear).
     int activityFd() const { return notifyFd_; }
-    // Whether the host opened or closed the device since the last call.
-    bool takeHostActivity();
+    HostActivity takeHostActivity();
+    // Whether the host holds the device open, as of the last takeHostActivity (true when the
+    // system cannot tell).
+    bool hostOpen() const { return notifyFd_ < 0 || watch_ < 0 || hostOpens_ > 0; }
+    int discardUnread() { return pty_.discardUnread(); }
 
   private:
     bool clearStaleLink(std::string& error);
@@ -45,6 +54,7 @@ class CameraDevice {
     PseudoTerminal pty_;
     int notifyFd_ = -1;
     int watch_ = -1;
+    int hostOpens_ = 0; // opens less closes of the device by others than the camera
 };
 
 } // namespace orvane

@@ -2,6 +2,7 @@
 // time bytes take, asks the boot loader for answers and writes them out on time. Nothing
 // but the reply delay and the flash time stands between the last byte of a frame and its
 // reply: the live view's events wait until the reply is out.
+#include "sim/strict_timing.h"
 #include "sim/virtual_camera.h"
 
 #include <algorithm>
@@ -156,7 +157,7 @@ void VirtualCamera::handleFrame(HostFrame frame, SimTime through) {
         if (answer.step == CameraStep::Block) {
             readyAt += options_.flashTime;
         }
-        deliver(*answer.reply, answer.step.value_or(CameraStep::Any), answer.block, readyAt);
+        deliver(*answer.reply, answer.step.value_or(CameraStep::Any), answer.block, through, readyAt);
     }
     if (answer.speedAfterReply) {
         changeCameraSpeed(*answer.speedAfterReply, SimClock::now());
@@ -175,18 +176,58 @@ bool VirtualCamera::vanishesAt(const HostFrame& frame) const {
     return bigEndian(frame.bytes, 2, 2) == (*faults_.vanishAtBlock & 0xFFFFu);
 }
 
+// Whether a reply written now reaches the host whole: its port open (as far as the strict camera
+// looks) at the camera's speed.
+bool VirtualCamera::hostListens() const {
+    const bool sameSpeed = !options_.modelSpeed || speed_.agree();
+    return sameSpeed && (!options_.strict || device_.hostOpen());
+}
+
+// When the reply may go out. The host switches its port after it has written, so it is given a
+// while: forgiving, up to switchWait from now; strict, from the step's turnaround to the latest a
+// real boot loader answers, whether the host listens by then or not. nullopt: the camera is
+// stopping or its device is to vanish.
+std::optional<SimTime> VirtualCamera::awaitHost(CameraStep step, SimTime through, SimTime readyAt) {
+    SimTime giveUp = SimClock::now() + options_.switchWait;
+    if (options_.strict) {
+        readyAt = std::max(readyAt, through + strictTurnaround(step));
+        if (!idleUntil(readyAt)) {
+            return std::nullopt;
+        }
+        giveUp = std::max(readyAt, through + strictLatestReply);
+    }
+    if (hostListens()) {
+        return readyAt;
+    }
+    while (!hostListens() && SimClock::now() < giveUp) {
+        if (!idleUntil(std::min(giveUp, SimClock::now() + busyTick))) {
+            return std::nullopt;
+        }
+    }
+    return std::max(readyAt, SimClock::now());
+}
+
+// Strict: bytes written while the host's port is closed are lost, as on a real line.
+bool VirtualCamera::replyLost(const std::string& name) {
+    if (!options_.strict) {
+        return false;
+    }
+    watchHost();
+    if (device_.hostOpen()) {
+        return false;
+    }
+    boot_.noteReplyOut(SimClock::now());
+    note("the reply " + name + " is lost: the host's port is closed (strict)");
+    return true;
+}
+
 // Each piece of the reply is written when its last byte would be through the line, counted
 // from readyAt: the time the camera spends deciding is part of that, not added to it.
-void VirtualCamera::deliver(const ShortFrame& reply, CameraStep step, std::uint32_t block, SimTime readyAt) {
-    if (options_.modelSpeed && !speed_.agree()) {
-        // The host switches its port after it has written; answer once it listens.
-        const SimTime giveUp = SimClock::now() + options_.switchWait;
-        while (!speed_.agree() && SimClock::now() < giveUp) {
-            if (!idleUntil(std::min(giveUp, SimClock::now() + busyTick))) {
-                return;
-            }
-        }
-        readyAt = std::max(readyAt, SimClock::now());
+void VirtualCamera::deliver(const ShortFrame& reply, CameraStep step, std::uint32_t block, SimTime through,
+                            SimTime readyAt) {
+    const std::optional<SimTime> from = awaitHost(step, through, readyAt);
+    if (!from) {
+        return;
     }
     std::optional<SpeedMismatch> mismatch;
     if (options_.modelSpeed && !speed_.agree()) {
@@ -195,11 +236,11 @@ void VirtualCamera::deliver(const ShortFrame& reply, CameraStep step, std::uint3
     const ShapedReply shaped = shapeReply(reply, step, block, faults_, mismatch, noise_);
     const std::span<const std::uint8_t> bytes(shaped.bytes);
     std::size_t done = 0;
-    SimTime pieceFrom = readyAt;
+    SimTime pieceFrom = *from;
     for (std::size_t i = 0; i < shaped.pieces.size(); ++i) {
         const std::size_t size = shaped.pieces[i];
         const SimTime due = options_.pacing ? tx_.pass(size, pieceFrom, speed_.cameraSpeed()) : pieceFrom;
-        if (!idleUntil(due)) {
+        if (!idleUntil(due) || replyLost(shaped.name)) {
             return;
         }
         if (!writeAll(bytes.subspan(done, size))) {
@@ -209,6 +250,7 @@ void VirtualCamera::deliver(const ShortFrame& reply, CameraStep step, std::uint3
         done += size;
         pieceFrom = SimClock::now() + faults_.splitGap;
     }
+    boot_.noteReplyOut(SimClock::now());
     emit({CameraEvent::Kind::Replied, SimClock::now(), HostFrameKind::Unrecognised, shaped.bytes,
           shaped.name});
 }
@@ -253,10 +295,18 @@ bool VirtualCamera::idleUntil(SimTime deadline) {
 }
 
 // The host opening or closing the device is a hint that its speed may just have changed.
+// Strict, a close takes with it what the host had not read.
 void VirtualCamera::watchHost() {
-    if (device_.takeHostActivity()) {
-        lastActivity_ = SimClock::now();
-        speed_.noteHostActivity(lastActivity_);
+    const HostActivity activity = device_.takeHostActivity();
+    if (!activity.seen) {
+        return;
+    }
+    lastActivity_ = SimClock::now();
+    speed_.noteHostActivity(lastActivity_);
+    if (options_.strict && activity.closed) {
+        if (const int unread = device_.discardUnread(); unread > 0) {
+            note("the host closed its port with " + std::to_string(unread) + " bytes unread: lost (strict)");
+        }
     }
 }
 

@@ -1,5 +1,7 @@
 #include "sim/memory_camera.h"
 
+#include "sim/strict_timing.h"
+
 #include <algorithm>
 
 namespace orvane {
@@ -11,9 +13,9 @@ constexpr std::chrono::milliseconds idleTick{50};
 } // namespace
 
 MemoryCamera::MemoryCamera(MemoryCameraOptions options)
-    : options_(options), line_(options.pacing),
-      boot_({options.address, options.lineSpeed, options.upgradeSpeed}), reader_(options.frameGap),
-      cameraSpeed_(options.lineSpeed), thread_([this] { run(); }) {}
+    : options_(options), line_(options.pacing, options.strict),
+      boot_({options.address, options.lineSpeed, options.upgradeSpeed, options.strict}),
+      reader_(options.frameGap), cameraSpeed_(options.lineSpeed), thread_([this] { run(); }) {}
 
 MemoryCamera::~MemoryCamera() {
     stop();
@@ -57,12 +59,13 @@ void MemoryCamera::handleFrame(HostFrame frame, int sentAt) {
         frame.kind = HostFrameKind::Garbled;
     }
     CameraAnswer answer = boot_.onFrame(frame);
+    const SimTime frameIn = frame.time;
     record_.add(std::move(frame));
     if (answer.speedBeforeReply) {
         cameraSpeed_ = *answer.speedBeforeReply;
     }
     if (answer.reply) {
-        deliver(*answer.reply, answer.step.value_or(CameraStep::Any), answer.block);
+        deliver(*answer.reply, answer.step.value_or(CameraStep::Any), answer.block, frameIn);
     }
     if (answer.speedAfterReply) {
         cameraSpeed_ = *answer.speedAfterReply;
@@ -72,11 +75,17 @@ void MemoryCamera::handleFrame(HostFrame frame, int sentAt) {
     }
 }
 
-// The host switches its port after it has written; the reply waits for that, and goes out
-// garbled if the host still listens at another speed.
-void MemoryCamera::deliver(const ShortFrame& reply, CameraStep step, std::uint32_t block) {
+// The host switches its port after it has written; the reply waits for that (strict: from the
+// step's turnaround to the latest a real boot loader answers), and goes out garbled if the host
+// still listens at another speed, or is lost if its port is closed on a strict line.
+void MemoryCamera::deliver(const ShortFrame& reply, CameraStep step, std::uint32_t block, SimTime frameIn) {
     const int speed = cameraSpeed_.load();
-    line_.waitForHostAt(speed, SimClock::now() + options_.switchWait);
+    SimTime giveUp = SimClock::now() + options_.switchWait;
+    if (options_.strict) {
+        line_.idleUntil(frameIn + strictTurnaround(step));
+        giveUp = std::max(SimClock::now(), frameIn + strictLatestReply);
+    }
+    line_.waitForHostAt(speed, giveUp);
     const int host = line_.hostSpeed();
     std::optional<SpeedMismatch> mismatch;
     if (host != 0 && host != speed) {
@@ -84,6 +93,7 @@ void MemoryCamera::deliver(const ShortFrame& reply, CameraStep step, std::uint32
     }
     const ShapedReply shaped = shapeReply(reply, step, block, CameraFaults{}, mismatch, noise_);
     line_.sendToHost(shaped.bytes, speed);
+    boot_.noteReplyOut(SimClock::now());
 }
 
 } // namespace orvane

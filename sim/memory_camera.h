@@ -26,6 +26,11 @@ struct MemoryCameraOptions {
     std::chrono::milliseconds switchWait{1000};
     // An unfinished frame is given up after this long without a byte.
     std::chrono::milliseconds frameGap{200};
+    // As unforgiving as a real boot loader (sim/strict_timing.h): replies do not wait for the
+    // host beyond a moment, they and what the host left unread are lost while its port is closed,
+    // a StartCommand sooner than the host's pause after the EnterAck goes unheard, and an
+    // EndFrame before every block is not answered.
+    bool strict = false;
 };
 
 class MemoryCamera {
@@ -51,7 +56,7 @@ class MemoryCamera {
   private:
     void run();
     void handleFrame(HostFrame frame, int sentAt);
-    void deliver(const ShortFrame& reply, CameraStep step, std::uint32_t block);
+    void deliver(const ShortFrame& reply, CameraStep step, std::uint32_t block, SimTime frameIn);
 
     const MemoryCameraOptions options_;
     MemoryLine line_;

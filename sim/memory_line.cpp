@@ -30,6 +30,9 @@ int MemoryLine::closePort() {
         const std::lock_guard lock(mutex_);
         ++opens_;
         open_ = false;
+        if (strict_) {
+            toHost_.clear();
+        }
     }
     changed_.notify_all();
     return 1;
@@ -99,13 +102,17 @@ std::vector<LineChunk> MemoryLine::takeFromHost(std::chrono::steady_clock::time_
     return chunks;
 }
 
-void MemoryLine::sendToHost(std::span<const std::uint8_t> bytes, int speed) {
+bool MemoryLine::sendToHost(std::span<const std::uint8_t> bytes, int speed) {
     pace(bytes.size(), speed);
     {
         const std::lock_guard lock(mutex_);
+        if (strict_ && !open_) {
+            return false;
+        }
         toHost_.insert(toHost_.end(), bytes.begin(), bytes.end());
     }
     changed_.notify_all();
+    return true;
 }
 
 int MemoryLine::hostSpeed() const {
@@ -116,6 +123,11 @@ int MemoryLine::hostSpeed() const {
 bool MemoryLine::waitForHostAt(int speed, std::chrono::steady_clock::time_point deadline) {
     std::unique_lock lock(mutex_);
     return changed_.wait_until(lock, deadline, [&] { return shut_ || (open_ && speed_ == speed); }) && !shut_;
+}
+
+void MemoryLine::idleUntil(std::chrono::steady_clock::time_point deadline) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_until(lock, deadline, [this] { return shut_; });
 }
 
 void MemoryLine::shut() {

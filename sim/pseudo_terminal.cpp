@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 #include <utility>
@@ -84,6 +85,15 @@ void PseudoTerminal::close() {
         ::close(master_);
         master_ = -1;
     }
+}
+
+int PseudoTerminal::discardUnread() {
+    int unread = 0;
+    if (slaveKeeper_ >= 0) {
+        (void)::ioctl(slaveKeeper_, FIONREAD, &unread);
+        ::tcflush(slaveKeeper_, TCIFLUSH);
+    }
+    return unread;
 }
 
 int PseudoTerminal::hostSpeed() const {

@@ -26,6 +26,9 @@ class PseudoTerminal {
     const std::string& slavePath() const { return slavePath_; }
     // The line speed the host has set on its side, in bits per second (0 if unknown).
     int hostSpeed() const;
+    // Drops what the camera wrote and the host has not read, as a port loses it when closed
+    // (the camera's own hold on the slave keeps it otherwise). Answers how many bytes that was.
+    int discardUnread();
 
   private:
     int master_ = -1;

@@ -11,7 +11,7 @@ namespace orvane {
 
 VirtualCamera::VirtualCamera(VirtualCameraOptions options)
     : options_(std::move(options)),
-      boot_({options_.address, options_.lineSpeed, options_.upgradeSpeed}, options_.faults),
+      boot_({options_.address, options_.lineSpeed, options_.upgradeSpeed, options_.strict}, options_.faults),
       reader_(options_.frameGap), speed_(options_.lineSpeed, options_.speedGrace), faults_(options_.faults),
       device_(options_.linkPath), cameraSpeed_(options_.lineSpeed) {}
 

@@ -63,6 +63,12 @@ struct VirtualCameraOptions {
     std::chrono::milliseconds speedGrace{100};
     // How long the camera waits for the host to switch before it answers anyway.
     std::chrono::milliseconds switchWait{1000};
+    // As unforgiving as a real boot loader (sim/strict_timing.h): replies do not wait for the
+    // host beyond a moment and are lost while its port is closed, a StartCommand sooner than the
+    // host's pause after the EnterAck goes unheard, and an EndFrame before every block is not
+    // answered. What the host left unread goes when it closes its port, once the camera has seen
+    // the close (a host that reads again within microseconds of it may still find it).
+    bool strict = false;
     // An unfinished frame is given up after this long without a byte.
     std::chrono::milliseconds frameGap{200};
     // A boot loader that hears nothing of its host for this long restarts the application
@@ -135,7 +141,11 @@ class VirtualCamera {
     void handleChunk(std::span<const std::uint8_t> bytes, SimTime now);
     void handleFrame(HostFrame frame, SimTime through);
     bool vanishesAt(const HostFrame& frame) const;
-    void deliver(const ShortFrame& reply, CameraStep step, std::uint32_t block, SimTime readyAt);
+    void deliver(const ShortFrame& reply, CameraStep step, std::uint32_t block, SimTime through,
+                 SimTime readyAt);
+    std::optional<SimTime> awaitHost(CameraStep step, SimTime through, SimTime readyAt);
+    bool hostListens() const;
+    bool replyLost(const std::string& name);
     bool writeAll(std::span<const std::uint8_t> bytes);
     bool idleUntil(SimTime deadline);
     SimClock::duration tick(SimTime now) const;

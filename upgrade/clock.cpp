@@ -4,6 +4,14 @@
 
 namespace orvane {
 
+bool Clock::sleepUnlessWoken(std::chrono::milliseconds duration, const std::stop_token& stop,
+                             FlagSignal& signal, const std::function<bool()>& woken) {
+    // The stop request rings as well, so it ends this sleep as it ends sleepUnlessStopped.
+    const std::stop_callback ringOnStop(stop, [&signal] { signal.ring(); });
+    waitAtMost([&] { return stop.stop_requested() || woken(); }, duration, signal);
+    return !stop.stop_requested();
+}
+
 void SystemClock::sleepFor(std::chrono::milliseconds duration) {
     std::this_thread::sleep_for(duration);
 }
@@ -19,8 +27,8 @@ bool SystemClock::sleepUnlessStopped(std::chrono::milliseconds duration, const s
     return !stop.stop_requested();
 }
 
-bool SystemClock::waitUntil(const std::function<bool()>& met, std::chrono::milliseconds timeout,
-                            FlagSignal& signal) {
+bool SystemClock::waitAtMost(const std::function<bool()>& met, std::chrono::milliseconds timeout,
+                             FlagSignal& signal) {
     return signal.waitFor(met, timeout);
 }
 

@@ -28,10 +28,15 @@ class Clock {
         return !stop.stop_requested();
     }
 
-    // Waits until met() holds or timeout has passed, testing it whenever signal is rung;
-    // answers met(). Never polls: between rings the thread sleeps.
-    virtual bool waitUntil(const std::function<bool()>& met, std::chrono::milliseconds timeout,
-                           FlagSignal& signal) = 0;
+    // Sleeps like sleepUnlessStopped, and also ends early once woken() holds, tested at the
+    // start and whenever signal is rung. Answers false when stop was requested.
+    virtual bool sleepUnlessWoken(std::chrono::milliseconds duration, const std::stop_token& stop,
+                                  FlagSignal& signal, const std::function<bool()>& woken);
+
+    // Waits at most timeout for met() to hold, testing it at the start and whenever signal is
+    // rung; answers met(). Never polls: between rings the thread sleeps.
+    virtual bool waitAtMost(const std::function<bool()>& met, std::chrono::milliseconds timeout,
+                            FlagSignal& signal) = 0;
 };
 
 // The monotonic clock of the machine.
@@ -40,8 +45,8 @@ class SystemClock final : public Clock {
     void sleepFor(std::chrono::milliseconds duration) override;
     std::chrono::steady_clock::time_point now() const override;
     bool sleepUnlessStopped(std::chrono::milliseconds duration, const std::stop_token& stop) override;
-    bool waitUntil(const std::function<bool()>& met, std::chrono::milliseconds timeout,
-                   FlagSignal& signal) override;
+    bool waitAtMost(const std::function<bool()>& met, std::chrono::milliseconds timeout,
+                    FlagSignal& signal) override;
 
   private:
     // Only there to be woken by a stop request; nothing waits for a notification otherwise.

@@ -20,6 +20,9 @@ struct ReplyFlags {
     std::atomic<std::uint8_t> headerRequested{0};
     std::atomic<std::uint8_t> deviceAborted{0};
     FlagSignal raised;
+    // Rung by the job after each open, so that a receiver pausing on the closed port can
+    // read at once where replies are wanted as soon as they are in.
+    FlagSignal portOpened;
 };
 
 inline std::uint8_t load(const std::atomic<std::uint8_t>& flag) {

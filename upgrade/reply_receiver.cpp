@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <functional>
 
 namespace orvane {
 
@@ -12,9 +13,13 @@ void runReplyReceiver(SerialLink& port, ReplyFlags& flags, Clock& clock, std::st
     // Lives as long as the loop: nothing is allocated per pass.
     std::array<std::uint8_t, replyReadSize> buffer{};
     ReplyAssembly assembly;
+    // Replies wanted as soon as they are in cannot wait out the rest of a closed-port pause.
+    const std::function<bool()> readAtOnce = [&port] {
+        return port.isOpen() && port.readMode() == ReadMode::LowLatency;
+    };
     while (!stop.stop_requested()) {
         if (!port.isOpen()) {
-            clock.sleepUnlessStopped(closedPortPause, stop);
+            clock.sleepUnlessWoken(closedPortPause, stop, flags.portOpened, readAtOnce);
             continue;
         }
         buffer.fill(0);

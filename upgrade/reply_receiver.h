@@ -20,11 +20,12 @@ inline constexpr std::chrono::milliseconds receiverPassPause{10};
 inline constexpr std::size_t replyReadSize = 128;
 
 // The receiving loop, until stop is requested: while the port is closed it only pauses
-// 1000 ms at a time (the assembly state waits for the port to come back); otherwise it reads
-// up to 128 bytes into a zeroed buffer, assembles and compares, and pauses 10 ms; with the
-// port in ReadMode::LowLatency a read that brought bytes is followed by the next read at once
-// (the port's read waits for bytes, so this never spins). Allocates nothing. Pauses end early on a stop
-// request; a read in progress ends by its own time-out.
+// 1000 ms at a time (the assembly state waits for the port to come back); a ring of
+// flags.portOpened ends that pause early once the port is open in ReadMode::LowLatency.
+// Otherwise it reads up to 128 bytes into a zeroed buffer, assembles and compares, and pauses
+// 10 ms; with the port in ReadMode::LowLatency a read that brought bytes is followed by the
+// next read at once (the port's read waits for bytes, so this never spins). Allocates nothing.
+// Pauses end early on a stop request; a read in progress ends by its own time-out.
 void runReplyReceiver(SerialLink& port, ReplyFlags& flags, Clock& clock, std::stop_token stop);
 
 // The thread's procedure: runs the loop and answers 0 when a stop request has ended it.

@@ -1,6 +1,7 @@
-// One upgrade job from image file to the camera's last acceptance. The order of the steps,
-// the clearing of each flag before the frame whose answer it awaits, the pauses and the time
-// limits are what the camera's boot loader has always been driven with; keep them.
+// One upgrade job from image file to the camera's last acceptance. The camera's boot loader
+// needs its frames in this order, with these pauses, and answers within these time limits;
+// each flag is cleared before the frame whose answer it awaits, so that an old reply is never
+// taken for the new one. Keep all of it.
 #include "upgrade/upgrade_job.h"
 
 #include "imagetools/readable_file.h"
@@ -8,7 +9,9 @@
 #include "serial/port_open_failure.h"
 #include "text/failure_messages.h"
 #include "text/string_table.h"
+#include "upgrade/reply_wait.h"
 
+#include <array>
 #include <chrono>
 #include <exception>
 #include <filesystem>
@@ -34,22 +37,23 @@ std::string progressText(unsigned percent, TextLanguage language) {
 namespace {
 
 using std::chrono::milliseconds;
+using namespace std::chrono_literals;
 
 constexpr int byteSize = 8;
 constexpr int specialSpeed = 115200;
-constexpr milliseconds replyPause{100};
-constexpr int replyPauses = 100; // 10 s
-constexpr milliseconds blockPause{5};
-constexpr int blockPauses = 2000; // 10 s
-constexpr int endPauses = 50;     // 5 s
-constexpr milliseconds endLimit = replyPause * endPauses;
+// The waits for the camera's replies: ten seconds each, five for the EndFrame's acceptance.
+constexpr ReplyWait enterAckWait{.pause = 100ms, .pauses = 100, .testedFirst = true};
+constexpr ReplyWait headerRequestWait{.pause = 100ms, .pauses = 100, .testedFirst = true};
+// A BlockNak does not answer the SizeHeader: only an acceptance ends this wait well.
+constexpr ReplyWait headerAcceptWait{.pause = 100ms, .pauses = 100, .testedFirst = true};
+// The only wait in which the camera's AbortFrame counts.
+constexpr ReplyWait blockAnswerWait{.pause = 5ms, .pauses = 2000, .testedFirst = true, .watchesAbort = true};
+// The EndFrame's acceptance is first looked for after a pause.
+constexpr ReplyWait endAcceptWait{.pause = 100ms, .pauses = 50, .testedFirst = false};
 constexpr milliseconds afterEnterAckPause{500};
-// In low-latency waits: how often the owner's cancel and a vanished device are looked at
-// when no reply wakes the job (the polling waits look before every pause).
-constexpr milliseconds livenessSlice{100};
+constexpr milliseconds beforeSuccessPause{1000};
 // The adapter's own hold-back above which the technician is told how to lower it.
 constexpr int adapterLatencyHintAboveMs = 1;
-constexpr milliseconds beforeSuccessPause{1000};
 
 // The kernel's name of the device behind a port name (a by-id link resolved): ttyUSB0.
 std::string deviceNameOf(const std::string& portName) {
@@ -59,138 +63,83 @@ std::string deviceNameOf(const std::string& portName) {
     return (resolved.empty() ? path : resolved).filename().string();
 }
 
-enum class WaitEnd { Met, TimedOut, DeviceAborted, Cancelled, DeviceGone };
+// What a step answers: the job's ending, or nothing to go on with the next step.
+using StepEnd = std::optional<UpgradeOutcome>;
+constexpr std::nullopt_t goOn = std::nullopt;
+
+// Where the block loop stands.
+struct BlockCursor {
+    std::uint32_t number = 1;   // 1-based; only the low 16 bits travel
+    std::uint32_t offset = 0;   // the block's first byte in the image
+    std::uint32_t refusals = 0; // BlockNaks this block has had so far
+};
 
 class Job {
   public:
     explicit Job(const UpgradeJobContext& context)
         : port_(context.port), flags_(context.flags), clock_(context.clock), inputs_(context.inputs),
-          log_(context.log), settings_(context.settings), cancel_(context.cancelRequested) {}
+          log_(context.log), settings_(context.settings),
+          replies_(context.flags, context.clock, context.port, context.cancelRequested,
+                   context.settings.lowLatency) {}
 
     UpgradeOutcome run();
     // The job's way out of an error it did not expect (memory, a front end that threw).
     UpgradeOutcome endOnError(const char* what);
 
   private:
+    // The steps, in their order.
+    StepEnd loadImage();
+    StepEnd openAtLineSpeed();
+    StepEnd sendEnterUpgradeCommand();
+    StepEnd switchToUpgradeSpeed();
+    StepEnd awaitEnterAck();
+    StepEnd sendStartCommand();
+    StepEnd sendSizeHeader();
+    StepEnd sendDataBlocks();
+    StepEnd sendEndFrame();
+    UpgradeOutcome succeed();
+
+    // One DataBlock out and its answer in; then what the answer means for the loop.
+    StepEnd sendDataBlock(const BlockCursor& cursor, std::uint8_t& answer);
+    StepEnd takeBlockAnswer(std::uint8_t answer, BlockCursor& cursor);
+
     std::string text(int id) const { return std::string(textOf(id, settings_.language)); }
     std::string line(int id) const { return text(id) + "\r\n"; }
     std::string filled(int id, std::initializer_list<std::string_view> args) const {
         return fillText(textOf(id, settings_.language), args);
     }
+    std::span<const std::uint8_t> image() const { return image_; }
+    std::uint32_t length() const { return static_cast<std::uint32_t>(image_.size()); }
 
-    bool cancelled() const { return cancel_ != nullptr && cancel_->load(std::memory_order_relaxed); }
+    // An input read at its step; one its owner refused gives the job up.
+    template <typename T> StepEnd read(std::optional<T> (UpgradeInputs::*input)(), T& into) {
+        std::optional<T> value = (inputs_.*input)();
+        if (!value) {
+            return giveUp();
+        }
+        into = std::move(*value);
+        return goOn;
+    }
+
+    bool cancelled() const { return replies_.cancelled(); }
     bool gone() const { return port_.deviceGone(); }
-
-    // A wait for a reply in the job's mode; the limit is pause times maxPauses either way.
-    template <typename Condition>
-    WaitEnd waitFor(Condition met, milliseconds pause, int maxPauses, bool testedFirst) {
-        if (settings_.lowLatency) {
-            return waitPrompt(met, pause * maxPauses, false);
-        }
-        return pollFor(met, pause, maxPauses, testedFirst);
-    }
-
-    // Tests first (if asked), then pause-and-test until the condition holds or maxPauses
-    // pauses are used up. The owner's cancel and a vanished device are looked at before
-    // every pause, so neither waits out the limit.
-    template <typename Condition>
-    WaitEnd pollFor(Condition met, milliseconds pause, int maxPauses, bool testedFirst) {
-        if (testedFirst && met()) {
-            return WaitEnd::Met;
-        }
-        for (int pauses = 0; pauses < maxPauses; ++pauses) {
-            if (cancelled()) {
-                return WaitEnd::Cancelled;
-            }
-            if (gone()) {
-                return WaitEnd::DeviceGone;
-            }
-            clock_.sleepFor(pause);
-            if (met()) {
-                return WaitEnd::Met;
-            }
-        }
-        return WaitEnd::TimedOut;
-    }
-
-    // The wait for a block's answer, which alone also heeds the camera's AbortFrame. Each
-    // pass: pause count, then deviceAborted, then pause, then the answer; an answer present
-    // before the first pause wins over an abort.
-    WaitEnd waitBlockAnswer(std::uint8_t& answer) {
-        if (settings_.lowLatency) {
-            return waitPrompt([&] { return (answer = load(flags_.blockReply)) != 0; },
-                              blockPause * blockPauses, true);
-        }
-        answer = load(flags_.blockReply);
-        if (answer != 0) {
-            return WaitEnd::Met;
-        }
-        for (int pauses = 0;; ++pauses) {
-            if (pauses == blockPauses) {
-                return WaitEnd::TimedOut;
-            }
-            if (load(flags_.deviceAborted) == 1) {
-                return WaitEnd::DeviceAborted;
-            }
-            if (cancelled()) {
-                return WaitEnd::Cancelled;
-            }
-            if (gone()) {
-                return WaitEnd::DeviceGone;
-            }
-            clock_.sleepFor(blockPause);
-            answer = load(flags_.blockReply);
-            if (answer != 0) {
-                return WaitEnd::Met;
-            }
-        }
-    }
-
-    // The low-latency wait: tests the reply, then sleeps until the receiver's signal (or the
-    // owner's cancel) wakes it. The tests keep the polling waits' order: the reply first (one
-    // that came with an abort wins, as within one pause), then the limit, the camera's abort
-    // (block answers only), the owner's cancel and a vanished device.
-    template <typename Condition> WaitEnd waitPrompt(Condition met, milliseconds limit, bool watchAbort) {
-        const auto end = clock_.now() + limit;
-        const auto aborted = [&] { return watchAbort && load(flags_.deviceAborted) == 1; };
-        const std::function<bool()> woken = [&] { return met() || aborted() || cancelled(); };
-        for (;;) {
-            if (met()) {
-                return WaitEnd::Met;
-            }
-            const auto now = clock_.now();
-            if (now >= end) {
-                return WaitEnd::TimedOut;
-            }
-            if (aborted()) {
-                return WaitEnd::DeviceAborted;
-            }
-            if (cancelled()) {
-                return WaitEnd::Cancelled;
-            }
-            if (gone()) {
-                return WaitEnd::DeviceGone;
-            }
-            const auto left = std::chrono::ceil<milliseconds>(end - now);
-            clock_.waitUntil(woken, std::min(left, livenessSlice), flags_.raised);
-        }
+    WaitEnd waitFor(const std::function<bool()>& met, const ReplyWait& wait) {
+        return replies_.waitFor(met, wait);
     }
 
     // Once a job, after an open in low-latency mode: an adapter that still holds replies back.
-    void adviseOnAdapter() {
-        if (!settings_.lowLatency || advised_) {
-            return;
-        }
-        const std::optional<int> latency = port_.adapterLatencyMs();
-        if (latency && *latency > adapterLatencyHintAboveMs) {
-            advised_ = true;
-            log_.advice(filled(IDS_ADAPTER_LATENCY_HINT,
-                               {portName_, std::to_string(*latency), deviceNameOf(portName_)}));
-        }
-    }
+    void adviseOnAdapter();
 
     template <std::size_t N> void write(const std::array<std::uint8_t, N>& frame) {
         port_.writePort(std::span<const std::uint8_t>(frame));
+    }
+    // Every frame but the AbortFrame: an owner who has given up is heard before it goes out.
+    template <std::size_t N> StepEnd send(const std::array<std::uint8_t, N>& frame) {
+        if (StepEnd end = unlessCancelled()) {
+            return end;
+        }
+        write(frame);
+        return goOn;
     }
     // The camera is told the upgrade is off, unless the line is dead.
     void sendAbort() {
@@ -200,81 +149,47 @@ class Job {
     }
 
     void at(UpgradeStep step) { outcome_.step = step; }
-    void because(UpgradeEnding ending, UpgradeReason reason, std::string reasonText) {
-        outcome_.ending = ending;
-        outcome_.reason = reason;
-        outcome_.reasonText = std::move(reasonText);
-        outcome_.result = -1;
-    }
-
-    // Ends before the camera was addressed, or where nothing more can be sent: the reason
-    // is the whole report.
-    UpgradeOutcome unusable(UpgradeReason reason, std::string reasonText) {
-        log_.reason(reasonText);
-        because(UpgradeEnding::Unusable, reason, std::move(reasonText));
-        return outcome_;
-    }
-    UpgradeOutcome closeFailed() {
-        return unusable(UpgradeReason::PortUnusable, portCloseFailed(port_.lastError(), settings_.language));
-    }
-    UpgradeOutcome openFailed(const std::string& name) {
-        return unusable(UpgradeReason::PortUnusable,
-                        openFailureMessage(name, port_.lastError(), settings_.language));
-    }
-    // Close, then open at speed; an outcome when that failed.
-    std::optional<UpgradeOutcome> reopen(const std::string& name, int speed) {
-        if (port_.closePort() == 0) {
-            return closeFailed();
-        }
-        if (port_.openPort(name, speed, parityNone, byteSize, oneStopBit) == 0) {
-            return openFailed(name);
-        }
-        return std::nullopt;
-    }
-
+    void because(UpgradeEnding ending, UpgradeReason reason, std::string reasonText);
     // Why a wait that did not end well ended; timedOut names the camera's silence at this step.
-    void explain(WaitEnd why, UpgradeReason timedOut, std::string silence) {
-        switch (why) {
-        case WaitEnd::Cancelled:
-            because(UpgradeEnding::Cancelled, UpgradeReason::Cancelled, text(IDS_JOB_CANCELLED));
-            return;
-        case WaitEnd::DeviceGone:
-            because(UpgradeEnding::Unusable, UpgradeReason::DeviceGone,
-                    filled(IDS_REASON_DEVICE_GONE, {portName_}));
-            return;
-        case WaitEnd::DeviceAborted:
-            because(UpgradeEnding::Failed, UpgradeReason::CameraAborted,
-                    blockReason(IDS_REASON_CAMERA_ABORTED));
-            return;
-        case WaitEnd::Met:
-        case WaitEnd::TimedOut:
-            break;
-        }
-        because(UpgradeEnding::Failed, timedOut, std::move(silence));
-    }
+    void explain(WaitEnd why, UpgradeReason timedOut, std::string silence);
     std::string blockReason(int id) const {
         return filled(id, {std::to_string(outcome_.block), std::to_string(outcome_.blockCount)});
     }
+
+    // Close, then open at speed under the port name read last; an ending when that failed.
+    StepEnd reopen(int speed);
+    StepEnd openAt(int speed);
+
+    // Ends before the camera was addressed, or where nothing more can be sent: the reason
+    // is the whole report.
+    UpgradeOutcome unusable(UpgradeReason reason, std::string reasonText);
+    UpgradeOutcome closeFailed() {
+        return unusable(UpgradeReason::PortUnusable, portCloseFailed(port_.lastError(), settings_.language));
+    }
+    UpgradeOutcome openFailed() {
+        return unusable(UpgradeReason::PortUnusable,
+                        openFailureMessage(portName_, port_.lastError(), settings_.language));
+    }
+    // Looked at before every frame and after the pause that follows the EnterAck (the pause
+    // before the success lines comes once the camera holds the whole image).
+    StepEnd unlessCancelled() {
+        if (cancelled()) {
+            return giveUp();
+        }
+        return goOn;
+    }
+    // The owner gave the job up: the camera, once addressed, is told, and the log ends as it
+    // would for a failure at this step.
+    UpgradeOutcome giveUp();
 
     // The three ways an upgrade the camera has heard of ends: each tells the camera (the
     // AbortFrame), says why in one line and then "Update was failed !".
     //
     // No EnterAck, HeaderRequest or header acceptance in time: the log gains the two lines.
-    UpgradeOutcome failAwaitingReply() {
-        sendAbort();
-        log_.reason(outcome_.reasonText);
-        log_.appendLog(line(IDS_UPDATE_FAIL));
-        return outcome_;
-    }
+    UpgradeOutcome failAwaitingReply();
     // A block unanswered, refused too often, the camera's abort or an answer the job does not
     // know: the last progress line stays in the log above the two lines.
-    UpgradeOutcome failDuringTransfer(const std::string& progressLine) {
-        sendAbort();
-        log_.replaceLog(progressLine);
-        log_.reason(outcome_.reasonText);
-        log_.appendLog(line(IDS_UPDATE_FAIL));
-        return outcome_;
-    }
+    UpgradeOutcome failDuringTransfer();
     // The EndFrame unaccepted: the log as it stood before the blocks, progress line dropped.
     UpgradeOutcome failAtEndFrame() { return failAwaitingReply(); }
 
@@ -284,214 +199,372 @@ class Job {
     UpgradeInputs& inputs_;
     UpgradeLog& log_;
     const UpgradeSettings settings_;
-    const std::atomic<bool>* cancel_;
+    ReplyWaiter replies_;
 
     UpgradeOutcome outcome_;
-    std::string portName_;
-    bool addressed_ = false; // the EnterUpgradeCommand has gone out
-    bool advised_ = false;   // the adapter hint has been given
+    // Held open until the job ends, so the file cannot be replaced under a running upgrade on
+    // systems that lock open files.
+    std::optional<ReadableFile> file_;
+    std::vector<std::uint8_t> image_;
+    std::string portName_; // as read last
+    int lineSpeed_ = 0;
+    int address_ = 0; // the low 8 bits of the address read
+    int upgradeSpeed_ = 0;
+    std::string progressLine_; // the log and the latest progress line, as shown last
+    bool addressed_ = false;   // the EnterUpgradeCommand has gone out
+    bool advised_ = false;     // the adapter hint has been given
 };
 
 UpgradeOutcome Job::run() {
+    static constexpr std::array steps{&Job::loadImage,
+                                      &Job::openAtLineSpeed,
+                                      &Job::sendEnterUpgradeCommand,
+                                      &Job::switchToUpgradeSpeed,
+                                      &Job::awaitEnterAck,
+                                      &Job::sendStartCommand,
+                                      &Job::sendSizeHeader,
+                                      &Job::sendDataBlocks,
+                                      &Job::sendEndFrame};
+    for (const auto step : steps) {
+        if (StepEnd end = (this->*step)()) {
+            return *std::move(end);
+        }
+    }
+    return succeed();
+}
+
+StepEnd Job::loadImage() {
     at(UpgradeStep::Image);
-    const std::string path = inputs_.imagePath();
+    std::string path;
+    if (StepEnd end = read(&UpgradeInputs::imagePath, path)) {
+        return end;
+    }
     if (path.empty()) {
         log_.appendLog(line(IDS_PLEASE_SELECT_FILE));
         because(UpgradeEnding::Unusable, UpgradeReason::NoFileChosen, text(IDS_PLEASE_SELECT_FILE));
         return outcome_;
     }
-    // Held open until the job ends, so the file cannot be replaced under a running upgrade on
-    // systems that lock open files.
     FileStatus status;
-    std::optional<ReadableFile> file = ReadableFile::open(path, status);
-    if (!file) {
+    file_ = ReadableFile::open(path, status);
+    if (!file_) {
         return unusable(UpgradeReason::ImageUnreadable, filled(IDS_IMAGE_UNREADABLE, {path, status.reason}));
     }
-    if (file->size() > maxImageLength) {
+    const std::uint64_t size = file_->size();
+    if (size > maxImageLength) {
         return unusable(UpgradeReason::ImageUnreadable,
-                        filled(IDS_IMAGE_TOO_LARGE, {path, std::to_string(file->size())}));
+                        filled(IDS_IMAGE_TOO_LARGE, {path, std::to_string(size)}));
     }
-    std::vector<std::uint8_t> image;
     try {
-        image.resize(static_cast<std::size_t>(file->size()));
+        image_.resize(static_cast<std::size_t>(size));
     } catch (const std::bad_alloc&) {
         return unusable(UpgradeReason::ImageUnreadable,
-                        filled(IDS_REASON_IMAGE_NO_MEMORY, {path, std::to_string(file->size())}));
+                        filled(IDS_REASON_IMAGE_NO_MEMORY, {path, std::to_string(size)}));
     }
     // A file still being copied is refused, never sent as a shorter image.
-    if (status = file->readAll(image); !status.ok) {
+    if (status = file_->readAll(image_); !status.ok) {
         return unusable(UpgradeReason::ImageUnreadable, filled(IDS_IMAGE_UNREADABLE, {path, status.reason}));
     }
-    const std::span<const std::uint8_t> bytes(image);
-    const auto length = static_cast<std::uint32_t>(bytes.size());
-    outcome_.blockCount = static_cast<std::uint32_t>((bytes.size() + blockDataSize - 1) / blockDataSize);
+    outcome_.blockCount = static_cast<std::uint32_t>((image_.size() + blockDataSize - 1) / blockDataSize);
+    return goOn;
+}
 
+StepEnd Job::openAtLineSpeed() {
     at(UpgradeStep::Port);
     port_.setReadMode(settings_.lowLatency ? ReadMode::LowLatency : ReadMode::Standard);
     if (port_.closePort() == 0) {
         return closeFailed();
     }
-    portName_ = inputs_.portName();
-    const int lineSpeed = inputs_.lineSpeed();
-    if (port_.openPort(portName_, lineSpeed, parityNone, byteSize, oneStopBit) == 0) {
-        return openFailed(portName_);
+    if (StepEnd end = read(&UpgradeInputs::portName, portName_)) {
+        return end;
     }
+    if (StepEnd end = read(&UpgradeInputs::lineSpeed, lineSpeed_)) {
+        return end;
+    }
+    return openAt(lineSpeed_);
+}
 
+StepEnd Job::sendEnterUpgradeCommand() {
     at(UpgradeStep::Enter);
-    const int address = inputs_.address() & 0xFF;
-    const EnterUpgradeCommand enter =
-        makeEnterUpgradeCommand(static_cast<std::uint8_t>(address), settings_.target);
+    int address = 0;
+    if (StepEnd end = read(&UpgradeInputs::address, address)) {
+        return end;
+    }
+    address_ = address & 0xFF;
     store(flags_.enterAcknowledged, 0);
-    write(enter);
+    if (StepEnd end = send(makeEnterUpgradeCommand(static_cast<std::uint8_t>(address_), settings_.target))) {
+        return end;
+    }
     addressed_ = true;
     if (gone()) {
         explain(WaitEnd::DeviceGone, UpgradeReason::None, {});
         return failAwaitingReply();
     }
+    return goOn;
+}
 
-    portName_ = inputs_.portName();
-    const int upgradeSpeed = inputs_.upgradeSpeed();
-    if (upgradeSpeed != lineSpeed) {
-        // An owner that gave up while the job asked for these inputs (a dialog being closed)
-        // may no longer have answered them: no reopen on them. The camera has heard the
-        // EnterUpgradeCommand, so it is told.
-        if (cancelled()) {
-            explain(WaitEnd::Cancelled, UpgradeReason::None, {});
-            return failAwaitingReply();
-        }
-        if (auto failed = reopen(portName_, upgradeSpeed)) {
-            return *failed;
-        }
+StepEnd Job::switchToUpgradeSpeed() {
+    if (StepEnd end = read(&UpgradeInputs::portName, portName_)) {
+        return end;
     }
+    if (StepEnd end = read(&UpgradeInputs::upgradeSpeed, upgradeSpeed_)) {
+        return end;
+    }
+    if (upgradeSpeed_ == lineSpeed_) {
+        return goOn;
+    }
+    // An owner that gave up while the job read these inputs gets no reopen; the camera has
+    // heard the EnterUpgradeCommand, so it is told.
+    if (cancelled()) {
+        return giveUp();
+    }
+    return reopen(upgradeSpeed_);
+}
 
+StepEnd Job::awaitEnterAck() {
     log_.replaceLog(line(IDS_START));
     adviseOnAdapter();
-
-    WaitEnd end =
-        waitFor([this] { return load(flags_.enterAcknowledged) != 0; }, replyPause, replyPauses, true);
-    if (end != WaitEnd::Met) {
-        explain(end, UpgradeReason::NoEnterAck,
-                filled(IDS_REASON_NO_ENTER_ACK, {std::to_string(address), std::to_string(lineSpeed)}));
+    const WaitEnd waited = waitFor([this] { return load(flags_.enterAcknowledged) != 0; }, enterAckWait);
+    if (waited != WaitEnd::Met) {
+        explain(waited, UpgradeReason::NoEnterAck,
+                filled(IDS_REASON_NO_ENTER_ACK, {std::to_string(address_), std::to_string(lineSpeed_)}));
         return failAwaitingReply();
     }
-
     store(flags_.enterAcknowledged, 0);
-    if (cancelled()) {
-        explain(WaitEnd::Cancelled, UpgradeReason::None, {});
-        return failAwaitingReply();
+    if (StepEnd end = unlessCancelled()) {
+        return end;
     }
     clock_.sleepFor(afterEnterAckPause);
+    // A job given up during the pause does not claim the command went well.
+    if (StepEnd end = unlessCancelled()) {
+        return end;
+    }
     log_.appendLog(line(IDS_SEND_COMMAND_OK));
+    return goOn;
+}
 
+StepEnd Job::sendStartCommand() {
     at(UpgradeStep::Start);
-    const ShortFrame start = makeStartCommand(settings_.target);
     store(flags_.headerRequested, 0);
-    write(start);
-
+    if (StepEnd end = send(makeStartCommand(settings_.target))) {
+        return end;
+    }
     // The Special target's loader talks at 115200 from its StartCommand on.
     const bool special = settings_.target == UpgradeTarget::Special;
     if (special) {
-        if (auto failed = reopen(portName_, specialSpeed)) {
-            return *failed;
+        if (StepEnd failed = reopen(specialSpeed)) {
+            return failed;
         }
     }
-
-    end = waitFor([this] { return load(flags_.headerRequested) == 1; }, replyPause, replyPauses, true);
-    if (end != WaitEnd::Met) {
+    const WaitEnd waited = waitFor([this] { return load(flags_.headerRequested) == 1; }, headerRequestWait);
+    if (waited != WaitEnd::Met) {
         explain(
-            end, UpgradeReason::NoHeaderRequest,
-            filled(IDS_REASON_NO_HEADER_REQUEST, {std::to_string(special ? specialSpeed : upgradeSpeed)}));
+            waited, UpgradeReason::NoHeaderRequest,
+            filled(IDS_REASON_NO_HEADER_REQUEST, {std::to_string(special ? specialSpeed : upgradeSpeed_)}));
         return failAwaitingReply();
     }
+    return goOn;
+}
 
+StepEnd Job::sendSizeHeader() {
     at(UpgradeStep::Header);
-    const SizeHeader header = makeSizeHeader(length);
     store(flags_.headerRequested, 0);
     store(flags_.blockReply, 0);
-    write(header);
-
-    // A BlockNak does not answer the SizeHeader: only an acceptance ends this wait well. Seen
-    // at the end, it tells the technician the camera refused the size rather than fell silent.
-    end = waitFor([this] { return load(flags_.blockReply) == blockAccepted; }, replyPause, replyPauses, true);
-    if (end != WaitEnd::Met) {
+    if (StepEnd end = send(makeSizeHeader(length()))) {
+        return end;
+    }
+    const WaitEnd waited =
+        waitFor([this] { return load(flags_.blockReply) == blockAccepted; }, headerAcceptWait);
+    if (waited != WaitEnd::Met) {
+        // A BlockNak seen at the end tells the technician the camera refused the size rather
+        // than fell silent.
         const bool refused = load(flags_.blockReply) == blockResend;
-        explain(
-            end, refused ? UpgradeReason::SizeRefused : UpgradeReason::SizeUnanswered,
-            filled(refused ? IDS_REASON_SIZE_REFUSED : IDS_REASON_SIZE_UNANSWERED, {std::to_string(length)}));
+        explain(waited, refused ? UpgradeReason::SizeRefused : UpgradeReason::SizeUnanswered,
+                filled(refused ? IDS_REASON_SIZE_REFUSED : IDS_REASON_SIZE_UNANSWERED,
+                       {std::to_string(length())}));
         return failAwaitingReply();
     }
+    return goOn;
+}
 
+StepEnd Job::sendDataBlocks() {
     // An abort the camera sent before the blocks is not held against them.
     store(flags_.blockReply, 0);
     store(flags_.deviceAborted, 0);
     at(UpgradeStep::Block);
-    std::uint32_t blockNumber = 1;
-    std::uint32_t offset = 0;
-    std::uint32_t refusals = 0; // BlockNaks of the block being sent
-    std::string progressLine;
-    while (offset < length) {
-        outcome_.block = blockNumber;
-        const DataBlock block = makeDataBlock(bytes, offset, blockNumber);
-        write(block);
-
-        const unsigned percent = progressPercent(offset, length);
-        progressLine = log_.showWithLog(progressText(percent, settings_.language));
-        log_.progress(UpgradeProgress{percent, offset, length, blockNumber, outcome_.blockCount,
-                                      refusals != 0, refusals});
-
+    BlockCursor cursor;
+    while (cursor.offset < length()) {
         std::uint8_t answer = 0;
-        end = waitBlockAnswer(answer);
-        if (end != WaitEnd::Met) {
-            explain(end, UpgradeReason::BlockUnanswered, blockReason(IDS_REASON_BLOCK_UNANSWERED));
-            return failDuringTransfer(progressLine);
+        if (StepEnd end = sendDataBlock(cursor, answer)) {
+            return end;
         }
-        if (answer == blockAccepted) {
-            ++blockNumber;
-            offset += blockDataSize;
-            refusals = 0;
-        } else if (answer == blockResend) {
-            // The same block again: same number, same bytes, same percentage.
-            ++refusals;
-            ++outcome_.resends;
-            if (settings_.maxResends != 0 && refusals >= settings_.maxResends) {
-                because(UpgradeEnding::Failed, UpgradeReason::TooManyResends,
-                        filled(IDS_REASON_TOO_MANY_RESENDS,
-                               {std::to_string(blockNumber), std::to_string(outcome_.blockCount),
-                                std::to_string(refusals)}));
-                return failDuringTransfer(progressLine);
-            }
-        } else {
-            because(UpgradeEnding::Failed, UpgradeReason::BlockAnswerUnknown,
-                    blockReason(IDS_REASON_BLOCK_ANSWER_UNKNOWN));
-            return failDuringTransfer(progressLine);
+        if (StepEnd end = takeBlockAnswer(answer, cursor)) {
+            return end;
         }
         store(flags_.blockReply, 0);
     }
+    return goOn;
+}
 
+StepEnd Job::sendDataBlock(const BlockCursor& cursor, std::uint8_t& answer) {
+    outcome_.block = cursor.number;
+    if (StepEnd end = send(makeDataBlock(image(), cursor.offset, cursor.number))) {
+        return end;
+    }
+    const unsigned percent = progressPercent(cursor.offset, length());
+    progressLine_ = log_.showWithLog(progressText(percent, settings_.language));
+    log_.progress(UpgradeProgress{percent, cursor.offset, length(), cursor.number, outcome_.blockCount,
+                                  cursor.refusals != 0, cursor.refusals});
+    const WaitEnd waited = waitFor([&] { return (answer = load(flags_.blockReply)) != 0; }, blockAnswerWait);
+    if (waited != WaitEnd::Met) {
+        explain(waited, UpgradeReason::BlockUnanswered, blockReason(IDS_REASON_BLOCK_UNANSWERED));
+        return failDuringTransfer();
+    }
+    return goOn;
+}
+
+StepEnd Job::takeBlockAnswer(std::uint8_t answer, BlockCursor& cursor) {
+    if (answer == blockAccepted) {
+        ++cursor.number;
+        cursor.offset += blockDataSize;
+        cursor.refusals = 0;
+        return goOn;
+    }
+    if (answer != blockResend) {
+        because(UpgradeEnding::Failed, UpgradeReason::BlockAnswerUnknown,
+                blockReason(IDS_REASON_BLOCK_ANSWER_UNKNOWN));
+        return failDuringTransfer();
+    }
+    // The same block again: same number, same bytes, same percentage.
+    ++cursor.refusals;
+    ++outcome_.resends;
+    if (settings_.maxResends != 0 && cursor.refusals >= settings_.maxResends) {
+        because(UpgradeEnding::Failed, UpgradeReason::TooManyResends,
+                filled(IDS_REASON_TOO_MANY_RESENDS,
+                       {std::to_string(cursor.number), std::to_string(outcome_.blockCount),
+                        std::to_string(cursor.refusals)}));
+        return failDuringTransfer();
+    }
+    return goOn;
+}
+
+StepEnd Job::sendEndFrame() {
     at(UpgradeStep::EndFrame);
     outcome_.block = 0;
     // blockReply is clear since the last block's answer was taken. It is not cleared again
     // after the write: a camera quick enough to accept before that clear would have its
     // acceptance erased, and a finished upgrade reported as failed.
-    write(endFrame);
-    end = settings_.lowLatency
-              ? waitPrompt([this] { return load(flags_.blockReply) == blockAccepted; }, endLimit, false)
-              : pollFor([this] { return load(flags_.blockReply) == blockAccepted; }, replyPause, endPauses,
-                        false);
-    if (end != WaitEnd::Met) {
-        explain(end, UpgradeReason::EndNotAccepted, text(IDS_REASON_END_NOT_ACCEPTED));
+    if (StepEnd end = send(endFrame)) {
+        return end;
+    }
+    const WaitEnd waited =
+        waitFor([this] { return load(flags_.blockReply) == blockAccepted; }, endAcceptWait);
+    if (waited != WaitEnd::Met) {
+        explain(waited, UpgradeReason::EndNotAccepted, text(IDS_REASON_END_NOT_ACCEPTED));
         return failAtEndFrame();
     }
+    return goOn;
+}
 
+UpgradeOutcome Job::succeed() {
     // The camera holds the whole image now; a cancel request this late changes nothing.
-    progressLine = log_.showWithLog(progressText(100, settings_.language));
-    log_.progress(UpgradeProgress{100, length, length, outcome_.blockCount, outcome_.blockCount, false, 0});
+    progressLine_ = log_.showWithLog(progressText(100, settings_.language));
+    log_.progress(
+        UpgradeProgress{100, length(), length(), outcome_.blockCount, outcome_.blockCount, false, 0});
     clock_.sleepFor(beforeSuccessPause);
-    log_.replaceLog(progressLine + line(IDS_UPDATE_OK));
+    log_.replaceLog(progressLine_ + line(IDS_UPDATE_OK));
     at(UpgradeStep::Done);
     outcome_.result = 0;
     outcome_.ending = UpgradeEnding::Succeeded;
     outcome_.reason = UpgradeReason::None;
+    return outcome_;
+}
+
+void Job::adviseOnAdapter() {
+    if (!settings_.lowLatency || advised_) {
+        return;
+    }
+    const std::optional<int> latency = port_.adapterLatencyMs();
+    if (latency && *latency > adapterLatencyHintAboveMs) {
+        advised_ = true;
+        log_.advice(
+            filled(IDS_ADAPTER_LATENCY_HINT, {portName_, std::to_string(*latency), deviceNameOf(portName_)}));
+    }
+}
+
+StepEnd Job::reopen(int speed) {
+    if (port_.closePort() == 0) {
+        return closeFailed();
+    }
+    return openAt(speed);
+}
+
+StepEnd Job::openAt(int speed) {
+    if (port_.openPort(portName_, speed, parityNone, byteSize, oneStopBit) == 0) {
+        return openFailed();
+    }
+    // A receiver pausing on the closed port hears of the open; it reads at once when the
+    // replies are wanted as soon as they are in.
+    flags_.portOpened.ring();
+    return goOn;
+}
+
+void Job::because(UpgradeEnding ending, UpgradeReason reason, std::string reasonText) {
+    outcome_.ending = ending;
+    outcome_.reason = reason;
+    outcome_.reasonText = std::move(reasonText);
+    outcome_.result = -1;
+}
+
+void Job::explain(WaitEnd why, UpgradeReason timedOut, std::string silence) {
+    switch (why) {
+    case WaitEnd::Cancelled:
+        because(UpgradeEnding::Cancelled, UpgradeReason::Cancelled, text(IDS_JOB_CANCELLED));
+        return;
+    case WaitEnd::DeviceGone:
+        because(UpgradeEnding::Unusable, UpgradeReason::DeviceGone,
+                filled(IDS_REASON_DEVICE_GONE, {portName_}));
+        return;
+    case WaitEnd::DeviceAborted:
+        because(UpgradeEnding::Failed, UpgradeReason::CameraAborted, blockReason(IDS_REASON_CAMERA_ABORTED));
+        return;
+    case WaitEnd::Met:
+    case WaitEnd::TimedOut:
+        break;
+    }
+    because(UpgradeEnding::Failed, timedOut, std::move(silence));
+}
+
+UpgradeOutcome Job::unusable(UpgradeReason reason, std::string reasonText) {
+    log_.reason(reasonText);
+    because(UpgradeEnding::Unusable, reason, std::move(reasonText));
+    return outcome_;
+}
+
+UpgradeOutcome Job::giveUp() {
+    explain(WaitEnd::Cancelled, UpgradeReason::None, {});
+    if (!addressed_) {
+        log_.reason(outcome_.reasonText);
+        return outcome_;
+    }
+    // Before the first block no progress line has been shown yet.
+    if (outcome_.step == UpgradeStep::Block && !progressLine_.empty()) {
+        return failDuringTransfer();
+    }
+    return failAwaitingReply();
+}
+
+UpgradeOutcome Job::failAwaitingReply() {
+    sendAbort();
+    log_.reason(outcome_.reasonText);
+    log_.appendLog(line(IDS_UPDATE_FAIL));
+    return outcome_;
+}
+
+UpgradeOutcome Job::failDuringTransfer() {
+    sendAbort();
+    log_.replaceLog(progressLine_);
+    log_.reason(outcome_.reasonText);
+    log_.appendLog(line(IDS_UPDATE_FAIL));
     return outcome_;
 }
 
@@ -528,7 +601,7 @@ UpgradeOutcome runUpgradeJob(const UpgradeJobContext& context, JobSlot slot) {
     const JobSlot held = std::move(slot);
     Job job(context);
     const UpgradeOutcome outcome = runGuarded(job);
-    // The mode is the job's: after it the port reads as it always has.
+    // The mode is the job's: after it the port's reads end 100 ms after the last byte again.
     context.port.setReadMode(ReadMode::Standard);
     return outcome;
 }

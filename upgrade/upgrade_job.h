@@ -14,19 +14,22 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace orvane {
 
 // The user's choices, read at the steps that use them (the dialog reads its controls then).
+// Each answers nullopt when its owner refuses the read (a dialog that is ending): the job then
+// gives up as cancelled rather than go on with a value nobody chose.
 class UpgradeInputs {
   public:
     virtual ~UpgradeInputs() = default;
-    virtual std::string imagePath() = 0; // empty: no file chosen
-    virtual std::string portName() = 0;
-    virtual int lineSpeed() = 0;
-    virtual int address() = 0;
-    virtual int upgradeSpeed() = 0;
+    virtual std::optional<std::string> imagePath() = 0; // empty: no file chosen
+    virtual std::optional<std::string> portName() = 0;
+    virtual std::optional<int> lineSpeed() = 0;
+    virtual std::optional<int> address() = 0;
+    virtual std::optional<int> upgradeSpeed() = 0;
 };
 
 struct UpgradeProgress {
@@ -71,8 +74,8 @@ struct UpgradeSettings {
     // React to the camera's replies as soon as they are in: the port's reads end with the
     // first bytes and the job waits for the receiver's signal instead of polling every 5 or
     // 100 ms. Frames, their order, the time limits and the fixed pauses for the camera stay;
-    // only the gaps between a reply and the next frame shrink. Off: the timing the camera's
-    // firmware has always seen.
+    // only the gaps between a reply and the next frame shrink. Off: reads end 100 ms after the
+    // last byte and the job polls the flags every 5 or 100 ms.
     bool lowLatency = false;
 };
 

@@ -47,7 +47,7 @@ enum class UpgradeReason : std::uint8_t {
 };
 
 struct UpgradeOutcome {
-    int result = -1; // 0 on success, -1 on every other ending, as the job has always answered
+    int result = -1; // 0 on success, -1 on every other ending: the job's integer answer
     UpgradeEnding ending = UpgradeEnding::Unusable;
     UpgradeStep step = UpgradeStep::Image;
     std::uint32_t block = 0;      // the block being sent when it ended (1-based), else 0

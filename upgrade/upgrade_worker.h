@@ -32,9 +32,10 @@ class UpgradeWorker {
     bool start(const UpgradeSettings& settings,
                std::function<void(const UpgradeOutcome& outcome)> onFinished = {});
 
-    // Asks the running job to give up at its next pause (within 100 ms; at once in a
-    // low-latency wait): it sends the AbortFrame and ends as cancelled. Does nothing when no job runs; a job
-    // whose EndFrame the camera has accepted finishes as a success.
+    // Asks the running job to give up before its next frame or at its next pause (within
+    // 100 ms; at once in a low-latency wait; at the end of the 500 ms pause after the EnterAck):
+    // it sends the AbortFrame and ends as cancelled. Does nothing when no job runs; a job whose
+    // EndFrame the camera has accepted finishes as a success.
     void cancel();
 
     // Waits for the job's thread; answers the last job's outcome (unusable if none ran).

@@ -229,11 +229,13 @@ TEST(BadInput, ErrorInsideTheJobEndsItWithAReason) {
             // The front end's inputs throw while the job asks for the port.
             struct Throwing final : UpgradeInputs {
                 std::string path;
-                std::string imagePath() override { return path; }
-                std::string portName() override { throw std::runtime_error("the dialog is gone"); }
-                int lineSpeed() override { return 9600; }
-                int address() override { return 1; }
-                int upgradeSpeed() override { return 9600; }
+                std::optional<std::string> imagePath() override { return path; }
+                std::optional<std::string> portName() override {
+                    throw std::runtime_error("the dialog is gone");
+                }
+                std::optional<int> lineSpeed() override { return 9600; }
+                std::optional<int> address() override { return 1; }
+                std::optional<int> upgradeSpeed() override { return 9600; }
             } throwing;
             throwing.path = inputs.path;
             const UpgradeJobContext early{camera, flags, clock, throwing, log};

@@ -1,5 +1,8 @@
 #include "cli_process.h"
 
+#include "event_log.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -43,6 +46,7 @@ CliProcess::CliProcess(const std::vector<std::string>& args, int stderrFd) {
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 
+    json_ = std::find(args.begin(), args.end(), "--json") != args.end();
     std::vector<std::string> all{ORVANE_CLI_PATH};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -148,6 +152,9 @@ CliResult CliProcess::wait(std::chrono::milliseconds timeout) {
     result.out = out_;
     result.err = err_;
     result_ = result;
+    if (json_) {
+        keepEvents(result.out);
+    }
     return result;
 }
 

@@ -39,12 +39,15 @@ class CliProcess {
     std::optional<std::string> waitForLine(std::string_view text, std::chrono::milliseconds timeout);
     std::string outSoFar() const;
     void interrupt(int signo = SIGINT) const;
+    // Waits for the end (or kills at the time limit) and answers everything; the output of a
+    // --json run is kept for the schema check.
     CliResult wait(std::chrono::milliseconds timeout);
 
   private:
     void pump(int fd, std::string& into);
 
     pid_t pid_ = -1;
+    bool json_ = false; // asked for --json: its lines go to the schema check
     std::chrono::steady_clock::time_point started_;
     mutable std::mutex mutex_;
     std::condition_variable grew_;

@@ -3,6 +3,7 @@
 // repeated when it moves into the log, and the outcome recognised for the exit status.
 #include "captured_streams.h"
 #include "cli/job_log_printer.h"
+#include "event_log.h"
 #include "upgrade/upgrade_job.h"
 
 #include <cstdio>
@@ -72,22 +73,30 @@ TEST(JobLogPrinter, FailureDuringBlocksKeepsOneProgressLineAndSaysWhyOnStandardE
 TEST(JobLogPrinter, JsonGivesOneEventPerCallAndNoProgressText) {
     Capture capture;
     Console console(OutputMode::Json, capture.out(), capture.err());
-    JobLogPrinter log(console);
+    JobLogPrinter log(console, PortTag{"/dev/ttyUSB0"});
     sendBlocks(log);
     log.reason("said in the result event");
     log.appendLog("Update was failed !\r\n");
 
-    EXPECT_EQ(capture.outText(), "{\"event\":\"log\",\"text\":\"Start\"}\n"
-                                 "{\"event\":\"log\",\"text\":\"Send Command successful !\"}\n"
-                                 "{\"event\":\"progress\",\"percent\":0,\"block\":1,\"blocks\":3,\"offset\":"
-                                 "0,\"length\":3000,\"resend\":false}\n"
-                                 "{\"event\":\"progress\",\"percent\":34,\"block\":2,\"blocks\":3,\"offset\":"
-                                 "1024,\"length\":3000,\"resend\":false}\n"
-                                 "{\"event\":\"progress\",\"percent\":34,\"block\":2,\"blocks\":3,\"offset\":"
-                                 "1024,\"length\":3000,\"resend\":true}\n"
-                                 "{\"event\":\"progress\",\"percent\":68,\"block\":3,\"blocks\":3,\"offset\":"
-                                 "2048,\"length\":3000,\"resend\":false}\n"
-                                 "{\"event\":\"log\",\"text\":\"Update was failed !\"}\n");
+    const std::string out = capture.outText();
+    test::keepEvents(out);
+    std::vector<std::string> events;
+    for (const std::string& line : splitLines(out)) {
+        events.push_back(test::stableEvent(line));
+    }
+    EXPECT_EQ(events, (std::vector<std::string>{
+                          R"({"event":"log","port":"/dev/ttyUSB0","text":"Start"})",
+                          R"({"event":"log","port":"/dev/ttyUSB0","text":"Send Command successful !"})",
+                          R"({"event":"progress","port":"/dev/ttyUSB0","percent":0,"block":1,"blocks":3,)"
+                          R"("offset":0,"length":3000,"resend":false})",
+                          R"({"event":"progress","port":"/dev/ttyUSB0","percent":34,"block":2,"blocks":3,)"
+                          R"("offset":1024,"length":3000,"resend":false})",
+                          R"({"event":"progress","port":"/dev/ttyUSB0","percent":34,"block":2,"blocks":3,)"
+                          R"("offset":1024,"length":3000,"resend":true})",
+                          R"({"event":"progress","port":"/dev/ttyUSB0","percent":68,"block":3,"blocks":3,)"
+                          R"("offset":2048,"length":3000,"resend":false})",
+                          R"({"event":"log","port":"/dev/ttyUSB0","text":"Update was failed !"})"}));
+    EXPECT_EQ(capture.errText(), "");
 }
 
 TEST(JobLogPrinter, TerminalDrawsTheBarOnStandardErrorOnly) {
@@ -110,7 +119,7 @@ TEST(JobLogPrinter, RefusalsAreShownOnStandardError) {
         for (const std::string port : {"", "ttyUSB1"}) {
             Capture capture;
             Console console(mode, capture.out(), capture.err());
-            JobLogPrinter log(console, port);
+            JobLogPrinter log(console, PortTag{port, !port.empty()});
             for (std::uint32_t refusals = 0; refusals <= 3; ++refusals) {
                 UpgradeProgress progress = block(34, 2, refusals > 0);
                 progress.refusals = refusals;
@@ -127,6 +136,25 @@ TEST(JobLogPrinter, RefusalsAreShownOnStandardError) {
             } else {
                 EXPECT_NE(err.find("\r" + prefix + "["), std::string::npos) << err;
             }
+            EXPECT_EQ(capture.outText(), "");
+        }
+    }
+}
+
+// The adapter's latency hint names its camera like every other line and event of it.
+TEST(JobLogPrinter, AdviceNamesThePortOfOneOfSeveral) {
+    for (const OutputMode mode : {OutputMode::Plain, OutputMode::Json}) {
+        Capture capture;
+        Console console(mode, capture.out(), capture.err());
+        JobLogPrinter log(console, PortTag{"/dev/ttyUSB1", true});
+        log.advice("lower the latency timer");
+        if (mode == OutputMode::Json) {
+            test::keepEvents(capture.outText());
+            EXPECT_EQ(test::stableEvent(capture.outText()),
+                      R"({"event":"advice","port":"/dev/ttyUSB1","text":"lower the latency timer"})");
+            EXPECT_EQ(capture.errText(), "");
+        } else {
+            EXPECT_EQ(capture.errText(), "[ttyUSB1] lower the latency timer\n");
             EXPECT_EQ(capture.outText(), "");
         }
     }

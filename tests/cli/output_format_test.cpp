@@ -1,6 +1,6 @@
-// What scripts and terminals read: JSON strings that stay valid whatever the job writes,
-// progress lines recognised in both languages, and the bar's figures.
-#include "cli/json.h"
+// What scripts and terminals read: JSON lines that stay valid whatever the job writes, their
+// times, progress lines recognised in both languages, and the bar's figures.
+#include "cli/json_line.h"
 #include "cli/log_lines.h"
 #include "cli/progress_bar.h"
 
@@ -10,7 +10,7 @@
 namespace orvane {
 namespace {
 
-TEST(JsonQuoted, EscapesWhatWouldBreakALine) {
+TEST(JsonLine, EscapesWhatWouldBreakALineAndReplacesWhatIsNotUtf8) {
     const std::pair<std::string, std::string> cases[] = {
         {"Start", "\"Start\""},
         {"say \"hi\"", "\"say \\\"hi\\\"\""},
@@ -18,22 +18,31 @@ TEST(JsonQuoted, EscapesWhatWouldBreakALine) {
         {"line\r\n", "\"line\\r\\n\""},
         {std::string("nul\0bell\a", 9), "\"nul\\u0000bell\\u0007\""},
         {"\x7f", "\"\\u007f\""},
-        {"升级成功！", "\"升级成功！\""}, // UTF-8 passes through
+        {"升级成功！", "\"升级成功！\""},   // UTF-8 passes through
+        {"tty\xff", "\"tty\xEF\xBF\xBD\""}, // U+FFFD
+        {"caf\xe9.hex", "\"caf\xEF\xBF\xBD.hex\""},
+        {"\xe5\x8d", "\"\xEF\xBF\xBD\""}, // a character cut short
     };
     for (const auto& [text, quoted] : cases) {
-        EXPECT_EQ(jsonQuoted(text), quoted);
+        EXPECT_EQ(jsonLine(JsonFields{{"text", text}}), "{\"text\":" + quoted + "}") << text;
     }
 }
 
-TEST(JsonObject, KeepsFieldOrderAndTypes) {
-    const std::string text = JsonObject()
-                                 .add("event", "progress")
-                                 .add("percent", 34U)
-                                 .add("ok", false)
-                                 .add("rate", 1234.56)
-                                 .add("nan", std::numeric_limits<double>::quiet_NaN())
-                                 .str();
-    EXPECT_EQ(text, R"({"event":"progress","percent":34,"ok":false,"rate":1234.6,"nan":null})");
+TEST(JsonLine, KeepsFieldOrderAndTypes) {
+    const JsonFields fields{{"event", "progress"},
+                            {"percent", 34U},
+                            {"ok", false},
+                            {"rate", oneDecimal(1234.56)},
+                            {"nan", oneDecimal(std::numeric_limits<double>::quiet_NaN())}};
+    EXPECT_EQ(jsonLine(fields), R"({"event":"progress","percent":34,"ok":false,"rate":1234.6,"nan":null})");
+}
+
+TEST(UtcTimestamp, MillisecondsCutNotRounded) {
+    using namespace std::chrono;
+    const sys_days day = 2026y / December / 9;
+    EXPECT_EQ(utcTimestamp(day + 2h + 41min + 8s + 123ms), "2026-12-09T02:41:08.123Z");
+    EXPECT_EQ(utcTimestamp(day - 1us), "2026-12-08T23:59:59.999Z");
+    EXPECT_EQ(utcTimestamp(sys_days{2000y / March / 1} - 1ms), "2000-02-29T23:59:59.999Z");
 }
 
 TEST(LogMirror, ReplacementPrintsOnlyWhatItAdds) {

@@ -2,6 +2,7 @@
 // busy port's message naming its holder.
 #include "cli_process.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <fcntl.h>
@@ -43,8 +44,9 @@ class HeldTerminal {
 TEST(CliPorts, JsonLinesCarryEveryKey) {
     HeldTerminal terminal;
     ASSERT_TRUE(terminal.ok());
+    // A port named that is not there fails the command, as it would an upgrade.
     const CliResult named = runCli({"ports", "--json", terminal.path(), "ttyNOPE9"});
-    ASSERT_EQ(named.exitCode, 0) << named.err;
+    ASSERT_EQ(named.exitCode, 3) << named.err;
     const CliResult all = runCli({"ports", "--json"});
     ASSERT_EQ(all.exitCode, 0) << all.err;
 
@@ -54,18 +56,23 @@ TEST(CliPorts, JsonLinesCarryEveryKey) {
         const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(line), &error);
         ASSERT_EQ(error.error, QJsonParseError::NoError) << line;
         ASSERT_TRUE(document.isObject()) << line;
-        objects.push_back(document.object());
+        if (document.object()["event"] == "port") {
+            objects.push_back(document.object());
+        }
     }
     ASSERT_GE(objects.size(), 2u);
     for (const QJsonObject& object : objects) {
         for (const char* key : {"name", "path", "byId", "driver", "vid", "pid", "manufacturer", "product",
-                                "serial", "latencyTimerMs", "access", "holder"})
+                                "serial", "latencyTimerMs", "access", "holder", "holders"})
             EXPECT_TRUE(object.contains(key)) << key;
     }
     EXPECT_EQ(objects[0]["path"].toString().toStdString(), terminal.path());
     EXPECT_EQ(objects[0]["access"].toString(), "ok");
     EXPECT_EQ(objects[0]["holder"].toObject()["pid"].toInt(), ::getpid());
     EXPECT_EQ(objects[0]["holder"].toObject()["command"].toString(), "cli_test");
+    ASSERT_EQ(objects[0]["holders"].toArray().size(), 1);
+    EXPECT_EQ(objects[0]["holders"].toArray()[0].toObject()["pid"].toInt(), ::getpid());
+    EXPECT_TRUE(objects[1]["holders"].toArray().isEmpty());
     EXPECT_TRUE(objects[0]["vid"].isNull());
     EXPECT_EQ(objects[1]["access"].toString(), "no such device");
     EXPECT_TRUE(objects[1]["holder"].isNull());
@@ -77,6 +84,7 @@ TEST(CliPorts, JsonLinesCarryEveryKey) {
     EXPECT_EQ(rows[0].rfind("PORT", 0), 0u);
     EXPECT_NE(rows[1].find("held by cli_test (" + std::to_string(::getpid()) + ")"), std::string::npos)
         << rows[1];
+    EXPECT_NE(rows[1].find("busy, held by"), std::string::npos) << rows[1];
 
     EXPECT_EQ(runCli({"ports", terminal.path()}).exitCode, 2); // names need a form
 }

@@ -2,6 +2,7 @@
 // would try it: every target, the terminal and JSON forms, a silent camera, Ctrl-C, and the
 // image or port that cannot be used. Also the in-process `demo`.
 #include "cli_process.h"
+#include "event_log.h"
 #include "serial/serial_port.h"
 #include "sim/virtual_camera.h"
 
@@ -10,12 +11,15 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <ostream>
 #include <poll.h>
+#include <set>
 #include <stdlib.h>
 #include <unistd.h>
 
 // After the virtual camera: Qt's "emit" keyword would otherwise stand for its member.
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -120,10 +124,18 @@ TEST(CliUpgrade, JsonInChineseIsOneObjectPerLine) {
         EXPECT_EQ(line.rfind("{\"event\":\"", 0), 0U) << line;
         EXPECT_EQ(line.back(), '}') << line;
     }
-    EXPECT_EQ(lines.front(), R"({"event":"log","text":"开始"})");
-    EXPECT_NE(result.out.find(R"({"event":"progress","percent":50,"block":2,"blocks":2,)"),
-              std::string::npos);
-    EXPECT_EQ(lines.back(), R"({"event":"result","ok":true,"exitCode":0,"text":"升级成功！"})");
+    const std::string port = R"("port":")" + camera.link() + R"(",)";
+    EXPECT_EQ(stableEvent(lines.front()), R"({"event":"log",)" + port + R"("text":"开始"})");
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&port](const std::string& line) {
+        return stableEvent(line).rfind(
+                   R"({"event":"progress",)" + port + R"("percent":50,"block":2,"blocks":2,)", 0) == 0;
+    })) << result.out;
+    // Like each camera's in a station: time, rate and resends.
+    EXPECT_EQ(stableEvent(lines.back(), {"seconds", "bytesPerSecond"}),
+              R"({"event":"result",)" + port + R"("ok":true,"exitCode":0,"text":"升级成功！","resends":0})");
+    const auto last = nlohmann::json::parse(lines.back());
+    EXPECT_GT(last["seconds"].get<double>(), 0.0) << lines.back();
+    EXPECT_GT(last["bytesPerSecond"].get<double>(), 0.0) << lines.back();
     EXPECT_EQ(result.out.find("Send updated"), std::string::npos);
 }
 
@@ -180,10 +192,11 @@ TEST(CliUpgrade, SilentCameraFailsAfterTheEnterTimeLimitWithReasonAndStep) {
     EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
     const std::vector<std::string> lines = linesOf(result.out);
     ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.back(),
-              R"({"event":"result","ok":false,"exitCode":1,"text":"升级失败！",)"
-              R"("reason":"10 秒内地址 1（9600 bit/s）没有应答进入升级的指令：请检查地址、波特率和连线",)"
-              R"("step":"enter"})");
+    EXPECT_EQ(stableEvent(lines.back(), {"seconds", "bytesPerSecond"}),
+              R"({"event":"result","port":")" + camera.link() +
+                  R"(","ok":false,"exitCode":1,"text":"升级失败！",)"
+                  R"("reason":"10 秒内地址 1（9600 bit/s）没有应答进入升级的指令：请检查地址、波特率和连线",)"
+                  R"("step":"enter","resends":0})");
     EXPECT_GE(result.took, 9500ms);
     EXPECT_NE(simulated.out.find("rx A5 F9 00 5C AF"), std::string::npos) << simulated.out;
 }
@@ -316,6 +329,14 @@ TEST_P(CliStation, EveryCameraAtOnceEachWithItsOwnResult) {
             QJsonDocument::fromJson(QByteArray::fromStdString(linesOf(result.out).back())).object();
         EXPECT_EQ(summary["event"].toString(), "summary");
         EXPECT_EQ(summary["text"].toString(), "2 of 3 cameras upgraded");
+        // Each entry says where its camera stopped, as its result event does.
+        for (const QJsonValue entry : summary["cameras"].toArray()) {
+            const QJsonObject& own = results[entry["port"].toString().toStdString()];
+            for (const char* key : {"ok", "step", "block", "blocks", "resends"}) {
+                EXPECT_EQ(entry[key], own[key]) << key;
+            }
+        }
+        EXPECT_EQ(results[odd.link()]["step"].toString(), "block");
     } else {
         // The summary's row of the odd camera names it with its reason.
         bool named = false;
@@ -338,6 +359,36 @@ INSTANTIATE_TEST_SUITE_P(
                                   1,
                                   "refused block 2 of 3 3 times"}),
     [](const auto& test) { return std::string(test.param.name); });
+
+// The ports as given, "/dev/" and all: the same name in every event, none without one.
+TEST(CliStation, JsonEventsNameEachPortAsGiven) {
+    const TempDir dir;
+    SimulateProcess cameras(dir, {"--count", "2"});
+    ASSERT_TRUE(cameras.ready()) << cameras.process().outSoFar();
+    std::vector<std::string> devices;
+    for (const std::string& line : linesOf(cameras.process().outSoFar())) {
+        if (const std::size_t at = line.find("] device "); at != std::string::npos) {
+            devices.push_back(line.substr(at + 9));
+        }
+    }
+    ASSERT_EQ(devices.size(), 2U) << cameras.process().outSoFar();
+    ASSERT_EQ(devices[0].rfind("/dev/", 0), 0U) << devices[0];
+    const std::string image = imageFile(dir, 2048);
+
+    const CliResult result = runCli({"upgrade", image, "--port", devices[0], "--port", devices[1], "--json"});
+    cameras.stop();
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    std::set<std::string> named;
+    for (const std::string& line : linesOf(result.out)) {
+        const auto event = nlohmann::json::parse(line);
+        const auto& entries = event["event"] == "summary" ? event["cameras"] : nlohmann::json::array({event});
+        for (const auto& entry : entries) {
+            ASSERT_TRUE(entry.contains("port")) << line;
+            named.insert(entry["port"].get<std::string>());
+        }
+    }
+    EXPECT_EQ(named, (std::set<std::string>{devices[0], devices[1]}));
+}
 
 // Ctrl-C, and a hang-up (the SSH session lost) as SIGTERM: every camera is told, never left
 // in its boot loader.

@@ -2,10 +2,10 @@
 // nothing; --help and --version answer 0.
 #include "cli_process.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <ostream>
 
 namespace orvane::test {
@@ -33,6 +33,7 @@ INSTANTIATE_TEST_SUITE_P(
     Commands, CliBadUsage,
     ::testing::Values(
         BadUsage{"NoSubcommand", {}}, BadUsage{"UnknownSubcommand", {"flash"}},
+        BadUsage{"UnknownSubcommandWithHelp", {"flash", "--help"}},
         BadUsage{"UpgradeWithoutImage", {"upgrade", "--port", "ttyUSB0"}},
         BadUsage{"UpgradeWithoutPort", {"upgrade", "fw.bin"}},
         BadUsage{"SpeedNotInTheList", {"upgrade", "fw.bin", "--port", "ttyUSB0", "--bps", "1234"}},
@@ -70,7 +71,8 @@ TEST(CliUsage, HelpAndVersionSucceed) {
 
 // The rules every subcommand keeps, checked against the built binary: errors on standard
 // error, not on standard output; 3 for an input file or port that cannot be used,
-// 1 for one read and refused, 2 for the same port twice; the JSON result's core fields.
+// 1 for one read and refused, 2 for the same port twice or bad usage; in JSON every line an
+// object in UTF-8 (whatever bytes the names hold) and one result event with the core fields.
 // "{dir}" in an argument is the case's scratch folder.
 struct Rule {
     const char* name;
@@ -109,17 +111,22 @@ TEST_P(CliRules, StatusStreamsAndResult) {
         EXPECT_NE(result.err.find(GetParam().said), std::string::npos) << result.err;
         return;
     }
-    const std::vector<std::string> lines = linesOf(result.out);
-    ASSERT_FALSE(lines.empty()) << result.err;
-    for (const std::string& line : lines) {
-        EXPECT_TRUE(QJsonDocument::fromJson(QByteArray::fromStdString(line)).isObject()) << line;
+    std::vector<nlohmann::json> events;
+    for (const std::string& line : linesOf(result.out)) {
+        // Throws on a line that is not JSON or not UTF-8.
+        events.push_back(nlohmann::json::parse(line));
+        EXPECT_TRUE(events.back().is_object()) << line;
     }
-    const QJsonObject last = QJsonDocument::fromJson(QByteArray::fromStdString(lines.back())).object();
-    EXPECT_EQ(last["event"].toString(), "result") << lines.back();
-    EXPECT_FALSE(last["ok"].toBool(true));
-    EXPECT_EQ(last["exitCode"].toInt(), GetParam().status);
-    EXPECT_NE(last["text"].toString().toStdString().find(GetParam().said), std::string::npos) << lines.back();
-    EXPECT_FALSE(last["reason"].toString().isEmpty()) << lines.back();
+    ASSERT_FALSE(events.empty()) << result.err;
+    const auto results = std::count_if(
+        events.begin(), events.end(), [](const nlohmann::json& event) { return event["event"] == "result"; });
+    EXPECT_EQ(results, 1) << result.out;
+    const nlohmann::json& last = events.back();
+    EXPECT_EQ(last["event"], "result") << last;
+    EXPECT_EQ(last["ok"], false);
+    EXPECT_EQ(last["exitCode"], GetParam().status);
+    EXPECT_NE(last["text"].get<std::string>().find(GetParam().said), std::string::npos) << last;
+    EXPECT_FALSE(last["reason"].get<std::string>().empty()) << last;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -155,7 +162,17 @@ INSTANTIATE_TEST_SUITE_P(
              2,
              "the same port"},
         Rule{"UpgradeNoPort", {"upgrade", "{dir}/fw.bin"}, 2, "--port"},
-        Rule{"PtzMissingPort", {"ptz", "left", "--port", "{dir}/a"}, 3, "Cannot open serial port"}),
+        Rule{"PtzMissingPort", {"ptz", "left", "--port", "{dir}/a"}, 3, "Cannot open serial port"},
+        Rule{"UnknownCommand", {"flash", "--help"}, 2, "unknown command flash"},
+        Rule{"UnknownOptionJson", {"ports", "--bogus", "--json"}, 2, "--bogus"},
+        Rule{"UnknownCommandJson", {"flash", "--json"}, 2, "unknown command flash"},
+        Rule{"UpgradeNoPortJson", {"upgrade", "{dir}/fw.bin", "--json"}, 2, "--port"},
+        Rule{"PortsLongMissingPort", {"ports", "--long", "{dir}/absent"}, 3, "absent: no such device"},
+        Rule{"PortsJsonNotUtf8", {"ports", "--json", "tty\xff"}, 3, "tty\xEF\xBF\xBD: no such device"},
+        Rule{"MergeJsonLatin1Name",
+             {"merge", "{dir}/caf\xe9.hex", "{dir}/text.hex", "--json"},
+             3,
+             "caf\xEF\xBF\xBD.hex"}),
     [](const auto& test) { return std::string(test.param.name); });
 
 TEST(CliUsage, HelpSaysWhatTheInputsAre) {

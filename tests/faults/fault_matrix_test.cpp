@@ -117,7 +117,7 @@ void expectFrameBytes(const std::vector<WrittenFrame>& frames) {
     }
 }
 
-// Each case once in the timing the camera has always seen and once with low-latency replies.
+// Each case once with the replies polled at the standard pauses and once with low-latency replies.
 template <typename Case> std::vector<Case> inBothModes(std::vector<Case> cases) {
     const std::size_t standard = cases.size();
     for (std::size_t i = 0; i < standard; ++i) {

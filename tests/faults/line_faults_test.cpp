@@ -89,6 +89,13 @@ class WatchedLink final : public SerialLink {
     std::vector<SteadyClock::time_point> readStarts_;
 };
 
+// The camera as unforgiving as a real boot loader: the job's pauses and reopens are held to.
+VirtualCameraOptions strictCamera() {
+    VirtualCameraOptions options;
+    options.strict = true;
+    return options;
+}
+
 std::vector<HostFrameKind> kindsOf(const std::vector<HostFrame>& frames) {
     std::vector<HostFrameKind> kinds;
     for (const auto& frame : frames)
@@ -140,7 +147,7 @@ class DeviceVanishing : public ::testing::TestWithParam<bool> {};
 TEST_P(DeviceVanishing, MidTransferEndsAtOnceWithTheReasonAndANewJobSucceedsOnceItIsBack) {
     LinkFolder folder;
     ASSERT_FALSE(folder.path.empty());
-    VirtualCameraOptions options;
+    VirtualCameraOptions options = strictCamera();
     options.linkPath = (folder.path / "camera").string();
     options.faults.vanishAtBlock = 3;
     VirtualCamera camera(options);
@@ -240,7 +247,7 @@ class PortHolder {
 };
 
 TEST(LineFaults, PortHeldByAnotherProcessEndsWithTheReasonAndSendsNothing) {
-    VirtualCamera camera;
+    VirtualCamera camera(strictCamera());
     ASSERT_TRUE(camera.start()) << camera.error();
     const std::string device = camera.devicePath();
     PortHolder holder(device);
@@ -270,14 +277,14 @@ TEST(LineFaults, PortHeldByAnotherProcessEndsWithTheReasonAndSendsNothing) {
 class UnpluggingInputs final : public UpgradeInputs {
   public:
     UnpluggingInputs(VirtualCamera& camera, std::string image) : camera_(camera), image_(std::move(image)) {}
-    std::string imagePath() override { return image_; }
-    std::string portName() override { return camera_.devicePath(); }
-    int lineSpeed() override { return 9600; }
-    int address() override {
+    std::optional<std::string> imagePath() override { return image_; }
+    std::optional<std::string> portName() override { return camera_.devicePath(); }
+    std::optional<int> lineSpeed() override { return 9600; }
+    std::optional<int> address() override {
         camera_.vanish();
         return 1;
     }
-    int upgradeSpeed() override { return 9600; }
+    std::optional<int> upgradeSpeed() override { return 9600; }
 
   private:
     VirtualCamera& camera_;
@@ -285,7 +292,7 @@ class UnpluggingInputs final : public UpgradeInputs {
 };
 
 TEST(LineFaults, PortDisappearingBetweenOpenAndWriteEndsInFailureWithNothingDelivered) {
-    VirtualCamera camera;
+    VirtualCamera camera(strictCamera());
     ASSERT_TRUE(camera.start()) << camera.error();
     TempFile file(imageOf(imageLength));
     Host host;
@@ -307,7 +314,7 @@ TEST(LineFaults, PortDisappearingBetweenOpenAndWriteEndsInFailureWithNothingDeli
 
 // Noise without 0xA5 in front of every reply and replies that come in pieces change nothing.
 TEST(LineFaults, NoiseAndSplitRepliesOnARealLineChangeNothing) {
-    VirtualCameraOptions options;
+    VirtualCameraOptions options = strictCamera();
     options.faults.noiseBytes = 9;
     options.faults.splitParts = 3;
     options.faults.splitGap = 30ms;
@@ -328,7 +335,7 @@ TEST(LineFaults, NoiseAndSplitRepliesOnARealLineChangeNothing) {
 
 // The owner cancels (Ctrl-C, closing the dialog) while the camera holds a block unanswered.
 TEST(LineFaults, CancelMidTransferPutsTheAbortFrameOnTheLine) {
-    VirtualCameraOptions options;
+    VirtualCameraOptions options = strictCamera();
     options.faults.silentAt = StepRef{CameraStep::Block, 2};
     // The camera's thread may be inside cancel() when the job ends: the worker is let go only
     // under the same lock, so the call never reaches a worker that is gone.

@@ -7,7 +7,8 @@
 namespace orvane::testing {
 
 LoopbackCamera::LoopbackCamera(ReplyFlags& flags, FakeClock& clock, CameraFaults faults, LineFaults line)
-    : flags_(flags), clock_(clock), line_(line), boot_(BootLoaderSettings{}, std::move(faults)) {
+    : flags_(flags), clock_(clock), line_(line),
+      boot_(BootLoaderSettings{.strict = true}, std::move(faults)) {
     // The receiver reads once per pause of the job, and not at all while the port is closed.
     // Reading as bytes come (low latency), it takes each read as soon as it is there instead.
     clock_.onSleep([this](std::chrono::milliseconds) {
@@ -44,7 +45,8 @@ int LoopbackCamera::writePort(std::span<const std::uint8_t> bytes) {
         return 0;
     }
     std::vector<HostFrame> frames;
-    reader_.feed(bytes, SimClock::now(), frames);
+    // On the job's clock: the strict boot loader holds the job to its pauses in virtual time.
+    reader_.feed(bytes, clock_.now(), frames);
     for (const HostFrame& frame : frames) {
         WrittenFrame record{frame.kind, 0, frame.bytes, clock_.elapsed()};
         if (frame.kind == HostFrameKind::Block && frame.bytes.size() >= 4) {

@@ -1,4 +1,4 @@
-// The virtual camera's boot loader behind a port that lives on the job's fake clock, with the
+// The virtual camera's strict boot loader behind a port that lives on the job's fake clock, with the
 // real reply assembly in place of the receiver thread: every frame the job writes goes through
 // the camera's frame reader and boot loader, and the camera's answer comes back as bytes that
 // the assembly takes apart, one read per pause of the job (in ReadMode::LowLatency, each read

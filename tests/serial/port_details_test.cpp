@@ -253,6 +253,59 @@ TEST(PortDetails, ChildHoldingAPseudoTerminalIsItsHolder) {
     EXPECT_FALSE(describePort(pty.slavePath()).holder); // gone with it
 }
 
+// Real nodes are character devices, which std::filesystem::equivalent cannot compare in every
+// standard library: the link to the port is found, the one to another device (sorting first)
+// is not.
+TEST(PortDetails, ByIdLinkToACharacterDeviceIsFound) {
+    test::PtyPair pty;
+    FakeSystem system;
+    const fs::path link = system.dev() / "serial/by-id/usb-Maker_Port-if00";
+    fs::create_symlink(pty.slavePath(), link);
+    fs::create_symlink("/dev/null", system.dev() / "serial/by-id/usb-Aaa_Other-if00");
+    EXPECT_EQ(describePort(pty.slavePath(), system.roots()).byId, link.string());
+}
+
+// A virtual camera keeps the slave open beside its master; the program that opened the port
+// for use is the holder to name, the far end of the line comes after it.
+TEST(PortDetails, MasterSideOfAPseudoTerminalComesAfterThePortsUser) {
+    test::PtyPair pty;
+    ASSERT_GE(pty.master(), 0);
+    const auto holdSlave = [&](bool withMaster) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const int fd = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
+            if (fd < 0 || ::dup2(fd, STDIN_FILENO) < 0 ||
+                (withMaster && ::dup2(pty.master(), STDOUT_FILENO) < 0))
+                ::_exit(1);
+            ::execlp("sleep", "sleep", "30", static_cast<char*>(nullptr));
+            ::_exit(1);
+        }
+        return child;
+    };
+    const pid_t camera = holdSlave(true);
+    const pid_t user = holdSlave(false);
+    ASSERT_GT(camera, 0);
+    ASSERT_GT(user, 0);
+    PortDetails details;
+    const auto bothStarted = [&] {
+        return details.holders.size() == 2 && details.holders[0].command == "sleep" &&
+               details.holders[1].command == "sleep";
+    };
+    for (int tries = 0; tries < 200 && !bothStarted(); ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        details = describePort(pty.slavePath());
+    }
+    for (const pid_t child : {camera, user}) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+    }
+    ASSERT_TRUE(bothStarted());
+    EXPECT_EQ(details.holders[0].pid, user);
+    EXPECT_EQ(details.holders[1].pid, camera);
+    ASSERT_TRUE(details.holder);
+    EXPECT_EQ(details.holder->pid, user);
+}
+
 TEST(PortDetails, BusyHintNamesTheHolderAndTheModemManagerRemedy) {
     EXPECT_EQ(busyPortHint({4242, "minicom"}),
               "the port is held by minicom (pid 4242): close it there first");

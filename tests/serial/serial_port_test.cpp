@@ -1,10 +1,12 @@
 // SerialPort over real pseudo-terminals: opening, exclusivity, line settings and the
 // transparent data path.
 #include "pty_pair.h"
+#include "serial/device_identity.h"
 #include "serial/line_speed.h"
 #include "serial/serial_port.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -117,6 +119,35 @@ TEST(SerialPort, SecondOpenOfTheSameDeviceFails) {
 
     EXPECT_NE(first.closePort(), 0);
     EXPECT_EQ(openAt(second, pty), 1);
+}
+
+// /dev/tty is a node of its own for the controlling terminal: the device, and so the port,
+// is the same (as the command line's check of its ports sees it too).
+TEST(SerialPort, ControllingTerminalUnderDevTtyIsTheSameDevice) {
+    PtyPair pty;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // A new session's first terminal opened becomes its controlling terminal.
+        if (::setsid() < 0 || ::open(pty.slavePath().c_str(), O_RDWR) < 0)
+            ::_exit(10);
+        if (deviceIdentityOf("/dev/tty") != deviceIdentityOf(pty.slavePath()) ||
+            !deviceIdentityOf("/dev/tty") || deviceIdentityOf("/dev/tty") == deviceIdentityOf("/dev/null"))
+            ::_exit(11);
+        SerialPort port;
+        SerialPort other;
+        if (openAt(port, pty) != 1)
+            ::_exit(12);
+        if (other.openPort("/dev/tty", 9600, parityNone, byteSize8, oneStopBit) != 0 ||
+            other.lastError() != EBUSY)
+            ::_exit(13);
+        (void)port.closePort();
+        ::_exit(other.openPort("/dev/tty", 9600, parityNone, byteSize8, oneStopBit) == 1 ? 0 : 14);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(SerialPort, OpeningAnotherPortReleasesTheFirst) {

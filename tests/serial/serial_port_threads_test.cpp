@@ -60,7 +60,7 @@ TEST(SerialThreads, ReadInProgressNeverReadsADescriptorHandedOutAgain) {
     PtyPair pty;
     SerialPort port;
     ASSERT_EQ(openAt(port, pty), 1);
-    const int portFd = port.portHandle();
+    const auto portFd = static_cast<int>(port.portHandle());
 
     auto reader = std::async(std::launch::async, [&] {
         std::vector<std::uint8_t> buffer(128);

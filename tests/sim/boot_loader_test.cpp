@@ -120,6 +120,91 @@ TEST_P(Script, AnswersEachFrameAsExpected) {
 
 INSTANTIATE_TEST_SUITE_P(BootLoader, Script, ::testing::ValuesIn(scripts), scriptName);
 
+// ---- Strict: a host that cuts its pause short, or ends before every block is in -----------
+
+using std::chrono::milliseconds;
+
+struct TimedStep {
+    Bytes frame;
+    int atMs; // when its last byte is in
+    Reply forgiving;
+    Reply strict;
+    std::optional<int> replyOutMs = std::nullopt; // when the reply went out, if later than the frame
+};
+
+struct StrictCase {
+    const char* name;
+    std::vector<TimedStep> steps;
+};
+
+std::vector<TimedStep> inTransfer(std::uint32_t length, std::vector<TimedStep> more) {
+    std::vector<TimedStep> all = {{enter(), 0, enterAckReply, enterAckReply},
+                                  {start(), 500, headerRequestReply, headerRequestReply},
+                                  {header(length), 600, ack, ack}};
+    all.insert(all.end(), more.begin(), more.end());
+    return all;
+}
+
+const Bytes image5000(5000, 0x42);
+Bytes block5000(std::uint32_t n) {
+    return block(n, image5000);
+}
+
+const StrictCase strictCases[] = {
+    {"StartAtOnceAfterEnterAck",
+     {{enter(), 0, enterAckReply, enterAckReply}, {start(), 0, headerRequestReply, none}}},
+    {"StartJustShortOfNineTenthsOfThePause",
+     {{enter(), 0, enterAckReply, enterAckReply}, {start(), 449, headerRequestReply, none}}},
+    {"StartAtNineTenthsOfThePause",
+     {{enter(), 0, enterAckReply, enterAckReply}, {start(), 450, headerRequestReply, headerRequestReply}}},
+    {"PauseCountsFromTheReplyGoingOut",
+     {{enter(), 0, enterAckReply, enterAckReply, 300},
+      {start(), 600, headerRequestReply, none},
+      {start(), 800, none, headerRequestReply}}},
+    {"UnheardStartLeavesTheCameraWaitingForOne",
+     {{enter(), 0, enterAckReply, enterAckReply},
+      {start(), 100, headerRequestReply, none},
+      {start(), 600, none, headerRequestReply},
+      {header(), 700, ack, ack}}},
+    {"EndFrameAfterOneOfFiveBlocks", inTransfer(5000, {{block5000(1), 700, ack, ack},
+                                                       {end, 800, ack, none},
+                                                       {block5000(2), 900, none, ack},
+                                                       {block5000(3), 900, none, ack},
+                                                       {block5000(4), 900, none, ack},
+                                                       {block5000(5), 900, none, ack},
+                                                       {end, 900, none, ack}})},
+    {"ExactMultipleEndsWithoutTheCountsExtraBlock",
+     inTransfer(2048, {{block(1, Bytes(2048, 7)), 700, ack, ack},
+                       {block(2, Bytes(2048, 7)), 700, ack, ack},
+                       {end, 700, ack, ack}})},
+    {"EmptyImageEndsAtOnce", inTransfer(0, {{end, 700, ack, ack}})},
+};
+
+class StrictScript : public ::testing::TestWithParam<StrictCase> {};
+
+TEST_P(StrictScript, ForgivingAnswersWhatStrictRefuses) {
+    for (const bool strict : {false, true}) {
+        BootLoader camera({1, 9600, 9600, strict});
+        const auto& steps = GetParam().steps;
+        for (std::size_t i = 0; i < steps.size(); ++i) {
+            const TimedStep& step = steps[i];
+            FrameReader reader;
+            std::vector<HostFrame> frames;
+            reader.feed(step.frame, SimTime{} + milliseconds{step.atMs}, frames);
+            ASSERT_EQ(frames.size(), 1u);
+            const auto answer = camera.onFrame(frames[0]);
+            if (step.replyOutMs) {
+                camera.noteReplyOut(SimTime{} + milliseconds{*step.replyOutMs});
+            }
+            EXPECT_EQ(answer.reply, strict ? step.strict : step.forgiving)
+                << (strict ? "strict" : "forgiving") << ", frame " << i << ": " << answer.note;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BootLoader, StrictScript, ::testing::ValuesIn(strictCases),
+                         [](const auto& param) { return std::string(param.param.name); });
+
 std::optional<UpgradeVerdict> runTo(BootLoader& camera, std::uint32_t length, const Bytes& image,
                                     std::uint32_t blocks) {
     camera.onFrame(frameOf(enter()));

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <random>
@@ -226,6 +227,82 @@ TEST(CameraFaultsOnTheLine, FaultsCanChangeWhileRunning) {
     host.write(start());
     EXPECT_TRUE(host.readFor(300ms).empty());
 }
+
+// ---- Strict: hosts that a real boot loader would not answer ------------------------------
+
+struct WrongHost {
+    const char* name;
+    int upgradeSpeed;
+    // Drives the host to its mistake; answers what it reads after it.
+    std::function<Bytes(PlainHost& host, const std::string& path)> run;
+    Bytes forgivingAnswer; // the strict camera answers nothing
+};
+
+Bytes lastRead(PlainHost& host, std::size_t size) {
+    return host.read(size, 300ms);
+}
+
+const WrongHost wrongHosts[] = {
+    {"ReopensAtTheUpgradeSpeedTooLate", 115200,
+     [](PlainHost& host, const std::string& path) {
+         host.write(enter());
+         host.close();
+         std::this_thread::sleep_for(400ms);
+         EXPECT_TRUE(host.open(path, 115200));
+         return lastRead(host, 5);
+     },
+     bytes(enterAckReply)},
+    {"ClosesWithTheReplyUnread", 9600,
+     [](PlainHost& host, const std::string& path) {
+         host.write(enter());
+         std::this_thread::sleep_for(150ms);
+         host.close();
+         std::this_thread::sleep_for(50ms); // the camera sees the close before the host reads again
+         EXPECT_TRUE(host.open(path, 9600));
+         return lastRead(host, 5);
+     },
+     bytes(enterAckReply)},
+    {"SendsTheStartCommandAtOnce", 9600,
+     [](PlainHost& host, const std::string&) {
+         EXPECT_EQ(talk(host, enter()), bytes(enterAckReply));
+         host.write(start());
+         return lastRead(host, 5);
+     },
+     bytes(headerRequestReply)},
+    {"EndsAfterOneOfFiveBlocks", 9600,
+     [](PlainHost& host, const std::string&) {
+         const Bytes image(5000, 0x3C);
+         EXPECT_EQ(talk(host, enter()), bytes(enterAckReply));
+         std::this_thread::sleep_for(500ms);
+         EXPECT_EQ(talk(host, start()), bytes(headerRequestReply));
+         EXPECT_EQ(talk(host, bytes(makeSizeHeader(5000))), ack);
+         EXPECT_EQ(talk(host, bytes(makeDataBlock(image, 0, 1))), ack);
+         host.write(bytes(endFrame));
+         return lastRead(host, 5);
+     },
+     ack},
+};
+
+class StrictCamera : public ::testing::TestWithParam<WrongHost> {};
+
+TEST_P(StrictCamera, AnswersWhatTheForgivingOneAnswersOnlyToARightHost) {
+    const WrongHost& c = GetParam();
+    for (const bool strict : {false, true}) {
+        auto options = quickOptions();
+        options.switchWait = 1000ms;
+        options.upgradeSpeed = c.upgradeSpeed;
+        options.strict = strict;
+        VirtualCamera camera(options);
+        ASSERT_TRUE(camera.start()) << camera.error();
+        PlainHost host;
+        ASSERT_TRUE(host.open(camera.portPath(), 9600));
+        EXPECT_EQ(hexOf(c.run(host, camera.portPath())), hexOf(strict ? Bytes{} : c.forgivingAnswer))
+            << (strict ? "strict" : "forgiving");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(WrongHosts, StrictCamera, ::testing::ValuesIn(wrongHosts),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 // ---- A corrupt block on the line ---------------------------------------------------------
 

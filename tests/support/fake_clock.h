@@ -53,7 +53,7 @@ class FakeClock final : public Clock {
     // A wait for a flag on virtual time: runs the events due one at a time (each may be the
     // one the wait is for), testing met() after each; with none due it jumps to the next
     // event or to the end of the wait. The signal is not needed: only events change things.
-    bool waitUntil(const std::function<bool()>& met, milliseconds timeout, FlagSignal&) override {
+    bool waitAtMost(const std::function<bool()>& met, milliseconds timeout, FlagSignal&) override {
         milliseconds end;
         {
             const std::lock_guard lock(mutex_);
@@ -75,6 +75,38 @@ class FakeClock final : public Clock {
             elapsed_ =
                 events_.empty() ? end : std::min(end, std::max(elapsed_, events_.begin()->first.first));
         }
+    }
+
+    // A pause that woken() may end early: the events due within it run at their own moments,
+    // and the first after which woken() holds ends the pause there, recorded as that long.
+    // The signal is not needed: only events change things.
+    bool sleepUnlessWoken(milliseconds duration, const std::stop_token& stop, FlagSignal&,
+                          const std::function<bool()>& woken) override {
+        if (stop.stop_requested()) {
+            return false;
+        }
+        milliseconds begin;
+        {
+            const std::lock_guard lock(mutex_);
+            begin = elapsed_;
+        }
+        bool early = woken();
+        while (!early && runNextBy(begin + duration)) {
+            early = woken();
+        }
+        milliseconds paused;
+        std::function<void(milliseconds)> hook;
+        {
+            const std::lock_guard lock(mutex_);
+            elapsed_ = early ? elapsed_ : std::max(elapsed_, begin + duration);
+            paused = elapsed_ - begin;
+            pauses_.push_back(paused);
+            hook = onSleep_;
+        }
+        if (hook) {
+            hook(paused);
+        }
+        return !stop.stop_requested();
     }
 
     // How many waits for a flag were made (not counted among the pauses).
@@ -118,6 +150,22 @@ class FakeClock final : public Clock {
     void runDue() {
         while (runOneDue()) {
         }
+    }
+
+    // Runs the next event if it is due by end, with the time moved on to it first.
+    bool runNextBy(milliseconds end) {
+        std::function<void()> fn;
+        {
+            const std::lock_guard lock(mutex_);
+            if (events_.empty() || events_.begin()->first.first > end) {
+                return false;
+            }
+            elapsed_ = std::max(elapsed_, events_.begin()->first.first);
+            fn = std::move(events_.begin()->second);
+            events_.erase(events_.begin());
+        }
+        fn();
+        return true;
     }
 
     bool runOneDue() {

@@ -36,8 +36,14 @@ class FakeView final : public DialogView {
     std::vector<std::string> logShown; // every text set into the log box
     std::function<void()> onWait;      // while the logic waits for a job to give up
     std::function<void()> onShutDown;
+    std::function<void(int id)> onRead; // as a control's text is read
 
-    std::string controlText(int id) override { return texts[id]; }
+    std::string controlText(int id) override {
+        if (onRead) {
+            onRead(id);
+        }
+        return texts[id];
+    }
     void setControlText(int id, const std::string& text) override {
         texts[id] = text;
         if (id == IDC_LOG) {
@@ -379,6 +385,23 @@ TEST(DialogLogic, NoImageChosenOnlySaysSo) {
     ASSERT_TRUE(rig.waitForJobEnd());
     EXPECT_EQ(rig.logic->m_logText, "Please Select File !\r\n");
     EXPECT_TRUE(rig.camera.written(Sent::Enter).empty());
+}
+
+// A dialog that ends while the job reads its boxes refuses the reads that follow: the job gives
+// up rather than sending the EnterUpgradeCommand to an address it never read.
+TEST(DialogLogic, ReadsRefusedByAnEndedDialogSendNothing) {
+    LogicRig rig;
+    TempFile image{imageOf(3000)};
+    rig.view.files = {image.path()};
+    rig.logic->OnSelectFile();
+    rig.view.onRead = [&rig](int id) {
+        if (id == IDC_BPS) {
+            rig.view.shutDownDialogThreadCalls();
+        }
+    };
+    rig.logic->OnUpdateMainBoard();
+    ASSERT_TRUE(rig.view.pumpUntil([&] { return !rig.logic->jobRunning(); }));
+    EXPECT_EQ(rig.camera.trace(), (std::vector<std::string>{"close", "open ttyFAKE 9600"}));
 }
 
 // Enter, Escape and the close box all ask mayEndDialog.

@@ -40,6 +40,14 @@ class CountingLink final : public SerialLink {
     SerialLink& inner_;
 };
 
+// The camera as unforgiving as a real boot loader, so that a host whose pauses or reopens
+// regress fails here.
+VirtualCameraOptions strictCamera() {
+    VirtualCameraOptions options;
+    options.strict = true;
+    return options;
+}
+
 template <typename Condition> bool waitUntil(Condition condition, std::chrono::milliseconds limit) {
     const auto end = SteadyClock::now() + limit;
     while (!condition()) {
@@ -82,6 +90,16 @@ TEST(ReplyReceiverThread, ReadsOnlyWhileThePortIsOpenAndStopsQuickly) {
     std::this_thread::sleep_for(1100ms);
     EXPECT_LE(link.reads.load(), readsAtClose + 1) << "at most a read that had already begun";
 
+    // Reading as bytes come, an open that is rung ends the closed-port pause at once.
+    port.setReadMode(ReadMode::LowLatency);
+    const int readsWhileClosed = link.reads.load();
+    const auto reopened = SteadyClock::now();
+    ASSERT_EQ(port.openPort(pty.slavePath(), 9600, parityNone, 8, oneStopBit), 1);
+    flags.portOpened.ring();
+    ASSERT_TRUE(waitUntil([&] { return link.reads.load() > readsWhileClosed; }, 3s));
+    EXPECT_LT(SteadyClock::now() - reopened, 300ms);
+    ASSERT_NE(port.closePort(), 0); // wakes the read, so the stop below is quick
+
     const auto stopping = SteadyClock::now();
     receiver.stop();
     EXPECT_LT(SteadyClock::now() - stopping, 300ms);
@@ -112,7 +130,7 @@ class EndToEnd : public ::testing::TestWithParam<EndToEndCase> {};
 
 TEST_P(EndToEnd, CameraHoldsTheImageByteForByte) {
     const EndToEndCase& c = GetParam();
-    VirtualCameraOptions options;
+    VirtualCameraOptions options = strictCamera();
     options.upgradeSpeed = c.upgradeSpeed;
     options.pacing = c.pacing;
     VirtualCamera camera(options);
@@ -155,16 +173,17 @@ INSTANTIATE_TEST_SUITE_P(
 class BackToBack : public ::testing::TestWithParam<bool> {};
 
 // Real time, with the pauses that give the camera time (500 ms, 1000 ms) cut to a tenth so that
-// twenty jobs take seconds; the polls, which make up the time limits, stay as they are.
+// twenty jobs take seconds; the polls, which make up the time limits, stay as they are. The
+// camera is therefore the forgiving one, which does not hold the host to those pauses.
 class BriskClock final : public Clock {
   public:
     void sleepFor(std::chrono::milliseconds duration) override {
         real_.sleepFor(duration >= std::chrono::milliseconds{500} ? duration / 10 : duration);
     }
     SteadyClock::time_point now() const override { return real_.now(); }
-    bool waitUntil(const std::function<bool()>& met, std::chrono::milliseconds timeout,
-                   FlagSignal& signal) override {
-        return real_.waitUntil(met, timeout, signal);
+    bool waitAtMost(const std::function<bool()>& met, std::chrono::milliseconds timeout,
+                    FlagSignal& signal) override {
+        return real_.waitAtMost(met, timeout, signal);
     }
 
   private:
@@ -195,7 +214,7 @@ INSTANTIATE_TEST_SUITE_P(EndToEnd, BackToBack, ::testing::Bool(),
                          [](const auto& param) { return param.param ? "LowLatency" : "Standard"; });
 
 TEST(EndToEnd, UnacceptedEndFrameTimesOutAfterFiveSecondsWithTheAbortFrame) {
-    VirtualCameraOptions options;
+    VirtualCameraOptions options = strictCamera();
     options.faults.silentAt = StepRef{CameraStep::End, 0};
     VirtualCamera camera(options);
     ASSERT_TRUE(camera.start()) << camera.error();
@@ -224,8 +243,8 @@ TEST(EndToEnd, UnacceptedEndFrameTimesOutAfterFiveSecondsWithTheAbortFrame) {
 // Two cameras on two lines in one process at once: each job has its own port, receiver,
 // board and language, and a second job on a busy port is turned away.
 TEST(EndToEnd, TwoJobsOnTwoPortsRunAtOnce) {
-    VirtualCamera first;
-    VirtualCamera second;
+    VirtualCamera first(strictCamera());
+    VirtualCamera second(strictCamera());
     ASSERT_TRUE(first.start()) << first.error();
     ASSERT_TRUE(second.start()) << second.error();
     const Bytes image = imageOf(2500);

@@ -18,6 +18,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <unistd.h>
@@ -291,31 +292,21 @@ class ScriptedInputs final : public UpgradeInputs {
     int line = 9600;
     int addressValue = 1;
     int upgrade = 9600;
+    // The reads from this one on (0-based, in the order they come) are refused, as a dialog
+    // that has ended refuses them.
+    std::size_t refusedFrom = SIZE_MAX;
 
-    std::string imagePath() override {
-        note("imagePath");
-        return path;
-    }
-    std::string portName() override {
-        note("portName");
+    std::optional<std::string> imagePath() override { return answer("imagePath", path); }
+    std::optional<std::string> portName() override {
         const std::string name = portNames.front();
         if (portNames.size() > 1) {
             portNames.erase(portNames.begin());
         }
-        return name;
+        return answer("portName", name);
     }
-    int lineSpeed() override {
-        note("lineSpeed");
-        return line;
-    }
-    int address() override {
-        note("address");
-        return addressValue;
-    }
-    int upgradeSpeed() override {
-        note("upgradeSpeed");
-        return upgrade;
-    }
+    std::optional<int> lineSpeed() override { return answer("lineSpeed", line); }
+    std::optional<int> address() override { return answer("address", addressValue); }
+    std::optional<int> upgradeSpeed() override { return answer("upgradeSpeed", upgrade); }
 
     std::vector<std::string> reads() const {
         const std::lock_guard lock(mutex_);
@@ -323,9 +314,13 @@ class ScriptedInputs final : public UpgradeInputs {
     }
 
   private:
-    void note(const char* what) {
+    template <typename T> std::optional<T> answer(const char* what, const T& value) {
         const std::lock_guard lock(mutex_);
         reads_.emplace_back(what);
+        if (reads_.size() > refusedFrom) {
+            return std::nullopt;
+        }
+        return value;
     }
     mutable std::mutex mutex_;
     std::vector<std::string> reads_;

@@ -101,5 +101,30 @@ TEST(ReplyReceiverLoop, LowLatencyReadsAgainAtOnceAndRingsForEachReply) {
     EXPECT_EQ(clock.pauses(), (std::vector<milliseconds>{milliseconds(10)}));
 }
 
+// The job opens the port 300 ms into the receiver's closed-port pause and rings: reading as
+// bytes come, the receiver reads at once; in the standard mode it keeps its second.
+TEST(ReplyReceiverLoop, AnOpenEndsTheClosedPortPauseOnlyInLowLatencyMode) {
+    for (const auto& [mode, closedFor] : {std::pair{ReadMode::Standard, milliseconds(1000)},
+                                          std::pair{ReadMode::LowLatency, milliseconds(300)}}) {
+        ScriptedPort port;
+        port.setReadMode(mode);
+        port.passes = {{false, {}}};
+        ReplyFlags flags;
+        FakeClock clock;
+        std::stop_source stop;
+        clock.after(milliseconds(300), [&] {
+            port.passes.front().open = true;
+            flags.portOpened.ring();
+        });
+        clock.onSleep([&](milliseconds) {
+            if (port.reads > 0) {
+                stop.request_stop();
+            }
+        });
+        runReplyReceiver(port, flags, clock, stop.get_token());
+        EXPECT_EQ(clock.pauses(), (std::vector<milliseconds>{closedFor, milliseconds(10)}));
+    }
+}
+
 } // namespace
 } // namespace orvane::testing

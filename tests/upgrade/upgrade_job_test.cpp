@@ -49,6 +49,15 @@ struct Rig {
         return outcome.result;
     }
     std::size_t count(Sent kind) const { return camera.written(kind).size(); }
+    std::vector<Sent> frames() const {
+        std::vector<Sent> kinds;
+        for (const auto& event : camera.events()) {
+            if (!event.bytes.empty()) {
+                kinds.push_back(kindOf(event.bytes));
+            }
+        }
+        return kinds;
+    }
 };
 
 template <typename Param> std::string nameOfCase(const ::testing::TestParamInfo<Param>& param) {
@@ -316,6 +325,32 @@ TEST(UpgradeJob, CancelWhileReadingTheUpgradeSpeedSendsTheAbortFrameWithoutReope
     EXPECT_EQ(std::count(trace.begin(), trace.end(), "open ttyFAKE 115200"), 0);
 }
 
+// A read its owner refuses (a dialog that has ended) gives the job up there, and nothing is
+// read after it: before the EnterUpgradeCommand nothing is sent, after it the AbortFrame.
+TEST(UpgradeJob, RefusedReadEndsTheJobAsCancelled) {
+    const std::vector<std::string> opened{"close", "open ttyFAKE 9600"};
+    const std::vector<std::string> addressed{"close", "open ttyFAKE 9600", "enter 9600", "abort 9600"};
+    struct Case {
+        std::size_t refused; // which read, in order
+        UpgradeStep step;
+        std::vector<std::string> trace;
+    };
+    for (const Case& c : {Case{0, UpgradeStep::Image, {}}, Case{1, UpgradeStep::Port, {"close"}},
+                          Case{2, UpgradeStep::Port, {"close"}}, Case{3, UpgradeStep::Enter, opened},
+                          Case{4, UpgradeStep::Enter, addressed}, Case{5, UpgradeStep::Enter, addressed}}) {
+        SCOPED_TRACE(c.refused);
+        Rig rig;
+        rig.image(3000);
+        rig.inputs.refusedFrom = c.refused;
+        EXPECT_EQ(rig.run(), -1);
+        EXPECT_EQ(rig.outcome.ending, UpgradeEnding::Cancelled);
+        EXPECT_EQ(rig.outcome.step, c.step);
+        EXPECT_EQ(rig.inputs.reads().size(), c.refused + 1);
+        EXPECT_EQ(rig.camera.trace(), c.trace);
+        EXPECT_EQ(rig.log.log(), earlier + english(IDS_JOB_CANCELLED) + (c.trace == addressed ? failed : ""));
+    }
+}
+
 struct ProgressCase {
     std::size_t length;
     std::vector<unsigned> percents; // one per DataBlock sent
@@ -396,6 +431,8 @@ TEST(UpgradeJob, LowLatencyJobPausesOnlyForTheCamera) {
     EXPECT_EQ(prompt.log.shown(), standard.log.shown());
     EXPECT_EQ(prompt.camera.trace(), standard.camera.trace());
     EXPECT_EQ(prompt.camera.readMode(), ReadMode::Standard) << "the mode ends with the job";
+    EXPECT_EQ(prompt.flags.portOpened.rings(), 1U)
+        << "a receiver pausing on the closed port hears of the open";
 }
 
 TEST(UpgradeJob, BlockNakResendsTheSameBlockWithTheSamePercentage) {
@@ -624,6 +661,60 @@ INSTANTIATE_TEST_SUITE_P(
         CancelCase{"AfterEndAcceptedStillSucceeds", Sent::End, 0, true,
                    started + commandOk + progress(100) + succeeded}),
     nameOfCase<CancelCase>);
+
+// Cancels that no wait has to pause for: the job looks at the cancel after each pause of its
+// own and before each frame, so the next frame stays unsent.
+struct LateCancel {
+    const char* name;
+    std::function<void(Rig&)> script;
+    std::vector<Sent> frames;
+    std::string log;
+};
+
+void PrintTo(const LateCancel& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class CancelBeforeTheNextFrame : public ::testing::TestWithParam<LateCancel> {};
+
+TEST_P(CancelBeforeTheNextFrame, OnlyTheAbortFrameFollows) {
+    for (const bool lowLatency : {false, true}) {
+        SCOPED_TRACE(lowLatency ? "low latency" : "standard");
+        Rig rig;
+        rig.image(3000);
+        rig.settings.lowLatency = lowLatency;
+        GetParam().script(rig);
+        EXPECT_EQ(rig.run(), -1);
+        EXPECT_EQ(rig.outcome.ending, UpgradeEnding::Cancelled);
+        EXPECT_EQ(rig.frames(), GetParam().frames);
+        EXPECT_EQ(rig.log.log(), GetParam().log);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    UpgradeJob, CancelBeforeTheNextFrame,
+    ::testing::Values(LateCancel{"DuringThePauseAfterEnterAck",
+                                 [](Rig& r) {
+                                     r.camera.custom = [&r](Sent kind, std::uint32_t, const auto& answer) {
+                                         if (kind == Sent::Enter) {
+                                             answer(Reply::EnterAck);
+                                             r.clock.after(milliseconds(300), [&r] { r.cancel = true; });
+                                         }
+                                         return kind == Sent::Enter;
+                                     };
+                                 },
+                                 {Sent::Enter, Sent::Abort},
+                                 started + english(IDS_JOB_CANCELLED) + failed},
+                      LateCancel{"WithBlock1sAnswerAlreadyIn",
+                                 [](Rig& r) {
+                                     r.camera.answerInsideWrite = true;
+                                     r.camera.onWrite = [&r](Sent kind) {
+                                         r.cancel = r.cancel || kind == Sent::Block;
+                                     };
+                                 },
+                                 {Sent::Enter, Sent::Start, Sent::Size, Sent::Block, Sent::Abort},
+                                 started + commandOk + progress(0) + english(IDS_JOB_CANCELLED) + failed}),
+    nameOfCase<LateCancel>);
 
 TEST(UpgradeJob, RefusedWhileAnotherJobHoldsThePort) {
     Rig rig;

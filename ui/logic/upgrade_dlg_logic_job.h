@@ -6,36 +6,45 @@
 #include "ui/logic/control_value.h"
 #include "ui/logic/upgrade_dlg_logic.h"
 
+#include <optional>
 #include <string>
 
 namespace orvane {
 
-// Reads the user's choices when the job asks for them, as the job's steps do.
+// Reads the user's choices when the job asks for them, as the job's steps do. A read the
+// dialog no longer runs (it is ending) answers nullopt.
 class UpgradeDlgLogic::JobInputs final : public UpgradeInputs {
   public:
     explicit JobInputs(UpgradeDlgLogic& dialog) : dialog_(dialog) {}
 
-    std::string imagePath() override {
+    std::optional<std::string> imagePath() override {
         std::string path;
-        dialog_.view_.runOnDialogThread([&] { path = dialog_.m_filePath; });
+        if (!dialog_.view_.runOnDialogThread([&] { path = dialog_.m_filePath; })) {
+            return std::nullopt;
+        }
         return path;
     }
-    std::string portName() override {
+    std::optional<std::string> portName() override {
         std::string name;
-        dialog_.view_.runOnDialogThread([&] {
-            dialog_.m_portName = dialog_.view_.controlText(IDC_PORT);
-            name = dialog_.m_portName;
-        });
+        if (!dialog_.view_.runOnDialogThread([&] {
+                dialog_.m_portName = dialog_.view_.controlText(IDC_PORT);
+                name = dialog_.m_portName;
+            })) {
+            return std::nullopt;
+        }
         return name;
     }
-    int lineSpeed() override { return valueOf(IDC_BPS); }
-    int address() override { return valueOf(IDC_ADDRESS); }
-    int upgradeSpeed() override { return valueOf(IDC_UPBPS); }
+    std::optional<int> lineSpeed() override { return valueOf(IDC_BPS); }
+    std::optional<int> address() override { return valueOf(IDC_ADDRESS); }
+    std::optional<int> upgradeSpeed() override { return valueOf(IDC_UPBPS); }
 
   private:
-    int valueOf(int id) {
+    std::optional<int> valueOf(int id) {
         int value = 0;
-        dialog_.view_.runOnDialogThread([&] { value = controlValueOf(dialog_.view_.controlText(id)); });
+        if (!dialog_.view_.runOnDialogThread(
+                [&] { value = controlValueOf(dialog_.view_.controlText(id)); })) {
+            return std::nullopt;
+        }
         return value;
     }
 
