@@ -1,5 +1,8 @@
 #include "cli/console.h"
 
+#include "cli/bar_layout.h"
+#include "cli/terminal_size.h"
+
 #include <unistd.h>
 
 namespace orvane {
@@ -109,23 +112,32 @@ int Console::result(const CommandResult& result) {
     return result.exitCode;
 }
 
-void Console::drawBar(std::string_view text, std::size_t row) {
+bool Console::drawBar(const BarRow& bar, std::size_t row) {
     if (mode_ != OutputMode::Terminal) {
-        return;
+        return false;
     }
     const std::lock_guard lock(mutex_);
     if (bars_.size() <= row) {
         bars_.resize(row + 1);
     }
-    bars_[row] = text;
+    bars_[row] = bar;
+    // Asked at every draw, so the bars follow a resized window.
+    const TerminalSize size = terminalSizeOf(err_).value_or(TerminalSize{});
+    if (!barsFit(bars_.size(), size)) {
+        endBarLocked();
+        return false;
+    }
     // Back to the first row of the block drawn last time, then every row: carriage return,
     // the bar, and clear whatever a longer earlier bar left behind.
     if (barShown_ && shownRows_ > 1) {
         std::fprintf(err_, "\033[%zuA", shownRows_ - 1);
     }
     for (std::size_t i = 0; i < bars_.size(); ++i) {
+        const std::string line =
+            bars_[i] ? fittedBarLine(bars_[i]->label, bars_[i]->state, bars_[i]->extra, size.columns)
+                     : std::string();
         std::fputc('\r', err_);
-        std::fwrite(bars_[i].data(), 1, bars_[i].size(), err_);
+        std::fwrite(line.data(), 1, line.size(), err_);
         std::fputs("\033[K", err_);
         if (i + 1 < bars_.size()) {
             std::fputc('\n', err_);
@@ -134,6 +146,14 @@ void Console::drawBar(std::string_view text, std::size_t row) {
     std::fflush(err_);
     barShown_ = true;
     shownRows_ = bars_.size();
+    return true;
+}
+
+void Console::reserveBars(std::size_t rows) {
+    const std::lock_guard lock(mutex_);
+    if (bars_.size() < rows) {
+        bars_.resize(rows);
+    }
 }
 
 void Console::endBar() {

@@ -6,9 +6,11 @@
 #pragma once
 
 #include "cli/json_line.h"
+#include "cli/progress_bar.h"
 
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,10 +69,15 @@ class Console {
     // output, unless shown: the text on standard output, or the reason on standard error,
     // where a failure's reason also goes in JSON. Answers the exit code.
     int result(const CommandResult& result);
-    // Terminal only: draws text in place of bar row's current text on standard error. Rows
-    // are one per camera, stacked and redrawn in place; a single row is one line redrawn with
-    // a carriage return.
-    void drawBar(std::string_view text, std::size_t row = 0);
+    // Terminal only: draws bar in place of row's on standard error. Rows are one per camera,
+    // stacked and redrawn in place, every one fitted to the terminal's width as it is now; a
+    // single row is one line redrawn with a carriage return. Answers false, drawing nothing,
+    // when the rows do not fit the terminal (more of them than it has rows, or too narrow):
+    // the caller then shows its progress in plain lines.
+    bool drawBar(const BarRow& bar, std::size_t row = 0);
+    // Terminal only: the number of bar rows the run will draw, so the first of them already
+    // knows whether all will fit.
+    void reserveBars(std::size_t rows);
     // Ends the drawn bars with a line feed, so the next output starts on a line of its own.
     void endBar();
 
@@ -84,7 +91,7 @@ class Console {
     std::FILE* err_;
     std::mutex mutex_;
     bool barShown_ = false;
-    std::vector<std::string> bars_;
+    std::vector<std::optional<BarRow>> bars_; // a row not drawn yet is empty
     std::size_t shownRows_ = 0;
 };
 

@@ -44,7 +44,7 @@ std::string JobLogPrinter::showWithLog(const std::string& tail) {
         // A block sent again shows the same line again; a script wants each percentage once.
         // The bar and JSON are fed by the structured progress that follows.
         const std::optional<unsigned> percent = percentOfProgressLine(lastProgressLine_);
-        if (console_.mode() == OutputMode::Plain && (!percent || percent != printedPercent_)) {
+        if (plainProgressLocked() && (!percent || percent != printedPercent_)) {
             console_.line(lastProgressLine_, port_);
             printedPercent_ = percent;
         }
@@ -68,7 +68,8 @@ void JobLogPrinter::progress(const UpgradeProgress& progress) {
         console_.event("progress", fields, port_);
     } else if (console_.mode() == OutputMode::Terminal) {
         drawLocked();
-    } else if (progress.resend && progress.refusals > 0) {
+    }
+    if (plainProgressLocked() && progress.resend && progress.refusals > 0) {
         // A camera refusing a block for ever must not look hung, nor flood a log: the first
         // refusal, then one line a second at most.
         const auto now = Clock::now();
@@ -100,13 +101,16 @@ void JobLogPrinter::drawLocked() {
     if (done) {
         bar.secondsLeft = 0.0;
     }
-    std::string text = port_.namedInLines ? "[" + portLabel(port_.port) + "] " : std::string();
-    // Several bars share the terminal's width with their port names.
-    text += formatProgressBar(bar, port_.namedInLines ? 20 : 30);
+    BarRow row{port_.namedInLines ? portLabel(port_.port) : std::string(), bar, std::string()};
     if (now.resend && now.refusals > 0 && !done) {
-        text += "  " + resendText(now);
+        row.extra = resendText(now);
     }
-    console_.drawBar(text, barRow_);
+    barsFit_ = console_.drawBar(row, barRow_);
+}
+
+bool JobLogPrinter::plainProgressLocked() const {
+    // Bars that do not fit the terminal give way to the plain lines a log file gets.
+    return console_.mode() == OutputMode::Plain || (console_.mode() == OutputMode::Terminal && !barsFit_);
 }
 
 void JobLogPrinter::reason(const std::string& text) {

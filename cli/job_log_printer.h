@@ -43,6 +43,7 @@ class JobLogPrinter final : public UpgradeLog {
   private:
     void printLinesLocked(const std::vector<std::string>& lines);
     void drawLocked();
+    bool plainProgressLocked() const;
 
     using Clock = std::chrono::steady_clock;
 
@@ -57,6 +58,7 @@ class JobLogPrinter final : public UpgradeLog {
     std::optional<std::pair<Clock::time_point, std::uint32_t>> firstProgress_;
     std::string lastLine_;
     std::optional<Clock::time_point> lastResendNote_;
+    bool barsFit_ = true; // as the last drawing found the terminal
 };
 
 } // namespace orvane

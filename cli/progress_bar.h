@@ -16,6 +16,13 @@ struct ProgressBarState {
     std::optional<double> secondsLeft;
 };
 
+// One camera's bar as the terminal shows it: "[label] ", the bar, then extra words (a resend).
+struct BarRow {
+    std::string label;
+    ProgressBarState state;
+    std::string extra;
+};
+
 // One line without line end, for example
 // "[##########----------]  50%  16/32 blocks  11.2 KB/s  0:03 left".
 std::string formatProgressBar(const ProgressBarState& state, unsigned width = 30);

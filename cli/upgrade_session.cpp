@@ -92,6 +92,7 @@ int combinedExitStatus(std::span<const CameraReport> cameras, const InterruptWat
 UpgradeRun runUpgradeSession(const UpgradeRequest& request, Console& console,
                              const InterruptWatch& interrupt) {
     const bool several = request.ports.size() > 1;
+    console.reserveBars(request.ports.size());
     std::vector<std::unique_ptr<CameraRun>> runs;
     for (std::size_t i = 0; i < request.ports.size(); ++i) {
         runs.push_back(std::make_unique<CameraRun>(request, request.ports[i],

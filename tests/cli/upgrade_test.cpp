@@ -1,6 +1,7 @@
 // `upgrade` against `simulate` as two processes over the simulator's link, as a technician
 // would try it: every target, the terminal and JSON forms, a silent camera, Ctrl-C, and the
 // image or port that cannot be used. Also the in-process `demo`.
+#include "cli/bar_layout.h"
 #include "cli_process.h"
 #include "event_log.h"
 #include "serial/serial_port.h"
@@ -16,6 +17,7 @@
 #include <poll.h>
 #include <set>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 // After the virtual camera: Qt's "emit" keyword would otherwise stand for its member.
@@ -139,22 +141,22 @@ TEST(CliUpgrade, JsonInChineseIsOneObjectPerLine) {
     EXPECT_EQ(result.out.find("Send updated"), std::string::npos);
 }
 
-TEST(CliUpgrade, ProgressBarOnlyWhenStandardErrorIsATerminal) {
-    const TempDir dir;
-    SimulateProcess camera(dir);
-    ASSERT_TRUE(camera.ready());
-    const std::string image = imageFile(dir, 4096);
-
+// Runs orvane-cli with standard error on a terminal of the given size; answers the result and
+// everything written to the terminal.
+std::pair<CliResult, std::string> runOnTerminal(const std::vector<std::string>& args, unsigned short columns,
+                                                unsigned short rows) {
     const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(grantpt(master), 0);
-    ASSERT_EQ(unlockpt(master), 0);
+    EXPECT_GE(master, 0);
+    EXPECT_EQ(grantpt(master), 0);
+    EXPECT_EQ(unlockpt(master), 0);
+    const winsize size{rows, columns, 0, 0};
+    EXPECT_EQ(ioctl(master, TIOCSWINSZ, &size), 0);
     const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ASSERT_GE(terminal, 0);
+    EXPECT_GE(terminal, 0);
     std::string err;
     CliResult result;
     {
-        CliProcess upgrade({"upgrade", image, "--port", camera.link()}, terminal);
+        CliProcess upgrade(args, terminal);
         close(terminal);
         // Drain the terminal while the upgrade runs, until the process has let go of it.
         char buffer[1024];
@@ -172,12 +174,66 @@ TEST(CliUpgrade, ProgressBarOnlyWhenStandardErrorIsATerminal) {
         result = upgrade.wait(20s);
     }
     close(master);
+    return {result, err};
+}
 
+TEST(CliUpgrade, ProgressBarOnlyWhenStandardErrorIsATerminal) {
+    const TempDir dir;
+    SimulateProcess camera(dir);
+    ASSERT_TRUE(camera.ready());
+    const std::string image = imageFile(dir, 4096);
+
+    const auto [result, err] = runOnTerminal({"upgrade", image, "--port", camera.link()}, 80, 24);
     EXPECT_EQ(result.exitCode, 0) << result.out << err;
     EXPECT_EQ(result.out.find("progress:"), std::string::npos) << result.out;
     EXPECT_NE(err.find("\r[##############################] 100%  4/4 blocks"), std::string::npos) << err;
     EXPECT_NE(err.find("\r[-----"), std::string::npos) << err;
 }
+
+// Bars as wide as the terminal or wider wrap, and every redraw then leaves a trail; more bars
+// than rows cannot be redrawn in place. Long by-id names fit; too many bars give plain lines.
+struct TerminalCase {
+    const char* name;
+    unsigned short columns;
+    unsigned short rows;
+    bool bars;
+};
+
+class CliTerminalBars : public ::testing::TestWithParam<TerminalCase> {};
+
+TEST_P(CliTerminalBars, FitTheTerminalOrGiveWayToPlainLines) {
+    const TerminalCase& test = GetParam();
+    const TempDir dir;
+    SimulateProcess cameras(dir, {"--count", "3"}, "usb-FTDI_FT232R_USB_UART_A10K3XYZ-if00-port");
+    ASSERT_TRUE(cameras.ready()) << cameras.process().outSoFar();
+    std::vector<std::string> args{"upgrade", imageFile(dir, 3000)};
+    for (const char* n : {"1", "2", "3"}) {
+        args.insert(args.end(), {"--port", cameras.link() + n});
+    }
+    const auto [result, err] = runOnTerminal(args, test.columns, test.rows);
+    cameras.stop();
+    ASSERT_EQ(result.exitCode, 0) << result.out << err;
+    EXPECT_EQ(err.find("\033[") != std::string::npos, test.bars) << err;
+    EXPECT_EQ(result.out.find("progress:100%") != std::string::npos, !test.bars) << result.out;
+    // Every piece drawn between line starts stays inside one row.
+    std::string piece;
+    for (std::size_t at = 0; at <= err.size(); ++at) {
+        if (at == err.size() || err[at] == '\r' || err[at] == '\n') {
+            EXPECT_LT(displayColumns(piece), test.columns) << piece;
+            piece.clear();
+        } else if (err[at] == '\033') {
+            at = err.find_first_of("ABCDJKm", at); // a cursor or erase control takes no column
+        } else {
+            piece += err[at];
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(CliUpgrade, CliTerminalBars,
+                         ::testing::Values(TerminalCase{"LongNamesIn80Columns", 80, 24, true},
+                                           TerminalCase{"LongNamesIn40Columns", 40, 24, true},
+                                           TerminalCase{"MoreBarsThanRows", 120, 3, false}),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 // The exit status comes from the job's outcome, not from its words: in Chinese too.
 TEST(CliUpgrade, SilentCameraFailsAfterTheEnterTimeLimitWithReasonAndStep) {
