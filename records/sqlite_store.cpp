@@ -1,7 +1,7 @@
 #include "records/sqlite_store.h"
 
 #include "records/record_columns.h"
-#include "records/writer_identity.h"
+#include "records/record_sql.h"
 
 #include <filesystem>
 #include <sqlite3.h>
@@ -29,7 +29,7 @@ Statement prepare(sqlite3* database, const std::string& sql) {
     return Statement(statement, &sqlite3_finalize);
 }
 
-void bind(sqlite3_stmt* statement, int index, const ColumnValue& value) {
+void bindValue(sqlite3_stmt* statement, int index, const ColumnValue& value) {
     if (const auto* text = std::get_if<std::string>(&value)) {
         sqlite3_bind_text(statement, index, text->data(), static_cast<int>(text->size()), SQLITE_TRANSIENT);
     } else if (const auto* number = std::get_if<std::int64_t>(&value)) {
@@ -56,14 +56,6 @@ UpgradeRecord readRow(sqlite3_stmt* statement) {
         }
     }
     return recordOfColumns(values);
-}
-
-std::string columnList() {
-    std::string list;
-    for (const std::string_view column : recordColumns) {
-        list += (list.empty() ? "" : ", ") + std::string(column);
-    }
-    return list;
 }
 
 // The migrations, one per schema version: applying the first n gives version n.
@@ -132,59 +124,6 @@ StoreStatus migrate(sqlite3* database) {
     return execute(database, "COMMIT") ? StoreStatus{} : failure(database, "Cannot prepare the records file");
 }
 
-std::string upsertSql() {
-    std::string sql = "INSERT INTO records (" + columnList() + ", pending) VALUES (";
-    for (std::size_t i = 0; i < recordColumns.size(); ++i) {
-        sql += "?, ";
-    }
-    sql += "?) ON CONFLICT (id) DO UPDATE SET ";
-    for (std::size_t i = 1; i < recordColumns.size(); ++i) {
-        sql += std::string(recordColumns[i]) + " = excluded." + std::string(recordColumns[i]) + ", ";
-    }
-    return sql + "pending = excluded.pending";
-}
-
-// The WHERE clause of a filter, its values bound in the same order by bindFilter.
-std::string filterSql(const RecordFilter& filter) {
-    std::string sql = " WHERE 1 = 1";
-    sql += filter.sinceMs ? " AND started_ms >= ?" : "";
-    sql += filter.untilMs ? " AND started_ms < ?" : "";
-    sql += filter.port ? " AND (port = ? OR device = ? OR by_id = ?)" : "";
-    sql += filter.usbSerial ? " AND usb_serial = ?" : "";
-    sql += filter.imageSha256 ? " AND image_sha256 = lower(?)" : "";
-    sql += filter.ending ? " AND ending = ?" : "";
-    sql += filter.station ? " AND station = ?" : "";
-    return sql;
-}
-
-void bindFilter(sqlite3_stmt* statement, const RecordFilter& filter) {
-    int index = 0;
-    const auto text = [&](const std::optional<std::string>& value, int times) {
-        for (int i = 0; value && i < times; ++i) {
-            bind(statement, ++index, *value);
-        }
-    };
-    const auto number = [&](const std::optional<std::int64_t>& value) {
-        if (value) {
-            bind(statement, ++index, *value);
-        }
-    };
-    number(filter.sinceMs);
-    number(filter.untilMs);
-    text(filter.port, 3);
-    text(filter.usbSerial, 1);
-    text(filter.imageSha256, 1);
-    text(filter.ending, 1);
-    text(filter.station, 1);
-    bind(statement, ++index, filter.limit ? static_cast<std::int64_t>(*filter.limit) : std::int64_t{-1});
-}
-
-// A running record of this host whose writer is gone was cut short.
-bool cutShort(const UpgradeRecord& record, const WriterIdentity& self) {
-    return record.ending == recordRunning && record.host == self.host &&
-           !writerAlive({record.host, record.processId, record.bootId});
-}
-
 } // namespace
 
 SqliteStore::SqliteStore(sqlite3* database) : database_(database) {}
@@ -223,15 +162,15 @@ std::unique_ptr<SqliteStore> SqliteStore::open(const std::string& path, StoreSta
 }
 
 StoreStatus SqliteStore::write(const UpgradeRecord& record, bool pending) {
-    const Statement statement = prepare(database_, upsertSql());
+    const Statement statement = prepare(database_, upsertSql("records", {"pending"}, [] { return "?"; }));
     if (!statement) {
         return failure(database_, "Cannot keep the record");
     }
     const auto values = columnValuesOf(record);
     for (std::size_t i = 0; i < values.size(); ++i) {
-        bind(statement.get(), static_cast<int>(i + 1), values[i]);
+        bindValue(statement.get(), static_cast<int>(i + 1), values[i]);
     }
-    bind(statement.get(), static_cast<int>(values.size() + 1), std::int64_t{pending ? 1 : 0});
+    bindValue(statement.get(), static_cast<int>(values.size() + 1), std::int64_t{pending ? 1 : 0});
     return sqlite3_step(statement.get()) == SQLITE_DONE ? StoreStatus{}
                                                         : failure(database_, "Cannot keep the record");
 }
@@ -245,15 +184,19 @@ StoreStatus SqliteStore::putPending(const UpgradeRecord& record) {
 }
 
 std::vector<UpgradeRecord> SqliteStore::query(const RecordFilter& filter, StoreStatus& status) {
+    const auto question = [] { return std::string("?"); };
     const Statement statement =
-        prepare(database_, "SELECT " + columnList() + " FROM records" + filterSql(filter) +
-                               " ORDER BY started_ms DESC, id DESC LIMIT ?");
+        prepare(database_, "SELECT " + columnList() + " FROM records" + filterSql(filter, question) +
+                               " ORDER BY started_ms DESC, id DESC LIMIT coalesce(?, -1)");
     std::vector<UpgradeRecord> found;
     if (!statement) {
         status = failure(database_, "Cannot read the records");
         return found;
     }
-    bindFilter(statement.get(), filter);
+    const auto values = filterValues(filter);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        bindValue(statement.get(), static_cast<int>(i + 1), values[i]);
+    }
     int step = SQLITE_ROW;
     while ((step = sqlite3_step(statement.get())) == SQLITE_ROW) {
         found.push_back(readRow(statement.get()));
@@ -264,12 +207,7 @@ std::vector<UpgradeRecord> SqliteStore::query(const RecordFilter& filter, StoreS
 
 std::vector<UpgradeRecord> SqliteStore::find(const RecordFilter& filter, StoreStatus& status) {
     std::vector<UpgradeRecord> found = query(filter, status);
-    const WriterIdentity self = thisWriter();
-    for (UpgradeRecord& record : found) {
-        if (cutShort(record, self)) {
-            record.ending = std::string(recordInterrupted);
-        }
-    }
+    showCutShort(found);
     return found;
 }
 
@@ -289,7 +227,7 @@ StoreStatus SqliteStore::markSent(const std::string& id) {
     if (!statement) {
         return failure(database_, "Cannot keep the record");
     }
-    bind(statement.get(), 1, id);
+    bindValue(statement.get(), 1, id);
     return sqlite3_step(statement.get()) == SQLITE_DONE ? StoreStatus{}
                                                         : failure(database_, "Cannot keep the record");
 }
@@ -301,10 +239,9 @@ void SqliteStore::markInterrupted() {
     running.ending = std::string(recordRunning);
     const Statement statement =
         prepare(database_, "UPDATE records SET ending = 'interrupted' WHERE id = ? AND ending = 'running'");
-    const WriterIdentity self = thisWriter();
     for (const UpgradeRecord& record : query(running, status)) {
-        if (statement && cutShort(record, self)) {
-            bind(statement.get(), 1, record.id);
+        if (statement && isCutShort(record)) {
+            bindValue(statement.get(), 1, record.id);
             (void)sqlite3_step(statement.get());
             sqlite3_reset(statement.get());
         }
