@@ -14,8 +14,15 @@ namespace orvane {
 
 struct StoreStatus {
     bool ok = true;
-    std::string reason; // why not, for the technician: "disk full", "the server ... does not answer"
+    // Kept, but not yet where it belongs: a line's server did not answer, and the record
+    // waits in the station's own file until it does.
+    bool deferred = false;
+    std::string reason; // why not, for the technician: "the disk is full", "the server ... does not answer"
 };
+
+inline StoreStatus storeFailure(std::string reason) {
+    return {false, false, std::move(reason)};
+}
 
 // Which records to read; every field left empty lets all through.
 struct RecordFilter {

@@ -20,7 +20,7 @@ StoreStatus failure(sqlite3* database, std::string_view doing) {
     std::string why = code == SQLITE_FULL       ? "the disk is full"
                       : code == SQLITE_READONLY ? "the file or its folder is read-only"
                                                 : sqlite3_errmsg(database);
-    return {false, std::string(doing) + ": " + why};
+    return storeFailure(std::string(doing) + ": " + why);
 }
 
 Statement prepare(sqlite3* database, const std::string& sql) {
@@ -93,16 +93,16 @@ bool holdsOtherTables(sqlite3* database) {
 StoreStatus checkSchema(sqlite3* database, const std::string& path) {
     const int version = schemaVersion(database);
     if (version < 0) {
-        return {false,
-                path + " is not a records database (" + sqlite3_errmsg(database) + "); it was left as it is"};
+        return storeFailure(path + " is not a records database (" + sqlite3_errmsg(database) +
+                            "); it was left as it is");
     }
     if (version > recordSchemaVersion) {
-        return {false, path + " holds records of a newer Orvane (schema " + std::to_string(version) +
-                           ", this one knows " + std::to_string(recordSchemaVersion) +
-                           "); it was left as it is: use the newer program"};
+        return storeFailure(path + " holds records of a newer Orvane (schema " + std::to_string(version) +
+                            ", this one knows " + std::to_string(recordSchemaVersion) +
+                            "); it was left as it is: use the newer program");
     }
     if (version == 0 && holdsOtherTables(database)) {
-        return {false, path + " is a database of another program; it was left as it is"};
+        return storeFailure(path + " is a database of another program; it was left as it is");
     }
     return {};
 }
