@@ -1,0 +1,90 @@
+#include "records/record_sql.h"
+
+#include "records/writer_identity.h"
+
+namespace orvane {
+
+std::string columnList() {
+    std::string list;
+    for (const std::string_view column : recordColumns) {
+        list += (list.empty() ? "" : ", ") + std::string(column);
+    }
+    return list;
+}
+
+std::string upsertSql(const std::string& table, const std::vector<std::string>& extraColumns,
+                      const Placeholder& next) {
+    std::string columns = columnList();
+    std::string values;
+    for (std::size_t i = 0; i < recordColumns.size() + extraColumns.size(); ++i) {
+        values += (i == 0 ? "" : ", ") + next();
+    }
+    std::vector<std::string> updated(recordColumns.begin() + 1, recordColumns.end());
+    for (const std::string& extra : extraColumns) {
+        columns += ", " + extra;
+        updated.push_back(extra);
+    }
+    std::string sql =
+        "INSERT INTO " + table + " (" + columns + ") VALUES (" + values + ") ON CONFLICT (id) DO UPDATE SET ";
+    for (std::size_t i = 0; i < updated.size(); ++i) {
+        sql += (i == 0 ? "" : ", ") + updated[i] + " = excluded." + updated[i];
+    }
+    return sql;
+}
+
+std::string filterSql(const RecordFilter& filter, const Placeholder& next) {
+    std::string sql = " WHERE 1 = 1";
+    if (filter.sinceMs) {
+        sql += " AND started_ms >= " + next();
+    }
+    if (filter.untilMs) {
+        sql += " AND started_ms < " + next();
+    }
+    if (filter.port) {
+        sql += " AND (port = " + next() + " OR device = " + next() + " OR by_id = " + next() + ")";
+    }
+    const auto equal = [&](const std::optional<std::string>& value, const char* column, const char* wrap) {
+        if (value) {
+            sql += std::string(" AND ") + column + " = " + wrap + "(" + next() + ")";
+        }
+    };
+    equal(filter.usbSerial, "usb_serial", "");
+    equal(filter.imageSha256, "image_sha256", "lower");
+    equal(filter.ending, "ending", "");
+    equal(filter.station, "station", "");
+    return sql;
+}
+
+std::vector<ColumnValue> filterValues(const RecordFilter& filter) {
+    std::vector<ColumnValue> values;
+    for (const auto& number : {filter.sinceMs, filter.untilMs}) {
+        if (number) {
+            values.emplace_back(*number);
+        }
+    }
+    if (filter.port) {
+        values.insert(values.end(), 3, *filter.port);
+    }
+    for (const auto& text : {filter.usbSerial, filter.imageSha256, filter.ending, filter.station}) {
+        if (text) {
+            values.emplace_back(*text);
+        }
+    }
+    values.push_back(filter.limit ? ColumnValue(static_cast<std::int64_t>(*filter.limit)) : ColumnValue());
+    return values;
+}
+
+bool isCutShort(const UpgradeRecord& record) {
+    return record.ending == recordRunning && record.host == thisWriter().host &&
+           !writerAlive({record.host, record.processId, record.bootId});
+}
+
+void showCutShort(std::vector<UpgradeRecord>& records) {
+    for (UpgradeRecord& record : records) {
+        if (isCutShort(record)) {
+            record.ending = std::string(recordInterrupted);
+        }
+    }
+}
+
+} // namespace orvane

@@ -1,0 +1,49 @@
+// Where records are kept, behind one interface for the local SQLite file and a line's
+// PostgreSQL database. A store never throws and never ends the process: a record that cannot
+// be kept is a status with a reason, and the upgrade goes on.
+#pragma once
+
+#include "records/upgrade_record.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orvane {
+
+struct StoreStatus {
+    bool ok = true;
+    // Kept, but not yet where it belongs: a line's server did not answer, and the record
+    // waits in the station's own file until it does.
+    bool deferred = false;
+    std::string reason; // why not, for the technician: "the disk is full", "the server ... does not answer"
+};
+
+inline StoreStatus storeFailure(std::string reason) {
+    return {false, false, std::move(reason)};
+}
+
+// Which records to read; every field left empty lets all through.
+struct RecordFilter {
+    std::optional<std::int64_t> sinceMs = std::nullopt; // started at or after
+    std::optional<std::int64_t> untilMs = std::nullopt; // started before
+    std::optional<std::string> port = std::nullopt;     // as given, its device or its by-id link
+    std::optional<std::string> usbSerial = std::nullopt;
+    std::optional<std::string> imageSha256 = std::nullopt;
+    std::optional<std::string> ending = std::nullopt;
+    std::optional<std::string> station = std::nullopt;
+    std::optional<std::size_t> limit = std::nullopt;
+};
+
+class RecordStore {
+  public:
+    virtual ~RecordStore() = default;
+    // Keeps the record as it is now: a new one (running) or the completion of one already
+    // kept under the same id.
+    virtual StoreStatus put(const UpgradeRecord& record) = 0;
+    // The newest first. A running record whose writer is gone on this host reads interrupted.
+    virtual std::vector<UpgradeRecord> find(const RecordFilter& filter, StoreStatus& status) = 0;
+};
+
+} // namespace orvane

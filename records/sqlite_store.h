@@ -1,0 +1,47 @@
+// Records in a SQLite file: the default store of a desk, and the local spool of a line's
+// PostgreSQL store. Write-ahead log with full sync, so an attempt written is on the disk
+// before the job goes on, and many processes write at once (a busy file is waited for).
+#pragma once
+
+#include "records/record_store.h"
+
+#include <memory>
+#include <string>
+
+struct sqlite3;
+
+namespace orvane {
+
+class SqliteStore : public RecordStore {
+  public:
+    // Opens path, making it and its folder when missing. Refused with a reason, the file left
+    // untouched: a file that is not a records database, one of a newer schema than this
+    // program knows. Marks this host's running records whose writer is gone as interrupted.
+    static std::unique_ptr<SqliteStore> open(const std::string& path, StoreStatus& status);
+    ~SqliteStore() override;
+    SqliteStore(const SqliteStore&) = delete;
+    SqliteStore& operator=(const SqliteStore&) = delete;
+
+    StoreStatus put(const UpgradeRecord& record) override;
+    std::vector<UpgradeRecord> find(const RecordFilter& filter, StoreStatus& status) override;
+
+    // The spool of a PostgreSQL store: records kept here until the server has them.
+    StoreStatus putPending(const UpgradeRecord& record);
+    std::vector<UpgradeRecord> pending(StoreStatus& status);
+    StoreStatus markSent(const std::string& id);
+
+    // Takes an open database over; open() is the way in.
+    explicit SqliteStore(sqlite3* database);
+
+  private:
+    StoreStatus write(const UpgradeRecord& record, bool pending);
+    void markInterrupted();
+    std::vector<UpgradeRecord> query(const RecordFilter& filter, StoreStatus& status);
+
+    sqlite3* database_;
+};
+
+// The schema this program writes; a database of a higher version is refused.
+inline constexpr int recordSchemaVersion = 1;
+
+} // namespace orvane

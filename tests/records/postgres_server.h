@@ -1,0 +1,33 @@
+// A PostgreSQL 15 server of the test's own: made with initdb in a temporary folder, run as an
+// unprivileged user (initdb refuses root), listening only on a Unix socket in that folder,
+// stopped and removed at the end. Never a system cluster.
+#pragma once
+
+#include <string>
+
+namespace orvane::test {
+
+class PostgresServer {
+  public:
+    PostgresServer(); // check available() before use
+    ~PostgresServer();
+    PostgresServer(const PostgresServer&) = delete;
+    PostgresServer& operator=(const PostgresServer&) = delete;
+
+    bool available() const { return !uri_.empty(); }
+    const std::string& whyNot() const { return whyNot_; }
+    const std::string& uri() const { return uri_; }
+    bool stop();
+    bool start();
+    // Runs one SQL command through psql; answers whether it succeeded.
+    bool psql(const std::string& sql) const;
+
+  private:
+    std::string asServerUser(const std::string& command) const;
+
+    std::string folder_;
+    std::string uri_;
+    std::string whyNot_;
+};
+
+} // namespace orvane::test
