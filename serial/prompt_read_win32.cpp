@@ -74,9 +74,10 @@ bool pauseUnlessWoken(HANDLE wake, const Deadline& total) {
     return WaitForSingleObject(wake, millisecondsOf(pause)) != WAIT_OBJECT_0;
 }
 
-TransferResult readQueued(HANDLE device, HANDLE wake, std::span<std::uint8_t> buffer, DWORD queued) {
-    const auto count = static_cast<DWORD>(std::min<std::size_t>(queued, buffer.size()));
-    return runTransfer(device, wake, queuedReadLimit, [&](OVERLAPPED* overlapped) {
+TransferResult readUpTo(HANDLE device, HANDLE wake, std::span<std::uint8_t> buffer, DWORD count,
+                        TransferClock::duration limit) {
+    count = static_cast<DWORD>(std::min<std::size_t>(count, buffer.size()));
+    return runTransfer(device, wake, limit, [&](OVERLAPPED* overlapped) {
         return ReadFile(device, buffer.data(), count, nullptr, overlapped) != 0;
     });
 }
@@ -92,11 +93,16 @@ TransferResult readPromptly(HANDLE device, HANDLE wake, std::span<std::uint8_t> 
     while (true) {
         DWORD error = ERROR_SUCCESS;
         const std::optional<DWORD> queued = queuedInput(device, error);
-        if (!queued) {
+        if (!queued && isDeviceGoneError(error)) {
             return {0, error};
         }
+        if (!queued) {
+            // A driver that keeps its queue to itself is read as in the standard mode.
+            return readUpTo(device, wake, buffer, static_cast<DWORD>(buffer.size()),
+                            total.remaining() + queuedReadLimit);
+        }
         if (*queued > 0) {
-            return readQueued(device, wake, buffer, *queued);
+            return readUpTo(device, wake, buffer, *queued, queuedReadLimit);
         }
         if (total.passed() || WaitForSingleObject(wake, 0) == WAIT_OBJECT_0) {
             return {};

@@ -21,7 +21,8 @@ void preparePromptReads(HANDLE device);
 
 // Waits until bytes are queued, wake is raised or total passes, then reads up to
 // buffer.size() of the queued bytes. A driver that cannot wait for EV_RXCHAR (Wine on a
-// pseudo-terminal ends every wait at once) has its queue looked at instead.
+// pseudo-terminal ends every wait at once) has its queue looked at instead; one that does not
+// tell its queue is read by its time-outs, as in the standard mode.
 TransferResult readPromptly(HANDLE device, HANDLE wake, std::span<std::uint8_t> buffer, Deadline total);
 
 } // namespace orvane::port_backend
