@@ -17,9 +17,10 @@ GADGET = {"vid": "1209", "pid": "0001", "manufacturer": "Orvane Rig", "product":
           "serial": "RIGACM1"}
 FTDI = {"vid": "0403", "pid": "6001", "manufacturer": "QEMU", "product": "QEMU USB SERIAL"}
 # The gadget's end has no line speed for the camera to wait on before it answers at a new one,
-# and orvane-cli closes and reopens its port to switch: a reply within that gap is lost. A
-# camera takes its time to switch; this one takes 100 ms before every reply.
-GADGET_REPLY_DELAY_MS = 100
+# and orvane-cli closes and reopens its port to switch: a reply that comes before the close is
+# dropped with the port's unread input. A camera takes its time to switch; this one takes
+# 250 ms before every reply (a TCG guest under load takes over 100 ms from write to close).
+GADGET_REPLY_DELAY_MS = 250
 
 
 def udev_link(usb, interface, port=None):
@@ -34,6 +35,9 @@ def udev_link(usb, interface, port=None):
 class Adapter:
     def __init__(self, column, driver, node, usb=None, tap=None, qemu_id=None, port_number=None):
         self.column = column
+        # QEMU's 16550 sends every byte at once and says it is empty at once: a switch right
+        # after the last byte is then the kernel's answer, not a drain that could be judged.
+        self.drain_judged = driver != "8250"
         self.driver = driver
         self.node = node  # the device's name in the guest now; a replug may change it
         self.usb = usb

@@ -78,10 +78,10 @@ def judge(adapter, end, events, err, camera, switches):
         if [(old, new) for old, new, _ in seen] != switches:
             problems.append(f"speed switches after data {[(o, n) for o, n, _ in seen]}, expected {switches}")
         early = [margin for _, _, margin in seen if margin < 0]
-        if early:
+        if early and adapter.drain_judged:
             problems.append(f"a switch came {-min(early) * 1000:.1f} ms before the last byte left the line")
         if seen:
-            text += f", switch {min(m for _, _, m in seen) * 1000:+.0f} ms"
+            text += f", switch {min(m for _, _, m in seen) * 1000:+.0f} ms" + ("" if adapter.drain_judged else "~")
         slowest = tap.slowest_reaction(BLOCK_ACK)
         if slowest is not None:
             text += f", ack->next {slowest * 1000:.0f} ms"

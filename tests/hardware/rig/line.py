@@ -16,6 +16,7 @@ import time
 
 SPEEDS = {getattr(termios, n): int(n[1:]) for n in dir(termios) if n[:1] == "B" and n[1:].isdigit()}
 CONSTANTS = {v: k for k, v in SPEEDS.items()}
+ENTER_START = b"\xa0"  # the EnterUpgradeCommand, a Pelco-P frame
 POLL_SECONDS = 0.001
 IDLE_SECONDS = 0.02
 
@@ -92,41 +93,52 @@ class Tap:
             except (OSError, ValueError):
                 continue
             now = time.monotonic()
-            self._follow_speed(now)
-            if self.master in ready:
-                self._from_guest(now)
+            data = self._read_guest() if self.master in ready else b""
+            self._record(now, data)
             if camera is not None and camera in ready:
                 self._from_camera(camera, now)
 
-    def _follow_speed(self, now):
+    def _read_guest(self):
+        try:
+            return os.read(self.master, 65536)
+        except (BlockingIOError, OSError):
+            return b""
+
+    def _record(self, now, data):
+        """Notes the bytes and a speed change seen in one poll, in the order they must have come.
+        Either the guest opened its port and wrote its first frame at once (switch, then the
+        EnterUpgradeCommand), or it ended a frame and switched (bytes, then switch): the worst
+        case, taken whenever it is not plainly the first."""
         try:
             speed = speed_of(self.master)
         except OSError:
-            return
+            speed = self.speed
         with self._lock:
-            if speed == self.speed:
-                return
-            self.switches.append((now, self.speed, speed, self._free_at))
-            self.speed = speed
+            switched = speed != self.speed
+            last_switch = self.switches[-1][0] if self.switches else 0.0
+            first_frame = data[:1] == ENTER_START and not any(t > last_switch for t, _ in self.sent)
+            if switched and (not data or first_frame):
+                self._switch(now, speed)
+                switched = False
+            if data:
+                self.sent.append((now, data))
+                if self.speed:
+                    self._free_at = max(self._free_at, now) + len(data) * 10.0 / self.speed
+            if switched:
+                self._switch(now, speed)
             camera = self._camera
-        if camera is not None and speed in CONSTANTS:
+        if camera is not None and data:
+            write_all(camera, data)
+
+    def _switch(self, now, speed):
+        # With the lock held. The camera's device follows, so that it hears the new speed.
+        self.switches.append((now, self.speed, speed, self._free_at))
+        self.speed = speed
+        if self._camera is not None and speed in CONSTANTS:
             try:
-                make_raw(camera, speed)
+                make_raw(self._camera, speed)
             except OSError:
                 pass
-
-    def _from_guest(self, now):
-        try:
-            data = os.read(self.master, 65536)
-        except (BlockingIOError, OSError):
-            return
-        with self._lock:
-            self.sent.append((now, data))
-            if self.speed:
-                self._free_at = max(self._free_at, now) + len(data) * 10.0 / self.speed
-            camera = self._camera
-        if camera is not None:
-            write_all(camera, data)
 
     def _from_camera(self, camera, now):
         try:
