@@ -233,6 +233,52 @@ int runSimulate(const SimulateOptions& options) {
     return exitSuccess;
 }
 
+// The faults a camera can be told to show, in a group of their own in the help.
+void addFaultOptions(CLI::App& command, SimulateOptions& options, CLI::Option* device) {
+    const std::string faults = "Faults";
+    command
+        .add_option("--silent-at", options.silentAt,
+                    "Never answer this step: enter, start, header, block, block:N, end, any")
+        ->check(stepValidator())
+        ->group(faults);
+    command
+        .add_option("--nak-block", options.nakBlocks, "Refuse block N (TIMES times, default once): N[:TIMES]")
+        ->group(faults);
+    command.add_option("--nak-every", options.nakEvery, "Refuse every K-th data block received")
+        ->group(faults);
+    command.add_option("--abort-at-block", options.abortAtBlock, "Give up with an AbortFrame at block N")
+        ->check(CLI::PositiveNumber)
+        ->group(faults);
+    command.add_option("--noise", options.noiseBytes, "Bytes of noise in front of every reply")
+        ->check(CLI::Range(0U, 1000U))
+        ->group(faults);
+    command
+        .add_option("--stray-start-at", options.strayStartAt, "A stray 0xA5 before the reply to this step")
+        ->check(stepValidator())
+        ->group(faults);
+    command
+        .add_option("--wrong-check-at", options.wrongCheckAt, "Wrong check byte in the reply to this step")
+        ->check(stepValidator())
+        ->group(faults);
+    command.add_option("--split-replies", options.splitParts, "Write every reply in this many pieces")
+        ->check(CLI::Range(1U, 5U))
+        ->group(faults);
+    command.add_option("--split-gap-ms", options.splitGapMs, "Gap between the pieces of a reply, ms")
+        ->check(CLI::Range(0, 5000))
+        ->group(faults);
+    command
+        .add_option("--vanish-at-block", options.vanishAtBlock, "The device disappears when block N arrives")
+        ->check(CLI::PositiveNumber)
+        ->excludes(device)
+        ->group(faults);
+    command
+        .add_option("--return-after-ms", options.returnAfterMs,
+                    "... and comes back as a new device after this long")
+        ->check(CLI::Range(0, 600000))
+        ->excludes(device)
+        ->group(faults);
+}
+
 } // namespace
 
 void addSimulateCommand(CLI::App& app, int& status) {
@@ -268,50 +314,7 @@ void addSimulateCommand(CLI::App& app, int& status) {
     command->add_option("--flash-ms", options->flashMs, "Time the camera takes per data block, ms")
         ->check(CLI::Range(0, 60000));
 
-    const std::string faults = "Faults";
-    command
-        ->add_option("--silent-at", options->silentAt,
-                     "Never answer this step: enter, start, header, block, block:N, end, any")
-        ->check(stepValidator())
-        ->group(faults);
-    command
-        ->add_option("--nak-block", options->nakBlocks,
-                     "Refuse block N (TIMES times, default once): N[:TIMES]")
-        ->group(faults);
-    command->add_option("--nak-every", options->nakEvery, "Refuse every K-th data block received")
-        ->group(faults);
-    command->add_option("--abort-at-block", options->abortAtBlock, "Give up with an AbortFrame at block N")
-        ->check(CLI::PositiveNumber)
-        ->group(faults);
-    command->add_option("--noise", options->noiseBytes, "Bytes of noise in front of every reply")
-        ->check(CLI::Range(0U, 1000U))
-        ->group(faults);
-    command
-        ->add_option("--stray-start-at", options->strayStartAt, "A stray 0xA5 before the reply to this step")
-        ->check(stepValidator())
-        ->group(faults);
-    command
-        ->add_option("--wrong-check-at", options->wrongCheckAt, "Wrong check byte in the reply to this step")
-        ->check(stepValidator())
-        ->group(faults);
-    command->add_option("--split-replies", options->splitParts, "Write every reply in this many pieces")
-        ->check(CLI::Range(1U, 5U))
-        ->group(faults);
-    command->add_option("--split-gap-ms", options->splitGapMs, "Gap between the pieces of a reply, ms")
-        ->check(CLI::Range(0, 5000))
-        ->group(faults);
-    command
-        ->add_option("--vanish-at-block", options->vanishAtBlock,
-                     "The device disappears when block N arrives")
-        ->check(CLI::PositiveNumber)
-        ->excludes(device)
-        ->group(faults);
-    command
-        ->add_option("--return-after-ms", options->returnAfterMs,
-                     "... and comes back as a new device after this long")
-        ->check(CLI::Range(0, 600000))
-        ->excludes(device)
-        ->group(faults);
+    addFaultOptions(*command, *options, device);
     command->callback([options, &status] { status = runSimulate(*options); });
 }
 
