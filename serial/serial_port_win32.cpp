@@ -169,17 +169,15 @@ Transferred readDevice(Handle deviceHandle, Handle wakeHandle, std::span<std::ui
     const HANDLE wake = toHandle(wakeHandle);
     const auto capacity = static_cast<DWORD>(buffer.size());
     const auto limit = readTotalLimit(capacity);
-    const Deadline total = Deadline::after(limit);
 
     const TransferResult result = runTransfer(device, wake, limit + driverSlack, [&](OVERLAPPED* overlapped) {
         return ReadFile(device, buffer.data(), capacity, nullptr, overlapped) != 0;
     });
-    // Nothing to hand back from a device that has gone: sleep out the time limit so a caller
-    // reading in a loop does not spin.
-    if (isGone(result) && result.count == 0) {
-        (void)WaitForSingleObject(wake, millisecondsOf(total.remaining()));
-    }
     return {result.count, isGone(result)};
+}
+
+void restUntil(Handle wake, Deadline deadline) {
+    (void)WaitForSingleObject(toHandle(wake), millisecondsOf(deadline.remaining()));
 }
 
 Transferred writeDevice(Handle deviceHandle, Handle wakeHandle, std::span<const std::uint8_t> bytes,
