@@ -60,8 +60,9 @@ int main(int argc, char** argv) {
     // Options start with '-' everywhere: on Windows a path such as /data/fw.bin is a file, not
     // a "/option" of the Windows style.
     app.allow_windows_style_options(false);
-    app.footer("Exit status: 0 success, 1 an upgrade failed or an input file was refused, 2 bad usage,\n"
-               "3 an input file or port could not be used, 130 interrupted (Ctrl-C).");
+    app.footer(
+        "Exit status: 0 success, 1 an upgrade failed or an input file was refused, 2 bad usage,\n"
+        "3 an input file or port could not be used, 130 interrupted (Ctrl-C), 129 hang-up, 143 terminated.");
 
     int status = orvane::exitSuccess;
     orvane::addPortsCommand(app, status);

@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/common_options.h"
 #include "cli/console.h"
+#include "cli/device_relay.h"
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
 #include "imagetools/sha256.h"
@@ -25,6 +26,7 @@ struct SimulateOptions {
     int lineSpeed = defaultSpeed;
     int upgradeSpeed = defaultSpeed;
     std::string link;
+    std::string device;
     unsigned count = 1;
     bool pacing = false;
     bool strict = false;
@@ -157,7 +159,22 @@ VirtualCameraOptions cameraOptionsOf(const SimulateOptions& options) {
     cameraOptions.replyDelay = std::chrono::milliseconds{options.replyDelayMs};
     cameraOptions.flashTime = std::chrono::milliseconds{options.flashMs};
     cameraOptions.faults = faultsOf(options);
+    // A device such as a USB gadget's end carries no line speed the camera could follow.
+    cameraOptions.modelSpeed = options.device.empty();
     return cameraOptions;
+}
+
+// --device: the camera answers on that device through a relay. Null when it cannot be opened.
+std::unique_ptr<DeviceRelay> startRelay(const std::string& device, const VirtualCamera& camera,
+                                        const CameraPrinter& printer, Console& console) {
+    auto relay =
+        std::make_unique<DeviceRelay>([&printer](const std::string& text) { printer.line("note " + text); });
+    std::string error;
+    if (!relay->start(device, camera.devicePath(), error)) {
+        console.note("Cannot start the virtual camera: " + error);
+        return nullptr;
+    }
+    return relay;
 }
 
 int runSimulate(const SimulateOptions& options) {
@@ -174,6 +191,7 @@ int runSimulate(const SimulateOptions& options) {
     const bool several = options.count > 1;
     std::vector<std::unique_ptr<CameraPrinter>> printers;
     std::vector<std::unique_ptr<VirtualCamera>> cameras;
+    std::unique_ptr<DeviceRelay> relay;
     for (unsigned k = 1; k <= options.count; ++k) {
         const std::string name = "cam" + std::to_string(k);
         auto printer = std::make_unique<CameraPrinter>(console, several ? "[" + name + "] " : std::string());
@@ -191,7 +209,10 @@ int runSimulate(const SimulateOptions& options) {
                                                      (several ? " " + name : std::string()) + ": " +
                                                      camera->error()});
         }
-        printer->line("device " + camera->devicePath());
+        if (!options.device.empty() && !(relay = startRelay(options.device, *camera, *printer, console))) {
+            return exitUnusable;
+        }
+        printer->line("device " + (options.device.empty() ? camera->devicePath() : options.device));
         if (!cameraOptions.linkPath.empty()) {
             printer->line("link " + cameraOptions.linkPath + " -> " + camera->devicePath());
         }
@@ -203,12 +224,59 @@ int runSimulate(const SimulateOptions& options) {
     }
     while (!interrupt.waitFor(std::chrono::seconds{1})) {
     }
+    relay.reset();
     for (auto& camera : cameras) {
         camera->stop();
     }
     console.note("stopped");
     // Ctrl-C is how the camera is meant to be stopped.
     return exitSuccess;
+}
+
+// The faults a camera can be told to show, in a group of their own in the help.
+void addFaultOptions(CLI::App& command, SimulateOptions& options, CLI::Option* device) {
+    const std::string faults = "Faults";
+    command
+        .add_option("--silent-at", options.silentAt,
+                    "Never answer this step: enter, start, header, block, block:N, end, any")
+        ->check(stepValidator())
+        ->group(faults);
+    command
+        .add_option("--nak-block", options.nakBlocks, "Refuse block N (TIMES times, default once): N[:TIMES]")
+        ->group(faults);
+    command.add_option("--nak-every", options.nakEvery, "Refuse every K-th data block received")
+        ->group(faults);
+    command.add_option("--abort-at-block", options.abortAtBlock, "Give up with an AbortFrame at block N")
+        ->check(CLI::PositiveNumber)
+        ->group(faults);
+    command.add_option("--noise", options.noiseBytes, "Bytes of noise in front of every reply")
+        ->check(CLI::Range(0U, 1000U))
+        ->group(faults);
+    command
+        .add_option("--stray-start-at", options.strayStartAt, "A stray 0xA5 before the reply to this step")
+        ->check(stepValidator())
+        ->group(faults);
+    command
+        .add_option("--wrong-check-at", options.wrongCheckAt, "Wrong check byte in the reply to this step")
+        ->check(stepValidator())
+        ->group(faults);
+    command.add_option("--split-replies", options.splitParts, "Write every reply in this many pieces")
+        ->check(CLI::Range(1U, 5U))
+        ->group(faults);
+    command.add_option("--split-gap-ms", options.splitGapMs, "Gap between the pieces of a reply, ms")
+        ->check(CLI::Range(0, 5000))
+        ->group(faults);
+    command
+        .add_option("--vanish-at-block", options.vanishAtBlock, "The device disappears when block N arrives")
+        ->check(CLI::PositiveNumber)
+        ->excludes(device)
+        ->group(faults);
+    command
+        .add_option("--return-after-ms", options.returnAfterMs,
+                    "... and comes back as a new device after this long")
+        ->check(CLI::Range(0, 600000))
+        ->excludes(device)
+        ->group(faults);
 }
 
 } // namespace
@@ -220,11 +288,20 @@ void addSimulateCommand(CLI::App& app, int& status) {
     addAddressOption(*command, options->address);
     addLineSpeedOption(*command, options->lineSpeed);
     addUpgradeSpeedOption(*command, options->upgradeSpeed);
-    command->add_option("--link", options->link,
-                        "Also make this symbolic link to the device (with --count N: PATH1 ... PATHN); "
-                        "never replaces what is already there");
-    command->add_option("--count", options->count, "Run this many cameras, each on a device of its own")
-        ->check(CLI::Range(1U, 64U));
+    CLI::Option* link =
+        command->add_option("--link", options->link,
+                            "Also make this symbolic link to the device (with --count N: PATH1 ... PATHN); "
+                            "never replaces what is already there");
+    CLI::Option* count =
+        command->add_option("--count", options->count, "Run this many cameras, each on a device of its own")
+            ->check(CLI::Range(1U, 64U));
+    CLI::Option* device = command
+                              ->add_option("--device", options->device,
+                                           "Answer on this existing terminal device (a USB gadget's end, "
+                                           "/dev/ttyGS0) instead of a pseudo-terminal; the camera then "
+                                           "follows no line speed")
+                              ->excludes(link)
+                              ->excludes(count);
     command->add_flag("--pacing", options->pacing, "Let bytes take their time on the line (10 bits each)");
     command->add_flag("--strict", options->strict,
                       "Be as unforgiving as a real boot loader: replies are lost while the host's port is "
@@ -237,48 +314,7 @@ void addSimulateCommand(CLI::App& app, int& status) {
     command->add_option("--flash-ms", options->flashMs, "Time the camera takes per data block, ms")
         ->check(CLI::Range(0, 60000));
 
-    const std::string faults = "Faults";
-    command
-        ->add_option("--silent-at", options->silentAt,
-                     "Never answer this step: enter, start, header, block, block:N, end, any")
-        ->check(stepValidator())
-        ->group(faults);
-    command
-        ->add_option("--nak-block", options->nakBlocks,
-                     "Refuse block N (TIMES times, default once): N[:TIMES]")
-        ->group(faults);
-    command->add_option("--nak-every", options->nakEvery, "Refuse every K-th data block received")
-        ->group(faults);
-    command->add_option("--abort-at-block", options->abortAtBlock, "Give up with an AbortFrame at block N")
-        ->check(CLI::PositiveNumber)
-        ->group(faults);
-    command->add_option("--noise", options->noiseBytes, "Bytes of noise in front of every reply")
-        ->check(CLI::Range(0U, 1000U))
-        ->group(faults);
-    command
-        ->add_option("--stray-start-at", options->strayStartAt, "A stray 0xA5 before the reply to this step")
-        ->check(stepValidator())
-        ->group(faults);
-    command
-        ->add_option("--wrong-check-at", options->wrongCheckAt, "Wrong check byte in the reply to this step")
-        ->check(stepValidator())
-        ->group(faults);
-    command->add_option("--split-replies", options->splitParts, "Write every reply in this many pieces")
-        ->check(CLI::Range(1U, 5U))
-        ->group(faults);
-    command->add_option("--split-gap-ms", options->splitGapMs, "Gap between the pieces of a reply, ms")
-        ->check(CLI::Range(0, 5000))
-        ->group(faults);
-    command
-        ->add_option("--vanish-at-block", options->vanishAtBlock,
-                     "The device disappears when block N arrives")
-        ->check(CLI::PositiveNumber)
-        ->group(faults);
-    command
-        ->add_option("--return-after-ms", options->returnAfterMs,
-                     "... and comes back as a new device after this long")
-        ->check(CLI::Range(0, 600000))
-        ->group(faults);
+    addFaultOptions(*command, *options, device);
     command->callback([options, &status] { status = runSimulate(*options); });
 }
 

@@ -23,7 +23,7 @@ class Utf8CommandLine {
   private:
     std::vector<std::string> arguments_;
     std::vector<const char*> pointers_;
-    unsigned previousOutputPage_ = 0;
+    [[maybe_unused]] unsigned previousOutputPage_ = 0; // Windows only
 };
 
 } // namespace orvane

@@ -55,20 +55,11 @@ int requiredCount(std::uint8_t type) {
     }
 }
 
-std::optional<HexProblem> checkRecord(const std::uint8_t* text, std::size_t length, std::size_t line,
-                                      HexRecordInfo& record) {
-    if (length == 0) {
-        return HexProblem{line, "empty line where a record was expected"};
-    }
-    if (text[0] != ':') {
-        return HexProblem{
-            line, (line == 1 ? "this is not an Intel HEX file: it starts with " : "the line starts with ") +
-                      describeCharacter(text[0]) + ", not ':'"};
-    }
-    // Decode the digit pairs, summing the bytes for the checksum and keeping the first nine:
-    // count, address (2), type, up to four data bytes and, in short records, the checksum.
-    std::array<std::uint8_t, 9> head{};
-    unsigned sum = 0;
+// Decodes the digit pairs after the ':', summing the bytes for the checksum and keeping the
+// first nine: count, address (2), type, up to four data bytes and, in short records, the
+// checksum.
+std::optional<HexProblem> decodeDigits(const std::uint8_t* text, std::size_t length, std::size_t line,
+                                       std::array<std::uint8_t, 9>& head, unsigned& sum) {
     unsigned high = 0;
     for (std::size_t i = 1; i < length; ++i) {
         const int value = hexDigitValues[text[i]];
@@ -86,6 +77,24 @@ std::optional<HexProblem> checkRecord(const std::uint8_t* text, std::size_t leng
                 head[index] = static_cast<std::uint8_t>(byte);
             }
         }
+    }
+    return std::nullopt;
+}
+
+std::optional<HexProblem> checkRecord(const std::uint8_t* text, std::size_t length, std::size_t line,
+                                      HexRecordInfo& record) {
+    if (length == 0) {
+        return HexProblem{line, "empty line where a record was expected"};
+    }
+    if (text[0] != ':') {
+        return HexProblem{
+            line, (line == 1 ? "this is not an Intel HEX file: it starts with " : "the line starts with ") +
+                      describeCharacter(text[0]) + ", not ':'"};
+    }
+    std::array<std::uint8_t, 9> head{};
+    unsigned sum = 0;
+    if (auto problem = decodeDigits(text, length, line, head, sum)) {
+        return problem;
     }
     if (length < minimumRecordLength) {
         return HexProblem{line, "the record is " + std::to_string(length) + " characters long, at least " +

@@ -12,6 +12,7 @@
 #include <sys/sysmacros.h>
 #include <system_error>
 #include <unistd.h>
+#include <utility>
 
 namespace orvane {
 namespace {
@@ -89,9 +90,10 @@ PortHolder holderOf(const fs::path& process, const std::string& pid) {
     PortHolder holder;
     std::from_chars(pid.data(), pid.data() + pid.size(), holder.pid);
     std::ifstream comm(process / "comm");
-    if (!std::getline(comm, holder.command)) {
-        holder.command = "?";
-    }
+    std::string command;
+    // Built whole rather than assigned after a failed getline: gcc 12's
+    // -Wrestrict misreads that assignment once tsan's -O2 inlines it.
+    holder.command = std::getline(comm, command) ? std::move(command) : std::string(1, '?');
     return holder;
 }
 

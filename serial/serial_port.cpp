@@ -136,7 +136,16 @@ template <typename Move> int SerialPort::transfer(std::size_t size, Move move) {
 
 int SerialPort::readPort(std::span<std::uint8_t> buffer) {
     return transfer(buffer.size(), [&](const Channel& channel, std::size_t count) {
-        return port_backend::readDevice(channel.device, channel.wake, buffer.first(count), readMode());
+        const Deadline limit = Deadline::after(readTotalLimit(count));
+        const port_backend::Transferred done =
+            port_backend::readDevice(channel.device, channel.wake, buffer.first(count), readMode());
+        if (done.gone && done.count == 0) {
+            // Told at once, so a job waiting on the port learns of the unplug now; then the
+            // rest of the read's limit is slept out, so a caller reading in a loop cannot spin.
+            gone_.store(true);
+            port_backend::restUntil(channel.wake, limit);
+        }
+        return done;
     });
 }
 

@@ -4,6 +4,7 @@
 // around these calls, the same everywhere, is in serial_port.cpp.
 #pragma once
 
+#include "serial/port_timing.h"
 #include "serial/serial_link.h"
 #include "serial/serial_port.h"
 
@@ -41,6 +42,8 @@ OpenedDevice openDevice(std::string_view name, const LineSettings& line, ReadMod
 Handle createWake(int& err);
 void raiseWake(Handle wake);
 void closeWake(Handle wake);
+// Sleeps until the deadline or until wake is raised.
+void restUntil(Handle wake, Deadline deadline);
 
 // Gives the device back to the system, after the bytes still leaving it (a speed change may
 // follow), with the driver state it had before the open. Answers errno, 0 when it went well.
@@ -52,7 +55,7 @@ struct Transferred {
 };
 
 // One read or write by SerialPort's rules, on a buffer of at most INT_MAX bytes; each ends
-// early once wake is raised.
+// early once wake is raised. A read from a device that has gone answers at once.
 Transferred readDevice(Handle device, Handle wake, std::span<std::uint8_t> buffer, ReadMode mode);
 Transferred writeDevice(Handle device, Handle wake, std::span<const std::uint8_t> bytes, int lineSpeed);
 

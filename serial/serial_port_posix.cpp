@@ -243,14 +243,15 @@ Transferred readDevice(Handle handle, Handle wakeHandle, std::span<std::uint8_t>
             if (count < 0 && (errno == EAGAIN || errno == EINTR))
                 continue;
         }
-        // End of file, an error or a hang-up: the device has gone. With nothing to hand back,
-        // sleep out the time limit so that a caller reading in a loop does not spin.
+        // End of file, an error or a hang-up: the device has gone.
         done.gone = true;
-        if (done.count == 0)
-            (void)waitFor(-1, 0, wake, total);
         break;
     }
     return done;
+}
+
+void restUntil(Handle wake, Deadline deadline) {
+    (void)waitFor(-1, 0, fdOf(wake), deadline);
 }
 
 Transferred writeDevice(Handle handle, Handle wakeHandle, std::span<const std::uint8_t> bytes,

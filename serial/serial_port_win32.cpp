@@ -140,20 +140,18 @@ Transferred readDevice(Handle deviceHandle, Handle wakeHandle, std::span<std::ui
     const HANDLE wake = toHandle(wakeHandle);
     const auto capacity = static_cast<DWORD>(buffer.size());
     const auto limit = readTotalLimit(capacity);
-    const Deadline total = Deadline::after(limit);
 
     const TransferResult result =
         mode == ReadMode::LowLatency
-            ? readPromptly(device, wake, buffer, total)
+            ? readPromptly(device, wake, buffer, Deadline::after(limit))
             : runTransfer(device, wake, limit + driverSlack, [&](OVERLAPPED* overlapped) {
                   return ReadFile(device, buffer.data(), capacity, nullptr, overlapped) != 0;
               });
-    // Nothing to hand back from a device that has gone: sleep out the time limit so a caller
-    // reading in a loop does not spin.
-    if (result.gone() && result.count == 0) {
-        (void)WaitForSingleObject(wake, millisecondsOf(total.remaining()));
-    }
     return {result.count, result.gone()};
+}
+
+void restUntil(Handle wake, Deadline deadline) {
+    (void)WaitForSingleObject(toHandle(wake), millisecondsOf(deadline.remaining()));
 }
 
 Transferred writeDevice(Handle deviceHandle, Handle wakeHandle, std::span<const std::uint8_t> bytes,

@@ -1,5 +1,6 @@
 // `simulate` for a production line: several cameras from one command, each answering on its
-// own link and naming itself in the output; and link paths it must not take.
+// own link and naming itself in the output; link paths it must not take; a camera answering on
+// a terminal device that already exists.
 #include "cli_process.h"
 #include "upgrade/frames.h"
 
@@ -13,12 +14,8 @@
 namespace orvane::test {
 namespace {
 
-// Writes the EnterUpgradeCommand to the device at path; answers what comes back.
-std::vector<std::uint8_t> enterUpgrade(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        return {};
-    }
+// Writes the EnterUpgradeCommand to the terminal fd; answers what comes back.
+std::vector<std::uint8_t> enterUpgradeOn(int fd) {
     termios t{};
     ::tcgetattr(fd, &t);
     ::cfmakeraw(&t);
@@ -36,6 +33,15 @@ std::vector<std::uint8_t> enterUpgrade(const std::string& path) {
             got.insert(got.end(), buffer, buffer + n);
         }
     }
+    return got;
+}
+
+std::vector<std::uint8_t> enterUpgrade(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return {};
+    }
+    std::vector<std::uint8_t> got = enterUpgradeOn(fd);
     ::close(fd);
     return got;
 }
@@ -89,6 +95,23 @@ TEST(CliSimulate, RefusesALinkPathItCannotOrMustNotUse) {
     EXPECT_NE(
         runCli({"simulate", "--link", dir.file("nowhere/cam")}, 10s).err.find("No such file or directory"),
         std::string::npos);
+}
+
+// A USB gadget's ttyGS0 stands here as a pseudo-terminal's slave; the test is its far end.
+TEST(CliSimulate, DeviceAnswersOnATerminalThatAlreadyExists) {
+    const int farEnd = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(farEnd, 0);
+    ASSERT_EQ(::grantpt(farEnd), 0);
+    ASSERT_EQ(::unlockpt(farEnd), 0);
+    const std::string device = ::ptsname(farEnd);
+    CliProcess process({"simulate", "--device", device});
+    ASSERT_TRUE(process.waitForLine("ready:", 10s)) << process.outSoFar();
+    EXPECT_TRUE(process.waitForLine("device " + device, 1s)) << process.outSoFar();
+    EXPECT_EQ(enterUpgradeOn(farEnd), std::vector<std::uint8_t>(enterAckReply.begin(), enterAckReply.end()));
+    process.interrupt();
+    EXPECT_EQ(process.wait(10s).exitCode, 0);
+    ::close(farEnd);
+    EXPECT_EQ(runCli({"simulate", "--device", device, "--count", "2"}, 10s).exitCode, 2);
 }
 
 } // namespace

@@ -116,6 +116,26 @@ TEST(SerialThreads, VanishedDeviceDoesNotSpin) {
     EXPECT_EQ(openAt(port, back), 1);
 }
 
+// A job waits on deviceGone() while the receiver's read is in the port: the unplug must be
+// told when it happens, not when that read has slept out its limit.
+TEST(SerialThreads, VanishedDeviceIsToldBeforeTheReadRests) {
+    PtyPair pty;
+    SerialPort port;
+    ASSERT_EQ(openAt(port, pty), 1);
+    std::vector<std::uint8_t> buffer(128);
+    std::future<Clock::time_point> readEnded = std::async(std::launch::async, [&] {
+        (void)port.readPort(buffer);
+        return Clock::now();
+    });
+    std::this_thread::sleep_for(50ms);
+    pty.closeMaster();
+    while (!port.deviceGone() && readEnded.wait_for(1ms) != std::future_status::ready) {
+    }
+    const auto told = Clock::now();
+    EXPECT_TRUE(port.deviceGone());
+    EXPECT_GT(readEnded.get() - told, 300ms);
+}
+
 // The three threads of the dialog application at once: a receiver reading whenever a port is
 // open, a worker writing frames, and close and reopen from the dialog.
 TEST(SerialThreads, ReceiverWriterAndReopenTogether) {

@@ -170,7 +170,9 @@ INSTANTIATE_TEST_SUITE_P(
                  {{1, EACCES}},
                  {},
                  earlier,
-                 [] { return english(IDS_PORT_PERMISSION, {"ttyFAKE"}); },
+                 [] {
+                     return english(IDS_PORT_PERMISSION, {"ttyFAKE", "dialout"});
+                 },
                  {"close", "open ttyFAKE 9600"}},
         PortCase{"OpenMissing",
                  mainBoard,
@@ -218,7 +220,9 @@ INSTANTIATE_TEST_SUITE_P(
                  {{2, EPERM}},
                  {},
                  started + commandOk,
-                 [] { return english(IDS_PORT_PERMISSION, {"ttyFAKE"}); },
+                 [] {
+                     return english(IDS_PORT_PERMISSION, {"ttyFAKE", "dialout"});
+                 },
                  {"close", "open ttyFAKE 9600", "enter 9600", "start 9600", "close", "open ttyFAKE 115200"}}),
     nameOfCase<PortCase>);
 

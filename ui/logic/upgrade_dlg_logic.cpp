@@ -12,6 +12,7 @@
 #include "upgrade/reply_receiver.h"
 #include "upgrade/upgrade_worker.h"
 
+#include <array>
 #include <string>
 
 namespace orvane {
@@ -39,74 +40,38 @@ void UpgradeDlgLogic::OnInitDialog() {
 }
 
 bool UpgradeDlgLogic::OnCommand(int id) {
-    switch (id) {
-    case IDC_FILE:
-        OnSelectFile();
-        break;
-    case IDC_UPDATE_MAIN:
-        OnUpdateMainBoard();
-        break;
-    case IDC_OPEN:
-        OnOpenPort();
-        break;
-    case IDC_CLOSE:
-        OnClosePort();
-        break;
-    case IDC_UPDATE_MOTOR:
-        OnUpdateMotorBoard();
-        break;
-    case IDC_UPDATE_SPECIAL:
-        OnUpdateSpecial();
-        break;
-    case ID_PACKAGE_TYPE2:
-        PackageDeviceImage('2');
-        break;
-    case ID_PACKAGE_TYPE3:
-        PackageDeviceImage('3');
-        break;
-    case ID_PACKAGE_TYPE1:
-        PackageDeviceImage('1');
-        break;
-    case IDC_UBL:
-        OnUblButton();
-        break;
-    case IDC_APP:
-        OnAppButton();
-        break;
-    case IDC_PTZ_LEFT:
-        OnPtzLeft();
-        break;
-    case IDC_PTZ_UP:
-        OnPtzUp();
-        break;
-    case IDC_PTZ_DOWN:
-        OnPtzDown();
-        break;
-    case IDC_PTZ_RIGHT:
-        OnPtzRight();
-        break;
-    case IDC_PTZ_HOME:
-        OnPtzHome();
-        break;
-    case IDC_PTZ_STOP:
-        OnPtzStop();
-        break;
-    case IDC_PTZ_TELE:
-        OnPtzTele();
-        break;
-    case IDC_PTZ_WIDE:
-        OnPtzWide();
-        break;
-    case IDC_PTZ_NEAR:
-        OnPtzNear();
-        break;
-    case IDC_PTZ_FAR:
-        OnPtzFar();
-        break;
-    default:
-        return false;
+    // The message map: a control's command and the handler it runs.
+    using Handler = void (*)(UpgradeDlgLogic&);
+    static constexpr std::array<std::pair<int, Handler>, 21> handlers{{
+        {IDC_FILE, [](UpgradeDlgLogic& d) { d.OnSelectFile(); }},
+        {IDC_UPDATE_MAIN, [](UpgradeDlgLogic& d) { d.OnUpdateMainBoard(); }},
+        {IDC_OPEN, [](UpgradeDlgLogic& d) { d.OnOpenPort(); }},
+        {IDC_CLOSE, [](UpgradeDlgLogic& d) { d.OnClosePort(); }},
+        {IDC_UPDATE_MOTOR, [](UpgradeDlgLogic& d) { d.OnUpdateMotorBoard(); }},
+        {IDC_UPDATE_SPECIAL, [](UpgradeDlgLogic& d) { d.OnUpdateSpecial(); }},
+        {ID_PACKAGE_TYPE2, [](UpgradeDlgLogic& d) { d.PackageDeviceImage('2'); }},
+        {ID_PACKAGE_TYPE3, [](UpgradeDlgLogic& d) { d.PackageDeviceImage('3'); }},
+        {ID_PACKAGE_TYPE1, [](UpgradeDlgLogic& d) { d.PackageDeviceImage('1'); }},
+        {IDC_UBL, [](UpgradeDlgLogic& d) { d.OnUblButton(); }},
+        {IDC_APP, [](UpgradeDlgLogic& d) { d.OnAppButton(); }},
+        {IDC_PTZ_LEFT, [](UpgradeDlgLogic& d) { d.OnPtzLeft(); }},
+        {IDC_PTZ_UP, [](UpgradeDlgLogic& d) { d.OnPtzUp(); }},
+        {IDC_PTZ_DOWN, [](UpgradeDlgLogic& d) { d.OnPtzDown(); }},
+        {IDC_PTZ_RIGHT, [](UpgradeDlgLogic& d) { d.OnPtzRight(); }},
+        {IDC_PTZ_HOME, [](UpgradeDlgLogic& d) { d.OnPtzHome(); }},
+        {IDC_PTZ_STOP, [](UpgradeDlgLogic& d) { d.OnPtzStop(); }},
+        {IDC_PTZ_TELE, [](UpgradeDlgLogic& d) { d.OnPtzTele(); }},
+        {IDC_PTZ_WIDE, [](UpgradeDlgLogic& d) { d.OnPtzWide(); }},
+        {IDC_PTZ_NEAR, [](UpgradeDlgLogic& d) { d.OnPtzNear(); }},
+        {IDC_PTZ_FAR, [](UpgradeDlgLogic& d) { d.OnPtzFar(); }},
+    }};
+    for (const auto& [command, handler] : handlers) {
+        if (command == id) {
+            handler(*this);
+            return true;
+        }
     }
-    return true;
+    return false;
 }
 
 void UpgradeDlgLogic::OnOpenPort() {

@@ -1,0 +1,30 @@
+#include "records/postgres_store.h"
+#include "records/sqlite_store.h"
+#include "records/store_place.h"
+
+#include <cstdlib>
+
+namespace orvane {
+
+std::filesystem::path defaultRecordsFile() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    // The base directory specification: a relative value is to be ignored.
+    if (state != nullptr && state[0] == '/') {
+        return std::filesystem::path(state) / "orvane" / "records.sqlite";
+    }
+    const char* home = std::getenv("HOME");
+    const std::filesystem::path base = home != nullptr && home[0] != '\0' ? home : ".";
+    return base / ".local" / "state" / "orvane" / "records.sqlite";
+}
+
+OpenedStore openRecordStore(const StorePlace& place) {
+    OpenedStore opened;
+    if (place.kind == StorePlaceKind::file) {
+        opened.store = SqliteStore::open(place.where, opened.status);
+    } else if (place.kind == StorePlaceKind::server) {
+        opened.store = PostgresStore::open(place.where, defaultRecordsFile().string(), opened.status);
+    }
+    return opened;
+}
+
+} // namespace orvane
