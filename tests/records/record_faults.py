@@ -1,0 +1,248 @@
+#!/usr/bin/env python3
+"""Upgrade records through the faults a station meets, with the real orvane-cli:
+
+  kills   50 upgrades killed with SIGKILL at random moments of their blocks: the file passes
+          PRAGMA integrity_check every time and each killed attempt reads interrupted.
+  space   a full file system and a read-only one (tmpfs mounts in a mount namespace of the
+          test's own): the upgrade still succeeds and says once why no record was kept;
+          --records-required refuses to begin (exit 3).
+  server  a line's PostgreSQL 15 server (the test's own, as an unprivileged user, on a Unix
+          socket) stopped in the middle of a run of three cameras and started again: every
+          record arrives exactly once.
+
+usage: record_faults.py ORVANE_CLI kills|space|server
+Prints SKIP and passes where the machine cannot give a part (no mount namespace, no PostgreSQL).
+"""
+import json
+import os
+import random
+import shutil
+import signal
+import sqlite3
+import subprocess
+import sys
+import tempfile
+import time
+
+CLI = os.path.abspath(sys.argv[1])
+PG_BIN = "/usr/lib/postgresql/15/bin/"
+
+
+def fail(why):
+    print("FAIL", why)
+    sys.exit(1)
+
+
+def skip(why):
+    print("SKIP", why)
+    sys.exit(0)
+
+
+def wait_until(check, seconds, why):
+    until = time.monotonic() + seconds
+    while not check():
+        if time.monotonic() > until:
+            fail(why)
+        time.sleep(0.01)
+
+
+class Cameras:
+    """Virtual cameras on pseudo-terminals, reached through links in folder."""
+
+    def __init__(self, folder, count=1, extra=()):
+        self.links = [os.path.join(folder, f"cam{i}") for i in range(count)]
+        self.extra = list(extra)
+        self.start()
+
+    def start(self):
+        self.process = subprocess.Popen([CLI, "simulate", "--count", str(len(self.links)), "--link", *self.links,
+                                         *self.extra], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_until(lambda: all(os.path.islink(link) for link in self.links), 10, "the cameras did not start")
+
+    def stop(self):
+        self.process.send_signal(signal.SIGINT)
+        self.process.wait(10)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *_):
+        self.stop()
+
+
+def image(folder, size):
+    path = os.path.join(folder, "image.bin")
+    with open(path, "wb") as out:
+        out.write(random.randbytes(size))
+    return path
+
+
+def upgrade(img, ports, records, *extra):
+    args = [CLI, "upgrade", img, "--records", records, *extra]
+    for port in ports:
+        args += ["--port", port]
+    return subprocess.run(args, capture_output=True, text=True, timeout=60)
+
+
+def read_records(records):
+    listed = subprocess.run([CLI, "records", "--records", records, "--json"], capture_output=True, text=True,
+                            timeout=60)
+    if listed.returncode != 0:
+        fail(f"records --json ended {listed.returncode}: {listed.stderr}")
+    return [json.loads(line) for line in listed.stdout.splitlines() if line.strip()]
+
+
+def running_id(db):
+    try:
+        with sqlite3.connect(f"file:{db}?mode=ro", uri=True, timeout=5) as connection:
+            row = connection.execute("SELECT id FROM records WHERE ending = 'running'").fetchone()
+            return row[0] if row else None
+    except sqlite3.Error:
+        return None
+
+
+def integrity(db):
+    with sqlite3.connect(db, timeout=5) as connection:
+        return connection.execute("PRAGMA integrity_check").fetchone()[0]
+
+
+def kills():
+    folder = tempfile.mkdtemp(prefix="orvane-kills-")
+    db = os.path.join(folder, "records.sqlite")
+    img = image(folder, 8 * 1024)  # eight blocks of 40 ms each: about a third of a second
+    killed, finished_first = [], 0
+    with Cameras(folder, extra=["--flash-ms", "40"]) as cameras:
+        for attempt in range(50):
+            job = subprocess.Popen([CLI, "upgrade", img, "--port", cameras.links[0], "--records", db],
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            wait_until(lambda: running_id(db) is not None or job.poll() is not None, 20,
+                       f"attempt {attempt}: no running record")
+            record = running_id(db)
+            time.sleep(random.uniform(0, 0.35))
+            if record is None or job.poll() is not None:
+                finished_first += 1
+                job.wait()
+            else:
+                job.kill()
+                job.wait()
+                killed.append(record)
+            verdict = integrity(db)
+            if verdict != "ok":
+                fail(f"attempt {attempt}: integrity_check says {verdict}")
+            # The camera may be left mid-transfer by the kill: the next attempt starts it afresh.
+            cameras.stop()
+            cameras.start()
+    endings = {r["id"]: r["ending"] for r in read_records(db)}
+    wrong = [i for i in killed if endings.get(i) != "interrupted"]
+    if wrong or len(killed) < 25:
+        fail(f"{len(killed)} killed, {len(wrong)} not read as interrupted: {wrong[:3]}")
+    print(f"PASS kills: {len(killed)} of 50 killed mid-upgrade, all read interrupted; {finished_first} "
+          f"ended before their kill; integrity_check ok after every attempt")
+    shutil.rmtree(folder)
+
+
+def space_inside(folder):
+    img = image(folder, 4096)
+    full, readonly = os.path.join(folder, "full"), os.path.join(folder, "ro")
+    for mount_point in (full, readonly):
+        os.mkdir(mount_point)
+        subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", mount_point], check=True)
+    with open(os.path.join(full, "filler"), "wb") as filler:
+        try:
+            while True:
+                filler.write(b"\0" * 4096)
+                filler.flush()
+        except OSError:
+            pass
+    subprocess.run(["mount", "-o", "remount,ro", readonly], check=True)
+    with Cameras(folder) as cameras:
+        for name, place in (("full", full), ("read-only", readonly)):
+            done = upgrade(img, cameras.links, os.path.join(place, "records.sqlite"))
+            told = [line for line in done.stderr.splitlines() if "record" in line.lower()]
+            if done.returncode != 0 or len(told) != 1:
+                fail(f"{name}: exit {done.returncode}, told {len(told)} times: {done.stderr}")
+            print(f"PASS {name} file system: the upgrade succeeded and said once: {told[0]}")
+            refused = upgrade(img, cameras.links, os.path.join(place, "records.sqlite"), "--records-required")
+            if refused.returncode != 3:
+                fail(f"{name}: --records-required ended {refused.returncode}, not 3: {refused.stderr}")
+        print("PASS --records-required refused to begin on both (exit 3)")
+
+
+def space():
+    folder = tempfile.mkdtemp(prefix="orvane-space-")
+    # Root mounts in a namespace of its own; anyone else as root of a user namespace.
+    unshare = ["unshare", "--mount"] + ([] if os.geteuid() == 0 else ["--map-root-user"])
+    probe = subprocess.run(unshare + ["true"], capture_output=True)
+    if probe.returncode != 0:
+        skip(f"no mount namespace here ({probe.stderr.decode().strip()})")
+    done = subprocess.run(unshare + [sys.executable, __file__, CLI, "space-inside", folder])
+    shutil.rmtree(folder, ignore_errors=True)
+    sys.exit(done.returncode)
+
+
+class Server:
+    def __init__(self):
+        self.folder = tempfile.mkdtemp(prefix="orvane-pg-")
+        if os.geteuid() == 0:
+            shutil.chown(self.folder, "nobody", "nogroup")
+        self.run("initdb", "-D", self.folder + "/data", "-A", "trust", "-U", "orvane", "--no-sync")
+        self.start()
+        self.uri = f"postgresql://orvane@/postgres?host={self.folder}"
+
+    def run(self, program, *args):
+        command = [PG_BIN + program, *args]
+        if os.geteuid() == 0:
+            command = ["runuser", "-u", "nobody", "--"] + command
+        subprocess.run(command, check=True, capture_output=True)
+
+    def start(self):
+        options = f"-c listen_addresses='' -k {self.folder} -c fsync=off"
+        self.run("pg_ctl", "-D", self.folder + "/data", "-l", self.folder + "/log", "-w", "-o", options, "start")
+
+    def stop(self, check=True):
+        try:
+            self.run("pg_ctl", "-D", self.folder + "/data", "-w", "-m", "fast", "stop")
+        except subprocess.CalledProcessError:
+            if check:
+                raise
+
+    def count(self):
+        query = "SELECT count(*), count(DISTINCT id) FROM records"
+        out = subprocess.run(["psql", "-X", "-At", "-d", self.uri, "-c", query], capture_output=True, text=True,
+                             check=True).stdout.strip()
+        return tuple(int(n) for n in out.split("|"))
+
+
+def server():
+    if not os.path.exists(PG_BIN + "initdb"):
+        skip("PostgreSQL 15 is not installed (apt-get install postgresql-15)")
+    pg = Server()
+    folder = tempfile.mkdtemp(prefix="orvane-line-")
+    os.environ["XDG_STATE_HOME"] = folder  # the station's own spool
+    img = image(folder, 4096)
+    try:
+        with Cameras(folder, count=3) as cameras:
+            for run in range(9):
+                if run == 3:
+                    pg.stop()
+                if run == 6:
+                    pg.start()
+                done = upgrade(img, cameras.links, pg.uri)
+                if done.returncode != 0:
+                    fail(f"run {run}: exit {done.returncode}: {done.stderr}")
+        total, distinct = pg.count()
+        if (total, distinct) != (27, 27):
+            fail(f"the server holds {total} records, {distinct} distinct, not 27")
+        print("PASS server stopped for runs 4 to 6 of 9, three cameras each: all 27 records there, each once")
+    finally:
+        pg.stop(check=False)
+        shutil.rmtree(pg.folder, ignore_errors=True)
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    part = sys.argv[2]
+    if part == "space-inside":
+        space_inside(sys.argv[3])
+    else:
+        {"kills": kills, "space": space, "server": server}[part]()
