@@ -70,7 +70,12 @@ std::vector<ColumnValue> filterValues(const RecordFilter& filter) {
             values.emplace_back(*text);
         }
     }
-    values.push_back(filter.limit ? ColumnValue(static_cast<std::int64_t>(*filter.limit)) : ColumnValue());
+    // Built in place: gcc 12 at -O3 misreads a moved temporary variant as uninitialised.
+    if (filter.limit) {
+        values.emplace_back(static_cast<std::int64_t>(*filter.limit));
+    } else {
+        values.emplace_back();
+    }
     return values;
 }
 
