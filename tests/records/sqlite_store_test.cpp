@@ -76,6 +76,7 @@ class RecordsFolder : public ::testing::Test {
     RecordsFolder() : folder_(fs::temp_directory_path() / ("orvane-records-" + newRecordId())) {}
     ~RecordsFolder() override { fs::remove_all(folder_); }
     std::string file(const std::string& name) const { return (folder_ / name).string(); }
+    const fs::path& folderPath() const { return folder_; }
 
     std::unique_ptr<SqliteStore> open(const std::string& name = "records.sqlite") {
         StoreStatus status;
@@ -109,6 +110,16 @@ TEST_F(RecordsFolder, KeepsEveryFieldExactlyThroughStartAndCompletion) {
     ASSERT_TRUE(status.ok) << status.reason;
     ASSERT_EQ(found.size(), 1U);
     EXPECT_EQ(found[0], record);
+}
+
+TEST_F(RecordsFolder, TakesItsPathAsUtf8WhateverTheCodePage) {
+    const std::u8string folder = (folderPath() / u8"记录 café").u8string();
+    StoreStatus status;
+    const auto store =
+        SqliteStore::open(std::string(folder.begin(), folder.end()) + "/records.sqlite", status);
+    ASSERT_TRUE(store) << status.reason;
+    EXPECT_TRUE(store->put(attempt(1)).ok);
+    EXPECT_TRUE(fs::exists(folderPath() / u8"记录 café" / "records.sqlite"));
 }
 
 TEST_F(RecordsFolder, FindsByWhatALineAsksNewestFirst) {
