@@ -49,7 +49,8 @@ JsonFields recordFields(const UpgradeRecord& r) {
 
 std::vector<std::string> recordFieldNames() {
     std::vector<std::string> names;
-    for (const auto& [name, value] : recordFields(UpgradeRecord{}).items()) {
+    const JsonFields fields = recordFields(UpgradeRecord{});
+    for (const auto& [name, value] : fields.items()) {
         names.push_back(name);
     }
     return names;

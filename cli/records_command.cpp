@@ -77,7 +77,8 @@ void printCsv(Console& console, const std::vector<UpgradeRecord>& records) {
     std::vector<std::string> cells;
     for (const UpgradeRecord& record : records) {
         cells.clear();
-        for (const auto& [name, value] : recordFields(record).items()) {
+        const JsonFields fields = recordFields(record);
+        for (const auto& [name, value] : fields.items()) {
             cells.push_back(csvCellOf(value));
         }
         text += csvRow(cells);
