@@ -1,69 +1,95 @@
 #include "cli/record_fields.h"
 
+#include "cli/csv_row.h"
+
+#include <cstdio>
+
 namespace orvane {
 namespace {
 
-JsonFields orNull(const std::optional<std::string>& value) {
-    return value ? JsonFields(*value) : JsonFields(nullptr);
+RecordValue orNone(const std::optional<std::string>& value) {
+    return value ? RecordValue(*value) : RecordValue();
 }
 
-JsonFields orNull(const std::string& value) {
-    return value.empty() ? JsonFields(nullptr) : JsonFields(value);
+RecordValue orNone(const std::string& value) {
+    return value.empty() ? RecordValue() : RecordValue(value);
 }
+
+RecordValue number(std::int64_t value) {
+    return value;
+}
+
+struct CsvCell {
+    std::string operator()(std::monostate) const { return {}; }
+    std::string operator()(const std::string& text) const { return csvField(text); }
+    std::string operator()(std::int64_t value) const { return std::to_string(value); }
+    std::string operator()(double value) const {
+        char text[40];
+        std::snprintf(text, sizeof text, "%.3f", value);
+        return text;
+    }
+};
 
 } // namespace
 
-JsonFields recordFields(const UpgradeRecord& r) {
-    return {{"id", r.id},
-            {"started",
-             utcTimestamp(std::chrono::system_clock::time_point(std::chrono::milliseconds(r.startedMs)))},
-            {"seconds", static_cast<double>(r.durationMs) / 1000.0},
-            {"station", r.station},
-            {"operator", r.operatorName},
-            {"port", r.port},
-            {"device", r.device},
-            {"byId", orNull(r.byId)},
-            {"driver", orNull(r.driver)},
-            {"vid", orNull(r.vid)},
-            {"pid", orNull(r.pid)},
-            {"serial", orNull(r.usbSerial)},
-            {"image", r.imagePath},
-            {"imageSize", r.imageSize},
-            {"sha256", r.imageSha256},
-            {"target", r.target},
-            {"address", r.address},
-            {"lineSpeed", r.lineSpeed},
-            {"upgradeSpeed", r.upgradeSpeed},
-            {"replyMode", r.replyMode},
-            {"ending", r.ending},
-            {"step", orNull(r.step)},
-            {"block", r.block},
-            {"blocks", r.blocks},
-            {"reason", orNull(r.reason)},
-            {"resends", r.resends},
-            {"toolVersion", r.toolVersion},
-            {"host", r.host},
-            {"processId", r.processId},
-            {"bootId", r.bootId}};
+std::array<RecordValue, recordFieldNames.size()> recordValues(const UpgradeRecord& r) {
+    using namespace std::chrono;
+    return {r.id,
+            utcTimestamp(system_clock::time_point(milliseconds(r.startedMs))),
+            static_cast<double>(r.durationMs) / 1000.0,
+            r.station,
+            r.operatorName,
+            r.port,
+            r.device,
+            orNone(r.byId),
+            orNone(r.driver),
+            orNone(r.vid),
+            orNone(r.pid),
+            orNone(r.usbSerial),
+            r.imagePath,
+            number(static_cast<std::int64_t>(r.imageSize)),
+            r.imageSha256,
+            r.target,
+            number(r.address),
+            number(r.lineSpeed),
+            number(r.upgradeSpeed),
+            r.replyMode,
+            r.ending,
+            orNone(r.step),
+            number(r.block),
+            number(r.blocks),
+            orNone(r.reason),
+            number(r.resends),
+            r.toolVersion,
+            r.host,
+            number(r.processId),
+            r.bootId};
 }
 
-std::vector<std::string> recordFieldNames() {
-    std::vector<std::string> names;
-    const JsonFields fields = recordFields(UpgradeRecord{});
-    for (const auto& [name, value] : fields.items()) {
-        names.push_back(name);
+JsonFields recordFields(const UpgradeRecord& record) {
+    const auto values = recordValues(record);
+    JsonFields fields = JsonFields::object();
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        fields[std::string(recordFieldNames[i])] = std::visit(
+            [](const auto& value) -> JsonFields {
+                if constexpr (std::is_same_v<std::decay_t<decltype(value)>, std::monostate>) {
+                    return nullptr;
+                } else {
+                    return value;
+                }
+            },
+            values[i]);
     }
-    return names;
+    return fields;
 }
 
-std::string csvCellOf(const JsonFields& value) {
-    if (value.is_null()) {
-        return {};
+std::string recordCsvRow(const UpgradeRecord& record) {
+    const auto values = recordValues(record);
+    std::string row;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        row += (i == 0 ? "" : ",") + std::visit(CsvCell{}, values[i]);
     }
-    if (value.is_string()) {
-        return value.get<std::string>();
-    }
-    return value.dump();
+    return row + "\r\n";
 }
 
 } // namespace orvane

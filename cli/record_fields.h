@@ -6,19 +6,30 @@
 #include "cli/json_line.h"
 #include "records/upgrade_record.h"
 
+#include <array>
+#include <cstdint>
 #include <string>
-#include <vector>
+#include <string_view>
+#include <variant>
 
 namespace orvane {
 
-// Every field; a fact the record lacks is null (no by-id link, no step while running).
+inline constexpr std::array<std::string_view, 30> recordFieldNames{
+    "id",      "started",   "seconds",      "station",   "operator",  "port",      "device", "byId",
+    "driver",  "vid",       "pid",          "serial",    "image",     "imageSize", "sha256", "target",
+    "address", "lineSpeed", "upgradeSpeed", "replyMode", "ending",    "step",      "block",  "blocks",
+    "reason",  "resends",   "toolVersion",  "host",      "processId", "bootId"};
+
+// A field's value: a fact the record lacks (no by-id link, no step while running) is none.
+using RecordValue = std::variant<std::monostate, std::string, std::int64_t, double>;
+
+std::array<RecordValue, recordFieldNames.size()> recordValues(const UpgradeRecord& record);
+
+// Every field, none as null.
 JsonFields recordFields(const UpgradeRecord& record);
 
-// The names of recordFields, for a CSV header.
-std::vector<std::string> recordFieldNames();
-
-// A field's value as a CSV cell: text exactly as stored, numbers as JSON writes them, null
-// empty.
-std::string csvCellOf(const JsonFields& value);
+// Every field as a CSV row with its CR LF: text exactly as stored, seconds to the millisecond,
+// none empty.
+std::string recordCsvRow(const UpgradeRecord& record);
 
 } // namespace orvane

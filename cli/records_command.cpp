@@ -72,16 +72,10 @@ std::string countText(std::size_t count) {
 
 void printCsv(Console& console, const std::vector<UpgradeRecord>& records) {
     useBinaryOutput(stdout);
-    const std::vector<std::string> names = recordFieldNames();
+    const std::vector<std::string> names(recordFieldNames.begin(), recordFieldNames.end());
     std::string text = csvRow(names);
-    std::vector<std::string> cells;
     for (const UpgradeRecord& record : records) {
-        cells.clear();
-        const JsonFields fields = recordFields(record);
-        for (const auto& [name, value] : fields.items()) {
-            cells.push_back(csvCellOf(value));
-        }
-        text += csvRow(cells);
+        text += recordCsvRow(record);
         // Written in pieces: a hundred thousand records need not sit in memory twice.
         if (text.size() >= 1 << 16) {
             console.raw(text);
