@@ -137,20 +137,35 @@ std::string sha256Problem(const std::string& value) {
                : "not a SHA-256: " + value + " (64 hex digits, or the first of them as the table shows)";
 }
 
+std::string limitProblem(const std::string& value) {
+    const bool digits = !value.empty() && value.size() <= 9 &&
+                        std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return digits && std::stoul(value) > 0 ? std::string()
+                                           : "not a count of records: " + value + " (1 or more)";
+}
+
 void addFilterOptions(CLI::App& command, RecordsOptions& o) {
-    const CLI::Validator moment(momentProblem, "TIME");
+    // Nameless validators: the help shows the option's own value name (TIME), not TEXT:TIME.
+    const CLI::Validator moment(momentProblem, "");
     command.add_option("--since", o.since, "Only attempts started at or after this time (ISO 8601)")
-        ->check(moment);
+        ->check(moment)
+        ->type_name("TIME");
     command.add_option("--until", o.until, "Only attempts started before this time (a date: up to its end)")
-        ->check(moment);
-    command.add_option("--port", o.port, "Only this port: as given, its device or its by-id link");
-    command.add_option("--serial", o.serial, "Only this adapter: its USB serial number");
+        ->check(moment)
+        ->type_name("TIME");
+    command.add_option("--port", o.port, "Only this port: as given, its device or its by-id link")
+        ->type_name("PORT");
+    command.add_option("--serial", o.serial, "Only this adapter: its USB serial number")->type_name("SERIAL");
     command.add_option("--image", o.image, "Only this image: its SHA-256, or the start of it")
-        ->check(CLI::Validator(sha256Problem, "SHA256"));
+        ->check(CLI::Validator(sha256Problem, ""))
+        ->type_name("SHA256");
     command.add_option("--ending", o.ending, "Only attempts that ended so")
-        ->check(CLI::IsMember({"succeeded", "failed", "unusable", "cancelled", "interrupted", "running"}));
-    command.add_option("--station", o.station, "Only this station");
-    command.add_option("--limit", o.limit, "At most N records, the newest")->check(CLI::PositiveNumber);
+        ->check(CLI::IsMember({"succeeded", "failed", "unusable", "cancelled", "interrupted", "running"}))
+        ->type_name("ENDING");
+    command.add_option("--station", o.station, "Only this station")->type_name("NAME");
+    command.add_option("--limit", o.limit, "At most N records, the newest")
+        ->check(CLI::Validator(limitProblem, ""))
+        ->type_name("N");
 }
 
 } // namespace
@@ -159,8 +174,10 @@ void addRecordsCommand(CLI::App& app, int& status) {
     auto options = std::make_shared<RecordsOptions>();
     CLI::App* command = app.add_subcommand("records", "List the upgrade attempts kept, the newest first");
     addFilterOptions(*command, *options);
-    command->add_option("--records", options->records,
-                        "Read this records file or postgresql:// server instead of this desk's file");
+    command
+        ->add_option("--records", options->records,
+                     "Read this records file or postgresql:// server instead of this desk's file")
+        ->type_name("PATH|URI");
     command->add_flag("--utc", options->utc, "Times in UTC instead of local time");
     auto* json = command->add_flag("--json", options->json, "One JSON record event a line");
     auto* csv = command->add_flag("--csv", options->csv, "Every field as CSV (RFC 4180), with a header line")
