@@ -4,6 +4,7 @@
 #include "cli/text_table.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <map>
 
@@ -39,7 +40,8 @@ void printTable(Console& console, const char* heading, const std::vector<RecordT
     std::vector<std::vector<std::string>> rows{{heading, "ATTEMPTS"}};
     for (const std::string_view ending : tallyEndings) {
         std::string title(ending);
-        std::transform(title.begin(), title.end(), title.begin(), [](char c) { return c - 'a' + 'A'; });
+        std::transform(title.begin(), title.end(), title.begin(),
+                       [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); });
         rows.front().push_back(title);
     }
     rows.front().push_back("YIELD");
