@@ -15,11 +15,11 @@ namespace orvane {
 
 // Where and as whom records are kept, the same for every attempt of a run.
 struct RecordsChoice {
-    std::string place;        // as --records takes it: a path, "none", a postgresql:// URI; empty: the default file
+    std::string place{};      // as --records takes it: a path, "none", a postgresql:// URI; empty: the default file
     bool required = false;    // an attempt whose record cannot be kept must not begin
-    std::string station;      // empty: the host's name
-    std::string operatorName; // empty: the login name
-    std::string toolVersion;
+    std::string station{};    // empty: the host's name
+    std::string operatorName{}; // empty: the login name
+    std::string toolVersion{};
 };
 
 // What the front end gives the job; the image's size and digest come from the job's own read.
