@@ -15,9 +15,10 @@ namespace orvane {
 
 // Where and as whom records are kept, the same for every attempt of a run.
 struct RecordsChoice {
-    std::string place{};      // as --records takes it: a path, "none", a postgresql:// URI; empty: the default file
-    bool required = false;    // an attempt whose record cannot be kept must not begin
-    std::string station{};    // empty: the host's name
+    std::string
+        place{}; // as --records takes it: a path, "none", a postgresql:// URI; empty: the default file
+    bool required = false;      // an attempt whose record cannot be kept must not begin
+    std::string station{};      // empty: the host's name
     std::string operatorName{}; // empty: the login name
     std::string toolVersion{};
 };

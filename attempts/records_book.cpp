@@ -50,7 +50,8 @@ class StoreRecorder final : public AttemptRecorder {
 
     void complete(const UpgradeOutcome& outcome) override {
         const auto elapsed = std::chrono::steady_clock::now() - started_;
-        completeRecord(record_, outcome, std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+        completeRecord(record_, outcome,
+                       std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
         keep();
     }
 
@@ -82,8 +83,8 @@ std::int64_t nowMs() {
 }
 
 std::unique_ptr<AttemptRecorder> StoreBook::begin(const AttemptFacts& facts, RecordTrouble trouble) {
-    UpgradeRecord record = runningRecord(facts, choice_, describePort(facts.port, PortRoots{.proc = {}}),
-                                         writer_, nowMs());
+    UpgradeRecord record =
+        runningRecord(facts, choice_, describePort(facts.port, PortRoots{.proc = {}}), writer_, nowMs());
     record.id = newRecordId();
     return std::make_unique<StoreRecorder>(*this, std::move(record), std::move(trouble));
 }

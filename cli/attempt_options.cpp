@@ -11,8 +11,10 @@ void addAttemptOptions(CLI::App& command, RecordsChoice& choice, const std::stri
     command.add_option("--records", choice.place, place);
     command.add_flag("--records-required", choice.required,
                      "Upgrade no camera whose record cannot be kept (exit 3)");
-    command.add_option("--station-name", choice.station, "The station named in the records (default: the host name)");
-    command.add_option("--operator", choice.operatorName, "Who upgrades, named in the records (default: the login name)");
+    command.add_option("--station-name", choice.station,
+                       "The station named in the records (default: the host name)");
+    command.add_option("--operator", choice.operatorName,
+                       "Who upgrades, named in the records (default: the login name)");
     choice.toolVersion = ORVANE_VERSION;
 }
 
@@ -26,8 +28,8 @@ std::optional<int> openAttemptRecords(const RecordsChoice& choice, Console& cons
         return std::nullopt;
     }
     if (choice.required) {
-        return console.result(
-            {.exitCode = exitUnusable, .text = fillText(textOf(IDS_RECORDS_REQUIRED, language), {opened.refusal})});
+        return console.result({.exitCode = exitUnusable,
+                               .text = fillText(textOf(IDS_RECORDS_REQUIRED, language), {opened.refusal})});
     }
     sayRecordNotKept(console, language, opened.refusal);
     return std::nullopt;

@@ -138,8 +138,9 @@ void addDemoCommand(CLI::App& app, int& status) {
     command->add_flag(
         "--memory-line", options->memoryLine,
         "Run the cameras on in-memory lines instead of pseudo-terminals (always so on Windows)");
-    addAttemptOptions(*command, options->records,
-                      "Keep the virtual cameras' attempts: a file, or a postgresql:// server (default: none)");
+    addAttemptOptions(
+        *command, options->records,
+        "Keep the virtual cameras' attempts: a file, or a postgresql:// server (default: none)");
     command->callback([options, &status] { status = runDemo(*options); });
 }
 

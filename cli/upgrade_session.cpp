@@ -92,7 +92,8 @@ void beginRecord(const UpgradeRequest& request, CameraRun& run, Console& console
 
 } // namespace
 
-void sayRecordNotKept(Console& console, TextLanguage language, const std::string& reason, const PortTag& port) {
+void sayRecordNotKept(Console& console, TextLanguage language, const std::string& reason,
+                      const PortTag& port) {
     const std::string text = fillText(textOf(IDS_RECORD_NOT_KEPT, language), {reason});
     if (console.json()) {
         console.event("record", {{"ok", false}, {"reason", reason}, {"text", text}}, port);

@@ -3,9 +3,9 @@
 // cancel of every one.
 #pragma once
 
+#include "attempts/attempt_records.h"
 #include "cli/console.h"
 #include "cli/interrupt.h"
-#include "attempts/attempt_records.h"
 #include "cli/upgrade_summary.h"
 #include "serial/serial_link.h"
 #include "text/text_language.h"

@@ -49,8 +49,8 @@ void UpgradeWorker::startThread(JobSlot slot, const UpgradeSettings& settings,
                                 ImageObserver* imageObserver) {
     thread_ = std::thread([this, held = std::move(slot), settings, onFinished = std::move(onFinished),
                            imageObserver]() mutable {
-        const UpgradeJobContext context{port_,    flags_,           clock_,       inputs_, log_,
-                                        settings, &cancelRequested_, imageObserver};
+        const UpgradeJobContext context{
+            port_, flags_, clock_, inputs_, log_, settings, &cancelRequested_, imageObserver};
         const UpgradeOutcome outcome = runUpgradeJob(context, std::move(held));
         {
             const std::lock_guard resultLock(resultMutex_);

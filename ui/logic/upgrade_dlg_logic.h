@@ -8,11 +8,11 @@
 // worker's thread and reaches the controls and the log through the view's runOnDialogThread.
 #pragma once
 
+#include "attempts/attempt_records.h"
 #include "serial/serial_link.h"
 #include "ui/logic/dialog_view.h"
 #include "upgrade/clock.h"
 #include "upgrade/reply_flags.h"
-#include "attempts/attempt_records.h"
 #include "upgrade/upgrade_job.h"
 
 #include <cstdint>
@@ -131,7 +131,7 @@ class UpgradeDlgLogic {
     std::unique_ptr<JobInputs> jobInputs_;
     std::unique_ptr<JobLog> jobLog_;
     std::unique_ptr<UpgradeWorker> worker_;
-    std::unique_ptr<AttemptRecorder> recorder_; // the running job's, touched by it until it ends
+    std::unique_ptr<AttemptRecorder> recorder_;  // the running job's, touched by it until it ends
     std::shared_ptr<std::string> recordTrouble_; // why its record could not be kept
     std::unique_ptr<ReplyReceiver> receiver_;
     std::vector<std::pair<int, bool>> lockedControls_; // id and whether it was enabled

@@ -2,8 +2,8 @@
 #include "text/string_table.h"
 #include "text/text_ids.h"
 #include "text/text_language.h"
-#include "ui/logic/control_value.h"
 #include "ui/dialog_template.h"
+#include "ui/logic/control_value.h"
 #include "ui/logic/upgrade_dlg_logic.h"
 #include "ui/logic/upgrade_dlg_logic_job.h"
 #include "upgrade/upgrade_worker.h"
@@ -36,7 +36,8 @@ void UpgradeDlgLogic::startUpgrade(UpgradeTarget target) {
     AttemptRecorder* recorder = jobRunning() ? nullptr : recorder_.get();
     const bool started = worker_->start(
         settings,
-        [this, job, recorder, trouble = recordTrouble_, language = settings.language](const UpgradeOutcome& outcome) {
+        [this, job, recorder, trouble = recordTrouble_,
+         language = settings.language](const UpgradeOutcome& outcome) {
             // On the job's thread; the logic outlives it (its destructor joins the job).
             if (recorder != nullptr) {
                 recorder->complete(outcome);
@@ -53,10 +54,11 @@ void UpgradeDlgLogic::startUpgrade(UpgradeTarget target) {
         recorder);
     if (!started && recorder != nullptr) {
         // Another job holds the port: this attempt sent nothing.
-        recorder->complete(UpgradeOutcome{.ending = UpgradeEnding::Unusable,
-                                          .step = UpgradeStep::Port,
-                                          .reason = UpgradeReason::PortUnusable,
-                                          .reasonText = std::string(textOf(IDS_JOB_BUSY, settings.language))});
+        recorder->complete(
+            UpgradeOutcome{.ending = UpgradeEnding::Unusable,
+                           .step = UpgradeStep::Port,
+                           .reason = UpgradeReason::PortUnusable,
+                           .reasonText = std::string(textOf(IDS_JOB_BUSY, settings.language))});
     }
     if (started) {
         jobNumber_ = job;
@@ -78,7 +80,8 @@ std::unique_ptr<AttemptRecorder> UpgradeDlgLogic::beginRecord(UpgradeTarget targ
                              target,
                              lowLatencyReplies()};
     // Said in the log box when the job ends, after the job's own lines.
-    return services_.records->begin(facts, [trouble = recordTrouble_](const std::string& reason) { *trouble = reason; });
+    return services_.records->begin(
+        facts, [trouble = recordTrouble_](const std::string& reason) { *trouble = reason; });
 }
 
 void UpgradeDlgLogic::lockJobControls() {
