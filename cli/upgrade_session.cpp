@@ -90,6 +90,28 @@ void beginRecord(const UpgradeRequest& request, CameraRun& run, Console& console
     notice->held = false;
 }
 
+// Every job starts before any is waited for: the cameras are upgraded side by side.
+void startJobs(const UpgradeRequest& request, std::vector<std::unique_ptr<CameraRun>>& runs, Console& console,
+               bool several) {
+    for (const auto& run : runs) {
+        CameraRun* r = run.get();
+        beginRecord(request, *r, console, several);
+        if (r->refused) {
+            continue;
+        }
+        r->started = SteadyClock::now();
+        r->worker.start(
+            UpgradeSettings{request.target, request.language, request.maxResends, request.lowLatency},
+            [r](const UpgradeOutcome& outcome) {
+                r->seconds = std::chrono::duration<double>(SteadyClock::now() - r->started).count();
+                if (r->recorder) {
+                    r->recorder->complete(outcome);
+                }
+            },
+            r->recorder.get());
+    }
+}
+
 } // namespace
 
 void sayRecordNotKept(Console& console, TextLanguage language, const std::string& reason,
@@ -143,24 +165,7 @@ UpgradeRun runUpgradeSession(const UpgradeRequest& request, Console& console,
                                                    i < request.links.size() ? request.links[i] : nullptr,
                                                    console, several, i));
     }
-    // Every job starts before any is waited for: the cameras are upgraded side by side.
-    for (const auto& run : runs) {
-        CameraRun* r = run.get();
-        beginRecord(request, *r, console, several);
-        if (r->refused) {
-            continue;
-        }
-        r->started = SteadyClock::now();
-        r->worker.start(
-            UpgradeSettings{request.target, request.language, request.maxResends, request.lowLatency},
-            [r](const UpgradeOutcome& outcome) {
-                r->seconds = std::chrono::duration<double>(SteadyClock::now() - r->started).count();
-                if (r->recorder) {
-                    r->recorder->complete(outcome);
-                }
-            },
-            r->recorder.get());
-    }
+    startJobs(request, runs, console, several);
     bool cancelled = false;
     const auto anyRunning = [&runs] {
         return std::any_of(runs.begin(), runs.end(), [](const auto& run) { return run->worker.running(); });

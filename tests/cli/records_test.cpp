@@ -135,7 +135,10 @@ TEST(CliRecords, UnwritablePlaceSaidOnceAndTheUpgradeGoesOnUnlessRequired) {
         runCli({"upgrade", image, "--port", camera.link(), "--records", file, "--records-required"});
     const CliResult kept = runCli({"upgrade", image, "--port", camera.link(), "--records", file});
     const CliResult simulated = camera.stop();
+    const CliResult json =
+        runCli({"upgrade", image, "--port", dir.file("nothing"), "--records", file, "--json"});
 
+    EXPECT_EQ(count(json.out, R"("event":"record")"), 1U) << json.out;
     EXPECT_EQ(required.exitCode, 3);
     EXPECT_EQ(count(required.err, "Records are required but cannot be kept"), 1U) << required.err;
     EXPECT_EQ(kept.exitCode, 0) << kept.err;
