@@ -7,8 +7,7 @@
 #include "cli/exit_codes.h"
 #include "cli/port_list_file.h"
 #include "cli/upgrade_session.h"
-#include "serial/device_identity.h"
-#include "serial/port_name.h"
+#include "serial/port_key.h"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -36,29 +35,6 @@ UpgradeTarget targetNamed(const std::string& name) {
         return UpgradeTarget::MotorBoard;
     }
     return name == "special" ? UpgradeTarget::Special : UpgradeTarget::MainBoard;
-}
-
-// The device a port name ends at, so that ttyUSB0, /dev/ttyUSB0, its /dev/serial/by-id link
-// and /dev/tty (this terminal) are one port: compared by device number where the system has
-// one, else by the path with links followed. A name that stands for no device is its own key;
-// its job says what is wrong with it.
-struct PortKey {
-    std::optional<DeviceIdentity> device;
-    std::string path;
-    bool sameAs(const PortKey& other) const {
-        return device || other.device ? device == other.device : path == other.path;
-    }
-};
-
-PortKey portKeyOf(const std::string& port) {
-    const std::string path = devicePathOf(port);
-    if (path.empty()) {
-        return {std::nullopt, port};
-    }
-    std::error_code error;
-    const std::filesystem::path real = std::filesystem::canonical(path, error);
-    return {deviceIdentityOf(path),
-            error ? std::filesystem::path(path).lexically_normal().string() : real.string()};
 }
 
 // Two jobs on one camera would each take the other's replies: refused before anything is sent.

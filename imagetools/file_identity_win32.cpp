@@ -1,6 +1,6 @@
 // File identity on Windows: the volume serial number and file index of an open handle.
 #include "imagetools/file_identity.h"
-#include "platform/windows_text.h"
+#include "platform/windows_path.h"
 
 #include <windows.h>
 
@@ -10,7 +10,7 @@ std::optional<FileIdentity> fileIdentityOf(const std::string& path) {
     // No access asked and all sharing, so that looking takes the file from nobody; backup
     // semantics let a folder open too.
     const HANDLE file =
-        CreateFileW(widenText(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        CreateFileW(windowsFilePath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return std::nullopt;

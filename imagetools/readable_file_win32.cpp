@@ -1,7 +1,7 @@
 // Reading whole input files on Windows: the handle's half of ReadableFile.
 #include "imagetools/readable_file.h"
 #include "platform/windows_error.h"
-#include "platform/windows_text.h"
+#include "platform/windows_path.h"
 
 #include <windows.h>
 
@@ -48,8 +48,9 @@ bool factsOf(HANDLE file, Facts& facts) {
 std::optional<ReadableFile> ReadableFile::open(const std::string& path, FileStatus& status) {
     // Backup semantics let a folder open too, so that it is named as one. Other writers stay
     // allowed, as on Linux; a change while reading shows in the size or the time.
-    const HANDLE file = CreateFileW(widenText(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE file =
+        CreateFileW(windowsFilePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         status = lastFailure();
         return std::nullopt;

@@ -15,9 +15,11 @@ namespace orvane {
 // a fresh file in the same folder first (unnamed until complete where the file system allows,
 // so a process killed meanwhile leaves nothing behind), are flushed to the disk and then
 // renamed over path, so path holds either its old content or all of the new. An existing
-// regular file's permission bits are kept. A symbolic link stays and the file it points to is
-// replaced so; a FIFO or a character device (/dev/stdout) is written to directly; a folder,
-// block device or socket is refused. Never throws; a failure names the system's reason.
+// regular file's permission bits are kept (on Windows its attributes, and where the file
+// system offers ReplaceFileW its creation time and ACLs too). A symbolic link stays and the
+// file it points to is replaced so; a FIFO or a character device (/dev/stdout) is written to
+// directly; a folder, block device or socket is refused. Never throws; a failure names the
+// system's reason.
 FileStatus WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes);
 
 // Takes the next piece of the file's bytes; answers how writing it went.

@@ -1,9 +1,11 @@
 // Replace-by-rename on Windows: write a new file beside the target, flush it to the disk,
-// then MoveFileExW it over the target with replace and write-through, so the target holds
-// either its old content or all of the new.
+// then put it in the target's place (ReplaceFileW over a file that is there, so its
+// attributes stay; MoveFileExW with write-through for a new one), so the target holds either
+// its old content or all of the new. Paths go to the system in the \\?\ form, so a folder
+// deeper than 260 characters is written as any other.
 #include "imagetools/write_whole_file.h"
 #include "platform/windows_error.h"
-#include "platform/windows_text.h"
+#include "platform/windows_path.h"
 
 #include <windows.h>
 
@@ -76,7 +78,40 @@ bool isFile(const std::wstring& folder) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-FileStatus replaceFile(const std::wstring& target, const ByteProducer& produce) {
+// The attributes of a replaced file that its new content keeps. ReplaceFileW keeps them (and
+// the creation time, ACLs and streams) itself; they are given to the new file beforehand as
+// well, so that a replace by MoveFileExW keeps them too. Not read-only: such a file is
+// refused as before. Not archive: new content is to be backed up again.
+constexpr DWORD keptAttributes =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// Puts the complete temporary file in target's place; answers the error, ERROR_SUCCESS when
+// it is there. Where ReplaceFileW is refused (file systems and shares without it), MoveFileExW
+// replaces the file as it would a missing one. targetGone: the old file is gone, so the
+// temporary file holds the only content there is and must stay.
+DWORD placeFile(const std::wstring& temporary, const std::wstring& target, bool targetExists,
+                bool& targetGone) {
+    targetGone = false;
+    if (targetExists) {
+        const DWORD attributes = GetFileAttributesW(target.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & keptAttributes) != 0) {
+            (void)SetFileAttributesW(temporary.c_str(),
+                                     FILE_ATTRIBUTE_ARCHIVE | (attributes & keptAttributes));
+        }
+        if (ReplaceFileW(target.c_str(), temporary.c_str(), nullptr,
+                         REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr, nullptr)) {
+            return ERROR_SUCCESS;
+        }
+        // Without a backup name this one answer means the old file is deleted already.
+        targetGone = GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
+    }
+    if (MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return ERROR_SUCCESS;
+    }
+    return GetLastError();
+}
+
+FileStatus replaceFile(const std::wstring& target, bool targetExists, const ByteProducer& produce) {
     const std::wstring folder = folderPart(target);
     std::wstring temporary;
     Handle file(INVALID_HANDLE_VALUE);
@@ -97,12 +132,17 @@ FileStatus replaceFile(const std::wstring& target, const ByteProducer& produce) 
         return FileStatus::fromErrno(EEXIST);
     }
     FileStatus status = produce(writerTo(file.get()));
-    if (status.ok && (!FlushFileBuffers(file.get()) || !file.close() ||
-                      !MoveFileExW(temporary.c_str(), target.c_str(),
-                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))) {
+    if (status.ok && (!FlushFileBuffers(file.get()) || !file.close())) {
         status = lastFailure();
     }
-    if (!status.ok) {
+    bool targetGone = false;
+    if (status.ok) {
+        if (const DWORD error = placeFile(temporary, target, targetExists, targetGone);
+            error != ERROR_SUCCESS) {
+            status = FileStatus::fromErrno(errnoOfWindowsError(error));
+        }
+    }
+    if (!status.ok && !targetGone) {
         file.close();
         DeleteFileW(temporary.c_str());
     }
@@ -126,7 +166,7 @@ FileStatus writeWholeFileFrom(const std::string& path, const ByteProducer& produ
     if (path.empty()) {
         return FileStatus::fromErrno(ENOENT);
     }
-    const std::wstring widePath = widenText(path);
+    const std::wstring widePath = windowsFilePath(path);
     // Looks at what is there without taking it from anyone: no access asked, all sharing.
     Handle existing(CreateFileW(widePath.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -135,7 +175,7 @@ FileStatus writeWholeFileFrom(const std::string& path, const ByteProducer& produ
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
             return FileStatus::fromErrno(errnoOfWindowsError(error));
         }
-        return replaceFile(widePath, produce);
+        return replaceFile(widePath, false, produce);
     }
     const DWORD type = GetFileType(existing.get());
     if (type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE) {
@@ -155,7 +195,7 @@ FileStatus writeWholeFileFrom(const std::string& path, const ByteProducer& produ
     }
     const std::wstring target = finalPathOf(existing.get(), widePath);
     existing.close();
-    return replaceFile(target, produce);
+    return replaceFile(target, true, produce);
 }
 
 } // namespace orvane

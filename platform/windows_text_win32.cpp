@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <climits>
+#include <cstring>
 
 namespace orvane {
 
@@ -26,6 +27,12 @@ std::string narrowText(std::wstring_view utf16) {
     std::string narrow(static_cast<std::size_t>(length), '\0');
     WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, narrow.data(), length, nullptr, nullptr);
     return narrow;
+}
+
+std::string registryText(std::span<const std::uint8_t> data) {
+    std::wstring text(data.size() / sizeof(wchar_t), L'\0');
+    std::memcpy(text.data(), data.data(), text.size() * sizeof(wchar_t));
+    return narrowText(std::wstring_view(text).substr(0, text.find(L'\0')));
 }
 
 } // namespace orvane

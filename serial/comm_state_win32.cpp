@@ -30,21 +30,22 @@ void makeTransparent(DCB& settings, int baudRate, int parity, int byteSize, int 
     }
 }
 
-COMMTIMEOUTS portTimeouts(bool lowLatency) {
+COMMTIMEOUTS portTimeouts() {
     COMMTIMEOUTS timeouts{};
     timeouts.ReadIntervalTimeout = static_cast<DWORD>(readIntervalTimeout.count());
     timeouts.ReadTotalTimeoutMultiplier = static_cast<DWORD>(readTotalTimeoutMultiplier.count());
     timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(readTotalTimeoutConstant.count());
-    if (lowLatency) {
-        // MAXDWORD for both the interval and the multiplier: return at once with what is there,
-        // or with the first bytes to arrive before the constant runs out.
-        timeouts.ReadIntervalTimeout = MAXDWORD;
-        timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
-        timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(readTotalTimeoutConstant.count());
-    }
     timeouts.WriteTotalTimeoutMultiplier = 0;
     timeouts.WriteTotalTimeoutConstant = 0;
     return timeouts;
+}
+
+bool speedTaken(int asked, DWORD reported) {
+    if (asked <= 0) {
+        return true;
+    }
+    const auto difference = static_cast<long long>(reported) - asked;
+    return (difference < 0 ? -difference : difference) * 50 <= asked;
 }
 
 } // namespace orvane

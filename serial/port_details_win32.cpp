@@ -11,6 +11,7 @@
 #include <setupapi.h>
 // clang-format on
 
+#include "platform/windows_text.h"
 #include "serial/port_name.h"
 
 #include <algorithm>
@@ -49,25 +50,32 @@ std::string portNameOf(HDEVINFO set, SP_DEVINFO_DATA& device) {
     if (key == INVALID_HANDLE_VALUE) {
         return {};
     }
-    char value[64] = {};
-    DWORD size = sizeof value - 1;
+    wchar_t value[64] = {};
+    DWORD size = sizeof value;
     DWORD type = 0;
     const LONG read =
-        RegQueryValueExA(key, "PortName", nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+        RegQueryValueExW(key, L"PortName", nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
     RegCloseKey(key);
-    return read == ERROR_SUCCESS && type == REG_SZ ? std::string(value) : std::string();
+    if (read != ERROR_SUCCESS || type != REG_SZ) {
+        return {};
+    }
+    return registryText(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(value), size));
 }
 
-// A text property; for a list (the hardware ids) its first entry.
+// A text property in UTF-8, whatever the system's code page (a friendly name such as
+// "Périphérique série USB (COM9)"); for a list (the hardware ids) its first entry.
 std::optional<std::string> propertyOf(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) {
-    char value[512] = {};
+    wchar_t value[512] = {};
     DWORD type = 0;
-    if (!SetupDiGetDeviceRegistryPropertyA(set, &device, property, &type, reinterpret_cast<BYTE*>(value),
-                                           sizeof value - 2, nullptr) ||
-        (type != REG_SZ && type != REG_MULTI_SZ) || value[0] == '\0') {
+    DWORD size = 0;
+    if (!SetupDiGetDeviceRegistryPropertyW(set, &device, property, &type, reinterpret_cast<BYTE*>(value),
+                                           sizeof value, &size) ||
+        (type != REG_SZ && type != REG_MULTI_SZ)) {
         return std::nullopt;
     }
-    return std::string(value);
+    std::string text = registryText(std::span<const std::uint8_t>(
+        reinterpret_cast<const std::uint8_t*>(value), std::min<DWORD>(size, sizeof value)));
+    return text.empty() ? std::nullopt : std::optional<std::string>(std::move(text));
 }
 
 // "USB\VID_0403&PID_6001&REV_0600" -> "0403", "6001" (lower case, as sysfs writes them).
@@ -128,9 +136,9 @@ PortDetails describePort(std::string_view name, const PortRoots& /*roots*/, cons
         return details;
     }
     // Asks the object manager, without opening the port (an open raises DTR).
-    const std::string device = details.path.substr(4);
-    char target[1024];
-    details.access = QueryDosDeviceA(device.c_str(), target, sizeof target) != 0 ? "ok" : "no such device";
+    const std::wstring device = widenText(details.path.substr(4));
+    wchar_t target[1024];
+    details.access = QueryDosDeviceW(device.c_str(), target, 1024) != 0 ? "ok" : "no such device";
     addSetupDetails(details);
     return details;
 }

@@ -42,10 +42,10 @@ int gatherPortNames(std::vector<std::string>& names, const std::filesystem::path
         if (answer != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
             continue;
         }
-        std::wstring_view text(data, dataBytes / sizeof(wchar_t));
-        text = text.substr(0, text.find(L'\0'));
+        const std::string text = registryText(
+            std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(data), dataBytes));
         if (!text.empty()) {
-            found.push_back(narrowText(text));
+            found.push_back(text);
         }
     }
     RegCloseKey(key);

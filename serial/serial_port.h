@@ -10,7 +10,9 @@
 //    root. Answers 1 or 0. Parity 0 none, 1 odd, 2 even,
 //    3 mark, 4 space; byteSize 5 to 8; stopBits 0 one, 1 one and a half, 2 two. A value out
 //    of range leaves that setting as the driver had it; a speed the driver refuses (0 or less
-//    included) leaves the speed it kept, and the port still opens (answer 1). The line is
+//    included) leaves the speed it kept, and the port still opens (answer 1); on Windows,
+//    which keeps a port's settings between opens, a driver that refuses the settings or runs
+//    at another speed than asked (beyond 2 %) answers 0 with ENOTSUP instead. The line is
 //    never hung up by a speed of 0. Only character devices that are terminals are accepted
 //    (ENOTTY otherwise), so a mistyped path to a file can never be written into. When a port
 //    is already open it is closed first.

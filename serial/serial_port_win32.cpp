@@ -1,11 +1,14 @@
 // SerialPort's system calls on Win32. The port is opened for overlapped I/O, so that every
 // wait can also watch an event that a close raises: a close never has to wait for a read's
-// time limit. The driver's read time-outs give the interval rule; writes are limited here, as
-// on Linux.
+// time limit. The driver's read time-outs give the interval rule of standard reads; prompt
+// reads wait for the first character themselves (prompt_read_win32.h); writes are limited
+// here, as on Linux.
 #include "platform/windows_error.h"
 #include "serial/comm_state_win32.h"
+#include "serial/overlapped_win32.h"
 #include "serial/port_name.h"
 #include "serial/port_timing.h"
+#include "serial/prompt_read_win32.h"
 #include "serial/serial_port_backend.h"
 
 #include <windows.h>
@@ -30,85 +33,48 @@ Handle fromHandle(HANDLE handle) {
     return reinterpret_cast<Handle>(handle);
 }
 
-DWORD millisecondsOf(TransferClock::duration duration) {
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(duration).count();
-    return ms >= static_cast<long long>(INFINITE) ? INFINITE - 1 : static_cast<DWORD>(ms);
-}
-
-// What a transfer sees when a USB adapter has been pulled out.
-bool isDeviceGoneError(DWORD error) {
-    return error == ERROR_ACCESS_DENIED || error == ERROR_BAD_COMMAND || error == ERROR_DEVICE_REMOVED ||
-           error == ERROR_GEN_FAILURE || error == ERROR_DEV_NOT_EXIST || error == ERROR_INVALID_HANDLE;
-}
-
-// A manual-reset event per transfer: reads and writes on other threads have their own.
-class TransferEvent {
-  public:
-    TransferEvent() : event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-    ~TransferEvent() {
-        if (event_ != nullptr) {
-            CloseHandle(event_);
-        }
+// errno for a SetCommState the driver refused: the technician is told the line settings were
+// refused; a device that has gone meanwhile says so instead.
+int errnoOfRefusal(DWORD error) {
+    if (error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION) {
+        return ENOTSUP;
     }
-    TransferEvent(const TransferEvent&) = delete;
-    TransferEvent& operator=(const TransferEvent&) = delete;
-    HANDLE get() const { return event_; }
+    return errnoOfWindowsPortError(error);
+}
 
-  private:
-    HANDLE event_;
+struct ConfiguredLine {
+    int error = 0; // errno when the driver refused the line, 0 when it took it
+    int speed = 0; // bit/s the port runs at, 0 when unknown
 };
 
-struct TransferResult {
-    DWORD count = 0;
-    DWORD error = ERROR_SUCCESS; // of a transfer that failed by itself (not cancelled by us)
-};
-
-// Starts ReadFile or WriteFile and waits for it, for the wake event or for the limit; a
-// transfer still running then is cancelled and answers what it had moved.
-template <typename Start>
-TransferResult runTransfer(HANDLE device, HANDLE wake, TransferClock::duration limit, Start start) {
-    TransferEvent event;
-    if (event.get() == nullptr) {
-        return {0, GetLastError()};
-    }
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = event.get();
-    if (!start(&overlapped)) {
-        const DWORD error = GetLastError();
-        if (error != ERROR_IO_PENDING) {
-            return {0, error};
-        }
-        const HANDLE waits[2] = {wake, event.get()};
-        const DWORD waited = WaitForMultipleObjects(2, waits, FALSE, millisecondsOf(limit));
-        if (waited != WAIT_OBJECT_0 + 1) {
-            CancelIoEx(device, &overlapped);
-        }
-    }
-    TransferResult result;
-    if (!GetOverlappedResult(device, &overlapped, &result.count, TRUE)) {
-        const DWORD error = GetLastError();
-        result.error = error == ERROR_OPERATION_ABORTED ? ERROR_SUCCESS : error;
-    }
-    return result;
-}
-
-bool isGone(const TransferResult& result) {
-    return result.error != ERROR_SUCCESS && isDeviceGoneError(result.error);
-}
-
-// Sets the line and the time-outs; answers the speed the driver kept, 0 when unknown.
-int configurePort(HANDLE device, DCB settings, const LineSettings& line, ReadMode mode) {
-    // The driver's refusals are not examined: the port then runs with what it kept.
+// Sets the line and the time-outs. Windows keeps a port's settings between opens, so a line
+// the driver refused would run on at whatever the last program left: refused here instead.
+ConfiguredLine configurePort(HANDLE device, DCB settings, const LineSettings& line, ReadMode mode) {
+    // Bytes from before this open (a camera answering the last program, the far end's noise)
+    // must not pass for replies; purged before the new speed, so nothing sent at it is lost.
+    (void)PurgeComm(device, PURGE_RXCLEAR | PURGE_TXCLEAR);
     makeTransparent(settings, line.baudRate, line.parity, line.byteSize, line.stopBits);
-    (void)SetCommState(device, &settings);
+    if (!SetCommState(device, &settings)) {
+        return {errnoOfRefusal(GetLastError()), 0};
+    }
     DCB kept{};
     kept.DCBlength = sizeof kept;
-    const int speed =
-        GetCommState(device, &kept) && kept.BaudRate <= INT_MAX ? static_cast<int>(kept.BaudRate) : 0;
+    const bool known = GetCommState(device, &kept) != 0;
+    if (known && !speedTaken(line.baudRate, kept.BaudRate)) {
+        return {ENOTSUP, 0}; // taken without a word, but run at another speed (Wine does so)
+    }
+    // Line errors from before, or from the change of speed, are not the camera's.
+    DWORD lineErrors = 0;
+    (void)ClearCommError(device, &lineErrors, nullptr);
+    // Queue sizes and time-outs are requests the driver may round or refuse; the port's own
+    // limits in readDevice and writeDevice hold whatever it does.
     (void)SetupComm(device, 4096, 8192);
-    COMMTIMEOUTS timeouts = portTimeouts(mode == ReadMode::LowLatency);
+    COMMTIMEOUTS timeouts = portTimeouts();
     (void)SetCommTimeouts(device, &timeouts);
-    return speed;
+    if (mode == ReadMode::LowLatency) {
+        preparePromptReads(device);
+    }
+    return {0, known && kept.BaudRate <= INT_MAX ? static_cast<int>(kept.BaudRate) : 0};
 }
 
 } // namespace
@@ -135,7 +101,13 @@ OpenedDevice openDevice(std::string_view name, const LineSettings& line, ReadMod
         opened.error = ENOTTY;
         return opened;
     }
-    opened.lineSpeed = configurePort(device, settings, line, mode);
+    const ConfiguredLine configured = configurePort(device, settings, line, mode);
+    if (configured.error != 0) {
+        CloseHandle(device);
+        opened.error = configured.error;
+        return opened;
+    }
+    opened.lineSpeed = configured.speed;
     opened.device = fromHandle(device);
     return opened;
 }
@@ -163,17 +135,19 @@ int releaseDevice(Handle device, const std::optional<int>& /*restore*/, int /*li
 }
 
 Transferred readDevice(Handle deviceHandle, Handle wakeHandle, std::span<std::uint8_t> buffer,
-                       ReadMode /*mode*/) {
-    // The mode took effect as the driver's time-outs at the open.
+                       ReadMode mode) {
     const HANDLE device = toHandle(deviceHandle);
     const HANDLE wake = toHandle(wakeHandle);
     const auto capacity = static_cast<DWORD>(buffer.size());
     const auto limit = readTotalLimit(capacity);
 
-    const TransferResult result = runTransfer(device, wake, limit + driverSlack, [&](OVERLAPPED* overlapped) {
-        return ReadFile(device, buffer.data(), capacity, nullptr, overlapped) != 0;
-    });
-    return {result.count, isGone(result)};
+    const TransferResult result =
+        mode == ReadMode::LowLatency
+            ? readPromptly(device, wake, buffer, Deadline::after(limit))
+            : runTransfer(device, wake, limit + driverSlack, [&](OVERLAPPED* overlapped) {
+                  return ReadFile(device, buffer.data(), capacity, nullptr, overlapped) != 0;
+              });
+    return {result.count, result.gone()};
 }
 
 void restUntil(Handle wake, Deadline deadline) {
@@ -189,7 +163,7 @@ Transferred writeDevice(Handle deviceHandle, Handle wakeHandle, std::span<const 
         runTransfer(device, wake, writeTotalLimit(count, lineSpeed), [&](OVERLAPPED* overlapped) {
             return WriteFile(device, bytes.data(), count, nullptr, overlapped) != 0;
         });
-    return {result.count, isGone(result)};
+    return {result.count, result.gone()};
 }
 
 } // namespace orvane::port_backend

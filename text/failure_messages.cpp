@@ -30,6 +30,8 @@ std::string portFailureReason(int err, TextLanguage language) {
         return std::string(textOf(IDS_REASON_NOT_A_PORT, language));
     case EIO:
         return std::string(textOf(IDS_REASON_PORT_IO, language));
+    case ENOTSUP:
+        return std::string(textOf(IDS_REASON_SETTINGS_REFUSED, language));
     default:
         return systemErrorText(err);
     }

@@ -19,6 +19,7 @@ bool isPermissionError(int err);
 //              $USER, then log in again"
 //   EBUSY  -> "the port is in use by another program: close it there first"
 //   ENOENT -> "no such device: check the port name and that the adapter is plugged in"
+//   ENOTSUP -> "the port's driver refused the line settings: choose a speed ..."
 // Other values give the system's own text; 0 gives "no error".
 std::string portFailureReason(int err, TextLanguage language);
 

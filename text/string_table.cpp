@@ -96,6 +96,9 @@ constexpr std::array table{
     Entry{IDS_REASON_NOT_A_PORT, "this device is not a serial port", "这个设备不是串口"},
     Entry{IDS_REASON_PORT_IO, "input/output error: the adapter may have been unplugged",
           "输入/输出错误：适配器可能已被拔出"},
+    Entry{IDS_REASON_SETTINGS_REFUSED,
+          "the port's driver refused the line settings: choose a speed this adapter supports",
+          "串口驱动拒绝了这些线路设置：请选择该适配器支持的波特率"},
     Entry{
         IDS_PORT_PERMISSION_RELOGIN,
         "Cannot open serial port {0}: permission denied. Your user is in the {1} group, but this login "

@@ -65,6 +65,7 @@ enum TextId : int {
     IDS_REASON_PORT_IO = 235,
     IDS_PORT_PERMISSION_RELOGIN = 236, // {0} port, {1} group
     IDS_PORT_PERMISSION_OWNER = 237,   // {0} port, {1} owner, {2} group, {3} mode
+    IDS_REASON_SETTINGS_REFUSED = 238,
 
     // Why an upgrade ended: one line in the log right before "Update was failed !".
     IDS_REASON_NO_ENTER_ACK = 240,         // {0} address, {1} line speed

@@ -1,5 +1,6 @@
 // The Win32 line settings: whatever another program left on the port, the line is eight-bit
-// transparent afterwards, the caller's four settings are in, DTR and RTS are as they were.
+// transparent afterwards, the caller's four settings are in, DTR and RTS are as they were; a
+// speed the driver did not take is told apart from one it rounded.
 #include "serial/comm_state_win32.h"
 
 #include <gtest/gtest.h>
@@ -26,6 +27,8 @@ DCB leftByAnotherProgram() {
     left.fAbortOnError = TRUE;
     left.fDtrControl = DTR_CONTROL_ENABLE;
     left.fRtsControl = RTS_CONTROL_HANDSHAKE;
+    left.EofChar = 0x1A;
+    left.EvtChar = 0x0D;
     return left;
 }
 
@@ -52,6 +55,8 @@ TEST_P(MakeTransparent, ClearsWhatAltersBytesAndSetsTheLine) {
     }
     EXPECT_EQ(settings.fDtrControl, static_cast<DWORD>(DTR_CONTROL_ENABLE));
     EXPECT_EQ(settings.fRtsControl, static_cast<DWORD>(RTS_CONTROL_HANDSHAKE));
+    EXPECT_EQ(settings.EofChar, 0x1A);
+    EXPECT_EQ(settings.EvtChar, 0x0D);
     EXPECT_EQ(settings.BaudRate, c.wantBaud);
     EXPECT_EQ(settings.Parity, c.wantParity);
     EXPECT_EQ(settings.ByteSize, c.wantByteSize);
@@ -73,6 +78,18 @@ TEST(PortTimeouts, ReadLimitsAsTheReceiverNeeds) {
     EXPECT_EQ(timeouts.ReadIntervalTimeout, 100u);
     EXPECT_EQ(timeouts.ReadTotalTimeoutMultiplier, 1u);
     EXPECT_EQ(timeouts.ReadTotalTimeoutConstant, 500u);
+}
+
+// A driver that rounds to its divisor has taken the speed; one that kept another has not
+// (Wine runs 14400 at 38400 and reports so).
+TEST(SpeedTaken, WithinWhatBothEndsStillFrame) {
+    EXPECT_TRUE(speedTaken(115200, 115200));
+    EXPECT_TRUE(speedTaken(115200, 115384)); // an FTDI divisor's rounding, 0.16 %
+    EXPECT_TRUE(speedTaken(9600, 9792));     // 2 %
+    EXPECT_FALSE(speedTaken(9600, 9793));
+    EXPECT_FALSE(speedTaken(14400, 38400));
+    EXPECT_FALSE(speedTaken(115200, 9600)); // the last program's speed, kept
+    EXPECT_TRUE(speedTaken(0, 38400));      // no speed asked: the port's own stays
 }
 
 } // namespace

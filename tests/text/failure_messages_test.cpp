@@ -26,7 +26,8 @@ INSTANTIATE_TEST_SUITE_P(
     Errors, OpenFailureReason,
     ::testing::Values(ReasonCase{EACCES, true, "sudo usermod -aG dialout $USER, then log in again"},
                       ReasonCase{EPERM, true, "dialout group"}, ReasonCase{EBUSY, false, "another program"},
-                      ReasonCase{ENOENT, false, "no such device"}, ReasonCase{EIO, false, "unplugged"}));
+                      ReasonCase{ENOENT, false, "no such device"}, ReasonCase{EIO, false, "unplugged"},
+                      ReasonCase{ENOTSUP, false, "refused the line settings"}));
 
 } // namespace
 } // namespace orvane
