@@ -58,7 +58,7 @@ std::size_t count(const std::string& text, const std::string& part) {
     return n;
 }
 
-TEST(CliRecords, SucceededAttemptKeptWithTheDigestOfWhatWasSent) {
+TEST(CliRecordWriting, SucceededAttemptKeptWithTheDigestOfWhatWasSent) {
     const TempDir dir;
     Camera camera(dir);
     ASSERT_TRUE(camera.ready());
@@ -91,7 +91,7 @@ TEST(CliRecords, SucceededAttemptKeptWithTheDigestOfWhatWasSent) {
     EXPECT_EQ(r.id.size(), 36U);
 }
 
-TEST(CliRecords, UnusablePortKeptWithItsStepAndReason) {
+TEST(CliRecordWriting, UnusablePortKeptWithItsStepAndReason) {
     const TempDir dir;
     std::string sha256;
     const std::string image = imageOf(dir, sha256);
@@ -108,7 +108,7 @@ TEST(CliRecords, UnusablePortKeptWithItsStepAndReason) {
     EXPECT_EQ(records.front().imageSha256, sha256); // the image was read before the port failed
 }
 
-TEST(CliRecords, NoneKeepsNothingEvenInTheDefaultFile) {
+TEST(CliRecordWriting, NoneKeepsNothingEvenInTheDefaultFile) {
     const TempDir dir;
     std::string sha256;
     const std::string image = imageOf(dir, sha256);
@@ -122,7 +122,7 @@ TEST(CliRecords, NoneKeepsNothingEvenInTheDefaultFile) {
 }
 
 // A regular file where the records' folder should be: no store can be made there, even by root.
-TEST(CliRecords, UnwritablePlaceSaidOnceAndTheUpgradeGoesOnUnlessRequired) {
+TEST(CliRecordWriting, UnwritablePlaceSaidOnceAndTheUpgradeGoesOnUnlessRequired) {
     const TempDir dir;
     Camera camera(dir);
     ASSERT_TRUE(camera.ready());
