@@ -15,5 +15,6 @@ void addMergeCommand(CLI::App& app, int& status);
 void addPackageCommand(CLI::App& app, int& status);
 void addSimulateCommand(CLI::App& app, int& status);
 void addDemoCommand(CLI::App& app, int& status);
+void addRecordsCommand(CLI::App& app, int& status);
 
 } // namespace orvane

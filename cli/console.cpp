@@ -75,6 +75,13 @@ void Console::line(std::string_view text, const PortTag& port) {
     }
 }
 
+void Console::raw(std::string_view bytes) {
+    const std::lock_guard lock(mutex_);
+    endBarLocked();
+    std::fwrite(bytes.data(), 1, bytes.size(), out_);
+    std::fflush(out_);
+}
+
 void Console::note(std::string_view text, const PortTag& port) {
     const std::lock_guard lock(mutex_);
     printLocked(err_, text, port);

@@ -57,6 +57,9 @@ class Console {
 
     // A line of the command's output on standard output; in JSON a "log" event.
     void line(std::string_view text, const PortTag& port = {});
+    // Bytes of the command's output as they are, their line ends included (CSV): standard
+    // output in every form.
+    void raw(std::string_view bytes);
     // What is not the command's output (a resend, what the demo is doing): standard error in
     // every form.
     void note(std::string_view text, const PortTag& port = {});

@@ -3,6 +3,7 @@
 // line (Windows, or --memory-line), a sample image goes to its main board through the very job
 // the dialog runs (line speed 9600, upgrade speed 115200, bytes paced at the line rate), and
 // the demo ends by showing by SHA-256 that each camera holds exactly the image.
+#include "cli/attempt_options.h"
 #include "cli/commands.h"
 #include "cli/common_options.h"
 #include "cli/demo_camera.h"
@@ -30,6 +31,7 @@ struct DemoOptions {
     std::string language = "en";
     bool lowLatency = false;
     bool memoryLine = false;
+    RecordsChoice records; // kept only when a place is given
 };
 
 // Whether the camera holds exactly the image, said with the digests of both; label names the
@@ -98,6 +100,14 @@ int runDemo(const DemoOptions& options) {
                  std::to_string(demoUpgradeSpeed) + ", paced at the line rate");
     console.line("Sample image: " + std::to_string(image.size()) + " bytes");
 
+    OpenedBook records;
+    if (!options.records.place.empty()) {
+        if (const auto refused = openAttemptRecords(options.records, console, request.language, records)) {
+            return *refused;
+        }
+    }
+    request.records = records.book.get();
+    request.recordsRequired = options.records.required && !options.records.place.empty();
     const UpgradeRun run = runUpgradeSession(request, console, interrupt);
     if (run.exitStatus != exitSuccess) {
         return run.exitStatus;
@@ -128,6 +138,9 @@ void addDemoCommand(CLI::App& app, int& status) {
     command->add_flag(
         "--memory-line", options->memoryLine,
         "Run the cameras on in-memory lines instead of pseudo-terminals (always so on Windows)");
+    addAttemptOptions(
+        *command, options->records,
+        "Keep the virtual cameras' attempts: a file, or a postgresql:// server (default: none)");
     command->callback([options, &status] { status = runDemo(*options); });
 }
 

@@ -1,5 +1,6 @@
 // orvane-cli: the firmware upgrade, the PTZ test frames, the HEX merge, the device image
-// packager and the virtual camera from a shell, for production lines, scripts and SSH.
+// packager, the virtual camera and the records of upgrades from a shell, for production lines,
+// scripts and SSH.
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/exit_codes.h"
@@ -72,6 +73,7 @@ int main(int argc, char** argv) {
     orvane::addPackageCommand(app, status);
     orvane::addSimulateCommand(app, status);
     orvane::addDemoCommand(app, status);
+    orvane::addRecordsCommand(app, status);
 
     const std::span<char*> args(argv + 1, static_cast<std::size_t>(argc > 0 ? argc - 1 : 0));
     orvane::Console console(asksForJson(args) ? orvane::OutputMode::Json : orvane::OutputMode::Plain);

@@ -1,6 +1,7 @@
 // `orvane-cli upgrade IMAGE --port NAME [--port NAME ...]`: the dialog's firmware upgrade from
 // a shell, with the dialog's defaults (address 1, 9600 and 9600 bits per second, main board);
 // with several ports every camera at once, as a production line's station flashes them.
+#include "cli/attempt_options.h"
 #include "cli/commands.h"
 #include "cli/common_options.h"
 #include "cli/exit_codes.h"
@@ -26,6 +27,7 @@ struct UpgradeOptions {
     std::string target = "main";
     bool json = false;
     bool allowEmpty = false;
+    RecordsChoice records;
 };
 
 UpgradeTarget targetNamed(const std::string& name) {
@@ -80,6 +82,12 @@ int runUpgrade(const UpgradeOptions& options) {
                                     "--allow-empty sends it all the same";
         return console.result({.exitCode = exitUnusable, .text = message, .details = {{"step", "image"}}});
     }
+    OpenedBook records;
+    if (const auto refused = openAttemptRecords(options.records, console, request.language, records)) {
+        return *refused;
+    }
+    request.records = records.book.get();
+    request.recordsRequired = options.records.required;
     const InterruptWatch interrupt;
     return runUpgradeSession(request, console, interrupt).exitStatus;
 }
@@ -116,6 +124,9 @@ void addUpgradeCommand(CLI::App& app, int& status) {
     addLowLatencyOption(*command, request.lowLatency);
     command->add_flag("--allow-empty", options->allowEmpty,
                       "Send an empty (0-byte) image instead of refusing it");
+    addAttemptOptions(*command, options->records,
+                      "Where each camera's attempt is kept: a file, none, or a postgresql:// server "
+                      "(default: this desk's records file)");
     command->callback([options, &status] { status = runUpgrade(*options); });
 }
 

@@ -3,6 +3,8 @@
 #include "cli/exit_codes.h"
 #include "cli/job_log_printer.h"
 #include "serial/serial_port.h"
+#include "text/string_table.h"
+#include "text/text_ids.h"
 #include "upgrade/clock.h"
 #include "upgrade/reply_receiver.h"
 #include "upgrade/upgrade_worker.h"
@@ -54,9 +56,73 @@ struct CameraRun {
     UpgradeWorker worker;
     SteadyClock::time_point started;
     double seconds = 0.0; // written by the job's thread as it ends, read after wait()
+    std::unique_ptr<AttemptRecorder> recorder;
+    std::optional<CommandResult> refused; // not upgraded: its record could not be kept
 };
 
+// The running record of a camera's attempt. Where records are required and it could not be
+// kept, the camera is left alone: run.refused says why.
+void beginRecord(const UpgradeRequest& request, CameraRun& run, Console& console, bool several) {
+    if (request.records == nullptr) {
+        return;
+    }
+    struct Notice {
+        bool held = false; // the start's failure is the refusal's to say
+        std::string reason;
+    };
+    auto notice = std::make_shared<Notice>(Notice{request.recordsRequired, {}});
+    const PortTag tag{run.port, several};
+    run.recorder = request.records->begin(
+        AttemptFacts{run.port, request.imagePath, request.lineSpeed, request.upgradeSpeed, request.address,
+                     request.target, request.lowLatency},
+        [&console, tag, language = request.language, notice](const std::string& reason) {
+            if (notice->held) {
+                notice->reason = reason;
+            } else {
+                sayRecordNotKept(console, language, reason, tag);
+            }
+        });
+    if (notice->held && !run.recorder->startKept()) {
+        const std::string text = fillText(textOf(IDS_RECORDS_REQUIRED, request.language), {notice->reason});
+        run.refused = CommandResult{.exitCode = exitUnusable, .text = text, .port = tag};
+        run.recorder.reset();
+    }
+    notice->held = false;
+}
+
+// Every job starts before any is waited for: the cameras are upgraded side by side.
+void startJobs(const UpgradeRequest& request, std::vector<std::unique_ptr<CameraRun>>& runs, Console& console,
+               bool several) {
+    for (const auto& run : runs) {
+        CameraRun* r = run.get();
+        beginRecord(request, *r, console, several);
+        if (r->refused) {
+            continue;
+        }
+        r->started = SteadyClock::now();
+        r->worker.start(
+            UpgradeSettings{request.target, request.language, request.maxResends, request.lowLatency},
+            [r](const UpgradeOutcome& outcome) {
+                r->seconds = std::chrono::duration<double>(SteadyClock::now() - r->started).count();
+                if (r->recorder) {
+                    r->recorder->complete(outcome);
+                }
+            },
+            r->recorder.get());
+    }
+}
+
 } // namespace
+
+void sayRecordNotKept(Console& console, TextLanguage language, const std::string& reason,
+                      const PortTag& port) {
+    const std::string text = fillText(textOf(IDS_RECORD_NOT_KEPT, language), {reason});
+    if (console.json()) {
+        console.event("recordNotKept", {{"ok", false}, {"reason", reason}, {"text", text}}, port);
+    } else {
+        console.note(text, port);
+    }
+}
 
 int exitStatusOf(const UpgradeOutcome& outcome, const InterruptWatch& interrupt) {
     switch (outcome.ending) {
@@ -99,16 +165,7 @@ UpgradeRun runUpgradeSession(const UpgradeRequest& request, Console& console,
                                                    i < request.links.size() ? request.links[i] : nullptr,
                                                    console, several, i));
     }
-    // Every job starts before any is waited for: the cameras are upgraded side by side.
-    for (const auto& run : runs) {
-        CameraRun* r = run.get();
-        r->started = SteadyClock::now();
-        r->worker.start(
-            UpgradeSettings{request.target, request.language, request.maxResends, request.lowLatency},
-            [r](const UpgradeOutcome&) {
-                r->seconds = std::chrono::duration<double>(SteadyClock::now() - r->started).count();
-            });
-    }
+    startJobs(request, runs, console, several);
     bool cancelled = false;
     const auto anyRunning = [&runs] {
         return std::any_of(runs.begin(), runs.end(), [](const auto& run) { return run->worker.running(); });
@@ -127,6 +184,12 @@ UpgradeRun runUpgradeSession(const UpgradeRequest& request, Console& console,
     for (const auto& run : runs) {
         CameraReport report;
         report.port = run->port;
+        if (run->refused) {
+            report.exitStatus = console.result(*run->refused);
+            report.lastLine = run->refused->text;
+            result.cameras.push_back(std::move(report));
+            continue;
+        }
         report.outcome = run->worker.wait();
         run->printer.finish();
         // Closing first wakes the receiver's read at once, so the stop does not wait it out.

@@ -3,6 +3,7 @@
 // cancel of every one.
 #pragma once
 
+#include "attempts/attempt_records.h"
 #include "cli/console.h"
 #include "cli/interrupt.h"
 #include "cli/upgrade_summary.h"
@@ -33,6 +34,10 @@ struct UpgradeRequest {
     TextLanguage language = TextLanguage::English;
     std::uint32_t maxResends = 0; // 0: a refused block is sent again for ever
     bool lowLatency = false;      // react to replies as they come (--low-latency)
+    // Where each camera's attempt is kept; null: nowhere. It must outlive the run. Required:
+    // a camera whose running record cannot be kept is not upgraded (exit 3).
+    RecordsBook* records = nullptr;
+    bool recordsRequired = false;
 };
 
 struct UpgradeRun {
@@ -48,6 +53,11 @@ int exitStatusOf(const UpgradeOutcome& outcome, const InterruptWatch& interrupt)
 // The status of a run of several: an interrupt's status if one came, else 3 if any image or
 // port was unusable, else 1 if any camera failed, else 0.
 int combinedExitStatus(std::span<const CameraReport> cameras, const InterruptWatch& interrupt);
+
+// Says that a record could not be kept and why: a note on standard error, in JSON a "recordNotKept"
+// event.
+void sayRecordNotKept(Console& console, TextLanguage language, const std::string& reason,
+                      const PortTag& port = {});
 
 // Runs a job for every port at once to their ends and prints their logs as they come; every
 // event names its port, and each port gets a result. One port: the lines of a single upgrade.

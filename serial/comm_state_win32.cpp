@@ -15,6 +15,16 @@ void makeTransparent(DCB& settings, int baudRate, int parity, int byteSize, int 
     settings.fErrorChar = FALSE;
     settings.fNull = FALSE;
     settings.fAbortOnError = FALSE;
+    // Windows keeps a port's settings between opens: the modem lines as an open on Linux
+    // leaves them (DTR and RTS raised, no handshake), whatever the last program set; an RS-485
+    // converter left on RTS handshaking would otherwise switch with the driver's buffer.
+    settings.fDtrControl = DTR_CONTROL_ENABLE;
+    settings.fRtsControl = RTS_CONTROL_ENABLE;
+    settings.fTXContinueOnXoff = TRUE;
+    settings.XonChar = 0x11; // unused with XON/XOFF off, but equal ones are refused
+    settings.XoffChar = 0x13;
+    settings.EofChar = 0;
+    settings.EvtChar = 0;
 
     if (baudRate > 0) {
         settings.BaudRate = static_cast<DWORD>(baudRate);

@@ -145,6 +145,10 @@ constexpr std::array table{
           "内存不足，无法载入镜像文件 {0}（{1} 字节）"},
     Entry{IDS_REASON_TOO_MANY_RESENDS, "The camera refused block {0} of {1} {2} times: giving up",
           "摄像机拒收第 {0} 块（共 {1} 块）{2} 次：放弃"},
+    Entry{IDS_RECORD_NOT_KEPT, "The record of this upgrade could not be kept: {0}. The upgrade goes on",
+          "无法保存本次升级的记录：{0}。升级继续进行"},
+    Entry{IDS_RECORDS_REQUIRED, "Records are required but cannot be kept: {0}. Nothing was sent",
+          "要求保存记录，但无法保存：{0}。未发送任何数据"},
 };
 
 const Entry* find(int id) {

@@ -80,6 +80,8 @@ enum TextId : int {
     IDS_REASON_INTERNAL = 249,         // {0} what went wrong
     IDS_REASON_IMAGE_NO_MEMORY = 250,  // {0} path, {1} length
     IDS_REASON_TOO_MANY_RESENDS = 251, // {0} block, {1} blocks, {2} refusals
+    IDS_RECORD_NOT_KEPT = 252,         // {0} the store's reason
+    IDS_RECORDS_REQUIRED = 253,        // {0} the store's reason
 };
 
 } // namespace orvane

@@ -78,7 +78,7 @@ class Job {
   public:
     explicit Job(const UpgradeJobContext& context)
         : port_(context.port), flags_(context.flags), clock_(context.clock), inputs_(context.inputs),
-          log_(context.log), settings_(context.settings),
+          log_(context.log), settings_(context.settings), imageObserver_(context.imageObserver),
           replies_(context.flags, context.clock, context.port, context.cancelRequested,
                    context.settings.lowLatency) {}
 
@@ -199,6 +199,7 @@ class Job {
     UpgradeInputs& inputs_;
     UpgradeLog& log_;
     const UpgradeSettings settings_;
+    ImageObserver* imageObserver_;
     ReplyWaiter replies_;
 
     UpgradeOutcome outcome_;
@@ -265,6 +266,9 @@ StepEnd Job::loadImage() {
         return unusable(UpgradeReason::ImageUnreadable, filled(IDS_IMAGE_UNREADABLE, {path, status.reason}));
     }
     outcome_.blockCount = static_cast<std::uint32_t>((image_.size() + blockDataSize - 1) / blockDataSize);
+    if (imageObserver_ != nullptr) {
+        imageObserver_->imageLoaded(image_);
+    }
     return goOn;
 }
 

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 namespace orvane {
@@ -79,6 +80,14 @@ struct UpgradeSettings {
     bool lowLatency = false;
 };
 
+// Told of the image's bytes once the job has read them, before any is sent: what a front end
+// keeps of the attempt (its size and digest) comes from the same read as what goes out.
+class ImageObserver {
+  public:
+    virtual ~ImageObserver() = default;
+    virtual void imageLoaded(std::span<const std::uint8_t> bytes) = 0;
+};
+
 struct UpgradeJobContext {
     SerialLink& port;
     ReplyFlags& flags;
@@ -88,6 +97,7 @@ struct UpgradeJobContext {
     UpgradeSettings settings{};
     // Set by the job's owner to give the upgrade up: the job sends the AbortFrame and fails.
     const std::atomic<bool>* cancelRequested = nullptr;
+    ImageObserver* imageObserver = nullptr; // called on the job's thread
 };
 
 // Runs one upgrade to its end on the calling thread; outcome.result is 0 on success, -1

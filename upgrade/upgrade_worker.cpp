@@ -18,7 +18,8 @@ void UpgradeWorker::refuse(TextLanguage language) {
 }
 
 bool UpgradeWorker::start(const UpgradeSettings& settings,
-                          std::function<void(const UpgradeOutcome& outcome)> onFinished) {
+                          std::function<void(const UpgradeOutcome& outcome)> onFinished,
+                          ImageObserver* imageObserver) {
     const std::lock_guard lock(threadMutex_);
     if (running_.load()) {
         refuse(settings.language);
@@ -35,7 +36,7 @@ bool UpgradeWorker::start(const UpgradeSettings& settings,
     cancelRequested_.store(false);
     running_.store(true);
     try {
-        startThread(std::move(*slot), settings, std::move(onFinished));
+        startThread(std::move(*slot), settings, std::move(onFinished), imageObserver);
     } catch (...) {
         running_.store(false); // no thread: the slot went with the unstarted job
         throw;
@@ -44,10 +45,12 @@ bool UpgradeWorker::start(const UpgradeSettings& settings,
 }
 
 void UpgradeWorker::startThread(JobSlot slot, const UpgradeSettings& settings,
-                                std::function<void(const UpgradeOutcome&)> onFinished) {
-    thread_ = std::thread([this, held = std::move(slot), settings,
-                           onFinished = std::move(onFinished)]() mutable {
-        const UpgradeJobContext context{port_, flags_, clock_, inputs_, log_, settings, &cancelRequested_};
+                                std::function<void(const UpgradeOutcome&)> onFinished,
+                                ImageObserver* imageObserver) {
+    thread_ = std::thread([this, held = std::move(slot), settings, onFinished = std::move(onFinished),
+                           imageObserver]() mutable {
+        const UpgradeJobContext context{
+            port_, flags_, clock_, inputs_, log_, settings, &cancelRequested_, imageObserver};
         const UpgradeOutcome outcome = runUpgradeJob(context, std::move(held));
         {
             const std::lock_guard resultLock(resultMutex_);

@@ -28,9 +28,11 @@ class UpgradeWorker {
     // worker's or another's) the start is refused: one line saying so is appended to the log,
     // nothing is sent, and the answer is false.
     // onFinished, if given, is called on the job's thread with the outcome as the job ends;
-    // it must not call start() or wait() of this worker itself.
+    // it must not call start() or wait() of this worker itself. imageObserver, if given, is
+    // told of the image the job read (on the job's thread) and must outlive the job.
     bool start(const UpgradeSettings& settings,
-               std::function<void(const UpgradeOutcome& outcome)> onFinished = {});
+               std::function<void(const UpgradeOutcome& outcome)> onFinished = {},
+               ImageObserver* imageObserver = nullptr);
 
     // Asks the running job to give up before its next frame or at its next pause (within
     // 100 ms; at once in a low-latency wait; at the end of the 500 ms pause after the EnterAck):
@@ -47,7 +49,7 @@ class UpgradeWorker {
   private:
     void refuse(TextLanguage language);
     void startThread(JobSlot slot, const UpgradeSettings& settings,
-                     std::function<void(const UpgradeOutcome&)> onFinished);
+                     std::function<void(const UpgradeOutcome&)> onFinished, ImageObserver* imageObserver);
 
     SerialLink& port_;
     ReplyFlags& flags_;

@@ -51,13 +51,21 @@ INSTANTIATE_TEST_SUITE_P(
         BadUsage{"SimulateBadNak", {"simulate", "--nak-block", "2:x"}},
         BadUsage{"UnknownOption", {"ports", "--all"}},
         BadUsage{"MaxResendsNotANumber", {"upgrade", "fw.bin", "--port", "ttyUSB0", "--max-resends", "many"}},
-        BadUsage{"DemoNoCameras", {"demo", "--cameras", "0"}}),
+        BadUsage{"DemoNoCameras", {"demo", "--cameras", "0"}},
+        BadUsage{"RecordsSinceNotATime", {"records", "--since", "2026-12-09T25:00"}},
+        BadUsage{"RecordsUntilNotADate", {"records", "--until", "last week"}},
+        BadUsage{"RecordsUnknownEnding", {"records", "--ending", "exploded"}},
+        BadUsage{"RecordsImageNotASha256", {"records", "--image", "fw.bin"}},
+        BadUsage{"RecordsNoLimit", {"records", "--limit", "0"}},
+        BadUsage{"RecordsCsvAndJson", {"records", "--csv", "--json"}},
+        BadUsage{"RecordsFromNowhere", {"records", "--records", "none"}}),
     [](const auto& test) { return std::string(test.param.name); });
 
 TEST(CliUsage, HelpAndVersionSucceed) {
     const CliResult help = runCli({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    for (const char* command : {"ports", "upgrade", "ptz", "merge", "package", "simulate", "demo"}) {
+    for (const char* command :
+         {"ports", "upgrade", "ptz", "merge", "package", "simulate", "demo", "records"}) {
         EXPECT_NE(help.out.find(command), std::string::npos) << command;
     }
     const CliResult upgradeHelp = runCli({"upgrade", "--help"});

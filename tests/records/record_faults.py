@@ -50,12 +50,14 @@ class Cameras:
     """Virtual cameras on pseudo-terminals, reached through links in folder."""
 
     def __init__(self, folder, count=1, extra=()):
-        self.links = [os.path.join(folder, f"cam{i}") for i in range(count)]
+        # One camera is the link itself; several are the link with 1, 2, ... after it.
+        self.link = os.path.join(folder, "cam")
+        self.links = [self.link] if count == 1 else [f"{self.link}{i}" for i in range(1, count + 1)]
         self.extra = list(extra)
         self.start()
 
     def start(self):
-        self.process = subprocess.Popen([CLI, "simulate", "--count", str(len(self.links)), "--link", *self.links,
+        self.process = subprocess.Popen([CLI, "simulate", "--count", str(len(self.links)), "--link", self.link,
                                          *self.extra], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         wait_until(lambda: all(os.path.islink(link) for link in self.links), 10, "the cameras did not start")
 
@@ -89,7 +91,8 @@ def read_records(records):
                             timeout=60)
     if listed.returncode != 0:
         fail(f"records --json ended {listed.returncode}: {listed.stderr}")
-    return [json.loads(line) for line in listed.stdout.splitlines() if line.strip()]
+    events = [json.loads(line) for line in listed.stdout.splitlines() if line.strip()]
+    return [e for e in events if e.get("event") == "record"]
 
 
 def running_id(db):
@@ -147,13 +150,13 @@ def space_inside(folder):
     for mount_point in (full, readonly):
         os.mkdir(mount_point)
         subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", mount_point], check=True)
-    with open(os.path.join(full, "filler"), "wb") as filler:
-        try:
+    try:
+        with open(os.path.join(full, "filler"), "wb") as filler:
             while True:
                 filler.write(b"\0" * 4096)
                 filler.flush()
-        except OSError:
-            pass
+    except OSError:
+        pass  # full
     subprocess.run(["mount", "-o", "remount,ro", readonly], check=True)
     with Cameras(folder) as cameras:
         for name, place in (("full", full), ("read-only", readonly)):

@@ -1,5 +1,6 @@
 // The Win32 line settings: whatever another program left on the port, the line is eight-bit
-// transparent afterwards, the caller's four settings are in, DTR and RTS are as they were; a
+// transparent afterwards, the caller's four settings are in, DTR and RTS raised without any
+// handshake (an RS-485 converter left on RTS handshaking switches no more); a
 // speed the driver did not take is told apart from one it rounded.
 #include "serial/comm_state_win32.h"
 
@@ -25,10 +26,11 @@ DCB leftByAnotherProgram() {
     left.fNull = TRUE; // 0x00 of the image would vanish
     left.fParity = TRUE;
     left.fAbortOnError = TRUE;
-    left.fDtrControl = DTR_CONTROL_ENABLE;
+    left.fDtrControl = DTR_CONTROL_DISABLE;
     left.fRtsControl = RTS_CONTROL_HANDSHAKE;
     left.EofChar = 0x1A;
     left.EvtChar = 0x0D;
+    left.XonChar = left.XoffChar = 0;
     return left;
 }
 
@@ -54,9 +56,10 @@ TEST_P(MakeTransparent, ClearsWhatAltersBytesAndSetsTheLine) {
         EXPECT_FALSE(flag);
     }
     EXPECT_EQ(settings.fDtrControl, static_cast<DWORD>(DTR_CONTROL_ENABLE));
-    EXPECT_EQ(settings.fRtsControl, static_cast<DWORD>(RTS_CONTROL_HANDSHAKE));
-    EXPECT_EQ(settings.EofChar, 0x1A);
-    EXPECT_EQ(settings.EvtChar, 0x0D);
+    EXPECT_EQ(settings.fRtsControl, static_cast<DWORD>(RTS_CONTROL_ENABLE));
+    EXPECT_NE(settings.XonChar, settings.XoffChar);
+    EXPECT_EQ(settings.EofChar, 0);
+    EXPECT_EQ(settings.EvtChar, 0);
     EXPECT_EQ(settings.BaudRate, c.wantBaud);
     EXPECT_EQ(settings.Parity, c.wantParity);
     EXPECT_EQ(settings.ByteSize, c.wantByteSize);

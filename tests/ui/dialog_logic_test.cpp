@@ -3,6 +3,12 @@
 // The view plays the dialog thread with the dialog's own call queue: the job's calls wait until
 // the test pumps them, as a sent window message waits for the dialog.
 #include "imagetools/hex_test_files.h"
+#include "imagetools/sha256.h"
+// The records room is built where its stores are; this file is built everywhere.
+#if __has_include("records/sqlite_store.h")
+#include "records/sqlite_store.h"
+#define ORVANE_TEST_RECORDS 1
+#endif
 #include "sim/memory_camera.h"
 #include "text/text_language.h"
 #include "ui/dialog_template.h"
@@ -14,6 +20,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <deque>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
@@ -362,6 +369,49 @@ TEST_P(UpdateButtonsOnMemoryLine, FlashTheImageByteForByte) {
 
 INSTANTIATE_TEST_SUITE_P(DialogLogic, UpdateButtonsOnMemoryLine, updateCases,
                          [](const auto& row) { return std::string(row.param.name); });
+
+#ifdef ORVANE_TEST_RECORDS
+TEST(DialogLogic, EveryJobLeavesItsRecord) {
+    const Bytes bytes = imageOf(3000);
+    TempFile image{bytes};
+    const std::string file = image.path() + ".records.sqlite";
+    OpenedBook records = openRecordsBook({.place = file, .operatorName = "ann"});
+    ASSERT_TRUE(records.book) << records.refusal;
+    MemoryCamera camera({.address = 1, .lineSpeed = 9600, .upgradeSpeed = 9600});
+    ReplyFlags flags;
+    SystemClock clock;
+    FakeView view;
+    view.texts[IDC_PORT] = "ttyS3";
+    view.files = {image.path()};
+    {
+        UpgradeDlgLogic logic({camera.link(), flags, clock, view, records.book.get()});
+        logic.OnInitDialog();
+        logic.OnCommand(IDC_FILE);
+        EXPECT_TRUE(logic.OnCommand(IDC_UPDATE_MAIN));
+        ASSERT_TRUE(view.pumpUntil([&] { return !logic.jobRunning(); }));
+    }
+
+    StoreStatus status;
+    std::vector<UpgradeRecord> kept;
+    {
+        const auto store = SqliteStore::open(file, status);
+        ASSERT_TRUE(store) << status.reason;
+        kept = store->find({}, status);
+    }
+    // Closed first: Windows removes no file that is open.
+    records.book.reset();
+    for (const char* end : {"", "-wal", "-shm"}) {
+        std::filesystem::remove(file + end);
+    }
+    ASSERT_EQ(kept.size(), 1U);
+    EXPECT_EQ(kept.front().ending, "succeeded");
+    EXPECT_EQ(kept.front().port, "ttyS3");
+    EXPECT_EQ(kept.front().imagePath, image.path());
+    EXPECT_EQ(kept.front().imageSha256, hexDigest(sha256Of(bytes)));
+    EXPECT_EQ(kept.front().operatorName, "ann");
+    EXPECT_EQ(kept.front().target, "main");
+}
+#endif
 
 // Job 1 has ended but its unlock still waits for the dialog thread when job 2 starts: that
 // unlock must leave job 2's controls locked.

@@ -8,6 +8,7 @@
 // worker's thread and reaches the controls and the log through the view's runOnDialogThread.
 #pragma once
 
+#include "attempts/attempt_records.h"
 #include "serial/serial_link.h"
 #include "ui/logic/dialog_view.h"
 #include "upgrade/clock.h"
@@ -32,6 +33,8 @@ struct DialogLogicServices {
     ReplyFlags& flags;
     Clock& clock;
     DialogView& view;
+    // Where each job's attempt is kept; null: nowhere. It must outlive the dialog.
+    RecordsBook* records = nullptr;
 };
 
 class UpgradeDlgLogic {
@@ -104,6 +107,8 @@ class UpgradeDlgLogic {
     class JobLog;
 
     void startUpgrade(UpgradeTarget target);
+    // The running record of the job about to start, from the choices it will read.
+    std::unique_ptr<AttemptRecorder> beginRecord(UpgradeTarget target);
     void stopRunningJob();
     void showLog(const std::string& text);
     void writePtz(PtzButton button);
@@ -126,6 +131,8 @@ class UpgradeDlgLogic {
     std::unique_ptr<JobInputs> jobInputs_;
     std::unique_ptr<JobLog> jobLog_;
     std::unique_ptr<UpgradeWorker> worker_;
+    std::unique_ptr<AttemptRecorder> recorder_;  // the running job's, touched by it until it ends
+    std::shared_ptr<std::string> recordTrouble_; // why its record could not be kept
     std::unique_ptr<ReplyReceiver> receiver_;
     std::vector<std::pair<int, bool>> lockedControls_; // id and whether it was enabled
     std::uint64_t jobNumber_ = 0;                      // the last job started, counted from 1

@@ -1,6 +1,9 @@
 // The three update buttons: each starts a job on the worker's thread and returns at once.
+#include "text/string_table.h"
+#include "text/text_ids.h"
 #include "text/text_language.h"
 #include "ui/dialog_template.h"
+#include "ui/logic/control_value.h"
 #include "ui/logic/upgrade_dlg_logic.h"
 #include "ui/logic/upgrade_dlg_logic_job.h"
 #include "upgrade/upgrade_worker.h"
@@ -27,15 +30,58 @@ void UpgradeDlgLogic::startUpgrade(UpgradeTarget target) {
     // starts, so each unlock names its job. The number is taken only once the start succeeds:
     // a refused start leaves the running job's unlock in force.
     const std::uint64_t job = jobNumber_ + 1;
-    const bool started = worker_->start(settings, [this, job](const UpgradeOutcome& /*outcome*/) {
-        // On the job's thread; the logic outlives it (its destructor joins the job).
-        view_.post([this, job] { unlockJobControls(job); });
-    });
+    if (!jobRunning()) {
+        recorder_ = beginRecord(target);
+    }
+    AttemptRecorder* recorder = jobRunning() ? nullptr : recorder_.get();
+    const bool started = worker_->start(
+        settings,
+        [this, job, recorder, trouble = recordTrouble_,
+         language = settings.language](const UpgradeOutcome& outcome) {
+            // On the job's thread; the logic outlives it (its destructor joins the job).
+            if (recorder != nullptr) {
+                recorder->complete(outcome);
+            }
+            if (!trouble->empty()) {
+                const std::string line = fillText(textOf(IDS_RECORD_NOT_KEPT, language), {*trouble}) + "\r\n";
+                view_.post([this, line] {
+                    m_logText += line;
+                    showLog(m_logText);
+                });
+            }
+            view_.post([this, job] { unlockJobControls(job); });
+        },
+        recorder);
+    if (!started && recorder != nullptr) {
+        // Another job holds the port: this attempt sent nothing.
+        recorder->complete(
+            UpgradeOutcome{.ending = UpgradeEnding::Unusable,
+                           .step = UpgradeStep::Port,
+                           .reason = UpgradeReason::PortUnusable,
+                           .reasonText = std::string(textOf(IDS_JOB_BUSY, settings.language))});
+    }
     if (started) {
         jobNumber_ = job;
         upgradeTarget = target;
         lockJobControls();
     }
+}
+
+std::unique_ptr<AttemptRecorder> UpgradeDlgLogic::beginRecord(UpgradeTarget target) {
+    recordTrouble_ = std::make_shared<std::string>();
+    if (services_.records == nullptr) {
+        return nullptr;
+    }
+    const AttemptFacts facts{view_.controlText(IDC_PORT),
+                             m_filePath,
+                             controlValueOf(view_.controlText(IDC_BPS)),
+                             controlValueOf(view_.controlText(IDC_UPBPS)),
+                             controlValueOf(view_.controlText(IDC_ADDRESS)),
+                             target,
+                             lowLatencyReplies()};
+    // Said in the log box when the job ends, after the job's own lines.
+    return services_.records->begin(
+        facts, [trouble = recordTrouble_](const std::string& reason) { *trouble = reason; });
 }
 
 void UpgradeDlgLogic::lockJobControls() {

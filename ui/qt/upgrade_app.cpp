@@ -15,7 +15,11 @@ int CUpgradeApp::run(int argc, char** argv) {
 }
 
 bool CUpgradeApp::InitInstance() {
-    CUpgradeDlg dialog(DialogServices{port_, flags_, clock_, prompts_});
+    // This desk's records file, the login name as the operator; a file that cannot be opened
+    // leaves the dialog without records.
+    const OpenedBook records = openRecordsBook(RecordsChoice{.toolVersion = ORVANE_VERSION});
+    CUpgradeDlg dialog(DialogServices{
+        .port = port_, .flags = flags_, .clock = clock_, .prompts = prompts_, .records = records.book.get()});
     dialog.exec();
     return false;
 }

@@ -46,6 +46,7 @@ struct DialogServices {
     std::filesystem::path portListRoot = defaultTtyClassRoot;
     QString logFilePath = QStringLiteral("Log.txt"); // relative to the current directory
     std::filesystem::path devRoot = "/dev";          // watched for adapters coming and going
+    RecordsBook* records = nullptr;                  // where each job's attempt is kept
 };
 
 class CUpgradeDlg : public QDialog {

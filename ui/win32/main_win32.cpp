@@ -35,7 +35,11 @@ int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*comma
     orvane::SerialPort port;
     orvane::ReplyFlags flags;
     orvane::SystemClock clock;
-    orvane::Win32UpgradeDlg dialog(port, flags, clock, applicationName());
+    // This desk's records file, the login name as the operator (nothing where records are
+    // not built).
+    const orvane::OpenedBook records =
+        orvane::openRecordsBook(orvane::RecordsChoice{.toolVersion = ORVANE_VERSION});
+    orvane::Win32UpgradeDlg dialog(port, flags, clock, applicationName(), records.book.get());
     dialog.DoModal();
     return 0;
 }

@@ -53,10 +53,11 @@ HICON loadAppIcon(int size) {
 
 } // namespace
 
-Win32UpgradeDlg::Win32UpgradeDlg(SerialLink& port, ReplyFlags& flags, Clock& clock, std::wstring appName)
+Win32UpgradeDlg::Win32UpgradeDlg(SerialLink& port, ReplyFlags& flags, Clock& clock, std::wstring appName,
+                                 RecordsBook* records)
     : icon_(loadAppIcon(GetSystemMetrics(SM_CXICON))), smallIcon_(loadAppIcon(GetSystemMetrics(SM_CXSMICON))),
       view_(std::move(appName)),
-      logic_(std::make_unique<UpgradeDlgLogic>(DialogLogicServices{port, flags, clock, view_})) {}
+      logic_(std::make_unique<UpgradeDlgLogic>(DialogLogicServices{port, flags, clock, view_, records})) {}
 
 Win32UpgradeDlg::~Win32UpgradeDlg() {
     // The logic gives a running job up and joins it before the view goes.

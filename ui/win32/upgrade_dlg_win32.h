@@ -24,7 +24,9 @@ struct PortBox;
 class Win32UpgradeDlg {
   public:
     // Everything must outlive the dialog; appName captions its message boxes.
-    Win32UpgradeDlg(SerialLink& port, ReplyFlags& flags, Clock& clock, std::wstring appName);
+    // records: where each job's attempt is kept (null: nowhere); it must outlive the dialog.
+    Win32UpgradeDlg(SerialLink& port, ReplyFlags& flags, Clock& clock, std::wstring appName,
+                    RecordsBook* records = nullptr);
     ~Win32UpgradeDlg();
 
     Win32UpgradeDlg(const Win32UpgradeDlg&) = delete;

@@ -1,0 +1,14 @@
+// A build without the records room keeps no records; only a run that requires them is told.
+#include "attempts/attempt_records.h"
+
+namespace orvane {
+
+OpenedBook openRecordsBook(const RecordsChoice& choice) {
+    OpenedBook opened;
+    if (choice.required && choice.place != "none") {
+        opened.refusal = "this build of Orvane keeps no records";
+    }
+    return opened;
+}
+
+} // namespace orvane

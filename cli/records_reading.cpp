@@ -1,0 +1,80 @@
+#include "cli/records_reading.h"
+
+#include "cli/exit_codes.h"
+#include "records/store_place.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+namespace orvane {
+namespace {
+
+ReadRecords refused(int status, std::string text) {
+    ReadRecords read;
+    read.refusal = CommandResult{status, std::move(text)};
+    return read;
+}
+
+bool fileExists(const std::string& utf8Path) {
+    std::error_code error;
+    return std::filesystem::exists(std::filesystem::path(std::u8string(utf8Path.begin(), utf8Path.end())),
+                                   error);
+}
+
+// What the store cannot filter by: an image named by the start of its SHA-256, and a
+// "running" record that turns out to be interrupted as it is read.
+bool filteredHere(const RecordsQuery& query) {
+    return !query.imagePrefix.empty() || query.filter.ending == recordRunning;
+}
+
+void filterHere(const RecordsQuery& query, std::vector<UpgradeRecord>& records) {
+    std::erase_if(records, [&](const UpgradeRecord& record) {
+        return !record.imageSha256.starts_with(query.imagePrefix) ||
+               (query.filter.ending && record.ending != *query.filter.ending);
+    });
+    if (query.filter.limit && records.size() > *query.filter.limit) {
+        records.resize(*query.filter.limit);
+    }
+}
+
+} // namespace
+
+ReadRecords readRecords(const RecordsQuery& query) {
+    const StorePlace place = storePlaceOf(query.place);
+    if (place.kind == StorePlaceKind::none) {
+        return refused(exitUsage,
+                       "records: --records none keeps no records; name the file or server to read");
+    }
+    if (place.kind == StorePlaceKind::file && !fileExists(place.where)) {
+        if (!query.place.empty()) {
+            return refused(exitUnusable, "No records file " + place.where);
+        }
+        ReadRecords read;
+        read.noneYet = place.where;
+        return read;
+    }
+    OpenedStore opened = openRecordStore(place);
+    if (opened.unsupportedHere) {
+        return refused(exitUsage, "records: " + opened.status.reason);
+    }
+    if (!opened.store) {
+        return refused(exitUnusable, opened.status.reason);
+    }
+    RecordFilter filter = query.filter;
+    if (filteredHere(query)) {
+        filter.limit.reset();
+    }
+    StoreStatus status;
+    ReadRecords read;
+    read.records = opened.store->find(filter, status);
+    if (!status.ok) {
+        return refused(exitUnusable, status.reason);
+    }
+    if (filteredHere(query)) {
+        filterHere(query, read.records);
+    }
+    return read;
+}
+
+} // namespace orvane
