@@ -63,6 +63,7 @@ Measured measure(SerialLink& port, std::chrono::seconds duration) {
         });
         std::this_thread::sleep_for(duration);
         receiver.request_stop();
+        flags.portOpened.ring();
     }
     measured.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     measured.reads = counting.reads.load();

@@ -193,6 +193,7 @@ Outcome runOnce(const Run& run, std::chrono::milliseconds replyDelay, const std:
     outcome.jobSeconds = std::chrono::duration<double>(Clock::now() - began).count();
     port.closePort(); // wakes the receiver's read at once
     receiver.request_stop();
+    flags.portOpened.ring();
     receiver.join();
     outcome.hostCpuSeconds = jobCpu + receiverCpu.load();
     outcome.reactionMs = times.reactionsMs();

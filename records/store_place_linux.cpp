@@ -8,7 +8,7 @@ namespace orvane {
 
 std::filesystem::path defaultRecordsFile() {
     const char* state = std::getenv("XDG_STATE_HOME");
-    // The base directory specification: a relative value is to be ignored.
+    // XDG: a relative state home is ignored, as if unset.
     if (state != nullptr && state[0] == '/') {
         return std::filesystem::path(state) / "orvane" / "records.sqlite";
     }

@@ -6,8 +6,9 @@ namespace orvane {
 
 bool Clock::sleepUnlessWoken(std::chrono::milliseconds duration, const std::stop_token& stop,
                              FlagSignal& signal, const std::function<bool()>& woken) {
-    // The stop request rings as well, so it ends this sleep as it ends sleepUnlessStopped.
-    const std::stop_callback ringOnStop(stop, [&signal] { signal.ring(); });
+    // No stop callback rings here: one destroyed while the stopping thread still runs it is
+    // waited for on a semaphore whose wake-up GCC 12's library can lose where it has no futex
+    // (Windows), which hung a program at exit. The stopper rings instead.
     waitAtMost([&] { return stop.stop_requested() || woken(); }, duration, signal);
     return !stop.stop_requested();
 }
@@ -18,13 +19,6 @@ void SystemClock::sleepFor(std::chrono::milliseconds duration) {
 
 std::chrono::steady_clock::time_point SystemClock::now() const {
     return std::chrono::steady_clock::now();
-}
-
-bool SystemClock::sleepUnlessStopped(std::chrono::milliseconds duration, const std::stop_token& stop) {
-    std::unique_lock lock(wakeMutex_);
-    // The predicate is false on purpose: only the stop request or the time ends the wait.
-    wake_.wait_for(lock, stop, duration, [] { return false; });
-    return !stop.stop_requested();
 }
 
 bool SystemClock::waitAtMost(const std::function<bool()>& met, std::chrono::milliseconds timeout,

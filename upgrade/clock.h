@@ -5,9 +5,7 @@
 #include "upgrade/flag_signal.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <stop_token>
 
 namespace orvane {
@@ -28,8 +26,9 @@ class Clock {
         return !stop.stop_requested();
     }
 
-    // Sleeps like sleepUnlessStopped, and also ends early once woken() holds, tested at the
-    // start and whenever signal is rung. Answers false when stop was requested.
+    // Sleeps like sleepUnlessStopped, and also ends early once woken() holds or stop is
+    // requested, tested at the start and whenever signal is rung: whoever requests the stop
+    // rings signal after it. Answers false when stop was requested.
     virtual bool sleepUnlessWoken(std::chrono::milliseconds duration, const std::stop_token& stop,
                                   FlagSignal& signal, const std::function<bool()>& woken);
 
@@ -44,14 +43,8 @@ class SystemClock final : public Clock {
   public:
     void sleepFor(std::chrono::milliseconds duration) override;
     std::chrono::steady_clock::time_point now() const override;
-    bool sleepUnlessStopped(std::chrono::milliseconds duration, const std::stop_token& stop) override;
     bool waitAtMost(const std::function<bool()>& met, std::chrono::milliseconds timeout,
                     FlagSignal& signal) override;
-
-  private:
-    // Only there to be woken by a stop request; nothing waits for a notification otherwise.
-    std::mutex wakeMutex_;
-    std::condition_variable_any wake_;
 };
 
 } // namespace orvane

@@ -47,7 +47,7 @@ int ReplyThreadProc(std::stop_token stop, SerialLink& port, ReplyFlags& flags, C
 ReplyReceiver::ReplyReceiver(SerialLink& port, ReplyFlags& flags) : ReplyReceiver(port, flags, ownClock_) {}
 
 ReplyReceiver::ReplyReceiver(SerialLink& port, ReplyFlags& flags, Clock& clock)
-    : thread_([&port, &flags, &clock](std::stop_token stop) {
+    : flags_(flags), thread_([&port, &flags, &clock](std::stop_token stop) {
           ReplyThreadProc(std::move(stop), port, flags, clock);
       }) {}
 
@@ -58,6 +58,7 @@ ReplyReceiver::~ReplyReceiver() {
 void ReplyReceiver::stop() {
     if (thread_.joinable()) {
         thread_.request_stop();
+        flags_.portOpened.ring(); // ends a closed-port pause now rather than within a second
         thread_.join();
     }
 }

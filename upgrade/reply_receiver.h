@@ -25,7 +25,8 @@ inline constexpr std::size_t replyReadSize = 128;
 // Otherwise it reads up to 128 bytes into a zeroed buffer, assembles and compares, and pauses
 // 10 ms; with the port in ReadMode::LowLatency a read that brought bytes is followed by the
 // next read at once (the port's read waits for bytes, so this never spins). Allocates nothing.
-// Pauses end early on a stop request; a read in progress ends by its own time-out.
+// The closed-port pause ends early on a stop request when flags.portOpened is rung after it
+// (ReplyReceiver::stop does); the 10 ms pause runs out; a read ends by its own time-out.
 void runReplyReceiver(SerialLink& port, ReplyFlags& flags, Clock& clock, std::stop_token stop);
 
 // The thread's procedure: runs the loop and answers 0 when a stop request has ended it.
@@ -49,6 +50,7 @@ class ReplyReceiver {
 
   private:
     SystemClock ownClock_;
+    ReplyFlags& flags_;
     std::jthread thread_;
 };
 
