@@ -28,3 +28,6 @@ if(NOT TARGET nlohmann_json::nlohmann_json)
     INTERFACE_SYSTEM_INCLUDE_DIRECTORIES ${CMAKE_BINARY_DIR}/nlohmann-include
     INTERFACE_INCLUDE_DIRECTORIES ${CMAKE_BINARY_DIR}/nlohmann-include)
 endif()
+
+# SQLite, for the records room.
+include(${CMAKE_CURRENT_LIST_DIR}/WindowsSqlite.cmake)

@@ -70,11 +70,12 @@ std::vector<ColumnValue> filterValues(const RecordFilter& filter) {
             values.emplace_back(*text);
         }
     }
-    // No limit binds NULL. Not a conditional of two temporaries: gcc 12 under tsan's -O2
-    // takes the string of that variant for uninitialised.
-    values.emplace_back();
+    // No limit binds NULL. Built in place: gcc 12 at -O3 (Windows) and under tsan's -O2
+    // misreads a temporary variant moved in as uninitialised.
     if (filter.limit) {
-        values.back() = static_cast<std::int64_t>(*filter.limit);
+        values.emplace_back(static_cast<std::int64_t>(*filter.limit));
+    } else {
+        values.emplace_back();
     }
     return values;
 }

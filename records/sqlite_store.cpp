@@ -134,7 +134,10 @@ SqliteStore::~SqliteStore() {
 
 std::unique_ptr<SqliteStore> SqliteStore::open(const std::string& path, StoreStatus& status) {
     std::error_code error;
-    if (const auto folder = std::filesystem::path(path).parent_path(); !folder.empty()) {
+    // The path is UTF-8, as SQLite takes it; a plain string would be read in the code page on
+    // Windows, and a folder named in Chinese made under another name.
+    const std::filesystem::path file(std::u8string(path.begin(), path.end()));
+    if (const auto folder = file.parent_path(); !folder.empty()) {
         std::filesystem::create_directories(folder, error);
     }
     sqlite3* raw = nullptr;

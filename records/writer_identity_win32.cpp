@@ -3,9 +3,41 @@
 
 #include <windows.h>
 
+#include <charconv>
 #include <chrono>
+#include <cstdlib>
+#include <optional>
+#include <string_view>
 
 namespace orvane {
+namespace {
+
+constexpr std::string_view bootPrefix = "boot-";
+
+std::optional<long long> bootMinuteOf(std::string_view bootId) {
+    if (!bootId.starts_with(bootPrefix)) {
+        return std::nullopt;
+    }
+    bootId.remove_prefix(bootPrefix.size());
+    long long minute = 0;
+    const auto [end, error] = std::from_chars(bootId.data(), bootId.data() + bootId.size(), minute);
+    if (error != std::errc() || end != bootId.data() + bootId.size()) {
+        return std::nullopt;
+    }
+    return minute;
+}
+
+// The boot's start as read now moves with the tick count's steps and with every correction
+// of the clock, so a reading on the far side of a minute, or a little later, is still this
+// boot: a live writer must not pass for a crashed one.
+bool sameBoot(std::string_view a, std::string_view b) {
+    constexpr long long slackMinutes = 2;
+    const std::optional<long long> first = bootMinuteOf(a);
+    const std::optional<long long> second = bootMinuteOf(b);
+    return first && second && std::llabs(*first - *second) <= slackMinutes;
+}
+
+} // namespace
 
 WriterIdentity thisWriter() {
     WriterIdentity writer;
@@ -19,12 +51,12 @@ WriterIdentity thisWriter() {
     const auto now = std::chrono::system_clock::now().time_since_epoch();
     const auto booted =
         std::chrono::duration_cast<std::chrono::minutes>(now - std::chrono::milliseconds(GetTickCount64()));
-    writer.bootId = "boot-" + std::to_string(booted.count());
+    writer.bootId = std::string(bootPrefix) + std::to_string(booted.count());
     return writer;
 }
 
 bool writerAlive(const WriterIdentity& writer) {
-    if (writer.bootId != thisWriter().bootId || writer.processId <= 0) {
+    if (!sameBoot(writer.bootId, thisWriter().bootId) || writer.processId <= 0) {
         return false;
     }
     HANDLE process =

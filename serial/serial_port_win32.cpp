@@ -50,9 +50,9 @@ struct ConfiguredLine {
 // Sets the line and the time-outs. Windows keeps a port's settings between opens, so a line
 // the driver refused would run on at whatever the last program left: refused here instead.
 ConfiguredLine configurePort(HANDLE device, DCB settings, const LineSettings& line, ReadMode mode) {
-    // Bytes from before this open (a camera answering the last program, the far end's noise)
-    // must not pass for replies; purged before the new speed, so nothing sent at it is lost.
-    (void)PurgeComm(device, PURGE_RXCLEAR | PURGE_TXCLEAR);
+    // The receive queue is not purged: a job reopens the port mid-exchange (the Special
+    // target's switch), and a camera answering at once has its reply queued before this
+    // point. Stale replies are the job's to ignore, as it clears its flags before each step.
     makeTransparent(settings, line.baudRate, line.parity, line.byteSize, line.stopBits);
     if (!SetCommState(device, &settings)) {
         return {errnoOfRefusal(GetLastError()), 0};

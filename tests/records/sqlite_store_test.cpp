@@ -1,45 +1,88 @@
 // The SQLite store as stations use it: every attempt kept exactly, found by what a line asks,
 // evidence of a crash, files that are not ours left alone, many writers at once.
+#include "child_process.h"
 #include "records/record_id.h"
 #include "records/sqlite_store.h"
 #include "records/writer_identity.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <optional>
+#include <sqlite3.h>
 
 namespace orvane {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ChildProcess;
+
+constexpr int attemptsPerWriter = 50;
+
+UpgradeRecord attempt(std::int64_t startedMs, std::string port = "ttyUSB0") {
+    UpgradeRecord record;
+    const WriterIdentity self = thisWriter();
+    record.id = newRecordId();
+    record.startedMs = startedMs;
+    record.port = port;
+    record.device = "/dev/" + port;
+    record.imageSha256 = "ab12";
+    record.host = self.host;
+    record.processId = self.processId;
+    record.bootId = self.bootId;
+    return record;
+}
+
+// A child's part (ChildProcess): "exit", or "write:WRITER:FILE", the writer's attempts put into
+// FILE. Its exit status: 0 when all went well.
+int doChildPart(const std::string& part) {
+    if (part == "exit") {
+        return 0;
+    }
+    const std::size_t colon = part.find(':', 6);
+    if (part.rfind("write:", 0) != 0 || colon == std::string::npos) {
+        return 2;
+    }
+    const int writer = std::stoi(part.substr(6, colon - 6));
+    StoreStatus status;
+    auto store = SqliteStore::open(part.substr(colon + 1), status);
+    int kept = 0;
+    for (int i = 0; store && i < attemptsPerWriter; ++i) {
+        kept += store->put(attempt(writer * 1000 + i)).ok ? 1 : 0;
+    }
+    return kept == attemptsPerWriter ? 0 : 1;
+}
+
+// A run started as a child does its part before any test, and ends.
+[[maybe_unused]] const bool childDone = [] {
+    if (const std::optional<std::string> part = test::childPart()) {
+        std::_Exit(doChildPart(*part));
+    }
+    return false;
+}();
+
+// Another program's SQL on a file, as the sqlite3 shell would run it.
+bool runSql(const std::string& path, const char* sql) {
+    sqlite3* database = nullptr;
+    const bool opened = sqlite3_open(path.c_str(), &database) == SQLITE_OK;
+    const bool ran = opened && sqlite3_exec(database, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(database);
+    return ran;
+}
 
 class RecordsFolder : public ::testing::Test {
   protected:
     RecordsFolder() : folder_(fs::temp_directory_path() / ("orvane-records-" + newRecordId())) {}
     ~RecordsFolder() override { fs::remove_all(folder_); }
     std::string file(const std::string& name) const { return (folder_ / name).string(); }
+    const fs::path& folderPath() const { return folder_; }
 
     std::unique_ptr<SqliteStore> open(const std::string& name = "records.sqlite") {
         StoreStatus status;
         auto store = SqliteStore::open(file(name), status);
         EXPECT_TRUE(status.ok) << status.reason;
         return store;
-    }
-
-    static UpgradeRecord attempt(std::int64_t startedMs, std::string port = "ttyUSB0") {
-        UpgradeRecord record;
-        const WriterIdentity self = thisWriter();
-        record.id = newRecordId();
-        record.startedMs = startedMs;
-        record.port = port;
-        record.device = "/dev/" + port;
-        record.imageSha256 = "ab12";
-        record.host = self.host;
-        record.processId = self.processId;
-        record.bootId = self.bootId;
-        return record;
     }
 
   private:
@@ -67,6 +110,16 @@ TEST_F(RecordsFolder, KeepsEveryFieldExactlyThroughStartAndCompletion) {
     ASSERT_TRUE(status.ok) << status.reason;
     ASSERT_EQ(found.size(), 1U);
     EXPECT_EQ(found[0], record);
+}
+
+TEST_F(RecordsFolder, TakesItsPathAsUtf8WhateverTheCodePage) {
+    const std::u8string folder = (folderPath() / u8"记录 café").u8string();
+    StoreStatus status;
+    const auto store =
+        SqliteStore::open(std::string(folder.begin(), folder.end()) + "/records.sqlite", status);
+    ASSERT_TRUE(store) << status.reason;
+    EXPECT_TRUE(store->put(attempt(1)).ok);
+    EXPECT_TRUE(fs::exists(folderPath() / u8"记录 café" / "records.sqlite"));
 }
 
 TEST_F(RecordsFolder, FindsByWhatALineAsksNewestFirst) {
@@ -116,25 +169,22 @@ TEST_F(RecordsFolder, RefusesFilesThatAreNotItsOwnAndLeavesThemAlone) {
     std::ofstream(file("photo.jpg"), std::ios::binary) << std::string(4096, '\xd8');
     refused("photo.jpg", "is not a records database");
     { auto store = open("newer.sqlite"); }
-    ASSERT_EQ(std::system(("sqlite3 '" + file("newer.sqlite") + "' 'PRAGMA user_version = 7'").c_str()), 0);
+    ASSERT_TRUE(runSql(file("newer.sqlite"), "PRAGMA user_version = 7"));
     refused("newer.sqlite", "newer Orvane (schema 7");
-    ASSERT_EQ(
-        std::system(("sqlite3 '" + file("other.sqlite") + "' 'CREATE TABLE songs (title TEXT)'").c_str()), 0);
+    ASSERT_TRUE(runSql(file("other.sqlite"), "CREATE TABLE songs (title TEXT)"));
     refused("other.sqlite", "another program");
 }
 
 TEST_F(RecordsFolder, ARunningRecordWhoseProcessIsGoneReadsInterrupted) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        std::_Exit(0);
-    }
-    ::waitpid(child, nullptr, 0);
+    std::optional<ChildProcess> ended = ChildProcess::start("exit");
+    ASSERT_TRUE(ended);
+    ASSERT_EQ(ended->wait(), 0);
     UpgradeRecord gone = attempt(2000);
-    gone.processId = child;
+    gone.processId = ended->id();
     UpgradeRecord live = attempt(2001);
     UpgradeRecord otherHost = attempt(2002);
     otherHost.host = "bench-7";
-    otherHost.processId = child;
+    otherHost.processId = ended->id();
     {
         auto store = open();
         for (const UpgradeRecord& record : {gone, live, otherHost}) {
@@ -149,29 +199,19 @@ TEST_F(RecordsFolder, ARunningRecordWhoseProcessIsGoneReadsInterrupted) {
 
 TEST_F(RecordsFolder, ManyProcessesWriteAtOnceAndLoseNothing) {
     constexpr int writers = 4;
-    constexpr int each = 50;
     open(); // made once; each writer opens it again
-    std::vector<pid_t> children;
+    std::vector<ChildProcess> children;
     for (int w = 0; w < writers; ++w) {
-        if (const pid_t child = ::fork(); child == 0) {
-            StoreStatus status;
-            auto store = SqliteStore::open(file("records.sqlite"), status);
-            int kept = 0;
-            for (int i = 0; store && i < each; ++i) {
-                kept += store->put(attempt(w * 1000 + i)).ok ? 1 : 0;
-            }
-            std::_Exit(kept == each ? 0 : 1);
-        } else {
-            children.push_back(child);
-        }
+        std::optional<ChildProcess> child =
+            ChildProcess::start("write:" + std::to_string(w) + ":" + file("records.sqlite"));
+        ASSERT_TRUE(child);
+        children.push_back(std::move(*child));
     }
-    for (const pid_t child : children) {
-        int status = -1;
-        ::waitpid(child, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    for (ChildProcess& child : children) {
+        EXPECT_EQ(child.wait(), 0);
     }
     StoreStatus status;
-    EXPECT_EQ(open()->find({}, status).size(), static_cast<std::size_t>(writers * each));
+    EXPECT_EQ(open()->find({}, status).size(), static_cast<std::size_t>(writers * attemptsPerWriter));
 }
 
 } // namespace

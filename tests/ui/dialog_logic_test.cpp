@@ -392,10 +392,17 @@ TEST(DialogLogic, EveryJobLeavesItsRecord) {
     }
 
     StoreStatus status;
-    const auto store = SqliteStore::open(file, status);
-    ASSERT_TRUE(store) << status.reason;
-    const auto kept = store->find({}, status);
-    std::filesystem::remove(file);
+    std::vector<UpgradeRecord> kept;
+    {
+        const auto store = SqliteStore::open(file, status);
+        ASSERT_TRUE(store) << status.reason;
+        kept = store->find({}, status);
+    }
+    // Closed first: Windows removes no file that is open.
+    records.book.reset();
+    for (const char* end : {"", "-wal", "-shm"}) {
+        std::filesystem::remove(file + end);
+    }
     ASSERT_EQ(kept.size(), 1U);
     EXPECT_EQ(kept.front().ending, "succeeded");
     EXPECT_EQ(kept.front().port, "ttyS3");
