@@ -54,7 +54,7 @@ ReadRecords readRecords(const RecordsQuery& query) {
         read.noneYet = place.where;
         return read;
     }
-    OpenedStore opened = openRecordStore(place);
+    OpenedStore opened = openRecordStoreForReading(place);
     if (opened.unsupportedHere) {
         return refused(exitUsage, "records: " + opened.status.reason);
     }

@@ -2,6 +2,7 @@
 
 #include "records/record_columns.h"
 #include "records/record_sql.h"
+#include "records/store_place.h"
 
 #include <libpq-fe.h>
 
@@ -72,7 +73,8 @@ std::string createRecordsSql() {
 }
 
 // Brings the server's schema to this program's version; refuses a newer one untouched.
-StoreStatus migrate(pg_conn* connection, const std::string& uri) {
+StoreStatus migrate(pg_conn* connection, const std::string& serverUri) {
+    const std::string uri = shownPlace(serverUri);
     const auto fail = [&](const std::string& why) {
         (void)run(connection, "ROLLBACK");
         return storeFailure(why);

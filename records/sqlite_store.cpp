@@ -92,6 +92,10 @@ bool holdsOtherTables(sqlite3* database) {
 
 StoreStatus checkSchema(sqlite3* database, const std::string& path) {
     const int version = schemaVersion(database);
+    const int code = sqlite3_errcode(database);
+    if (version < 0 && code != SQLITE_NOTADB && code != SQLITE_CORRUPT) {
+        return failure(database, "Cannot open the records file " + path); // a database it could not read
+    }
     if (version < 0) {
         return storeFailure(path + " is not a records database (" + sqlite3_errmsg(database) +
                             "); it was left as it is");
@@ -162,6 +166,51 @@ std::unique_ptr<SqliteStore> SqliteStore::open(const std::string& path, StoreSta
     auto store = std::make_unique<SqliteStore>(database.release());
     store->markInterrupted();
     return store;
+}
+
+namespace {
+
+// The file as an immutable URI: how SQLite reads a write-ahead-log file on a read-only medium
+// where it can make no shared-memory file beside it.
+std::string immutableUri(const std::string& path) {
+    std::string uri = "file:";
+    for (const char c : path) {
+        uri += c == '%' ? "%25" : c == '?' ? "%3f" : c == '#' ? "%23" : std::string(1, c);
+    }
+    return uri + "?immutable=1";
+}
+
+Database openReadOnly(const std::string& path, int& opened) {
+    sqlite3* raw = nullptr;
+    opened = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    if (opened == SQLITE_OK && schemaVersion(raw) < 0 && sqlite3_errcode(raw) == SQLITE_CANTOPEN) {
+        sqlite3_close_v2(raw);
+        raw = nullptr;
+        opened = sqlite3_open_v2(immutableUri(path).c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
+                                 nullptr);
+    }
+    return Database(raw, &sqlite3_close_v2);
+}
+
+} // namespace
+
+std::unique_ptr<SqliteStore> SqliteStore::openForReading(const std::string& path, StoreStatus& status) {
+    int opened = SQLITE_OK;
+    Database database = openReadOnly(path, opened);
+    sqlite3* raw = database.get();
+    if (opened != SQLITE_OK) {
+        status = failure(raw, "Cannot open the records file " + path);
+        return nullptr;
+    }
+    sqlite3_busy_timeout(raw, busyTimeoutMs);
+    if (status = checkSchema(raw, path); !status.ok) {
+        return nullptr;
+    }
+    if (schemaVersion(raw) < recordSchemaVersion) {
+        status = storeFailure(path + " holds no records yet");
+        return nullptr;
+    }
+    return std::make_unique<SqliteStore>(database.release());
 }
 
 StoreStatus SqliteStore::write(const UpgradeRecord& record, bool pending) {

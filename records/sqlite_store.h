@@ -18,6 +18,10 @@ class SqliteStore : public RecordStore {
     // untouched: a file that is not a records database, one of a newer schema than this
     // program knows. Marks this host's running records whose writer is gone as interrupted.
     static std::unique_ptr<SqliteStore> open(const std::string& path, StoreStatus& status);
+    // Opens path only to read it, so a file on a read-only medium or in a folder of another
+    // user can be listed; nothing is made, migrated or marked. A file of no records yet (an
+    // empty database) is refused with that reason, as are the files open() refuses.
+    static std::unique_ptr<SqliteStore> openForReading(const std::string& path, StoreStatus& status);
     ~SqliteStore() override;
     SqliteStore(const SqliteStore&) = delete;
     SqliteStore& operator=(const SqliteStore&) = delete;

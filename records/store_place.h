@@ -24,6 +24,10 @@ struct StorePlace {
 // Empty: this desk's default file.
 StorePlace storePlaceOf(std::string_view given);
 
+// A place as a screen or a log may show it: a server's password (user:password@, or a
+// password= parameter) replaced by "***"; a file's path as it is.
+std::string shownPlace(std::string_view where);
+
 // This desk's records file: $XDG_STATE_HOME/orvane/records.sqlite (~/.local/state/orvane/
 // when unset) on Linux, %LOCALAPPDATA%\Orvane\records.sqlite on Windows.
 std::filesystem::path defaultRecordsFile();
@@ -37,5 +41,9 @@ struct OpenedStore {
 // Opens the store of a place. A refusal (not a records database, a newer schema, a folder
 // that cannot be made) is a status with its reason; a server that does not answer is none.
 OpenedStore openRecordStore(const StorePlace& place);
+
+// Opens a place to read its records: a file read-only (so one on a read-only medium can be
+// listed), a server as openRecordStore does.
+OpenedStore openRecordStoreForReading(const StorePlace& place);
 
 } // namespace orvane

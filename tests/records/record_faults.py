@@ -5,7 +5,7 @@
           PRAGMA integrity_check every time and each killed attempt reads interrupted.
   space   a full file system and a read-only one (tmpfs mounts in a mount namespace of the
           test's own): the upgrade still succeeds and says once why no record was kept;
-          --records-required refuses to begin (exit 3).
+          --records-required refuses to begin (exit 3); a file on the read-only one is listed.
   server  a line's PostgreSQL 15 server (the test's own, as an unprivileged user, on a Unix
           socket) stopped in the middle of a run of three cameras and started again: every
           record arrives exactly once.
@@ -147,9 +147,10 @@ def kills():
 def space_inside(folder):
     img = image(folder, 4096)
     full, readonly = os.path.join(folder, "full"), os.path.join(folder, "ro")
-    for mount_point in (full, readonly):
+    # The read-only one has room for its file's log to be folded in before it turns read-only.
+    for mount_point, size in ((full, "64k"), (readonly, "1m")):
         os.mkdir(mount_point)
-        subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", mount_point], check=True)
+        subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={size}", "tmpfs", mount_point], check=True)
     try:
         with open(os.path.join(full, "filler"), "wb") as filler:
             while True:
@@ -157,8 +158,12 @@ def space_inside(folder):
                 filler.flush()
     except OSError:
         pass  # full
-    subprocess.run(["mount", "-o", "remount,ro", readonly], check=True)
     with Cameras(folder) as cameras:
+        # A record kept before the medium turned read-only stays listable on it.
+        kept = upgrade(img, cameras.links, os.path.join(readonly, "records.sqlite"))
+        if kept.returncode != 0:
+            fail(f"the upgrade before the read-only mount ended {kept.returncode}: {kept.stderr}")
+        subprocess.run(["mount", "-o", "remount,ro", readonly], check=True)
         for name, place in (("full", full), ("read-only", readonly)):
             done = upgrade(img, cameras.links, os.path.join(place, "records.sqlite"))
             told = [line for line in done.stderr.splitlines() if "record" in line.lower()]
@@ -169,6 +174,10 @@ def space_inside(folder):
             if refused.returncode != 3:
                 fail(f"{name}: --records-required ended {refused.returncode}, not 3: {refused.stderr}")
         print("PASS --records-required refused to begin on both (exit 3)")
+        listed = read_records(os.path.join(readonly, "records.sqlite"))
+        if len(listed) != 1 or listed[0]["ending"] != "succeeded":
+            fail(f"the read-only file listed {listed}")
+        print("PASS the read-only file's record listed")
 
 
 def space():

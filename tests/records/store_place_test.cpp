@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <initializer_list>
+#include <utility>
 
 namespace orvane {
 namespace {
@@ -18,6 +20,19 @@ TEST(StorePlace, WhatRecordsNames) {
         const StorePlace place = storePlaceOf(c.given);
         EXPECT_EQ(place.kind, c.kind) << c.given;
         EXPECT_EQ(place.where, c.kind == StorePlaceKind::none ? "" : c.given) << c.given;
+    }
+}
+
+TEST(StorePlace, ShownWithoutItsPassword) {
+    for (const auto& [given, shown] : std::initializer_list<std::pair<const char*, const char*>>{
+             {"postgresql://u:pw@h:5432/db", "postgresql://u:***@h:5432/db"},
+             {"postgres://u:p@ss@h/d?sslmode=require", "postgres://u:***@h/d?sslmode=require"},
+             {"postgresql://h/db?user=u&password=x&sslmode=require",
+              "postgresql://h/db?user=u&password=***&sslmode=require"},
+             {"postgresql://u@h/db?mypassword=x", "postgresql://u@h/db?mypassword=x"},
+             {"postgresql://h/a:b@c", "postgresql://h/a:b@c"},
+             {"ft:232@desk.sqlite", "ft:232@desk.sqlite"}}) {
+        EXPECT_EQ(shownPlace(given), shown) << given;
     }
 }
 
