@@ -46,6 +46,8 @@ class StoreRecorder final : public AttemptRecorder {
         } catch (const std::runtime_error&) {
             // No digest on a broken installation; the record keeps the rest.
         }
+        // Kept at once: a run cut short still says which image it was sending.
+        keep();
     }
 
     void complete(const UpgradeOutcome& outcome) override {

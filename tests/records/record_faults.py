@@ -13,6 +13,7 @@
 usage: record_faults.py ORVANE_CLI kills|space|server
 Prints SKIP and passes where the machine cannot give a part (no mount namespace, no PostgreSQL).
 """
+import hashlib
 import json
 import os
 import random
@@ -135,11 +136,18 @@ def kills():
             # The camera may be left mid-transfer by the kill: the next attempt starts it afresh.
             cameras.stop()
             cameras.start()
-    endings = {r["id"]: r["ending"] for r in read_records(db)}
-    wrong = [i for i in killed if endings.get(i) != "interrupted"]
+    records = {r["id"]: r for r in read_records(db)}
+    wrong = [i for i in killed if records.get(i, {}).get("ending") != "interrupted"]
     if wrong or len(killed) < 25:
         fail(f"{len(killed)} killed, {len(wrong)} not read as interrupted: {wrong[:3]}")
-    print(f"PASS kills: {len(killed)} of 50 killed mid-upgrade, all read interrupted; {finished_first} "
+    # Killed once the image was read, a record names it; before, it names none.
+    with open(img, "rb") as sent:
+        digest = hashlib.sha256(sent.read()).hexdigest()
+    named = [records[i]["sha256"] for i in killed if records[i]["sha256"]]
+    if not named or any(sha != digest for sha in named):
+        fail(f"of {len(killed)} killed, {len(named)} name an image, not all its SHA-256")
+    print(f"PASS kills: {len(killed)} of 50 killed mid-upgrade, all read interrupted, {len(named)} naming "
+          f"the image; {finished_first} "
           f"ended before their kill; integrity_check ok after every attempt")
     shutil.rmtree(folder)
 
