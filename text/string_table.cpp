@@ -240,6 +240,12 @@ constexpr std::array table{
           "{0}：正被其他程序占用：请先在那里关闭它"},
     Entry{IDS_DOCTOR_BRLTTY_RUNNING, "it runs now", "它正在运行"},
     Entry{IDS_DOCTOR_BRLTTY_RULES, "its udev rules {0}", "其 udev 规则 {0}"},
+    Entry{IDS_DOCTOR_INFO, "note: ", "提示："},
+    Entry{IDS_DOCTOR_WARNING, "warning: ", "警告："},
+    Entry{IDS_DOCTOR_BLOCKER, "stops an upgrade: ", "阻止升级："},
+    Entry{IDS_DOCTOR_BLOCKED, "{0} finding(s) stop an upgrade: act on them first",
+          "{0} 项问题会阻止升级：请先处理"},
+    Entry{IDS_DOCTOR_CLEAR, "Nothing stops an upgrade ({0} warning(s))", "没有阻止升级的问题（{0} 项警告）"},
 };
 
 const Entry* find(int id) {

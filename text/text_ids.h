@@ -110,6 +110,11 @@ enum TextId : int {
     IDS_DOCTOR_BUSY = 314,           // {0} port
     IDS_DOCTOR_BRLTTY_RUNNING = 315, // nothing: the words for {0} of 308
     IDS_DOCTOR_BRLTTY_RULES = 316,   // {0} rules file
+    IDS_DOCTOR_INFO = 317,    // the label before a line that needs nothing done, its separator included
+    IDS_DOCTOR_WARNING = 318, // the label of a warning
+    IDS_DOCTOR_BLOCKER = 319, // the label of what stops an upgrade
+    IDS_DOCTOR_BLOCKED = 320, // {0} how many stop an upgrade
+    IDS_DOCTOR_CLEAR = 321,   // {0} how many warnings
 };
 
 } // namespace orvane
