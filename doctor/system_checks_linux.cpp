@@ -62,8 +62,11 @@ Findings portFindings(const PortDetails& port, const DoctorSetup& setup) {
             return findings;
         }
     }
+    // A virtual camera keeping its pseudo-terminal up is the far end of the line, not in its way.
     for (const PortHolder& holder : port.holders) {
-        findings.push_back(holderFinding(port, holder, setup.language));
+        if (!holder.farEnd) {
+            findings.push_back(holderFinding(port, holder, setup.language));
+        }
     }
     Findings services = serviceFindings(port, setup);
     findings.insert(findings.end(), services.begin(), services.end());
