@@ -7,7 +7,10 @@
 #include "cli/exit_codes.h"
 #include "cli/port_list_file.h"
 #include "cli/upgrade_session.h"
+#include "imagetools/approved_images.h"
+#include "imagetools/file_sha256.h"
 #include "serial/port_key.h"
+#include "text/string_table.h"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -23,6 +26,7 @@ namespace {
 struct UpgradeOptions {
     UpgradeRequest request;
     std::string portsFrom;
+    std::string approved;
     std::string language = "en";
     std::string target = "main";
     bool json = false;
@@ -53,6 +57,25 @@ std::optional<std::string> samePortTwice(const std::vector<std::string>& ports) 
     return std::nullopt;
 }
 
+// With an approved list, the image's digest must be on it for the board chosen; refused
+// before any port is opened, so a camera never sees an image the site has not allowed.
+std::optional<std::string> refusedImage(const UpgradeOptions& options, TextLanguage language) {
+    const ApprovedImagesReading reading = readApprovedImages(options.approved, language);
+    if (!reading.problems.empty()) {
+        std::string problems;
+        for (const std::string& problem : reading.problems) {
+            problems += (problems.empty() ? "" : "\n") + problem;
+        }
+        return problems;
+    }
+    FileStatus status;
+    const auto digest = fileSha256(options.request.imagePath, status);
+    if (!digest) {
+        return fillText(textOf(IDS_IMAGE_UNREADABLE, language), {options.request.imagePath, status.reason});
+    }
+    return approvalRefusal(reading.list, *digest, options.target, options.request.imagePath, language);
+}
+
 int runUpgrade(const UpgradeOptions& options) {
     Console console(chooseOutputMode(options.json));
     UpgradeRequest request = options.request;
@@ -81,6 +104,12 @@ int runUpgrade(const UpgradeOptions& options) {
                                     " is empty (0 bytes): nothing was sent. Check the download or copy; "
                                     "--allow-empty sends it all the same";
         return console.result({.exitCode = exitUnusable, .text = message, .details = {{"step", "image"}}});
+    }
+    if (!options.approved.empty()) {
+        if (const auto refusal = refusedImage(options, request.language)) {
+            return console.result(
+                {.exitCode = exitUnusable, .text = *refusal, .details = {{"step", "image"}}});
+        }
     }
     OpenedBook records;
     if (const auto refused = openAttemptRecords(options.records, console, request.language, records)) {
@@ -119,6 +148,9 @@ void addUpgradeCommand(CLI::App& app, int& status) {
                      "Give up on a camera that refuses one block this many times (0: never, the default)")
         ->check(CLI::Range(0U, 1000000U))
         ->capture_default_str();
+    command->add_option("--approved", options->approved,
+                        "Refuse an image whose SHA-256 is not in this list (sha256sum lines, optionally "
+                        "followed by the board: main, motor or special)");
     addLanguageOption(*command, options->language);
     command->add_flag("--json", options->json, "One JSON object per event on standard output");
     addLowLatencyOption(*command, request.lowLatency);

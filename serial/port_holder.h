@@ -12,6 +12,7 @@ namespace orvane {
 struct PortHolder {
     int pid = 0;
     std::string command; // the program's name as the system keeps it (at most 15 characters)
+    bool farEnd = false; // holds a pseudo-terminal's master side too: the line's other end
 };
 
 // Every other process with device open, among those whose descriptors this user may read

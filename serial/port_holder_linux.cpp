@@ -123,7 +123,10 @@ std::vector<PortHolder> findPortHolders(const fs::path& device, const fs::path& 
             (use.holdsMaster ? farEnds : holders).push_back(holderOf(processes->path(), pid));
         }
     }
-    holders.insert(holders.end(), farEnds.begin(), farEnds.end());
+    for (PortHolder& farEnd : farEnds) {
+        farEnd.farEnd = true;
+        holders.push_back(std::move(farEnd));
+    }
     return holders;
 }
 

@@ -149,6 +149,103 @@ constexpr std::array table{
           "无法保存本次升级的记录：{0}。升级继续进行"},
     Entry{IDS_RECORDS_REQUIRED, "Records are required but cannot be kept: {0}. Nothing was sent",
           "要求保存记录，但无法保存：{0}。未发送任何数据"},
+
+    Entry{IDS_APPROVED_BAD_LINE, "{0} line {1}: {2}", "{0} 第 {1} 行：{2}"},
+    Entry{IDS_APPROVED_NO_DIGEST,
+          "expected a SHA-256 of 64 hexadecimal digits, two spaces (or a space and *) and the image's name, "
+          "as sha256sum writes them",
+          "应为 64 位十六进制的 SHA-256、两个空格（或一个空格加 *）和镜像名称，即 sha256sum 的输出格式"},
+    Entry{IDS_APPROVED_NO_NAME, "no image name after the SHA-256", "SHA-256 后面没有镜像名称"},
+    Entry{IDS_APPROVED_BAD_TARGET, "{0} is no board: the third column is main, motor or special",
+          "{0} 不是板名：第三列应为 main、motor 或 special"},
+    Entry{IDS_APPROVED_EMPTY, "The approved list {0} lists no image: nothing can be upgraded with it",
+          "批准清单 {0} 中没有任何镜像：无法用它升级"},
+    Entry{
+        IDS_APPROVED_NOT_LISTED,
+        "Image {0} (SHA-256 {1}) is not in the approved list {2}: nothing was sent. Use an approved image "
+        "or have it added to the list",
+        "镜像 {0}（SHA-256 {1}）不在批准清单 {2} 中：未发送任何数据。请使用已批准的镜像，或请人将其加入清单"},
+    Entry{
+        IDS_APPROVED_OTHER_TARGET,
+        "Image {0} (SHA-256 {1}) is approved for {2} only ({3} line {4}), not for the {5} board: nothing was "
+        "sent. Check --target and the image",
+        "镜像 {0}（SHA-256 {1}）只批准用于 {2}（{3} 第 {4} 行），不能用于 {5} 板：未发送任何数据。请检查 "
+        "--target 和镜像"},
+
+    Entry{IDS_DOCTOR_OK, "{0}: nothing in the way of an upgrade", "{0}：没有妨碍升级的问题"},
+    Entry{IDS_DOCTOR_NO_DEVICE, "{0}: no such device: check the port name and that the adapter is plugged in",
+          "{0}：没有这个设备：请检查串口名称以及适配器是否已插好"},
+    Entry{
+        IDS_DOCTOR_NOT_IN_GROUP,
+        "{0}: your user may not open it (group {1}, mode {2}): sudo usermod -aG {1} $USER, then log in again",
+        "{0}：当前用户无权打开（组 {1}，权限 {2}）：请运行 sudo usermod -aG {1} $USER 后重新登录"},
+    Entry{IDS_DOCTOR_RELOGIN,
+          "{0}: your user is in the {1} group, but this login session is not yet: log in again (or start a "
+          "shell with newgrp {1})",
+          "{0}：用户已在 {1} 组中，但当前登录会话尚未生效：请重新登录（或用 newgrp {1} 启动一个 shell）"},
+    Entry{IDS_DOCTOR_OWNER_ONLY,
+          "{0}: only {1} may open it (group {2}, mode {3}), so joining a group does not help: have the "
+          "administrator give the group read and write access (a udev rule with MODE=\"0660\")",
+          "{0}：只有 {1} 能打开它（组 {2}，权限 {3}），加入组也无济于事：请管理员给该组读写权限（udev 规则 "
+          "MODE=\"0660\"）"},
+    Entry{IDS_DOCTOR_HELD, "{0}: held open by {1} (pid {2}): close it there first",
+          "{0}：正被 {1}（pid {2}）占用：请先在那里关闭它"},
+    Entry{IDS_DOCTOR_HELD_BY_MM,
+          "{0}: held open by ModemManager (pid {1}), which probes new serial adapters: sudo systemctl stop "
+          "ModemManager, or keep it off the adapter with a udev rule setting ENV{ID_MM_DEVICE_IGNORE}=\"1\"",
+          "{0}：正被 ModemManager（pid {1}）占用，它会探测新插入的串口适配器：请运行 sudo systemctl stop "
+          "ModemManager，或用设置 ENV{ID_MM_DEVICE_IGNORE}=\"1\" 的 udev 规则让它避开该适配器"},
+    Entry{
+        IDS_DOCTOR_MM_PROBES,
+        "{0}: ModemManager runs and probes this adapter when it is plugged in, which can disturb an upgrade "
+        "starting then: keep it off with a file /etc/udev/rules.d/99-orvane.rules holding "
+        "ATTRS{idVendor}==\"{1}\", ATTRS{idProduct}==\"{2}\", ENV{ID_MM_DEVICE_IGNORE}=\"1\" "
+        "(then sudo udevadm control --reload and plug it in again)",
+        "{0}：ModemManager 正在运行，适配器插入时会被它探测，这可能干扰刚开始的升级：请新建文件 "
+        "/etc/udev/rules.d/99-orvane.rules，内容为 ATTRS{idVendor}==\"{1}\", ATTRS{idProduct}==\"{2}\", "
+        "ENV{ID_MM_DEVICE_IGNORE}=\"1\"（然后运行 sudo udevadm control --reload 并重新插拔）"},
+    Entry{IDS_DOCTOR_BRLTTY,
+          "brltty (the braille display service) claims CH340 adapters (1a86:7523) and takes their port away "
+          "({0}): if no braille display is used here, sudo systemctl mask brltty-udev.service brltty.service "
+          "(or sudo apt remove brltty), then plug the adapter in again",
+          "brltty（盲文显示器服务）会占用 CH340 "
+          "适配器（1a86:7523）并使其串口消失（{0}）：如果这里不用盲文显示器，"
+          "请运行 sudo systemctl mask brltty-udev.service brltty.service（或 sudo apt remove "
+          "brltty），然后重新插拔适配器"},
+    Entry{
+        IDS_DOCTOR_BRLTTY_PORT,
+        "{0}: a CH340 adapter while brltty runs: brltty may take this port away at any moment; stop it first",
+        "{0}：brltty 正在运行时使用 CH340 适配器：brltty 随时可能夺走这个串口，请先停止它"},
+    Entry{
+        IDS_DOCTOR_SPEED_LIMIT,
+        "{0}: the {1} adapter at {2} bit/s is at the top of what such adapters are reported to keep to: "
+        "serial flashers' trackers report CH340 and PL2303 chips failing above 115200 bit/s on some "
+        "chips (e.g. esptool issue 145). A warning only; if blocks are refused, try a lower --upbps",
+        "{0}：{1} 适配器在 {2} bit/s 已处于此类适配器的报告上限：串口烧写工具的问题跟踪中有 CH340 和 PL2303 "
+        "在部分芯片上超过 115200 bit/s 即出错的报告（如 esptool 第 145 "
+        "号）。仅为警告；如有数据块被拒收，请降低 "
+        "--upbps"},
+    Entry{IDS_DOCTOR_NO_BY_ID,
+          "There is no /dev/serial/by-id: udev made no stable names, so a port's name may change when "
+          "adapters are plugged in again; check that udev runs (systemctl status systemd-udevd)",
+          "没有 /dev/serial/by-id：udev 没有生成固定名称，重新插拔后串口名称可能改变；请检查 udev 是否运行"
+          "（systemctl status systemd-udevd）"},
+    Entry{IDS_DOCTOR_NO_PORTS,
+          "No serial port found: plug the adapter in (and see dmesg for what the system made of it)",
+          "没有找到串口：请插好适配器（并用 dmesg 查看系统识别的结果）"},
+    Entry{IDS_DOCTOR_NOT_CHECKED,
+          "Not checked on this system: group access, ModemManager, brltty, the latency timer and by-id names",
+          "此系统上未检查：组权限、ModemManager、brltty、延迟计时器和 by-id 名称"},
+    Entry{IDS_DOCTOR_BUSY, "{0}: in use by another program: close it there first",
+          "{0}：正被其他程序占用：请先在那里关闭它"},
+    Entry{IDS_DOCTOR_BRLTTY_RUNNING, "it runs now", "它正在运行"},
+    Entry{IDS_DOCTOR_BRLTTY_RULES, "its udev rules {0}", "其 udev 规则 {0}"},
+    Entry{IDS_DOCTOR_INFO, "note: ", "提示："},
+    Entry{IDS_DOCTOR_WARNING, "warning: ", "警告："},
+    Entry{IDS_DOCTOR_BLOCKER, "stops an upgrade: ", "阻止升级："},
+    Entry{IDS_DOCTOR_BLOCKED, "{0} finding(s) stop an upgrade: act on them first",
+          "{0} 项问题会阻止升级：请先处理"},
+    Entry{IDS_DOCTOR_CLEAR, "Nothing stops an upgrade ({0} warning(s))", "没有阻止升级的问题（{0} 项警告）"},
 };
 
 const Entry* find(int id) {

@@ -82,6 +82,39 @@ enum TextId : int {
     IDS_REASON_TOO_MANY_RESENDS = 251, // {0} block, {1} blocks, {2} refusals
     IDS_RECORD_NOT_KEPT = 252,         // {0} the store's reason
     IDS_RECORDS_REQUIRED = 253,        // {0} the store's reason
+
+    // The list of approved images (lines as sha256sum writes them, an optional board).
+    IDS_APPROVED_BAD_LINE = 290,     // {0} file, {1} line, {2} what is wrong
+    IDS_APPROVED_NO_DIGEST = 291,    // what is wrong: no SHA-256 first
+    IDS_APPROVED_NO_NAME = 292,      // what is wrong: nothing after the SHA-256
+    IDS_APPROVED_BAD_TARGET = 293,   // what is wrong: {0} the word where a board belongs
+    IDS_APPROVED_EMPTY = 294,        // {0} file
+    IDS_APPROVED_NOT_LISTED = 295,   // {0} image, {1} SHA-256, {2} list
+    IDS_APPROVED_OTHER_TARGET = 296, // {0} image, {1} SHA-256, {2} boards, {3} list, {4} line, {5} board
+
+    // The doctor's findings: what stands in an upgrade's way on this machine, and what to do.
+    IDS_DOCTOR_OK = 300,             // {0} port
+    IDS_DOCTOR_NO_DEVICE = 301,      // {0} port
+    IDS_DOCTOR_NOT_IN_GROUP = 302,   // {0} port, {1} group, {2} mode
+    IDS_DOCTOR_RELOGIN = 303,        // {0} port, {1} group
+    IDS_DOCTOR_OWNER_ONLY = 304,     // {0} port, {1} owner, {2} group, {3} mode
+    IDS_DOCTOR_HELD = 305,           // {0} port, {1} program, {2} pid
+    IDS_DOCTOR_HELD_BY_MM = 306,     // {0} port, {1} pid
+    IDS_DOCTOR_MM_PROBES = 307,      // {0} port, {1} vid, {2} pid
+    IDS_DOCTOR_BRLTTY = 308,         // {0} what shows it: running, its udev rules
+    IDS_DOCTOR_BRLTTY_PORT = 309,    // {0} port
+    IDS_DOCTOR_SPEED_LIMIT = 310,    // {0} port, {1} adapter, {2} speed
+    IDS_DOCTOR_NO_BY_ID = 311,       // nothing
+    IDS_DOCTOR_NO_PORTS = 312,       // nothing
+    IDS_DOCTOR_NOT_CHECKED = 313,    // nothing
+    IDS_DOCTOR_BUSY = 314,           // {0} port
+    IDS_DOCTOR_BRLTTY_RUNNING = 315, // nothing: the words for {0} of 308
+    IDS_DOCTOR_BRLTTY_RULES = 316,   // {0} rules file
+    IDS_DOCTOR_INFO = 317,    // the label before a line that needs nothing done, its separator included
+    IDS_DOCTOR_WARNING = 318, // the label of a warning
+    IDS_DOCTOR_BLOCKER = 319, // the label of what stops an upgrade
+    IDS_DOCTOR_BLOCKED = 320, // {0} how many stop an upgrade
+    IDS_DOCTOR_CLEAR = 321,   // {0} how many warnings
 };
 
 } // namespace orvane

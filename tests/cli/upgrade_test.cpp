@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <csignal>
 #include <fcntl.h>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -283,6 +284,7 @@ struct UnusableCase {
     bool busyPort;
     const char* reason;
     std::size_t imageSize = 1024;
+    const char* approved = nullptr; // an --approved list, when given
 };
 
 // Names the case in test listings instead of dumping its bytes.
@@ -304,7 +306,12 @@ TEST_P(CliUnusable, ExitsWithThreeAndAReason) {
         ASSERT_EQ(holder.openPort(port, 9600, parityNone, 8, oneStopBit), 1);
     }
 
-    const CliResult result = runCli({"upgrade", image, "--port", port});
+    std::vector<std::string> args{"upgrade", image, "--port", port};
+    if (c.approved != nullptr) {
+        std::ofstream(dir.file("ok.sha256")) << c.approved;
+        args.insert(args.end(), {"--approved", dir.file("ok.sha256")});
+    }
+    const CliResult result = runCli(args);
     EXPECT_EQ(result.exitCode, 3) << result.out << result.err;
     EXPECT_NE((result.out + result.err).find(c.reason), std::string::npos) << result.out << result.err;
     EXPECT_EQ((result.out + result.err).find("Update was"), std::string::npos);
@@ -320,7 +327,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(UnusableCase{"MissingImage", true, false, false, "Cannot read image file"},
                       UnusableCase{"MissingPort", false, true, false, "Cannot open serial port"},
                       UnusableCase{"BusyPort", false, false, true, "is held by cli_test (pid "},
-                      UnusableCase{"EmptyImage", false, false, false, "is empty (0 bytes)", 0}),
+                      UnusableCase{"EmptyImage", false, false, false, "is empty (0 bytes)", 0},
+                      UnusableCase{
+                          "NotApproved", false, false, false, "is not in the approved list", 1024,
+                          "0000000000000000000000000000000000000000000000000000000000000000  other.bin\n"}),
     [](const auto& test) { return std::string(test.param.name); });
 
 // Several cameras at once: cam1 and cam2 of one simulator answer, the third camera (its own

@@ -58,14 +58,31 @@ INSTANTIATE_TEST_SUITE_P(
         BadUsage{"RecordsImageNotASha256", {"records", "--image", "fw.bin"}},
         BadUsage{"RecordsNoLimit", {"records", "--limit", "0"}},
         BadUsage{"RecordsCsvAndJson", {"records", "--csv", "--json"}},
-        BadUsage{"RecordsFromNowhere", {"records", "--records", "none"}}),
+        BadUsage{"RecordsFromNowhere", {"records", "--records", "none"}},
+        BadUsage{"DoctorSpeedNotInTheList", {"doctor", "--upbps", "300"}}),
     [](const auto& test) { return std::string(test.param.name); });
+
+// A port that is not there stops an upgrade: status 1, the finding as an event, then the result.
+TEST(CliUsage, DoctorOnAMissingPortSaysSoAndFails) {
+    const CliResult result = runCli({"doctor", "--json", "/nonexistent/ttyUSB9"});
+    EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
+    std::vector<nlohmann::json> found;
+    for (std::size_t at = 0, end; (end = result.out.find('\n', at)) != std::string::npos; at = end + 1) {
+        const auto event = nlohmann::json::parse(result.out.substr(at, end - at));
+        if (event["event"] == "finding" && event.value("port", "") == "/nonexistent/ttyUSB9") {
+            found.push_back(event);
+        }
+    }
+    ASSERT_EQ(found.size(), 1U) << result.out;
+    EXPECT_EQ(found[0]["severity"], "blocker");
+    EXPECT_EQ(found[0]["code"], "no-device");
+}
 
 TEST(CliUsage, HelpAndVersionSucceed) {
     const CliResult help = runCli({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     for (const char* command :
-         {"ports", "upgrade", "ptz", "merge", "package", "simulate", "demo", "records"}) {
+         {"ports", "upgrade", "ptz", "merge", "package", "simulate", "demo", "records", "doctor"}) {
         EXPECT_NE(help.out.find(command), std::string::npos) << command;
     }
     const CliResult upgradeHelp = runCli({"upgrade", "--help"});
