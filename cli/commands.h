@@ -16,5 +16,6 @@ void addPackageCommand(CLI::App& app, int& status);
 void addSimulateCommand(CLI::App& app, int& status);
 void addDemoCommand(CLI::App& app, int& status);
 void addRecordsCommand(CLI::App& app, int& status);
+void addStationCommand(CLI::App& app, int& status);
 
 } // namespace orvane

@@ -72,8 +72,8 @@ std::vector<PortFacts> portsIn(const std::filesystem::path& folder) {
             continue;
         }
         const PortDetails details = describePort(entry.path().string(), PortRoots{.proc = {}});
-        ports.push_back({entry.path().string(), entry.path().filename().string(), details.vid, details.pid,
-                         details.serial});
+        ports.push_back({std::filesystem::absolute(entry.path(), error).string(),
+                         entry.path().filename().string(), details.vid, details.pid, details.serial});
     }
     std::sort(ports.begin(), ports.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
     return ports;

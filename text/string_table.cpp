@@ -149,6 +149,19 @@ constexpr std::array table{
           "无法保存本次升级的记录：{0}。升级继续进行"},
     Entry{IDS_RECORDS_REQUIRED, "Records are required but cannot be kept: {0}. Nothing was sent",
           "要求保存记录，但无法保存：{0}。未发送任何数据"},
+    Entry{IDS_STATION_READY, "Station ready: {0}, {1} bytes, SHA-256 {2}. Plug in the cameras",
+          "工作站就绪：{0}，{1} 字节，SHA-256 {2}。请接入摄像机"},
+    Entry{IDS_STATION_IMAGE_CHANGED,
+          "The image {0} has changed on disk; the station goes on sending what it read at its start (SHA-256 "
+          "{1})",
+          "磁盘上的映像 {0} 已改变；工作站继续发送启动时读取的内容（SHA-256 {1}）"},
+    Entry{IDS_STATION_WAITING, "waiting", "等待中"},
+    Entry{IDS_STATION_FLASHING, "flashing {0}%, {1} s left", "升级中 {0}%，剩余 {1} 秒"},
+    Entry{IDS_STATION_COUNTERS, "succeeded {0}, not succeeded {1}, yield {2}%",
+          "成功 {0}，未成功 {1}，良率 {2}%"},
+    Entry{IDS_STATION_PLUGGED, "{0}: camera plugged in", "{0}：摄像机已接入"},
+    Entry{IDS_STATION_UNPLUGGED, "{0}: camera unplugged", "{0}：摄像机已拔出"},
+    Entry{IDS_STATION_STOPPED, "Station stopped: {0}", "工作站已停止：{0}"},
 };
 
 const Entry* find(int id) {
