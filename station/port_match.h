@@ -11,11 +11,11 @@
 namespace orvane {
 
 struct PortFacts {
-    std::string port; // what the job opens
-    std::string name; // the entry's name in the watched folder (or the COM name)
-    std::optional<std::string> vid;
-    std::optional<std::string> pid;
-    std::optional<std::string> serial;
+    std::string port{}; // what the job opens
+    std::string name{}; // the entry's name in the watched folder (or the COM name)
+    std::optional<std::string> vid{};
+    std::optional<std::string> pid{};
+    std::optional<std::string> serial{};
 };
 
 bool globMatches(std::string_view pattern, std::string_view text);

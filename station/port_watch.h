@@ -31,8 +31,8 @@ class PortWatch {
 };
 
 // The ports in folder now, as paths (Linux: entries that lead to a device; Windows: the COM
-// ports, folder unused), each with what --match looks at.
-std::vector<PortFacts> portsIn(const std::filesystem::path& folder);
+// ports, folder unused); with details, each with what --match looks at (read from sysfs).
+std::vector<PortFacts> portsIn(const std::filesystem::path& folder, bool details);
 // The port opens by this name now.
 bool portPresent(const std::string& port);
 // The folder to watch for a fixed port's coming and going.

@@ -63,7 +63,7 @@ bool PortWatch::waitForChange(std::chrono::milliseconds timeout) {
     return true;
 }
 
-std::vector<PortFacts> portsIn(const std::filesystem::path& folder) {
+std::vector<PortFacts> portsIn(const std::filesystem::path& folder, bool details) {
     std::vector<PortFacts> ports;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
@@ -71,9 +71,15 @@ std::vector<PortFacts> portsIn(const std::filesystem::path& folder) {
         if (!std::filesystem::exists(entry.path(), error)) {
             continue;
         }
-        const PortDetails details = describePort(entry.path().string(), PortRoots{.proc = {}});
-        ports.push_back({std::filesystem::absolute(entry.path(), error).string(),
-                         entry.path().filename().string(), details.vid, details.pid, details.serial});
+        PortFacts port{std::filesystem::absolute(entry.path(), error).string(),
+                       entry.path().filename().string()};
+        if (details) {
+            const PortDetails described = describePort(entry.path().string(), PortRoots{.proc = {}});
+            port.vid = described.vid;
+            port.pid = described.pid;
+            port.serial = described.serial;
+        }
+        ports.push_back(std::move(port));
     }
     std::sort(ports.begin(), ports.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
     return ports;

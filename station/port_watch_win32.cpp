@@ -20,7 +20,7 @@ bool PortWatch::waitForChange(std::chrono::milliseconds timeout) {
     return false;
 }
 
-std::vector<PortFacts> portsIn(const std::filesystem::path& /*folder*/) {
+std::vector<PortFacts> portsIn(const std::filesystem::path& /*folder*/, bool /*details*/) {
     std::vector<std::string> names;
     gatherPortNames(names);
     std::vector<PortFacts> ports;

@@ -68,7 +68,7 @@ void Station::scan() {
         return;
     }
     std::vector<std::string> present;
-    for (const PortFacts& port : portsIn(plan_.watchFolder)) {
+    for (const PortFacts& port : portsIn(plan_.watchFolder, !plan_.matches.empty())) {
         if (portMatches(plan_.matches, port)) {
             seen(port.name, port.port, true);
             present.push_back(port.name);
