@@ -58,6 +58,10 @@ std::string StationView::slotLine(const SlotSnapshot& slot) const {
 }
 
 std::string StationView::slotState(const SlotSnapshot& slot) const {
+    return portLabel(slot.name) + ": " + stateText(slot);
+}
+
+std::string StationView::stateText(const SlotSnapshot& slot) const {
     std::string state;
     if (slot.state == SlotState::Waiting) {
         state = textOf(IDS_STATION_WAITING, language_);
@@ -71,7 +75,7 @@ std::string StationView::slotState(const SlotSnapshot& slot) const {
             state += " (" + slot.lastReason + ")";
         }
     }
-    return portLabel(slot.name) + ": " + state;
+    return state;
 }
 
 void StationView::say(const std::string& text) {
@@ -102,6 +106,27 @@ void StationView::stationEvent(const StationEvent& event, const StationSnapshot&
     }
     if (!console_.json() && event.kind == Kind::Ended) {
         say(slotState(event.slot) + " | " + countersText(now.total));
+    }
+    drawSlots(now, event.kind == Kind::Progress);
+}
+
+void StationView::drawSlots(const StationSnapshot& now, bool progressOnly) {
+    const auto time = std::chrono::steady_clock::now();
+    if (console_.mode() != OutputMode::Terminal ||
+        (progressOnly && time - lastDraw_ < std::chrono::milliseconds{100})) {
+        return;
+    }
+    lastDraw_ = time;
+    console_.reserveBars(now.slots.size());
+    for (std::size_t row = 0; row < now.slots.size(); ++row) {
+        const SlotSnapshot& slot = now.slots[row];
+        ProgressBarState bar{slot.percent, slot.block, slot.blockCount, {}, slot.etaSeconds};
+        if (slot.bytesPerSecond > 0.0) {
+            bar.bytesPerSecond = slot.bytesPerSecond;
+        }
+        const std::string state = slot.state == SlotState::Flashing ? std::string() : stateText(slot);
+        const std::string resends = slot.resends == 0 ? "" : " resends " + std::to_string(slot.resends);
+        console_.drawBar({portLabel(slot.name), bar, state + resends}, row);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "station/station.h"
 #include "text/text_language.h"
 
+#include <chrono>
 #include <mutex>
 #include <string>
 
@@ -26,13 +27,17 @@ class StationView final : public StationFront, public StationListener {
 
   private:
     std::string countersText(const Tally& tally) const;
-    std::string slotState(const SlotSnapshot& slot) const; // "name: state (reason)"
+    std::string stateText(const SlotSnapshot& slot) const; // "waiting", "failed (reason)" ...
+    std::string slotState(const SlotSnapshot& slot) const; // "name: " and the state
     std::string slotLine(const SlotSnapshot& slot) const;  // the state and the slot's counters
     void say(const std::string& text);
+    // Terminal: a row per slot redrawn in place, at most ten times a second for progress.
+    void drawSlots(const StationSnapshot& now, bool progressOnly);
 
     Console& console_;
     TextLanguage language_;
     bool bell_;
+    std::chrono::steady_clock::time_point lastDraw_{}; // events come one at a time
 };
 
 } // namespace orvane

@@ -42,7 +42,10 @@ void ProgressTap::progress(const UpgradeProgress& progress) {
         first_.emplace(now, progress.offset);
     }
     resends_ += progress.resend ? 1U : 0U;
-    SlotProgress shown{.percent = progress.percent, .resends = resends_};
+    SlotProgress shown{.percent = progress.percent,
+                       .block = progress.blockNumber,
+                       .blockCount = progress.blockCount,
+                       .resends = resends_};
     const double seconds = std::chrono::duration<double>(now - first_->first).count();
     if (seconds > 0.0 && progress.offset > first_->second) {
         shown.bytesPerSecond = (progress.offset - first_->second) / seconds;

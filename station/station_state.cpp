@@ -92,6 +92,7 @@ void StationState::started(const std::string& name, unsigned attempt) {
     slot.attempt = attempt;
     slot.step.clear();
     slot.percent = 0;
+    slot.block = 0;
     slot.bytesPerSecond = 0.0;
     slot.etaSeconds.reset();
     slot.resends = 0;
@@ -104,6 +105,8 @@ void StationState::progressed(const std::string& name, const std::string& step,
     SlotSnapshot& slot = slotLocked(name);
     slot.step = step;
     slot.percent = progress.percent;
+    slot.block = progress.block;
+    slot.blockCount = progress.blockCount;
     slot.bytesPerSecond = progress.bytesPerSecond;
     slot.etaSeconds = progress.etaSeconds;
     slot.resends = progress.resends;

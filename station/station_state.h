@@ -34,6 +34,8 @@ struct SlotSnapshot {
     unsigned attempt = 0; // of this plug, 1-based once one has begun
     std::string step{};   // the job's step while flashing
     unsigned percent = 0;
+    std::uint32_t block = 0; // 1-based, of blockCount
+    std::uint32_t blockCount = 0;
     double bytesPerSecond = 0.0;
     std::optional<double> etaSeconds{};
     std::uint32_t resends = 0;
@@ -65,6 +67,8 @@ class StationListener {
 
 struct SlotProgress {
     unsigned percent = 0;
+    std::uint32_t block = 0;
+    std::uint32_t blockCount = 0;
     double bytesPerSecond = 0.0;
     std::optional<double> etaSeconds{};
     std::uint32_t resends = 0;
