@@ -9,6 +9,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <random>
+#include <set>
 
 namespace orvane::test {
 namespace {
@@ -30,7 +31,8 @@ std::unique_ptr<VirtualCamera> plugged(const TempDir& dir, const std::string& na
 
 // Attempts kept so far, by the link's name, in order: their endings ("unplugged" for a camera
 // pulled out, a failure with its resends).
-std::map<std::string, std::vector<std::string>> attemptsIn(const std::string& file) {
+std::map<std::string, std::vector<std::string>> attemptsIn(const std::string& file,
+                                                           std::set<std::string>* digests = nullptr) {
     StoreStatus status;
     std::map<std::string, std::vector<std::string>> byCamera;
     const auto store = SqliteStore::open(file, status);
@@ -41,6 +43,9 @@ std::map<std::string, std::vector<std::string>> attemptsIn(const std::string& fi
     std::reverse(records.begin(), records.end()); // the newest come first
     for (const UpgradeRecord& record : records) {
         const std::string name = std::filesystem::path(record.port).filename().string();
+        if (digests != nullptr) {
+            digests->insert(record.imageSha256);
+        }
         const bool failed = record.ending == "failed";
         byCamera[name].push_back(record.reason == "unplugged" ? "unplugged"
                                  : failed ? "failed after " + std::to_string(record.resends) + " resends"
@@ -85,6 +90,8 @@ TEST(StationShift, EachPlugFlashedOnceUntilTheSignal) {
     const auto attempts = [&records] { return attemptsIn(records); };
     ASSERT_TRUE(
         waitUntil([&] { return attempts()["pulled"] == std::vector<std::string>{"unplugged"}; }, 20s));
+    // What is sent stays what was read at the start.
+    writeFile(dir.file("fw.bin"), std::string(3000, '\x33'));
     pulled->setFaults({});
     ASSERT_TRUE(pulled->comeBack());
     ASSERT_TRUE(waitUntil(
@@ -103,7 +110,11 @@ TEST(StationShift, EachPlugFlashedOnceUntilTheSignal) {
     const CliResult result = station.wait(20s);
 
     EXPECT_EQ(result.exitCode, 128 + SIGTERM);
-    const auto kept = attempts();
+    std::set<std::string> digests;
+    const auto kept = attemptsIn(records, &digests);
+    EXPECT_EQ(digests.size(), 1U);
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1)
+        << result.err; // the change, said once
     for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(kept.at("cam" + std::to_string(i)), std::vector<std::string>{"succeeded"}) << i;
     }
