@@ -7,6 +7,7 @@
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
 #include "cli/port_list_file.h"
+#include "cli/station_today.h"
 #include "cli/station_view.h"
 #include "cli/upgrade_session.h"
 #include "station/station.h"
@@ -105,6 +106,9 @@ int runStation(const StationOptions& options) {
     sayReady(console, *image, language);
     StationState state(image->path, image->sha256, image->bytes.size());
     StationView view(console, language, options.bell);
+    if (const auto today = todaysTally(options.records)) {
+        view.today(*today);
+    }
     state.addListener(view);
     ImageChangeWatch changes(image->path);
     const InterruptWatch interrupt;

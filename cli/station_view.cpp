@@ -130,6 +130,14 @@ void StationView::drawSlots(const StationSnapshot& now, bool progressOnly) {
     }
 }
 
+void StationView::today(const Tally& tally) {
+    if (console_.json()) {
+        console_.event("today", {{"succeeded", tally.succeeded}, {"notSucceeded", tally.notSucceeded}});
+        return;
+    }
+    say(fillText(textOf(IDS_STATION_TODAY, language_), {countersText(tally)}));
+}
+
 int StationView::summary(const StationSnapshot& now, int exitStatus) {
     const std::string total = countersText(now.total);
     if (console_.json()) {

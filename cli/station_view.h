@@ -22,6 +22,8 @@ class StationView final : public StationFront, public StationListener {
                       double seconds) override;
     void stationEvent(const StationEvent& event, const StationSnapshot& now) override;
 
+    // The day's figures from the records, as the shift starts.
+    void today(const Tally& tally);
     // The end of the shift: the counters of every slot and in total; answers the exit status.
     int summary(const StationSnapshot& now, int exitStatus);
 

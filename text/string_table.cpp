@@ -162,6 +162,7 @@ constexpr std::array table{
     Entry{IDS_STATION_PLUGGED, "{0}: camera plugged in", "{0}：摄像机已接入"},
     Entry{IDS_STATION_UNPLUGGED, "{0}: camera unplugged", "{0}：摄像机已拔出"},
     Entry{IDS_STATION_STOPPED, "Station stopped: {0}", "工作站已停止：{0}"},
+    Entry{IDS_STATION_TODAY, "Today so far in the records: {0}", "今日记录至今：{0}"},
 };
 
 const Entry* find(int id) {

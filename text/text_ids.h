@@ -92,6 +92,7 @@ enum TextId : int {
     IDS_STATION_PLUGGED = 265,   // {0} slot
     IDS_STATION_UNPLUGGED = 266, // {0} slot
     IDS_STATION_STOPPED = 267,   // {0} the counters (264)
+    IDS_STATION_TODAY = 268,     // {0} the counters (264) of the day's records
 };
 
 } // namespace orvane
