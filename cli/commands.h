@@ -17,5 +17,6 @@ void addSimulateCommand(CLI::App& app, int& status);
 void addDemoCommand(CLI::App& app, int& status);
 void addRecordsCommand(CLI::App& app, int& status);
 void addDoctorCommand(CLI::App& app, int& status);
+void addStationCommand(CLI::App& app, int& status);
 
 } // namespace orvane

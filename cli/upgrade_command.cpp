@@ -5,11 +5,11 @@
 #include "cli/commands.h"
 #include "cli/common_options.h"
 #include "cli/exit_codes.h"
+#include "cli/image_approval.h"
 #include "cli/port_list_file.h"
 #include "cli/upgrade_session.h"
-#include "imagetools/approved_images.h"
-#include "imagetools/file_sha256.h"
 #include "serial/port_key.h"
+#include "station/station_image.h"
 #include "text/string_table.h"
 
 #include <CLI/CLI.hpp>
@@ -57,23 +57,21 @@ std::optional<std::string> samePortTwice(const std::vector<std::string>& ports) 
     return std::nullopt;
 }
 
-// With an approved list, the image's digest must be on it for the board chosen; refused
-// before any port is opened, so a camera never sees an image the site has not allowed.
-std::optional<std::string> refusedImage(const UpgradeOptions& options, TextLanguage language) {
-    const ApprovedImagesReading reading = readApprovedImages(options.approved, language);
-    if (!reading.problems.empty()) {
-        std::string problems;
-        for (const std::string& problem : reading.problems) {
-            problems += (problems.empty() ? "" : "\n") + problem;
-        }
-        return problems;
+// With an approved list, the image read once must be on it for the board chosen, and those
+// bytes are what every camera is sent: a file replaced after the check is never sent. Refused
+// before any port is opened.
+std::optional<std::string> approveImage(const UpgradeOptions& options, UpgradeRequest& request) {
+    std::string error;
+    auto image = loadStationImage(request.imagePath, error);
+    if (!image) {
+        return error;
     }
-    FileStatus status;
-    const auto digest = fileSha256(options.request.imagePath, status);
-    if (!digest) {
-        return fillText(textOf(IDS_IMAGE_UNREADABLE, language), {options.request.imagePath, status.reason});
+    if (auto refusal = imageRefusal(options.approved, image->sha256, options.target, request.imagePath,
+                                    request.language)) {
+        return refusal;
     }
-    return approvalRefusal(reading.list, *digest, options.target, options.request.imagePath, language);
+    request.image = std::move(image->bytes);
+    return std::nullopt;
 }
 
 int runUpgrade(const UpgradeOptions& options) {
@@ -106,7 +104,7 @@ int runUpgrade(const UpgradeOptions& options) {
         return console.result({.exitCode = exitUnusable, .text = message, .details = {{"step", "image"}}});
     }
     if (!options.approved.empty()) {
-        if (const auto refusal = refusedImage(options, request.language)) {
+        if (const auto refusal = approveImage(options, request)) {
             return console.result(
                 {.exitCode = exitUnusable, .text = *refusal, .details = {{"step", "image"}}});
         }

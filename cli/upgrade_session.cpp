@@ -29,6 +29,12 @@ class FixedInputs final : public UpgradeInputs {
     std::optional<int> lineSpeed() override { return request_.lineSpeed; }
     std::optional<int> address() override { return request_.address; }
     std::optional<int> upgradeSpeed() override { return request_.upgradeSpeed; }
+    std::optional<std::span<const std::uint8_t>> loadedImage() override {
+        if (!request_.image) {
+            return std::nullopt;
+        }
+        return std::span<const std::uint8_t>(*request_.image);
+    }
 
   private:
     const UpgradeRequest& request_;

@@ -13,6 +13,7 @@
 #include "upgrade/upgrade_outcome.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -24,6 +25,9 @@ namespace orvane {
 struct UpgradeRequest {
     std::string imagePath;
     std::vector<std::string> ports; // one camera a port
+    // When set, what every camera is sent, as read once (and checked) before the run; else
+    // each job reads imagePath itself.
+    std::optional<std::vector<std::uint8_t>> image;
     // When not empty, the line of each port in place of the serial port of that name (the
     // demo's in-memory cameras); they must outlive the run.
     std::vector<SerialLink*> links;

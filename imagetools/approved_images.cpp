@@ -3,7 +3,7 @@
 // drop the board it was allowed for.
 #include "imagetools/approved_images.h"
 
-#include "imagetools/file_sha256.h"
+#include "imagetools/file_status.h"
 #include "imagetools/readable_file.h"
 #include "text/string_table.h"
 

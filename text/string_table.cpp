@@ -246,6 +246,20 @@ constexpr std::array table{
     Entry{IDS_DOCTOR_BLOCKED, "{0} finding(s) stop an upgrade: act on them first",
           "{0} 项问题会阻止升级：请先处理"},
     Entry{IDS_DOCTOR_CLEAR, "Nothing stops an upgrade ({0} warning(s))", "没有阻止升级的问题（{0} 项警告）"},
+    Entry{IDS_STATION_READY, "Station ready: {0}, {1} bytes, SHA-256 {2}. Plug in the cameras",
+          "工作站就绪：{0}，{1} 字节，SHA-256 {2}。请接入摄像机"},
+    Entry{IDS_STATION_IMAGE_CHANGED,
+          "The image {0} has changed on disk; the station goes on sending what it read at its start (SHA-256 "
+          "{1})",
+          "磁盘上的映像 {0} 已改变；工作站继续发送启动时读取的内容（SHA-256 {1}）"},
+    Entry{IDS_STATION_WAITING, "waiting", "等待中"},
+    Entry{IDS_STATION_FLASHING, "flashing {0}%, {1} s left", "升级中 {0}%，剩余 {1} 秒"},
+    Entry{IDS_STATION_COUNTERS, "succeeded {0}, not succeeded {1}, yield {2}%",
+          "成功 {0}，未成功 {1}，良率 {2}%"},
+    Entry{IDS_STATION_PLUGGED, "{0}: camera plugged in", "{0}：摄像机已接入"},
+    Entry{IDS_STATION_UNPLUGGED, "{0}: camera unplugged", "{0}：摄像机已拔出"},
+    Entry{IDS_STATION_STOPPED, "Station stopped: {0}", "工作站已停止：{0}"},
+    Entry{IDS_STATION_TODAY, "Today so far in the records: {0}", "今日记录至今：{0}"},
 };
 
 const Entry* find(int id) {

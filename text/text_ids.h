@@ -83,6 +83,17 @@ enum TextId : int {
     IDS_RECORD_NOT_KEPT = 252,         // {0} the store's reason
     IDS_RECORDS_REQUIRED = 253,        // {0} the store's reason
 
+    // The unattended station (orvane-cli station).
+    IDS_STATION_READY = 260,         // {0} image, {1} bytes, {2} SHA-256
+    IDS_STATION_IMAGE_CHANGED = 261, // {0} image, {1} SHA-256 of what is sent
+    IDS_STATION_WAITING = 262,
+    IDS_STATION_FLASHING = 263,  // {0} percent, {1} seconds left
+    IDS_STATION_COUNTERS = 264,  // {0} succeeded, {1} not succeeded, {2} yield in percent
+    IDS_STATION_PLUGGED = 265,   // {0} slot
+    IDS_STATION_UNPLUGGED = 266, // {0} slot
+    IDS_STATION_STOPPED = 267,   // {0} the counters (264)
+    IDS_STATION_TODAY = 268,     // {0} the counters (264) of the day's records
+
     // The list of approved images (lines as sha256sum writes them, an optional board).
     IDS_APPROVED_BAD_LINE = 290,     // {0} file, {1} line, {2} what is wrong
     IDS_APPROVED_NO_DIGEST = 291,    // what is wrong: no SHA-256 first

@@ -89,6 +89,7 @@ class Job {
   private:
     // The steps, in their order.
     StepEnd loadImage();
+    StepEnd imageRead(); // the image is in image_: its block count, and the observer told
     StepEnd openAtLineSpeed();
     StepEnd sendEnterUpgradeCommand();
     StepEnd switchToUpgradeSpeed();
@@ -245,6 +246,10 @@ StepEnd Job::loadImage() {
         because(UpgradeEnding::Unusable, UpgradeReason::NoFileChosen, text(IDS_PLEASE_SELECT_FILE));
         return outcome_;
     }
+    if (const auto loaded = inputs_.loadedImage()) {
+        image_.assign(loaded->begin(), loaded->end());
+        return imageRead();
+    }
     FileStatus status;
     file_ = ReadableFile::open(path, status);
     if (!file_) {
@@ -265,6 +270,10 @@ StepEnd Job::loadImage() {
     if (status = file_->readAll(image_); !status.ok) {
         return unusable(UpgradeReason::ImageUnreadable, filled(IDS_IMAGE_UNREADABLE, {path, status.reason}));
     }
+    return imageRead();
+}
+
+StepEnd Job::imageRead() {
     outcome_.blockCount = static_cast<std::uint32_t>((image_.size() + blockDataSize - 1) / blockDataSize);
     if (imageObserver_ != nullptr) {
         imageObserver_->imageLoaded(image_);

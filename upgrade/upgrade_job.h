@@ -31,6 +31,10 @@ class UpgradeInputs {
     virtual std::optional<int> lineSpeed() = 0;
     virtual std::optional<int> address() = 0;
     virtual std::optional<int> upgradeSpeed() = 0;
+    // The image's bytes when its owner has read them already, so that every camera of a
+    // station gets the same bytes whatever happens to the file: the job sends these and reads
+    // no file (imagePath() still names them). nullopt: the job reads imagePath().
+    virtual std::optional<std::span<const std::uint8_t>> loadedImage() { return std::nullopt; }
 };
 
 struct UpgradeProgress {

@@ -1,0 +1,185 @@
+// `orvane-cli station IMAGE`: the unattended production station. Cameras are upgraded as they
+// are plugged in, once a plug, with the bytes read at the start, until Ctrl-C, SIGTERM or a
+// hang-up; then the jobs in flight are given up and the counters close the shift.
+#include "cli/attempt_options.h"
+#include "cli/commands.h"
+#include "cli/common_options.h"
+#include "cli/exit_codes.h"
+#include "cli/image_approval.h"
+#include "cli/interrupt.h"
+#include "cli/port_list_file.h"
+#include "cli/station_today.h"
+#include "cli/station_view.h"
+#include "cli/upgrade_session.h"
+#include "station/station.h"
+#include "station/station_image.h"
+#include "text/string_table.h"
+#include "text/text_ids.h"
+
+#include <CLI/CLI.hpp>
+#include <memory>
+
+namespace orvane {
+namespace {
+
+struct StationOptions {
+    std::string imagePath;
+    StationPlan plan;
+    std::vector<std::string> ports;
+    std::string portsFrom;
+    std::string language = "en";
+    std::string target = "main";
+    std::string approved;
+    std::uint32_t maxResends = 20; // a camera left refusing one block must not hold its slot for ever
+    bool json = false;
+    bool bell = false;
+    RecordsChoice records;
+};
+
+UpgradeTarget targetNamed(const std::string& name) {
+    if (name == "motor") {
+        return UpgradeTarget::MotorBoard;
+    }
+    return name == "special" ? UpgradeTarget::Special : UpgradeTarget::MainBoard;
+}
+
+// A line of --ports-from may name the slot after its port: "ttyUSB0  left".
+FixedSlot slotOfLine(const std::string& line) {
+    const std::size_t gap = line.find_first_of(" \t");
+    if (gap == std::string::npos) {
+        return {line, {}};
+    }
+    const std::size_t nick = line.find_first_not_of(" \t", gap);
+    return {line.substr(0, gap), line.substr(nick)};
+}
+
+std::optional<int> fixedSlots(const StationOptions& options, StationPlan& plan, Console& console) {
+    for (const std::string& port : options.ports) {
+        plan.slots.push_back({port, {}});
+    }
+    if (options.portsFrom.empty()) {
+        return std::nullopt;
+    }
+    const PortListFile listed = readPortListFile(options.portsFrom);
+    if (!listed.error.empty()) {
+        return console.result({exitUnusable, listed.error});
+    }
+    for (const std::string& line : listed.ports) {
+        plan.slots.push_back(slotOfLine(line));
+    }
+    return std::nullopt;
+}
+
+void sayReady(Console& console, const StationImage& image, TextLanguage language) {
+    const std::string size = std::to_string(image.bytes.size());
+    if (console.json()) {
+        console.event("station",
+                      {{"image", image.path}, {"bytes", image.bytes.size()}, {"sha256", image.sha256}});
+        return;
+    }
+    console.line(fillText(textOf(IDS_STATION_READY, language), {image.path, size, image.sha256}));
+}
+
+int runStation(const StationOptions& options) {
+    Console console(chooseOutputMode(options.json));
+    const TextLanguage language = languageNamed(options.language);
+    StationPlan plan = options.plan;
+    if (const auto refused = fixedSlots(options, plan, console)) {
+        return *refused;
+    }
+    std::string error;
+    const auto image = loadStationImage(options.imagePath, error);
+    if (!image) {
+        return console.result({.exitCode = exitUnusable, .text = error, .details = {{"step", "image"}}});
+    }
+    if (!options.approved.empty()) {
+        if (const auto refusal =
+                imageRefusal(options.approved, image->sha256, options.target, image->path, language)) {
+            return console.result(
+                {.exitCode = exitUnusable, .text = *refusal, .details = {{"step", "image"}}});
+        }
+    }
+    OpenedBook records;
+    if (const auto refused = openAttemptRecords(options.records, console, language, records)) {
+        return *refused;
+    }
+    plan.job.image = &*image;
+    plan.job.settings = {targetNamed(options.target), language, options.maxResends,
+                         plan.job.settings.lowLatency};
+    plan.job.records = records.book.get();
+    plan.job.recordsRequired = options.records.required;
+    plan.job.recordTrouble = [&console, language](const std::string& port, const std::string& reason) {
+        sayRecordNotKept(console, language, reason, PortTag{port, true});
+    };
+    sayReady(console, *image, language);
+    StationState state(image->path, image->sha256, image->bytes.size());
+    StationView view(console, language, options.bell);
+    if (const auto today = todaysTally(options.records)) {
+        view.today(*today);
+    }
+    state.addListener(view);
+    ImageChangeWatch changes(image->path);
+    const InterruptWatch interrupt;
+    Station station(plan, state, view);
+    station.run([&] {
+        if (changes.changedNow()) {
+            state.imageChanged();
+        }
+        return interrupt.interrupted();
+    });
+    return view.summary(state.snapshot(), interrupt.interrupted() ? interrupt.exitStatus() : exitSuccess);
+}
+
+void addStationOptions(CLI::App& command, StationOptions& options) {
+    StationPlan& plan = options.plan;
+    command.add_option("--watch", plan.watchFolder, "Folder whose entries are the ports to watch")
+        ->capture_default_str();
+    command
+        .add_option("--match", plan.matches,
+                    "Only ports whose VID:PID, name (glob) or USB serial (glob) fits; repeatable")
+        ->allow_extra_args(false);
+    command.add_option("--port", options.ports, "A fixed slot instead of a watched folder; repeatable")
+        ->allow_extra_args(false);
+    command.add_option("--ports-from", options.portsFrom,
+                       "File with one slot a line: its port, then a nickname if wanted");
+    command.add_option("--retries", plan.retries, "Try a failed camera left in again, up to N times")
+        ->check(CLI::Range(0U, 100U))
+        ->capture_default_str();
+    command.add_option("--parallel", plan.parallel, "Upgrade at most N cameras at once (0: no cap)")
+        ->check(CLI::Range(0U, 1000U))
+        ->capture_default_str();
+    command
+        .add_option("--max-resends", options.maxResends,
+                    "Give up on a camera that refuses one block this many times")
+        ->check(CLI::Range(0U, 1000000U))
+        ->capture_default_str();
+    command.add_flag("--bell", options.bell, "Ring the terminal bell at each camera's end");
+}
+
+} // namespace
+
+void addStationCommand(CLI::App& app, int& status) {
+    auto options = std::make_shared<StationOptions>();
+    StationJobSetup& job = options->plan.job;
+    CLI::App* command =
+        app.add_subcommand("station", "Upgrade every camera plugged in, once a plug, until Ctrl-C");
+    command->add_option("IMAGE", options->imagePath, "Firmware image file")->required();
+    addStationOptions(*command, *options);
+    addAddressOption(*command, job.address);
+    addLineSpeedOption(*command, job.lineSpeed);
+    addUpgradeSpeedOption(*command, job.upgradeSpeed);
+    command->add_option("--target", options->target, "Board to upgrade: main, motor or special")
+        ->check(CLI::IsMember({"main", "motor", "special"}))
+        ->capture_default_str();
+    command->add_option("--approved", options->approved,
+                        "Refuse to start with an image whose SHA-256 is not in this list for the board");
+    addLanguageOption(*command, options->language);
+    command->add_flag("--json", options->json, "One JSON object per event on standard output");
+    addLowLatencyOption(*command, job.settings.lowLatency);
+    addAttemptOptions(*command, options->records,
+                      "Where each attempt is kept: a file, none, or a postgresql:// server "
+                      "(default: this desk's records file)");
+    command->callback([options, &status] { status = runStation(*options); });
+}
+
+} // namespace orvane

@@ -1,0 +1,37 @@
+#include "cli/station_today.h"
+
+#include "cli/record_time.h"
+#include "cli/records_reading.h"
+
+#include <chrono>
+
+namespace orvane {
+
+std::optional<Tally> todaysTally(const RecordsChoice& choice) {
+    if (choice.place == "none") {
+        return std::nullopt;
+    }
+    const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                         std::chrono::system_clock::now().time_since_epoch())
+                         .count();
+    RecordsQuery query{.place = choice.place, .filter = {}, .imagePrefix = {}};
+    query.filter.sinceMs = parseMoment(isoMoment(now, false).substr(0, 10));
+    if (!choice.station.empty()) {
+        query.filter.station = choice.station;
+    }
+    const ReadRecords read = readRecords(query);
+    if (read.refusal) {
+        return std::nullopt;
+    }
+    Tally tally;
+    for (const UpgradeRecord& record : read.records) {
+        if (record.ending == "succeeded") {
+            ++tally.succeeded;
+        } else if (record.ending != std::string(recordRunning)) {
+            ++tally.notSucceeded;
+        }
+    }
+    return tally;
+}
+
+} // namespace orvane

@@ -1,0 +1,16 @@
+// The day's attempts so far in the records the station writes to, counted as the station counts
+// (succeeded, not succeeded), so that a shift that starts again goes on from the day's figures.
+#pragma once
+
+#include "attempts/attempt_records.h"
+#include "station/station_state.h"
+
+#include <optional>
+
+namespace orvane {
+
+// Since local midnight, this station's only when --station-name names it; nullopt where no
+// records are kept or they cannot be read.
+std::optional<Tally> todaysTally(const RecordsChoice& choice);
+
+} // namespace orvane

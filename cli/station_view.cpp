@@ -1,0 +1,166 @@
+#include "cli/station_view.h"
+
+#include "cli/exit_codes.h"
+#include "cli/job_log_printer.h"
+#include "cli/terminal_size.h"
+#include "cli/upgrade_summary.h"
+#include "text/string_table.h"
+#include "text/text_ids.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace orvane {
+
+StationView::StationView(Console& console, TextLanguage language, bool bell)
+    : console_(console), language_(language), bell_(bell) {}
+
+std::unique_ptr<UpgradeLog> StationView::attemptLog(const SlotSnapshot& slot) {
+    if (!console_.json()) {
+        return nullptr; // the slot's lines say it
+    }
+    return std::make_unique<JobLogPrinter>(console_, PortTag{slot.port, true});
+}
+
+void StationView::attemptEnded(const SlotSnapshot& slot, UpgradeLog* log, const UpgradeOutcome& outcome,
+                               double seconds) {
+    if (bell_ && !console_.json()) {
+        std::fputs("\a", stderr);
+    }
+    if (!console_.json()) {
+        return;
+    }
+    CameraReport report;
+    report.port = slot.port;
+    report.outcome = outcome;
+    report.seconds = seconds;
+    report.exitStatus = outcome.succeeded()                         ? exitSuccess
+                        : outcome.ending == UpgradeEnding::Unusable ? exitUnusable
+                                                                    : exitFailed;
+    if (auto* printer = dynamic_cast<JobLogPrinter*>(log)) {
+        report.lastLine = printer->lastLine();
+        if (const auto progress = printer->latestProgress()) {
+            report.bytes = outcome.succeeded() ? progress->length : progress->offset;
+        }
+    }
+    console_.result(cameraResult(report, true));
+}
+
+std::string StationView::countersText(const Tally& tally) const {
+    const auto yield = static_cast<long>(std::lround(tally.yield() * 100.0));
+    return fillText(
+        textOf(IDS_STATION_COUNTERS, language_),
+        {std::to_string(tally.succeeded), std::to_string(tally.notSucceeded), std::to_string(yield)});
+}
+
+std::string StationView::slotLine(const SlotSnapshot& slot) const {
+    return slotState(slot) + " | " + countersText(slot.tally);
+}
+
+std::string StationView::slotState(const SlotSnapshot& slot) const {
+    return portLabel(slot.name) + ": " + stateText(slot);
+}
+
+std::string StationView::stateText(const SlotSnapshot& slot) const {
+    std::string state;
+    if (slot.state == SlotState::Waiting) {
+        state = textOf(IDS_STATION_WAITING, language_);
+    } else if (slot.state == SlotState::Flashing) {
+        const long left = slot.etaSeconds ? std::lround(*slot.etaSeconds) : 0;
+        state = fillText(textOf(IDS_STATION_FLASHING, language_),
+                         {std::to_string(slot.percent), std::to_string(left)});
+    } else {
+        state = std::string(slotStateName(slot.state));
+        if (!slot.lastReason.empty()) {
+            state += " (" + slot.lastReason + ")";
+        }
+    }
+    return state;
+}
+
+void StationView::say(const std::string& text) {
+    std::string shown = text;
+    if (const auto size = terminalSizeOf(stdout); size && shown.size() > size->columns) {
+        shown.resize(size->columns); // a plain byte cut: the lines are meant for a glance
+    }
+    console_.line(shown);
+}
+
+void StationView::stationEvent(const StationEvent& event, const StationSnapshot& now) {
+    using Kind = StationEvent::Kind;
+    if (event.kind == Kind::ImageChanged) {
+        const std::string text =
+            fillText(textOf(IDS_STATION_IMAGE_CHANGED, language_), {now.imageName, now.imageSha256});
+        console_.note(text);
+        return;
+    }
+    if (event.kind == Kind::Appeared || event.kind == Kind::Disappeared) {
+        const bool in = event.kind == Kind::Appeared;
+        if (console_.json()) {
+            console_.event("slot", {{"slot", event.slot.name}, {"present", in}}, PortTag{event.slot.port});
+        } else {
+            say(fillText(textOf(in ? IDS_STATION_PLUGGED : IDS_STATION_UNPLUGGED, language_),
+                         {portLabel(event.slot.name)}));
+        }
+        return;
+    }
+    if (!console_.json() && event.kind == Kind::Ended) {
+        say(slotState(event.slot) + " | " + countersText(now.total));
+    }
+    drawSlots(now, event.kind == Kind::Progress);
+}
+
+void StationView::drawSlots(const StationSnapshot& now, bool progressOnly) {
+    const auto time = std::chrono::steady_clock::now();
+    if (console_.mode() != OutputMode::Terminal ||
+        (progressOnly && time - lastDraw_ < std::chrono::milliseconds{100})) {
+        return;
+    }
+    lastDraw_ = time;
+    console_.reserveBars(now.slots.size());
+    for (std::size_t row = 0; row < now.slots.size(); ++row) {
+        const SlotSnapshot& slot = now.slots[row];
+        ProgressBarState bar{slot.percent, slot.block, slot.blockCount, {}, slot.etaSeconds};
+        if (slot.bytesPerSecond > 0.0) {
+            bar.bytesPerSecond = slot.bytesPerSecond;
+        }
+        const std::string state = slot.state == SlotState::Flashing ? std::string() : stateText(slot);
+        const std::string resends = slot.resends == 0 ? "" : " resends " + std::to_string(slot.resends);
+        console_.drawBar({portLabel(slot.name), bar, state + resends}, row);
+    }
+}
+
+void StationView::today(const Tally& tally) {
+    if (console_.json()) {
+        console_.event("today", {{"succeeded", tally.succeeded}, {"notSucceeded", tally.notSucceeded}});
+        return;
+    }
+    say(fillText(textOf(IDS_STATION_TODAY, language_), {countersText(tally)}));
+}
+
+int StationView::summary(const StationSnapshot& now, int exitStatus) {
+    const std::string total = countersText(now.total);
+    if (console_.json()) {
+        JsonFields slots = JsonFields::array();
+        for (const SlotSnapshot& slot : now.slots) {
+            slots.push_back({{"slot", slot.name},
+                             {"port", slot.port},
+                             {"succeeded", slot.tally.succeeded},
+                             {"notSucceeded", slot.tally.notSucceeded}});
+        }
+        console_.event("stationSummary", {{"exitCode", exitStatus},
+                                          {"succeeded", now.total.succeeded},
+                                          {"notSucceeded", now.total.notSucceeded},
+                                          {"yield", oneDecimal(now.total.yield() * 100.0)},
+                                          {"sha256", now.imageSha256},
+                                          {"slots", slots}});
+        return exitStatus;
+    }
+    for (const SlotSnapshot& slot : now.slots) {
+        say(slotLine(slot));
+    }
+    say(fillText(textOf(IDS_STATION_STOPPED, language_), {total}));
+    return exitStatus;
+}
+
+} // namespace orvane

@@ -1,0 +1,45 @@
+// How the command line shows a station: in JSON the upgrade's own events for every attempt
+// plus "slot" events as cameras come and go; otherwise a line for each slot as it changes
+// (plugged, unplugged, its ending with the reason and the counters), fitted to the terminal.
+#pragma once
+
+#include "cli/console.h"
+#include "station/station.h"
+#include "text/text_language.h"
+
+#include <chrono>
+#include <mutex>
+#include <string>
+
+namespace orvane {
+
+class StationView final : public StationFront, public StationListener {
+  public:
+    StationView(Console& console, TextLanguage language, bool bell);
+
+    std::unique_ptr<UpgradeLog> attemptLog(const SlotSnapshot& slot) override;
+    void attemptEnded(const SlotSnapshot& slot, UpgradeLog* log, const UpgradeOutcome& outcome,
+                      double seconds) override;
+    void stationEvent(const StationEvent& event, const StationSnapshot& now) override;
+
+    // The day's figures from the records, as the shift starts.
+    void today(const Tally& tally);
+    // The end of the shift: the counters of every slot and in total; answers the exit status.
+    int summary(const StationSnapshot& now, int exitStatus);
+
+  private:
+    std::string countersText(const Tally& tally) const;
+    std::string stateText(const SlotSnapshot& slot) const; // "waiting", "failed (reason)" ...
+    std::string slotState(const SlotSnapshot& slot) const; // "name: " and the state
+    std::string slotLine(const SlotSnapshot& slot) const;  // the state and the slot's counters
+    void say(const std::string& text);
+    // Terminal: a row per slot redrawn in place, at most ten times a second for progress.
+    void drawSlots(const StationSnapshot& now, bool progressOnly);
+
+    Console& console_;
+    TextLanguage language_;
+    bool bell_;
+    std::chrono::steady_clock::time_point lastDraw_{}; // events come one at a time
+};
+
+} // namespace orvane

@@ -1,0 +1,57 @@
+#include "station/progress_tap.h"
+
+namespace orvane {
+
+ProgressTap::ProgressTap(UpgradeLog* front, StationState& state, std::string slot)
+    : front_(front), state_(state), slot_(std::move(slot)) {}
+
+void ProgressTap::replaceLog(const std::string& text) {
+    if (front_ != nullptr) {
+        front_->replaceLog(text);
+    }
+}
+
+void ProgressTap::appendLog(const std::string& text) {
+    if (front_ != nullptr) {
+        front_->appendLog(text);
+    }
+}
+
+std::string ProgressTap::showWithLog(const std::string& tail) {
+    return front_ != nullptr ? front_->showWithLog(tail) : tail;
+}
+
+void ProgressTap::reason(const std::string& text) {
+    if (front_ != nullptr) {
+        front_->reason(text);
+    }
+}
+
+void ProgressTap::advice(const std::string& text) {
+    if (front_ != nullptr) {
+        front_->advice(text);
+    }
+}
+
+void ProgressTap::progress(const UpgradeProgress& progress) {
+    if (front_ != nullptr) {
+        front_->progress(progress);
+    }
+    const auto now = Clock::now();
+    if (!first_) {
+        first_.emplace(now, progress.offset);
+    }
+    resends_ += progress.resend ? 1U : 0U;
+    SlotProgress shown{.percent = progress.percent,
+                       .block = progress.blockNumber,
+                       .blockCount = progress.blockCount,
+                       .resends = resends_};
+    const double seconds = std::chrono::duration<double>(now - first_->first).count();
+    if (seconds > 0.0 && progress.offset > first_->second) {
+        shown.bytesPerSecond = (progress.offset - first_->second) / seconds;
+        shown.etaSeconds = (progress.length - progress.offset) / shown.bytesPerSecond;
+    }
+    state_.progressed(slot_, "block", shown);
+}
+
+} // namespace orvane

@@ -1,0 +1,78 @@
+// The station's shift: slots watched, a camera upgraded once a plug as it comes (again, up to
+// the retries, when it fails and stays in), at most so many at once, until told to stop;
+// then every job in flight is given up (the camera hears the AbortFrame).
+#pragma once
+
+#include "station/port_watch.h"
+#include "station/station_job.h"
+#include "station/station_state.h"
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace orvane {
+
+struct FixedSlot {
+    std::string port;
+    std::string nickname; // empty: the port names the slot
+};
+
+struct StationPlan {
+    std::string watchFolder = "/dev/serial/by-id"; // used when slots is empty
+    std::vector<std::string> matches;              // --match patterns
+    std::vector<FixedSlot> slots;
+    unsigned retries = 0;  // further attempts of a failed camera left in
+    unsigned parallel = 0; // 0: no cap
+    StationJobSetup job;
+};
+
+// What the front end gives each attempt.
+class StationFront {
+  public:
+    virtual ~StationFront() = default;
+    // The attempt's own log (null: none but the state's).
+    virtual std::unique_ptr<UpgradeLog> attemptLog(const SlotSnapshot& slot) = 0;
+    // The attempt has ended; log is the one attemptLog gave.
+    virtual void attemptEnded(const SlotSnapshot& slot, UpgradeLog* log, const UpgradeOutcome& outcome,
+                              double seconds) = 0;
+};
+
+class Station {
+  public:
+    Station(const StationPlan& plan, StationState& state, StationFront& front);
+    ~Station();
+    Station(const Station&) = delete;
+    Station& operator=(const Station&) = delete;
+
+    // Works until stopRequested answers true (asked several times a second), then gives up the
+    // jobs in flight and waits for them.
+    void run(const std::function<bool()>& stopRequested);
+
+  private:
+    struct Slot {
+        std::string name;
+        std::string port;
+        bool present = false;
+        bool plugDone = false; // flashed (or given up) since it came: not again until it goes
+        unsigned attempts = 0;
+        std::unique_ptr<StationJob> job{};
+    };
+
+    void scan();
+    void seen(const std::string& name, const std::string& port, bool present);
+    void reap(bool stopping);
+    void startWaiting();
+    unsigned runningCount() const;
+    Slot& slotNamed(const std::string& name, const std::string& port);
+
+    const StationPlan& plan_;
+    StationState& state_;
+    StationFront& front_;
+    PortWatch watch_;
+    std::vector<std::unique_ptr<Slot>> slots_;
+};
+
+} // namespace orvane

@@ -1,0 +1,135 @@
+// A production shift of `orvane-cli station` over virtual cameras whose links come and go in a
+// watched folder, counted through the records it keeps.
+#include "cli_process.h"
+#include "records/sqlite_store.h"
+#include "sim/virtual_camera.h"
+
+#include <gtest/gtest.h>
+#include <map>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <set>
+
+namespace orvane::test {
+namespace {
+
+constexpr int speed = 115200;
+
+std::unique_ptr<VirtualCamera> plugged(const TempDir& dir, const std::string& name, CameraFaults faults = {},
+                                       std::chrono::milliseconds flashTime = {}) {
+    VirtualCameraOptions options;
+    options.lineSpeed = speed;
+    options.upgradeSpeed = speed;
+    options.linkPath = dir.file("watched/" + name);
+    options.faults = faults;
+    options.flashTime = flashTime;
+    auto camera = std::make_unique<VirtualCamera>(options);
+    EXPECT_TRUE(camera->start()) << camera->error();
+    return camera;
+}
+
+// Attempts kept so far, by the link's name, in order: their endings ("unplugged" for a camera
+// pulled out, a failure with its resends).
+std::map<std::string, std::vector<std::string>> attemptsIn(const std::string& file,
+                                                           std::set<std::string>* digests = nullptr) {
+    StoreStatus status;
+    std::map<std::string, std::vector<std::string>> byCamera;
+    const auto store = SqliteStore::open(file, status);
+    if (!store) {
+        return byCamera;
+    }
+    auto records = store->find({}, status);
+    std::reverse(records.begin(), records.end()); // the newest come first
+    for (const UpgradeRecord& record : records) {
+        const std::string name = std::filesystem::path(record.port).filename().string();
+        if (digests != nullptr) {
+            digests->insert(record.imageSha256);
+        }
+        const bool failed = record.ending == "failed";
+        byCamera[name].push_back(record.reason == "unplugged" ? "unplugged"
+                                 : failed ? "failed after " + std::to_string(record.resends) + " resends"
+                                          : record.ending);
+    }
+    return byCamera;
+}
+
+bool waitUntil(const std::function<bool()>& met, std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!met()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+    return true;
+}
+
+TEST(StationShift, EachPlugFlashedOnceUntilTheSignal) {
+    const TempDir dir;
+    std::filesystem::create_directory(dir.file("watched"));
+    writeFile(dir.file("fw.bin"), std::string(3000, '\x5a'));
+    const std::string records = dir.file("records.sqlite");
+    CliProcess station({"station", dir.file("fw.bin"), "--watch", dir.file("watched"), "--records", records,
+                        "--bps", std::to_string(speed), "--upbps", std::to_string(speed), "--json"});
+    ASSERT_TRUE(station.waitForLine("\"station\"", 10s));
+
+    std::vector<std::unique_ptr<VirtualCamera>> cameras;
+    std::mt19937 random(7);
+    for (int i = 0; i < 8; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(random() % 400));
+        cameras.push_back(plugged(dir, "cam" + std::to_string(i)));
+    }
+    CameraFaults pulledOut;
+    pulledOut.vanishAtBlock = 2;
+    auto pulled = plugged(dir, "pulled", pulledOut);
+    CameraFaults refusing;
+    refusing.nakEvery = 1;
+    auto refuser = plugged(dir, "refuser", refusing);
+
+    const auto attempts = [&records] { return attemptsIn(records); };
+    ASSERT_TRUE(
+        waitUntil([&] { return attempts()["pulled"] == std::vector<std::string>{"unplugged"}; }, 20s));
+    // What is sent stays what was read at the start.
+    writeFile(dir.file("fw.bin"), std::string(3000, '\x33'));
+    pulled->setFaults({});
+    ASSERT_TRUE(pulled->comeBack());
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            auto now = attempts();
+            return now.size() == 10 && now["pulled"].size() == 2 && now["refuser"].size() == 1 &&
+                   std::all_of(now.begin(), now.end(),
+                               [](const auto& camera) { return camera.second.back() != "running"; });
+        },
+        30s));
+    // A camera left in is never flashed again.
+    std::this_thread::sleep_for(1500ms);
+    auto slow = plugged(dir, "slow", {}, 1000ms);
+    ASSERT_TRUE(waitUntil([&] { return !slow->receivedFrames(HostFrameKind::Block).empty(); }, 10s));
+    station.interrupt(SIGTERM);
+    const CliResult result = station.wait(20s);
+
+    EXPECT_EQ(result.exitCode, 128 + SIGTERM);
+    std::set<std::string> digests;
+    const auto kept = attemptsIn(records, &digests);
+    EXPECT_EQ(digests.size(), 1U);
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1)
+        << result.err; // the change, said once
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(kept.at("cam" + std::to_string(i)), std::vector<std::string>{"succeeded"}) << i;
+    }
+    EXPECT_EQ(kept.at("pulled"), (std::vector<std::string>{"unplugged", "succeeded"}));
+    EXPECT_EQ(kept.at("refuser"), std::vector<std::string>{"failed after 20 resends"});
+    EXPECT_EQ(kept.at("slow"), std::vector<std::string>{"cancelled"});
+    // The camera reads the AbortFrame once its flash of the block is over.
+    EXPECT_TRUE(waitUntil([&] { return !slow->receivedFrames(HostFrameKind::Abort).empty(); }, 3s));
+    const auto lines = linesOf(result.out);
+    ASSERT_FALSE(lines.empty());
+    const auto summary = nlohmann::json::parse(lines.back());
+    EXPECT_EQ(summary["event"], "stationSummary");
+    EXPECT_EQ(summary["succeeded"], 9);
+    EXPECT_EQ(summary["notSucceeded"], 3); // the pulled plug, the refuser and the slow one
+}
+
+} // namespace
+} // namespace orvane::test
