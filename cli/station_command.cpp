@@ -7,6 +7,7 @@
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
 #include "cli/port_list_file.h"
+#include "cli/station_dashboard.h"
 #include "cli/station_view.h"
 #include "cli/upgrade_session.h"
 #include "station/station.h"
@@ -31,6 +32,7 @@ struct StationOptions {
     bool json = false;
     bool bell = false;
     RecordsChoice records;
+    DashboardChoice dashboard;
 };
 
 UpgradeTarget targetNamed(const std::string& name) {
@@ -80,6 +82,16 @@ void sayReady(Console& console, const StationImage& image, TextLanguage language
 int runStation(const StationOptions& options) {
     Console console(chooseOutputMode(options.json));
     const TextLanguage language = languageNamed(options.language);
+    StationDashboard dashboard;
+    if (const auto made = StationDashboard::makeTokenIfAsked(options.dashboard, console)) {
+        return *made;
+    }
+    if (options.imagePath.empty()) {
+        return console.result({exitUsage, "station: IMAGE is required"});
+    }
+    if (const auto refused = dashboard.check(options.dashboard, console)) {
+        return *refused;
+    }
     StationPlan plan = options.plan;
     if (const auto refused = fixedSlots(options, plan, console)) {
         return *refused;
@@ -106,6 +118,9 @@ int runStation(const StationOptions& options) {
     StationState state(image->path, image->sha256, image->bytes.size());
     StationView view(console, language, options.bell);
     state.addListener(view);
+    if (const auto refused = dashboard.start(state, options.records, console)) {
+        return *refused;
+    }
     ImageChangeWatch changes(image->path);
     const InterruptWatch interrupt;
     Station station(plan, state, view);
@@ -113,7 +128,7 @@ int runStation(const StationOptions& options) {
         if (changes.changedNow()) {
             state.imageChanged();
         }
-        return interrupt.interrupted();
+        return interrupt.interrupted() || dashboard.stopAsked();
     });
     return view.summary(state.snapshot(), interrupt.interrupted() ? interrupt.exitStatus() : exitSuccess);
 }
@@ -151,7 +166,7 @@ void addStationCommand(CLI::App& app, int& status) {
     StationJobSetup& job = options->plan.job;
     CLI::App* command =
         app.add_subcommand("station", "Upgrade every camera plugged in, once a plug, until Ctrl-C");
-    command->add_option("IMAGE", options->imagePath, "Firmware image file")->required();
+    command->add_option("IMAGE", options->imagePath, "Firmware image file (needed unless --token-new)");
     addStationOptions(*command, *options);
     addAddressOption(*command, job.address);
     addLineSpeedOption(*command, job.lineSpeed);
@@ -162,6 +177,7 @@ void addStationCommand(CLI::App& app, int& status) {
     addLanguageOption(*command, options->language);
     command->add_flag("--json", options->json, "One JSON object per event on standard output");
     addLowLatencyOption(*command, job.settings.lowLatency);
+    addDashboardOptions(*command, options->dashboard);
     addAttemptOptions(*command, options->records,
                       "Where each attempt is kept: a file, none, or a postgresql:// server "
                       "(default: this desk's records file)");
