@@ -81,6 +81,12 @@ void EventFeed::publish(const std::string& message) {
 
 void EventFeed::stationEvent(const StationEvent& event, const StationSnapshot& now) {
     using Kind = StationEvent::Kind;
+    {
+        const std::lock_guard lock(mutex_);
+        if (clients_.empty()) {
+            return; // nobody to tell: no JSON made on a job's thread
+        }
+    }
     if (event.kind == Kind::Appeared || event.kind == Kind::Disappeared) {
         publish(sseMessage("", contractSlotEvent(event)));
     }
