@@ -142,4 +142,5 @@ document.addEventListener("DOMContentLoaded", () => {
   $("stop").onclick = () => post("/api/stop");
   render();
   connect();
+  setInterval(loadRecords, 5000); // an attempt's record is completed a moment after its tile
 });
