@@ -104,7 +104,7 @@ def start_station(cli, tmp):
         f.write(bytes(range(256)) * 12)
     links = {name: os.path.join(tmp, "ports", name) for name in ("left", "bad", "slow", "xss")}
     os.mkdir(os.path.join(tmp, "ports"))
-    faults = {"left": [], "bad": ["--nak-every", "1"], "slow": ["--flash-ms", "1500"], "xss": []}
+    faults = {"left": [], "bad": ["--nak-every", "1"], "slow": ["--flash-ms", "4000"], "xss": []}
     cameras = {name: subprocess.Popen([cli, "simulate", "--bps", SPEED, "--upbps", SPEED, "--link", links[name]]
                                       + faults[name], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
                for name in links}
@@ -175,6 +175,7 @@ def main():
             check(failures, browser.evaluate("document.querySelectorAll('#records tbody tr').length") > 0,
                   "no records listed")
             if screenshot:
+                time.sleep(5.5)  # the page's next look at the records: the failed one completed
                 shot = browser.call("Page.captureScreenshot", format="png", captureBeyondViewport=True)
                 with open(screenshot, "wb") as f:
                     f.write(base64.b64decode(shot["data"]))
