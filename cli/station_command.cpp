@@ -107,6 +107,7 @@ int runStation(const StationOptions& options) {
         return *refused;
     }
     plan.job.image = &*image;
+    plan.held = [&dashboard](const std::string& slot) { return dashboard.held(slot); };
     plan.job.settings = {targetNamed(options.target), language, options.maxResends,
                          plan.job.settings.lowLatency};
     plan.job.records = records.book.get();

@@ -24,6 +24,10 @@ void addDashboardOptions(CLI::App& command, DashboardChoice& choice) {
 }
 
 StationDashboard::StationDashboard() : impl_(std::make_unique<Impl>()) {}
+
+bool StationDashboard::held(const std::string& slot) const {
+    return impl_->server && impl_->server->held(slot);
+}
 StationDashboard::~StationDashboard() = default;
 
 std::optional<int> StationDashboard::makeTokenIfAsked(const DashboardChoice& choice, Console& console) {

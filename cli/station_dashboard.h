@@ -39,6 +39,8 @@ class StationDashboard {
     std::optional<int> start(StationState& state, const RecordsChoice& records, Console& console);
     // The page asked the station to stop (--control).
     bool stopAsked() const { return stopAsked_; }
+    // The page paused the slot (--control): no attempt begins on it.
+    bool held(const std::string& slot) const;
 
   private:
     struct Impl;

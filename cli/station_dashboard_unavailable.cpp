@@ -31,6 +31,10 @@ std::optional<int> StationDashboard::check(const DashboardChoice& choice, Consol
     return console.result({exitUsage, "station: this build has no page: --http is not available here"});
 }
 
+bool StationDashboard::held(const std::string&) const {
+    return false;
+}
+
 std::optional<int> StationDashboard::start(StationState&, const RecordsChoice&, Console&) {
     return std::nullopt;
 }

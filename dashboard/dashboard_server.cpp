@@ -42,7 +42,8 @@ std::size_t recordLimit(const httplib::Request& request) {
 struct DashboardServer::Impl {
     Impl(StationState& watched, DashboardSettings given)
         : state(watched), settings(std::move(given)),
-          feed(settings.limits.eventClients, settings.limits.eventQueue) {}
+          feed(settings.limits.eventClients, settings.limits.eventQueue,
+               [this](const std::string& slot) { return held(slot); }) {}
 
     void setUp();
     void routePage();
@@ -54,13 +55,23 @@ struct DashboardServer::Impl {
     DashboardJson pageStation() const {
         DashboardJson json = stationJson(state.snapshot());
         json["control"] = settings.control && static_cast<bool>(settings.stopStation);
-        json["pause"] = settings.control && static_cast<bool>(settings.pauseSlot);
+        json["pause"] = settings.control;
+        for (auto& slot : json["slots"]) {
+            slot["paused"] = held(slot["slot"].get<std::string>());
+        }
         return json;
     }
+    bool held(const std::string& slot) const {
+        const std::lock_guard lock(heldMutex);
+        return heldSlots.contains(slot);
+    }
+    bool hold(const std::string& slot, bool pause);
 
     StationState& state;
     DashboardSettings settings;
     EventFeed feed;
+    mutable std::mutex heldMutex;
+    std::set<std::string> heldSlots;
     httplib::Server http;
     std::thread thread;
     int port = 0;
@@ -173,18 +184,39 @@ void DashboardServer::Impl::routeControl() {
         }
     });
     for (const bool pause : {true, false}) {
-        http.Post(pause ? "/api/pause" : "/api/resume", [this, pause](const httplib::Request& request,
-                                                                      httplib::Response& response) {
-            if (!controlAllowed(request, response)) {
-                return;
-            }
-            if (!settings.pauseSlot || !settings.pauseSlot(request.get_param_value("slot"), pause)) {
-                answerText(response, 404, "no such slot");
-                return;
-            }
-            answerJson(response, R"({"ok":true})");
-        });
+        http.Post(pause ? "/api/pause" : "/api/resume",
+                  [this, pause](const httplib::Request& request, httplib::Response& response) {
+                      if (!controlAllowed(request, response)) {
+                          return;
+                      }
+                      if (!hold(request.get_param_value("slot"), pause)) {
+                          answerText(response, 404, "no such slot");
+                          return;
+                      }
+                      answerJson(response, R"({"ok":true})");
+                  });
     }
+}
+
+bool DashboardServer::Impl::hold(const std::string& slot, bool pause) {
+    const StationSnapshot now = state.snapshot();
+    const auto found = std::find_if(now.slots.begin(), now.slots.end(),
+                                    [&slot](const SlotSnapshot& known) { return known.name == slot; });
+    if (found == now.slots.end()) {
+        return false;
+    }
+    {
+        const std::lock_guard lock(heldMutex);
+        if (pause) {
+            heldSlots.insert(slot);
+        } else {
+            heldSlots.erase(slot);
+        }
+    }
+    DashboardJson shown = slotJson(*found);
+    shown["paused"] = pause;
+    feed.publish(sseMessage("state", dumpJson({{"slot", shown}, {"total", tallyJson(now.total)}})));
+    return true;
 }
 
 DashboardServer::DashboardServer(StationState& state, DashboardSettings settings)
@@ -212,6 +244,10 @@ bool DashboardServer::start(std::string& error) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
+}
+
+bool DashboardServer::held(const std::string& slot) const {
+    return impl_->held(slot);
 }
 
 int DashboardServer::port() const {

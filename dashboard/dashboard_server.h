@@ -35,14 +35,12 @@ struct DashboardLimits {
 struct DashboardSettings {
     ListenAddress address{};
     std::optional<std::string> token{}; // every request must carry it when set
-    bool control = false;               // POST /api/stop, /api/pause, /api/resume
+    bool control = false;               // POST /api/stop, /api/pause?slot=, /api/resume?slot=
     DashboardLimits limits{};
     // The newest records as a JSON array: since (as the records command reads it, may be
     // empty) and how many at most; empty optional when since is not a moment.
     std::function<std::optional<std::string>(const std::string& since, std::size_t limit)> records{};
     std::function<void()> stopStation{};
-    // Whether the slot was there to be paused or resumed.
-    std::function<bool(const std::string& slot, bool pause)> pauseSlot{};
 };
 
 class DashboardServer {
@@ -57,6 +55,8 @@ class DashboardServer {
     bool start(std::string& error);
     int port() const;
     void stop();
+    // Paused from the page (--control): the station begins no attempt on it.
+    bool held(const std::string& slot) const;
 
   private:
     struct Impl;

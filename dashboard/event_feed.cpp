@@ -48,8 +48,8 @@ void EventClient::close() {
     ready_.notify_all();
 }
 
-EventFeed::EventFeed(std::size_t maxClients, std::size_t queueCapacity)
-    : maxClients_(maxClients), queueCapacity_(queueCapacity) {}
+EventFeed::EventFeed(std::size_t maxClients, std::size_t queueCapacity, HeldSlot held)
+    : maxClients_(maxClients), queueCapacity_(queueCapacity), held_(std::move(held)) {}
 
 std::shared_ptr<EventClient> EventFeed::join() {
     const std::lock_guard lock(mutex_);
@@ -95,7 +95,9 @@ void EventFeed::stationEvent(const StationEvent& event, const StationSnapshot& n
         return;
     }
     // The one slot that changed and the shift's counters: a progress message stays small.
-    publish(sseMessage("state", dumpJson({{"slot", slotJson(event.slot)}, {"total", tallyJson(now.total)}})));
+    DashboardJson slot = slotJson(event.slot);
+    slot["paused"] = held_ && held_(event.slot.name);
+    publish(sseMessage("state", dumpJson({{"slot", slot}, {"total", tallyJson(now.total)}})));
 }
 
 std::string sseMessage(const std::string& type, const std::string& data) {

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -36,7 +37,9 @@ class EventClient {
 
 class EventFeed final : public StationListener {
   public:
-    EventFeed(std::size_t maxClients, std::size_t queueCapacity);
+    using HeldSlot = std::function<bool(const std::string& slot)>;
+    // held says which slots the page shows as paused.
+    EventFeed(std::size_t maxClients, std::size_t queueCapacity, HeldSlot held = {});
     // A new client, or none when maxClients are connected already.
     std::shared_ptr<EventClient> join();
     void leave(const std::shared_ptr<EventClient>& client);
@@ -50,6 +53,7 @@ class EventFeed final : public StationListener {
     std::vector<std::shared_ptr<EventClient>> clients_;
     std::size_t maxClients_;
     std::size_t queueCapacity_;
+    HeldSlot held_;
 };
 
 // One Server-Sent Events message: the type's line when not empty, then data's line.

@@ -135,16 +135,27 @@ TEST(DashboardServer, ControlOnlyWithTheTokenFromTheSameOrigin) {
         {"no origin", {{"Authorization", bearer}}, 403},
         {"another origin", {{"Authorization", bearer}, {"Origin", "http://evil.example"}}, 403},
     };
+    served.state.appeared("left", "/dev/ttyUSB0");
     for (const Case& c : refused) {
-        const auto response = served.client->Post("/api/stop", c.headers, "", "text/plain");
-        ASSERT_TRUE(response) << c.name;
-        EXPECT_EQ(response->status, c.status) << c.name;
+        for (const char* path : {"/api/stop", "/api/pause?slot=left"}) {
+            const auto response = served.client->Post(path, c.headers, "", "text/plain");
+            ASSERT_TRUE(response) << c.name;
+            EXPECT_EQ(response->status, c.status) << c.name << " " << path;
+        }
     }
     EXPECT_EQ(served.stops, 0);
-    const auto sent = served.client->Post(
-        "/api/stop", {{"Authorization", bearer}, {"Origin", "http://" + host}}, "", "text/plain");
-    ASSERT_TRUE(sent);
-    EXPECT_EQ(sent->status, 200);
+    EXPECT_FALSE(served.server->held("left"));
+    const httplib::Headers allowed{{"Authorization", bearer}, {"Origin", "http://" + host}};
+    const auto post = [&](const char* path) {
+        const auto response = served.client->Post(path, allowed, "", "text/plain");
+        return response ? response->status : -1;
+    };
+    EXPECT_EQ(post("/api/pause?slot=left"), 200);
+    EXPECT_TRUE(served.server->held("left"));
+    EXPECT_EQ(post("/api/pause?slot=nobody"), 404);
+    EXPECT_EQ(post("/api/resume?slot=left"), 200);
+    EXPECT_FALSE(served.server->held("left"));
+    EXPECT_EQ(post("/api/stop"), 200);
     EXPECT_EQ(served.stops, 1);
 }
 
