@@ -1,6 +1,15 @@
 #include "dashboard/bounded_pool.h"
 
 namespace orvane {
+namespace {
+
+thread_local bool inlineTask = false;
+
+} // namespace
+
+bool BoundedPool::servingInline() {
+    return inlineTask;
+}
 
 BoundedPool::BoundedPool(std::size_t threads, std::size_t queued) : queued_(queued) {
     for (std::size_t i = 0; i < threads; ++i) {
@@ -17,7 +26,9 @@ void BoundedPool::enqueue(std::function<void()> task) {
         std::unique_lock lock(mutex_);
         if (tasks_.size() >= queued_ + idle_) {
             lock.unlock();
+            inlineTask = true;
             task();
+            inlineTask = false;
             return;
         }
         tasks_.push_back(std::move(task));

@@ -19,6 +19,9 @@ class BoundedPool final : public httplib::TaskQueue {
     ~BoundedPool() override;
     void enqueue(std::function<void()> task) override;
     void shutdown() override;
+    // Whether this thread is the accepting one serving a connection itself: such a
+    // connection must not be a long one.
+    static bool servingInline();
 
   private:
     void work();

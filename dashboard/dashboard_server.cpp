@@ -136,7 +136,8 @@ void DashboardServer::Impl::routeApi() {
 }
 
 void DashboardServer::Impl::routeEvents(const httplib::Request&, httplib::Response& response) {
-    auto client = feed.join();
+    // On the accepting thread a live connection would stop every other one from being taken.
+    auto client = BoundedPool::servingInline() ? nullptr : feed.join();
     if (!client) {
         answerText(response, 503, "too many live connections");
         return;

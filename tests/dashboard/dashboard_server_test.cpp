@@ -177,18 +177,41 @@ TEST(DashboardServer, OversizeRequestsAreCutOff) {
     EXPECT_EQ(served.stops, 0);
 }
 
+// A raw connection that asked for the events and will never read them.
+int silentEventClient(int port) {
+    const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_EQ(::connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::string request = "GET /api/events HTTP/1.1\r\nHost: x\r\n\r\n";
+    EXPECT_EQ(::send(sock, request.data(), request.size(), 0), static_cast<ssize_t>(request.size()));
+    return sock;
+}
+
+TEST(DashboardServer, LiveConnectionsAreCapped) {
+    DashboardSettings settings;
+    settings.limits.eventClients = 2;
+    Served served(settings);
+    const int first = silentEventClient(served.server->port());
+    const int second = silentEventClient(served.server->port());
+    std::this_thread::sleep_for(200ms);
+    const auto third = served.client->Get("/api/events");
+    ASSERT_TRUE(third);
+    EXPECT_EQ(third->status, 503);
+    const auto page = served.client->Get("/");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 200); // the page and the API keep threads of their own
+    ::close(first);
+    ::close(second);
+}
+
 // A browser tab that stops reading: its socket buffers fill, yet the station's threads go on.
 TEST(DashboardServer, AClientThatNeverReadsCannotHoldTheStation) {
     Served served;
     served.state.appeared("left", "/dev/ttyUSB0");
-    const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(served.server->port()));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    const std::string request = "GET /api/events HTTP/1.1\r\nHost: x\r\n\r\n";
-    ASSERT_EQ(::send(sock, request.data(), request.size(), 0), static_cast<ssize_t>(request.size()));
+    const int sock = silentEventClient(served.server->port());
     std::this_thread::sleep_for(200ms);
     const auto start = std::chrono::steady_clock::now();
     for (unsigned i = 0; i < 5000; ++i) {
