@@ -12,6 +12,7 @@ namespace orvane {
 struct StationDashboard::Impl {
     DashboardSettings settings;
     std::unique_ptr<DashboardServer> server;
+    Console* tapped = nullptr;
 };
 
 void addDashboardOptions(CLI::App& command, DashboardChoice& choice) {
@@ -28,7 +29,11 @@ StationDashboard::StationDashboard() : impl_(std::make_unique<Impl>()) {}
 bool StationDashboard::held(const std::string& slot) const {
     return impl_->server && impl_->server->held(slot);
 }
-StationDashboard::~StationDashboard() = default;
+StationDashboard::~StationDashboard() {
+    if (impl_->tapped) {
+        impl_->tapped->tapEvents({});
+    }
+}
 
 std::optional<int> StationDashboard::makeTokenIfAsked(const DashboardChoice& choice, Console& console) {
     if (choice.tokenNew.empty()) {
@@ -104,7 +109,14 @@ std::optional<int> StationDashboard::start(StationState& state, const RecordsCho
         return recordsJson(place, since, limit);
     };
     settings.stopStation = [this] { stopAsked_ = true; };
+    settings.slotEvents = !console.json();
     impl_->server = std::make_unique<DashboardServer>(state, settings);
+    if (console.json()) {
+        // With --json the live events are the whole stream, the upgrades' own events too.
+        console.tapEvents(
+            [server = impl_->server.get()](const std::string& line) { server->publishEvent(line); });
+        impl_->tapped = &console;
+    }
     std::string error;
     if (!impl_->server->start(error)) {
         return console.result({exitUnusable, "station: " + error});

@@ -42,8 +42,9 @@ std::size_t recordLimit(const httplib::Request& request) {
 struct DashboardServer::Impl {
     Impl(StationState& watched, DashboardSettings given)
         : state(watched), settings(std::move(given)),
-          feed(settings.limits.eventClients, settings.limits.eventQueue,
-               [this](const std::string& slot) { return held(slot); }) {}
+          feed(
+              settings.limits.eventClients, settings.limits.eventQueue,
+              [this](const std::string& slot) { return held(slot); }, settings.slotEvents) {}
 
     void setUp();
     void routePage();
@@ -245,6 +246,10 @@ bool DashboardServer::start(std::string& error) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
+}
+
+void DashboardServer::publishEvent(const std::string& line) {
+    impl_->feed.publish(sseMessage("", line));
 }
 
 bool DashboardServer::held(const std::string& slot) const {

@@ -41,6 +41,9 @@ struct DashboardSettings {
     // empty) and how many at most; empty optional when since is not a moment.
     std::function<std::optional<std::string>(const std::string& since, std::size_t limit)> records{};
     std::function<void()> stopStation{};
+    // Whether the live events carry the "slot" events of their own; off when the command
+    // line hands on its whole --json stream through publishEvent.
+    bool slotEvents = true;
 };
 
 class DashboardServer {
@@ -55,6 +58,8 @@ class DashboardServer {
     bool start(std::string& error);
     int port() const;
     void stop();
+    // A line of the command line's JSON events to every live connection.
+    void publishEvent(const std::string& line);
     // Paused from the page (--control): the station begins no attempt on it.
     bool held(const std::string& slot) const;
 

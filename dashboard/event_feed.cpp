@@ -48,8 +48,9 @@ void EventClient::close() {
     ready_.notify_all();
 }
 
-EventFeed::EventFeed(std::size_t maxClients, std::size_t queueCapacity, HeldSlot held)
-    : maxClients_(maxClients), queueCapacity_(queueCapacity), held_(std::move(held)) {}
+EventFeed::EventFeed(std::size_t maxClients, std::size_t queueCapacity, HeldSlot held, bool slotEvents)
+    : maxClients_(maxClients), queueCapacity_(queueCapacity), held_(std::move(held)),
+      slotEvents_(slotEvents) {}
 
 std::shared_ptr<EventClient> EventFeed::join() {
     const std::lock_guard lock(mutex_);
@@ -87,7 +88,7 @@ void EventFeed::stationEvent(const StationEvent& event, const StationSnapshot& n
             return; // nobody to tell: no JSON made on a job's thread
         }
     }
-    if (event.kind == Kind::Appeared || event.kind == Kind::Disappeared) {
+    if (slotEvents_ && (event.kind == Kind::Appeared || event.kind == Kind::Disappeared)) {
         publish(sseMessage("", contractSlotEvent(event)));
     }
     if (event.kind == Kind::ImageChanged) {

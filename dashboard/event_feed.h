@@ -38,8 +38,9 @@ class EventClient {
 class EventFeed final : public StationListener {
   public:
     using HeldSlot = std::function<bool(const std::string& slot)>;
-    // held says which slots the page shows as paused.
-    EventFeed(std::size_t maxClients, std::size_t queueCapacity, HeldSlot held = {});
+    // held says which slots the page shows as paused; slotEvents, whether a slot plugged in or
+    // pulled out is also told as the command line's "slot" event.
+    EventFeed(std::size_t maxClients, std::size_t queueCapacity, HeldSlot held = {}, bool slotEvents = true);
     // A new client, or none when maxClients are connected already.
     std::shared_ptr<EventClient> join();
     void leave(const std::shared_ptr<EventClient>& client);
@@ -54,6 +55,7 @@ class EventFeed final : public StationListener {
     std::size_t maxClients_;
     std::size_t queueCapacity_;
     HeldSlot held_;
+    bool slotEvents_;
 };
 
 // One Server-Sent Events message: the type's line when not empty, then data's line.
