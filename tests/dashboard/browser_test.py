@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """The station's page in a real browser (Debian's chromium, headless, driven over its DevTools
 protocol): a station over four virtual cameras shows waiting, flashing, succeeded, failed and
-unplugged tiles; a slot named like a script stays text and runs nothing; the page speaks
-Chinese for a Chinese browser and through its switch. Saves a screenshot when asked.
+unplugged tiles; a slot named like a script stays text and runs nothing; a lost connection is
+shown and made again; the page speaks Chinese for a Chinese browser and through its switch.
+Saves a screenshot when asked.
 
 usage: browser_test.py ORVANE_CLI [SCREENSHOT.png]   (exit 77: no chromium, skipped)"""
 import base64
@@ -116,13 +117,39 @@ def start_station(cli, tmp):
     while not all(os.path.exists(p) for p in links.values()) and time.time() < deadline:
         time.sleep(0.1)
     port = free_port()
-    station = subprocess.Popen([cli, "station", image, "--ports-from", ports_file, "--parallel", "1",
-                                "--max-resends", "2", "--records", os.path.join(tmp, "records.sqlite"),
-                                "--bps", SPEED, "--upbps", SPEED, "--http", str(port)],
+    return run_station(cli, tmp, port), cameras, links, "http://127.0.0.1:%d/" % port
+
+
+def run_station(cli, tmp, port):
+    station = subprocess.Popen([cli, "station", os.path.join(tmp, "fw.bin"), "--ports-from",
+                                os.path.join(tmp, "slots.txt"), "--parallel", "1", "--max-resends", "2",
+                                "--records", os.path.join(tmp, "records.sqlite"), "--bps", SPEED,
+                                "--upbps", SPEED, "--http", str(port)],
                                stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
     while "http://" not in (station.stderr.readline() or "http://"):
         pass
-    return station, cameras, links, "http://127.0.0.1:%d/" % port
+    return station
+
+
+def link_lost(browser):
+    return browser.evaluate("document.getElementById('link').classList.contains('lost')")
+
+
+def reconnects(cli, tmp, url, station, browser, failures):
+    """The station goes and comes back on the same port: the page says the connection is lost,
+    then makes it again by itself. Answers the new station."""
+    station.send_signal(signal.SIGTERM)
+    station.wait(20)
+    deadline = time.time() + 5
+    while not link_lost(browser) and time.time() < deadline:
+        time.sleep(0.1)
+    check(failures, link_lost(browser), "a lost connection is not shown")
+    station = run_station(cli, tmp, int(url.rsplit(":", 1)[1].strip("/")))
+    deadline = time.time() + 10
+    while link_lost(browser) and time.time() < deadline:
+        time.sleep(0.1)
+    check(failures, not link_lost(browser), "the page did not connect again")
+    return station
 
 
 def watch_states(browser, links, cameras):
@@ -179,6 +206,7 @@ def main():
                 shot = browser.call("Page.captureScreenshot", format="png", captureBeyondViewport=True)
                 with open(screenshot, "wb") as f:
                     f.write(base64.b64decode(shot["data"]))
+            station = reconnects(cli, tmp, url, station, browser, failures)
             browser.evaluate("document.getElementById('lang').click()")
             check(failures, browser.evaluate("document.querySelector('h1').textContent") == "Orvane 升级工位",
                   "the switch does not turn the page Chinese")
