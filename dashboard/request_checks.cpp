@@ -1,6 +1,7 @@
 #include "dashboard/request_checks.h"
 
 #include "dashboard/access_token.h"
+#include "dashboard/dashboard_server.h"
 
 #include <string_view>
 
@@ -40,6 +41,11 @@ std::string tokenOf(const httplib::Request& request) {
 bool admitted(const httplib::Request& request, httplib::Response& response,
               const std::optional<std::string>& token) {
     if (!token) {
+        if (!sentToLoopback(request)) {
+            response.status = 421;
+            response.set_content("this page answers to 127.0.0.1 only\n", "text/plain; charset=utf-8");
+            return false;
+        }
         return true;
     }
     if (!tokensEqual(tokenOf(request), *token)) {
@@ -53,6 +59,16 @@ bool admitted(const httplib::Request& request, httplib::Response& response,
                             std::string(tokenCookie) + "=" + *token + "; Path=/; HttpOnly; SameSite=Strict");
     }
     return true;
+}
+
+bool sentToLoopback(const httplib::Request& request) {
+    std::string host = request.get_header_value("Host");
+    if (!host.empty() && host.front() == '[') {
+        host = host.substr(1, host.find(']') - 1); // [::1]:8080
+    } else if (const std::size_t colon = host.rfind(':'); colon != std::string::npos) {
+        host.resize(colon);
+    }
+    return isLoopbackHost(host);
 }
 
 bool sameOrigin(const httplib::Request& request) {

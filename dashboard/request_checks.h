@@ -18,6 +18,10 @@ std::string tokenOf(const httplib::Request& request);
 bool admitted(const httplib::Request& request, httplib::Response& response,
               const std::optional<std::string>& token);
 
+// Whether the request was sent to a loopback name: without a token, a page elsewhere whose
+// name was pointed at 127.0.0.1 (DNS rebinding) must not read the station.
+bool sentToLoopback(const httplib::Request& request);
+
 // Whether the request's Origin is the host it was sent to: a page from elsewhere cannot post.
 bool sameOrigin(const httplib::Request& request);
 

@@ -90,6 +90,22 @@ TEST(DashboardServer, EventsCarryTheSlotEventAndTheNewState) {
     EXPECT_EQ(json["present"], true);
 }
 
+// Without a token only loopback names: a site whose name was pointed at 127.0.0.1 reads nothing.
+TEST(DashboardServer, WithoutTokenOnlyLoopbackNames) {
+    Served served;
+    const std::string port = ":" + std::to_string(served.server->port());
+    for (const auto& [host, status] :
+         std::vector<std::pair<std::string, int>>{{"127.0.0.1" + port, 200},
+                                                  {"localhost" + port, 200},
+                                                  {"[::1]" + port, 200},
+                                                  {"evil.example" + port, 421},
+                                                  {"127.0.0.1.evil.example", 421}}) {
+        const auto response = served.client->Get("/api/station", {{"Host", host}});
+        ASSERT_TRUE(response) << host;
+        EXPECT_EQ(response->status, status) << host;
+    }
+}
+
 TEST(DashboardServer, EveryRequestNeedsTheToken) {
     Served served(withToken());
     struct Case {
@@ -185,7 +201,7 @@ int silentEventClient(int port) {
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     EXPECT_EQ(::connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    const std::string request = "GET /api/events HTTP/1.1\r\nHost: x\r\n\r\n";
+    const std::string request = "GET /api/events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
     EXPECT_EQ(::send(sock, request.data(), request.size(), 0), static_cast<ssize_t>(request.size()));
     return sock;
 }
