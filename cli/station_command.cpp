@@ -131,7 +131,10 @@ int runStation(const StationOptions& options) {
         }
         return interrupt.interrupted() || dashboard.stopAsked();
     });
-    return view.summary(state.snapshot(), interrupt.interrupted() ? interrupt.exitStatus() : exitSuccess);
+    const int status =
+        view.summary(state.snapshot(), interrupt.interrupted() ? interrupt.exitStatus() : exitSuccess);
+    dashboard.stop(); // its threads read the state, which goes before it
+    return status;
 }
 
 void addStationOptions(CLI::App& command, StationOptions& options) {

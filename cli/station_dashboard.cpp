@@ -30,8 +30,16 @@ bool StationDashboard::held(const std::string& slot) const {
     return impl_->server && impl_->server->held(slot);
 }
 StationDashboard::~StationDashboard() {
+    stop();
+}
+
+void StationDashboard::stop() {
     if (impl_->tapped) {
         impl_->tapped->tapEvents({});
+        impl_->tapped = nullptr;
+    }
+    if (impl_->server) {
+        impl_->server->stop();
     }
 }
 

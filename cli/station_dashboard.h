@@ -37,6 +37,8 @@ class StationDashboard {
     std::optional<int> check(const DashboardChoice& choice, Console& console);
     // Serves state's page once the checks passed; answers the exit status when it cannot.
     std::optional<int> start(StationState& state, const RecordsChoice& records, Console& console);
+    // Ends the serving while the station's state is still there; the destructor does it too.
+    void stop();
     // The page asked the station to stop (--control).
     bool stopAsked() const { return stopAsked_; }
     // The page paused the slot (--control): no attempt begins on it.

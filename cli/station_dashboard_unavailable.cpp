@@ -16,6 +16,7 @@ void addDashboardOptions(CLI::App& command, DashboardChoice& choice) {
 
 StationDashboard::StationDashboard() = default;
 StationDashboard::~StationDashboard() = default;
+void StationDashboard::stop() {}
 
 std::optional<int> StationDashboard::makeTokenIfAsked(const DashboardChoice& choice, Console& console) {
     if (choice.tokenNew.empty()) {
