@@ -64,6 +64,14 @@ void Console::eventLocked(std::string_view kind, const JsonFields& fields, const
     std::fwrite(text.data(), 1, text.size(), out_);
     std::fputc('\n', out_);
     std::fflush(out_);
+    if (tap_) {
+        tap_(text);
+    }
+}
+
+void Console::tapEvents(std::function<void(const std::string& line)> tap) {
+    const std::lock_guard lock(mutex_);
+    tap_ = std::move(tap);
 }
 
 void Console::line(std::string_view text, const PortTag& port) {

@@ -9,6 +9,7 @@
 #include "cli/progress_bar.h"
 
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -83,6 +84,9 @@ class Console {
     void reserveBars(std::size_t rows);
     // Ends the drawn bars with a line feed, so the next output starts on a line of its own.
     void endBar();
+    // JSON: every event's line also goes to tap, on the writing thread, in order (the
+    // station's page repeats them); it must only hand the line on. Empty: none.
+    void tapEvents(std::function<void(const std::string& line)> tap);
 
   private:
     void endBarLocked();
@@ -96,6 +100,7 @@ class Console {
     bool barShown_ = false;
     std::vector<std::optional<BarRow>> bars_; // a row not drawn yet is empty
     std::size_t shownRows_ = 0;
+    std::function<void(const std::string&)> tap_;
 };
 
 } // namespace orvane

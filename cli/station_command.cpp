@@ -8,6 +8,7 @@
 #include "cli/image_approval.h"
 #include "cli/interrupt.h"
 #include "cli/port_list_file.h"
+#include "cli/station_dashboard.h"
 #include "cli/station_today.h"
 #include "cli/station_view.h"
 #include "cli/upgrade_session.h"
@@ -34,6 +35,7 @@ struct StationOptions {
     bool json = false;
     bool bell = false;
     RecordsChoice records;
+    DashboardChoice dashboard;
 };
 
 UpgradeTarget targetNamed(const std::string& name) {
@@ -83,6 +85,16 @@ void sayReady(Console& console, const StationImage& image, TextLanguage language
 int runStation(const StationOptions& options) {
     Console console(chooseOutputMode(options.json));
     const TextLanguage language = languageNamed(options.language);
+    StationDashboard dashboard;
+    if (const auto made = StationDashboard::makeTokenIfAsked(options.dashboard, console)) {
+        return *made;
+    }
+    if (options.imagePath.empty()) {
+        return console.result({exitUsage, "station: IMAGE is required"});
+    }
+    if (const auto refused = dashboard.check(options.dashboard, console)) {
+        return *refused;
+    }
     StationPlan plan = options.plan;
     if (const auto refused = fixedSlots(options, plan, console)) {
         return *refused;
@@ -104,6 +116,7 @@ int runStation(const StationOptions& options) {
         return *refused;
     }
     plan.job.image = &*image;
+    plan.held = [&dashboard](const std::string& slot) { return dashboard.held(slot); };
     plan.job.settings = {targetNamed(options.target), language, options.maxResends,
                          plan.job.settings.lowLatency};
     plan.job.records = records.book.get();
@@ -118,6 +131,9 @@ int runStation(const StationOptions& options) {
         view.today(*today);
     }
     state.addListener(view);
+    if (const auto refused = dashboard.start(state, options.records, console)) {
+        return *refused;
+    }
     ImageChangeWatch changes(image->path);
     const InterruptWatch interrupt;
     Station station(plan, state, view);
@@ -125,9 +141,12 @@ int runStation(const StationOptions& options) {
         if (changes.changedNow()) {
             state.imageChanged();
         }
-        return interrupt.interrupted();
+        return interrupt.interrupted() || dashboard.stopAsked();
     });
-    return view.summary(state.snapshot(), interrupt.interrupted() ? interrupt.exitStatus() : exitSuccess);
+    const int status =
+        view.summary(state.snapshot(), interrupt.interrupted() ? interrupt.exitStatus() : exitSuccess);
+    dashboard.stop(); // its threads read the state, which goes before it
+    return status;
 }
 
 void addStationOptions(CLI::App& command, StationOptions& options) {
@@ -163,7 +182,7 @@ void addStationCommand(CLI::App& app, int& status) {
     StationJobSetup& job = options->plan.job;
     CLI::App* command =
         app.add_subcommand("station", "Upgrade every camera plugged in, once a plug, until Ctrl-C");
-    command->add_option("IMAGE", options->imagePath, "Firmware image file")->required();
+    command->add_option("IMAGE", options->imagePath, "Firmware image file (needed unless --token-new)");
     addStationOptions(*command, *options);
     addAddressOption(*command, job.address);
     addLineSpeedOption(*command, job.lineSpeed);
@@ -176,6 +195,7 @@ void addStationCommand(CLI::App& app, int& status) {
     addLanguageOption(*command, options->language);
     command->add_flag("--json", options->json, "One JSON object per event on standard output");
     addLowLatencyOption(*command, job.settings.lowLatency);
+    addDashboardOptions(*command, options->dashboard);
     addAttemptOptions(*command, options->records,
                       "Where each attempt is kept: a file, none, or a postgresql:// server "
                       "(default: this desk's records file)");

@@ -91,7 +91,7 @@ void Station::startWaiting() {
         if (plan_.parallel != 0 && runningCount() >= plan_.parallel) {
             return;
         }
-        if (!slot->present || slot->plugDone || slot->job) {
+        if (!slot->present || slot->plugDone || slot->job || (plan_.held && plan_.held(slot->name))) {
             continue;
         }
         ++slot->attempts;

@@ -27,6 +27,8 @@ struct StationPlan {
     unsigned retries = 0;  // further attempts of a failed camera left in
     unsigned parallel = 0; // 0: no cap
     StationJobSetup job;
+    // A slot held (paused from the dashboard) begins no attempt; one in flight goes on.
+    std::function<bool(const std::string& slot)> held{};
 };
 
 // What the front end gives each attempt.

@@ -58,6 +58,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadUsage{"RecordsImageNotASha256", {"records", "--image", "fw.bin"}},
         BadUsage{"RecordsNoLimit", {"records", "--limit", "0"}},
         BadUsage{"RecordsCsvAndJson", {"records", "--csv", "--json"}},
+        BadUsage{"StationPageElsewhereWithoutToken", {"station", "fw.bin", "--http", "0.0.0.0:8080"}},
+        BadUsage{"StationControlWithoutToken", {"station", "fw.bin", "--http", "8080", "--control"}},
+        BadUsage{"StationPageNotAPort", {"station", "fw.bin", "--http", "80x"}},
         BadUsage{"RecordsFromNowhere", {"records", "--records", "none"}},
         BadUsage{"DoctorSpeedNotInTheList", {"doctor", "--upbps", "300"}}),
     [](const auto& test) { return std::string(test.param.name); });

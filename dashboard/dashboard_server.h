@@ -1,0 +1,71 @@
+// The station's dashboard over HTTP: the page, the station and its records as JSON, and the
+// live events. It only reads the station's state, except for the control requests when they
+// are allowed; none of its work runs on a job's thread.
+#pragma once
+
+#include "station/station_state.h"
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace orvane {
+
+struct ListenAddress {
+    std::string host = "127.0.0.1";
+    int port = 0;
+};
+
+// "[ADDRESS:]PORT": a port alone is on 127.0.0.1; empty when the port is not 1 to 65535.
+std::optional<ListenAddress> parseListenAddress(const std::string& text);
+bool isLoopbackHost(const std::string& host);
+
+struct DashboardLimits {
+    std::size_t eventClients = 8; // live connections at once; one more gets 503
+    std::size_t otherThreads = 4; // for the page and the API beside them
+    std::size_t queuedConnections = 16;
+    std::size_t eventQueue = 512; // messages a live client may lag behind before it is dropped
+    std::size_t bodyBytes = 4096;
+    std::size_t headers = 64;
+    std::chrono::seconds ioTimeout{5};
+};
+
+struct DashboardSettings {
+    ListenAddress address{};
+    std::optional<std::string> token{}; // every request must carry it when set
+    bool control = false;               // POST /api/stop, /api/pause?slot=, /api/resume?slot=
+    DashboardLimits limits{};
+    // The newest records as a JSON array: since (as the records command reads it, may be
+    // empty) and how many at most; empty optional when since is not a moment.
+    std::function<std::optional<std::string>(const std::string& since, std::size_t limit)> records{};
+    std::function<void()> stopStation{};
+    // Whether the live events carry the "slot" events of their own; off when the command
+    // line hands on its whole --json stream through publishEvent.
+    bool slotEvents = true;
+};
+
+class DashboardServer {
+  public:
+    // Listens to state at once: before the station runs.
+    DashboardServer(StationState& state, DashboardSettings settings);
+    ~DashboardServer();
+    DashboardServer(const DashboardServer&) = delete;
+    DashboardServer& operator=(const DashboardServer&) = delete;
+
+    // Binds and serves on a thread of its own; false with error said when it cannot bind.
+    bool start(std::string& error);
+    int port() const;
+    void stop();
+    // A line of the command line's JSON events to every live connection.
+    void publishEvent(const std::string& line);
+    // Paused from the page (--control): the station begins no attempt on it.
+    bool held(const std::string& slot) const;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace orvane
