@@ -231,7 +231,8 @@ TEST(DashboardServer, AClientThatNeverReadsCannotHoldTheStation) {
     std::this_thread::sleep_for(200ms);
     const auto start = std::chrono::steady_clock::now();
     for (unsigned i = 0; i < 5000; ++i) {
-        served.state.progressed("left", "block", {i % 100, 1000.0, 2.0, 0});
+        served.state.progressed("left", "block",
+                                {.percent = i % 100, .bytesPerSecond = 1000.0, .etaSeconds = 2.0});
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, 4s);
     // The server still answers others.
