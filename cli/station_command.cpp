@@ -82,6 +82,37 @@ void sayReady(Console& console, const StationImage& image, TextLanguage language
     console.line(fillText(textOf(IDS_STATION_READY, language), {image.path, size, image.sha256}));
 }
 
+// The image read once, and approved where a list is given; the exit status when refused.
+std::optional<int> readImage(const StationOptions& options, Console& console, TextLanguage language,
+                             std::optional<StationImage>& image) {
+    std::string error;
+    image = loadStationImage(options.imagePath, error);
+    if (!image) {
+        return console.result({.exitCode = exitUnusable, .text = error, .details = {{"step", "image"}}});
+    }
+    if (options.approved.empty()) {
+        return std::nullopt;
+    }
+    if (const auto refusal =
+            imageRefusal(options.approved, image->sha256, options.target, image->path, language)) {
+        return console.result({.exitCode = exitUnusable, .text = *refusal, .details = {{"step", "image"}}});
+    }
+    return std::nullopt;
+}
+
+// What every camera's job is given: the bytes read once, the settings and the records.
+void planJobs(StationPlan& plan, const StationOptions& options, const StationImage& image,
+              OpenedBook& records, Console& console, TextLanguage language) {
+    plan.job.image = &image;
+    plan.job.settings = {targetNamed(options.target), language, options.maxResends,
+                         plan.job.settings.lowLatency};
+    plan.job.records = records.book.get();
+    plan.job.recordsRequired = options.records.required;
+    plan.job.recordTrouble = [&console, language](const std::string& port, const std::string& reason) {
+        sayRecordNotKept(console, language, reason, PortTag{port, true});
+    };
+}
+
 int runStation(const StationOptions& options) {
     Console console(chooseOutputMode(options.json));
     const TextLanguage language = languageNamed(options.language);
@@ -99,31 +130,16 @@ int runStation(const StationOptions& options) {
     if (const auto refused = fixedSlots(options, plan, console)) {
         return *refused;
     }
-    std::string error;
-    const auto image = loadStationImage(options.imagePath, error);
-    if (!image) {
-        return console.result({.exitCode = exitUnusable, .text = error, .details = {{"step", "image"}}});
-    }
-    if (!options.approved.empty()) {
-        if (const auto refusal =
-                imageRefusal(options.approved, image->sha256, options.target, image->path, language)) {
-            return console.result(
-                {.exitCode = exitUnusable, .text = *refusal, .details = {{"step", "image"}}});
-        }
+    std::optional<StationImage> image;
+    if (const auto refused = readImage(options, console, language, image)) {
+        return *refused;
     }
     OpenedBook records;
     if (const auto refused = openAttemptRecords(options.records, console, language, records)) {
         return *refused;
     }
-    plan.job.image = &*image;
+    planJobs(plan, options, *image, records, console, language);
     plan.held = [&dashboard](const std::string& slot) { return dashboard.held(slot); };
-    plan.job.settings = {targetNamed(options.target), language, options.maxResends,
-                         plan.job.settings.lowLatency};
-    plan.job.records = records.book.get();
-    plan.job.recordsRequired = options.records.required;
-    plan.job.recordTrouble = [&console, language](const std::string& port, const std::string& reason) {
-        sayRecordNotKept(console, language, reason, PortTag{port, true});
-    };
     sayReady(console, *image, language);
     StationState state(image->path, image->sha256, image->bytes.size());
     StationView view(console, language, options.bell);
