@@ -234,7 +234,9 @@ TEST(DashboardServer, AClientThatNeverReadsCannotHoldTheStation) {
         served.state.progressed("left", "block",
                                 {.percent = i % 100, .bytesPerSecond = 1000.0, .etaSeconds = 2.0});
     }
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 4s);
+    // Not a speed goal (that is the benchmarks'): changes that each waited on the client's full
+    // socket would take minutes; under the sanitizers 5000 take a few seconds.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 30s);
     // The server still answers others.
     const auto response = served.client->Get("/api/station");
     ASSERT_TRUE(response);
