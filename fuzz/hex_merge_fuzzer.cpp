@@ -155,6 +155,9 @@ bool shouldAccept(const Bytes& ubl, const Bytes& app) {
         return false;
     if ((model::valueOf(a->front()) << 16) != model::baseAfter(*u))
         return false;
+    // Under the UBL's segment base a record past 64 KiB would wrap, not run on.
+    if (model::segmentBaseAfter(*u) && model::firstBaseRunsPastSegment(*a))
+        return false;
     const auto ublMemory = model::memoryOf(*u);
     const auto appMemory = model::memoryOf(*a);
     for (const auto* memory : {&ublMemory, &appMemory}) {

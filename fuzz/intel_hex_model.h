@@ -101,6 +101,27 @@ inline std::uint32_t baseAfter(const std::vector<ModelRecord>& records, std::uin
     return base;
 }
 
+// Whether the base in effect after the records came from an extended segment address.
+inline bool segmentBaseAfter(const std::vector<ModelRecord>& records) {
+    bool segment = false;
+    for (const ModelRecord& record : records) {
+        if (record.type == 0x04 || record.type == 0x02)
+            segment = record.type == 0x02;
+    }
+    return segment;
+}
+
+// Whether a data record under the first record's base runs past the end of a 64 KiB segment.
+inline bool firstBaseRunsPastSegment(const std::vector<ModelRecord>& records) {
+    for (std::size_t i = 1; i < records.size(); ++i) {
+        if (records[i].type == 0x04 || records[i].type == 0x02)
+            return false;
+        if (records[i].type == 0x00 && records[i].address + records[i].data.size() > 0x10000)
+            return true;
+    }
+    return false;
+}
+
 // Every data byte at its absolute address; a later record wins where two overlap. Under a
 // segment base the offset wraps within 64 KiB, under a linear one the address within 4 GiB.
 inline std::map<std::uint32_t, std::uint8_t> memoryOf(const std::vector<ModelRecord>& records) {

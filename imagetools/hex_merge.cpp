@@ -85,6 +85,13 @@ std::optional<HexProblem> checkAppShape(const HexFileSummary& summary, const Hex
     // The dropped first record set the base of the APP's records up to its next address
     // record; in the merged file the base in effect at the end of the UBL takes its place.
     const std::uint32_t appBase = summary.first.value << 16;
+    if (appBase == ublSummary.baseAtEnd && ublSummary.segmentBase && summary.firstBasePastSegment != 0) {
+        return HexProblem{summary.firstBasePastSegment,
+                          "the record runs past the end of a 64 KiB segment, but the UBL file ends with an "
+                          "extended segment address (set on its line " +
+                              std::to_string(ublSummary.baseLine) +
+                              ") in effect, under which it would wrap to the segment's start"};
+    }
     if (appBase != ublSummary.baseAtEnd) {
         const std::string ublBase =
             hexAddress(ublSummary.baseAtEnd) +

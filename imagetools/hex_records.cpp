@@ -197,11 +197,16 @@ void noteRecord(ScanState& state, const HexRecordInfo& record, std::size_t line)
         state.segmentBase = record.type == hexExtendedSegmentAddress;
         summary.baseAtEnd = state.segmentBase ? record.value << 4 : record.value << 16;
         summary.baseLine = line;
+        summary.segmentBase = state.segmentBase;
         break;
     case hexEndOfFile:
         state.ended = true;
         break;
     case hexData:
+        if (summary.baseLine == 1 && summary.firstBasePastSegment == 0 &&
+            record.address + record.count > 0x10000) {
+            summary.firstBasePastSegment = line;
+        }
         tellData(state, record, line);
         break;
     default:

@@ -43,7 +43,11 @@ struct HexFileSummary {
     // The address base in effect after the last record: an extended linear address record
     // sets value << 16, an extended segment address record value << 4; 0 before either.
     std::uint32_t baseAtEnd = 0;
-    std::size_t baseLine = 0;      // the line that set baseAtEnd, 0 for none
+    std::size_t baseLine = 0; // the line that set baseAtEnd, 0 for none
+    bool segmentBase = false; // baseAtEnd came from an extended segment address record
+    // The first data record under the base of line 1 that runs past the end of a 64 KiB
+    // segment (0 for none): read under a segment base instead, it would wrap.
+    std::size_t firstBasePastSegment = 0;
     std::size_t bareLineFeeds = 0; // lines that end in LF without CR
 };
 

@@ -221,6 +221,12 @@ std::vector<BadCase> badCases() {
          crlfJoin(concat(
              {{extendedLinear(0x0000)}, dataRecords(0x4000, 40, 2), {startLinear(0x4001), endOfFile}})),
          MergeInput::App, 1, "other addresses"},
+        {"AppRecordPastSegmentEndAfterUblWithSegmentBase",
+         crlfJoin(concat({{hexRecord(0x02, 0, {0, 0})}, dataRecords(0, 16, 1), {endOfFile}})),
+         crlfJoin(concat({{extendedLinear(0x0000)},
+                          dataRecords(0x4000, 40, 2),
+                          {hexRecord(0x00, 0xFFFF, {1, 2, 3}), startLinear(0x4001), endOfFile}})),
+         MergeInput::App, 5, "would wrap to the segment's start"},
         {"CrInsideRecord",
          replaced(goodUbl, secondUblRecord, secondUblRecord.substr(0, 5) + "\r" + secondUblRecord.substr(6)),
          goodApp, MergeInput::Ubl, 2, "byte 0x0D in column 6"},
