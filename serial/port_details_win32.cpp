@@ -9,10 +9,12 @@
 #include <initguid.h>
 #include <devguid.h>
 #include <setupapi.h>
+#include <cfgmgr32.h>
 // clang-format on
 
 #include "platform/windows_text.h"
 #include "serial/port_name.h"
+#include "serial/usb_instance_id.h"
 
 #include <algorithm>
 #include <cctype>
@@ -94,6 +96,26 @@ std::optional<std::string> usbIdOf(const std::string& hardwareId, std::string_vi
     return id;
 }
 
+// The USB serial number of the device, or of the device a composite device's interface
+// belongs to (a CDC-ACM port is an interface of its device).
+std::optional<std::string> usbSerialOf(HDEVINFO set, SP_DEVINFO_DATA& device) {
+    wchar_t id[MAX_DEVICE_ID_LEN] = {};
+    if (!SetupDiGetDeviceInstanceIdW(set, &device, id, MAX_DEVICE_ID_LEN, nullptr)) {
+        return std::nullopt;
+    }
+    if (auto serial = usbSerialOfInstanceId(narrowText(id))) {
+        return serial;
+    }
+    DEVINST parent = 0;
+    wchar_t parentId[MAX_DEVICE_ID_LEN] = {};
+    if (narrowText(id).find("&MI_") == std::string::npos ||
+        CM_Get_Parent(&parent, device.DevInst, 0) != CR_SUCCESS ||
+        CM_Get_Device_IDW(parent, parentId, MAX_DEVICE_ID_LEN, 0) != CR_SUCCESS) {
+        return std::nullopt;
+    }
+    return usbSerialOfInstanceId(narrowText(parentId));
+}
+
 void addSetupDetails(PortDetails& details) {
     const PortDevices devices;
     if (devices.get() == INVALID_HANDLE_VALUE) {
@@ -112,6 +134,7 @@ void addSetupDetails(PortDetails& details) {
             details.vid = usbIdOf(*hardwareId, "VID_");
             details.pid = usbIdOf(*hardwareId, "PID_");
         }
+        details.serial = usbSerialOf(devices.get(), device);
         return;
     }
 }

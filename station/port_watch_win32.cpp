@@ -1,3 +1,4 @@
+#include "serial/port_details.h"
 #include "serial/port_list.h"
 #include "station/port_watch.h"
 
@@ -20,12 +21,21 @@ bool PortWatch::waitForChange(std::chrono::milliseconds timeout) {
     return false;
 }
 
-std::vector<PortFacts> portsIn(const std::filesystem::path& /*folder*/, bool /*details*/) {
+// A port is known by its COM name; --match also sees the USB VID:PID and serial number the
+// device setup API holds for it, where it holds them.
+std::vector<PortFacts> portsIn(const std::filesystem::path& /*folder*/, bool details) {
     std::vector<std::string> names;
     gatherPortNames(names);
     std::vector<PortFacts> ports;
     for (const std::string& name : names) {
-        ports.push_back({name, name, {}, {}, {}});
+        PortFacts port{name, name, {}, {}, {}};
+        if (details) {
+            const PortDetails described = describePort(name);
+            port.vid = described.vid;
+            port.pid = described.pid;
+            port.serial = described.serial;
+        }
+        ports.push_back(std::move(port));
     }
     return ports;
 }
