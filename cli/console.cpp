@@ -90,6 +90,12 @@ void Console::raw(std::string_view bytes) {
     std::fflush(out_);
 }
 
+void Console::bell() {
+    const std::lock_guard lock(mutex_);
+    std::fputc('\a', err_);
+    std::fflush(err_);
+}
+
 void Console::note(std::string_view text, const PortTag& port) {
     const std::lock_guard lock(mutex_);
     printLocked(err_, text, port);

@@ -64,6 +64,8 @@ class Console {
     // What is not the command's output (a resend, what the demo is doing): standard error in
     // every form.
     void note(std::string_view text, const PortTag& port = {});
+    // The terminal's bell on standard error, between two writes, never inside a row being drawn.
+    void bell();
     // A hint that changes nothing (the adapter's latency timer): a note, in JSON an "advice"
     // event.
     void advice(std::string_view text, const PortTag& port = {});

@@ -25,7 +25,7 @@ std::unique_ptr<UpgradeLog> StationView::attemptLog(const SlotSnapshot& slot) {
 void StationView::attemptEnded(const SlotSnapshot& slot, UpgradeLog* log, const UpgradeOutcome& outcome,
                                double seconds) {
     if (bell_ && !console_.json()) {
-        std::fputs("\a", stderr);
+        console_.bell();
     }
     if (!console_.json()) {
         return;
