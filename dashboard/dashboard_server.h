@@ -23,8 +23,10 @@ std::optional<ListenAddress> parseListenAddress(const std::string& text);
 bool isLoopbackHost(const std::string& host);
 
 struct DashboardLimits {
-    std::size_t eventClients = 8; // live connections at once; one more gets 503
-    std::size_t otherThreads = 4; // for the page and the API beside them
+    // Live connections at once, each on a thread of its own that mostly sleeps; one more gets
+    // 503. Enough for every screen of a line, with the page's own requests beside them.
+    std::size_t eventClients = 128;
+    std::size_t otherThreads = 8; // for the page and the API beside them
     std::size_t queuedConnections = 16;
     std::size_t eventQueue = 512; // messages a live client may lag behind before it is dropped
     std::size_t bodyBytes = 4096;

@@ -3,6 +3,7 @@
 #include "dashboard/station_json.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace orvane {
 
@@ -98,7 +99,7 @@ void EventFeed::stationEvent(const StationEvent& event, const StationSnapshot& n
     // The one slot that changed and the shift's counters: a progress message stays small.
     DashboardJson slot = slotJson(event.slot);
     slot["paused"] = held_ && held_(event.slot.name);
-    publish(sseMessage("state", dumpJson({{"slot", slot}, {"total", tallyJson(now.total)}})));
+    publish(sseMessage("state", dumpJson(slotStateMessage(std::move(slot), now.total))));
 }
 
 std::string sseMessage(const std::string& type, const std::string& data) {

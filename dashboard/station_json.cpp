@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <utility>
 
 namespace orvane {
 namespace {
@@ -63,6 +64,10 @@ DashboardJson stationJson(const StationSnapshot& now) {
             {"bytes", now.imageBytes},
             {"total", tallyJson(now.total)},
             {"slots", slots}};
+}
+
+DashboardJson slotStateMessage(DashboardJson slot, const Tally& total) {
+    return {{"time", utcNow()}, {"slot", std::move(slot)}, {"total", tallyJson(total)}};
 }
 
 std::string contractSlotEvent(const StationEvent& event) {

@@ -15,6 +15,10 @@ DashboardJson tallyJson(const Tally& tally);
 DashboardJson slotJson(const SlotSnapshot& slot);
 DashboardJson stationJson(const StationSnapshot& now);
 
+// A slot's change for the page's "state" message: the slot as shown, the shift's counters and
+// when it was sent (so a browser can tell how far behind it is).
+DashboardJson slotStateMessage(DashboardJson slot, const Tally& total);
+
 // A camera plugged in or pulled out, as the command line's --json "slot" event.
 std::string contractSlotEvent(const StationEvent& event);
 
