@@ -6,8 +6,10 @@
 #include "dashboard/request_checks.h"
 #include "dashboard/station_json.h"
 
+#include <atomic>
 #include <charconv>
 #include <httplib.h>
+#include <sys/socket.h>
 #include <thread>
 
 namespace orvane {
@@ -17,6 +19,9 @@ constexpr std::size_t defaultRecords = 50;
 constexpr std::size_t mostRecords = 500;
 constexpr auto eventWait = std::chrono::milliseconds(500);
 constexpr int waitsBeforeKeepAlive = 30; // a comment every 15 s finds a vanished client
+// The library listens with a backlog of 5: a wall of screens reconnecting at once after the
+// station's restart would have most of their connections dropped and retried seconds later.
+constexpr int listenBacklog = 256;
 
 void answerJson(httplib::Response& response, const std::string& body) {
     response.set_header("Cache-Control", "no-store");
@@ -76,6 +81,7 @@ struct DashboardServer::Impl {
     httplib::Server http;
     std::thread thread;
     int port = 0;
+    std::atomic<int> listening{-1}; // the listening socket, once made
 };
 
 void DashboardServer::Impl::setUp() {
@@ -91,6 +97,10 @@ void DashboardServer::Impl::setUp() {
     // The library writes a response's head and body apart: on a kept-alive connection Nagle's
     // wait meets the client's delayed acknowledgement, and each request took some 40 ms more.
     http.set_tcp_nodelay(true);
+    http.set_socket_options([this](int socket) {
+        httplib::default_socket_options(socket);
+        listening = socket;
+    });
     http.set_payload_max_length(limits.bodyBytes);
     http.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
         using Result = httplib::Server::HandlerResponse;
@@ -243,6 +253,7 @@ bool DashboardServer::start(std::string& error) {
         return false;
     }
     impl_->port = port;
+    ::listen(impl_->listening, listenBacklog); // again, only to widen the backlog
     impl_->thread = std::thread([&http] { http.listen_after_bind(); });
     // A stop before the listening loop runs would not reach it.
     while (!http.is_running()) {
