@@ -6,10 +6,7 @@
 //   station           20 plugs, 10 s idle, 32 cameras
 //   station --quick   5 plugs, 1 s idle, 8 cameras (about a quarter of a minute: each upgrade
 //                     takes the job's fixed pauses, some 4 s)
-#include "station/station.h"
-
-#include "bench/bench_support.h"
-#include "sim/virtual_camera.h"
+#include "bench/station_bench.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -26,93 +23,6 @@ namespace {
 
 using namespace orvane;
 using namespace orvane::bench;
-using Steady = std::chrono::steady_clock;
-
-class QuietFront final : public StationFront, public StationListener {
-  public:
-    std::unique_ptr<UpgradeLog> attemptLog(const SlotSnapshot&) override { return nullptr; }
-    void attemptEnded(const SlotSnapshot&, UpgradeLog*, const UpgradeOutcome&, double) override {}
-    void stationEvent(const StationEvent& event, const StationSnapshot&) override {
-        if (event.kind == StationEvent::Kind::Ended) {
-            const std::lock_guard lock(mutex_);
-            ++ended_;
-            changed_.notify_all();
-        }
-    }
-    void waitForEnded(unsigned count) {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return ended_ >= count; });
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    unsigned ended_ = 0;
-};
-
-// A station over folder on a thread of its own, its CPU measured from start to stop.
-class RunningStation {
-  public:
-    RunningStation(const std::string& folder, const StationImage& image)
-        : state_(image.path, image.sha256, 0) {
-        plan_.watchFolder = folder;
-        plan_.job.image = &image;
-        plan_.job.lineSpeed = plan_.job.upgradeSpeed = 115200;
-        state_.addListener(front_);
-        station_ = std::make_unique<Station>(plan_, state_, front_);
-        thread_ = std::thread([this] {
-            station_->run([this] {
-                if (sampleWanted_.exchange(false)) {
-                    const std::lock_guard lock(sampleMutex_);
-                    sample_ = ThreadUsage::now(); // asked of the station's own thread
-                    sampled_.notify_all();
-                }
-                return stop_.load();
-            });
-        });
-    }
-    // The station thread's CPU so far, taken on that thread at its next look (within 100 ms).
-    ThreadUsage sample() {
-        std::unique_lock lock(sampleMutex_);
-        sample_.reset();
-        sampleWanted_ = true;
-        sampled_.wait(lock, [this] { return sample_.has_value(); });
-        return *sample_;
-    }
-    void stop() {
-        stop_ = true;
-        thread_.join();
-    }
-    QuietFront& front() { return front_; }
-
-  private:
-    StationPlan plan_;
-    StationState state_;
-    QuietFront front_;
-    std::unique_ptr<Station> station_;
-    std::atomic<bool> stop_{false};
-    std::atomic<bool> sampleWanted_{false};
-    std::mutex sampleMutex_;
-    std::condition_variable sampled_;
-    std::optional<ThreadUsage> sample_;
-    std::thread thread_;
-};
-
-std::unique_ptr<VirtualCamera> camera(const std::string& link, std::atomic<Steady::time_point>* firstFrame) {
-    VirtualCameraOptions options;
-    options.lineSpeed = options.upgradeSpeed = 115200;
-    options.linkPath = link;
-    if (firstFrame != nullptr) {
-        options.onEvent = [firstFrame](const CameraEvent& event) {
-            if (event.kind == CameraEvent::Kind::Received && firstFrame->load() == Steady::time_point{}) {
-                firstFrame->store(Steady::now());
-            }
-        };
-    }
-    auto made = std::make_unique<VirtualCamera>(options);
-    made->start();
-    return made;
-}
 
 // Plugs one camera at a time into a folder of 16 already flashed, for plugs samples.
 std::vector<double> plugLatencies(const std::string& folder, const StationImage& image, int plugs,
@@ -142,20 +52,6 @@ std::vector<double> plugLatencies(const std::string& folder, const StationImage&
     }
     station.stop();
     return latencies;
-}
-
-double timeOf(const std::string& folder, const StationImage& image, int cameras) {
-    RunningStation station(folder, image);
-    std::this_thread::sleep_for(std::chrono::milliseconds{200});
-    const auto began = Steady::now();
-    std::vector<std::unique_ptr<VirtualCamera>> plugged;
-    for (int i = 0; i < cameras; ++i) {
-        plugged.push_back(camera(folder + "/cam" + std::to_string(i), nullptr));
-    }
-    station.front().waitForEnded(static_cast<unsigned>(cameras));
-    const double seconds = std::chrono::duration<double>(Steady::now() - began).count();
-    station.stop();
-    return seconds;
 }
 
 } // namespace
