@@ -10,92 +10,23 @@ import base64
 import json
 import os
 import re
-import shutil
 import signal
-import socket
 import subprocess
 import sys
 import tempfile
 import time
-import urllib.request
 
-try:
-    import websocket  # Debian's python3-websocket
-except ImportError:
-    websocket = None
+from cdp_browser import Browser, available, free_port
 
 SKIP = 77
 SPEED = "115200"
 XSS = "<script>alert(1)</script>"
 
 
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-class Browser:
-    """One headless chromium with a page, spoken to over the DevTools websocket."""
-
-    def __init__(self, tmp, lang):
-        self.port = free_port()
-        profile = tempfile.mkdtemp(dir=tmp, prefix="profile-")
-        flags = ["--headless", "--disable-gpu", "--no-first-run", "--disable-background-networking",
-                 "--disable-component-update", "--disable-sync", "--user-data-dir=" + profile,
-                 "--remote-debugging-port=%d" % self.port, "--window-size=1280,900", "--lang=" + lang, "--accept-lang=" + lang]
-        if os.geteuid() == 0:
-            flags.append("--no-sandbox")
-        env = dict(os.environ, LANGUAGE=lang.replace("-", "_"))
-        self.process = subprocess.Popen([shutil.which("chromium")] + flags + ["about:blank"], env=env,
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.ws = websocket.create_connection(self.page_socket(), timeout=20)
-        self.next_id = 0
-        self.dialogs = []
-        self.call("Page.enable")
-        self.call("Runtime.enable")
-
-    def page_socket(self):
-        deadline = time.time() + 20
-        while time.time() < deadline:
-            try:
-                with urllib.request.urlopen("http://127.0.0.1:%d/json/list" % self.port, timeout=2) as r:
-                    pages = [t for t in json.load(r) if t["type"] == "page"]
-                if pages:
-                    return pages[0]["webSocketDebuggerUrl"]
-            except OSError:
-                pass
-            time.sleep(0.2)
-        raise RuntimeError("chromium gave no DevTools page")
-
-    def call(self, method, **params):
-        self.next_id += 1
-        self.ws.send(json.dumps({"id": self.next_id, "method": method, "params": params}))
-        while True:
-            message = json.loads(self.ws.recv())
-            if message.get("method") == "Page.javascriptDialogOpening":
-                self.dialogs.append(message["params"]["message"])
-                self.ws.send(json.dumps({"id": 0, "method": "Page.handleJavaScriptDialog",
-                                         "params": {"accept": True}}))
-            if message.get("id") == self.next_id:
-                if "error" in message:
-                    raise RuntimeError("%s: %s" % (method, message["error"]))
-                return message.get("result", {})
-
-    def evaluate(self, expression):
-        result = self.call("Runtime.evaluate", expression=expression, returnByValue=True)
-        return result["result"].get("value")
-
-    def close(self):
-        self.ws.close()
-        self.process.terminate()
-        self.process.wait(10)
-
-
 def tiles(browser):
     return browser.evaluate("Array.from(document.querySelectorAll('.tile')).map(t => ["
                             "t.querySelector('.name').textContent, t.dataset.state,"
-                            "t.querySelector('.state').textContent])") or []
+                            "t.querySelector('.state').textContent, t.querySelectorAll('dd')[1].textContent])") or []
 
 
 def start_station(cli, tmp):
@@ -158,7 +89,7 @@ def watch_states(browser, links, cameras):
     seen = {}
     deadline = time.time() + 60
     while time.time() < deadline and len(set(seen)) < 5:
-        for name, state, word in tiles(browser):
+        for name, state, word, _ in tiles(browser):
             seen.setdefault(state, (name, word))
             if name == "left" and state == "succeeded" and cameras["left"].poll() is None:
                 cameras["left"].send_signal(signal.SIGINT)
@@ -167,6 +98,42 @@ def watch_states(browser, links, cameras):
                     os.unlink(links["left"])
         time.sleep(0.05)
     return seen
+
+
+def percent_rises(browser):
+    """Whether a flashing tile's percentage goes up as its camera takes blocks (the slow camera
+    takes 4 s a block)."""
+    first = {}
+    deadline = time.time() + 20
+    while time.time() < deadline:
+        for name, state, _, percent in tiles(browser):
+            if state == "flashing" and percent.rstrip("%").isdigit():
+                value = int(percent.rstrip("%"))
+                if value > first.setdefault(name, value):
+                    return True
+        time.sleep(0.1)
+    return False
+
+
+def records_match(cli, tmp, browser):
+    """What the page's records table and shift counters say against records --json, waited for
+    until they agree (the page looks again at each ending and every 5 s). Empty when they do."""
+    deadline = time.time() + 15
+    while True:
+        out = subprocess.run([cli, "records", "--records", os.path.join(tmp, "records.sqlite"), "--json",
+                              "--limit", "50"], capture_output=True, text=True).stdout
+        kept = [e for e in map(json.loads, out.splitlines()) if e.get("event") == "record"]
+        wanted = [[r["started"], r["ending"]] for r in kept]
+        rows = browser.evaluate("Array.from(document.querySelectorAll('#records tbody tr'))"
+                                ".map(r => [r.cells[0].textContent, r.cells[2].className])")
+        counted = [sum(r["ending"] == "succeeded" for r in kept),
+                   sum(r["ending"] not in ("succeeded", "running") for r in kept)]
+        shift = [int(n) for n in re.findall(r"\d+", browser.evaluate("document.getElementById('shift').textContent"))]
+        if rows == wanted and shift[:2] == counted and kept:
+            return ""
+        if time.time() > deadline:
+            return "page rows %r, shift %r; records --json %r, counted %r" % (rows, shift, wanted, counted)
+        time.sleep(0.5)
 
 
 def check(failures, condition, text):
@@ -178,7 +145,7 @@ def main():
     if len(sys.argv) < 2:
         print(__doc__)
         return 2
-    if not shutil.which("chromium") or websocket is None:
+    if not available():
         print("SKIP: no chromium or no python3-websocket (scripts/install-deps --test installs them)")
         return SKIP
     cli, screenshot = sys.argv[1], sys.argv[2] if len(sys.argv) > 2 else None
@@ -199,8 +166,9 @@ def main():
             check(failures, not browser.dialogs, "a script ran: " + repr(browser.dialogs))
             size = browser.evaluate("parseFloat(getComputedStyle(document.querySelector('.tile .name')).fontSize)")
             check(failures, size and size >= 32, "the slot's name is %s px" % size)
-            check(failures, browser.evaluate("document.querySelectorAll('#records tbody tr').length") > 0,
-                  "no records listed")
+            check(failures, percent_rises(browser), "no tile's percentage went up")
+            mismatch = records_match(cli, tmp, browser)
+            check(failures, not mismatch, "the page and records --json differ: " + mismatch)
             if screenshot:
                 time.sleep(5.5)  # the page's next look at the records: the failed one completed
                 shot = browser.call("Page.captureScreenshot", format="png", captureBeyondViewport=True)
