@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <string_view>
 
 namespace orvane {
 
@@ -23,6 +24,9 @@ class InterruptWatch {
     bool waitFor(std::chrono::milliseconds timeout) const;
     // 128 + the signal, as shells report a command ended by it.
     int exitStatus() const { return 128 + signal(); }
+    // The signal's name (SIGINT, SIGTERM, SIGHUP), empty while none: what stopped the run, in
+    // its result.
+    std::string_view signalName() const;
 };
 
 // A closed reader must not kill a running upgrade halfway: writes to a closed pipe fail

@@ -80,6 +80,19 @@ int InterruptWatch::signal() const {
     return caughtSignal.load();
 }
 
+std::string_view InterruptWatch::signalName() const {
+    switch (signal()) {
+    case SIGINT:
+        return "SIGINT";
+    case SIGTERM:
+        return "SIGTERM";
+    case SIGHUP:
+        return "SIGHUP";
+    default:
+        return "";
+    }
+}
+
 bool InterruptWatch::waitFor(std::chrono::milliseconds timeout) const {
     if (interrupted()) {
         return true;

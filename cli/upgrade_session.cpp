@@ -202,6 +202,9 @@ UpgradeRun runUpgradeSession(const UpgradeRequest& request, Console& console,
         run->link.closePort();
         run->receiver.stop();
         report.exitStatus = exitStatusOf(report.outcome, interrupt);
+        if (report.outcome.ending == UpgradeEnding::Cancelled) {
+            report.signal = interrupt.signalName();
+        }
         report.seconds = run->seconds;
         report.lastLine = run->printer.lastLine();
         if (const auto progress = run->printer.latestProgress()) {
@@ -213,6 +216,11 @@ UpgradeRun runUpgradeSession(const UpgradeRequest& request, Console& console,
     result.exitStatus = combinedExitStatus(result.cameras, interrupt);
     if (several) {
         printSummary(console, result.cameras, result.exitStatus);
+    }
+    if (interrupt.interrupted() && !console.json()) {
+        // Said last, where a log kept past a lost terminal (nohup, tee) ends.
+        console.note(
+            fillText(textOf(IDS_STOPPED_BY_SIGNAL, request.language), {std::string(interrupt.signalName())}));
     }
     return result;
 }

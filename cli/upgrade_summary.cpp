@@ -69,6 +69,11 @@ JsonFields summaryFields(std::span<const CameraReport> cameras, int status) {
     if (status != exitSuccess) {
         summary["reason"] = failed.empty() ? "interrupted" : "not upgraded: " + failed;
     }
+    const auto stopped = std::find_if(cameras.begin(), cameras.end(),
+                                      [](const CameraReport& camera) { return !camera.signal.empty(); });
+    if (stopped != cameras.end()) {
+        summary["signal"] = stopped->signal;
+    }
     summary["cameras"] = std::move(entries);
     return summary;
 }
@@ -94,6 +99,9 @@ CommandResult cameraResult(const CameraReport& camera, bool several) {
     details["seconds"] = oneDecimal(camera.seconds);
     details["bytesPerSecond"] = oneDecimal(camera.bytesPerSecond());
     details["resends"] = camera.outcome.resends;
+    if (!camera.signal.empty()) {
+        details["signal"] = camera.signal;
+    }
     return result;
 }
 

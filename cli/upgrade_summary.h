@@ -19,6 +19,7 @@ struct CameraReport {
     double seconds = 0.0;    // from the start of its job to its end
     std::uint64_t bytes = 0; // of the image the camera accepted
     std::string lastLine;    // the job's last log line
+    std::string signal;      // the signal that stopped its job, when one did
     double bytesPerSecond() const { return seconds > 0.0 ? static_cast<double>(bytes) / seconds : 0.0; }
 };
 

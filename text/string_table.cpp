@@ -149,6 +149,8 @@ constexpr std::array table{
           "无法保存本次升级的记录：{0}。升级继续进行"},
     Entry{IDS_RECORDS_REQUIRED, "Records are required but cannot be kept: {0}. Nothing was sent",
           "要求保存记录，但无法保存：{0}。未发送任何数据"},
+    Entry{IDS_STOPPED_BY_SIGNAL, "Stopped by {0}: every camera still upgrading was sent the abort frame",
+          "因 {0} 而停止：仍在升级的每台摄像机都已收到中止帧"},
 
     Entry{IDS_APPROVED_BAD_LINE, "{0} line {1}: {2}", "{0} 第 {1} 行：{2}"},
     Entry{IDS_APPROVED_NO_DIGEST,

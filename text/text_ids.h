@@ -82,6 +82,7 @@ enum TextId : int {
     IDS_REASON_TOO_MANY_RESENDS = 251, // {0} block, {1} blocks, {2} refusals
     IDS_RECORD_NOT_KEPT = 252,         // {0} the store's reason
     IDS_RECORDS_REQUIRED = 253,        // {0} the store's reason
+    IDS_STOPPED_BY_SIGNAL = 254,       // {0} the signal's name (SIGINT, SIGTERM, SIGHUP)
 
     // The unattended station (orvane-cli station).
     IDS_STATION_READY = 260,         // {0} image, {1} bytes, {2} SHA-256

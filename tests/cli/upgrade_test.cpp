@@ -481,6 +481,8 @@ TEST_P(CliStationSignal, SendsTheAbortFrameToEveryCameraAndExitsWith128PlusTheSi
     }
     cameras.stop();
     EXPECT_EQ(result.exitCode, 128 + signo) << result.out << result.err;
+    const std::string named = signo == SIGINT ? "SIGINT" : "SIGHUP";
+    EXPECT_NE(result.err.find("Stopped by " + named + ": every camera"), std::string::npos) << result.err;
 }
 
 INSTANTIATE_TEST_SUITE_P(CliStation, CliStationSignal, ::testing::Values(SIGINT, SIGHUP),
