@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -189,6 +190,37 @@ TEST(CliUpgrade, ProgressBarOnlyWhenStandardErrorIsATerminal) {
     EXPECT_EQ(result.out.find("progress:"), std::string::npos) << result.out;
     EXPECT_NE(err.find("\r[##############################] 100%  4/4 blocks"), std::string::npos) << err;
     EXPECT_NE(err.find("\r[-----"), std::string::npos) << err;
+}
+
+// The terminal gone without a hang-up, or the reader of the output gone: the writes fail (EIO,
+// EPIPE, a closed descriptor) and the upgrade goes on to its end all the same.
+TEST(CliUpgrade, GoesOnWhenItsTerminalIsGone) {
+    const TempDir dir;
+    SimulateProcess camera(dir);
+    ASSERT_TRUE(camera.ready());
+    const std::string image = imageFile(dir, 8192);
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+    const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    CliProcess upgrade({"upgrade", image, "--port", camera.link()}, terminal);
+    close(terminal);
+    pollfd drawn{master, POLLIN, 0};
+    ASSERT_EQ(poll(&drawn, 1, 10000), 1); // the first bar is drawn, then the terminal goes
+    close(master);
+    EXPECT_EQ(upgrade.wait(30s).exitCode, 0);
+    EXPECT_NE(camera.stop().out.find("verdict match: received 8192 of 8192 bytes"), std::string::npos);
+}
+
+TEST(CliUpgrade, GoesOnWhenItsOutputsReaderIsGone) {
+    const TempDir dir;
+    SimulateProcess camera(dir);
+    ASSERT_TRUE(camera.ready());
+    const std::string image = imageFile(dir, 8192);
+    std::ofstream(dir.file("run.sh"))
+        << "exec 2>&-; '" << ORVANE_CLI_PATH << "' upgrade '" << image << "' --port '" << camera.link()
+        << "' | head -c 1 >/dev/null; exit ${PIPESTATUS[0]}\n";
+    EXPECT_EQ(std::system(("bash " + dir.file("run.sh")).c_str()), 0);
+    EXPECT_NE(camera.stop().out.find("verdict match: received 8192 of 8192 bytes"), std::string::npos);
 }
 
 // Bars as wide as the terminal or wider wrap, and every redraw then leaves a trail; more bars
