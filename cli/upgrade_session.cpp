@@ -161,6 +161,37 @@ int combinedExitStatus(std::span<const CameraReport> cameras, const InterruptWat
     return allSucceeded ? exitSuccess : exitFailed;
 }
 
+namespace {
+
+// One camera's end, once its job has ended: its result said, its report for the summary.
+CameraReport reportOf(CameraRun& run, Console& console, const InterruptWatch& interrupt, bool several) {
+    CameraReport report;
+    report.port = run.port;
+    if (run.refused) {
+        report.exitStatus = console.result(*run.refused);
+        report.lastLine = run.refused->text;
+        return report;
+    }
+    report.outcome = run.worker.wait();
+    run.printer.finish();
+    // Closing first wakes the receiver's read at once, so the stop does not wait it out.
+    run.link.closePort();
+    run.receiver.stop();
+    report.exitStatus = exitStatusOf(report.outcome, interrupt);
+    if (report.outcome.ending == UpgradeEnding::Cancelled) {
+        report.signal = interrupt.signalName();
+    }
+    report.seconds = run.seconds;
+    report.lastLine = run.printer.lastLine();
+    if (const auto progress = run.printer.latestProgress()) {
+        report.bytes = report.outcome.succeeded() ? progress->length : progress->offset;
+    }
+    console.result(cameraResult(report, several));
+    return report;
+}
+
+} // namespace
+
 UpgradeRun runUpgradeSession(const UpgradeRequest& request, Console& console,
                              const InterruptWatch& interrupt) {
     const bool several = request.ports.size() > 1;
@@ -188,30 +219,7 @@ UpgradeRun runUpgradeSession(const UpgradeRequest& request, Console& console,
 
     UpgradeRun result;
     for (const auto& run : runs) {
-        CameraReport report;
-        report.port = run->port;
-        if (run->refused) {
-            report.exitStatus = console.result(*run->refused);
-            report.lastLine = run->refused->text;
-            result.cameras.push_back(std::move(report));
-            continue;
-        }
-        report.outcome = run->worker.wait();
-        run->printer.finish();
-        // Closing first wakes the receiver's read at once, so the stop does not wait it out.
-        run->link.closePort();
-        run->receiver.stop();
-        report.exitStatus = exitStatusOf(report.outcome, interrupt);
-        if (report.outcome.ending == UpgradeEnding::Cancelled) {
-            report.signal = interrupt.signalName();
-        }
-        report.seconds = run->seconds;
-        report.lastLine = run->printer.lastLine();
-        if (const auto progress = run->printer.latestProgress()) {
-            report.bytes = report.outcome.succeeded() ? progress->length : progress->offset;
-        }
-        console.result(cameraResult(report, several));
-        result.cameras.push_back(std::move(report));
+        result.cameras.push_back(reportOf(*run, console, interrupt, several));
     }
     result.exitStatus = combinedExitStatus(result.cameras, interrupt);
     if (several) {
