@@ -193,6 +193,34 @@ TEST(DashboardServer, OversizeRequestsAreCutOff) {
     EXPECT_EQ(served.stops, 0);
 }
 
+// A connection that says nothing, or stops halfway through its request, is closed once the
+// server has waited its time for the next byte.
+TEST(DashboardServer, SilentAndHalfSentRequestsAreCutOff) {
+    DashboardSettings settings;
+    settings.limits.ioTimeout = 1s;
+    Served served(settings);
+    for (const std::string sent : {"", "GET /api/station HTTP/1.1\r\nHo"}) {
+        const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(served.server->port()));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(::connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        EXPECT_EQ(::send(sock, sent.data(), sent.size(), 0), static_cast<ssize_t>(sent.size()));
+        const timeval wait{10, 0}; // far past the server's second: only its close ends the read
+        setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        const auto start = std::chrono::steady_clock::now();
+        std::string answer;
+        char buffer[256];
+        for (ssize_t n; (n = ::recv(sock, buffer, sizeof buffer, 0)) > 0;) {
+            answer.append(buffer, static_cast<std::size_t>(n));
+        }
+        EXPECT_EQ(answer.find(" 200 "), std::string::npos) << answer; // a 400 at most, then the close
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 5s) << sent;
+        ::close(sock);
+    }
+}
+
 // A raw connection that asked for the events and will never read them.
 int silentEventClient(int port) {
     const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
