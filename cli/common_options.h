@@ -8,10 +8,12 @@
 
 namespace orvane {
 
-// The speeds the dialog offers for the line and for the upgrade.
+// The speeds the dialog offers for the line and for the upgrade; the command line also takes
+// the faster rates USB adapters (FTDI, CP210x) run for the upgrade, for a loader that does.
 inline constexpr int lineSpeeds[] = {300,   600,   1200,  2400,  4800,  9600,
                                      14400, 19200, 28800, 38400, 57600, 115200};
-inline constexpr int upgradeSpeeds[] = {1200, 2400, 4800, 9600, 14400, 19200, 28800, 38400, 57600, 115200};
+inline constexpr int upgradeSpeeds[] = {1200,  2400,  4800,   9600,   14400,  19200, 28800,
+                                        38400, 57600, 115200, 230400, 460800, 921600};
 inline constexpr int defaultSpeed = 9600;
 inline constexpr int defaultAddress = 1;
 
