@@ -4,12 +4,16 @@
 #pragma once
 
 #include <chrono>
+#include <csignal>
 #include <string_view>
 
 namespace orvane {
 
 // Catches SIGINT, SIGTERM and SIGHUP while it lives; restores the earlier handlers afterwards. One at
 // a time per process.
+// SIGHUP's number wherever there is one; Windows has no hang-up signal and never catches 1.
+inline constexpr int hangUpSignal = 1;
+
 class InterruptWatch {
   public:
     InterruptWatch();
@@ -25,8 +29,19 @@ class InterruptWatch {
     // 128 + the signal, as shells report a command ended by it.
     int exitStatus() const { return 128 + signal(); }
     // The signal's name (SIGINT, SIGTERM, SIGHUP), empty while none: what stopped the run, in
-    // its result.
-    std::string_view signalName() const;
+    // its result. Windows tells a closed console, log-off and shut-down as SIGTERM.
+    std::string_view signalName() const {
+        switch (signal()) {
+        case SIGINT:
+            return "SIGINT";
+        case SIGTERM:
+            return "SIGTERM";
+        case hangUpSignal:
+            return "SIGHUP";
+        default:
+            return "";
+        }
+    }
 };
 
 // A closed reader must not kill a running upgrade halfway: writes to a closed pipe fail

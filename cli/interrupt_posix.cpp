@@ -11,6 +11,8 @@
 namespace orvane {
 namespace {
 
+static_assert(SIGHUP == hangUpSignal, "the name of a hang-up follows its number");
+
 std::atomic<int> caughtSignal{0};
 // The wake-up pipe lives as long as the process: a handler running on another thread may
 // still write to it after a watch has ended, and must never hit a descriptor number that has
@@ -78,19 +80,6 @@ InterruptWatch::~InterruptWatch() {
 
 int InterruptWatch::signal() const {
     return caughtSignal.load();
-}
-
-std::string_view InterruptWatch::signalName() const {
-    switch (signal()) {
-    case SIGINT:
-        return "SIGINT";
-    case SIGTERM:
-        return "SIGTERM";
-    case SIGHUP:
-        return "SIGHUP";
-    default:
-        return "";
-    }
 }
 
 bool InterruptWatch::waitFor(std::chrono::milliseconds timeout) const {

@@ -69,18 +69,6 @@ int InterruptWatch::signal() const {
     return caughtSignal.load();
 }
 
-// A closed console window, log-off and shut-down are told as SIGTERM.
-std::string_view InterruptWatch::signalName() const {
-    switch (signal()) {
-    case SIGINT:
-        return "SIGINT";
-    case SIGTERM:
-        return "SIGTERM";
-    default:
-        return "";
-    }
-}
-
 bool InterruptWatch::waitFor(std::chrono::milliseconds timeout) const {
     if (interrupted()) {
         return true;
