@@ -411,6 +411,27 @@ TEST(DialogLogic, EveryJobLeavesItsRecord) {
     EXPECT_EQ(kept.front().operatorName, "ann");
     EXPECT_EQ(kept.front().target, "main");
 }
+
+// The desk's records file could not be opened: the upgrade goes on, and its log says so.
+TEST(DialogLogic, ARecordsFileThatCannotBeOpenedIsSaidAfterTheJob) {
+    TempFile image{imageOf(3000)};
+    OpenedBook records = openRecordsBook({.place = image.path() + "/under-a-file/records.sqlite"});
+    ASSERT_FALSE(records.book);
+    ASSERT_FALSE(records.refusal.empty());
+    MemoryCamera camera({.address = 1, .lineSpeed = 9600, .upgradeSpeed = 9600});
+    ReplyFlags flags;
+    SystemClock clock;
+    FakeView view;
+    view.files = {image.path()};
+    UpgradeDlgLogic logic({camera.link(), flags, clock, view, nullptr, records.refusal});
+    logic.OnInitDialog();
+    logic.OnCommand(IDC_FILE);
+    EXPECT_TRUE(logic.OnCommand(IDC_UPDATE_MAIN));
+    ASSERT_TRUE(view.pumpUntil([&] { return !logic.jobRunning(); }));
+    EXPECT_NE(logic.m_logText.find("Update was successful !"), std::string::npos) << logic.m_logText;
+    EXPECT_NE(logic.m_logText.find("could not be kept: " + records.refusal), std::string::npos)
+        << logic.m_logText;
+}
 #endif
 
 // Job 1 has ended but its unlock still waits for the dialog thread when job 2 starts: that

@@ -35,6 +35,9 @@ struct DialogLogicServices {
     DialogView& view;
     // Where each job's attempt is kept; null: nowhere. It must outlive the dialog.
     RecordsBook* records = nullptr;
+    // Why the records file could not be opened, when it could not: said after each job, so the
+    // technician learns that nothing is kept rather than finding out later.
+    std::string recordsRefusal{};
 };
 
 class UpgradeDlgLogic {

@@ -68,7 +68,7 @@ void UpgradeDlgLogic::startUpgrade(UpgradeTarget target) {
 }
 
 std::unique_ptr<AttemptRecorder> UpgradeDlgLogic::beginRecord(UpgradeTarget target) {
-    recordTrouble_ = std::make_shared<std::string>();
+    recordTrouble_ = std::make_shared<std::string>(services_.records ? "" : services_.recordsRefusal);
     if (services_.records == nullptr) {
         return nullptr;
     }

@@ -16,10 +16,14 @@ int CUpgradeApp::run(int argc, char** argv) {
 
 bool CUpgradeApp::InitInstance() {
     // This desk's records file, the login name as the operator; a file that cannot be opened
-    // leaves the dialog without records.
+    // leaves the dialog without records, and each job says why.
     const OpenedBook records = openRecordsBook(RecordsChoice{.toolVersion = ORVANE_VERSION});
-    CUpgradeDlg dialog(DialogServices{
-        .port = port_, .flags = flags_, .clock = clock_, .prompts = prompts_, .records = records.book.get()});
+    CUpgradeDlg dialog(DialogServices{.port = port_,
+                                      .flags = flags_,
+                                      .clock = clock_,
+                                      .prompts = prompts_,
+                                      .records = records.book.get(),
+                                      .recordsRefusal = records.refusal});
     dialog.exec();
     return false;
 }

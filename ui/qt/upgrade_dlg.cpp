@@ -72,8 +72,9 @@ CUpgradeDlg::CUpgradeDlg(const DialogServices& services, QWidget* parent)
         }
     }
     view_ = std::make_unique<QtDialogView>(*this, services_.prompts);
-    logic_ = std::make_unique<UpgradeDlgLogic>(
-        DialogLogicServices{services_.port, services_.flags, services_.clock, *view_, services_.records});
+    logic_ = std::make_unique<UpgradeDlgLogic>(DialogLogicServices{services_.port, services_.flags,
+                                                                   services_.clock, *view_, services_.records,
+                                                                   services_.recordsRefusal});
     connectMessageMap();
 }
 

@@ -47,6 +47,7 @@ struct DialogServices {
     QString logFilePath = QStringLiteral("Log.txt"); // relative to the current directory
     std::filesystem::path devRoot = "/dev";          // watched for adapters coming and going
     RecordsBook* records = nullptr;                  // where each job's attempt is kept
+    std::string recordsRefusal{};                    // why nothing is kept, when records were wanted
 };
 
 class CUpgradeDlg : public QDialog {

@@ -39,7 +39,8 @@ int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*comma
     // not built).
     const orvane::OpenedBook records =
         orvane::openRecordsBook(orvane::RecordsChoice{.toolVersion = ORVANE_VERSION});
-    orvane::Win32UpgradeDlg dialog(port, flags, clock, applicationName(), records.book.get());
+    orvane::Win32UpgradeDlg dialog(port, flags, clock, applicationName(), records.book.get(),
+                                   records.refusal);
     dialog.DoModal();
     return 0;
 }

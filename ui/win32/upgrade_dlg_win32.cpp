@@ -14,6 +14,7 @@
 
 #include <dbt.h>
 #include <string>
+#include <utility>
 #include <vector>
 #include <windowsx.h>
 
@@ -54,10 +55,10 @@ HICON loadAppIcon(int size) {
 } // namespace
 
 Win32UpgradeDlg::Win32UpgradeDlg(SerialLink& port, ReplyFlags& flags, Clock& clock, std::wstring appName,
-                                 RecordsBook* records)
+                                 RecordsBook* records, std::string recordsRefusal)
     : icon_(loadAppIcon(GetSystemMetrics(SM_CXICON))), smallIcon_(loadAppIcon(GetSystemMetrics(SM_CXSMICON))),
-      view_(std::move(appName)),
-      logic_(std::make_unique<UpgradeDlgLogic>(DialogLogicServices{port, flags, clock, view_, records})) {}
+      view_(std::move(appName)), logic_(std::make_unique<UpgradeDlgLogic>(DialogLogicServices{
+                                     port, flags, clock, view_, records, std::move(recordsRefusal)})) {}
 
 Win32UpgradeDlg::~Win32UpgradeDlg() {
     // The logic gives a running job up and joins it before the view goes.

@@ -25,8 +25,9 @@ class Win32UpgradeDlg {
   public:
     // Everything must outlive the dialog; appName captions its message boxes.
     // records: where each job's attempt is kept (null: nowhere); it must outlive the dialog.
+    // recordsRefusal: why nothing is kept, when the records file could not be opened.
     Win32UpgradeDlg(SerialLink& port, ReplyFlags& flags, Clock& clock, std::wstring appName,
-                    RecordsBook* records = nullptr);
+                    RecordsBook* records = nullptr, std::string recordsRefusal = {});
     ~Win32UpgradeDlg();
 
     Win32UpgradeDlg(const Win32UpgradeDlg&) = delete;
