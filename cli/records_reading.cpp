@@ -22,10 +22,16 @@ bool fileExists(const std::string& utf8Path) {
                                    error);
 }
 
-// What the store cannot filter by: an image named by the start of its SHA-256, and a
-// "running" record that turns out to be interrupted as it is read.
+// A "running" record may turn out to be interrupted as it is read (its writer is gone), and
+// a file opened for reading is never marked: asked for either ending, the store gives all.
+bool endingDecidedHere(const RecordsQuery& query) {
+    return query.filter.ending == recordRunning || query.filter.ending == recordInterrupted;
+}
+
+// What the store cannot filter by: an image named by the start of its SHA-256, and those
+// endings.
 bool filteredHere(const RecordsQuery& query) {
-    return !query.imagePrefix.empty() || query.filter.ending == recordRunning;
+    return !query.imagePrefix.empty() || endingDecidedHere(query);
 }
 
 void filterHere(const RecordsQuery& query, std::vector<UpgradeRecord>& records) {
@@ -64,6 +70,9 @@ ReadRecords readRecords(const RecordsQuery& query) {
     RecordFilter filter = query.filter;
     if (filteredHere(query)) {
         filter.limit.reset();
+    }
+    if (endingDecidedHere(query)) {
+        filter.ending.reset();
     }
     StoreStatus status;
     ReadRecords read;

@@ -5,6 +5,7 @@
 #include "cli_process.h"
 #include "event_log.h"
 #include "records/sqlite_store.h"
+#include "records/writer_identity.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -235,6 +236,29 @@ INSTANTIATE_TEST_SUITE_P(
         Filter{"Station", {"--station", "line-2"}, {"r4", "r3"}}, Filter{"Limit", {"--limit", "1"}, {"r4"}},
         Filter{"Together", {"--station", "line-1", "--ending", "failed", "--since", "2026-12-09"}, {"r2"}}),
     [](const auto& test) { return std::string(test.param.name); });
+
+// An attempt of this host whose writer is gone, not yet marked by a later writer (reading
+// marks nothing): found as interrupted, not as running.
+TEST_F(CliRecords, AnAttemptCutShortHereIsFoundAsInterruptedNotRunning) {
+    {
+        StoreStatus status;
+        const auto store = SqliteStore::open(file_, status);
+        UpgradeRecord gone = attempt("gone", tenUtc + 4 * hourMs, shaA, "running");
+        gone.host = thisWriter().host; // its boot id "boot" is no boot of this machine's
+        ASSERT_TRUE(store && store->put(gone).ok) << status.reason;
+    }
+    const auto idsOf = [&](const char* ending) {
+        std::vector<std::string> ids;
+        for (const auto& event : events(records({"--ending", ending, "--json"}))) {
+            if (event["event"] == "record") {
+                ids.push_back(event["id"]);
+            }
+        }
+        return ids;
+    };
+    EXPECT_EQ(idsOf("interrupted"), (std::vector<std::string>{"gone", "r3"}));
+    EXPECT_EQ(idsOf("running"), (std::vector<std::string>{"r4"}));
+}
 
 TEST(CliRecordsPlace, NoFileYetIsNoRecordsYetButAMissingFileNamedIsNot) {
     const TempDir dir;
