@@ -1,9 +1,11 @@
 // The dashboard's server on loopback, over a real station state: what the page reads, who may
 // read it, who may change anything, and that no client can hold the station up.
+#include "dashboard/access_token.h"
 #include "dashboard/dashboard_server.h"
 
 #include <arpa/inet.h>
 #include <atomic>
+#include <filesystem>
 #include <future>
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -293,6 +295,26 @@ TEST(DashboardAddress, PortAloneIsLoopback) {
             EXPECT_EQ(isLoopbackHost(address->host), c.loopback) << c.text;
         }
     }
+}
+
+// --token-new: a fresh random token readable by its owner alone, never written over one kept.
+TEST(DashboardToken, NewOneIsPrivateAndNeverReplacesAnother) {
+    const auto path = std::filesystem::temp_directory_path() / ("orvane-token-" + std::to_string(getpid()));
+    std::filesystem::remove(path);
+    std::string error;
+    ASSERT_TRUE(writeNewToken(path.string(), error)) << error;
+    const auto first = readToken(path.string(), error);
+    ASSERT_TRUE(first) << error;
+    EXPECT_EQ(first->find_first_not_of("0123456789abcdef"), std::string::npos);
+    EXPECT_EQ(first->size(), 64U);
+    EXPECT_EQ(std::filesystem::status(path).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_FALSE(writeNewToken(path.string(), error));
+    EXPECT_EQ(readToken(path.string(), error), first);
+    ASSERT_TRUE(writeNewToken(path.string() + "2", error)) << error;
+    EXPECT_NE(readToken(path.string() + "2", error), first);
+    std::filesystem::remove(path);
+    std::filesystem::remove(path.string() + "2");
 }
 
 } // namespace
