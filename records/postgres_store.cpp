@@ -129,6 +129,8 @@ std::unique_ptr<PostgresStore> PostgresStore::open(const std::string& uri, const
         status = reached;
         return nullptr;
     }
+    // What waits (an attempt of this host cut short, marked as the spool opened) goes now.
+    (void)store->flush(status);
     status = {};
     return store;
 }

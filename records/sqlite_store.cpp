@@ -285,12 +285,14 @@ StoreStatus SqliteStore::markSent(const std::string& id) {
 }
 
 void SqliteStore::markInterrupted() {
-    // A later writer on this host leaves the evidence as it should read.
+    // A later writer on this host leaves the evidence as it should read. Marked to be sent
+    // again: where this file is a line's spool, the server holds the attempt as running too.
     StoreStatus status;
     RecordFilter running;
     running.ending = std::string(recordRunning);
     const Statement statement =
-        prepare(database_, "UPDATE records SET ending = 'interrupted' WHERE id = ? AND ending = 'running'");
+        prepare(database_,
+                "UPDATE records SET ending = 'interrupted', pending = 1 WHERE id = ? AND ending = 'running'");
     for (const UpgradeRecord& record : query(running, status)) {
         if (statement && isCutShort(record)) {
             bindValue(statement.get(), 1, record.id);

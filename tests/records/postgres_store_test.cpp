@@ -105,6 +105,20 @@ TEST_F(LineDatabase, ServerStoppedMidRunEveryRecordArrivesExactlyOnce) {
     }
 }
 
+// A station killed mid-attempt left it running on the server; the next writer on that host
+// marks it interrupted there too, for every other station reading the line's records.
+TEST_F(LineDatabase, AnAttemptCutShortIsMarkedOnTheServerByTheNextWriter) {
+    UpgradeRecord cut = attempt(3000);
+    cut.ending = "running";
+    cut.bootId = "a-boot-long-gone";
+    ASSERT_TRUE(open()->put(cut).ok);
+    const std::string marked =
+        "SELECT 1 / (SELECT count(*) FROM records WHERE id = '" + cut.id + "' AND ending = '";
+    ASSERT_TRUE(server_->psql(marked + "running')"));
+    open();
+    EXPECT_TRUE(server_->psql(marked + "interrupted')"));
+}
+
 TEST_F(LineDatabase, ANewerSchemaIsRefusedAndLeftAlone) {
     open();
     ASSERT_TRUE(server_->psql("UPDATE orvane_schema SET version = 9"));
