@@ -34,8 +34,16 @@ struct AttemptFacts {
     bool lowLatency = false;
 };
 
-// Why a record could not be kept (the store's own words), said at most once an attempt.
-using RecordTrouble = std::function<void(const std::string& reason)>;
+// Why a record is not where it was asked to be, in the store's own words: not kept at all
+// (said at most once an attempt), or kept on this computer until the line's server answers
+// (said once a run, and again only after the server has answered in between).
+struct RecordTroubleNote {
+    std::string reason;
+    bool waiting = false;
+};
+using RecordTrouble = std::function<void(const RecordTroubleNote& note)>;
+
+std::string recordTroubleText(const RecordTroubleNote& note, TextLanguage language);
 
 // One attempt's record. Pass it to the job as its image observer; complete it with the
 // outcome, on any thread, once.

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <mutex>
 #include <stdexcept>
+#include <utility>
 
 namespace orvane {
 namespace {
@@ -18,9 +19,16 @@ class StoreBook final : public RecordsBook {
 
     std::unique_ptr<AttemptRecorder> begin(const AttemptFacts& facts, RecordTrouble trouble) override;
 
-    StoreStatus put(const UpgradeRecord& record) {
+    // The status, and whether this is the first record of a spell without the line's server.
+    std::pair<StoreStatus, bool> put(const UpgradeRecord& record) {
         const std::lock_guard lock(mutex_);
-        return store_->put(record);
+        const StoreStatus status = store_->put(record);
+        const bool waiting = status.ok && status.deferred;
+        const bool newlyWaiting = waiting && !waitingSaid_;
+        if (status.ok) {
+            waitingSaid_ = waiting;
+        }
+        return {status, newlyWaiting};
     }
 
   private:
@@ -28,6 +36,7 @@ class StoreBook final : public RecordsBook {
     const RecordsChoice choice_;
     const WriterIdentity writer_;
     std::mutex mutex_;
+    bool waitingSaid_ = false;
 };
 
 class StoreRecorder final : public AttemptRecorder {
@@ -60,14 +69,20 @@ class StoreRecorder final : public AttemptRecorder {
   private:
     // A deferred record (waiting in the spool for the line's server) is kept.
     bool keep() {
-        const StoreStatus status = book_.put(record_);
+        const auto [status, newlyWaiting] = book_.put(record_);
         if (!status.ok && !troubled_) {
             troubled_ = true;
-            if (trouble_) {
-                trouble_(status.reason);
-            }
+            tell({status.reason, false});
+        } else if (newlyWaiting) {
+            tell({status.reason, true});
         }
         return status.ok;
+    }
+
+    void tell(const RecordTroubleNote& note) const {
+        if (trouble_) {
+            trouble_(note);
+        }
     }
 
     StoreBook& book_;

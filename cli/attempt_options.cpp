@@ -22,7 +22,8 @@ std::optional<int> openAttemptRecords(const RecordsChoice& choice, Console& cons
                                       OpenedBook& opened) {
     opened = openRecordsBook(choice);
     if (opened.unsupportedHere) {
-        return console.result({exitUsage, "--records " + choice.place + ": " + opened.refusal});
+        // Not the place itself: a server's URI may hold its password.
+        return console.result({exitUsage, "--records: " + opened.refusal});
     }
     if (opened.refusal.empty()) {
         return std::nullopt;
@@ -31,7 +32,7 @@ std::optional<int> openAttemptRecords(const RecordsChoice& choice, Console& cons
         return console.result({.exitCode = exitUnusable,
                                .text = fillText(textOf(IDS_RECORDS_REQUIRED, language), {opened.refusal})});
     }
-    sayRecordNotKept(console, language, opened.refusal);
+    sayRecordTrouble(console, language, {opened.refusal, false});
     return std::nullopt;
 }
 

@@ -108,8 +108,8 @@ void planJobs(StationPlan& plan, const StationOptions& options, const StationIma
                          plan.job.settings.lowLatency};
     plan.job.records = records.book.get();
     plan.job.recordsRequired = options.records.required;
-    plan.job.recordTrouble = [&console, language](const std::string& port, const std::string& reason) {
-        sayRecordNotKept(console, language, reason, PortTag{port, true});
+    plan.job.recordTrouble = [&console, language](const std::string& port, const RecordTroubleNote& note) {
+        sayRecordTrouble(console, language, note, PortTag{port, true});
     };
 }
 

@@ -81,11 +81,11 @@ void beginRecord(const UpgradeRequest& request, CameraRun& run, Console& console
     run.recorder = request.records->begin(
         AttemptFacts{run.port, request.imagePath, request.lineSpeed, request.upgradeSpeed, request.address,
                      request.target, request.lowLatency},
-        [&console, tag, language = request.language, notice](const std::string& reason) {
-            if (notice->held) {
-                notice->reason = reason;
+        [&console, tag, language = request.language, notice](const RecordTroubleNote& note) {
+            if (notice->held && !note.waiting) {
+                notice->reason = note.reason;
             } else {
-                sayRecordNotKept(console, language, reason, tag);
+                sayRecordTrouble(console, language, note, tag);
             }
         });
     if (notice->held && !run.recorder->startKept()) {
@@ -120,11 +120,12 @@ void startJobs(const UpgradeRequest& request, std::vector<std::unique_ptr<Camera
 
 } // namespace
 
-void sayRecordNotKept(Console& console, TextLanguage language, const std::string& reason,
+void sayRecordTrouble(Console& console, TextLanguage language, const RecordTroubleNote& note,
                       const PortTag& port) {
-    const std::string text = fillText(textOf(IDS_RECORD_NOT_KEPT, language), {reason});
+    const std::string text = recordTroubleText(note, language);
     if (console.json()) {
-        console.event("recordNotKept", {{"ok", false}, {"reason", reason}, {"text", text}}, port);
+        console.event(note.waiting ? "recordWaiting" : "recordNotKept",
+                      {{"ok", note.waiting}, {"reason", note.reason}, {"text", text}}, port);
     } else {
         console.note(text, port);
     }

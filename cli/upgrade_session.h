@@ -58,9 +58,9 @@ int exitStatusOf(const UpgradeOutcome& outcome, const InterruptWatch& interrupt)
 // port was unusable, else 1 if any camera failed, else 0.
 int combinedExitStatus(std::span<const CameraReport> cameras, const InterruptWatch& interrupt);
 
-// Says that a record could not be kept and why: a note on standard error, in JSON a "recordNotKept"
-// event.
-void sayRecordNotKept(Console& console, TextLanguage language, const std::string& reason,
+// Says that a record could not be kept, or waits for the line's server, and why: a note on
+// standard error, in JSON a "recordNotKept" or "recordWaiting" event.
+void sayRecordTrouble(Console& console, TextLanguage language, const RecordTroubleNote& note,
                       const PortTag& port = {});
 
 // Runs a job for every port at once to their ends and prints their logs as they come; every

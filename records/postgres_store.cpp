@@ -147,8 +147,7 @@ StoreStatus PostgresStore::connect() {
         const std::string why = serverTrouble(connection_);
         PQfinish(connection_);
         connection_ = nullptr;
-        return {true, true,
-                "the records server does not answer (" + why + "): records wait in the station's file"};
+        return {true, true, "the records server does not answer (" + why + ")"};
     }
     return migrate(connection_, uri_);
 }

@@ -25,10 +25,12 @@ bool StationJob::beginRecord() {
     recorder_ = setup_.records->begin(
         AttemptFacts{port_, setup_.image->path, setup_.lineSpeed, setup_.upgradeSpeed, setup_.address,
                      setup_.settings.target, setup_.settings.lowLatency},
-        [firstTrouble, port = port_, tell = setup_.recordTrouble](const std::string& reason) {
-            *firstTrouble = reason;
+        [firstTrouble, port = port_, tell = setup_.recordTrouble](const RecordTroubleNote& note) {
+            if (!note.waiting) {
+                *firstTrouble = note.reason;
+            }
             if (tell) {
-                tell(port, reason);
+                tell(port, note);
             }
         });
     if (!required || recorder_->startKept()) {

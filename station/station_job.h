@@ -28,7 +28,7 @@ struct StationJobSetup {
     RecordsBook* records = nullptr; // null: nothing is kept
     bool recordsRequired = false;
     // Told (on any thread) why a record could not be kept.
-    std::function<void(const std::string& port, const std::string& reason)> recordTrouble;
+    std::function<void(const std::string& port, const RecordTroubleNote& note)> recordTrouble;
 };
 
 class StationJob {

@@ -151,6 +151,9 @@ constexpr std::array table{
           "要求保存记录，但无法保存：{0}。未发送任何数据"},
     Entry{IDS_STOPPED_BY_SIGNAL, "Stopped by {0}: every camera still upgrading was sent the abort frame",
           "因 {0} 而停止：仍在升级的每台摄像机都已收到中止帧"},
+    Entry{IDS_RECORD_WAITING,
+          "The records of this run wait on this computer and go to the line's server when it answers: {0}",
+          "本次运行的记录暂存在本机，待生产线的服务器应答后再发送：{0}"},
 
     Entry{IDS_APPROVED_BAD_LINE, "{0} line {1}: {2}", "{0} 第 {1} 行：{2}"},
     Entry{IDS_APPROVED_NO_DIGEST,

@@ -83,6 +83,7 @@ enum TextId : int {
     IDS_RECORD_NOT_KEPT = 252,         // {0} the store's reason
     IDS_RECORDS_REQUIRED = 253,        // {0} the store's reason
     IDS_STOPPED_BY_SIGNAL = 254,       // {0} the signal's name (SIGINT, SIGTERM, SIGHUP)
+    IDS_RECORD_WAITING = 255,          // {0} why the line's server was not reached
 
     // The unattended station (orvane-cli station).
     IDS_STATION_READY = 260,         // {0} image, {1} bytes, {2} SHA-256

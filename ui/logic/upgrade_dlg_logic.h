@@ -134,8 +134,8 @@ class UpgradeDlgLogic {
     std::unique_ptr<JobInputs> jobInputs_;
     std::unique_ptr<JobLog> jobLog_;
     std::unique_ptr<UpgradeWorker> worker_;
-    std::unique_ptr<AttemptRecorder> recorder_;  // the running job's, touched by it until it ends
-    std::shared_ptr<std::string> recordTrouble_; // why its record could not be kept
+    std::unique_ptr<AttemptRecorder> recorder_;        // the running job's, touched by it until it ends
+    std::shared_ptr<RecordTroubleNote> recordTrouble_; // why its record could not be kept
     std::unique_ptr<ReplyReceiver> receiver_;
     std::vector<std::pair<int, bool>> lockedControls_; // id and whether it was enabled
     std::uint64_t jobNumber_ = 0;                      // the last job started, counted from 1

@@ -42,8 +42,8 @@ void UpgradeDlgLogic::startUpgrade(UpgradeTarget target) {
             if (recorder != nullptr) {
                 recorder->complete(outcome);
             }
-            if (!trouble->empty()) {
-                const std::string line = fillText(textOf(IDS_RECORD_NOT_KEPT, language), {*trouble}) + "\r\n";
+            if (!trouble->reason.empty()) {
+                const std::string line = recordTroubleText(*trouble, language) + "\r\n";
                 view_.post([this, line] {
                     m_logText += line;
                     showLog(m_logText);
@@ -68,7 +68,8 @@ void UpgradeDlgLogic::startUpgrade(UpgradeTarget target) {
 }
 
 std::unique_ptr<AttemptRecorder> UpgradeDlgLogic::beginRecord(UpgradeTarget target) {
-    recordTrouble_ = std::make_shared<std::string>(services_.records ? "" : services_.recordsRefusal);
+    recordTrouble_ = std::make_shared<RecordTroubleNote>(
+        RecordTroubleNote{services_.records ? "" : services_.recordsRefusal});
     if (services_.records == nullptr) {
         return nullptr;
     }
@@ -80,8 +81,11 @@ std::unique_ptr<AttemptRecorder> UpgradeDlgLogic::beginRecord(UpgradeTarget targ
                              target,
                              lowLatencyReplies()};
     // Said in the log box when the job ends, after the job's own lines.
-    return services_.records->begin(
-        facts, [trouble = recordTrouble_](const std::string& reason) { *trouble = reason; });
+    return services_.records->begin(facts, [trouble = recordTrouble_](const RecordTroubleNote& note) {
+        if (trouble->reason.empty() || !note.waiting) {
+            *trouble = note;
+        }
+    });
 }
 
 void UpgradeDlgLogic::lockJobControls() {
