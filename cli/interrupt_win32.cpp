@@ -41,14 +41,17 @@ BOOL WINAPI onControl(DWORD type) {
     // is the one shells report on Linux.
     const int signo = type == CTRL_C_EVENT ? SIGINT : SIGTERM;
     int expected = 0;
-    if (!caughtSignal.compare_exchange_strong(expected, signo)) {
-        return FALSE;
+    const bool first = caughtSignal.compare_exchange_strong(expected, signo);
+    if (first) {
+        SetEvent(wakeEvent());
     }
-    SetEvent(wakeEvent());
+    // A window closed after a Ctrl-C waits too: the orderly end that the Ctrl-C began must
+    // not be cut short by the close.
     if (endsTheProcessOnReturn(type)) {
         (void)WaitForSingleObject(endedEvent(), orderlyEndLimitMs);
+        return TRUE;
     }
-    return TRUE;
+    return first ? TRUE : FALSE;
 }
 
 } // namespace
