@@ -10,9 +10,9 @@ namespace orvane {
 // sensitivity, no error-character replacement, no NUL discarding, no parity checking and no
 // abort of all transfers on a line error: another program may have left the port so, and each
 // of these drops or alters bytes of the image (0x11, 0x13, 0x00) or stalls the line (after an
-// abort every read and write fails until the errors are cleared). DTR and RTS stay as they
-// were read (an RS-485 converter may switch its direction by RTS_CONTROL_TOGGLE), and so do
-// the event and end-of-file characters, which alter no byte in binary mode. Then the caller's
+// abort every read and write fails until the errors are cleared). DTR and RTS are raised with
+// no handshake, as an open on Linux leaves them, whatever the last program set (RTS
+// handshaking or DTR off); the event and end-of-file characters are cleared. Then the caller's
 // settings: speed (0 or less keeps the port's), parity 0 none, 1 odd, 2 even, 3 mark, 4 space;
 // byteSize 5 to 8; stopBits 0 one, 1 one and a half, 2 two. A value out of range keeps what
 // settings held.
