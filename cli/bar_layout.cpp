@@ -26,22 +26,6 @@ bool isWide(char32_t c) {
            (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD);
 }
 
-// The longest start of text that takes at most columns, whole characters only.
-std::string_view startWithin(std::string_view text, std::size_t columns) {
-    std::size_t used = 0;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        const auto [c, length] = codePointAt(text, at);
-        const std::size_t width = isWide(c) ? 2 : 1;
-        if (used + width > columns) {
-            break;
-        }
-        used += width;
-        at += length;
-    }
-    return text.substr(0, at);
-}
-
 // The longest end of text that takes at most columns, whole characters only.
 std::string_view endWithin(std::string_view text, std::size_t columns) {
     std::size_t from = text.size();
@@ -73,6 +57,21 @@ std::string barLine(std::string_view label, const ProgressBarState& state, std::
 }
 
 } // namespace
+
+std::string_view startWithin(std::string_view text, std::size_t columns) {
+    std::size_t used = 0;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const auto [c, length] = codePointAt(text, at);
+        const std::size_t width = isWide(c) ? 2 : 1;
+        if (used + width > columns) {
+            break;
+        }
+        used += width;
+        at += length;
+    }
+    return text.substr(0, at);
+}
 
 std::size_t displayColumns(std::string_view text) {
     std::size_t columns = 0;

@@ -15,6 +15,9 @@ namespace orvane {
 // Columns the UTF-8 text takes on a terminal: one a character, two for East Asian wide ones.
 std::size_t displayColumns(std::string_view text);
 
+// The longest start of text that takes at most columns, whole characters only.
+std::string_view startWithin(std::string_view text, std::size_t columns);
+
 // text as it is when it fits columns, else its start and end joined by "...":
 // "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K-if00-port0" -> "/dev/serial/b...0-port0".
 std::string middleShortened(std::string_view text, std::size_t columns);

@@ -1,5 +1,6 @@
 #include "cli/station_view.h"
 
+#include "cli/bar_layout.h"
 #include "cli/exit_codes.h"
 #include "cli/job_log_printer.h"
 #include "cli/terminal_size.h"
@@ -79,11 +80,9 @@ std::string StationView::stateText(const SlotSnapshot& slot) const {
 }
 
 void StationView::say(const std::string& text) {
-    std::string shown = text;
-    if (const auto size = terminalSizeOf(stdout); size && shown.size() > size->columns) {
-        shown.resize(size->columns); // a plain byte cut: the lines are meant for a glance
-    }
-    console_.line(shown);
+    // Cut by columns, never inside a character: a Chinese line or a by-id name stays readable.
+    const auto size = terminalSizeOf(stdout);
+    console_.line(size ? std::string(startWithin(text, size->columns)) : text);
 }
 
 void StationView::stationEvent(const StationEvent& event, const StationSnapshot& now) {

@@ -31,6 +31,7 @@ TEST(BarLayout, ShortensInTheMiddleByColumns) {
     EXPECT_EQ(middleShortened(byId, 21), "/dev/seri...f00-port0");
     EXPECT_EQ(middleShortened("摄像机串口适配器", 9), "摄...器") << "wide characters stay whole";
     EXPECT_EQ(displayColumns("固件.bin"), 8U);
+    EXPECT_EQ(startWithin("等待中 ttyUSB0", 5), "等待") << "a line cut for the station's view";
 }
 
 TEST(BarLayout, BarsFitWithARowToSpare) {
