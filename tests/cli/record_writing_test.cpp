@@ -5,9 +5,13 @@
 #include "records/sqlite_store.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
 #include <memory>
+#include <nlohmann/json.hpp>
+#include <sstream>
 #include <stdlib.h>
 
 namespace orvane::test {
@@ -15,8 +19,11 @@ namespace {
 
 class Camera {
   public:
-    explicit Camera(const TempDir& dir) : link_(dir.file("cam")) {
-        process_ = std::make_unique<CliProcess>(std::vector<std::string>{"simulate", "--link", link_});
+    explicit Camera(const TempDir& dir, const std::string& name = "cam", std::vector<std::string> faults = {})
+        : link_(dir.file(name)) {
+        std::vector<std::string> args{"simulate", "--link", link_};
+        args.insert(args.end(), faults.begin(), faults.end());
+        process_ = std::make_unique<CliProcess>(args);
         ready_ = process_->waitForLine("ready:", 10s).has_value();
     }
     bool ready() const { return ready_; }
@@ -48,6 +55,14 @@ std::vector<UpgradeRecord> recordsIn(const std::string& path) {
     const auto store = SqliteStore::open(path, status);
     EXPECT_TRUE(store != nullptr) << status.reason;
     return store ? store->find({}, status) : std::vector<UpgradeRecord>{};
+}
+
+// The digest as the tool a technician checks with prints it.
+std::string sha256sumOf(const std::string& path) {
+    const std::unique_ptr<FILE, int (*)(FILE*)> tool(popen(("sha256sum '" + path + "'").c_str(), "r"),
+                                                     pclose);
+    std::string digest(64, '\0');
+    return tool && std::fread(digest.data(), 1, digest.size(), tool.get()) == digest.size() ? digest : "";
 }
 
 std::size_t count(const std::string& text, const std::string& part) {
@@ -89,6 +104,44 @@ TEST(CliRecordWriting, SucceededAttemptKeptWithTheDigestOfWhatWasSent) {
     EXPECT_EQ(r.station, "line-2");
     EXPECT_EQ(r.toolVersion, ORVANE_VERSION);
     EXPECT_EQ(r.id.size(), 36U);
+}
+
+// What a script reads back after a run: the attempt that succeeded with the digest sha256sum
+// gives, and the one the camera gave up on with where and why it stopped.
+TEST(CliRecordWriting, RecordsJsonTellsASucceededAttemptFromAFailedOne) {
+    const TempDir dir;
+    Camera good(dir, "good");
+    Camera giving(dir, "giving", {"--abort-at-block", "2"});
+    ASSERT_TRUE(good.ready() && giving.ready());
+    std::string sha256;
+    const std::string image = imageOf(dir, sha256);
+    const std::string file = dir.file("records.sqlite");
+    runCli({"upgrade", image, "--port", good.link(), "--port", giving.link(), "--records", file});
+    good.stop();
+    giving.stop();
+
+    const CliResult listed = runCli({"records", "--records", file, "--json"});
+    ASSERT_EQ(listed.exitCode, 0) << listed.err;
+    std::map<std::string, nlohmann::json> byPort;
+    std::istringstream lines(listed.out);
+    for (std::string line; std::getline(lines, line);) {
+        const auto event = nlohmann::json::parse(line);
+        if (event["event"] == "record") {
+            byPort[event["port"].get<std::string>()] = event;
+        }
+    }
+    ASSERT_EQ(byPort.size(), 2U) << listed.out;
+    const nlohmann::json& ok = byPort[good.link()];
+    EXPECT_EQ(ok["ending"], "succeeded");
+    EXPECT_EQ(ok["sha256"], sha256sumOf(image));
+    EXPECT_EQ(ok["lineSpeed"], 9600);
+    EXPECT_EQ(ok["upgradeSpeed"], 9600);
+    EXPECT_GT(ok["seconds"].get<double>(), 0.0);
+    const nlohmann::json& failed = byPort[giving.link()];
+    EXPECT_EQ(failed["ending"], "failed");
+    EXPECT_EQ(failed["step"], "block");
+    EXPECT_EQ(failed["block"], 2);
+    EXPECT_FALSE(failed["reason"].get<std::string>().empty());
 }
 
 TEST(CliRecordWriting, UnusablePortKeptWithItsStepAndReason) {
