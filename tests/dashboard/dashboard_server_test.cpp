@@ -62,12 +62,18 @@ TEST(DashboardServer, StationJsonKeepsAnyNameAsText) {
 
 TEST(DashboardServer, EventsCarryTheSlotEventAndTheNewState) {
     Served served;
+    std::promise<void> joined;
     std::promise<std::string> seen;
     std::string received;
+    bool inFeed = false;
     bool done = false;
     std::thread reader([&] {
         served.client->Get("/api/events", [&](const char* data, std::size_t size) {
             received.append(data, size);
+            if (!inFeed && received.find("event: snapshot") != std::string::npos) {
+                inFeed = true;
+                joined.set_value();
+            }
             if (!done && received.find("event: state") != std::string::npos) {
                 done = true;
                 seen.set_value(received);
@@ -76,12 +82,18 @@ TEST(DashboardServer, EventsCarryTheSlotEventAndTheNewState) {
             return true;
         });
     });
-    std::this_thread::sleep_for(200ms); // joined: the snapshot comes first
-    served.state.appeared("left", "/dev/ttyUSB0");
+    // The change only once the client is in the feed: the snapshot comes first.
+    const bool subscribed = joined.get_future().wait_for(10s) == std::future_status::ready;
+    if (subscribed) {
+        served.state.appeared("left", "/dev/ttyUSB0");
+    }
     auto future = seen.get_future();
-    ASSERT_EQ(future.wait_for(5s), std::future_status::ready);
-    const std::string text = future.get();
+    const bool answered = subscribed && future.wait_for(10s) == std::future_status::ready;
+    served.server.reset(); // ends a stream still open, so the reader returns either way
     reader.join();
+    ASSERT_TRUE(subscribed) << received;
+    ASSERT_TRUE(answered) << received;
+    const std::string text = future.get();
     EXPECT_NE(text.find("event: snapshot\ndata: {"), std::string::npos);
     const std::size_t slotEvent = text.find("data: {\"event\":\"slot\"");
     ASSERT_NE(slotEvent, std::string::npos) << text;
