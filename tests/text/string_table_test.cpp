@@ -10,7 +10,8 @@
 namespace orvane {
 namespace {
 
-TEST(StringTable, EveryClassicIdExistsInBothLanguages) {
+// The dialog's own texts, 101 to 124.
+TEST(StringTable, EveryDialogTextExistsInBothLanguages) {
     for (int id = 101; id <= 124; ++id) {
         EXPECT_FALSE(textOf(id, TextLanguage::English).empty()) << id;
         EXPECT_FALSE(textOf(id, TextLanguage::Chinese).empty()) << id;
