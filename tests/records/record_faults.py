@@ -257,8 +257,12 @@ def server():
         total, distinct = pg.count()
         if (total, distinct) != (27, 27):
             fail(f"the server holds {total} records, {distinct} distinct, not 27")
+        # What another station of the line reads back through the command.
+        listed = read_records(pg.uri)
+        if len(listed) != 27 or any(r["ending"] != "succeeded" for r in listed):
+            fail(f"records --records {pg.uri} --json gives {len(listed)} records, not 27 succeeded")
         print("PASS server stopped for runs 4 to 6 of 9, three cameras each: said once in each of those runs, "
-              "all 27 records there, each once")
+              "all 27 records there, each once, and records --json reads them back")
     finally:
         pg.stop(check=False)
         shutil.rmtree(pg.folder, ignore_errors=True)
