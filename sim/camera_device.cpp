@@ -57,13 +57,19 @@ bool CameraDevice::appear(int speed, std::string& error) {
         return false;
     }
     pty_ = std::move(pty);
-    if (!makeLink(error)) {
-        pty_.close();
-        return false;
-    }
+    // Watched before the link is made: a host that opens the device as soon as the link
+    // appears must be counted, or a strict camera takes its port for closed.
     hostOpens_ = 0;
     if (notifyFd_ >= 0) {
         watch_ = ::inotify_add_watch(notifyFd_, pty_.slavePath().c_str(), IN_OPEN | IN_CLOSE);
+    }
+    if (!makeLink(error)) {
+        if (watch_ >= 0) {
+            ::inotify_rm_watch(notifyFd_, watch_);
+            watch_ = -1;
+        }
+        pty_.close();
+        return false;
     }
     return true;
 }
