@@ -3,7 +3,7 @@
 #pragma once
 
 #include "attempts/attempt_records.h"
-#include "cli/console.h"
+#include "output/console.h"
 #include "text/text_language.h"
 
 #include <CLI/CLI.hpp>

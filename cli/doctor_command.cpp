@@ -3,9 +3,9 @@
 // upgrade; warnings alone leave it 0.
 #include "cli/commands.h"
 #include "cli/common_options.h"
-#include "cli/console.h"
 #include "cli/exit_codes.h"
 #include "doctor/doctor.h"
+#include "output/console.h"
 #include "text/string_table.h"
 
 #include <CLI/CLI.hpp>

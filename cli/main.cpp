@@ -2,10 +2,10 @@
 // packager, the virtual camera and the records of upgrades from a shell, for production lines,
 // scripts and SSH.
 #include "cli/commands.h"
-#include "cli/console.h"
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
 #include "cli/utf8_command_line.h"
+#include "output/console.h"
 
 #include <CLI/CLI.hpp>
 #include <exception>

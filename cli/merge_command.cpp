@@ -2,9 +2,9 @@
 // HEX file a technician flashes, written where the dialog writes it (beside APP.hex).
 #include "cli/commands.h"
 #include "cli/common_options.h"
-#include "cli/console.h"
 #include "cli/exit_codes.h"
 #include "imagetools/hex_merge.h"
+#include "output/console.h"
 #include "text/string_table.h"
 
 #include <CLI/CLI.hpp>

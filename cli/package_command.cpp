@@ -2,9 +2,9 @@
 // as a .dev file beside it (or where --output says).
 #include "cli/commands.h"
 #include "cli/common_options.h"
-#include "cli/console.h"
 #include "cli/exit_codes.h"
 #include "imagetools/device_image.h"
+#include "output/console.h"
 #include "text/string_table.h"
 
 #include <CLI/CLI.hpp>

@@ -4,8 +4,8 @@
 // for this user and the programs holding it; for the ports named (status 3 when one of them
 // cannot be opened), or every port listed.
 #include "cli/commands.h"
-#include "cli/console.h"
 #include "cli/exit_codes.h"
+#include "output/console.h"
 #include "serial/port_details.h"
 #include "serial/port_list.h"
 

@@ -2,8 +2,8 @@
 // buttons send it, so a technician can check that the camera moves.
 #include "cli/commands.h"
 #include "cli/common_options.h"
-#include "cli/console.h"
 #include "cli/exit_codes.h"
+#include "output/console.h"
 #include "ptz/ptz_frames.h"
 #include "serial/port_open_failure.h"
 #include "serial/serial_port.h"

@@ -4,14 +4,14 @@
 // image, ending and station; from this desk's file, another file or a line's server.
 #include "cli/binary_output.h"
 #include "cli/commands.h"
-#include "cli/console.h"
-#include "cli/csv_row.h"
 #include "cli/exit_codes.h"
-#include "cli/record_fields.h"
-#include "cli/record_time.h"
-#include "cli/records_reading.h"
 #include "cli/records_summary.h"
 #include "cli/records_table.h"
+#include "output/console.h"
+#include "output/csv_row.h"
+#include "records/record_fields.h"
+#include "records/record_time.h"
+#include "records/records_reading.h"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -99,7 +99,7 @@ int runRecords(const RecordsOptions& options) {
     Console console(options.json ? OutputMode::Json : OutputMode::Plain);
     const ReadRecords read = readRecords(queryOf(options));
     if (read.refusal) {
-        return console.result(*read.refusal);
+        return console.result({read.refusal->badRequest ? exitUsage : exitUnusable, read.refusal->reason});
     }
     const std::vector<UpgradeRecord>& records = read.records;
     if (options.csv) {

@@ -1,30 +1,14 @@
 #include "cli/records_summary.h"
 
 #include "cli/records_table.h"
-#include "cli/text_table.h"
+#include "output/text_table.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <map>
 
 namespace orvane {
 namespace {
-
-void count(std::vector<RecordTally>& groups, std::map<std::string, std::size_t>& index,
-           const std::string& key, const UpgradeRecord& record) {
-    const auto [at, added] = index.try_emplace(key, groups.size());
-    if (added) {
-        groups.push_back({key, &record});
-    }
-    RecordTally& tally = groups[at->second];
-    const auto ending = std::find(tallyEndings.begin(), tallyEndings.end(), record.ending);
-    if (ending == tallyEndings.end()) {
-        ++tally.others;
-    } else {
-        ++tally.counts[static_cast<std::size_t>(ending - tallyEndings.begin())];
-    }
-}
 
 std::string yieldText(const RecordTally& tally) {
     const auto yield = tally.yield();
@@ -75,33 +59,6 @@ JsonFields fieldsOf(const RecordTally& tally, bool byImage) {
 }
 
 } // namespace
-
-std::size_t RecordTally::attempts() const {
-    std::size_t total = others;
-    for (std::size_t i = 0; i < counts.size(); ++i) {
-        total += tallyEndings[i] == recordRunning ? 0 : counts[i];
-    }
-    return total;
-}
-
-std::optional<double> RecordTally::yield() const {
-    const std::size_t all = attempts();
-    if (all == 0) {
-        return std::nullopt;
-    }
-    return static_cast<double>(counts[0]) / static_cast<double>(all);
-}
-
-RecordSummary summarise(std::span<const UpgradeRecord> records) {
-    RecordSummary summary;
-    std::map<std::string, std::size_t> images;
-    std::map<std::string, std::size_t> stations;
-    for (const UpgradeRecord& record : records) {
-        count(summary.images, images, record.imageSha256, record);
-        count(summary.stations, stations, record.station, record);
-    }
-    return summary;
-}
 
 void printRecordsSummary(Console& console, const RecordSummary& summary) {
     if (console.json()) {

@@ -1,41 +1,11 @@
-// How the attempts went, per image and per station: how many ended which way, and the yield,
-// the share of attempts that succeeded. Every attempt that ended counts, one interrupted by a
-// crash or a power cut too; one still running does not count yet.
+// The summary of `records --summary`: the counts and yields of the attempts, per image and per
+// station, as tables or as JSON events.
 #pragma once
 
-#include "cli/console.h"
-#include "records/upgrade_record.h"
-
-#include <array>
-#include <cstddef>
-#include <optional>
-#include <span>
-#include <string>
-#include <vector>
+#include "output/console.h"
+#include "records/record_tally.h"
 
 namespace orvane {
-
-// The endings counted, in the order the summary shows them.
-inline constexpr std::array<std::string_view, 6> tallyEndings{"succeeded", "failed",      "unusable",
-                                                              "cancelled", "interrupted", "running"};
-
-struct RecordTally {
-    std::string key;                       // the image's SHA-256, or the station
-    const UpgradeRecord* newest = nullptr; // the newest record of the group, which names it
-    std::array<std::size_t, tallyEndings.size()> counts{};
-    std::size_t others = 0; // endings this program does not know (a newer one's)
-
-    std::size_t attempts() const;
-    std::optional<double> yield() const; // empty without attempts
-};
-
-struct RecordSummary {
-    std::vector<RecordTally> images;   // in the order their newest records came
-    std::vector<RecordTally> stations; // likewise
-};
-
-// records: the newest first, as a store gives them; the summary points into them.
-RecordSummary summarise(std::span<const UpgradeRecord> records);
 
 // Two tables (by image, by station), or in JSON one "recordSummary" event a group.
 void printRecordsSummary(Console& console, const RecordSummary& summary);

@@ -1,7 +1,7 @@
 #include "cli/records_table.h"
 
-#include "cli/record_time.h"
-#include "cli/text_table.h"
+#include "output/text_table.h"
+#include "records/record_time.h"
 
 #include <cstdio>
 #include <vector>

@@ -1,7 +1,7 @@
 // The records as a technician reads them at a glance: one row an attempt, the newest first.
 #pragma once
 
-#include "cli/console.h"
+#include "output/console.h"
 #include "records/upgrade_record.h"
 
 #include <span>

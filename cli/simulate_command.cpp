@@ -4,11 +4,11 @@
 // it received is the one announced. Runs until Ctrl-C.
 #include "cli/commands.h"
 #include "cli/common_options.h"
-#include "cli/console.h"
 #include "cli/device_relay.h"
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
 #include "imagetools/sha256.h"
+#include "output/console.h"
 #include "sim/virtual_camera.h"
 
 #include <CLI/CLI.hpp>

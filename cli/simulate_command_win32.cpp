@@ -1,8 +1,8 @@
 // `orvane-cli simulate` on Windows: the virtual camera lives on a pseudo-terminal, which
 // Windows does not have. The command is still known, so that a script learns why it fails.
 #include "cli/commands.h"
-#include "cli/console.h"
 #include "cli/exit_codes.h"
+#include "output/console.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,11 +1,11 @@
 #include "cli/station_dashboard.h"
 
 #include "cli/exit_codes.h"
-#include "cli/record_fields.h"
-#include "cli/record_time.h"
-#include "cli/records_reading.h"
 #include "dashboard/access_token.h"
 #include "dashboard/dashboard_server.h"
+#include "records/record_fields.h"
+#include "records/record_time.h"
+#include "records/records_reading.h"
 
 namespace orvane {
 

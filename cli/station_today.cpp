@@ -1,7 +1,7 @@
 #include "cli/station_today.h"
 
-#include "cli/record_time.h"
-#include "cli/records_reading.h"
+#include "records/record_time.h"
+#include "records/records_reading.h"
 
 #include <chrono>
 

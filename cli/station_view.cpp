@@ -1,10 +1,10 @@
 #include "cli/station_view.h"
 
-#include "cli/bar_layout.h"
 #include "cli/exit_codes.h"
-#include "cli/job_log_printer.h"
-#include "cli/terminal_size.h"
 #include "cli/upgrade_summary.h"
+#include "output/bar_layout.h"
+#include "output/job_log_printer.h"
+#include "output/terminal_size.h"
 #include "text/string_table.h"
 #include "text/text_ids.h"
 

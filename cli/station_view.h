@@ -3,7 +3,7 @@
 // (plugged, unplugged, its ending with the reason and the counters), fitted to the terminal.
 #pragma once
 
-#include "cli/console.h"
+#include "output/console.h"
 #include "station/station.h"
 #include "text/text_language.h"
 

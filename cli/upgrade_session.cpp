@@ -1,7 +1,7 @@
 #include "cli/upgrade_session.h"
 
 #include "cli/exit_codes.h"
-#include "cli/job_log_printer.h"
+#include "output/job_log_printer.h"
 #include "serial/serial_port.h"
 #include "text/string_table.h"
 #include "text/text_ids.h"

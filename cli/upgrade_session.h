@@ -4,9 +4,9 @@
 #pragma once
 
 #include "attempts/attempt_records.h"
-#include "cli/console.h"
 #include "cli/interrupt.h"
 #include "cli/upgrade_summary.h"
+#include "output/console.h"
 #include "serial/serial_link.h"
 #include "text/text_language.h"
 #include "upgrade/frames.h"

@@ -2,7 +2,7 @@
 // at the end (a table, or a "summary" event whose entries carry the cameras' result fields).
 #pragma once
 
-#include "cli/console.h"
+#include "output/console.h"
 #include "upgrade/upgrade_outcome.h"
 
 #include <cstdint>

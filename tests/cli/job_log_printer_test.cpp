@@ -2,8 +2,8 @@
 // progress line per whole percent (a re-sent block adds nothing), the last progress line not
 // repeated when it moves into the log, and the outcome recognised for the exit status.
 #include "captured_streams.h"
-#include "cli/job_log_printer.h"
 #include "event_log.h"
+#include "output/job_log_printer.h"
 #include "upgrade/upgrade_job.h"
 
 #include <cstdio>

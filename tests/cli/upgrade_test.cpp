@@ -1,9 +1,9 @@
 // `upgrade` against `simulate` as two processes over the simulator's link, as a technician
 // would try it: every target, the terminal and JSON forms, a silent camera, Ctrl-C, and the
 // image or port that cannot be used. Also the in-process `demo`.
-#include "cli/bar_layout.h"
 #include "cli_process.h"
 #include "event_log.h"
+#include "output/bar_layout.h"
 #include "serial/serial_port.h"
 #include "sim/virtual_camera.h"
 

@@ -3,8 +3,8 @@
 // otherwise, and as events in JSON mode.
 #pragma once
 
-#include "cli/console.h"
-#include "cli/log_lines.h"
+#include "output/console.h"
+#include "output/log_lines.h"
 #include "upgrade/upgrade_job.h"
 
 #include <chrono>

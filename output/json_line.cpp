@@ -1,4 +1,4 @@
-#include "cli/json_line.h"
+#include "output/json_line.h"
 
 #include <cmath>
 #include <cstdio>

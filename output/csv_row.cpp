@@ -1,4 +1,4 @@
-#include "cli/csv_row.h"
+#include "output/csv_row.h"
 
 namespace orvane {
 

@@ -1,4 +1,4 @@
-#include "cli/log_lines.h"
+#include "output/log_lines.h"
 
 namespace orvane {
 

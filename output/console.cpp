@@ -1,7 +1,7 @@
-#include "cli/console.h"
+#include "output/console.h"
 
-#include "cli/bar_layout.h"
-#include "cli/terminal_size.h"
+#include "output/bar_layout.h"
+#include "output/terminal_size.h"
 
 #include <unistd.h>
 

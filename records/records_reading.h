@@ -2,7 +2,6 @@
 // by default (not there yet: no records yet, not a fault), another file, or a line's server.
 #pragma once
 
-#include "cli/console.h"
 #include "records/record_store.h"
 
 #include <optional>
@@ -17,10 +16,17 @@ struct RecordsQuery {
     std::string imagePrefix; // --image shorter than a whole SHA-256, in lower case: filtered here
 };
 
+// Why nothing could be read: a request that cannot be met as asked (no records kept, a kind
+// of store this build lacks), or a store that is there but cannot be used.
+struct RecordsRefusal {
+    bool badRequest = false;
+    std::string reason;
+};
+
 struct ReadRecords {
-    std::vector<UpgradeRecord> records;   // the newest first
-    std::optional<CommandResult> refusal; // why nothing could be read (status 2 or 3)
-    std::optional<std::string> noneYet;   // this desk's file, which is not there yet
+    std::vector<UpgradeRecord> records;    // the newest first
+    std::optional<RecordsRefusal> refusal; // why nothing could be read
+    std::optional<std::string> noneYet;    // this desk's file, which is not there yet
 };
 
 ReadRecords readRecords(const RecordsQuery& query);

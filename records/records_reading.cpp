@@ -1,6 +1,5 @@
-#include "cli/records_reading.h"
+#include "records/records_reading.h"
 
-#include "cli/exit_codes.h"
 #include "records/store_place.h"
 
 #include <algorithm>
@@ -10,9 +9,9 @@
 namespace orvane {
 namespace {
 
-ReadRecords refused(int status, std::string text) {
+ReadRecords refused(bool badRequest, std::string reason) {
     ReadRecords read;
-    read.refusal = CommandResult{status, std::move(text)};
+    read.refusal = RecordsRefusal{badRequest, std::move(reason)};
     return read;
 }
 
@@ -49,12 +48,11 @@ void filterHere(const RecordsQuery& query, std::vector<UpgradeRecord>& records) 
 ReadRecords readRecords(const RecordsQuery& query) {
     const StorePlace place = storePlaceOf(query.place);
     if (place.kind == StorePlaceKind::none) {
-        return refused(exitUsage,
-                       "records: --records none keeps no records; name the file or server to read");
+        return refused(true, "records: --records none keeps no records; name the file or server to read");
     }
     if (place.kind == StorePlaceKind::file && !fileExists(place.where)) {
         if (!query.place.empty()) {
-            return refused(exitUnusable, "No records file " + place.where);
+            return refused(false, "No records file " + place.where);
         }
         ReadRecords read;
         read.noneYet = place.where;
@@ -62,10 +60,10 @@ ReadRecords readRecords(const RecordsQuery& query) {
     }
     OpenedStore opened = openRecordStoreForReading(place);
     if (opened.unsupportedHere) {
-        return refused(exitUsage, "records: " + opened.status.reason);
+        return refused(true, "records: " + opened.status.reason);
     }
     if (!opened.store) {
-        return refused(exitUnusable, opened.status.reason);
+        return refused(false, opened.status.reason);
     }
     RecordFilter filter = query.filter;
     if (filteredHere(query)) {
@@ -78,7 +76,7 @@ ReadRecords readRecords(const RecordsQuery& query) {
     ReadRecords read;
     read.records = opened.store->find(filter, status);
     if (!status.ok) {
-        return refused(exitUnusable, status.reason);
+        return refused(false, status.reason);
     }
     if (filteredHere(query)) {
         filterHere(query, read.records);

@@ -1,4 +1,4 @@
-#include "cli/terminal_size.h"
+#include "output/terminal_size.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "cli/text_table.h"
+#include "output/text_table.h"
 
 #include <algorithm>
 #include <cstdio>

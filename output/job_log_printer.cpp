@@ -1,6 +1,6 @@
-#include "cli/job_log_printer.h"
+#include "output/job_log_printer.h"
 
-#include "cli/progress_bar.h"
+#include "output/progress_bar.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "cli/progress_bar.h"
+#include "output/progress_bar.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,7 +3,7 @@
 // "port" as given, "serial" for the adapter's USB serial number, "seconds" for the time taken.
 #pragma once
 
-#include "cli/json_line.h"
+#include "output/json_line.h"
 #include "records/upgrade_record.h"
 
 #include <array>

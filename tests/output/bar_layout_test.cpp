@@ -1,5 +1,5 @@
 // Bars that stay on one row of the terminal whatever its width and the port names.
-#include "cli/bar_layout.h"
+#include "output/bar_layout.h"
 
 #include <gtest/gtest.h>
 

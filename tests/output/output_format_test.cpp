@@ -1,11 +1,16 @@
-// What scripts and terminals read: JSON lines that stay valid whatever the job writes, their
-// times, progress lines recognised in both languages, and the bar's figures.
-#include "cli/json_line.h"
-#include "cli/log_lines.h"
-#include "cli/progress_bar.h"
+// What scripts, spreadsheets and terminals read: JSON lines that stay valid whatever the job
+// writes, their times, progress lines recognised in both languages, the bar's figures, CSV
+// fields exactly as given, and table cells that stay on their line whatever they hold.
+#include "output/csv_row.h"
+#include "output/json_line.h"
+#include "output/log_lines.h"
+#include "output/progress_bar.h"
+#include "output/text_table.h"
 
 #include <gtest/gtest.h>
 #include <limits>
+#include <string>
+#include <vector>
 
 namespace orvane {
 namespace {
@@ -81,6 +86,47 @@ TEST(ProgressBar, FillsInProportionAndShowsTheFigures) {
     ProgressBarState over = state;
     over.percent = 250; // never more than a full bar
     EXPECT_EQ(formatProgressBar(over, 4).substr(0, 11), "[####] 100%");
+}
+
+TEST(RecordsCsv, QuotesOnlyWhatNeedsItAndKeepsEveryByte) {
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"ttyUSB0", "ttyUSB0"},
+        {"", ""},
+        {"a,b", "\"a,b\""},
+        {"say \"no\"", "\"say \"\"no\"\"\""},
+        {"\"", "\"\"\"\""},
+        {"two\nlines", "\"two\nlines\""},
+        {"cr\r", "\"cr\r\""},
+        {"x'; DROP TABLE records; --", "x'; DROP TABLE records; --"},
+        {" spaced ", " spaced "},
+        {"caf\xe9 \xff\xfe", "caf\xe9 \xff\xfe"},
+        {std::string("nul\0byte", 8), std::string("nul\0byte", 8)},
+    };
+    for (const auto& [field, expected] : cases) {
+        EXPECT_EQ(csvField(field), expected) << field;
+    }
+    const std::vector<std::string> row{"a", "b,c", "", "d\"e"};
+    EXPECT_EQ(csvRow(row), "a,\"b,c\",,\"d\"\"e\"\r\n");
+}
+
+TEST(RecordsTable, CellsCannotBreakOrColourTheTable) {
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"ttyUSB0", "ttyUSB0"},
+        {"a\nb\r\tc", "a\\nb\\r\\tc"},
+        {"\x1b[31mred", "\\x1b[31mred"},
+        {"del\x7f", "del\\x7f"},
+        {"\xc2\x9b"
+         "31m",
+         "\\u009b31m"}, // the C1 control sequence introducer
+        {"Kamera \xc3\xbc \xe2\x82\xac \xf0\x9f\x93\xb7", "Kamera \xc3\xbc \xe2\x82\xac \xf0\x9f\x93\xb7"},
+        {"caf\xe9", "caf\\xe9"},
+        {"\xc0\xaf", "\\xc0\\xaf"},          // an overlong slash
+        {"\xed\xa0\x80", "\\xed\\xa0\\x80"}, // a surrogate
+        {"cut \xe2\x82", "cut \\xe2\\x82"},
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(shownCell(text), expected) << text;
+    }
 }
 
 } // namespace

@@ -1,9 +1,6 @@
-// What `records` reads from a technician and writes for a spreadsheet or a terminal: moments
-// in ISO 8601 (UTC, offsets, local time across daylight saving time), CSV fields exactly as
-// stored, and table cells that stay on their line whatever they hold.
-#include "cli/csv_row.h"
-#include "cli/record_time.h"
-#include "cli/text_table.h"
+// Moments as `records` reads them from a technician and writes them in its table: ISO 8601 in
+// UTC, with offsets, and in local time across daylight saving time.
+#include "records/record_time.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -83,47 +80,6 @@ TEST_F(CentralEuropeanTime, WritesIsoMoments) {
     EXPECT_EQ(isoMoment(-1, true), "1969-12-31T23:59:59Z");
     // What the table shows reads back as the same second.
     EXPECT_EQ(parseMoment(isoMoment(dec9 + 999, false)), dec9);
-}
-
-TEST(RecordsCsv, QuotesOnlyWhatNeedsItAndKeepsEveryByte) {
-    const std::vector<std::pair<std::string, std::string>> cases{
-        {"ttyUSB0", "ttyUSB0"},
-        {"", ""},
-        {"a,b", "\"a,b\""},
-        {"say \"no\"", "\"say \"\"no\"\"\""},
-        {"\"", "\"\"\"\""},
-        {"two\nlines", "\"two\nlines\""},
-        {"cr\r", "\"cr\r\""},
-        {"x'; DROP TABLE records; --", "x'; DROP TABLE records; --"},
-        {" spaced ", " spaced "},
-        {"caf\xe9 \xff\xfe", "caf\xe9 \xff\xfe"},
-        {std::string("nul\0byte", 8), std::string("nul\0byte", 8)},
-    };
-    for (const auto& [field, expected] : cases) {
-        EXPECT_EQ(csvField(field), expected) << field;
-    }
-    const std::vector<std::string> row{"a", "b,c", "", "d\"e"};
-    EXPECT_EQ(csvRow(row), "a,\"b,c\",,\"d\"\"e\"\r\n");
-}
-
-TEST(RecordsTable, CellsCannotBreakOrColourTheTable) {
-    const std::vector<std::pair<std::string, std::string>> cases{
-        {"ttyUSB0", "ttyUSB0"},
-        {"a\nb\r\tc", "a\\nb\\r\\tc"},
-        {"\x1b[31mred", "\\x1b[31mred"},
-        {"del\x7f", "del\\x7f"},
-        {"\xc2\x9b"
-         "31m",
-         "\\u009b31m"}, // the C1 control sequence introducer
-        {"Kamera \xc3\xbc \xe2\x82\xac \xf0\x9f\x93\xb7", "Kamera \xc3\xbc \xe2\x82\xac \xf0\x9f\x93\xb7"},
-        {"caf\xe9", "caf\\xe9"},
-        {"\xc0\xaf", "\\xc0\\xaf"},          // an overlong slash
-        {"\xed\xa0\x80", "\\xed\\xa0\\x80"}, // a surrogate
-        {"cut \xe2\x82", "cut \\xe2\\x82"},
-    };
-    for (const auto& [text, expected] : cases) {
-        EXPECT_EQ(shownCell(text), expected) << text;
-    }
 }
 
 } // namespace

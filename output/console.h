@@ -5,8 +5,8 @@
 // from their own threads.
 #pragma once
 
-#include "cli/json_line.h"
-#include "cli/progress_bar.h"
+#include "output/json_line.h"
+#include "output/progress_bar.h"
 
 #include <cstdio>
 #include <functional>

@@ -3,8 +3,8 @@
 // more bars than rows cannot be redrawn in place at all.
 #pragma once
 
-#include "cli/progress_bar.h"
-#include "cli/terminal_size.h"
+#include "output/progress_bar.h"
+#include "output/terminal_size.h"
 
 #include <cstddef>
 #include <string>

@@ -1,4 +1,4 @@
-#include "cli/record_time.h"
+#include "records/record_time.h"
 
 #include <chrono>
 #include <cstdio>

@@ -4,7 +4,7 @@
 // its own, move the cursor or recolour the terminal.
 #pragma once
 
-#include "cli/console.h"
+#include "output/console.h"
 
 #include <string>
 #include <string_view>

@@ -1,6 +1,6 @@
-#include "cli/record_fields.h"
+#include "records/record_fields.h"
 
-#include "cli/csv_row.h"
+#include "output/csv_row.h"
 
 #include <cstdio>
 

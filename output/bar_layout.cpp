@@ -1,4 +1,4 @@
-#include "cli/bar_layout.h"
+#include "output/bar_layout.h"
 
 namespace orvane {
 namespace {
