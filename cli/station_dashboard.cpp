@@ -3,9 +3,7 @@
 #include "cli/exit_codes.h"
 #include "dashboard/access_token.h"
 #include "dashboard/dashboard_server.h"
-#include "records/record_fields.h"
-#include "records/record_time.h"
-#include "records/records_reading.h"
+#include "dashboard/records_json.h"
 
 namespace orvane {
 
@@ -82,30 +80,6 @@ std::optional<int> StationDashboard::check(const DashboardChoice& choice, Consol
     }
     return std::nullopt;
 }
-
-namespace {
-
-std::optional<std::string> recordsJson(const std::string& place, const std::string& since,
-                                       std::size_t limit) {
-    RecordsQuery query;
-    query.place = place;
-    query.filter.limit = limit;
-    if (!since.empty()) {
-        query.filter.sinceMs = parseMoment(since);
-        if (!query.filter.sinceMs) {
-            return std::nullopt;
-        }
-    }
-    JsonFields list = JsonFields::array();
-    if (place != "none") {
-        for (const UpgradeRecord& record : readRecords(query).records) {
-            list.push_back(recordFields(record));
-        }
-    }
-    return list.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
-} // namespace
 
 std::optional<int> StationDashboard::start(StationState& state, const RecordsChoice& records,
                                            Console& console) {

@@ -5,6 +5,7 @@
 #include "output/bar_layout.h"
 #include "output/job_log_printer.h"
 #include "output/terminal_size.h"
+#include "station/slot_event.h"
 #include "text/string_table.h"
 #include "text/text_ids.h"
 
@@ -96,7 +97,7 @@ void StationView::stationEvent(const StationEvent& event, const StationSnapshot&
     if (event.kind == Kind::Appeared || event.kind == Kind::Disappeared) {
         const bool in = event.kind == Kind::Appeared;
         if (console_.json()) {
-            console_.event("slot", {{"slot", event.slot.name}, {"present", in}}, PortTag{event.slot.port});
+            console_.event(slotEventKind, slotEventFields(event), PortTag{event.slot.port});
         } else {
             say(fillText(textOf(in ? IDS_STATION_PLUGGED : IDS_STATION_UNPLUGGED, language_),
                          {portLabel(event.slot.name)}));

@@ -130,7 +130,7 @@ void DashboardServer::Impl::routePage() {
 
 void DashboardServer::Impl::routeApi() {
     http.Get("/api/station", [this](const httplib::Request&, httplib::Response& response) {
-        answerJson(response, dumpJson(pageStation()));
+        answerJson(response, jsonLine(pageStation()));
     });
     http.Get("/api/records", [this](const httplib::Request& request, httplib::Response& response) {
         if (!settings.records) {
@@ -156,7 +156,7 @@ void DashboardServer::Impl::routeEvents(const httplib::Request&, httplib::Respon
         answerText(response, 503, "too many live connections");
         return;
     }
-    client->push(sseMessage("snapshot", dumpJson(pageStation())));
+    client->push(sseMessage("snapshot", jsonLine(pageStation())));
     response.set_header("Cache-Control", "no-store");
     response.set_chunked_content_provider(
         "text/event-stream",
@@ -230,7 +230,7 @@ bool DashboardServer::Impl::hold(const std::string& slot, bool pause) {
     }
     DashboardJson shown = slotJson(*found);
     shown["paused"] = pause;
-    feed.publish(sseMessage("state", dumpJson(slotStateMessage(std::move(shown), now.total))));
+    feed.publish(sseMessage("state", jsonLine(slotStateMessage(std::move(shown), now.total))));
     return true;
 }
 

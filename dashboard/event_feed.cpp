@@ -93,13 +93,13 @@ void EventFeed::stationEvent(const StationEvent& event, const StationSnapshot& n
         publish(sseMessage("", contractSlotEvent(event)));
     }
     if (event.kind == Kind::ImageChanged) {
-        publish(sseMessage("snapshot", dumpJson(stationJson(now))));
+        publish(sseMessage("snapshot", jsonLine(stationJson(now))));
         return;
     }
     // The one slot that changed and the shift's counters: a progress message stays small.
     DashboardJson slot = slotJson(event.slot);
     slot["paused"] = held_ && held_(event.slot.name);
-    publish(sseMessage("state", dumpJson(slotStateMessage(std::move(slot), now.total))));
+    publish(sseMessage("state", jsonLine(slotStateMessage(std::move(slot), now.total))));
 }
 
 std::string sseMessage(const std::string& type, const std::string& data) {

@@ -1,15 +1,16 @@
 // The station as the dashboard's JSON gives it: /api/station, and the live messages. Every
-// text is dumped with bad UTF-8 replaced, so a port's stray byte cannot break a message.
+// message is written by the command line's JSON line writer (jsonLine), so a port's stray
+// byte or control character reaches the page as it reaches a script.
 #pragma once
 
+#include "output/json_line.h"
 #include "station/station_state.h"
 
-#include <nlohmann/json.hpp>
 #include <string>
 
 namespace orvane {
 
-using DashboardJson = nlohmann::ordered_json;
+using DashboardJson = JsonFields;
 
 DashboardJson tallyJson(const Tally& tally);
 DashboardJson slotJson(const SlotSnapshot& slot);
@@ -21,8 +22,5 @@ DashboardJson slotStateMessage(DashboardJson slot, const Tally& total);
 
 // A camera plugged in or pulled out, as the command line's --json "slot" event.
 std::string contractSlotEvent(const StationEvent& event);
-
-// One line of JSON: invalid UTF-8 becomes U+FFFD, control characters are escaped.
-std::string dumpJson(const DashboardJson& json);
 
 } // namespace orvane

@@ -53,14 +53,7 @@ void Console::printLocked(std::FILE* stream, std::string_view text, const PortTa
 }
 
 void Console::eventLocked(std::string_view kind, const JsonFields& fields, const PortTag& port) {
-    JsonFields event{{"event", kind}, {"time", utcTimestamp(std::chrono::system_clock::now())}};
-    if (!port.port.empty()) {
-        event["port"] = port.port;
-    }
-    for (const auto& [key, value] : fields.items()) {
-        event[key] = value;
-    }
-    const std::string text = jsonLine(event);
+    const std::string text = jsonLine(eventFields(kind, fields, port.port));
     std::fwrite(text.data(), 1, text.size(), out_);
     std::fputc('\n', out_);
     std::fflush(out_);

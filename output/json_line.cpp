@@ -41,4 +41,15 @@ std::string utcTimestamp(std::chrono::system_clock::time_point time) {
     return text;
 }
 
+JsonFields eventFields(std::string_view kind, const JsonFields& fields, std::string_view port) {
+    JsonFields event{{"event", kind}, {"time", utcTimestamp(std::chrono::system_clock::now())}};
+    if (!port.empty()) {
+        event["port"] = port;
+    }
+    for (const auto& [key, value] : fields.items()) {
+        event[key] = value;
+    }
+    return event;
+}
+
 } // namespace orvane

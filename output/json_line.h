@@ -6,6 +6,7 @@
 #include <chrono>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <string_view>
 
 namespace orvane {
 
@@ -21,5 +22,9 @@ JsonFields oneDecimal(double value);
 
 // "2026-12-09T02:41:08.123Z": UTC, milliseconds cut (not rounded) so a time never runs ahead.
 std::string utcTimestamp(std::chrono::system_clock::time_point time);
+
+// An event as docs/cli-events.schema.json has it, wherever it is read (standard output, the
+// station's page): "event", "time" (now), "port" when there is one, then fields.
+JsonFields eventFields(std::string_view kind, const JsonFields& fields, std::string_view port);
 
 } // namespace orvane
