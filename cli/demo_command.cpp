@@ -60,8 +60,7 @@ bool proveImage(Console& console, DemoCamera& camera, std::span<const std::uint8
     return same;
 }
 
-int runDemo(const DemoOptions& options) {
-    Console console(chooseOutputMode(false));
+int runDemo(const DemoOptions& options, Console& console) {
     const InterruptWatch interrupt;
     const auto started = std::chrono::steady_clock::now();
 
@@ -141,7 +140,10 @@ void addDemoCommand(CLI::App& app, int& status) {
     addAttemptOptions(
         *command, options->records,
         "Keep the virtual cameras' attempts: a file, or a postgresql:// server (default: none)");
-    command->callback([options, &status] { status = runDemo(*options); });
+    command->callback([options, &status] {
+        Console console(chooseOutputMode(false));
+        status = console.finish(runDemo(*options, console));
+    });
 }
 
 } // namespace orvane

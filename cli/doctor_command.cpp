@@ -34,8 +34,7 @@ int labelOf(Severity severity) {
     return IDS_DOCTOR_BLOCKER;
 }
 
-int runDoctor(DoctorOptions& options) {
-    Console console(options.json ? OutputMode::Json : OutputMode::Plain);
+int runDoctor(DoctorOptions& options, Console& console) {
     options.setup.language = languageNamed(options.language);
     const TextLanguage language = options.setup.language;
     const Findings findings = examinePorts(options.ports, options.setup);
@@ -70,7 +69,10 @@ void addDoctorCommand(CLI::App& app, int& status) {
     addUpgradeSpeedOption(*command, options->setup.upgradeSpeed);
     addLanguageOption(*command, options->language);
     command->add_flag("--json", options->json, "One JSON object per finding on standard output");
-    command->callback([options, &status] { status = runDoctor(*options); });
+    command->callback([options, &status] {
+        Console console(options->json ? OutputMode::Json : OutputMode::Plain);
+        status = console.finish(runDoctor(*options, console));
+    });
 }
 
 } // namespace orvane

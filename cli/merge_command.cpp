@@ -19,9 +19,8 @@ struct MergeOptions {
     bool json = false;
 };
 
-int runMerge(const MergeOptions& options) {
+int runMerge(const MergeOptions& options, Console& console) {
     const TextLanguage language = languageNamed(options.language);
-    Console console(options.json ? OutputMode::Json : OutputMode::Plain);
     MergeRequest request = options.request;
     request.language = language;
     const MergeOutcome outcome = MergeHexFiles(request);
@@ -59,7 +58,10 @@ void addMergeCommand(CLI::App& app, int& status) {
                         "Merged file (default: beside APP, named after it with \"all.hex\")");
     addLanguageOption(*command, options->language);
     command->add_flag("--json", options->json, "One JSON object per event on standard output");
-    command->callback([options, &status] { status = runMerge(*options); });
+    command->callback([options, &status] {
+        Console console(options->json ? OutputMode::Json : OutputMode::Plain);
+        status = console.finish(runMerge(*options, console));
+    });
 }
 
 } // namespace orvane

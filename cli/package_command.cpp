@@ -21,9 +21,8 @@ struct PackageOptions {
     bool json = false;
 };
 
-int runPackage(const PackageOptions& options) {
+int runPackage(const PackageOptions& options, Console& console) {
     const TextLanguage language = languageNamed(options.language);
-    Console console(options.json ? OutputMode::Json : OutputMode::Plain);
     const char digit = static_cast<char>('0' + options.type);
     const PackageOutcome outcome = PackageDeviceImage(digit, options.rawPath, options.outputPath, language);
     if (!outcome.written) {
@@ -64,7 +63,10 @@ void addPackageCommand(CLI::App& app, int& status) {
     command->add_option("--output,-o", options->outputPath, "Device image (default: beside RAW, with .dev)");
     addLanguageOption(*command, options->language);
     command->add_flag("--json", options->json, "One JSON object per event on standard output");
-    command->callback([options, &status] { status = runPackage(*options); });
+    command->callback([options, &status] {
+        Console console(options->json ? OutputMode::Json : OutputMode::Plain);
+        status = console.finish(runPackage(*options, console));
+    });
 }
 
 } // namespace orvane

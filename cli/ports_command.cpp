@@ -104,8 +104,7 @@ std::string unusableOf(const std::vector<PortDetails>& ports) {
     return unusable;
 }
 
-int runPorts(const PortsOptions& options) {
-    Console console(options.json ? OutputMode::Json : OutputMode::Plain);
+int runPorts(const PortsOptions& options, Console& console) {
     if (!options.longForm && !options.json) {
         if (!options.ports.empty()) {
             return console.result({exitUsage, "ports: naming ports needs --long or --json"});
@@ -156,7 +155,10 @@ void addPortsCommand(CLI::App& app, int& status) {
     auto* longForm = command->add_flag(
         "--long", options->longForm, "A table: driver, USB id, product, serial, access, holder, by-id link");
     command->add_flag("--json", options->json, "One JSON object per port")->excludes(longForm);
-    command->callback([options, &status] { status = runPorts(*options); });
+    command->callback([options, &status] {
+        Console console(options->json ? OutputMode::Json : OutputMode::Plain);
+        status = console.finish(runPorts(*options, console));
+    });
 }
 
 } // namespace orvane

@@ -21,8 +21,7 @@ struct PtzOptions {
     int speed = defaultSpeed;
 };
 
-int runPtz(const PtzOptions& options) {
-    Console console(chooseOutputMode(false));
+int runPtz(const PtzOptions& options, Console& console) {
     const std::optional<PtzButton> button = ptzButtonNamed(options.action);
     if (!button) {
         return console.result({exitUsage, "unknown action " + options.action});
@@ -59,7 +58,10 @@ void addPtzCommand(CLI::App& app, int& status) {
             CLI::IsMember({"left", "right", "up", "down", "home", "stop", "tele", "wide", "near", "far"}));
     command->add_option("--port", options->port, "Serial port: ttyUSB0, /dev/ttyS0, COM1 ...")->required();
     addLineSpeedOption(*command, options->speed);
-    command->callback([options, &status] { status = runPtz(*options); });
+    command->callback([options, &status] {
+        Console console(chooseOutputMode(false));
+        status = console.finish(runPtz(*options, console));
+    });
 }
 
 } // namespace orvane

@@ -95,8 +95,7 @@ void printJson(Console& console, const std::vector<UpgradeRecord>& records) {
     }
 }
 
-int runRecords(const RecordsOptions& options) {
-    Console console(options.json ? OutputMode::Json : OutputMode::Plain);
+int runRecords(const RecordsOptions& options, Console& console) {
     const ReadRecords read = readRecords(queryOf(options));
     if (read.refusal) {
         return console.result({read.refusal->badRequest ? exitUsage : exitUnusable, read.refusal->reason});
@@ -184,7 +183,10 @@ void addRecordsCommand(CLI::App& app, int& status) {
                     ->excludes(json);
     command->add_flag("--summary", options->summary, "Counts and yield per image and per station")
         ->excludes(csv);
-    command->callback([options, &status] { status = runRecords(*options); });
+    command->callback([options, &status] {
+        Console console(options->json ? OutputMode::Json : OutputMode::Plain);
+        status = console.finish(runRecords(*options, console));
+    });
 }
 
 } // namespace orvane

@@ -177,8 +177,7 @@ std::unique_ptr<DeviceRelay> startRelay(const std::string& device, const Virtual
     return relay;
 }
 
-int runSimulate(const SimulateOptions& options) {
-    Console console(OutputMode::Plain);
+int runSimulate(const SimulateOptions& options, Console& console) {
     for (const std::string& nak : options.nakBlocks) {
         std::uint32_t block = 0;
         std::uint32_t times = 0;
@@ -315,7 +314,10 @@ void addSimulateCommand(CLI::App& app, int& status) {
         ->check(CLI::Range(0, 60000));
 
     addFaultOptions(*command, *options, device);
-    command->callback([options, &status] { status = runSimulate(*options); });
+    command->callback([options, &status] {
+        Console console(OutputMode::Plain);
+        status = console.finish(runSimulate(*options, console));
+    });
 }
 
 } // namespace orvane

@@ -14,9 +14,9 @@ void addSimulateCommand(CLI::App& app, int& status) {
     command->allow_extras();
     command->callback([&status] {
         Console console(OutputMode::Plain);
-        status = console.result(
+        status = console.finish(console.result(
             {exitUsage, "orvane-cli: simulate needs a pseudo-terminal, which Windows does not have: run it "
-                        "on Linux (orvane-cli demo runs a virtual camera here)"});
+                        "on Linux (orvane-cli demo runs a virtual camera here)"}));
     });
 }
 

@@ -113,8 +113,7 @@ void planJobs(StationPlan& plan, const StationOptions& options, const StationIma
     };
 }
 
-int runStation(const StationOptions& options) {
-    Console console(chooseOutputMode(options.json));
+int runStation(const StationOptions& options, Console& console) {
     const TextLanguage language = languageNamed(options.language);
     StationDashboard dashboard;
     if (const auto made = StationDashboard::makeTokenIfAsked(options.dashboard, console)) {
@@ -215,7 +214,10 @@ void addStationCommand(CLI::App& app, int& status) {
     addAttemptOptions(*command, options->records,
                       "Where each attempt is kept: a file, none, or a postgresql:// server "
                       "(default: this desk's records file)");
-    command->callback([options, &status] { status = runStation(*options); });
+    command->callback([options, &status] {
+        Console console(chooseOutputMode(options->json));
+        status = console.finish(runStation(*options, console));
+    });
 }
 
 } // namespace orvane

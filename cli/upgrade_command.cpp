@@ -74,8 +74,7 @@ std::optional<std::string> approveImage(const UpgradeOptions& options, UpgradeRe
     return std::nullopt;
 }
 
-int runUpgrade(const UpgradeOptions& options) {
-    Console console(chooseOutputMode(options.json));
+int runUpgrade(const UpgradeOptions& options, Console& console) {
     UpgradeRequest request = options.request;
     request.target = targetNamed(options.target);
     request.language = languageNamed(options.language);
@@ -157,7 +156,10 @@ void addUpgradeCommand(CLI::App& app, int& status) {
     addAttemptOptions(*command, options->records,
                       "Where each camera's attempt is kept: a file, none, or a postgresql:// server "
                       "(default: this desk's records file)");
-    command->callback([options, &status] { status = runUpgrade(*options); });
+    command->callback([options, &status] {
+        Console console(chooseOutputMode(options->json));
+        status = console.finish(runUpgrade(*options, console));
+    });
 }
 
 } // namespace orvane

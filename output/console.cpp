@@ -2,7 +2,9 @@
 
 #include "output/bar_layout.h"
 #include "output/terminal_size.h"
+#include "platform/error_text.h"
 
+#include <cerrno>
 #include <unistd.h>
 
 namespace orvane {
@@ -36,9 +38,40 @@ Console::Console(OutputMode mode, std::FILE* out, std::FILE* err) : mode_(mode),
 void Console::endBarLocked() {
     if (barShown_) {
         std::fputc('\n', err_);
-        std::fflush(err_);
+        flushLocked(err_);
         barShown_ = false;
     }
+}
+
+// Every write ends here. The stream's error stays set once a piece failed, so the look after
+// the flush sees any of them; only standard output is the command's output.
+void Console::flushLocked(std::FILE* stream) {
+    const bool flushed = std::fflush(stream) == 0;
+    if (stream == out_ && !outError_ && (!flushed || std::ferror(out_) != 0)) {
+        outError_ = errno;
+    }
+}
+
+bool Console::outputLost() const {
+    const std::lock_guard lock(mutex_);
+    return outError_.has_value();
+}
+
+int Console::finish(int status) {
+    const std::lock_guard lock(mutex_);
+    endBarLocked();
+    flushLocked(out_);
+    if (!outError_) {
+        return status;
+    }
+    if (!lossSaid_) {
+        lossSaid_ = true;
+        const std::string text = "Cannot write the standard output: " + systemErrorText(*outError_);
+        std::fwrite(text.data(), 1, text.size(), err_);
+        std::fputc('\n', err_);
+        std::fflush(err_);
+    }
+    return status != 0 ? status : 1;
 }
 
 void Console::printLocked(std::FILE* stream, std::string_view text, const PortTag& port) {
@@ -49,14 +82,14 @@ void Console::printLocked(std::FILE* stream, std::string_view text, const PortTa
     }
     std::fwrite(text.data(), 1, text.size(), stream);
     std::fputc('\n', stream);
-    std::fflush(stream);
+    flushLocked(stream);
 }
 
 void Console::eventLocked(std::string_view kind, const JsonFields& fields, const PortTag& port) {
     const std::string text = jsonLine(eventFields(kind, fields, port.port));
     std::fwrite(text.data(), 1, text.size(), out_);
     std::fputc('\n', out_);
-    std::fflush(out_);
+    flushLocked(out_);
     if (tap_) {
         tap_(text);
     }
@@ -80,7 +113,7 @@ void Console::raw(std::string_view bytes) {
     const std::lock_guard lock(mutex_);
     endBarLocked();
     std::fwrite(bytes.data(), 1, bytes.size(), out_);
-    std::fflush(out_);
+    flushLocked(out_);
 }
 
 void Console::bell() {

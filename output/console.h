@@ -89,16 +89,27 @@ class Console {
     // JSON: every event's line also goes to tap, on the writing thread, in order (the
     // station's page repeats them); it must only hand the line on. Empty: none.
     void tapEvents(std::function<void(const std::string& line)> tap);
+    // Whether some of standard output could not be written (a full disk, a closed pipe): a
+    // stream keeps its error, so one failed write is enough.
+    bool outputLost() const;
+    // The command's end: flushes standard output and answers status, or, when some of it
+    // could not be written, says so on standard error and answers 1 (as for any output file
+    // not written) unless status already tells of a failure. A script must not take a
+    // truncated or empty file for success.
+    int finish(int status);
 
   private:
     void endBarLocked();
+    void flushLocked(std::FILE* stream);
     void printLocked(std::FILE* stream, std::string_view text, const PortTag& port);
     void eventLocked(std::string_view kind, const JsonFields& fields, const PortTag& port);
 
     OutputMode mode_;
     std::FILE* out_;
     std::FILE* err_;
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
+    std::optional<int> outError_; // the error number of the first write of out_ that failed
+    bool lossSaid_ = false;
     bool barShown_ = false;
     std::vector<std::optional<BarRow>> bars_; // a row not drawn yet is empty
     std::size_t shownRows_ = 0;

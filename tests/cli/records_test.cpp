@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <ostream>
+#include <sys/wait.h>
 
 namespace orvane::test {
 namespace {
@@ -239,6 +240,24 @@ INSTANTIATE_TEST_SUITE_P(
 
 // An attempt of this host whose writer is gone, not yet marked by a later writer (reading
 // marks nothing): found as interrupted, not as running.
+// A script exporting records to a full disk must not get an empty file and status 0: output
+// that cannot be written fails the command, and standard error says why.
+TEST_F(CliRecords, OutputThatCannotBeWrittenFailsTheCommand) {
+    const std::string err = dir_.file("err.txt");
+    const std::string records = "records --records '" + file_ + "'";
+    for (const std::string& args : {records, records + " --json", records + " --csv", records + " --summary",
+                                    std::string("ports --json")}) {
+        const std::string command = "'" ORVANE_CLI_PATH "' " + args + " >/dev/full 2>'" + err + "'";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status)) << args;
+        EXPECT_EQ(WEXITSTATUS(status), 1) << args;
+        EXPECT_NE(
+            readFile(err).value_or("").find("Cannot write the standard output: No space left on device"),
+            std::string::npos)
+            << args;
+    }
+}
+
 TEST_F(CliRecords, AnAttemptCutShortHereIsFoundAsInterruptedNotRunning) {
     {
         StoreStatus status;
