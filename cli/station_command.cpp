@@ -14,6 +14,8 @@
 #include "cli/upgrade_session.h"
 #include "station/station.h"
 #include "station/station_image.h"
+#include "station/station_jobs.h"
+#include "station/watched_ports.h"
 #include "text/string_table.h"
 #include "text/text_ids.h"
 
@@ -152,7 +154,10 @@ int runStation(const StationOptions& options) {
     }
     ImageChangeWatch changes(image->path);
     const InterruptWatch interrupt;
-    Station station(plan, state, view);
+    WatchedPorts ports(plan);
+    StationJobs jobs(plan.job, state);
+    SystemClock clock;
+    Station station(plan, state, view, {ports, jobs, clock});
     station.run([&] {
         if (changes.changedNow()) {
             state.imageChanged();

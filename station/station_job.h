@@ -5,6 +5,7 @@
 #include "attempts/attempt_records.h"
 #include "serial/serial_port.h"
 #include "station/progress_tap.h"
+#include "station/slot_job.h"
 #include "station/station_image.h"
 #include "upgrade/clock.h"
 #include "upgrade/reply_receiver.h"
@@ -31,24 +32,24 @@ struct StationJobSetup {
     std::function<void(const std::string& port, const RecordTroubleNote& note)> recordTrouble;
 };
 
-class StationJob {
+class StationJob final : public SlotJob {
   public:
     // front: the front end's log of this attempt (may be null).
     StationJob(const StationJobSetup& setup, std::string port, std::string slot, StationState& state,
                std::unique_ptr<UpgradeLog> front);
-    ~StationJob();
+    ~StationJob() override;
     StationJob(const StationJob&) = delete;
     StationJob& operator=(const StationJob&) = delete;
 
     // Begins the record and the job. Where records are required and the running one could
     // not be kept, nothing starts and finish() answers an unusable outcome at once.
-    void start();
-    bool running() const;
-    void cancel();
+    void start() override;
+    bool running() const override;
+    void cancel() override;
     // Waits for the job and lets the port go; answers its outcome.
-    UpgradeOutcome finish();
-    UpgradeLog* frontLog() const { return front_.get(); }
-    double seconds() const { return seconds_; }
+    UpgradeOutcome finish() override;
+    UpgradeLog* frontLog() const override { return front_.get(); }
+    double seconds() const override { return seconds_; }
 
   private:
     class Inputs final : public UpgradeInputs {
