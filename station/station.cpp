@@ -101,7 +101,10 @@ void Station::reap(bool stopping) {
             // The device went before its folder said so (a link left behind): look now.
             seen(slot->name, slot->port, parts_.ports.present(slot->port));
         }
-        const bool again = !outcome.succeeded() && !gone && !stopping && slot->present &&
+        // Pulled, or swapped for another camera while the job ran: what the job did was for the
+        // camera that left, and the one there now is a new plug.
+        const bool samePlug = slot->present && slot->plug == slot->jobPlug;
+        const bool again = !outcome.succeeded() && !gone && !stopping && samePlug &&
                            outcome.ending != UpgradeEnding::Cancelled && slot->attempts <= plan_.retries;
         state_.ended(slot->name, outcome, !again);
         const SlotSnapshot shown{
@@ -109,7 +112,7 @@ void Station::reap(bool stopping) {
         front_.attemptEnded(shown, slot->job->frontLog(), outcome, slot->job->seconds());
         slot->job.reset();
         // Gone: the next plug is a new one. Gone and back between two looks: a new plug now.
-        slot->plugDone = !again && slot->present && !gone;
+        slot->plugDone = !again && samePlug && !gone;
         if (gone) {
             slot->attempts = 0;
         }
