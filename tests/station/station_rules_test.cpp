@@ -69,15 +69,15 @@ class Bench final : public StationPorts, public SlotJobs, public StationFront, p
     std::unique_ptr<UpgradeLog> attemptLog(const SlotSnapshot&) override { return nullptr; }
     void attemptEnded(const SlotSnapshot&, UpgradeLog*, const UpgradeOutcome&, double) override {}
     void stationEvent(const StationEvent& event, const StationSnapshot& now) override {
+        using Kind = StationEvent::Kind;
         const SlotSnapshot& slot = event.slot;
-        static constexpr const char* marks[] = {"+", "-", "", "", "", ""};
-        if (event.kind == StationEvent::Kind::Started) {
+        if (event.kind == Kind::Appeared || event.kind == Kind::Disappeared) {
+            trace_ << (event.kind == Kind::Appeared ? '+' : '-') << slot.name << ' ';
+        } else if (event.kind == Kind::Started) {
             trace_ << slot.name << slot.attempt << ' ';
-        } else if (event.kind == StationEvent::Kind::Ended) {
+        } else if (event.kind == Kind::Ended) {
             trace_ << slot.name << ':' << (slot.lastReason == "unplugged" ? "unplugged" : slot.lastResult)
                    << ' ';
-        } else if (event.kind != StationEvent::Kind::Progress) {
-            trace_ << marks[static_cast<int>(event.kind)] << slot.name << ' ';
         }
         total_ = now.total;
     }
