@@ -25,6 +25,7 @@ struct Rules {
                         // case: ends so even if the camera goes meanwhile; beyond: S
     const char* acts;   // "ms what": +port plugged, -port pulled, ~port gone and back unseen,
                         // hPORT held, rPORT let go, d the folder appears (absent until), ! stop
+                        // asked (a hang-up, SIGTERM, Ctrl-C, the page)
     const char* trace;  // +/-port, port and attempt begun, port:ending | succeeded/not succeeded
 };
 
