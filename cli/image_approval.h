@@ -3,8 +3,8 @@
 // site's list for the board chosen.
 #pragma once
 
-#include "output/console.h"
 #include "imagetools/firmware_image.h"
+#include "output/console.h"
 #include "text/text_language.h"
 
 #include <optional>
