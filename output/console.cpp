@@ -44,10 +44,16 @@ void Console::endBarLocked() {
 }
 
 // Every write ends here. The stream's error stays set once a piece failed, so the look after
-// the flush sees any of them; only standard output is the command's output.
+// the flush sees any of them; only standard output is the command's output. A reader that has
+// gone (`| head`) took what it wanted: that is no loss, and the command's status stands.
 void Console::flushLocked(std::FILE* stream) {
     const bool flushed = std::fflush(stream) == 0;
-    if (stream == out_ && !outError_ && (!flushed || std::ferror(out_) != 0)) {
+    if (stream != out_ || outError_ || readerGone_ || (flushed && std::ferror(out_) == 0)) {
+        return;
+    }
+    if (errno == EPIPE) {
+        readerGone_ = true;
+    } else {
         outError_ = errno;
     }
 }

@@ -89,8 +89,9 @@ class Console {
     // JSON: every event's line also goes to tap, on the writing thread, in order (the
     // station's page repeats them); it must only hand the line on. Empty: none.
     void tapEvents(std::function<void(const std::string& line)> tap);
-    // Whether some of standard output could not be written (a full disk, a closed pipe): a
-    // stream keeps its error, so one failed write is enough.
+    // Whether some of standard output could not be written (a full disk, a closed file): a
+    // stream keeps its error, so one failed write is enough. A pipe whose reader has left is
+    // not counted.
     bool outputLost() const;
     // The command's end: flushes standard output and answers status, or, when some of it
     // could not be written, says so on standard error and answers 1 (as for any output file
@@ -109,6 +110,7 @@ class Console {
     std::FILE* err_;
     mutable std::mutex mutex_;
     std::optional<int> outError_; // the error number of the first write of out_ that failed
+    bool readerGone_ = false;     // standard output is a pipe whose reader has closed it
     bool lossSaid_ = false;
     bool barShown_ = false;
     std::vector<std::optional<BarRow>> bars_; // a row not drawn yet is empty
