@@ -31,13 +31,6 @@ struct UpgradeOptions {
     RecordsChoice records;
 };
 
-UpgradeTarget targetNamed(const std::string& name) {
-    if (name == "motor") {
-        return UpgradeTarget::MotorBoard;
-    }
-    return name == "special" ? UpgradeTarget::Special : UpgradeTarget::MainBoard;
-}
-
 int runUpgrade(const UpgradeOptions& options) {
     Console console(chooseOutputMode(options.json));
     UpgradeRequest request = options.request;
