@@ -14,7 +14,6 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
-#include <httplib.h>
 #include <memory>
 #include <netinet/in.h>
 #include <string>
@@ -38,6 +37,46 @@ struct LoadFigures {
 
 // A connection that asks for the events and then never reads: its receive buffer kept small,
 // so the server's writes to it soon block.
+int connected(int port) {
+    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        close(socket);
+        return -1;
+    }
+    return socket;
+}
+
+bool sendAll(int socket, const std::string& text) {
+    return write(socket, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+}
+
+// One answer on a kept-alive connection: its status, or 0 when none came whole.
+int readAnswer(int socket, std::string& pending) {
+    char buffer[16384];
+    std::size_t headEnd = std::string::npos;
+    std::size_t length = 0;
+    for (;;) {
+        if (headEnd == std::string::npos && (headEnd = pending.find("\r\n\r\n")) != std::string::npos) {
+            const std::size_t field = pending.find("Content-Length: ");
+            length = field < headEnd ? std::stoul(pending.substr(field + 16)) : 0;
+        }
+        if (headEnd != std::string::npos && pending.size() >= headEnd + 4 + length) {
+            const int status = std::atoi(pending.c_str() + 9);
+            pending.erase(0, headEnd + 4 + length);
+            return status;
+        }
+        const ssize_t n = read(socket, buffer, sizeof buffer);
+        if (n <= 0) {
+            return 0;
+        }
+        pending.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
 int stalledClient(int port) {
     const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
     const int small = 4096;
@@ -97,14 +136,22 @@ class PageLoad {
 
   private:
     void followEvents(int port) {
-        httplib::Client client("127.0.0.1", port);
-        client.set_read_timeout(30, 0);
-        int messages = 0;
-        const auto result = client.Get("/api/events", [&](const char* data, std::size_t size) {
-            messages += static_cast<int>(std::string_view(data, size).find("\n\n") != std::string_view::npos);
-            return true;
-        });
-        if (result && result->status != 200) {
+        const int socket = connected(port);
+        if (socket < 0 || !sendAll(socket, "GET /api/events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")) {
+            ++refused_;
+            return;
+        }
+        std::string got;
+        char buffer[16384];
+        for (ssize_t n; (n = read(socket, buffer, sizeof buffer)) > 0;) {
+            got.append(buffer, static_cast<std::size_t>(n));
+        }
+        close(socket);
+        std::size_t messages = 0;
+        for (std::size_t at = 0; (at = got.find("\n\n", at)) != std::string::npos; at += 2) {
+            ++messages;
+        }
+        if (got.compare(0, 12, "HTTP/1.1 200") != 0) {
             ++refused_;
         } else if (messages > 1) {
             ++fed_;
@@ -113,14 +160,27 @@ class PageLoad {
     void request(int port, int which, std::chrono::microseconds period) {
         static constexpr const char* paths[] = {"/api/station", "/", "/api/records?limit=50",
                                                 "/dashboard.js"};
-        httplib::Client client("127.0.0.1", port);
-        client.set_keep_alive(true);
+        int socket = -1;
+        std::string pending;
         auto next = Steady::now();
         for (long n = which; !stopping_; ++n) {
             std::this_thread::sleep_until(next += period);
-            const auto result = client.Get(paths[n % 4]);
+            if (socket < 0) {
+                socket = connected(port);
+                pending.clear();
+            }
+            const std::string ask =
+                std::string("GET ") + paths[n % 4] + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+            const int status = socket >= 0 && sendAll(socket, ask) ? readAnswer(socket, pending) : 0;
             ++requests_;
-            failed_ += static_cast<long>(!result || result->status != 200);
+            failed_ += static_cast<long>(status != 200);
+            if (status == 0 && socket >= 0) {
+                close(socket);
+                socket = -1;
+            }
+        }
+        if (socket >= 0) {
+            close(socket);
         }
     }
 
@@ -145,7 +205,9 @@ double run(const std::filesystem::path& folder, const StationImage& image, int c
     std::unique_ptr<DashboardServer> server;
     std::unique_ptr<PageLoad> load;
     const auto serve = [&](StationState& state) {
-        server = std::make_unique<DashboardServer>(state, DashboardSettings{});
+        DashboardSettings settings;
+        settings.limits.perAddress = settings.limits.connections; // every client here is on 127.0.0.1
+        server = std::make_unique<DashboardServer>(state, settings);
         std::string error;
         if (!server->start(error)) {
             std::fprintf(stderr, "dashboard: %s\n", error.c_str());
