@@ -56,7 +56,7 @@ int connected(int port) {
 }
 
 bool sendAll(int socket, const std::string& text) {
-    return write(socket, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    return send(socket, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
 }
 
 // One answer on a kept-alive connection: its status, or 0 when none came whole.
@@ -234,6 +234,30 @@ struct ScreenFigures {
     double refusalMs = -1.0; // the first event stream past the limit: its 503
 };
 
+// A screen's fetches of the newest records every period until end, kept-alive.
+void fetchRecords(int port, Steady::time_point end, std::chrono::milliseconds period, ScreenFigures& figures,
+                  std::mutex& mutex) {
+    int socket = connected(port);
+    std::string pending;
+    for (auto next = Steady::now(); next < end; next += period) {
+        std::this_thread::sleep_until(next);
+        const auto asked = Steady::now();
+        const std::string ask = "GET /api/records?limit=50 HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+        bool ok = socket >= 0 && sendAll(socket, ask) && readAnswer(socket, pending) == 200;
+        if (!ok) { // closed while idle: a browser asks again on a new connection
+            close(socket);
+            socket = connected(port);
+            pending.clear();
+            ok = socket >= 0 && sendAll(socket, ask) && readAnswer(socket, pending) == 200;
+        }
+        const std::lock_guard lock(mutex);
+        ok ? figures.fetchMs.push_back(
+                 std::chrono::duration<double, std::milli>(Steady::now() - asked).count())
+           : void(++figures.unanswered);
+    }
+    close(socket);
+}
+
 // A wall of screens, as the page keeps them: each an event stream and a kept-alive connection
 // fetching the newest records every period; then one event stream past the limit.
 ScreenFigures screens(int screenCount, std::chrono::seconds length, std::chrono::milliseconds period) {
@@ -256,21 +280,7 @@ ScreenFigures screens(int screenCount, std::chrono::seconds length, std::chrono:
         streams.push_back(stalledClient(port)); // its reading does not matter here
         fetchers.emplace_back([&, i] {
             std::this_thread::sleep_for(period * i / screenCount); // spread over the period
-            int socket = connected(port);
-            std::string pending;
-            for (auto next = Steady::now(); next < end; next += period) {
-                std::this_thread::sleep_until(next);
-                const auto asked = Steady::now();
-                const bool ok =
-                    socket >= 0 &&
-                    sendAll(socket, "GET /api/records?limit=50 HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") &&
-                    readAnswer(socket, pending) == 200;
-                const std::lock_guard lock(mutex);
-                ok ? figures.fetchMs.push_back(
-                         std::chrono::duration<double, std::milli>(Steady::now() - asked).count())
-                   : void(++figures.unanswered);
-            }
-            close(socket);
+            fetchRecords(port, end, period, figures, mutex);
         });
     }
     for (std::thread& fetcher : fetchers) {

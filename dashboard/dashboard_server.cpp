@@ -82,6 +82,7 @@ HttpLimits serverLimits(const DashboardLimits& limits) {
     server.headBytes = limits.headBytes;
     server.bodyBytes = limits.bodyBytes;
     server.headTime = limits.ioTimeout;
+    server.idleTime = std::max(limits.ioTimeout, server.idleTime);
     server.bodyTime = limits.ioTimeout;
     server.writeTime = limits.ioTimeout;
     return server;

@@ -109,7 +109,7 @@ class Connection final : public Linked, public std::enable_shared_from_this<Conn
         parser_.emplace();
         parser_->header_limit(static_cast<std::uint32_t>(core_.limits.headBytes));
         parser_->body_limit(core_.limits.bodyBytes);
-        lowest().expires_after(core_.limits.headTime);
+        lowest().expires_after(served_ == 0 ? core_.limits.headTime : core_.limits.idleTime);
         http::async_read_header(stream_, buffer_, *parser_,
                                 [me = self()](beast::error_code error, std::size_t) { me->onHead(error); });
     }

@@ -20,7 +20,10 @@ struct HttpLimits {
     std::size_t perAddress = 64;
     std::size_t headBytes = 16 * 1024;
     std::size_t bodyBytes = 4096;
-    std::chrono::milliseconds headTime{5000}; // the whole head, from the wait for it
+    std::chrono::milliseconds headTime{5000}; // a new connection's whole first head
+    // A kept-alive connection's wait for its next request, head included: longer than the
+    // page's 5 s between fetches, so a screen's connection is not closed just as it is reused.
+    std::chrono::milliseconds idleTime{15000};
     std::chrono::milliseconds bodyTime{5000};
     std::chrono::milliseconds writeTime{5000}; // each answer, each batch of events
     int eventSendBuffer = 32 * 1024;           // an event stream's socket: a stalled reader fills it soon
