@@ -176,7 +176,13 @@ class PageLoad {
             }
             const std::string ask =
                 std::string("GET ") + paths[n % 4] + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
-            const int status = socket >= 0 && sendAll(socket, ask) ? readAnswer(socket, pending) : 0;
+            int status = socket >= 0 && sendAll(socket, ask) ? readAnswer(socket, pending) : 0;
+            if (status == 0 && socket >= 0) { // closed after its many requests: a browser asks again
+                close(socket);
+                socket = connected(port);
+                pending.clear();
+                status = socket >= 0 && sendAll(socket, ask) ? readAnswer(socket, pending) : 0;
+            }
             ++requests_;
             failed_ += static_cast<long>(status != 200);
             if (status == 0 && socket >= 0) {
