@@ -6,6 +6,8 @@
 #include "bench/bench_support.h"
 #include "sim/virtual_camera.h"
 #include "station/station.h"
+#include "station/station_jobs.h"
+#include "station/watched_ports.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -47,7 +49,7 @@ class QuietFront final : public StationFront, public StationListener {
 class RunningStation {
   public:
     // prepare sees the state before the station runs (a dashboard listens to it from there).
-    RunningStation(const std::string& folder, const StationImage& image,
+    RunningStation(const std::string& folder, const FirmwareImage& image,
                    const std::function<void(StationState&)>& prepare = {})
         : state_(image.path, image.sha256, image.bytes.size()) {
         plan_.watchFolder = folder;
@@ -57,7 +59,8 @@ class RunningStation {
         if (prepare) {
             prepare(state_);
         }
-        station_ = std::make_unique<Station>(plan_, state_, front_);
+        ports_ = std::make_unique<WatchedPorts>(plan_);
+        station_ = std::make_unique<Station>(plan_, state_, front_, StationParts{*ports_, jobs_, clock_});
         thread_ = std::thread([this] {
             station_->run([this] {
                 if (sampleWanted_.exchange(false)) {
@@ -87,6 +90,9 @@ class RunningStation {
     StationPlan plan_;
     StationState state_;
     QuietFront front_;
+    std::unique_ptr<WatchedPorts> ports_;
+    StationJobs jobs_{plan_.job, state_};
+    SystemClock clock_;
     std::unique_ptr<Station> station_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> sampleWanted_{false};
@@ -115,7 +121,7 @@ inline std::unique_ptr<VirtualCamera> camera(const std::string& link,
 
 // Seconds from plugging cameras at once into a station's folder to every one of them ended;
 // finished runs then, while the station and its state are still there.
-inline double timeOf(const std::string& folder, const StationImage& image, int cameras,
+inline double timeOf(const std::string& folder, const FirmwareImage& image, int cameras,
                      const std::function<void(StationState&)>& prepare = {},
                      const std::function<void()>& finished = {}) {
     RunningStation station(folder, image, prepare);

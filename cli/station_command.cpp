@@ -8,16 +8,20 @@
 #include "cli/image_approval.h"
 #include "cli/interrupt.h"
 #include "cli/port_list_file.h"
+#include "cli/same_port.h"
 #include "cli/station_dashboard.h"
 #include "cli/station_today.h"
 #include "cli/station_view.h"
 #include "cli/upgrade_session.h"
 #include "station/station.h"
 #include "station/station_image.h"
+#include "station/station_jobs.h"
+#include "station/watched_ports.h"
 #include "text/string_table.h"
 #include "text/text_ids.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <memory>
 
 namespace orvane {
@@ -34,6 +38,7 @@ struct StationOptions {
     std::uint32_t maxResends = 20; // a camera left refusing one block must not hold its slot for ever
     bool json = false;
     bool bell = false;
+    bool allowAnyImage = false;
     RecordsChoice records;
     DashboardChoice dashboard;
 };
@@ -55,24 +60,50 @@ FixedSlot slotOfLine(const std::string& line) {
     return {line.substr(0, gap), line.substr(nick)};
 }
 
-std::optional<int> fixedSlots(const StationOptions& options, StationPlan& plan, Console& console) {
-    for (const std::string& port : options.ports) {
-        plan.slots.push_back({port, {}});
+// Each slot once: a port given twice (under any of its names) would be two jobs on one camera,
+// and two ports under one nickname one slot, the second camera never seen.
+std::optional<std::string> slotTwice(const std::vector<FixedSlot>& slots) {
+    std::vector<std::string> ports;
+    for (const FixedSlot& slot : slots) {
+        ports.push_back(slot.port);
     }
-    if (options.portsFrom.empty()) {
-        return std::nullopt;
+    if (auto twice = samePortTwice(ports)) {
+        return twice;
     }
-    const PortListFile listed = readPortListFile(options.portsFrom);
-    if (!listed.error.empty()) {
-        return console.result({exitUnusable, listed.error});
-    }
-    for (const std::string& line : listed.ports) {
-        plan.slots.push_back(slotOfLine(line));
+    const auto nameOf = [](const FixedSlot& slot) {
+        return slot.nickname.empty() ? slot.port : slot.nickname;
+    };
+    for (auto later = slots.begin(); later != slots.end(); ++later) {
+        const auto earlier = std::find_if(
+            slots.begin(), later, [&](const FixedSlot& slot) { return nameOf(slot) == nameOf(*later); });
+        if (earlier != later) {
+            return "Slot " + nameOf(*later) + " is named twice (" + earlier->port + " and " + later->port +
+                   "): give each slot its own name";
+        }
     }
     return std::nullopt;
 }
 
-void sayReady(Console& console, const StationImage& image, TextLanguage language) {
+std::optional<int> fixedSlots(const StationOptions& options, StationPlan& plan, Console& console) {
+    for (const std::string& port : options.ports) {
+        plan.slots.push_back({port, {}});
+    }
+    if (!options.portsFrom.empty()) {
+        const PortListFile listed = readPortListFile(options.portsFrom);
+        if (!listed.error.empty()) {
+            return console.result({exitUnusable, listed.error});
+        }
+        for (const std::string& line : listed.ports) {
+            plan.slots.push_back(slotOfLine(line));
+        }
+    }
+    if (const auto twice = slotTwice(plan.slots)) {
+        return console.result({exitUsage, *twice});
+    }
+    return std::nullopt;
+}
+
+void sayReady(Console& console, const FirmwareImage& image, TextLanguage language) {
     const std::string size = std::to_string(image.bytes.size());
     if (console.json()) {
         console.event("station",
@@ -82,26 +113,8 @@ void sayReady(Console& console, const StationImage& image, TextLanguage language
     console.line(fillText(textOf(IDS_STATION_READY, language), {image.path, size, image.sha256}));
 }
 
-// The image read once, and approved where a list is given; the exit status when refused.
-std::optional<int> readImage(const StationOptions& options, Console& console, TextLanguage language,
-                             std::optional<StationImage>& image) {
-    std::string error;
-    image = loadStationImage(options.imagePath, error);
-    if (!image) {
-        return console.result({.exitCode = exitUnusable, .text = error, .details = {{"step", "image"}}});
-    }
-    if (options.approved.empty()) {
-        return std::nullopt;
-    }
-    if (const auto refusal =
-            imageRefusal(options.approved, image->sha256, options.target, image->path, language)) {
-        return console.result({.exitCode = exitUnusable, .text = *refusal, .details = {{"step", "image"}}});
-    }
-    return std::nullopt;
-}
-
 // What every camera's job is given: the bytes read once, the settings and the records.
-void planJobs(StationPlan& plan, const StationOptions& options, const StationImage& image,
+void planJobs(StationPlan& plan, const StationOptions& options, const FirmwareImage& image,
               OpenedBook& records, Console& console, TextLanguage language) {
     plan.job.image = &image;
     plan.job.settings = {targetNamed(options.target), language, options.maxResends,
@@ -130,8 +143,10 @@ int runStation(const StationOptions& options) {
     if (const auto refused = fixedSlots(options, plan, console)) {
         return *refused;
     }
-    std::optional<StationImage> image;
-    if (const auto refused = readImage(options, console, language, image)) {
+    std::optional<FirmwareImage> image;
+    const ImageChoice choice{options.imagePath, options.approved, options.target,
+                             ImageRules{.allowAnyKind = options.allowAnyImage}, language};
+    if (const auto refused = acceptImage(choice, console, image)) {
         return *refused;
     }
     OpenedBook records;
@@ -152,7 +167,10 @@ int runStation(const StationOptions& options) {
     }
     ImageChangeWatch changes(image->path);
     const InterruptWatch interrupt;
-    Station station(plan, state, view);
+    WatchedPorts ports(plan);
+    StationJobs jobs(plan.job, state);
+    SystemClock clock;
+    Station station(plan, state, view, {ports, jobs, clock});
     station.run([&] {
         if (changes.changedNow()) {
             state.imageChanged();
@@ -208,6 +226,7 @@ void addStationCommand(CLI::App& app, int& status) {
         ->capture_default_str();
     command->add_option("--approved", options->approved,
                         "Refuse to start with an image whose SHA-256 is not in this list for the board");
+    addAllowAnyImageOption(*command, options->allowAnyImage);
     addLanguageOption(*command, options->language);
     command->add_flag("--json", options->json, "One JSON object per event on standard output");
     addLowLatencyOption(*command, job.settings.lowLatency);

@@ -155,6 +155,20 @@ constexpr std::array table{
           "The records of this run wait on this computer and go to the line's server when it answers: {0}",
           "本次运行的记录暂存在本机，待生产线的服务器应答后再发送：{0}"},
 
+    Entry{IDS_IMAGE_EMPTY, "Image file {0} is empty (0 bytes): nothing was sent. Check the download or copy",
+          "镜像文件 {0} 是空的（0 字节）：未发送任何数据。请检查下载或复制是否完整"},
+    Entry{IDS_IMAGE_IS_HEX,
+          "Image file {0} is Intel HEX text, not a firmware image: nothing was sent. Merge it (merge), or "
+          "make it binary (objcopy -I ihex -O binary), then package the binary (package) and send that",
+          "镜像文件 {0} 是 Intel HEX 文本，不是固件镜像：未发送任何数据。请先合并（merge），或转成二进制"
+          "（objcopy -I ihex -O binary），再打包（package）后发送"},
+    Entry{IDS_IMAGE_IS_ELF,
+          "Image file {0} is an ELF file, not a firmware image: nothing was sent. Make it binary (objcopy -O "
+          "binary), then package the binary (package) and send that",
+          "镜像文件 {0} 是 ELF 文件，不是固件镜像：未发送任何数据。请先转成二进制（objcopy -O binary），"
+          "再打包（package）后发送"},
+    Entry{IDS_IMAGE_SEND_ANYWAY, "Send it to the camera all the same?", "仍然要发送给摄像机吗？"},
+
     Entry{IDS_APPROVED_BAD_LINE, "{0} line {1}: {2}", "{0} 第 {1} 行：{2}"},
     Entry{IDS_APPROVED_NO_DIGEST,
           "expected a SHA-256 of 64 hexadecimal digits, two spaces (or a space and *) and the image's name, "
@@ -176,6 +190,14 @@ constexpr std::array table{
         "sent. Check --target and the image",
         "镜像 {0}（SHA-256 {1}）只批准用于 {2}（{3} 第 {4} 行），不能用于 {5} 板：未发送任何数据。请检查 "
         "--target 和镜像"},
+    Entry{IDS_APPROVED_TOO_LARGE,
+          "Cannot read the approved list {0}: it is larger than 1 MiB, which no list of images is; check the "
+          "file's name",
+          "无法读取批准清单 {0}：文件大于 1 MiB，不可能是镜像清单；请检查文件名"},
+    Entry{IDS_APPROVED_NEAR_TARGET,
+          "{0} looks like a mistyped board (main, motor or special): correct it, or rename the image if it "
+          "is part of its name",
+          "{0} 像是拼错的板名（main、motor 或 special）：请改正；如果它是镜像名称的一部分，请重命名镜像"},
 
     Entry{IDS_DOCTOR_OK, "{0}: nothing in the way of an upgrade", "{0}：没有妨碍升级的问题"},
     Entry{IDS_DOCTOR_NO_DEVICE, "{0}: no such device: check the port name and that the adapter is plugged in",

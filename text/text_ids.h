@@ -96,6 +96,12 @@ enum TextId : int {
     IDS_STATION_STOPPED = 267,   // {0} the counters (264)
     IDS_STATION_TODAY = 268,     // {0} the counters (264) of the day's records
 
+    // What the image loader refuses besides an unreadable or too large file.
+    IDS_IMAGE_EMPTY = 270,       // {0} path
+    IDS_IMAGE_IS_HEX = 271,      // {0} path
+    IDS_IMAGE_IS_ELF = 272,      // {0} path
+    IDS_IMAGE_SEND_ANYWAY = 273, // the dialog's question after 271 or 272
+
     // The list of approved images (lines as sha256sum writes them, an optional board).
     IDS_APPROVED_BAD_LINE = 290,     // {0} file, {1} line, {2} what is wrong
     IDS_APPROVED_NO_DIGEST = 291,    // what is wrong: no SHA-256 first
@@ -104,6 +110,8 @@ enum TextId : int {
     IDS_APPROVED_EMPTY = 294,        // {0} file
     IDS_APPROVED_NOT_LISTED = 295,   // {0} image, {1} SHA-256, {2} list
     IDS_APPROVED_OTHER_TARGET = 296, // {0} image, {1} SHA-256, {2} boards, {3} list, {4} line, {5} board
+    IDS_APPROVED_TOO_LARGE = 297,    // {0} file
+    IDS_APPROVED_NEAR_TARGET = 298,  // what is wrong: {0} the last word, close to a board's name
 
     // The doctor's findings: what stands in an upgrade's way on this machine, and what to do.
     IDS_DOCTOR_OK = 300,             // {0} port
