@@ -43,13 +43,6 @@ struct StationOptions {
     DashboardChoice dashboard;
 };
 
-UpgradeTarget targetNamed(const std::string& name) {
-    if (name == "motor") {
-        return UpgradeTarget::MotorBoard;
-    }
-    return name == "special" ? UpgradeTarget::Special : UpgradeTarget::MainBoard;
-}
-
 // A line of --ports-from may name the slot after its port: "ttyUSB0  left".
 FixedSlot slotOfLine(const std::string& line) {
     const std::size_t gap = line.find_first_of(" \t");

@@ -31,13 +31,6 @@ struct UpgradeOptions {
     RecordsChoice records;
 };
 
-UpgradeTarget targetNamed(const std::string& name) {
-    if (name == "motor") {
-        return UpgradeTarget::MotorBoard;
-    }
-    return name == "special" ? UpgradeTarget::Special : UpgradeTarget::MainBoard;
-}
-
 int runUpgrade(const UpgradeOptions& options, Console& console) {
     UpgradeRequest request = options.request;
     request.target = targetNamed(options.target);
