@@ -93,7 +93,7 @@ class CliRecords : public ::testing::Test {
         return parsed;
     }
 
-    TempDir dir_;
+    TempFolder dir_;
     std::string file_ = dir_.file("records.sqlite");
 };
 
@@ -261,7 +261,7 @@ TEST_F(CliRecords, AnAttemptCutShortHereIsFoundAsInterruptedNotRunning) {
 }
 
 TEST(CliRecordsPlace, NoFileYetIsNoRecordsYetButAMissingFileNamedIsNot) {
-    const TempDir dir;
+    const TempFolder dir;
     const char* saved = std::getenv("XDG_STATE_HOME");
     const std::string savedValue = saved != nullptr ? saved : "";
     setenv("XDG_STATE_HOME", dir.path().c_str(), 1);
