@@ -1,5 +1,5 @@
 // A build without the records room keeps no records; only a run that requires them is told.
-#include "attempts/attempt_records.h"
+#include "attempts/records_book.h"
 
 namespace orvane {
 

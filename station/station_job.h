@@ -2,7 +2,7 @@
 // record, fed the image the station read at its start.
 #pragma once
 
-#include "attempts/attempt_records.h"
+#include "attempts/records_book.h"
 #include "serial/serial_port.h"
 #include "station/progress_tap.h"
 #include "station/station_image.h"
