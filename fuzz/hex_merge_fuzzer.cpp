@@ -3,13 +3,15 @@
 // (correct checksums, the shapes the merge wants, with occasional damage), so that the
 // accepting path is reached as often as the refusing one. For every pair:
 //  - no crash, and acceptance exactly when an independent reader finds both files well formed
-//    and shaped as the cut counts need (APP: leading extended linear address record, trailing
-//    start linear address and end-of-file records, and its base equal to the UBL's at its end),
-//    with no address filled by both or under the fixed bytes at 0x0803CFFC;
+//    and shaped as the merge needs (APP: leading extended linear address record, trailing
+//    start linear address and end-of-file records), with no address filled by both or under
+//    the fixed bytes at 0x0803CFFC;
 //  - refused: no bytes, and on files no output file (an existing one keeps its bytes);
-//  - accepted: exactly the splice layout of the CR LF forms, the result re-validates, and every
-//    data byte of both inputs sits at its own address in the result, with 00 06 00 A5 at
-//    0x0803CFFC.
+//  - accepted: exactly the layout of the CR LF forms (the UBL without its start address
+//    records, the APP's first record only where the UBL ends under another base or one of its
+//    records would wrap), the result re-validates, every data byte of both inputs sits at its
+//    own address in the result, with 00 06 00 A5 at 0x0803CFFC, and its start addresses are
+//    the APP's alone.
 #include "fuzz/intel_hex_model.h"
 #include "imagetools/hex_merge.h"
 #include "imagetools/hex_records.h"
@@ -153,11 +155,6 @@ bool shouldAccept(const Bytes& ubl, const Bytes& app) {
         return false;
     if (a->front().type != 0x04 || (*a)[a->size() - 2].type != 0x05)
         return false;
-    if ((model::valueOf(a->front()) << 16) != model::baseAfter(*u))
-        return false;
-    // Under the UBL's segment base a record past 64 KiB would wrap, not run on.
-    if (model::segmentBaseAfter(*u) && model::firstBaseRunsPastSegment(*a))
-        return false;
     const auto ublMemory = model::memoryOf(*u);
     const auto appMemory = model::memoryOf(*a);
     for (const auto* memory : {&ublMemory, &appMemory}) {
@@ -172,20 +169,58 @@ bool shouldAccept(const Bytes& ubl, const Bytes& app) {
     return true;
 }
 
+// The lines of a CR LF file, each with its line end.
+std::vector<Bytes> linesOf(const Bytes& crlf) {
+    std::vector<Bytes> lines;
+    auto start = crlf.begin();
+    for (auto at = crlf.begin(); at != crlf.end(); ++at) {
+        if (*at == '\n') {
+            lines.emplace_back(start, at + 1);
+            start = at + 1;
+        }
+    }
+    return lines;
+}
+
+bool isStartAddress(const Bytes& line) {
+    return line[7] == '0' && (line[8] == '3' || line[8] == '5');
+}
+
 Bytes layoutOf(const Bytes& ublAsGiven, const Bytes& appAsGiven) {
-    const Bytes ubl = model::crlfForm(ublAsGiven);
-    const Bytes app = model::crlfForm(appAsGiven);
-    Bytes out(ubl.begin(), ubl.end() - 15);
-    out.insert(out.end(), app.begin() + 15, app.end() - 34);
+    const std::vector<Bytes> ubl = linesOf(model::crlfForm(ublAsGiven));
+    const std::vector<Bytes> app = linesOf(model::crlfForm(appAsGiven));
+    const auto u = *model::readHex(ublAsGiven);
+    const auto a = *model::readHex(appAsGiven);
+    // The APP's first record goes only where the UBL ends under its base and no record would
+    // wrap under a segment base of it.
+    const bool dropFirst = (model::valueOf(a.front()) << 16) == model::baseAfter(u) &&
+                           !(model::segmentBaseAfter(u) && model::firstBaseRunsPastSegment(a));
+    Bytes out;
+    for (std::size_t i = 0; i + 1 < ubl.size(); ++i) {
+        if (!isStartAddress(ubl[i]))
+            out.insert(out.end(), ubl[i].begin(), ubl[i].end());
+    }
+    for (std::size_t i = dropFirst ? 1 : 0; i + 2 < app.size(); ++i)
+        out.insert(out.end(), app[i].begin(), app[i].end());
     out.insert(out.end(), orvane::MarkerAddressRecord.begin(), orvane::MarkerAddressRecord.end());
     out.insert(out.end(), orvane::MarkerDataRecord.begin(), orvane::MarkerDataRecord.end());
-    out.insert(out.end(), app.end() - 34, app.end());
+    for (std::size_t i = app.size() - 2; i < app.size(); ++i)
+        out.insert(out.end(), app[i].begin(), app[i].end());
     return out;
 }
 
 void checkAddresses(const Bytes& ubl, const Bytes& app, const Bytes& merged) {
     const auto mergedRecords = model::readHex(merged);
     check(mergedRecords.has_value(), "accepted output does not re-validate (independent reader)");
+    // The UBL's start addresses are left out: the output has the APP's, no more.
+    const auto startsIn = [](const std::vector<model::ModelRecord>& records) {
+        std::size_t starts = 0;
+        for (const auto& record : records)
+            starts += record.type == 0x03 || record.type == 0x05 ? 1 : 0;
+        return starts;
+    };
+    check(startsIn(*mergedRecords) == startsIn(*model::readHex(app)),
+          "the output's start addresses are not the APP's");
     const auto memory = model::memoryOf(*mergedRecords);
     const auto ublMemory = model::memoryOf(*model::readHex(ubl));
     const auto appMemory = model::memoryOf(*model::readHex(app));

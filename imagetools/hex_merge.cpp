@@ -11,6 +11,8 @@
 namespace orvane {
 namespace {
 
+constexpr std::size_t endOfFileLineLength = 13; // ":00000001FF" CR LF
+
 std::string hexAddress(std::uint64_t value) {
     char text[24];
     std::snprintf(text, sizeof text, "0x%08llX", static_cast<unsigned long long>(value));
@@ -69,11 +71,17 @@ std::optional<HexProblem> checkUbl(std::span<const std::uint8_t> ubl, ScannedInp
     return checkLength(ubl, ubl.size() + input.summary.bareLineFeeds, minimumUblLength, "a UBL");
 }
 
-std::optional<HexProblem> checkAppShape(const HexFileSummary& summary, const HexFileSummary& ublSummary) {
+std::optional<HexProblem> checkAppShape(const HexFileSummary& summary) {
     if (summary.first.type != hexExtendedLinearAddress) {
         return HexProblem{1,
                           "the first record is of type " + describeType(summary.first.type) +
                               "; an APP file starts with an extended linear address record (:02000004...)"};
+    }
+    if (summary.lastStartLinearLine == 0) {
+        return HexProblem{summary.last.line,
+                          "the file has no start linear address record (:04000005...); the merged file "
+                          "takes its start address from the APP file, just before the end-of-file record: "
+                          "add one, for example with srec_cat's -execution-start-address"};
     }
     if (summary.nextToLast.type != hexStartLinearAddress || summary.nextToLast.line == summary.first.line) {
         return HexProblem{summary.nextToLast.line,
@@ -82,30 +90,18 @@ std::optional<HexProblem> checkAppShape(const HexFileSummary& summary, const Hex
                               "; an APP file ends with a start linear address record (:04000005...) "
                               "and the end-of-file record"};
     }
-    // The dropped first record set the base of the APP's records up to its next address
-    // record; in the merged file the base in effect at the end of the UBL takes its place.
-    const std::uint32_t appBase = summary.first.value << 16;
-    if (appBase == ublSummary.baseAtEnd && ublSummary.segmentBase && summary.firstBasePastSegment != 0) {
-        return HexProblem{summary.firstBasePastSegment,
-                          "the record runs past the end of a 64 KiB segment, but the UBL file ends with an "
-                          "extended segment address (set on its line " +
-                              std::to_string(ublSummary.baseLine) +
-                              ") in effect, under which it would wrap to the segment's start"};
-    }
-    if (appBase != ublSummary.baseAtEnd) {
-        const std::string ublBase =
-            hexAddress(ublSummary.baseAtEnd) +
-            (ublSummary.baseLine == 0 ? std::string(" (no address record)")
-                                      : " (set on its line " + std::to_string(ublSummary.baseLine) + ")");
-        return HexProblem{1, "the extended linear address record sets the base address " +
-                                 hexAddress(appBase) + ", but the UBL file ends with " + ublBase +
-                                 " in effect; the application's records would land at other addresses"};
-    }
     return std::nullopt;
 }
 
-std::optional<HexProblem> checkApp(std::span<const std::uint8_t> app, ScannedInput& input,
-                                   const HexFileSummary& ublSummary) {
+// Whether the APP's first record changes nothing in the merged file: the base in effect at
+// the end of the UBL is the one it sets. Under an extended segment address of that base a
+// record that runs past the end of a 64 KiB segment would wrap instead, so the record stays.
+bool appFirstRecordRedundant(const HexFileSummary& app, const HexFileSummary& ubl) {
+    const std::uint32_t appBase = app.first.value << 16;
+    return appBase == ubl.baseAtEnd && (!ubl.segmentBase || app.firstBasePastSegment == 0);
+}
+
+std::optional<HexProblem> checkApp(std::span<const std::uint8_t> app, ScannedInput& input) {
     if (auto problem = scan(app, input)) {
         return problem;
     }
@@ -113,7 +109,7 @@ std::optional<HexProblem> checkApp(std::span<const std::uint8_t> app, ScannedInp
             checkLength(app, app.size() + input.summary.bareLineFeeds, minimumAppLength, "an APP")) {
         return problem;
     }
-    return checkAppShape(input.summary, ublSummary);
+    return checkAppShape(input.summary);
 }
 
 // What is wrong with a clash, naming the UBL as ublName.
@@ -180,6 +176,27 @@ std::vector<std::uint8_t> withCrLf(std::span<const std::uint8_t> bytes) {
     return out;
 }
 
+// Moves the UBL's records but its start address records and its end-of-file record (the last
+// 13 bytes) together at its start; answers their length. The lines are checked and end in
+// CR LF, so the type is the pair of digits at columns 8 and 9.
+std::size_t keepUblRecords(std::uint8_t* ubl, std::size_t length) {
+    const std::size_t end = length - endOfFileLineLength;
+    std::size_t kept = 0;
+    for (std::size_t at = 0; at < end;) {
+        const auto* lineFeed = static_cast<const std::uint8_t*>(std::memchr(ubl + at, '\n', end - at));
+        const auto next = static_cast<std::size_t>(lineFeed - ubl) + 1;
+        const bool startAddress = ubl[at + 7] == '0' && (ubl[at + 8] == '3' || ubl[at + 8] == '5');
+        if (!startAddress) {
+            if (kept != at) {
+                std::memmove(ubl + kept, ubl + at, next - at);
+            }
+            kept += next - at;
+        }
+        at = next;
+    }
+    return kept;
+}
+
 } // namespace
 
 std::string mergeProblemText(const MergeInputProblem& problem, std::string_view ublPath,
@@ -196,10 +213,11 @@ MergeCheck checkMergeBuffers(std::span<const std::uint8_t> ubl, std::span<const 
     ScannedInput appInput;
     if (auto ublProblem = checkUbl(ubl, ublInput)) {
         check.problem = MergeInputProblem{MergeInput::Ubl, std::move(*ublProblem)};
-    } else if (auto appProblem = checkApp(app, appInput, ublInput.summary)) {
+    } else if (auto appProblem = checkApp(app, appInput)) {
         check.problem = MergeInputProblem{MergeInput::App, std::move(*appProblem)};
     } else {
         check.problem = findClash(ublInput, appInput, ubl, app);
+        check.keepAppFirstRecord = !appFirstRecordRedundant(appInput.summary, ublInput.summary);
     }
     check.crlfOnly = ublInput.summary.bareLineFeeds == 0 && appInput.summary.bareLineFeeds == 0;
     return check;
@@ -210,17 +228,22 @@ std::optional<MergeInputProblem> checkMergeInputs(std::span<const std::uint8_t> 
     return checkMergeBuffers(ubl, app).problem;
 }
 
-void spliceMergeInPlace(std::span<std::uint8_t> buffer, std::size_t ublLength, std::size_t appLength) {
+std::size_t spliceMergeInPlace(std::span<std::uint8_t> buffer, std::size_t ublLength, std::size_t appLength,
+                               bool keepAppFirstRecord) {
     std::uint8_t* const out = buffer.data();
-    const std::size_t bodyStart = ublLength - ublTailCut;
-    const std::size_t bodyLength = appLength - appHeadCut - appTailKept;
-    std::memmove(out + bodyStart, out + ublLength + appHeadCut, bodyLength);
+    const std::size_t bodyStart = keepUblRecords(out, ublLength);
+    // The first record is 15 characters and its CR LF.
+    const std::size_t appFrom = keepAppFirstRecord ? 0 : appHeadCut + 2;
+    const std::size_t bodyLength = appLength - appFrom - appTailKept;
+    // Leftwards, and ending before the APP's last 34 bytes, which it therefore leaves intact.
+    std::memmove(out + bodyStart, out + ublLength + appFrom, bodyLength);
     const std::size_t markersStart = bodyStart + bodyLength;
     const std::size_t tailStart = markersStart + MarkerAddressRecord.size() + MarkerDataRecord.size();
     std::memmove(out + tailStart, out + ublLength + appLength - appTailKept, appTailKept);
     std::memcpy(out + markersStart, MarkerAddressRecord.data(), MarkerAddressRecord.size());
     std::memcpy(out + markersStart + MarkerAddressRecord.size(), MarkerDataRecord.data(),
                 MarkerDataRecord.size());
+    return tailStart + appTailKept;
 }
 
 HexMergeResult mergeHexImages(std::span<const std::uint8_t> ubl, std::span<const std::uint8_t> app) {
@@ -238,10 +261,10 @@ HexMergeResult mergeHexImages(std::span<const std::uint8_t> ubl, std::span<const
         ubl = ublCrLf;
         app = appCrLf;
     }
-    result.bytes.resize(ubl.size() + app.size() + mergedLengthGain);
+    result.bytes.resize(ubl.size() + app.size() + mergeBufferSpare);
     std::memcpy(result.bytes.data(), ubl.data(), ubl.size());
     std::memcpy(result.bytes.data() + ubl.size(), app.data(), app.size());
-    spliceMergeInPlace(result.bytes, ubl.size(), app.size());
+    result.bytes.resize(spliceMergeInPlace(result.bytes, ubl.size(), app.size(), check.keepAppFirstRecord));
     return result;
 }
 

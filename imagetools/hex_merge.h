@@ -1,15 +1,22 @@
 // Joins a boot loader (UBL) Intel HEX file and an application (APP) HEX file into the one
 // HEX file a technician flashes, with two records that put 00 06 00 A5 at 0x0803CFFC.
 //
-// The merge splices bytes by fixed counts: it keeps the UBL up to its last 15 bytes (the CR LF
-// and end-of-file record that close it), the APP from byte 15 (after its leading extended
-// linear address record) up to its last 34 bytes (start linear address record and
-// end-of-file record), inserts the two marker records and ends with those 34 bytes. The
-// inputs are checked first so that the counts cut exactly those records; anything else is
-// refused with a message naming the file and line, and nothing is written. Lines may end in
-// LF alone (srec_cat's default on Linux): such a file is merged as its CR LF form, so the
-// output has CR LF throughout. Data that both inputs put at one address, or that lies under
-// the fixed bytes, is refused too: the flashed file would hold two values for one address.
+// The merged file holds the UBL's records but its end-of-file record, the APP's records but
+// its last two (start linear address and end-of-file), the two marker records, then those
+// two. The UBL's start address records (types 03 and 05, which objcopy writes into every
+// file) are left out: the flashed file starts where the application says, and HEX readers
+// refuse a file with two start addresses. The APP's leading extended linear address record
+// is left out only where it changes nothing, when the UBL ends under the same base; an APP in
+// another 64 KiB window keeps it, so that every byte lands where the APP file puts it. For
+// the usual pair, a UBL without start address records and an APP in its window, that is a
+// splice by fixed counts: the UBL up to its last 15 bytes, the APP from byte 15 up to its last
+// 34 bytes, the markers, those 34 bytes.
+//
+// The inputs are checked first; anything else is refused with a message naming the file and
+// line, and nothing is written. Lines may end in LF alone (srec_cat's default on Linux): such
+// a file is merged as its CR LF form, so the output has CR LF throughout. Data that both
+// inputs put at one address, or that lies under the fixed bytes, is refused too: the flashed
+// file would hold two values for one address.
 #pragma once
 
 #include "imagetools/hex_records.h"
@@ -36,6 +43,9 @@ inline constexpr std::size_t minimumUblLength = ublTailCut;
 inline constexpr std::size_t minimumAppLength = appHeadCut + appTailKept;
 inline constexpr std::size_t mergedLengthGain =
     MarkerAddressRecord.size() + MarkerDataRecord.size() - ublTailCut - appHeadCut; // 8
+// What the merged file may be longer than both inputs: the APP's first record and a line end
+// stay when it moves to another window.
+inline constexpr std::size_t mergeBufferSpare = mergedLengthGain + appHeadCut + 2; // 25
 // Where MarkerDataRecord puts its four bytes.
 inline constexpr std::uint32_t markerAddress = 0x0803CFFC;
 inline constexpr std::uint32_t markerLength = 4;
@@ -66,7 +76,7 @@ std::string mergeProblemText(const MergeInputProblem& problem, std::string_view 
                              std::string_view appPath, TextLanguage language);
 
 struct HexMergeResult {
-    // With CR LF inputs ubl.size() + app.size() + 8 bytes; empty on a problem.
+    // For the usual pair with CR LF ubl.size() + app.size() + 8 bytes; empty on a problem.
     std::vector<std::uint8_t> bytes;
     std::optional<MergeInputProblem> problem;
 };
@@ -75,17 +85,20 @@ struct HexMergeResult {
 HexMergeResult mergeHexImages(std::span<const std::uint8_t> ubl, std::span<const std::uint8_t> app);
 
 // For the file operation, which holds both inputs in one buffer: whether they are checked
-// sound, and whether every line of both ends in CR LF. Only then does spliceMergeInPlace
-// apply; otherwise mergeHexImages builds the merged file.
+// sound, whether every line of both ends in CR LF (only then does spliceMergeInPlace apply;
+// otherwise mergeHexImages builds the merged file), and whether the APP's first record stays.
 struct MergeCheck {
     std::optional<MergeInputProblem> problem;
     bool crlfOnly = true;
+    bool keepAppFirstRecord = false;
 };
 MergeCheck checkMergeBuffers(std::span<const std::uint8_t> ubl, std::span<const std::uint8_t> app);
 
-// buffer holds the UBL (ublLength bytes), the APP right after it and mergedLengthGain spare
-// bytes, both sound and CR LF only; rearranges it into the merged file.
-void spliceMergeInPlace(std::span<std::uint8_t> buffer, std::size_t ublLength, std::size_t appLength);
+// buffer holds the UBL (ublLength bytes), the APP right after it and mergeBufferSpare spare
+// bytes, both checked sound and CR LF only; rearranges its start into the merged file and
+// answers that file's length.
+std::size_t spliceMergeInPlace(std::span<std::uint8_t> buffer, std::size_t ublLength, std::size_t appLength,
+                               bool keepAppFirstRecord);
 
 // FileNameOfPath(appPath, false) + "all.hex": app.hex gives appall.hex.
 std::string mergedFileNameOf(std::string_view appPath);

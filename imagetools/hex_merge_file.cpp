@@ -40,7 +40,7 @@ std::optional<std::string> outputRefusal(const MergeRequest& request, const Read
     return std::nullopt;
 }
 
-// Both files in one buffer, the UBL first, with mergedLengthGain spare bytes behind them, so
+// Both files in one buffer, the UBL first, with mergeBufferSpare spare bytes behind them, so
 // that the merge of two large CR LF files needs no second buffer.
 struct InputBuffer {
     std::unique_ptr<std::uint8_t[]> storage;
@@ -63,7 +63,7 @@ std::optional<std::string> readInputs(const MergeRequest& request, ReadableFile&
     }
     const auto ublLength = static_cast<std::size_t>(ublFile.size());
     const auto appLength = static_cast<std::size_t>(appFile.size());
-    const std::size_t total = ublLength + appLength + mergedLengthGain;
+    const std::size_t total = ublLength + appLength + mergeBufferSpare;
     try {
         // Left uninitialised: the reads fill it whole before anything looks at it.
         buffer.storage = std::make_unique_for_overwrite<std::uint8_t[]>(total);
@@ -96,8 +96,9 @@ std::optional<std::string> mergeAndWrite(const MergeRequest& request, InputBuffe
     }
     FileStatus status;
     if (check.crlfOnly) {
-        spliceMergeInPlace(buffer.whole, buffer.ubl.size(), buffer.app.size());
-        status = WriteWholeFile(outputPath, buffer.whole);
+        const std::size_t length =
+            spliceMergeInPlace(buffer.whole, buffer.ubl.size(), buffer.app.size(), check.keepAppFirstRecord);
+        status = WriteWholeFile(outputPath, buffer.whole.first(length));
     } else {
         // Lines ending in LF alone: the merge of the CR LF forms, built apart.
         status = WriteWholeFile(outputPath, mergeHexImages(buffer.ubl, buffer.app).bytes);

@@ -202,6 +202,9 @@ void noteRecord(ScanState& state, const HexRecordInfo& record, std::size_t line)
     case hexEndOfFile:
         state.ended = true;
         break;
+    case hexStartLinearAddress:
+        summary.lastStartLinearLine = line;
+        break;
     case hexData:
         if (summary.baseLine == 1 && summary.firstBasePastSegment == 0 &&
             record.address + record.count > 0x10000) {

@@ -48,7 +48,8 @@ struct HexFileSummary {
     // The first data record under the base of line 1 that runs past the end of a 64 KiB
     // segment (0 for none): read under a segment base instead, it would wrap.
     std::size_t firstBasePastSegment = 0;
-    std::size_t bareLineFeeds = 0; // lines that end in LF without CR
+    std::size_t lastStartLinearLine = 0; // the last start linear address record, 0 for none
+    std::size_t bareLineFeeds = 0;       // lines that end in LF without CR
 };
 
 // Told of each data record's bytes: count of them from the absolute address on, on line.

@@ -113,7 +113,7 @@ std::vector<BadHex> badHexFiles() {
         {"AppWithoutStartAddressRecord", Role::App,
          content(Role::App, lines({record(4, 0, {8, 0}),
                                    record(0, 0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}), eof})),
-         "line 2: the record before the end-of-file record is *"},
+         "line 3: the file has no start linear address record (:04000005...)*"},
         {"AppShorterThanTheCutCounts", Role::App, content(Role::App, lines({eof, ""}).substr(0, 15)),
          "line *"},
         // Beyond the table: what a wrong pick or a broken download gives.

@@ -4,8 +4,12 @@
 #include "imagetools/hex_merge.h"
 #include "text/string_table.h"
 
+#include <algorithm>
+#include <array>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <map>
 #include <span>
 #include <string>
 #include <vector>
@@ -59,8 +63,12 @@ void PrintTo(const ShapeCase& shape, std::ostream* out) {
 
 class MergeShapes : public testing::TestWithParam<ShapeCase> {};
 
-// The merged file holds the UBL's records but its end-of-file record, the APP's records
-// but its first and last two, the markers, then the APP's last two records.
+bool isStartAddress(const std::string& record) {
+    return record.compare(7, 2, "03") == 0 || record.compare(7, 2, "05") == 0;
+}
+
+// The merged file holds the UBL's records but its start address and end-of-file records,
+// the APP's records but its first and last two, the markers, then the APP's last two records.
 TEST_P(MergeShapes, GivesTheRecordsInLayoutOrder) {
     const HexPair& pair = GetParam().pair;
     const std::string ubl = crlfJoin(pair.ubl);
@@ -69,13 +77,14 @@ TEST_P(MergeShapes, GivesTheRecordsInLayoutOrder) {
     const HexMergeResult result = mergeHexImages(bytesOf(ubl), bytesOf(app));
     ASSERT_FALSE(result.problem) << result.problem->problem.what;
 
-    std::vector<std::string> expected(pair.ubl.begin(), pair.ubl.end() - 1);
+    std::vector<std::string> expected;
+    std::copy_if(pair.ubl.begin(), pair.ubl.end() - 1, std::back_inserter(expected),
+                 [](const std::string& record) { return !isStartAddress(record); });
     expected.insert(expected.end(), pair.app.begin() + 1, pair.app.end() - 2);
     expected.push_back(":020000040803EF");
     expected.push_back(":04CFFC00000600A586");
     expected.insert(expected.end(), pair.app.end() - 2, pair.app.end());
     EXPECT_EQ(textOf(result.bytes), crlfJoin(expected));
-    EXPECT_EQ(result.bytes.size(), ubl.size() + app.size() + 8);
 }
 
 // A reader of the merged file finds the marker bytes and every data byte of both inputs at
@@ -178,7 +187,13 @@ std::vector<BadCase> badCases() {
          MergeInput::App, 1, "starts with an extended linear address record"},
         {"AppWithoutStartAddressRecord", goodUbl,
          crlfJoin(concat({{extendedLinear(0x0800)}, dataRecords(0x4000, 40, 2), {endOfFile}})),
-         MergeInput::App, 4, "ends with a start linear address record"},
+         MergeInput::App, 5,
+         "no start linear address record (:04000005...); the merged file takes its start"},
+        {"AppWithStartSegmentAddressOnly", goodUbl,
+         crlfJoin(concat({{extendedLinear(0x0800)},
+                          dataRecords(0x4000, 40, 2),
+                          {hexRecord(0x03, 0, {0, 0, 0x40, 0x01}), endOfFile}})),
+         MergeInput::App, 6, "-execution-start-address"},
         {"AppStartAddressNotNextToLast", goodUbl,
          crlfJoin(concat(
              {{extendedLinear(0x0800), startLinear(0x08004001)}, dataRecords(0x4000, 40, 2), {endOfFile}})),
@@ -211,22 +226,6 @@ std::vector<BadCase> badCases() {
          MergeInput::App, 5, "start linear address record carries 2 data bytes, 4 expected"},
         {"UblMissingColon", replaced(goodUbl, secondUblRecord, secondUblRecord.substr(1) + "0"), goodApp,
          MergeInput::Ubl, 2, "starts with '"},
-        {"AppWouldMoveToOtherBase", goodUbl,
-         crlfJoin(concat(
-             {{extendedLinear(0x0801)}, dataRecords(0x4000, 40, 2), {startLinear(0x08014001), endOfFile}})),
-         MergeInput::App, 1,
-         "sets the base address 0x08010000, but the UBL file ends with 0x08000000 (set on its line 1)"},
-        {"AppAtZeroAfterUblWithBase",
-         crlfJoin(concat({{extendedLinear(0x0800)}, dataRecords(0, 16, 1), {endOfFile}})),
-         crlfJoin(concat(
-             {{extendedLinear(0x0000)}, dataRecords(0x4000, 40, 2), {startLinear(0x4001), endOfFile}})),
-         MergeInput::App, 1, "other addresses"},
-        {"AppRecordPastSegmentEndAfterUblWithSegmentBase",
-         crlfJoin(concat({{hexRecord(0x02, 0, {0, 0})}, dataRecords(0, 16, 1), {endOfFile}})),
-         crlfJoin(concat({{extendedLinear(0x0000)},
-                          dataRecords(0x4000, 40, 2),
-                          {hexRecord(0x00, 0xFFFF, {1, 2, 3}), startLinear(0x4001), endOfFile}})),
-         MergeInput::App, 5, "would wrap to the segment's start"},
         {"CrInsideRecord",
          replaced(goodUbl, secondUblRecord, secondUblRecord.substr(0, 5) + "\r" + secondUblRecord.substr(6)),
          goodApp, MergeInput::Ubl, 2, "byte 0x0D in column 6"},
@@ -326,6 +325,93 @@ INSTANTIATE_TEST_SUITE_P(
                     // 48 bytes with LF alone, short of the 49 the cut counts need with CR LF.
                     LineEndCase{"SmallestInputsLfOnly", smallestPair, lfOnly, lfOnly}),
     [](const testing::TestParamInfo<LineEndCase>& param) { return std::string(param.param.name); });
+
+// Files as toolchains write them: the UBL's start address records are left out, and an APP
+// whose first record sets a base the UBL does not end with keeps it. Every byte lands where
+// its own file puts it, and the APP's start address is the merged file's only one, next to
+// last; on files, with CR LF or LF alone, as on buffers.
+struct ToolchainCase {
+    const char* name;
+    HexPair pair;
+    int lengthChange; // against the usual Lu + La + 8
+};
+
+void PrintTo(const ToolchainCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class MergeToolchainFiles : public testing::TestWithParam<ToolchainCase> {};
+
+TEST_P(MergeToolchainFiles, PutEveryByteWhereItsFileDoesWithOneStartAddress) {
+    const ToolchainCase& c = GetParam();
+    const std::string ubl = crlfJoin(c.pair.ubl);
+    const std::string app = crlfJoin(c.pair.app);
+    const HexMergeResult result = mergeHexImages(bytesOf(ubl), bytesOf(app));
+    ASSERT_FALSE(result.problem) << result.problem->problem.what;
+    EXPECT_EQ(result.bytes.size(), ubl.size() + app.size() + 8 + c.lengthChange);
+
+    const ParsedHex merged = parseHex(textOf(result.bytes));
+    std::map<std::uint32_t, std::uint8_t> expected = parseHex(ubl).memory;
+    expected.merge(parseHex(app).memory);
+    for (std::uint32_t i = 0; i < 4; ++i) {
+        expected[0x0803CFFC + i] = std::array<std::uint8_t, 4>{0x00, 0x06, 0x00, 0xA5}[i];
+    }
+    EXPECT_EQ(merged.memory, expected);
+    std::vector<std::string> starts;
+    std::copy_if(merged.records.begin(), merged.records.end(), std::back_inserter(starts), isStartAddress);
+    EXPECT_EQ(starts, std::vector<std::string>{c.pair.app.end()[-2]});
+    EXPECT_EQ(merged.records.end()[-2], c.pair.app.end()[-2]);
+
+    TempFolder folder;
+    writeFile(folder.file("u.hex"), lfOnly(ubl));
+    writeFile(folder.file("a.hex"), app);
+    writeFile(folder.file("ucrlf.hex"), ubl);
+    for (const char* ublName : {"u.hex", "ucrlf.hex"}) {
+        const MergeOutcome outcome = MergeHexFiles({folder.file(ublName), folder.file("a.hex"), {}});
+        ASSERT_TRUE(outcome.written) << outcome.error;
+        EXPECT_EQ(readFile(outcome.outputPath), textOf(result.bytes)) << ublName;
+    }
+}
+
+HexPair objcopyBootLoaderWith(std::vector<std::string> app) {
+    return {concat({linearImage(0x08000000, 0x100, 1), {startLinear(0x08000101), endOfFile}}),
+            std::move(app)};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, MergeToolchainFiles,
+    testing::Values(
+        ToolchainCase{"BootLoaderStartAddressLeftOut",
+                      objcopyBootLoaderWith(concat({linearImage(0x08004000, 0x100, 2),
+                                                    {startLinear(0x08004101), endOfFile}})),
+                      -21},
+        ToolchainCase{"EveryBootLoaderStartAddressLeftOut",
+                      {concat({{hexRecord(0x03, 0, {0, 0, 0x12, 0x34})},
+                               linearImage(0x08000000, 0x100, 1),
+                               {startLinear(0x08000101), endOfFile}}),
+                       concat({linearImage(0x08004000, 0x100, 2), {startLinear(0x08004101), endOfFile}})},
+                      -42},
+        ToolchainCase{"ApplicationInTheNextWindow",
+                      objcopyBootLoaderWith(concat({linearImage(0x08010000, 0x100, 2),
+                                                    {startLinear(0x08010101), endOfFile}})),
+                      -21 + 17},
+        ToolchainCase{"ApplicationInALowerWindow",
+                      {concat({{extendedLinear(0x0800)}, dataRecords(0, 16, 1), {endOfFile}}),
+                       concat({{extendedLinear(0x0000)},
+                               dataRecords(0x4000, 40, 2),
+                               {startLinear(0x4001), endOfFile}})},
+                      17},
+        ToolchainCase{"BootLoaderWithoutAddressRecord",
+                      {concat({dataRecords(0x0100, 33, 5), {endOfFile}}),
+                       concat({linearImage(0x08010000, 0x100, 2), {startLinear(0x08010101), endOfFile}})},
+                      17},
+        // Under the UBL's segment base the record at 0xFFFF would wrap; under its own it runs on.
+        ToolchainCase{
+            "RecordPastSegmentEndAfterBootLoaderSegmentBase",
+            {concat({{extendedSegment(0x0000)}, dataRecords(0, 16, 1), {endOfFile}}),
+             {extendedLinear(0x0000), hexRecord(0x00, 0xFFFF, {1, 2, 3}), startLinear(0x4001), endOfFile}},
+            17}),
+    [](const testing::TestParamInfo<ToolchainCase>& param) { return std::string(param.param.name); });
 
 // Data that both inputs hold, or that lies where the merge puts 00 06 00 A5, would give a
 // file with two values for one address: refused, naming the first such address, nothing
@@ -473,7 +559,8 @@ TEST(MergeHexFiles, WritesToAnExplicitOutputPath) {
         MergeHexFiles({folder.file("u.hex"), folder.file("a.hex"), folder.file("out.hex")});
     ASSERT_TRUE(outcome.written) << outcome.error;
     EXPECT_EQ(outcome.outputPath, folder.file("out.hex"));
-    EXPECT_EQ(readFile(folder.file("out.hex")).size(), goodUbl.size() + goodApp.size() + 8);
+    // Less the UBL's 21-byte start linear address record.
+    EXPECT_EQ(readFile(folder.file("out.hex")).size(), goodUbl.size() + goodApp.size() + 8 - 21);
     EXPECT_FALSE(std::filesystem::exists(folder.file("aall.hex")));
 }
 
