@@ -136,7 +136,7 @@ class PageLoad {
 };
 
 // One upgrade of cameras with the page under load, or quiet (no server at all).
-double run(const std::filesystem::path& folder, const StationImage& image, int cameras, bool loaded,
+double run(const std::filesystem::path& folder, const FirmwareImage& image, int cameras, bool loaded,
            LoadFigures& figures) {
     std::filesystem::create_directories(folder);
     if (!loaded) {
@@ -167,7 +167,7 @@ int main(int argc, char** argv) {
     const bool quick = argc > 1 && std::string(argv[1]) == "--quick";
     const int cameras = quick ? 2 : 8;
     const int rounds = quick ? 1 : 3;
-    StationImage image{"bench.bin", std::vector<std::uint8_t>(16384, 0x5a), "bench"};
+    FirmwareImage image{"bench.bin", std::vector<std::uint8_t>(16384, 0x5a), "bench"};
     const auto root =
         std::filesystem::temp_directory_path() / ("orvane-dashboard-bench-" + std::to_string(getpid()));
     std::vector<double> quiet;

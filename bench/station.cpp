@@ -25,7 +25,7 @@ using namespace orvane;
 using namespace orvane::bench;
 
 // Plugs one camera at a time into a folder of 16 already flashed, for plugs samples.
-std::vector<double> plugLatencies(const std::string& folder, const StationImage& image, int plugs,
+std::vector<double> plugLatencies(const std::string& folder, const FirmwareImage& image, int plugs,
                                   std::chrono::seconds idle, ThreadUsage& idleUsage) {
     RunningStation station(folder, image);
     std::vector<std::unique_ptr<VirtualCamera>> slots;
@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
     const int plugs = quick ? 5 : 20;
     const auto idle = std::chrono::seconds{quick ? 1 : 10};
     const int many = quick ? 8 : 32;
-    StationImage image{"bench.bin", std::vector<std::uint8_t>(8192, 0x5a), "bench"};
+    FirmwareImage image{"bench.bin", std::vector<std::uint8_t>(8192, 0x5a), "bench"};
     const auto root =
         std::filesystem::temp_directory_path() / ("orvane-station-bench-" + std::to_string(getpid()));
     for (const char* folder : {"latency", "one", "many"}) {

@@ -47,7 +47,7 @@ class QuietFront final : public StationFront, public StationListener {
 class RunningStation {
   public:
     // prepare sees the state before the station runs (a dashboard listens to it from there).
-    RunningStation(const std::string& folder, const StationImage& image,
+    RunningStation(const std::string& folder, const FirmwareImage& image,
                    const std::function<void(StationState&)>& prepare = {})
         : state_(image.path, image.sha256, image.bytes.size()) {
         plan_.watchFolder = folder;
@@ -115,7 +115,7 @@ inline std::unique_ptr<VirtualCamera> camera(const std::string& link,
 
 // Seconds from plugging cameras at once into a station's folder to every one of them ended;
 // finished runs then, while the station and its state are still there.
-inline double timeOf(const std::string& folder, const StationImage& image, int cameras,
+inline double timeOf(const std::string& folder, const FirmwareImage& image, int cameras,
                      const std::function<void(StationState&)>& prepare = {},
                      const std::function<void()>& finished = {}) {
     RunningStation station(folder, image, prepare);

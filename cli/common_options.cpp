@@ -44,6 +44,11 @@ CLI::Option* addLowLatencyOption(CLI::App& command, bool& lowLatency) {
         "5 ms for a data block's answer and 100 ms for the others");
 }
 
+CLI::Option* addAllowAnyImageOption(CLI::App& command, bool& allow) {
+    return command.add_flag("--allow-any-image", allow,
+                            "Send an image that is Intel HEX text or an ELF file instead of refusing it");
+}
+
 TextLanguage languageNamed(const std::string& language) {
     return language == "zh" ? TextLanguage::Chinese : TextLanguage::English;
 }

@@ -21,6 +21,8 @@ inline constexpr int defaultAddress = 1;
 CLI::Option* addLanguageOption(CLI::App& command, std::string& language);
 // --low-latency: the job reacts to the camera's replies as they come.
 CLI::Option* addLowLatencyOption(CLI::App& command, bool& lowLatency);
+// --allow-any-image: send an image that looks like Intel HEX text or an ELF file all the same.
+CLI::Option* addAllowAnyImageOption(CLI::App& command, bool& allow);
 // The language of "en" or "zh"; each command hands it to the core explicitly.
 TextLanguage languageNamed(const std::string& language);
 

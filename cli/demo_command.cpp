@@ -74,6 +74,7 @@ int runDemo(const DemoOptions& options) {
 
     UpgradeRequest request;
     request.imagePath = imageFile->path();
+    request.image = image; // the file names what the records keep
     request.lineSpeed = demoLineSpeed;
     request.upgradeSpeed = demoUpgradeSpeed;
     request.address = defaultAddress;

@@ -1,7 +1,10 @@
-// The approved-images check of `upgrade` and `station`: the image's digest, of the bytes read
-// once for sending, must be on the site's list for the board chosen.
+// The image of `upgrade` and `station`, read once before any port is opened: checked by the
+// image loader and, with an approved list, its digest (of the bytes read for sending) on the
+// site's list for the board chosen.
 #pragma once
 
+#include "cli/console.h"
+#include "imagetools/firmware_image.h"
 #include "text/text_language.h"
 
 #include <optional>
@@ -9,10 +12,17 @@
 
 namespace orvane {
 
-// Why the list refuses the image (the list's own problems, one a line, included); nullopt when
-// it is approved. target: "main", "motor" or "special".
-std::optional<std::string> imageRefusal(const std::string& listPath, const std::string& sha256,
-                                        const std::string& target, const std::string& imageName,
-                                        TextLanguage language);
+struct ImageChoice {
+    std::string path;
+    std::string approved; // the approved list's path; empty: none
+    std::string target;   // "main", "motor" or "special"
+    ImageRules rules{};
+    TextLanguage language = TextLanguage::English;
+};
+
+// The image, in image; or the exit status (3, the step "image") once the refusal is said:
+// the loader's reason, or the list's (its own problems, one a line, included).
+std::optional<int> acceptImage(const ImageChoice& choice, Console& console,
+                               std::optional<FirmwareImage>& image);
 
 } // namespace orvane

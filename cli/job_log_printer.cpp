@@ -2,8 +2,6 @@
 
 #include "cli/progress_bar.h"
 
-#include <algorithm>
-
 namespace orvane {
 
 JobLogPrinter::JobLogPrinter(Console& console, PortTag port, std::size_t barRow)
@@ -55,9 +53,7 @@ std::string JobLogPrinter::showWithLog(const std::string& tail) {
 void JobLogPrinter::progress(const UpgradeProgress& progress) {
     const std::lock_guard lock(mutex_);
     latest_ = progress;
-    if (!firstProgress_) {
-        firstProgress_.emplace(Clock::now(), progress.offset);
-    }
+    transfer_.started(progress, Clock::now());
     if (console_.mode() == OutputMode::Json) {
         JsonFields fields{{"percent", progress.percent},   {"block", progress.blockNumber},
                           {"blocks", progress.blockCount}, {"offset", progress.offset},
@@ -81,7 +77,7 @@ void JobLogPrinter::progress(const UpgradeProgress& progress) {
 }
 
 void JobLogPrinter::drawLocked() {
-    if (!latest_ || !firstProgress_) {
+    if (!latest_ || !transfer_.running()) {
         return;
     }
     const UpgradeProgress& now = *latest_;
@@ -90,17 +86,9 @@ void JobLogPrinter::drawLocked() {
     bar.percent = now.percent;
     bar.blockCount = now.blockCount;
     bar.blocksDone = done ? now.blockCount : now.blockNumber - 1;
-    // The rate counts the bytes the camera has accepted since the first block went out.
-    const double seconds = std::chrono::duration<double>(Clock::now() - firstProgress_->first).count();
-    const std::uint32_t doneBytes = done ? now.length : now.offset;
-    const double bytes = static_cast<double>(doneBytes - std::min(doneBytes, firstProgress_->second));
-    if (seconds > 0.2 && bytes > 0) {
-        bar.bytesPerSecond = bytes / seconds;
-        bar.secondsLeft = static_cast<double>(now.length - doneBytes) / *bar.bytesPerSecond;
-    }
-    if (done) {
-        bar.secondsLeft = 0.0;
-    }
+    const TransferPace pace = transfer_.paceAt(now, Clock::now());
+    bar.bytesPerSecond = pace.bytesPerSecond;
+    bar.secondsLeft = pace.secondsLeft;
     BarRow row{port_.namedInLines ? portLabel(port_.port) : std::string(), bar, std::string()};
     if (now.resend && now.refusals > 0 && !done) {
         row.extra = resendText(now);

@@ -5,6 +5,7 @@
 
 #include "cli/console.h"
 #include "cli/log_lines.h"
+#include "upgrade/transfer_pace.h"
 #include "upgrade/upgrade_job.h"
 
 #include <chrono>
@@ -55,7 +56,7 @@ class JobLogPrinter final : public UpgradeLog {
     std::string lastProgressLine_;
     std::optional<unsigned> printedPercent_;
     std::optional<UpgradeProgress> latest_;
-    std::optional<std::pair<Clock::time_point, std::uint32_t>> firstProgress_;
+    TransferClock transfer_;
     std::string lastLine_;
     std::optional<Clock::time_point> lastResendNote_;
     bool barsFit_ = true; // as the last drawing found the terminal

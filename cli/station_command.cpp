@@ -34,6 +34,7 @@ struct StationOptions {
     std::uint32_t maxResends = 20; // a camera left refusing one block must not hold its slot for ever
     bool json = false;
     bool bell = false;
+    bool allowAnyImage = false;
     RecordsChoice records;
     DashboardChoice dashboard;
 };
@@ -72,7 +73,7 @@ std::optional<int> fixedSlots(const StationOptions& options, StationPlan& plan, 
     return std::nullopt;
 }
 
-void sayReady(Console& console, const StationImage& image, TextLanguage language) {
+void sayReady(Console& console, const FirmwareImage& image, TextLanguage language) {
     const std::string size = std::to_string(image.bytes.size());
     if (console.json()) {
         console.event("station",
@@ -82,26 +83,8 @@ void sayReady(Console& console, const StationImage& image, TextLanguage language
     console.line(fillText(textOf(IDS_STATION_READY, language), {image.path, size, image.sha256}));
 }
 
-// The image read once, and approved where a list is given; the exit status when refused.
-std::optional<int> readImage(const StationOptions& options, Console& console, TextLanguage language,
-                             std::optional<StationImage>& image) {
-    std::string error;
-    image = loadStationImage(options.imagePath, error);
-    if (!image) {
-        return console.result({.exitCode = exitUnusable, .text = error, .details = {{"step", "image"}}});
-    }
-    if (options.approved.empty()) {
-        return std::nullopt;
-    }
-    if (const auto refusal =
-            imageRefusal(options.approved, image->sha256, options.target, image->path, language)) {
-        return console.result({.exitCode = exitUnusable, .text = *refusal, .details = {{"step", "image"}}});
-    }
-    return std::nullopt;
-}
-
 // What every camera's job is given: the bytes read once, the settings and the records.
-void planJobs(StationPlan& plan, const StationOptions& options, const StationImage& image,
+void planJobs(StationPlan& plan, const StationOptions& options, const FirmwareImage& image,
               OpenedBook& records, Console& console, TextLanguage language) {
     plan.job.image = &image;
     plan.job.settings = {targetNamed(options.target), language, options.maxResends,
@@ -130,8 +113,10 @@ int runStation(const StationOptions& options) {
     if (const auto refused = fixedSlots(options, plan, console)) {
         return *refused;
     }
-    std::optional<StationImage> image;
-    if (const auto refused = readImage(options, console, language, image)) {
+    std::optional<FirmwareImage> image;
+    const ImageChoice choice{options.imagePath, options.approved, options.target,
+                             ImageRules{.allowAnyKind = options.allowAnyImage}, language};
+    if (const auto refused = acceptImage(choice, console, image)) {
         return *refused;
     }
     OpenedBook records;
@@ -208,6 +193,7 @@ void addStationCommand(CLI::App& app, int& status) {
         ->capture_default_str();
     command->add_option("--approved", options->approved,
                         "Refuse to start with an image whose SHA-256 is not in this list for the board");
+    addAllowAnyImageOption(*command, options->allowAnyImage);
     addLanguageOption(*command, options->language);
     command->add_flag("--json", options->json, "One JSON object per event on standard output");
     addLowLatencyOption(*command, job.settings.lowLatency);

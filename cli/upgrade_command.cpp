@@ -9,15 +9,12 @@
 #include "cli/port_list_file.h"
 #include "cli/upgrade_session.h"
 #include "serial/port_key.h"
-#include "station/station_image.h"
 #include "text/string_table.h"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
-#include <filesystem>
 #include <memory>
 #include <optional>
-#include <system_error>
 #include <utility>
 
 namespace orvane {
@@ -31,6 +28,7 @@ struct UpgradeOptions {
     std::string target = "main";
     bool json = false;
     bool allowEmpty = false;
+    bool allowAnyImage = false;
     RecordsChoice records;
 };
 
@@ -57,23 +55,6 @@ std::optional<std::string> samePortTwice(const std::vector<std::string>& ports) 
     return std::nullopt;
 }
 
-// With an approved list, the image read once must be on it for the board chosen, and those
-// bytes are what every camera is sent: a file replaced after the check is never sent. Refused
-// before any port is opened.
-std::optional<std::string> approveImage(const UpgradeOptions& options, UpgradeRequest& request) {
-    std::string error;
-    auto image = loadStationImage(request.imagePath, error);
-    if (!image) {
-        return error;
-    }
-    if (auto refusal = imageRefusal(options.approved, image->sha256, options.target, request.imagePath,
-                                    request.language)) {
-        return refusal;
-    }
-    request.image = std::move(image->bytes);
-    return std::nullopt;
-}
-
 int runUpgrade(const UpgradeOptions& options) {
     Console console(chooseOutputMode(options.json));
     UpgradeRequest request = options.request;
@@ -93,22 +74,15 @@ int runUpgrade(const UpgradeOptions& options) {
     if (const auto twice = samePortTwice(request.ports)) {
         return console.result({exitUsage, *twice});
     }
-    // A 0-byte image is nearly always a failed download or copy; sent, it would "succeed" at
-    // upgrading the camera with nothing.
-    std::error_code error;
-    if (!options.allowEmpty && std::filesystem::is_regular_file(request.imagePath, error) &&
-        std::filesystem::file_size(request.imagePath, error) == 0 && !error) {
-        const std::string message = "Image file " + request.imagePath +
-                                    " is empty (0 bytes): nothing was sent. Check the download or copy; "
-                                    "--allow-empty sends it all the same";
-        return console.result({.exitCode = exitUnusable, .text = message, .details = {{"step", "image"}}});
+    // Read once before any port is opened: every camera is sent these bytes, and a file
+    // replaced after the checks is never sent.
+    std::optional<FirmwareImage> image;
+    const ImageChoice choice{request.imagePath, options.approved, options.target,
+                             ImageRules{options.allowEmpty, options.allowAnyImage}, request.language};
+    if (const auto refused = acceptImage(choice, console, image)) {
+        return *refused;
     }
-    if (!options.approved.empty()) {
-        if (const auto refusal = approveImage(options, request)) {
-            return console.result(
-                {.exitCode = exitUnusable, .text = *refusal, .details = {{"step", "image"}}});
-        }
-    }
+    request.image = std::move(image->bytes);
     OpenedBook records;
     if (const auto refused = openAttemptRecords(options.records, console, request.language, records)) {
         return *refused;
@@ -154,6 +128,7 @@ void addUpgradeCommand(CLI::App& app, int& status) {
     addLowLatencyOption(*command, request.lowLatency);
     command->add_flag("--allow-empty", options->allowEmpty,
                       "Send an empty (0-byte) image instead of refusing it");
+    addAllowAnyImageOption(*command, options->allowAnyImage);
     addAttemptOptions(*command, options->records,
                       "Where each camera's attempt is kept: a file, none, or a postgresql:// server "
                       "(default: this desk's records file)");

@@ -1,120 +1,50 @@
 #include "cli/upgrade_session.h"
 
+#include "attempts/camera_job.h"
 #include "cli/exit_codes.h"
 #include "cli/job_log_printer.h"
-#include "serial/serial_port.h"
 #include "text/string_table.h"
 #include "text/text_ids.h"
-#include "upgrade/clock.h"
-#include "upgrade/reply_receiver.h"
-#include "upgrade/upgrade_worker.h"
 
 #include <algorithm>
 #include <chrono>
 #include <memory>
-#include <thread>
 
 namespace orvane {
 namespace {
 
-using SteadyClock = std::chrono::steady_clock;
-
-// The user's choices are fixed for the whole job on the command line.
-class FixedInputs final : public UpgradeInputs {
-  public:
-    FixedInputs(const UpgradeRequest& request, std::string port)
-        : request_(request), port_(std::move(port)) {}
-    std::optional<std::string> imagePath() override { return request_.imagePath; }
-    std::optional<std::string> portName() override { return port_; }
-    std::optional<int> lineSpeed() override { return request_.lineSpeed; }
-    std::optional<int> address() override { return request_.address; }
-    std::optional<int> upgradeSpeed() override { return request_.upgradeSpeed; }
-    std::optional<std::span<const std::uint8_t>> loadedImage() override {
-        if (!request_.image) {
-            return std::nullopt;
-        }
-        return std::span<const std::uint8_t>(*request_.image);
-    }
-
-  private:
-    const UpgradeRequest& request_;
-    std::string port_;
-};
-
 // One camera's job with everything it needs of its own. Members end in reverse order: the
-// worker (waiting for its job) before the receiver, both before the port.
+// job (waiting for its thread) before the printer and the inputs it uses.
 struct CameraRun {
     CameraRun(const UpgradeRequest& request, const std::string& portName, SerialLink* given, Console& console,
               bool several, std::size_t row)
-        : port(portName), ownLink(given != nullptr ? nullptr : std::make_unique<SerialPort>()),
-          link(given != nullptr ? *given : *ownLink), inputs(request, portName),
-          printer(console, PortTag{portName, several}, row), receiver(link, flags, clock),
-          worker(link, flags, clock, inputs, printer) {}
+        : port(portName),
+          inputs(AttemptFacts{portName, request.imagePath, request.lineSpeed, request.upgradeSpeed,
+                              request.address, request.target, request.lowLatency},
+                 request.image ? std::optional(std::span<const std::uint8_t>(*request.image)) : std::nullopt),
+          printer(console, PortTag{portName, several}, row), job(inputs, printer, given) {}
 
     std::string port;
-    std::unique_ptr<SerialPort> ownLink; // unless the request brought the line
-    SerialLink& link;
-    ReplyFlags flags;
-    SystemClock clock;
     FixedInputs inputs;
     JobLogPrinter printer;
-    ReplyReceiver receiver;
-    UpgradeWorker worker;
-    SteadyClock::time_point started;
-    double seconds = 0.0; // written by the job's thread as it ends, read after wait()
-    std::unique_ptr<AttemptRecorder> recorder;
-    std::optional<CommandResult> refused; // not upgraded: its record could not be kept
+    CameraJob job;
 };
-
-// The running record of a camera's attempt. Where records are required and it could not be
-// kept, the camera is left alone: run.refused says why.
-void beginRecord(const UpgradeRequest& request, CameraRun& run, Console& console, bool several) {
-    if (request.records == nullptr) {
-        return;
-    }
-    struct Notice {
-        bool held = false; // the start's failure is the refusal's to say
-        std::string reason;
-    };
-    auto notice = std::make_shared<Notice>(Notice{request.recordsRequired, {}});
-    const PortTag tag{run.port, several};
-    run.recorder = request.records->begin(
-        AttemptFacts{run.port, request.imagePath, request.lineSpeed, request.upgradeSpeed, request.address,
-                     request.target, request.lowLatency},
-        [&console, tag, language = request.language, notice](const RecordTroubleNote& note) {
-            if (notice->held && !note.waiting) {
-                notice->reason = note.reason;
-            } else {
-                sayRecordTrouble(console, language, note, tag);
-            }
-        });
-    if (notice->held && !run.recorder->startKept()) {
-        const std::string text = fillText(textOf(IDS_RECORDS_REQUIRED, request.language), {notice->reason});
-        run.refused = CommandResult{.exitCode = exitUnusable, .text = text, .port = tag};
-        run.recorder.reset();
-    }
-    notice->held = false;
-}
 
 // Every job starts before any is waited for: the cameras are upgraded side by side.
 void startJobs(const UpgradeRequest& request, std::vector<std::unique_ptr<CameraRun>>& runs, Console& console,
                bool several) {
     for (const auto& run : runs) {
-        CameraRun* r = run.get();
-        beginRecord(request, *r, console, several);
-        if (r->refused) {
-            continue;
-        }
-        r->started = SteadyClock::now();
-        r->worker.start(
-            UpgradeSettings{request.target, request.language, request.maxResends, request.lowLatency},
-            [r](const UpgradeOutcome& outcome) {
-                r->seconds = std::chrono::duration<double>(SteadyClock::now() - r->started).count();
-                if (r->recorder) {
-                    r->recorder->complete(outcome);
-                }
-            },
-            r->recorder.get());
+        const PortTag tag{run->port, several};
+        run->job.start(CameraJobSetup{
+            .settings = {request.target, request.language, request.maxResends, request.lowLatency},
+            .facts = run->inputs.facts(),
+            .records = request.records,
+            .recordsRequired = request.recordsRequired,
+            .recordTrouble =
+                [&console, tag, language = request.language](const RecordTroubleNote& note) {
+                    sayRecordTrouble(console, language, note, tag);
+                },
+        });
     }
 }
 
@@ -168,21 +98,13 @@ namespace {
 CameraReport reportOf(CameraRun& run, Console& console, const InterruptWatch& interrupt, bool several) {
     CameraReport report;
     report.port = run.port;
-    if (run.refused) {
-        report.exitStatus = console.result(*run.refused);
-        report.lastLine = run.refused->text;
-        return report;
-    }
-    report.outcome = run.worker.wait();
+    report.outcome = run.job.finish();
     run.printer.finish();
-    // Closing first wakes the receiver's read at once, so the stop does not wait it out.
-    run.link.closePort();
-    run.receiver.stop();
     report.exitStatus = exitStatusOf(report.outcome, interrupt);
     if (report.outcome.ending == UpgradeEnding::Cancelled) {
         report.signal = interrupt.signalName();
     }
-    report.seconds = run.seconds;
+    report.seconds = run.job.seconds();
     report.lastLine = run.printer.lastLine();
     if (const auto progress = run.printer.latestProgress()) {
         report.bytes = report.outcome.succeeded() ? progress->length : progress->offset;
@@ -206,13 +128,13 @@ UpgradeRun runUpgradeSession(const UpgradeRequest& request, Console& console,
     startJobs(request, runs, console, several);
     bool cancelled = false;
     const auto anyRunning = [&runs] {
-        return std::any_of(runs.begin(), runs.end(), [](const auto& run) { return run->worker.running(); });
+        return std::any_of(runs.begin(), runs.end(), [](const auto& run) { return run->job.running(); });
     };
     while (anyRunning()) {
         if (interrupt.waitFor(std::chrono::milliseconds{50}) && !cancelled) {
             // Each job gives up at its next pause: AbortFrame, then "Update was failed !".
             for (const auto& run : runs) {
-                run->worker.cancel();
+                run->job.cancel();
             }
             cancelled = true;
         }

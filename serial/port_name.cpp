@@ -2,6 +2,8 @@
 #include "serial/port_name.h"
 
 #include <charconv>
+#include <filesystem>
+#include <system_error>
 
 namespace orvane {
 namespace {
@@ -98,6 +100,13 @@ std::string devicePathOf(std::string_view portName) {
     if (!isSafeRelativeName(name))
         return {};
     return std::string(devDirectory) + std::string(name);
+}
+
+std::string deviceNameOf(std::string_view portName) {
+    std::error_code ignored;
+    const std::filesystem::path path(devicePathOf(portName));
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ignored);
+    return (resolved.empty() ? path : resolved).filename().string();
 }
 
 } // namespace orvane

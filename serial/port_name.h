@@ -19,6 +19,10 @@ namespace orvane {
 // control character or NUL.
 std::string devicePathOf(std::string_view portName);
 
+// The kernel's name of the device behind a port name, a link such as a by-id name resolved:
+// "ttyUSB0".
+std::string deviceNameOf(std::string_view portName);
+
 // The Windows device path for a port name: "COM3" -> "\\.\COM3" (the form that also reaches
 // COM10 and up); a name already in that form stays. Spaces around the name are ignored. Empty
 // for an empty name, the prefix alone, or a name holding a slash, a backslash or a control

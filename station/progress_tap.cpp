@@ -37,20 +37,16 @@ void ProgressTap::progress(const UpgradeProgress& progress) {
     if (front_ != nullptr) {
         front_->progress(progress);
     }
-    const auto now = Clock::now();
-    if (!first_) {
-        first_.emplace(now, progress.offset);
-    }
+    const auto now = TransferClock::Clock::now();
+    transfer_.started(progress, now);
     resends_ += progress.resend ? 1U : 0U;
-    SlotProgress shown{.percent = progress.percent,
-                       .block = progress.blockNumber,
-                       .blockCount = progress.blockCount,
-                       .resends = resends_};
-    const double seconds = std::chrono::duration<double>(now - first_->first).count();
-    if (seconds > 0.0 && progress.offset > first_->second) {
-        shown.bytesPerSecond = (progress.offset - first_->second) / seconds;
-        shown.etaSeconds = (progress.length - progress.offset) / shown.bytesPerSecond;
-    }
+    const TransferPace pace = transfer_.paceAt(progress, now);
+    const SlotProgress shown{.percent = progress.percent,
+                             .block = progress.blockNumber,
+                             .blockCount = progress.blockCount,
+                             .bytesPerSecond = pace.bytesPerSecond.value_or(0.0),
+                             .etaSeconds = pace.secondsLeft,
+                             .resends = resends_};
     state_.progressed(slot_, "block", shown);
 }
 

@@ -3,10 +3,9 @@
 #pragma once
 
 #include "station/station_state.h"
+#include "upgrade/transfer_pace.h"
 #include "upgrade/upgrade_job.h"
 
-#include <chrono>
-#include <optional>
 #include <string>
 
 namespace orvane {
@@ -24,12 +23,10 @@ class ProgressTap final : public UpgradeLog {
     void advice(const std::string& text) override;
 
   private:
-    using Clock = std::chrono::steady_clock;
-
     UpgradeLog* front_;
     StationState& state_;
     std::string slot_;
-    std::optional<std::pair<Clock::time_point, std::uint32_t>> first_; // the first block's time and offset
+    TransferClock transfer_;
     std::uint32_t resends_ = 0;
 };
 

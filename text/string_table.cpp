@@ -155,6 +155,20 @@ constexpr std::array table{
           "The records of this run wait on this computer and go to the line's server when it answers: {0}",
           "本次运行的记录暂存在本机，待生产线的服务器应答后再发送：{0}"},
 
+    Entry{IDS_IMAGE_EMPTY, "Image file {0} is empty (0 bytes): nothing was sent. Check the download or copy",
+          "镜像文件 {0} 是空的（0 字节）：未发送任何数据。请检查下载或复制是否完整"},
+    Entry{IDS_IMAGE_IS_HEX,
+          "Image file {0} is Intel HEX text, not a firmware image: nothing was sent. Merge it (merge), or "
+          "make it binary (objcopy -I ihex -O binary), then package the binary (package) and send that",
+          "镜像文件 {0} 是 Intel HEX 文本，不是固件镜像：未发送任何数据。请先合并（merge），或转成二进制"
+          "（objcopy -I ihex -O binary），再打包（package）后发送"},
+    Entry{IDS_IMAGE_IS_ELF,
+          "Image file {0} is an ELF file, not a firmware image: nothing was sent. Make it binary (objcopy -O "
+          "binary), then package the binary (package) and send that",
+          "镜像文件 {0} 是 ELF 文件，不是固件镜像：未发送任何数据。请先转成二进制（objcopy -O binary），"
+          "再打包（package）后发送"},
+    Entry{IDS_IMAGE_SEND_ANYWAY, "Send it to the camera all the same?", "仍然要发送给摄像机吗？"},
+
     Entry{IDS_APPROVED_BAD_LINE, "{0} line {1}: {2}", "{0} 第 {1} 行：{2}"},
     Entry{IDS_APPROVED_NO_DIGEST,
           "expected a SHA-256 of 64 hexadecimal digits, two spaces (or a space and *) and the image's name, "

@@ -96,6 +96,12 @@ enum TextId : int {
     IDS_STATION_STOPPED = 267,   // {0} the counters (264)
     IDS_STATION_TODAY = 268,     // {0} the counters (264) of the day's records
 
+    // What the image loader refuses besides an unreadable or too large file.
+    IDS_IMAGE_EMPTY = 270,       // {0} path
+    IDS_IMAGE_IS_HEX = 271,      // {0} path
+    IDS_IMAGE_IS_ELF = 272,      // {0} path
+    IDS_IMAGE_SEND_ANYWAY = 273, // the dialog's question after 271 or 272
+
     // The list of approved images (lines as sha256sum writes them, an optional board).
     IDS_APPROVED_BAD_LINE = 290,     // {0} file, {1} line, {2} what is wrong
     IDS_APPROVED_NO_DIGEST = 291,    // what is wrong: no SHA-256 first

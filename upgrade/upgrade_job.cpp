@@ -4,7 +4,6 @@
 // taken for the new one. Keep all of it.
 #include "upgrade/upgrade_job.h"
 
-#include "imagetools/readable_file.h"
 #include "serial/port_name.h"
 #include "serial/port_open_failure.h"
 #include "text/failure_messages.h"
@@ -14,9 +13,7 @@
 #include <array>
 #include <chrono>
 #include <exception>
-#include <filesystem>
 #include <functional>
-#include <new>
 #include <optional>
 #include <span>
 #include <vector>
@@ -54,14 +51,6 @@ constexpr milliseconds afterEnterAckPause{500};
 constexpr milliseconds beforeSuccessPause{1000};
 // The adapter's own hold-back above which the technician is told how to lower it.
 constexpr int adapterLatencyHintAboveMs = 1;
-
-// The kernel's name of the device behind a port name (a by-id link resolved): ttyUSB0.
-std::string deviceNameOf(const std::string& portName) {
-    std::error_code ignored;
-    const std::filesystem::path path(devicePathOf(portName));
-    const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ignored);
-    return (resolved.empty() ? path : resolved).filename().string();
-}
 
 // What a step answers: the job's ending, or nothing to go on with the next step.
 using StepEnd = std::optional<UpgradeOutcome>;
@@ -250,25 +239,22 @@ StepEnd Job::loadImage() {
         image_.assign(loaded->begin(), loaded->end());
         return imageRead();
     }
-    FileStatus status;
-    file_ = ReadableFile::open(path, status);
-    if (!file_) {
-        return unusable(UpgradeReason::ImageUnreadable, filled(IDS_IMAGE_UNREADABLE, {path, status.reason}));
+    // An empty image goes out as the camera's protocol allows; front ends that refuse one do
+    // so before the job.
+    ImageLoading loading =
+        loadFirmwareImage(path, {.allowEmpty = true, .allowAnyKind = true}, settings_.language, &file_);
+    if (!loading.image) {
+        return unusable(UpgradeReason::ImageUnreadable, std::move(loading.refusal));
     }
-    const std::uint64_t size = file_->size();
-    if (size > maxImageLength) {
-        return unusable(UpgradeReason::ImageUnreadable,
-                        filled(IDS_IMAGE_TOO_LARGE, {path, std::to_string(size)}));
-    }
-    try {
-        image_.resize(static_cast<std::size_t>(size));
-    } catch (const std::bad_alloc&) {
-        return unusable(UpgradeReason::ImageUnreadable,
-                        filled(IDS_REASON_IMAGE_NO_MEMORY, {path, std::to_string(size)}));
-    }
-    // A file still being copied is refused, never sent as a shorter image.
-    if (status = file_->readAll(image_); !status.ok) {
-        return unusable(UpgradeReason::ImageUnreadable, filled(IDS_IMAGE_UNREADABLE, {path, status.reason}));
+    image_ = std::move(loading.image->bytes);
+    if (const auto unusual = imageKindRefusal(image_, path, settings_.language)) {
+        const std::optional<bool> send = inputs_.sendUnusualImage(*unusual);
+        if (!send) {
+            return giveUp();
+        }
+        if (!*send) {
+            return unusable(UpgradeReason::ImageUnreadable, *unusual);
+        }
     }
     return imageRead();
 }

@@ -4,6 +4,7 @@
 // waits through an injected Clock.
 #pragma once
 
+#include "imagetools/firmware_image.h"
 #include "serial/serial_link.h"
 #include "text/text_language.h"
 #include "upgrade/clock.h"
@@ -35,6 +36,9 @@ class UpgradeInputs {
     // station gets the same bytes whatever happens to the file: the job sends these and reads
     // no file (imagePath() still names them). nullopt: the job reads imagePath().
     virtual std::optional<std::span<const std::uint8_t>> loadedImage() { return std::nullopt; }
+    // Whether an image the job read that looks like no firmware (reason says why: HEX text, an
+    // ELF file) goes out all the same. No unless its owner asks the user.
+    virtual std::optional<bool> sendUnusualImage(const std::string& /*reason*/) { return false; }
 };
 
 struct UpgradeProgress {
@@ -111,10 +115,6 @@ UpgradeOutcome runUpgradeJob(const UpgradeJobContext& context);
 
 // The same, for an owner that has taken the port's slot already.
 UpgradeOutcome runUpgradeJob(const UpgradeJobContext& context, JobSlot slot);
-
-// The largest image whose block count, floor(length / 1024) + 1, fits the SizeHeader's
-// 16 bits; a longer one is refused before anything is sent.
-inline constexpr std::uint64_t maxImageLength = 67'107'839;
 
 // The percentage a progress line shows for the block at offset: offset / length in single
 // precision, times 100.0 in double precision, truncated. length must not be 0.

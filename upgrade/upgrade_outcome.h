@@ -44,6 +44,7 @@ enum class UpgradeReason : std::uint8_t {
     DeviceGone,
     Cancelled,
     InternalError,
+    RecordsNotKept, // records are required and the attempt's could not be kept: nothing was sent
 };
 
 struct UpgradeOutcome {

@@ -10,6 +10,7 @@
 #define ORVANE_TEST_RECORDS 1
 #endif
 #include "sim/memory_camera.h"
+#include "text/string_table.h"
 #include "text/text_language.h"
 #include "ui/dialog_template.h"
 #include "ui/logic/dialog_call_queue.h"
@@ -369,6 +370,42 @@ TEST_P(UpdateButtonsOnMemoryLine, FlashTheImageByteForByte) {
 
 INSTANTIATE_TEST_SUITE_P(DialogLogic, UpdateButtonsOnMemoryLine, updateCases,
                          [](const auto& row) { return std::string(row.param.name); });
+
+// HEX text chosen as the image: the job asks first (No is the default) and sends nothing
+// unless told yes.
+class UnusualImage : public ::testing::TestWithParam<bool> {};
+
+TEST_P(UnusualImage, GoesOutOnlyAfterAYes) {
+    const bool yes = GetParam();
+    const std::string hex = ":0400000508000000EF\r\n:00000001FF\r\n";
+    TempFile image{Bytes(hex.begin(), hex.end())};
+    MemoryCamera camera({.address = 1, .lineSpeed = 9600, .upgradeSpeed = 9600});
+    ReplyFlags flags;
+    SystemClock clock;
+    FakeView view;
+    view.files = {image.path()};
+    view.answerYes = yes;
+    UpgradeDlgLogic logic({camera.link(), flags, clock, view});
+    logic.OnInitDialog();
+    logic.OnCommand(IDC_FILE);
+
+    EXPECT_TRUE(logic.OnCommand(IDC_UPDATE_MAIN));
+    ASSERT_TRUE(view.pumpUntil([&] { return !logic.jobRunning(); }));
+    const std::string reason = fillText(textOf(IDS_IMAGE_IS_HEX, TextLanguage::English), {image.path()});
+    ASSERT_EQ(view.questions.size(), 1U);
+    EXPECT_TRUE(view.questions.front().starts_with(reason)) << view.questions.front();
+    if (yes) {
+        EXPECT_EQ(logic.m_logText, succeeded);
+        const auto verdict = camera.waitForVerdict(2s);
+        ASSERT_TRUE(verdict);
+        EXPECT_EQ(verdict->image, Bytes(hex.begin(), hex.end()));
+    } else {
+        EXPECT_EQ(logic.m_logText, reason + "\r\n");
+        EXPECT_TRUE(camera.receivedFrames().empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(DialogLogic, UnusualImage, ::testing::Bool());
 
 #ifdef ORVANE_TEST_RECORDS
 TEST(DialogLogic, EveryJobLeavesItsRecord) {

@@ -10,7 +10,6 @@
 #include "ui/logic/control_value.h"
 #include "ui/logic/upgrade_dlg_logic_job.h"
 #include "upgrade/reply_receiver.h"
-#include "upgrade/upgrade_worker.h"
 
 #include <array>
 #include <string>
@@ -24,11 +23,11 @@ UpgradeDlgLogic::~UpgradeDlgLogic() {
     // The job is told to give up first (it sends the AbortFrame), so that inputs it can no
     // longer read from the dialog after the shut-down are never used; its thread is joined
     // before the members go.
-    if (worker_) {
-        worker_->cancel();
+    if (job_) {
+        job_->cancel();
     }
     view_.shutDownDialogThreadCalls();
-    worker_.reset();
+    job_.reset();
     receiver_.reset();
 }
 
@@ -129,12 +128,12 @@ bool UpgradeDlgLogic::mayEndDialog() {
 }
 
 void UpgradeDlgLogic::stopRunningJob() {
-    worker_->cancel();
+    job_->cancel();
     // The job still needs the dialog thread for its last log lines, so wait with the message
     // loop running rather than blocking it.
     stoppingJob_ = true;
-    view_.waitWithMessages([this] { return !worker_->running(); });
-    worker_->wait();
+    view_.waitWithMessages([this] { return !job_->running(); });
+    job_->finish();
     stoppingJob_ = false;
 }
 

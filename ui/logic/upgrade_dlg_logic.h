@@ -8,6 +8,7 @@
 // worker's thread and reaches the controls and the log through the view's runOnDialogThread.
 #pragma once
 
+#include "attempts/camera_job.h"
 #include "attempts/records_book.h"
 #include "serial/serial_link.h"
 #include "ui/logic/dialog_view.h"
@@ -25,7 +26,6 @@ namespace orvane {
 
 enum class PtzButton : std::uint8_t;
 class ReplyReceiver;
-class UpgradeWorker;
 
 // What the logic works with; everything must outlive it.
 struct DialogLogicServices {
@@ -110,8 +110,8 @@ class UpgradeDlgLogic {
     class JobLog;
 
     void startUpgrade(UpgradeTarget target);
-    // The running record of the job about to start, from the choices it will read.
-    std::unique_ptr<AttemptRecorder> beginRecord(UpgradeTarget target);
+    // What the record of the job about to start keeps, from the choices it will read.
+    AttemptFacts jobFacts(UpgradeTarget target);
     void stopRunningJob();
     void showLog(const std::string& text);
     void writePtz(PtzButton button);
@@ -133,9 +133,7 @@ class UpgradeDlgLogic {
 
     std::unique_ptr<JobInputs> jobInputs_;
     std::unique_ptr<JobLog> jobLog_;
-    std::unique_ptr<UpgradeWorker> worker_;
-    std::unique_ptr<AttemptRecorder> recorder_;        // the running job's, touched by it until it ends
-    std::shared_ptr<RecordTroubleNote> recordTrouble_; // why its record could not be kept
+    std::unique_ptr<CameraJob> job_; // on the dialog's line, one job after another
     std::unique_ptr<ReplyReceiver> receiver_;
     std::vector<std::pair<int, bool>> lockedControls_; // id and whether it was enabled
     std::uint64_t jobNumber_ = 0;                      // the last job started, counted from 1

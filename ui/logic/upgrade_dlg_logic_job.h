@@ -2,6 +2,7 @@
 // view's runOnDialogThread, each call applied whole on the dialog's thread.
 #pragma once
 
+#include "text/string_table.h"
 #include "ui/dialog_template.h"
 #include "ui/logic/control_value.h"
 #include "ui/logic/upgrade_dlg_logic.h"
@@ -37,6 +38,18 @@ class UpgradeDlgLogic::JobInputs final : public UpgradeInputs {
     std::optional<int> lineSpeed() override { return valueOf(IDC_BPS); }
     std::optional<int> address() override { return valueOf(IDC_ADDRESS); }
     std::optional<int> upgradeSpeed() override { return valueOf(IDC_UPBPS); }
+    // HEX text or an ELF file goes out only after a yes (No is the default button).
+    std::optional<bool> sendUnusualImage(const std::string& reason) override {
+        bool send = false;
+        if (!dialog_.view_.runOnDialogThread([&] {
+                const std::string_view question =
+                    textOf(IDS_IMAGE_SEND_ANYWAY, languageOfFlag(dialog_.languageFlag));
+                send = dialog_.view_.askYesNo(reason + "\n\n" + std::string(question));
+            })) {
+            return std::nullopt;
+        }
+        return send;
+    }
 
   private:
     std::optional<int> valueOf(int id) {

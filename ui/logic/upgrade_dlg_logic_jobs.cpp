@@ -1,27 +1,24 @@
 // The three update buttons: each starts a job on the worker's thread and returns at once.
-#include "text/string_table.h"
-#include "text/text_ids.h"
 #include "text/text_language.h"
 #include "ui/dialog_template.h"
 #include "ui/logic/control_value.h"
 #include "ui/logic/upgrade_dlg_logic.h"
 #include "ui/logic/upgrade_dlg_logic_job.h"
-#include "upgrade/upgrade_worker.h"
 
 #include <array>
 
 namespace orvane {
 
 bool UpgradeDlgLogic::jobRunning() const {
-    return worker_ != nullptr && worker_->running();
+    return job_ != nullptr && job_->running();
 }
 
 void UpgradeDlgLogic::startUpgrade(UpgradeTarget target) {
-    if (worker_ == nullptr) {
+    if (job_ == nullptr) {
         jobInputs_ = std::make_unique<JobInputs>(*this);
         jobLog_ = std::make_unique<JobLog>(*this);
-        worker_ = std::make_unique<UpgradeWorker>(services_.port, services_.flags, services_.clock,
-                                                  *jobInputs_, *jobLog_);
+        job_ = std::make_unique<CameraJob>(CameraLine{services_.port, services_.flags, services_.clock},
+                                           *jobInputs_, *jobLog_);
     }
     // A second start while a job runs is refused with a line in the log, and leaves the
     // running job's board as it is.
@@ -30,36 +27,34 @@ void UpgradeDlgLogic::startUpgrade(UpgradeTarget target) {
     // starts, so each unlock names its job. The number is taken only once the start succeeds:
     // a refused start leaves the running job's unlock in force.
     const std::uint64_t job = jobNumber_ + 1;
-    if (!jobRunning()) {
-        recorder_ = beginRecord(target);
-    }
-    AttemptRecorder* recorder = jobRunning() ? nullptr : recorder_.get();
-    const bool started = worker_->start(
-        settings,
-        [this, job, recorder, trouble = recordTrouble_,
-         language = settings.language](const UpgradeOutcome& outcome) {
-            // On the job's thread; the logic outlives it (its destructor joins the job).
-            if (recorder != nullptr) {
-                recorder->complete(outcome);
-            }
-            if (!trouble->reason.empty()) {
-                const std::string line = recordTroubleText(*trouble, language) + "\r\n";
-                view_.post([this, line] {
-                    m_logText += line;
-                    showLog(m_logText);
-                });
-            }
-            view_.post([this, job] { unlockJobControls(job); });
-        },
-        recorder);
-    if (!started && recorder != nullptr) {
-        // Another job holds the port: this attempt sent nothing.
-        recorder->complete(
-            UpgradeOutcome{.ending = UpgradeEnding::Unusable,
-                           .step = UpgradeStep::Port,
-                           .reason = UpgradeReason::PortUnusable,
-                           .reasonText = std::string(textOf(IDS_JOB_BUSY, settings.language))});
-    }
+    // Why this attempt's record is not kept: said in the log box when the job ends, after the
+    // job's own lines.
+    auto trouble = std::make_shared<RecordTroubleNote>(
+        RecordTroubleNote{services_.records ? "" : services_.recordsRefusal});
+    const bool recorded = services_.records != nullptr && !jobRunning();
+    const bool started = job_->start(CameraJobSetup{
+        .settings = settings,
+        .facts = recorded ? jobFacts(target) : AttemptFacts{},
+        .records = recorded ? services_.records : nullptr,
+        .recordTrouble =
+            [trouble](const RecordTroubleNote& note) {
+                if (trouble->reason.empty() || !note.waiting) {
+                    *trouble = note;
+                }
+            },
+        .ended =
+            [this, job, trouble, language = settings.language](const UpgradeOutcome&) {
+                // On the job's thread; the logic outlives it (its destructor joins the job).
+                if (!trouble->reason.empty()) {
+                    const std::string line = recordTroubleText(*trouble, language) + "\r\n";
+                    view_.post([this, line] {
+                        m_logText += line;
+                        showLog(m_logText);
+                    });
+                }
+                view_.post([this, job] { unlockJobControls(job); });
+            },
+    });
     if (started) {
         jobNumber_ = job;
         upgradeTarget = target;
@@ -67,25 +62,14 @@ void UpgradeDlgLogic::startUpgrade(UpgradeTarget target) {
     }
 }
 
-std::unique_ptr<AttemptRecorder> UpgradeDlgLogic::beginRecord(UpgradeTarget target) {
-    recordTrouble_ = std::make_shared<RecordTroubleNote>(
-        RecordTroubleNote{services_.records ? "" : services_.recordsRefusal});
-    if (services_.records == nullptr) {
-        return nullptr;
-    }
-    const AttemptFacts facts{view_.controlText(IDC_PORT),
-                             m_filePath,
-                             controlValueOf(view_.controlText(IDC_BPS)),
-                             controlValueOf(view_.controlText(IDC_UPBPS)),
-                             controlValueOf(view_.controlText(IDC_ADDRESS)),
-                             target,
-                             lowLatencyReplies()};
-    // Said in the log box when the job ends, after the job's own lines.
-    return services_.records->begin(facts, [trouble = recordTrouble_](const RecordTroubleNote& note) {
-        if (trouble->reason.empty() || !note.waiting) {
-            *trouble = note;
-        }
-    });
+AttemptFacts UpgradeDlgLogic::jobFacts(UpgradeTarget target) {
+    return AttemptFacts{view_.controlText(IDC_PORT),
+                        m_filePath,
+                        controlValueOf(view_.controlText(IDC_BPS)),
+                        controlValueOf(view_.controlText(IDC_UPBPS)),
+                        controlValueOf(view_.controlText(IDC_ADDRESS)),
+                        target,
+                        lowLatencyReplies()};
 }
 
 void UpgradeDlgLogic::lockJobControls() {

@@ -74,8 +74,8 @@ void Win32DialogView::showMessage(const std::string& text) {
 }
 
 bool Win32DialogView::askYesNo(const std::string& text) {
-    return MessageBoxW(dialog_, widenText(text).c_str(), appName_.c_str(), MB_YESNO | MB_ICONQUESTION) ==
-           IDYES;
+    return MessageBoxW(dialog_, widenText(text).c_str(), appName_.c_str(),
+                       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
 std::optional<std::string> Win32DialogView::chooseFile(const FileChoice& choice) {
