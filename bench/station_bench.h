@@ -6,6 +6,8 @@
 #include "bench/bench_support.h"
 #include "sim/virtual_camera.h"
 #include "station/station.h"
+#include "station/station_jobs.h"
+#include "station/watched_ports.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -57,7 +59,8 @@ class RunningStation {
         if (prepare) {
             prepare(state_);
         }
-        station_ = std::make_unique<Station>(plan_, state_, front_);
+        ports_ = std::make_unique<WatchedPorts>(plan_);
+        station_ = std::make_unique<Station>(plan_, state_, front_, StationParts{*ports_, jobs_, clock_});
         thread_ = std::thread([this] {
             station_->run([this] {
                 if (sampleWanted_.exchange(false)) {
@@ -87,6 +90,9 @@ class RunningStation {
     StationPlan plan_;
     StationState state_;
     QuietFront front_;
+    std::unique_ptr<WatchedPorts> ports_;
+    StationJobs jobs_{plan_.job, state_};
+    SystemClock clock_;
     std::unique_ptr<Station> station_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> sampleWanted_{false};

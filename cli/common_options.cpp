@@ -53,6 +53,13 @@ TextLanguage languageNamed(const std::string& language) {
     return language == "zh" ? TextLanguage::Chinese : TextLanguage::English;
 }
 
+UpgradeTarget targetNamed(const std::string& name) {
+    if (name == "motor") {
+        return UpgradeTarget::MotorBoard;
+    }
+    return name == "special" ? UpgradeTarget::Special : UpgradeTarget::MainBoard;
+}
+
 CLI::Option* addLineSpeedOption(CLI::App& command, int& speed, const std::string& name) {
     return command.add_option(name, speed, "Line speed in bits per second")
         ->check(speedList(lineSpeeds))

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "text/text_language.h"
+#include "upgrade/frames.h"
 
 #include <CLI/CLI.hpp>
 #include <string>
@@ -25,6 +26,8 @@ CLI::Option* addLowLatencyOption(CLI::App& command, bool& lowLatency);
 CLI::Option* addAllowAnyImageOption(CLI::App& command, bool& allow);
 // The language of "en" or "zh"; each command hands it to the core explicitly.
 TextLanguage languageNamed(const std::string& language);
+// The board of --target main|motor|special (the main board by default).
+UpgradeTarget targetNamed(const std::string& name);
 
 CLI::Option* addLineSpeedOption(CLI::App& command, int& speed, const std::string& name = "--bps");
 CLI::Option* addUpgradeSpeedOption(CLI::App& command, int& speed);

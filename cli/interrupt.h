@@ -1,6 +1,7 @@
 // Ctrl-C as the command line understands it: a long-running command (an upgrade, the
 // virtual camera) is told, ends in an orderly way and exits with 128 + the signal. A second
-// Ctrl-C ends the process at once, for the case where the orderly way hangs.
+// Ctrl-C (on POSIX systems, a second signal of any of the kinds caught) ends the process at
+// once, for the case where the orderly way hangs.
 #pragma once
 
 #include <chrono>
@@ -24,7 +25,8 @@ class InterruptWatch {
     // The first signal caught, 0 while none.
     int signal() const;
     bool interrupted() const { return signal() != 0; }
-    // Sleeps until a signal comes or the time is up; answers whether one has come.
+    // Sleeps until a signal comes or the time is up; answers whether one has come. A signal
+    // cuts short only the first wait after it: later ones sleep their time out.
     bool waitFor(std::chrono::milliseconds timeout) const;
     // 128 + the signal, as shells report a command ended by it.
     int exitStatus() const { return 128 + signal(); }

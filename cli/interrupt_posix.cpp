@@ -28,7 +28,13 @@ static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a
 extern "C" void onInterrupt(int signo) {
     const int savedErrno = errno;
     int expected = 0;
-    caughtSignal.compare_exchange_strong(expected, signo);
+    if (!caughtSignal.compare_exchange_strong(expected, signo)) {
+        // A second signal, of whatever kind: the orderly end may be what hangs. Its delivery
+        // has put this signal back to its default, so raising it again ends the process.
+        (void)raise(signo);
+        errno = savedErrno;
+        return;
+    }
     if (const int fd = wakeWrite.load(); fd >= 0) {
         const char byte = 1;
         [[maybe_unused]] const auto written = write(fd, &byte, 1);
@@ -62,8 +68,9 @@ InterruptWatch::InterruptWatch() {
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
-    // The first signal is ours; the handler then reverts to the default, so a second one
-    // ends the process even if the orderly end is stuck.
+    // The first signal is ours. Each signal's delivery reverts it to the default, and the
+    // handler ends the process on any later one, so a second signal of any of the three ends
+    // it even if the orderly end is stuck.
     action.sa_flags = SA_RESETHAND;
     sigaction(SIGINT, &action, &previousInt);
     sigaction(SIGTERM, &action, &previousTerm);
@@ -83,9 +90,6 @@ int InterruptWatch::signal() const {
 }
 
 bool InterruptWatch::waitFor(std::chrono::milliseconds timeout) const {
-    if (interrupted()) {
-        return true;
-    }
     const int fd = wakeRead.load();
     if (fd < 0) {
         // No descriptors were left for the pipe: sleep in short slices instead, so a signal
@@ -97,6 +101,11 @@ bool InterruptWatch::waitFor(std::chrono::milliseconds timeout) const {
     pollfd wake{fd, POLLIN, 0};
     const int rc = poll(&wake, 1, static_cast<int>(timeout.count()));
     (void)rc; // EINTR, a wake-up or the time-out: the flag tells which.
+    // The wake-up is taken: later waits sleep their time out, so a caller that goes on
+    // waiting for its jobs after acting on the signal does not spin.
+    char taken[8];
+    while (read(fd, taken, sizeof taken) > 0) {
+    }
     return interrupted();
 }
 

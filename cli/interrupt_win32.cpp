@@ -18,8 +18,9 @@ namespace {
 
 std::atomic<int> caughtSignal{0};
 // Lives as long as the process: a handler still running after a watch has ended must find it.
+// Reset by the wait that sees it, so later waits sleep their time out instead of spinning.
 HANDLE wakeEvent() {
-    static const HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    static const HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     return event;
 }
 // Raised when a watch ends; lowered when one begins.
@@ -73,9 +74,6 @@ int InterruptWatch::signal() const {
 }
 
 bool InterruptWatch::waitFor(std::chrono::milliseconds timeout) const {
-    if (interrupted()) {
-        return true;
-    }
     const auto ms = timeout.count() < 0 ? 0 : timeout.count();
     (void)WaitForSingleObject(wakeEvent(),
                               ms >= static_cast<long long>(INFINITE) ? INFINITE - 1 : static_cast<DWORD>(ms));

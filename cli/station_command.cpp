@@ -8,16 +8,20 @@
 #include "cli/image_approval.h"
 #include "cli/interrupt.h"
 #include "cli/port_list_file.h"
+#include "cli/same_port.h"
 #include "cli/station_dashboard.h"
 #include "cli/station_today.h"
 #include "cli/station_view.h"
 #include "cli/upgrade_session.h"
 #include "station/station.h"
 #include "station/station_image.h"
+#include "station/station_jobs.h"
+#include "station/watched_ports.h"
 #include "text/string_table.h"
 #include "text/text_ids.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <memory>
 
 namespace orvane {
@@ -39,13 +43,6 @@ struct StationOptions {
     DashboardChoice dashboard;
 };
 
-UpgradeTarget targetNamed(const std::string& name) {
-    if (name == "motor") {
-        return UpgradeTarget::MotorBoard;
-    }
-    return name == "special" ? UpgradeTarget::Special : UpgradeTarget::MainBoard;
-}
-
 // A line of --ports-from may name the slot after its port: "ttyUSB0  left".
 FixedSlot slotOfLine(const std::string& line) {
     const std::size_t gap = line.find_first_of(" \t");
@@ -56,19 +53,45 @@ FixedSlot slotOfLine(const std::string& line) {
     return {line.substr(0, gap), line.substr(nick)};
 }
 
+// Each slot once: a port given twice (under any of its names) would be two jobs on one camera,
+// and two ports under one nickname one slot, the second camera never seen.
+std::optional<std::string> slotTwice(const std::vector<FixedSlot>& slots) {
+    std::vector<std::string> ports;
+    for (const FixedSlot& slot : slots) {
+        ports.push_back(slot.port);
+    }
+    if (auto twice = samePortTwice(ports)) {
+        return twice;
+    }
+    const auto nameOf = [](const FixedSlot& slot) {
+        return slot.nickname.empty() ? slot.port : slot.nickname;
+    };
+    for (auto later = slots.begin(); later != slots.end(); ++later) {
+        const auto earlier = std::find_if(
+            slots.begin(), later, [&](const FixedSlot& slot) { return nameOf(slot) == nameOf(*later); });
+        if (earlier != later) {
+            return "Slot " + nameOf(*later) + " is named twice (" + earlier->port + " and " + later->port +
+                   "): give each slot its own name";
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<int> fixedSlots(const StationOptions& options, StationPlan& plan, Console& console) {
     for (const std::string& port : options.ports) {
         plan.slots.push_back({port, {}});
     }
-    if (options.portsFrom.empty()) {
-        return std::nullopt;
+    if (!options.portsFrom.empty()) {
+        const PortListFile listed = readPortListFile(options.portsFrom);
+        if (!listed.error.empty()) {
+            return console.result({exitUnusable, listed.error});
+        }
+        for (const std::string& line : listed.ports) {
+            plan.slots.push_back(slotOfLine(line));
+        }
     }
-    const PortListFile listed = readPortListFile(options.portsFrom);
-    if (!listed.error.empty()) {
-        return console.result({exitUnusable, listed.error});
-    }
-    for (const std::string& line : listed.ports) {
-        plan.slots.push_back(slotOfLine(line));
+    if (const auto twice = slotTwice(plan.slots)) {
+        return console.result({exitUsage, *twice});
     }
     return std::nullopt;
 }
@@ -137,7 +160,10 @@ int runStation(const StationOptions& options) {
     }
     ImageChangeWatch changes(image->path);
     const InterruptWatch interrupt;
-    Station station(plan, state, view);
+    WatchedPorts ports(plan);
+    StationJobs jobs(plan.job, state);
+    SystemClock clock;
+    Station station(plan, state, view, {ports, jobs, clock});
     station.run([&] {
         if (changes.changedNow()) {
             state.imageChanged();

@@ -22,6 +22,13 @@ void addDashboardOptions(CLI::App& command, DashboardChoice& choice) {
     command.add_option("--token-new", choice.tokenNew,
                        "Write a new random token to FILE (mode 0600) and stop");
     command.add_flag("--control", choice.control, "Let the page pause and resume slots and stop the station");
+    command
+        .add_option("--max-clients", choice.maxClients,
+                    "Connections to the page at once (512); one more gets 503 at once")
+        ->check(CLI::Range(std::size_t{1}, std::size_t{100000}));
+    command.add_option("--tls-cert", choice.tlsCertificate,
+                       "Serve the page over HTTPS with this PEM certificate (chain); not on Windows");
+    command.add_option("--tls-key", choice.tlsKey, "The PEM private key for --tls-cert");
 }
 
 StationDashboard::StationDashboard() : impl_(std::make_unique<Impl>()) {}
@@ -70,9 +77,15 @@ std::optional<int> StationDashboard::check(const DashboardChoice& choice, Consol
                                               (choice.control ? " with --control" : "") +
                                               " needs --token FILE (make one with --token-new FILE)"});
     }
+    if (choice.tlsCertificate.empty() != choice.tlsKey.empty()) {
+        return console.result({exitUsage, "station: --tls-cert and --tls-key go together"});
+    }
     DashboardSettings& settings = impl_->settings;
     settings.address = *address;
     settings.control = choice.control;
+    settings.limits.connections = choice.maxClients;
+    settings.tlsCertificate = choice.tlsCertificate;
+    settings.tlsKey = choice.tlsKey;
     if (!choice.tokenFile.empty()) {
         std::string error;
         settings.token = readToken(choice.tokenFile, error);
@@ -129,7 +142,8 @@ std::optional<int> StationDashboard::start(StationState& state, const RecordsCho
     if (!impl_->server->start(error)) {
         return console.result({exitUnusable, "station: " + error});
     }
-    console.note("The station's page: http://" + settings.address.host + ":" +
+    const std::string scheme = settings.tlsCertificate.empty() ? "http" : "https";
+    console.note("The station's page: " + scheme + "://" + settings.address.host + ":" +
                  std::to_string(impl_->server->port()) + "/");
     return std::nullopt;
 }

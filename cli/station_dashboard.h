@@ -1,4 +1,5 @@
-// The station's dashboard on the command line: --http, --token, --token-new and --control,
+// The station's dashboard on the command line: --http, --token, --token-new, --control,
+// --max-clients and HTTPS's --tls-cert and --tls-key,
 // and the server's life beside the station's. Where the program has no page it says so.
 #pragma once
 
@@ -19,6 +20,9 @@ struct DashboardChoice {
     std::string tokenFile; // --token
     std::string tokenNew;  // --token-new: write one and stop there
     bool control = false;
+    std::size_t maxClients = 512; // connections to the page at once
+    std::string tlsCertificate;   // --tls-cert: HTTPS with --tls-key
+    std::string tlsKey;
 };
 
 void addDashboardOptions(CLI::App& command, DashboardChoice& choice);

@@ -7,12 +7,11 @@
 #include "cli/exit_codes.h"
 #include "cli/image_approval.h"
 #include "cli/port_list_file.h"
+#include "cli/same_port.h"
 #include "cli/upgrade_session.h"
-#include "serial/port_key.h"
 #include "text/string_table.h"
 
 #include <CLI/CLI.hpp>
-#include <algorithm>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -31,29 +30,6 @@ struct UpgradeOptions {
     bool allowAnyImage = false;
     RecordsChoice records;
 };
-
-UpgradeTarget targetNamed(const std::string& name) {
-    if (name == "motor") {
-        return UpgradeTarget::MotorBoard;
-    }
-    return name == "special" ? UpgradeTarget::Special : UpgradeTarget::MainBoard;
-}
-
-// Two jobs on one camera would each take the other's replies: refused before anything is sent.
-std::optional<std::string> samePortTwice(const std::vector<std::string>& ports) {
-    std::vector<std::pair<PortKey, std::string>> seen;
-    for (const std::string& port : ports) {
-        const PortKey key = portKeyOf(port);
-        const auto at = std::find_if(seen.begin(), seen.end(),
-                                     [&](const auto& earlier) { return earlier.first.sameAs(key); });
-        if (at != seen.end()) {
-            return "--port " + port + " is the same port as --port " + at->second + " (" + at->first.path +
-                   "): give each camera once";
-        }
-        seen.emplace_back(key, port);
-    }
-    return std::nullopt;
-}
 
 int runUpgrade(const UpgradeOptions& options) {
     Console console(chooseOutputMode(options.json));

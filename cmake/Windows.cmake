@@ -29,5 +29,19 @@ if(NOT TARGET nlohmann_json::nlohmann_json)
     INTERFACE_INCLUDE_DIRECTORIES ${CMAKE_BINARY_DIR}/nlohmann-include)
 endif()
 
+# Boost's headers (Asio and Beast, for the station's page) the same way: header-only, from
+# Debian's libboost-dev.
+if(NOT TARGET Boost::headers)
+  find_path(ORVANE_BOOST_INCLUDE boost/beast.hpp PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH)
+  if(ORVANE_BOOST_INCLUDE)
+    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/boost-include)
+    file(CREATE_LINK ${ORVANE_BOOST_INCLUDE}/boost ${CMAKE_BINARY_DIR}/boost-include/boost SYMBOLIC)
+    add_library(Boost::headers INTERFACE IMPORTED GLOBAL)
+    set_target_properties(Boost::headers PROPERTIES
+      INTERFACE_SYSTEM_INCLUDE_DIRECTORIES ${CMAKE_BINARY_DIR}/boost-include
+      INTERFACE_INCLUDE_DIRECTORIES ${CMAKE_BINARY_DIR}/boost-include)
+  endif()
+endif()
+
 # SQLite, for the records room.
 include(${CMAKE_CURRENT_LIST_DIR}/WindowsSqlite.cmake)

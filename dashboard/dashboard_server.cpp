@@ -1,45 +1,91 @@
 #include "dashboard/dashboard_server.h"
 
-#include "dashboard/bounded_pool.h"
 #include "dashboard/dashboard_page.h"
 #include "dashboard/event_feed.h"
+#include "dashboard/http_server.h"
 #include "dashboard/request_checks.h"
 #include "dashboard/station_json.h"
 
-#include <atomic>
+#include <algorithm>
 #include <charconv>
-#include <httplib.h>
-#include <sys/socket.h>
-#include <thread>
+#include <mutex>
+#include <set>
 
 namespace orvane {
 namespace {
 
 constexpr std::size_t defaultRecords = 50;
 constexpr std::size_t mostRecords = 500;
-constexpr auto eventWait = std::chrono::milliseconds(500);
-constexpr int waitsBeforeKeepAlive = 30; // a comment every 15 s finds a vanished client
-// The library listens with a backlog of 5: a wall of screens reconnecting at once after the
-// station's restart would have most of their connections dropped and retried seconds later.
-constexpr int listenBacklog = 256;
 
-void answerJson(httplib::Response& response, const std::string& body) {
-    response.set_header("Cache-Control", "no-store");
-    response.set_content(body, "application/json; charset=utf-8");
+enum class Route { Page, Favicon, Station, Records, Events, Stop, Pause, Resume };
+
+struct Found {
+    Route route;
+    bool post = false;
+    const PageFile* file = nullptr;
+};
+
+// Paths are matched whole: "/dashboardXjs" is no script.
+std::optional<Found> routeOf(const std::string& path) {
+    for (const PageFile& file : pageFiles()) {
+        if (path == file.path) {
+            return Found{Route::Page, false, &file};
+        }
+    }
+    static const std::pair<std::string_view, Found> api[] = {
+        {"/favicon.ico", {Route::Favicon}},     {"/api/station", {Route::Station}},
+        {"/api/records", {Route::Records}},     {"/api/events", {Route::Events}},
+        {"/api/stop", {Route::Stop, true}},     {"/api/pause", {Route::Pause, true}},
+        {"/api/resume", {Route::Resume, true}},
+    };
+    for (const auto& [known, found] : api) {
+        if (path == known) {
+            return found;
+        }
+    }
+    return std::nullopt;
 }
 
-void answerText(httplib::Response& response, int status, const std::string& text) {
-    response.status = status;
-    response.set_content(text + "\n", "text/plain; charset=utf-8");
+HttpResponse jsonResponse(const std::string& body) {
+    HttpResponse response;
+    response.set("Cache-Control", "no-store");
+    response.type = "application/json; charset=utf-8";
+    response.body = body;
+    return response;
 }
 
-std::size_t recordLimit(const httplib::Request& request) {
-    const std::string text = request.get_param_value("limit");
+HttpResponse pageResponse(const PageFile& file) {
+    HttpResponse response;
+    // The page's script comes only from here: nothing a port's name carries can run.
+    response.set("Content-Security-Policy",
+                 "default-src 'self'; img-src 'self' data:; frame-ancestors 'none'");
+    response.set("X-Content-Type-Options", "nosniff");
+    response.set("Cache-Control", "no-store");
+    response.type = std::string(file.type);
+    response.body = std::string(file.body);
+    return response;
+}
+
+std::size_t recordLimit(const HttpRequest& request) {
+    const std::string text = request.param("limit");
     std::size_t limit = defaultRecords;
     if (!text.empty()) {
         std::from_chars(text.data(), text.data() + text.size(), limit);
     }
     return std::clamp<std::size_t>(limit, 1, mostRecords);
+}
+
+HttpLimits serverLimits(const DashboardLimits& limits) {
+    HttpLimits server;
+    server.connections = limits.connections;
+    server.perAddress = std::min(limits.perAddress, limits.connections);
+    server.headBytes = limits.headBytes;
+    server.bodyBytes = limits.bodyBytes;
+    server.headTime = limits.ioTimeout;
+    server.idleTime = std::max(limits.ioTimeout, server.idleTime);
+    server.bodyTime = limits.ioTimeout;
+    server.writeTime = limits.ioTimeout;
+    return server;
 }
 
 } // namespace
@@ -49,14 +95,16 @@ struct DashboardServer::Impl {
         : state(watched), settings(std::move(given)),
           feed(
               settings.limits.eventClients, settings.limits.eventQueue,
-              [this](const std::string& slot) { return held(slot); }, settings.slotEvents) {}
+              [this](const std::string& slot) { return held(slot); }, settings.slotEvents),
+          http(serverLimits(settings.limits),
+               HttpRoutes{[this](const HttpRequest& request) { return head(request); },
+                          [this](const HttpRequest& request) { return serve(request); }}) {}
 
-    void setUp();
-    void routePage();
-    void routeApi();
-    void routeEvents(const httplib::Request& request, httplib::Response& response);
-    void routeControl();
-    bool controlAllowed(const httplib::Request& request, httplib::Response& response) const;
+    std::optional<HttpResponse> head(const HttpRequest& request) const;
+    HttpResponse serve(const HttpRequest& request);
+    HttpResponse events();
+    HttpResponse records(const HttpRequest& request) const;
+    HttpResponse control(Route route, const HttpRequest& request);
     // The station with what the page may offer: the control buttons.
     DashboardJson pageStation() const {
         DashboardJson json = stationJson(state.snapshot());
@@ -78,139 +126,97 @@ struct DashboardServer::Impl {
     EventFeed feed;
     mutable std::mutex heldMutex;
     std::set<std::string> heldSlots;
-    httplib::Server http;
-    std::thread thread;
-    int port = 0;
-    std::atomic<int> listening{-1}; // the listening socket, once made
+    HttpServer http; // after the feed: its connections leave the feed as they go
+    bool started = false;
 };
 
-void DashboardServer::Impl::setUp() {
-    const DashboardLimits& limits = settings.limits;
-    const std::size_t threads = limits.eventClients + limits.otherThreads;
-    const std::size_t queued = limits.queuedConnections;
-    http.new_task_queue = [threads, queued] { return new BoundedPool(threads, queued); };
-    const auto timeout = static_cast<time_t>(limits.ioTimeout.count());
-    http.set_read_timeout(timeout, 0);
-    http.set_write_timeout(timeout, 0);
-    http.set_keep_alive_timeout(timeout);
-    http.set_keep_alive_max_count(100);
-    // The library writes a response's head and body apart: on a kept-alive connection Nagle's
-    // wait meets the client's delayed acknowledgement, and each request took some 40 ms more.
-    http.set_tcp_nodelay(true);
-    http.set_socket_options([this](int socket) {
-        httplib::default_socket_options(socket);
-        listening = socket;
-    });
-    http.set_payload_max_length(limits.bodyBytes);
-    http.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
-        using Result = httplib::Server::HandlerResponse;
-        if (request.headers.size() > settings.limits.headers) {
-            answerText(response, 431, "too many header fields");
-            return Result::Handled;
-        }
-        return admitted(request, response, settings.token) ? Result::Unhandled : Result::Handled;
-    });
-    routePage();
-    routeApi();
-    routeControl();
-}
-
-void DashboardServer::Impl::routePage() {
-    for (const PageFile& file : pageFiles()) {
-        http.Get(std::string(file.path), [&file](const httplib::Request&, httplib::Response& response) {
-            // The page's script comes only from here: nothing a port's name carries can run.
-            response.set_header("Content-Security-Policy",
-                                "default-src 'self'; img-src 'self' data:; frame-ancestors 'none'");
-            response.set_header("X-Content-Type-Options", "nosniff");
-            response.set_header("Cache-Control", "no-store");
-            response.set_content(std::string(file.body), std::string(file.type));
-        });
+// Everything that can be refused is refused on the head alone, before any body is read.
+std::optional<HttpResponse> DashboardServer::Impl::head(const HttpRequest& request) const {
+    if (request.headers.size() > settings.limits.headers) {
+        return textResponse(431, "too many header fields");
     }
+    if (auto refused = refusal(request, settings.token, http.port())) {
+        return refused;
+    }
+    const auto found = routeOf(request.path);
+    if (!found) {
+        return textResponse(404, "no such page");
+    }
+    if (request.method != (found->post ? "POST" : "GET")) {
+        HttpResponse wrong = textResponse(405, "not with this method");
+        wrong.set("Allow", found->post ? "POST" : "GET");
+        return wrong;
+    }
+    if (found->post && !settings.control) {
+        return textResponse(403, "control is off: start the station with --control");
+    }
+    if (found->post && !sameOrigin(request, settings.tlsCertificate.empty() ? "http" : "https")) {
+        return textResponse(403, "the request's origin is not this dashboard");
+    }
+    return std::nullopt;
 }
 
-void DashboardServer::Impl::routeApi() {
-    http.Get("/api/station", [this](const httplib::Request&, httplib::Response& response) {
-        answerJson(response, dumpJson(pageStation()));
-    });
-    http.Get("/api/records", [this](const httplib::Request& request, httplib::Response& response) {
-        if (!settings.records) {
-            answerJson(response, "[]");
-            return;
-        }
-        const auto records = settings.records(request.get_param_value("since"), recordLimit(request));
-        if (!records) {
-            answerText(response, 400, "since is not a moment");
-            return;
-        }
-        answerJson(response, *records);
-    });
-    http.Get("/api/events", [this](const httplib::Request& request, httplib::Response& response) {
-        routeEvents(request, response);
-    });
+HttpResponse DashboardServer::Impl::serve(const HttpRequest& request) {
+    const Found found = *routeOf(request.path); // the head passed
+    HttpResponse response;
+    switch (found.route) {
+    case Route::Page:
+        response = pageResponse(*found.file);
+        break;
+    case Route::Favicon:
+        response = textResponse(204, ""), response.body.clear();
+        break;
+    case Route::Station:
+        response = jsonResponse(dumpJson(pageStation()));
+        break;
+    case Route::Records:
+        response = records(request);
+        break;
+    case Route::Events:
+        response = events();
+        break;
+    default:
+        response = control(found.route, request);
+        break;
+    }
+    giveCookie(request, settings.token, http.port(), response);
+    return response;
 }
 
-void DashboardServer::Impl::routeEvents(const httplib::Request&, httplib::Response& response) {
-    // On the accepting thread a live connection would stop every other one from being taken.
-    auto client = BoundedPool::servingInline() ? nullptr : feed.join();
+HttpResponse DashboardServer::Impl::events() {
+    auto client = feed.join();
     if (!client) {
-        answerText(response, 503, "too many live connections");
-        return;
+        return textResponse(503, "too many live connections");
     }
     client->push(sseMessage("snapshot", dumpJson(pageStation())));
-    response.set_header("Cache-Control", "no-store");
-    response.set_chunked_content_provider(
-        "text/event-stream",
-        [client, waits = 0](std::size_t, httplib::DataSink& sink) mutable {
-            const auto message = client->next(eventWait);
-            if (message) {
-                waits = 0;
-                return sink.write(message->data(), message->size());
-            }
-            if (client->dropped()) {
-                return false; // it fell behind, or the server stops
-            }
-            if (++waits < waitsBeforeKeepAlive) {
-                return true;
-            }
-            waits = 0;
-            return sink.write(": keep-alive\n\n", 14);
-        },
-        [this, client](bool) { feed.leave(client); });
+    HttpResponse response;
+    response.set("Cache-Control", "no-store");
+    response.events = client;
+    response.ended = [this, client] { feed.leave(client); };
+    return response;
 }
 
-bool DashboardServer::Impl::controlAllowed(const httplib::Request& request,
-                                           httplib::Response& response) const {
-    if (!settings.control) {
-        answerText(response, 403, "control is off: start the station with --control");
-        return false;
+HttpResponse DashboardServer::Impl::records(const HttpRequest& request) const {
+    if (!settings.records) {
+        return jsonResponse("[]");
     }
-    if (!sameOrigin(request)) {
-        answerText(response, 403, "the request's origin is not this dashboard");
-        return false;
+    const auto records = settings.records(request.param("since"), recordLimit(request));
+    if (!records) {
+        return textResponse(400, "since is not a moment");
     }
-    return true;
+    return jsonResponse(*records);
 }
 
-void DashboardServer::Impl::routeControl() {
-    http.Post("/api/stop", [this](const httplib::Request& request, httplib::Response& response) {
-        if (controlAllowed(request, response) && settings.stopStation) {
-            settings.stopStation();
-            answerJson(response, R"({"ok":true})");
+HttpResponse DashboardServer::Impl::control(Route route, const HttpRequest& request) {
+    if (route == Route::Stop) {
+        if (!settings.stopStation) {
+            return textResponse(404, "this station cannot be stopped from its page");
         }
-    });
-    for (const bool pause : {true, false}) {
-        http.Post(pause ? "/api/pause" : "/api/resume",
-                  [this, pause](const httplib::Request& request, httplib::Response& response) {
-                      if (!controlAllowed(request, response)) {
-                          return;
-                      }
-                      if (!hold(request.get_param_value("slot"), pause)) {
-                          answerText(response, 404, "no such slot");
-                          return;
-                      }
-                      answerJson(response, R"({"ok":true})");
-                  });
+        settings.stopStation();
+    } else if (!hold(request.param("slot"), route == Route::Pause)) {
+        return textResponse(404, "no such slot");
     }
+    return jsonResponse(R"({"ok":true})");
 }
 
 bool DashboardServer::Impl::hold(const std::string& slot, bool pause) {
@@ -237,7 +243,6 @@ bool DashboardServer::Impl::hold(const std::string& slot, bool pause) {
 DashboardServer::DashboardServer(StationState& state, DashboardSettings settings)
     : impl_(std::make_unique<Impl>(state, std::move(settings))) {
     state.addListener(impl_->feed);
-    impl_->setUp();
 }
 
 DashboardServer::~DashboardServer() {
@@ -245,21 +250,13 @@ DashboardServer::~DashboardServer() {
 }
 
 bool DashboardServer::start(std::string& error) {
-    const ListenAddress& address = impl_->settings.address;
-    httplib::Server& http = impl_->http;
-    const int port = address.port == 0 ? http.bind_to_any_port(address.host) : address.port;
-    if (port <= 0 || (address.port != 0 && !http.bind_to_port(address.host, address.port))) {
-        error = "cannot listen on " + address.host + ":" + std::to_string(address.port);
+    const DashboardSettings& settings = impl_->settings;
+    if ((!settings.tlsCertificate.empty() || !settings.tlsKey.empty()) &&
+        !impl_->http.useTls(settings.tlsCertificate, settings.tlsKey, error)) {
         return false;
     }
-    impl_->port = port;
-    ::listen(impl_->listening, listenBacklog); // again, only to widen the backlog
-    impl_->thread = std::thread([&http] { http.listen_after_bind(); });
-    // A stop before the listening loop runs would not reach it.
-    while (!http.is_running()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+    impl_->started = impl_->http.start(settings.address.host, settings.address.port, error);
+    return impl_->started;
 }
 
 void DashboardServer::publishEvent(const std::string& line) {
@@ -271,16 +268,12 @@ bool DashboardServer::held(const std::string& slot) const {
 }
 
 int DashboardServer::port() const {
-    return impl_->port;
+    return impl_->http.port();
 }
 
 void DashboardServer::stop() {
-    if (!impl_->thread.joinable()) {
-        return;
-    }
     impl_->feed.closeAll();
     impl_->http.stop();
-    impl_->thread.join();
 }
 
 } // namespace orvane

@@ -23,21 +23,25 @@ std::optional<ListenAddress> parseListenAddress(const std::string& text);
 bool isLoopbackHost(const std::string& host);
 
 struct DashboardLimits {
-    // Live connections at once, each on a thread of its own that mostly sleeps; one more gets
-    // 503. Enough for every screen of a line, with the page's own requests beside them.
-    std::size_t eventClients = 128;
-    std::size_t otherThreads = 8; // for the page and the API beside them
-    std::size_t queuedConnections = 16;
+    std::size_t connections = 512; // in all; one more gets 503 at once
+    std::size_t perAddress = 64;   // from one address: one machine cannot take them all
+    // Live event streams, each a connection that stays open: a screen's, on a line of them.
+    std::size_t eventClients = 256;
     std::size_t eventQueue = 512; // messages a live client may lag behind before it is dropped
     std::size_t bodyBytes = 4096;
+    std::size_t headBytes = 16 * 1024;
     std::size_t headers = 64;
-    std::chrono::seconds ioTimeout{5};
+    // The time for a request's whole head, for its body, and for each answer to go out.
+    std::chrono::milliseconds ioTimeout{5000};
 };
 
 struct DashboardSettings {
     ListenAddress address{};
     std::optional<std::string> token{}; // every request must carry it when set
-    bool control = false;               // POST /api/stop, /api/pause?slot=, /api/resume?slot=
+    // HTTPS with these PEM files when both are given.
+    std::string tlsCertificate{};
+    std::string tlsKey{};
+    bool control = false; // POST /api/stop, /api/pause?slot=, /api/resume?slot=
     DashboardLimits limits{};
     // The newest records as a JSON array: since (as the records command reads it, may be
     // empty) and how many at most; empty optional when since is not a moment.
@@ -56,7 +60,8 @@ class DashboardServer {
     DashboardServer(const DashboardServer&) = delete;
     DashboardServer& operator=(const DashboardServer&) = delete;
 
-    // Binds and serves on a thread of its own; false with error said when it cannot bind.
+    // Binds and serves on a thread of its own; false with error said when it cannot bind or
+    // load the TLS files.
     bool start(std::string& error);
     int port() const;
     void stop();

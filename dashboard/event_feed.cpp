@@ -8,6 +8,7 @@
 namespace orvane {
 
 bool EventClient::push(std::string message) {
+    bool first = false;
     {
         const std::lock_guard lock(mutex_);
         if (dropped_) {
@@ -16,23 +17,44 @@ bool EventClient::push(std::string message) {
         if (queue_.size() >= capacity_) {
             dropped_ = true;
             queue_.clear();
+            first = true;
         } else {
+            first = queue_.empty();
             queue_.push_back(std::move(message));
         }
     }
-    ready_.notify_one();
+    if (first) {
+        wakeUp();
+    }
     return !dropped();
 }
 
-std::optional<std::string> EventClient::next(std::chrono::milliseconds wait) {
-    std::unique_lock lock(mutex_);
-    ready_.wait_for(lock, wait, [this] { return dropped_ || !queue_.empty(); });
-    if (dropped_ || queue_.empty()) {
-        return std::nullopt;
+void EventClient::watch(std::function<void()> wake) {
+    bool now = false;
+    {
+        const std::lock_guard lock(mutex_);
+        wake_ = std::move(wake);
+        now = dropped_ || !queue_.empty();
     }
-    std::string message = std::move(queue_.front());
-    queue_.pop_front();
-    return message;
+    if (now) {
+        wakeUp();
+    }
+}
+
+void EventClient::wakeUp() {
+    std::function<void()> wake;
+    {
+        const std::lock_guard lock(mutex_);
+        wake = wake_;
+    }
+    if (wake) {
+        wake();
+    }
+}
+
+std::deque<std::string> EventClient::take() {
+    const std::lock_guard lock(mutex_);
+    return std::exchange(queue_, {});
 }
 
 bool EventClient::dropped() const {
@@ -46,7 +68,7 @@ void EventClient::close() {
         dropped_ = true;
         queue_.clear();
     }
-    ready_.notify_all();
+    wakeUp();
 }
 
 EventFeed::EventFeed(std::size_t maxClients, std::size_t queueCapacity, HeldSlot held, bool slotEvents)

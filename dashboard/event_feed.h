@@ -1,17 +1,14 @@
 // The station's events for the page's live connections. The station's threads only put lines
-// in each client's own bounded queue; a client that does not keep up is dropped, never waited
-// for, so a browser that stops reading cannot hold a camera's job.
+// in each client's own bounded queue and wake the server's loop; a client that does not keep
+// up is dropped, never waited for, so a browser that stops reading cannot hold a camera's job.
 #pragma once
 
 #include "station/station_state.h"
 
-#include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,14 +19,19 @@ class EventClient {
     explicit EventClient(std::size_t capacity) : capacity_(capacity) {}
     // False once the client is dropped (its queue was full) or closed.
     bool push(std::string message);
-    // The next message, or none when wait passed; dropped() says which once closed.
-    std::optional<std::string> next(std::chrono::milliseconds wait);
+    // wake is called, on the pushing thread, when a message waits where none did or the client
+    // is dropped; at once when either is so already.
+    void watch(std::function<void()> wake);
+    // Every message waiting, oldest first.
+    std::deque<std::string> take();
     bool dropped() const;
     void close();
 
   private:
+    void wakeUp();
+
     mutable std::mutex mutex_;
-    std::condition_variable ready_;
+    std::function<void()> wake_;
     std::deque<std::string> queue_;
     std::size_t capacity_;
     bool dropped_ = false;

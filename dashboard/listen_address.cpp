@@ -1,7 +1,9 @@
 #include "dashboard/dashboard_server.h"
 
-#include <arpa/inet.h>
+// GCC 12 in C++20 needs <utility> before Asio's headers.
+#include <boost/asio/ip/address.hpp>
 #include <charconv>
+#include <utility>
 
 namespace orvane {
 
@@ -29,13 +31,9 @@ std::optional<ListenAddress> parseListenAddress(const std::string& text) {
 
 bool isLoopbackHost(const std::string& host) {
     // Parsed, not matched by prefix: a name such as "127.example.net" is no loopback.
-    in_addr v4{};
-    if (::inet_pton(AF_INET, host.c_str(), &v4) == 1) {
-        return (ntohl(v4.s_addr) >> 24) == 127;
-    }
-    in6_addr v6{};
-    return host == "localhost" ||
-           (::inet_pton(AF_INET6, host.c_str(), &v6) == 1 && IN6_IS_ADDR_LOOPBACK(&v6));
+    boost::system::error_code error;
+    const auto address = boost::asio::ip::make_address(host, error);
+    return host == "localhost" || (!error && address.is_loopback());
 }
 
 } // namespace orvane

@@ -26,43 +26,48 @@ std::string cookieValue(const std::string& cookies, std::string_view name) {
 
 } // namespace
 
-std::string tokenOf(const httplib::Request& request) {
-    const std::string authorization = request.get_header_value("Authorization");
+std::string tokenCookie(int port) {
+    return "orvane_token_" + std::to_string(port);
+}
+
+std::string tokenOf(const HttpRequest& request, int port) {
+    const std::string authorization = request.header("Authorization");
     constexpr std::string_view bearer = "Bearer ";
-    if (authorization.compare(0, bearer.size(), bearer) == 0) {
+    if (authorization.size() >= bearer.size() &&
+        equalsIgnoringCase(std::string_view(authorization).substr(0, bearer.size()), bearer)) {
         return authorization.substr(bearer.size());
     }
-    if (request.has_param("token")) {
-        return request.get_param_value("token");
+    if (request.hasParam("token")) {
+        return request.param("token");
     }
-    return cookieValue(request.get_header_value("Cookie"), tokenCookie);
+    return cookieValue(request.header("Cookie"), tokenCookie(port));
 }
 
-bool admitted(const httplib::Request& request, httplib::Response& response,
-              const std::optional<std::string>& token) {
+std::optional<HttpResponse> refusal(const HttpRequest& request, const std::optional<std::string>& token,
+                                    int port) {
     if (!token) {
         if (!sentToLoopback(request)) {
-            response.status = 421;
-            response.set_content("this page answers to 127.0.0.1 only\n", "text/plain; charset=utf-8");
-            return false;
+            return textResponse(421, "this page answers to 127.0.0.1 only");
         }
-        return true;
+        return std::nullopt;
     }
-    if (!tokensEqual(tokenOf(request), *token)) {
-        response.status = 401;
-        response.set_header("WWW-Authenticate", "Bearer");
-        response.set_content("a token is needed\n", "text/plain; charset=utf-8");
-        return false;
+    if (!tokensEqual(tokenOf(request, port), *token)) {
+        HttpResponse refused = textResponse(401, "a token is needed");
+        refused.set("WWW-Authenticate", "Bearer");
+        return refused;
     }
-    if (request.has_param("token")) {
-        response.set_header("Set-Cookie",
-                            std::string(tokenCookie) + "=" + *token + "; Path=/; HttpOnly; SameSite=Strict");
-    }
-    return true;
+    return std::nullopt;
 }
 
-bool sentToLoopback(const httplib::Request& request) {
-    std::string host = request.get_header_value("Host");
+void giveCookie(const HttpRequest& request, const std::optional<std::string>& token, int port,
+                HttpResponse& response) {
+    if (token && request.hasParam("token")) {
+        response.set("Set-Cookie", tokenCookie(port) + "=" + *token + "; Path=/; HttpOnly; SameSite=Strict");
+    }
+}
+
+bool sentToLoopback(const HttpRequest& request) {
+    std::string host = request.header("Host");
     if (!host.empty() && host.front() == '[') {
         host = host.substr(1, host.find(']') - 1); // [::1]:8080
     } else if (const std::size_t colon = host.rfind(':'); colon != std::string::npos) {
@@ -71,10 +76,10 @@ bool sentToLoopback(const httplib::Request& request) {
     return isLoopbackHost(host);
 }
 
-bool sameOrigin(const httplib::Request& request) {
-    const std::string origin = request.get_header_value("Origin");
-    const std::string host = request.get_header_value("Host");
-    return !origin.empty() && !host.empty() && origin == "http://" + host;
+bool sameOrigin(const HttpRequest& request, const std::string& scheme) {
+    const std::string origin = request.header("Origin");
+    const std::string host = request.header("Host");
+    return !origin.empty() && !host.empty() && origin == scheme + "://" + host;
 }
 
 } // namespace orvane

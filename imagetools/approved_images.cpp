@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <vector>
 
 namespace orvane {
 namespace {
@@ -31,6 +32,43 @@ bool isDigest(std::string_view text) {
     return text.size() == 64 && std::all_of(text.begin(), text.end(), [](char c) {
                return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
            });
+}
+
+// Edits (insert, delete, change, swap two neighbours) that turn a into b; just limit + 1 when
+// the lengths alone differ by more, so a long word is never compared letter by letter.
+std::size_t editsBetween(std::string_view a, std::string_view b, std::size_t limit) {
+    if ((a.size() > b.size() ? a.size() - b.size() : b.size() - a.size()) > limit) {
+        return limit + 1;
+    }
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i) {
+        for (std::size_t j = 0; j <= b.size(); ++j) {
+            if (i == 0 || j == 0) {
+                d[i][j] = i + j;
+                continue;
+            }
+            const std::size_t change = a[i - 1] == b[j - 1] ? 0 : 1;
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + change});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+            }
+        }
+    }
+    return d[a.size()][b.size()];
+}
+
+bool sameIgnoringCase(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+// A last word a slip of the keyboard away from a board: taken as part of the name, it would
+// allow the image for every board.
+bool looksLikeBoard(std::string_view word) {
+    return std::any_of(boards.begin(), boards.end(), [word](std::string_view board) {
+        return editsBetween(word, board, 2) <= 2 || sameIgnoringCase(word, board);
+    });
 }
 
 // One line's image, or the id of what is wrong with it (and the word in question).
@@ -69,6 +107,8 @@ LineReading readLine(std::string_view line) {
             rest = name;
         } else if (column) {
             return {.problem = IDS_APPROVED_BAD_TARGET, .word = std::string(word)};
+        } else if (looksLikeBoard(word)) {
+            return {.problem = IDS_APPROVED_NEAR_TARGET, .word = std::string(word)};
         }
     }
     if (rest.empty()) {
@@ -84,6 +124,11 @@ ApprovedImagesReading parseApprovedImages(std::string_view text, const std::stri
                                           TextLanguage language) {
     ApprovedImagesReading reading;
     reading.list.source = source;
+    // Windows editors save UTF-8 with a byte-order mark; it would spoil the first digest.
+    constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+    if (text.starts_with(byteOrderMark)) {
+        text.remove_prefix(byteOrderMark.size());
+    }
     int number = 0;
     while (!text.empty()) {
         const std::size_t end = std::min(text.find('\n'), text.size());
@@ -113,16 +158,22 @@ ApprovedImagesReading parseApprovedImages(std::string_view text, const std::stri
 }
 
 ApprovedImagesReading readApprovedImages(const std::string& path, TextLanguage language) {
+    ApprovedImagesReading failed;
+    failed.list.source = path;
     FileStatus status;
     std::optional<ReadableFile> file = ReadableFile::open(path, status);
+    // A list of digests is a few kilobytes; a huge file is the wrong file, and read whole it
+    // would take the memory it is large.
+    if (file && file->size() > largestApprovedList) {
+        failed.problems.push_back(fillText(textOf(IDS_APPROVED_TOO_LARGE, language), {path}));
+        return failed;
+    }
     std::string text;
     if (file) {
         text.resize(static_cast<std::size_t>(file->size()));
         status = file->readAll({reinterpret_cast<std::uint8_t*>(text.data()), text.size()});
     }
     if (!status.ok) {
-        ApprovedImagesReading failed;
-        failed.list.source = path;
         failed.problems.push_back(fillText(textOf(IDS_FILE_UNREADABLE, language), {path, status.reason}));
         return failed;
     }

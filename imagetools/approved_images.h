@@ -6,6 +6,7 @@
 
 #include "text/text_language.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,10 +34,15 @@ struct ApprovedImagesReading {
 };
 
 // Reads the lines of text, named source in messages. Blank lines and lines starting with #
-// are skipped; CRLF line ends are taken as LF; a digest may be in capitals.
+// are skipped; CRLF line ends are taken as LF; a digest may be in capitals; a UTF-8
+// byte-order mark before the first line is skipped. A last word after a single blank that is
+// within two typing errors of a board, or one in other capitals, is refused as a mistyped board.
 ApprovedImagesReading parseApprovedImages(std::string_view text, const std::string& source,
                                           TextLanguage language);
-// Reads the list from the file at path.
+// The largest list read: the port list's bound too.
+inline constexpr std::uint64_t largestApprovedList = std::uint64_t{1} << 20;
+
+// Reads the list from the file at path; a file larger than largestApprovedList is refused unread.
 ApprovedImagesReading readApprovedImages(const std::string& path, TextLanguage language);
 
 // Why the image named imageName, of digest sha256 (hexadecimal, either case), may not go to

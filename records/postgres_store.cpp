@@ -140,16 +140,23 @@ StoreStatus PostgresStore::connect() {
         return {};
     }
     PQfinish(connection_);
+    connection_ = nullptr;
     const char* keywords[] = {"dbname", "connect_timeout", nullptr};
     const char* values[] = {uri_.c_str(), connectTimeoutSeconds.data(), nullptr};
-    connection_ = PQconnectdbParams(keywords, values, 1);
-    if (PQstatus(connection_) != CONNECTION_OK) {
-        const std::string why = serverTrouble(connection_);
-        PQfinish(connection_);
-        connection_ = nullptr;
+    pg_conn* made = PQconnectdbParams(keywords, values, 1);
+    if (PQstatus(made) != CONNECTION_OK) {
+        const std::string why = serverTrouble(made);
+        PQfinish(made);
         return {true, true, "the records server does not answer (" + why + ")"};
     }
-    return migrate(connection_, uri_);
+    // Kept only once the schema is known to be ours: an open connection is taken as checked,
+    // so one kept after a refused check would write into a newer program's tables.
+    if (StoreStatus checked = migrate(made, uri_); !checked.ok) {
+        PQfinish(made);
+        return checked;
+    }
+    connection_ = made;
+    return {};
 }
 
 StoreStatus PostgresStore::send(const UpgradeRecord& record) {

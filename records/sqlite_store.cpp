@@ -267,10 +267,12 @@ std::vector<UpgradeRecord> SqliteStore::pending(StoreStatus& status) {
     const Statement statement =
         prepare(database_, "SELECT " + columnList() + " FROM records WHERE pending <> 0 ORDER BY started_ms");
     std::vector<UpgradeRecord> found;
-    while (statement && sqlite3_step(statement.get()) == SQLITE_ROW) {
+    int step = statement ? SQLITE_ROW : SQLITE_ERROR;
+    while (statement && (step = sqlite3_step(statement.get())) == SQLITE_ROW) {
         found.push_back(readRow(statement.get()));
     }
-    status = statement ? StoreStatus{} : failure(database_, "Cannot read the records");
+    // A step that failed (busy, corrupt, an I/O error) would otherwise read as nothing waiting.
+    status = step == SQLITE_DONE ? StoreStatus{} : failure(database_, "Cannot read the records");
     return found;
 }
 

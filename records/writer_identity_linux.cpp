@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fstream>
+#include <limits>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -25,7 +26,8 @@ bool writerAlive(const WriterIdentity& writer) {
     if (writer.bootId != thisWriter().bootId) {
         return false;
     }
-    if (writer.processId <= 0) {
+    // A number beyond pid_t would wrap into this process or its group, alive for ever.
+    if (writer.processId <= 0 || writer.processId > std::numeric_limits<pid_t>::max()) {
         return false;
     }
     // EPERM: alive, only not ours to signal.

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstdlib>
+#include <limits>
 #include <optional>
 #include <string_view>
 
@@ -56,7 +57,9 @@ WriterIdentity thisWriter() {
 }
 
 bool writerAlive(const WriterIdentity& writer) {
-    if (!sameBoot(writer.bootId, thisWriter().bootId) || writer.processId <= 0) {
+    // A number beyond a DWORD would wrap into another process, perhaps this one.
+    if (!sameBoot(writer.bootId, thisWriter().bootId) || writer.processId <= 0 ||
+        writer.processId > (std::numeric_limits<DWORD>::max)()) {
         return false;
     }
     HANDLE process =

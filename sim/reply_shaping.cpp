@@ -1,16 +1,11 @@
 // Reply faults; see reply_shaping.h.
 #include "sim/reply_shaping.h"
 
+#include "sim/speed_model.h"
+
 #include <algorithm>
 
 namespace orvane {
-namespace {
-
-std::string speedText(int speed) {
-    return std::to_string(speed) + " bit/s";
-}
-
-} // namespace
 
 std::uint8_t ReplyNoise::next() {
     std::uint8_t b = 0;

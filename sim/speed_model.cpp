@@ -3,6 +3,10 @@
 
 namespace orvane {
 
+std::string speedText(int speed) {
+    return std::to_string(speed) + " bit/s";
+}
+
 SpeedModel::SpeedModel(int cameraSpeed, std::chrono::milliseconds grace)
     : camera_(cameraSpeed), grace_(grace) {}
 

@@ -8,6 +8,8 @@
 
 #include "sim/host_frame.h"
 
+#include <string>
+
 namespace orvane {
 
 class SpeedModel {
@@ -34,5 +36,8 @@ class SpeedModel {
     SimTime lastAgreement_{};
     SimTime lastActivity_{};
 };
+
+// A line speed as the camera's notes say it: "115200 bit/s".
+std::string speedText(int speed);
 
 } // namespace orvane

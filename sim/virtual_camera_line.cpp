@@ -34,10 +34,6 @@ void pollUntil(std::span<pollfd> fds, SimTime deadline) {
     ::ppoll(fds.data(), fds.size(), &timeout, nullptr);
 }
 
-std::string speedText(int speed) {
-    return std::to_string(speed) + " bit/s";
-}
-
 } // namespace
 
 void VirtualCamera::run() {

@@ -1,28 +1,13 @@
 #include "station/station.h"
 
 #include <algorithm>
-#include <set>
 
 namespace orvane {
-namespace {
 
 using namespace std::chrono_literals;
 
-std::vector<std::filesystem::path> foldersToWatch(const StationPlan& plan) {
-    if (plan.slots.empty()) {
-        return {plan.watchFolder};
-    }
-    std::set<std::filesystem::path> folders;
-    for (const FixedSlot& slot : plan.slots) {
-        folders.insert(folderOfPort(slot.port));
-    }
-    return {folders.begin(), folders.end()};
-}
-
-} // namespace
-
-Station::Station(const StationPlan& plan, StationState& state, StationFront& front)
-    : plan_(plan), state_(state), front_(front), watch_(foldersToWatch(plan)) {
+Station::Station(const StationPlan& plan, StationState& state, StationFront& front, StationParts parts)
+    : plan_(plan), state_(state), front_(front), parts_(parts) {
     for (const FixedSlot& fixed : plan.slots) {
         slotNamed(fixed.nickname.empty() ? fixed.port : fixed.nickname, fixed.port);
     }
@@ -48,6 +33,7 @@ void Station::seen(const std::string& name, const std::string& port, bool presen
     slot.present = present;
     if (present) {
         slot.port = port;
+        ++slot.plug;
         slot.attempts = 0;
         slot.plugDone = false;
         state_.appeared(slot.name, slot.port);
@@ -63,12 +49,12 @@ void Station::seen(const std::string& name, const std::string& port, bool presen
 void Station::scan() {
     if (!plan_.slots.empty()) {
         for (const auto& slot : slots_) {
-            seen(slot->name, slot->port, portPresent(slot->port));
+            seen(slot->name, slot->port, parts_.ports.present(slot->port));
         }
         return;
     }
     std::vector<std::string> present;
-    for (const PortFacts& port : portsIn(plan_.watchFolder, !plan_.matches.empty())) {
+    for (const PortFacts& port : parts_.ports.portsIn(plan_.watchFolder, !plan_.matches.empty())) {
         if (portMatches(plan_.matches, port)) {
             seen(port.name, port.port, true);
             present.push_back(port.name);
@@ -98,8 +84,8 @@ void Station::startWaiting() {
         state_.started(slot->name, slot->attempts);
         const SlotSnapshot shown{
             .name = slot->name, .port = slot->port, .present = true, .attempt = slot->attempts};
-        slot->job =
-            std::make_unique<StationJob>(plan_.job, slot->port, slot->name, state_, front_.attemptLog(shown));
+        slot->job = parts_.jobs.make(slot->port, slot->name, front_.attemptLog(shown));
+        slot->jobPlug = slot->plug;
         slot->job->start();
     }
 }
@@ -113,9 +99,12 @@ void Station::reap(bool stopping) {
         const bool gone = outcome.reason == UpgradeReason::DeviceGone;
         if (gone) {
             // The device went before its folder said so (a link left behind): look now.
-            seen(slot->name, slot->port, portPresent(slot->port));
+            seen(slot->name, slot->port, parts_.ports.present(slot->port));
         }
-        const bool again = !outcome.succeeded() && !gone && !stopping && slot->present &&
+        // Pulled, or swapped for another camera while the job ran: what the job did was for the
+        // camera that left, and the one there now is a new plug.
+        const bool samePlug = slot->present && slot->plug == slot->jobPlug;
+        const bool again = !outcome.succeeded() && !gone && !stopping && samePlug &&
                            outcome.ending != UpgradeEnding::Cancelled && slot->attempts <= plan_.retries;
         state_.ended(slot->name, outcome, !again);
         const SlotSnapshot shown{
@@ -123,7 +112,7 @@ void Station::reap(bool stopping) {
         front_.attemptEnded(shown, slot->job->frontLog(), outcome, slot->job->seconds());
         slot->job.reset();
         // Gone: the next plug is a new one. Gone and back between two looks: a new plug now.
-        slot->plugDone = !again && slot->present && !gone;
+        slot->plugDone = !again && samePlug && !gone;
         if (gone) {
             slot->attempts = 0;
         }
@@ -131,12 +120,12 @@ void Station::reap(bool stopping) {
 }
 
 void Station::run(const std::function<bool()>& stopRequested) {
-    auto lastScan = std::chrono::steady_clock::now();
+    auto lastScan = parts_.clock.now();
     scan();
     while (!stopRequested()) {
         startWaiting();
-        const bool changed = watch_.waitForChange(100ms);
-        const auto now = std::chrono::steady_clock::now();
+        const bool changed = parts_.ports.waitForChange(100ms);
+        const auto now = parts_.clock.now();
         if (changed || now - lastScan >= 1s) {
             scan();
             lastScan = now;
@@ -150,7 +139,7 @@ void Station::run(const std::function<bool()>& stopRequested) {
     }
     while (runningCount() != 0) {
         reap(true);
-        watch_.waitForChange(20ms);
+        parts_.ports.waitForChange(20ms);
     }
 }
 

@@ -3,9 +3,11 @@
 // then every job in flight is given up (the camera hears the AbortFrame).
 #pragma once
 
-#include "station/port_watch.h"
+#include "station/slot_job.h"
 #include "station/station_job.h"
+#include "station/station_ports.h"
 #include "station/station_state.h"
+#include "upgrade/clock.h"
 
 #include <chrono>
 #include <functional>
@@ -26,7 +28,7 @@ struct StationPlan {
     std::vector<FixedSlot> slots;
     unsigned retries = 0;  // further attempts of a failed camera left in
     unsigned parallel = 0; // 0: no cap
-    StationJobSetup job;
+    StationJobSetup job;   // what StationJobs gives each attempt
     // A slot held (paused from the dashboard) begins no attempt; one in flight goes on.
     std::function<bool(const std::string& slot)> held{};
 };
@@ -42,9 +44,17 @@ class StationFront {
                               double seconds) = 0;
 };
 
+// Where the station's ports, attempts and time come from: the machine's in a shift, a test's
+// own in its tests.
+struct StationParts {
+    StationPorts& ports;
+    SlotJobs& jobs;
+    Clock& clock;
+};
+
 class Station {
   public:
-    Station(const StationPlan& plan, StationState& state, StationFront& front);
+    Station(const StationPlan& plan, StationState& state, StationFront& front, StationParts parts);
     ~Station();
     Station(const Station&) = delete;
     Station& operator=(const Station&) = delete;
@@ -60,7 +70,9 @@ class Station {
         bool present = false;
         bool plugDone = false; // flashed (or given up) since it came: not again until it goes
         unsigned attempts = 0;
-        std::unique_ptr<StationJob> job{};
+        unsigned plug = 0;    // counts its comings, so a job knows whether its camera is still in
+        unsigned jobPlug = 0; // the plug the job began on
+        std::unique_ptr<SlotJob> job{};
     };
 
     void scan();
@@ -73,7 +85,7 @@ class Station {
     const StationPlan& plan_;
     StationState& state_;
     StationFront& front_;
-    PortWatch watch_;
+    StationParts parts_;
     std::vector<std::unique_ptr<Slot>> slots_;
 };
 

@@ -5,6 +5,7 @@
 #include "attempts/camera_job.h"
 #include "imagetools/firmware_image.h"
 #include "station/progress_tap.h"
+#include "station/slot_job.h"
 #include "station/station_state.h"
 
 #include <functional>
@@ -26,7 +27,7 @@ struct StationJobSetup {
     std::function<void(const std::string& port, const RecordTroubleNote& note)> recordTrouble;
 };
 
-class StationJob {
+class StationJob final : public SlotJob {
   public:
     // front: the front end's log of this attempt (may be null).
     StationJob(const StationJobSetup& setup, std::string port, std::string slot, StationState& state,
@@ -36,13 +37,13 @@ class StationJob {
 
     // Begins the record and the job. Where records are required and the running one could
     // not be kept, nothing starts and finish() answers an unusable outcome at once.
-    void start();
-    bool running() const { return job_.running(); }
-    void cancel() { job_.cancel(); }
+    void start() override;
+    bool running() const override { return job_.running(); }
+    void cancel() override { job_.cancel(); }
     // Waits for the job and lets the port go; answers its outcome.
-    UpgradeOutcome finish() { return job_.finish(); }
-    UpgradeLog* frontLog() const { return front_.get(); }
-    double seconds() const { return job_.seconds(); }
+    UpgradeOutcome finish() override { return job_.finish(); }
+    UpgradeLog* frontLog() const override { return front_.get(); }
+    double seconds() const override { return job_.seconds(); }
 
   private:
     const StationJobSetup& setup_;

@@ -190,6 +190,14 @@ constexpr std::array table{
         "sent. Check --target and the image",
         "镜像 {0}（SHA-256 {1}）只批准用于 {2}（{3} 第 {4} 行），不能用于 {5} 板：未发送任何数据。请检查 "
         "--target 和镜像"},
+    Entry{IDS_APPROVED_TOO_LARGE,
+          "Cannot read the approved list {0}: it is larger than 1 MiB, which no list of images is; check the "
+          "file's name",
+          "无法读取批准清单 {0}：文件大于 1 MiB，不可能是镜像清单；请检查文件名"},
+    Entry{IDS_APPROVED_NEAR_TARGET,
+          "{0} looks like a mistyped board (main, motor or special): correct it, or rename the image if it "
+          "is part of its name",
+          "{0} 像是拼错的板名（main、motor 或 special）：请改正；如果它是镜像名称的一部分，请重命名镜像"},
 
     Entry{IDS_DOCTOR_OK, "{0}: nothing in the way of an upgrade", "{0}：没有妨碍升级的问题"},
     Entry{IDS_DOCTOR_NO_DEVICE, "{0}: no such device: check the port name and that the adapter is plugged in",

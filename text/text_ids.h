@@ -110,6 +110,8 @@ enum TextId : int {
     IDS_APPROVED_EMPTY = 294,        // {0} file
     IDS_APPROVED_NOT_LISTED = 295,   // {0} image, {1} SHA-256, {2} list
     IDS_APPROVED_OTHER_TARGET = 296, // {0} image, {1} SHA-256, {2} boards, {3} list, {4} line, {5} board
+    IDS_APPROVED_TOO_LARGE = 297,    // {0} file
+    IDS_APPROVED_NEAR_TARGET = 298,  // what is wrong: {0} the last word, close to a board's name
 
     // The doctor's findings: what stands in an upgrade's way on this machine, and what to do.
     IDS_DOCTOR_OK = 300,             // {0} port

@@ -11,6 +11,7 @@
 #include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace orvane {
 namespace {
@@ -52,6 +53,44 @@ TEST(InterruptWatch, EachWatchWakesOnItsOwnSignal) {
             sender.join();
             EXPECT_EQ(watch.exitStatus(), 128 + signo);
         }
+    }
+}
+
+// The upgrade goes on waiting for its jobs after acting on a signal: its waits must still
+// sleep (they returned at once and spun a core until every job had ended).
+TEST(InterruptWatch, WaitsOnAfterTheSignalWasSeen) {
+    const QuietTerm quiet;
+    const InterruptWatch watch;
+    ::raise(SIGTERM);
+    EXPECT_TRUE(watch.waitFor(5s));
+    const auto cpuNow = [] {
+        timespec now{};
+        ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return std::chrono::seconds{now.tv_sec} + std::chrono::nanoseconds{now.tv_nsec};
+    };
+    const auto cpuStart = cpuNow();
+    const auto start = std::chrono::steady_clock::now();
+    int waits = 0;
+    while (std::chrono::steady_clock::now() - start < 200ms) {
+        EXPECT_TRUE(watch.waitFor(50ms));
+        ++waits;
+    }
+    EXPECT_LE(waits, 5);
+    EXPECT_LT(cpuNow() - cpuStart, 20ms);
+}
+
+// Whatever the first signal was, a second of any caught kind ends the process at once, as a
+// second Ctrl-C does: the orderly end may be what hangs.
+TEST(InterruptWatchDeathTest, ASecondSignalOfAnyKindEndsAtOnce) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (const auto& [first, second] : {std::pair{SIGTERM, SIGINT}, {SIGINT, SIGHUP}, {SIGHUP, SIGTERM}}) {
+        const auto twoSignals = [first, second] {
+            const InterruptWatch watch;
+            ::raise(first);
+            ::raise(second);
+            std::_Exit(0);
+        };
+        EXPECT_EXIT(twoSignals(), ::testing::KilledBySignal(second), "") << first << " then " << second;
     }
 }
 

@@ -5,12 +5,16 @@
 #include "sim/virtual_camera.h"
 #include "support/wait.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
+#include <netinet/in.h>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <set>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace orvane::test {
 namespace {
@@ -119,6 +123,53 @@ TEST(StationShift, EachPlugFlashedOnceUntilTheSignal) {
     EXPECT_EQ(summary["event"], "stationSummary");
     EXPECT_EQ(summary["succeeded"], 9);
     EXPECT_EQ(summary["notSucceeded"], 3); // the pulled plug, the refuser and the slow one
+}
+
+// A loopback socket to port, or bound to a free port when port is 0 (its number then read).
+int loopbackSocket(int port, bool connectIt) {
+    const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const auto* at = reinterpret_cast<const sockaddr*>(&address);
+    if ((connectIt ? ::connect(sock, at, sizeof address) : ::bind(sock, at, sizeof address)) != 0) {
+        ::close(sock);
+        return -1;
+    }
+    return sock;
+}
+
+// A client of the page that sends its request's head a little at a time must not hold the
+// station's stop: the station ends at once and the camera in flight is told.
+TEST(StationShift, ASlowPageClientDoesNotHoldTheStop) {
+    const TempFolder dir;
+    std::filesystem::create_directory(dir.file("watched"));
+    writeFile(dir.file("fw.bin"), std::string(3000, '\x5a'));
+    const int probe = loopbackSocket(0, false);
+    sockaddr_in bound{};
+    socklen_t size = sizeof bound;
+    ::getsockname(probe, reinterpret_cast<sockaddr*>(&bound), &size);
+    const int port = ntohs(bound.sin_port);
+    ::close(probe);
+    CliProcess station({"station", dir.file("fw.bin"), "--watch", dir.file("watched"), "--records", "none",
+                        "--bps", std::to_string(speed), "--upbps", std::to_string(speed), "--json", "--http",
+                        std::to_string(port)});
+    ASSERT_TRUE(station.waitForLine("\"station\"", 10s));
+    auto slow = plugged(dir, "slow", {}, 1000ms);
+    ASSERT_TRUE(waitUntil([&] { return !slow->receivedFrames(HostFrameKind::Block).empty(); }, 10s));
+    int client = -1;
+    ASSERT_TRUE(waitUntil([&] { return (client = loopbackSocket(port, true)) >= 0; }, 5s));
+    const std::string part = "GET / HTTP/1.1\r\nX-Slow: a";
+    ASSERT_EQ(::send(client, part.data(), part.size(), 0), static_cast<ssize_t>(part.size()));
+    std::this_thread::sleep_for(200ms);
+    const auto start = std::chrono::steady_clock::now();
+    station.interrupt(SIGINT);
+    const CliResult result = station.wait(20s);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    EXPECT_EQ(result.exitCode, 128 + SIGINT);
+    EXPECT_TRUE(waitUntil([&] { return !slow->receivedFrames(HostFrameKind::Abort).empty(); }, 3s));
+    ::close(client);
 }
 
 } // namespace

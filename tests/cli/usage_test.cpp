@@ -122,6 +122,7 @@ TEST_P(CliRules, StatusStreamsAndResult) {
     writeFile(dir.file("a"), ""); // a port that exists, and is no serial device
     writeFile(dir.file("ports.txt"),
               "# station 4\n  " + dir.file("a") + "  # left\n\n" + dir.file("b") + "\n");
+    writeFile(dir.file("named.txt"), dir.file("a") + " left\n" + dir.file("b") + " left\n");
     std::filesystem::create_directory(dir.file("folder"));
     std::filesystem::create_symlink(dir.file("a"), dir.file("link-to-a"));
     std::vector<std::string> args = GetParam().args;
@@ -189,6 +190,18 @@ INSTANTIATE_TEST_SUITE_P(
              {"upgrade", "{dir}/fw.bin", "--ports-from", "{dir}/ports.txt", "--port", "{dir}/link-to-a"},
              2,
              "the same port"},
+        Rule{"StationSamePortThroughALink",
+             {"station", "{dir}/fw.bin", "--ports-from", "{dir}/ports.txt", "--port", "{dir}/link-to-a"},
+             2,
+             "the same port"},
+        Rule{"StationJsonSamePortTwice",
+             {"station", "{dir}/fw.bin", "--port", "{dir}/a", "--port", "{dir}/a", "--json"},
+             2,
+             "the same port"},
+        Rule{"StationSlotNamedTwice",
+             {"station", "{dir}/fw.bin", "--ports-from", "{dir}/named.txt"},
+             2,
+             "Slot left is named twice"},
         Rule{"UpgradeNoPort", {"upgrade", "{dir}/fw.bin"}, 2, "--port"},
         Rule{"PtzMissingPort", {"ptz", "left", "--port", "{dir}/a"}, 3, "Cannot open serial port"},
         Rule{"UnknownCommand", {"flash", "--help"}, 2, "unknown command flash"},

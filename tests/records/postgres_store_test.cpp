@@ -127,5 +127,24 @@ TEST_F(LineDatabase, ANewerSchemaIsRefusedAndLeftAlone) {
     EXPECT_TRUE(server_->psql("SELECT 1 FROM orvane_schema WHERE version = 9"));
 }
 
+// Opened while the server was down, the store meets the newer schema only as it writes: every
+// record is refused there, not only the first, and a later check is made afresh.
+TEST_F(LineDatabase, ANewerSchemaMetLaterRefusesEveryRecord) {
+    open();
+    ASSERT_TRUE(server_->psql("UPDATE orvane_schema SET version = 9"));
+    ASSERT_TRUE(server_->stop());
+    auto store = open();
+    ASSERT_TRUE(server_->start());
+    for (int i = 1; i <= 2; ++i) {
+        const StoreStatus status = store->put(attempt(i));
+        EXPECT_FALSE(status.ok) << "record " << i;
+        EXPECT_NE(status.reason.find("newer Orvane (schema 9"), std::string::npos) << status.reason;
+    }
+    EXPECT_TRUE(server_->psql("SELECT 1 / (SELECT (count(*) = 0)::int FROM records)")) << "written";
+    ASSERT_TRUE(server_->psql("UPDATE orvane_schema SET version = 1"));
+    StoreStatus status;
+    EXPECT_EQ(store->flush(status), 0U) << status.reason;
+}
+
 } // namespace
 } // namespace orvane

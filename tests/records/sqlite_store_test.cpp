@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 #include <optional>
 #include <sqlite3.h>
+#include <string>
+#include <vector>
 
 namespace orvane {
 namespace {
@@ -184,16 +186,50 @@ TEST_F(RecordsFolder, ARunningRecordWhoseProcessIsGoneReadsInterrupted) {
     UpgradeRecord otherHost = attempt(2002);
     otherHost.host = "bench-7";
     otherHost.processId = ended->id();
+    // Numbers no process can have: cut to the system's width they would name this process or
+    // its group, and read running for ever.
+    UpgradeRecord wrapsToSelf = attempt(2003);
+    wrapsToSelf.processId += std::int64_t{1} << 32;
+    UpgradeRecord wrapsToGroup = attempt(2004);
+    wrapsToGroup.processId = std::int64_t{1} << 32;
     {
         auto store = open();
-        for (const UpgradeRecord& record : {gone, live, otherHost}) {
+        for (const UpgradeRecord& record : {gone, live, otherHost, wrapsToSelf, wrapsToGroup}) {
             ASSERT_TRUE(store->put(record).ok);
         }
     }
     StoreStatus status;
-    const auto found = open()->find({.ending = "interrupted"}, status);
-    ASSERT_EQ(found.size(), 1U) << "marked by the next writer";
-    EXPECT_EQ(found[0].id, gone.id);
+    std::vector<std::string> ids;
+    for (const UpgradeRecord& record : open()->find({.ending = "interrupted"}, status)) {
+        ids.push_back(record.id);
+    }
+    EXPECT_EQ(ids, (std::vector<std::string>{wrapsToGroup.id, wrapsToSelf.id, gone.id}))
+        << "marked by the next writer";
+}
+
+// A spool whose pages cannot be read is no empty spool: its records would never be sent.
+TEST_F(RecordsFolder, ASpoolThatCannotBeReadIsNotEmpty) {
+    {
+        auto store = open();
+        for (int i = 0; i < 20; ++i) {
+            ASSERT_TRUE(store->putPending(attempt(i)).ok);
+        }
+    }
+    std::fstream file(this->file("records.sqlite"), std::ios::binary | std::ios::in | std::ios::out);
+    unsigned char size[2] = {};
+    file.seekg(16).read(reinterpret_cast<char*>(size), 2); // the page size, big-endian
+    const auto pageSize = static_cast<std::streamoff>(size[0] << 8 | size[1]);
+    const auto length = static_cast<std::streamoff>(fs::file_size(this->file("records.sqlite")));
+    ASSERT_GT(length, pageSize);
+    file.seekp(pageSize) << std::string(static_cast<std::size_t>(length - pageSize),
+                                        '\xff'); // all but the schema
+    file.close();
+    StoreStatus status;
+    auto store = SqliteStore::open(this->file("records.sqlite"), status);
+    ASSERT_TRUE(store) << status.reason;
+    (void)store->pending(status);
+    EXPECT_FALSE(status.ok);
+    EXPECT_NE(status.reason.find("Cannot read the records"), std::string::npos) << status.reason;
 }
 
 TEST_F(RecordsFolder, ManyProcessesWriteAtOnceAndLoseNothing) {
