@@ -2,7 +2,7 @@
 // the port and how the job ended.
 #pragma once
 
-#include "attempts/attempt_records.h"
+#include "attempts/records_book.h"
 #include "records/upgrade_record.h"
 #include "records/writer_identity.h"
 #include "serial/port_details.h"

@@ -4,7 +4,7 @@
 // cannot be kept.
 #pragma once
 
-#include "attempts/attempt_records.h"
+#include "attempts/records_book.h"
 #include "serial/serial_link.h"
 #include "upgrade/clock.h"
 #include "upgrade/reply_flags.h"

@@ -1,5 +1,5 @@
 // The line a technician reads when a record is not where it was asked to be.
-#include "attempts/attempt_records.h"
+#include "attempts/records_book.h"
 #include "text/string_table.h"
 
 namespace orvane {

@@ -2,7 +2,7 @@
 // --station-name, --operator), shared by `upgrade` and `demo`, and the opening of that place.
 #pragma once
 
-#include "attempts/attempt_records.h"
+#include "attempts/records_book.h"
 #include "output/console.h"
 #include "text/text_language.h"
 

@@ -3,7 +3,7 @@
 // and the server's life beside the station's. Where the program has no page it says so.
 #pragma once
 
-#include "attempts/attempt_records.h"
+#include "attempts/records_book.h"
 #include "output/console.h"
 #include "station/station_state.h"
 

@@ -2,7 +2,7 @@
 // (succeeded, not succeeded), so that a shift that starts again goes on from the day's figures.
 #pragma once
 
-#include "attempts/attempt_records.h"
+#include "attempts/records_book.h"
 #include "station/station_state.h"
 
 #include <optional>

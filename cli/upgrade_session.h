@@ -3,7 +3,7 @@
 // cancel of every one.
 #pragma once
 
-#include "attempts/attempt_records.h"
+#include "attempts/records_book.h"
 #include "cli/interrupt.h"
 #include "cli/upgrade_summary.h"
 #include "output/console.h"

@@ -1,6 +1,6 @@
 // The virtual camera: a camera's boot loader and PTZ receiver on a pseudo-terminal, so that
 // upgrades, PTZ commands and every fault can be exercised without hardware. One thread
-// works the line (camera_line.cpp); the frame reader, the speed model and the boot loader
+// works the line (virtual_camera_line.cpp); the frame reader, the speed model and the boot loader
 // decide, the reply shaping adds the faults, the device comes and goes with its link.
 //
 // Usage: fill VirtualCameraOptions, start(), point the host at portPath(), and read what
@@ -136,7 +136,7 @@ class VirtualCamera {
     void finishUpgrade(UpgradeVerdict verdict);
     void setError(std::string text);
 
-    // The line thread (camera_line.cpp).
+    // The line thread (virtual_camera_line.cpp).
     void run();
     void handleChunk(std::span<const std::uint8_t> bytes, SimTime now);
     void handleFrame(HostFrame frame, SimTime through);

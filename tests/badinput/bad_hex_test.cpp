@@ -67,11 +67,11 @@ struct BadHex {
     std::string name;
     Role culprit;
     // Writes the inputs into the folder (the APP is app.hex unless the case says otherwise).
-    std::function<Prepared(ScratchFolder&, std::optional<Fifo>&)> prepare;
+    std::function<Prepared(TempFolder&, std::optional<Fifo>&)> prepare;
     std::string problem; // after "<path>: " or "<path> line N: "; a trailing '*' matches any rest
 };
 
-Prepared pair(ScratchFolder& f, const std::string& ubl, const std::string& app) {
+Prepared pair(TempFolder& f, const std::string& ubl, const std::string& app) {
     writeFile(f.file("ubl.hex"), ubl);
     writeFile(f.file("app.hex"), app);
     return {f.file("ubl.hex"), f.file("app.hex")};
@@ -79,7 +79,7 @@ Prepared pair(ScratchFolder& f, const std::string& ubl, const std::string& app) 
 
 std::vector<BadHex> badHexFiles() {
     const auto content = [](Role role, std::string text) {
-        return [role, text](ScratchFolder& f, auto&) {
+        return [role, text](TempFolder& f, auto&) {
             return role == Role::Ubl ? pair(f, text, goodApp) : pair(f, goodUbl, text);
         };
     };
@@ -128,14 +128,14 @@ std::vector<BadHex> badHexFiles() {
         {"UblLongLineAfterEndOfFile", Role::Ubl, content(Role::Ubl, goodUbl + std::string(1 << 20, 'x')),
          "line 5: a line follows the end-of-file record of line 4"},
         {"UblIsAFolder", Role::Ubl,
-         [](ScratchFolder& f, auto&) {
+         [](TempFolder& f, auto&) {
              fs::create_directory(f.file("ubl.hex"));
              writeFile(f.file("app.hex"), goodApp);
              return Prepared{f.file("ubl.hex"), f.file("app.hex")};
          },
          "Is a directory"},
         {"AppIsAPipeWithoutWriter", Role::App,
-         [](ScratchFolder& f, std::optional<Fifo>& fifo) {
+         [](TempFolder& f, std::optional<Fifo>& fifo) {
              writeFile(f.file("ubl.hex"), goodUbl);
              fifo.emplace(f.file("app.hex"));
              const Fifo* pipe = &*fifo;
@@ -161,7 +161,7 @@ class BadHexInput : public ::testing::TestWithParam<BadHex> {};
 
 TEST_P(BadHexInput, RefusedWithFileLineAndReasonAndNothingWritten) {
     const BadHex& c = GetParam();
-    ScratchFolder folder;
+    TempFolder folder;
     std::optional<Fifo> fifo;
     const Prepared input = c.prepare(folder, fifo);
     if (!input.skip.empty())
@@ -201,7 +201,7 @@ INSTANTIATE_TEST_SUITE_P(BadInput, BadHexInput, ::testing::ValuesIn(badHexFiles(
 // --- Outputs that cannot be written ------------------------------------------------------------
 
 TEST(BadOutput, MergeIntoAReadOnlyFolderKeepsTheEarlierMerge) {
-    ScratchFolder folder;
+    TempFolder folder;
     pair(folder, goodUbl, goodApp);
     const std::string output = folder.file("appall.hex");
     writeFile(output, "earlier merge\r\n");
@@ -222,7 +222,7 @@ TEST(BadOutput, MergeIntoAReadOnlyFolderKeepsTheEarlierMerge) {
 }
 
 TEST(BadOutput, MergeOntoAFolderOfTheOutputsNameLeavesItAlone) {
-    ScratchFolder folder;
+    TempFolder folder;
     pair(folder, goodUbl, goodApp);
     fs::create_directory(folder.file("appall.hex"));
     writeFile(folder.file("appall.hex") + "/inside", "kept");
@@ -236,7 +236,7 @@ TEST(BadOutput, MergeOntoAFolderOfTheOutputsNameLeavesItAlone) {
 }
 
 TEST(BadOutput, DeviceImageIntoAReadOnlyFolderKeepsTheEarlierImage) {
-    ScratchFolder folder;
+    TempFolder folder;
     writeFile(folder.file("fw.bin"), std::string(5000, '\x5A'));
     writeFile(folder.file("fw.dev"), "earlier image");
     const auto before = folder.entries();
@@ -254,7 +254,7 @@ TEST(BadOutput, DeviceImageIntoAReadOnlyFolderKeepsTheEarlierImage) {
 }
 
 TEST(BadInput, DeviceImageFromAPipeWithoutWriterDoesNotHang) {
-    ScratchFolder folder;
+    TempFolder folder;
     Fifo pipe(folder.file("fw.bin"));
     if (!pipe.made())
         GTEST_SKIP() << "cannot make a named pipe here";
@@ -269,7 +269,7 @@ TEST(BadInput, DeviceImageFromAPipeWithoutWriterDoesNotHang) {
 // Packaging streams the raw image: one far larger than the memory it may take raises the
 // process's peak by little, and the device image still holds all of it.
 TEST(BadInput, DeviceImageOfAGiantRawImageTakesLittleMemory) {
-    ScratchFolder folder;
+    TempFolder folder;
     constexpr std::uint64_t size = std::uint64_t{128} << 20;
     if (!makeSparse(folder.file("big.bin"), size))
         GTEST_SKIP() << "no sparse files here";
@@ -294,7 +294,7 @@ TEST(BadInput, DeviceImageFromAChangingFileIsNotWritten) {
         if (raw.empty() || !fs::exists(raw))
             continue;
         SCOPED_TRACE(raw);
-        ScratchFolder folder;
+        TempFolder folder;
         const PackageOutcome outcome = PackageDeviceImage('1', raw, folder.file("out.dev"));
         EXPECT_FALSE(outcome.written);
         EXPECT_NE(outcome.detail.find("the file changed while it was read"), std::string::npos)

@@ -30,7 +30,7 @@ struct Prepared {
 
 struct BadImage {
     std::string name;
-    std::function<Prepared(ScratchFolder&, std::optional<Fifo>&)> prepare;
+    std::function<Prepared(TempFolder&, std::optional<Fifo>&)> prepare;
     // The one line the job must add, for the path; a trailing '*' matches any rest of the line.
     std::function<std::string(const std::string&)> line;
 };
@@ -41,29 +41,29 @@ std::string unreadable(const std::string& path, const std::string& reason) {
 
 std::vector<BadImage> badImages() {
     return {
-        {"Missing", [](ScratchFolder& f, auto&) { return Prepared{f.file("none.bin")}; },
+        {"Missing", [](TempFolder& f, auto&) { return Prepared{f.file("none.bin")}; },
          [](const std::string& p) { return unreadable(p, "No such file or directory"); }},
         {"Directory",
-         [](ScratchFolder& f, auto&) {
+         [](TempFolder& f, auto&) {
              fs::create_directory(f.file("folder.bin"));
              return Prepared{f.file("folder.bin")};
          },
          [](const std::string& p) { return unreadable(p, "Is a directory"); }},
         {"PathThroughAFile",
-         [](ScratchFolder& f, auto&) {
+         [](TempFolder& f, auto&) {
              writeFile(f.file("plain"), "x");
              return Prepared{f.file("plain") + "/image.bin"};
          },
          [](const std::string& p) { return unreadable(p, "Not a directory"); }},
         {"SymbolicLinkLoop",
-         [](ScratchFolder& f, auto&) {
+         [](TempFolder& f, auto&) {
              fs::create_symlink(f.file("b.bin"), f.file("a.bin"));
              fs::create_symlink(f.file("a.bin"), f.file("b.bin"));
              return Prepared{f.file("a.bin")};
          },
          [](const std::string& p) { return unreadable(p, "Too many levels of symbolic links"); }},
         {"NoReadPermission",
-         [](ScratchFolder& f, auto&) {
+         [](TempFolder& f, auto&) {
              writeFile(f.file("secret.bin"), std::string(3000, 'x'));
              fs::permissions(f.file("secret.bin"), fs::perms::none);
              return Prepared{f.file("secret.bin"),
@@ -71,17 +71,17 @@ std::vector<BadImage> badImages() {
          },
          [](const std::string& p) { return unreadable(p, "Permission denied"); }},
         {"PipeWithoutWriter",
-         [](ScratchFolder& f, std::optional<Fifo>& fifo) {
+         [](TempFolder& f, std::optional<Fifo>& fifo) {
              fifo.emplace(f.file("pipe.bin"));
              const Fifo* pipe = &*fifo;
              return Prepared{pipe->path(), pipe->made() ? "" : "cannot make a named pipe here",
                              [pipe] { pipe->release(); }};
          },
          [](const std::string& p) { return unreadable(p, "*"); }},
-        {"CharacterDevice", [](ScratchFolder&, auto&) { return Prepared{"/dev/zero"}; },
+        {"CharacterDevice", [](TempFolder&, auto&) { return Prepared{"/dev/zero"}; },
          [](const std::string& p) { return unreadable(p, "*"); }},
         {"OneByteTooLargeForTheBlockCount",
-         [](ScratchFolder& f, auto&) {
+         [](TempFolder& f, auto&) {
              const bool made = makeSparse(f.file("big.bin"), 67'107'840);
              return Prepared{f.file("big.bin"), made ? "" : "no sparse files here"};
          },
@@ -91,7 +91,7 @@ std::vector<BadImage> badImages() {
          }},
         // Past 4 GiB the length no longer fits the SizeHeader's 32 bits: it must not wrap to 3000.
         {"LargerThanFourGiB",
-         [](ScratchFolder& f, auto&) {
+         [](TempFolder& f, auto&) {
              const bool made = makeSparse(f.file("huge.bin"), (std::uint64_t{1} << 32) + 3000);
              return Prepared{f.file("huge.bin"), made ? "" : "no sparse files here"};
          },
@@ -100,7 +100,7 @@ std::vector<BadImage> badImages() {
                     " is too large (4294970296 bytes); at most 67107839 bytes fit the block count";
          }},
         {"DeliversFewerBytesThanItsLength",
-         [](ScratchFolder&, auto&) {
+         [](TempFolder&, auto&) {
              const std::string path = fileShorterThanItsSize();
              return Prepared{path, path.empty() ? "no file here whose read falls short of its size" : ""};
          },
@@ -126,7 +126,7 @@ void PrintTo(const BadImage& c, std::ostream* out) {
 class BadImageFile : public ::testing::TestWithParam<BadImage> {};
 
 TEST_P(BadImageFile, RefusedWithOneLineAndNothingSent) {
-    ScratchFolder folder;
+    TempFolder folder;
     std::optional<Fifo> fifo;
     const Prepared input = GetParam().prepare(folder, fifo);
     if (!input.skip.empty())
@@ -162,7 +162,7 @@ INSTANTIATE_TEST_SUITE_P(BadInput, BadImageFile, ::testing::ValuesIn(badImages()
 
 // An empty file is no bad input to the job: it runs as a zero-length upgrade.
 TEST(BadInput, EmptyImageRunsAsAZeroLengthUpgrade) {
-    ScratchFolder folder;
+    TempFolder folder;
     writeFile(folder.file("empty.bin"), "");
     ReplyFlags flags;
     FakeClock clock;
@@ -189,7 +189,7 @@ TEST(BadInput, ImageChangingWhileReadIsRefused) {
     };
     for (const auto& [name, change] : changes) {
         SCOPED_TRACE(name);
-        ScratchFolder folder;
+        TempFolder folder;
         const std::string path = folder.file("copying.bin");
         writeFile(path, std::string(2000, 'x'));
         FileStatus status;
@@ -209,7 +209,7 @@ TEST(BadInput, ImageChangingWhileReadIsRefused) {
 TEST(BadInput, ErrorInsideTheJobEndsItWithAReason) {
     for (const bool addressed : {false, true}) {
         SCOPED_TRACE(addressed ? "after the enter command" : "before anything was sent");
-        ScratchFolder folder;
+        TempFolder folder;
         writeFile(folder.file("fw.bin"), std::string(3000, 'x'));
         ReplyFlags flags;
         FakeClock clock;

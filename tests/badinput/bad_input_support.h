@@ -3,6 +3,9 @@
 // to root) and a watchdog, because a bad input must end in a message, never in a hang.
 #pragma once
 
+#include "support/files.h"
+#include "support/temp_folder.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -26,42 +29,10 @@ namespace orvane::badinput {
 
 namespace fs = std::filesystem;
 
-class ScratchFolder {
-  public:
-    ScratchFolder() {
-        std::string name = (fs::temp_directory_path() / "orvane-bad-XXXXXX").string();
-        if (::mkdtemp(name.data()) != nullptr)
-            path_ = name;
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const fs::path& path() const { return path_; }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    std::vector<std::string> entries() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(path_))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-  private:
-    fs::path path_;
-};
-
-inline void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc)
-        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+// The helpers every suite shares.
+using test::readFile;
+using test::TempFolder;
+using test::writeFile;
 
 // A file of the given length that takes no space (ftruncate of an empty file).
 inline bool makeSparse(const std::string& path, std::uint64_t length) {

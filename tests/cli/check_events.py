@@ -10,10 +10,14 @@ import json
 import pathlib
 import sys
 
+sys.dont_write_bytecode = True  # nothing left behind in the source tree
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "support"))
+from missing_package import missing_package  # noqa: E402
+
 try:
     import jsonschema
 except ImportError:
-    sys.exit("check_events: python3-jsonschema is missing (scripts/install-deps --test)")
+    sys.exit(missing_package("python3-jsonschema", "check_events: Python's jsonschema module is missing"))
 
 
 def lines_of(path):

@@ -2,6 +2,9 @@
 // standard error captured through pipes, exit status or signal, Ctrl-C sent as SIGINT.
 #pragma once
 
+#include "support/files.h"
+#include "support/temp_folder.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
@@ -63,22 +66,5 @@ CliResult runCli(const std::vector<std::string>& args, std::chrono::milliseconds
 
 // Lines of text without line ends.
 std::vector<std::string> linesOf(const std::string& text);
-
-// A fresh folder under the temporary folder, removed with everything in it.
-class TempDir {
-  public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-    std::string file(std::string_view name) const { return path_ + "/" + std::string(name); }
-
-  private:
-    std::string path_;
-};
-
-void writeFile(const std::string& path, std::string_view bytes);
-std::optional<std::string> readFile(const std::string& path);
 
 } // namespace orvane::test

@@ -37,17 +37,8 @@ const std::string ublHex =
 const std::string appHex = record(4, 0, {0x08, 0x00}) + record(0, 0x4000, {9, 10, 11, 12}) +
                            record(5, 0, {0x08, 0x00, 0x40, 0x00}) + record(1, 0, {});
 
-std::vector<std::string> filesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 TEST(CliMerge, WritesBesideTheApplicationFileAndPrintsThePath) {
-    const TempDir dir;
+    const TempFolder dir;
     writeFile(dir.file("ubl.hex"), ublHex);
     writeFile(dir.file("app.hex"), appHex);
 
@@ -55,13 +46,12 @@ TEST(CliMerge, WritesBesideTheApplicationFileAndPrintsThePath) {
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, "Merged file written: " + dir.file("appall.hex") + "\n");
     const auto merged = readFile(dir.file("appall.hex"));
-    ASSERT_TRUE(merged);
-    EXPECT_EQ(merged->size(), ublHex.size() + appHex.size() + 8);
-    EXPECT_NE(merged->find(":020000040803EF\r\n:04CFFC00000600A586\r\n"), std::string::npos);
+    EXPECT_EQ(merged.size(), ublHex.size() + appHex.size() + 8);
+    EXPECT_NE(merged.find(":020000040803EF\r\n:04CFFC00000600A586\r\n"), std::string::npos);
 }
 
 TEST(CliMerge, OutputOptionAndJson) {
-    const TempDir dir;
+    const TempFolder dir;
     writeFile(dir.file("ubl.hex"), ublHex);
     writeFile(dir.file("app.hex"), appHex);
 
@@ -79,7 +69,7 @@ TEST(CliMerge, OutputOptionAndJson) {
 // --output through a symbolic link replaces the file it points to and keeps the link;
 // /dev/stdout is written to as it is, not replaced.
 TEST(CliMerge, OutputThroughALinkOrToStandardOutput) {
-    const TempDir dir;
+    const TempFolder dir;
     writeFile(dir.file("ubl.hex"), ublHex);
     writeFile(dir.file("app.hex"), appHex);
     std::filesystem::create_directory(dir.file("real"));
@@ -92,14 +82,13 @@ TEST(CliMerge, OutputThroughALinkOrToStandardOutput) {
     EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.hex")));
     EXPECT_EQ(std::filesystem::read_symlink(dir.file("link.hex")), "real/target.hex");
     const auto merged = readFile(dir.file("real/target.hex"));
-    ASSERT_TRUE(merged);
-    EXPECT_EQ(merged->size(), ublHex.size() + appHex.size() + 8);
-    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"app.hex", "link.hex", "real", "ubl.hex"}));
+    EXPECT_EQ(merged.size(), ublHex.size() + appHex.size() + 8);
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"app.hex", "link.hex", "real", "ubl.hex"}));
 
     const CliResult piped =
         runCli({"merge", dir.file("ubl.hex"), dir.file("app.hex"), "--output", "/dev/stdout"});
     EXPECT_EQ(piped.exitCode, 0) << piped.err;
-    EXPECT_EQ(piped.out, *merged + "Merged file written: /dev/stdout\n");
+    EXPECT_EQ(piped.out, merged + "Merged file written: /dev/stdout\n");
     EXPECT_TRUE(std::filesystem::is_symlink("/dev/stdout"));
 }
 
@@ -119,19 +108,19 @@ void PrintTo(const BadMerge& c, std::ostream* os) {
 class CliBadMerge : public ::testing::TestWithParam<BadMerge> {};
 
 TEST_P(CliBadMerge, ExitsWithOneOrThreeAndWritesNothing) {
-    const TempDir dir;
+    const TempFolder dir;
     if (GetParam().ubl) {
         writeFile(dir.file("ubl.hex"), *GetParam().ubl);
     }
     if (GetParam().app) {
         writeFile(dir.file("app.hex"), *GetParam().app);
     }
-    const auto before = filesIn(dir.path());
+    const auto before = dir.entries();
 
     const CliResult result = runCli({"merge", dir.file("ubl.hex"), dir.file("app.hex")});
     EXPECT_EQ(result.exitCode, GetParam().status);
     EXPECT_NE(result.err.find(GetParam().reason), std::string::npos) << result.err;
-    EXPECT_EQ(filesIn(dir.path()), before);
+    EXPECT_EQ(dir.entries(), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Inputs, CliBadMerge,
@@ -145,7 +134,7 @@ INSTANTIATE_TEST_SUITE_P(Inputs, CliBadMerge,
                          [](const auto& test) { return std::string(test.param.name); });
 
 TEST(CliPackage, WritesTheDeviceImageBesideTheRawImage) {
-    const TempDir dir;
+    const TempFolder dir;
     const std::string raw = std::string("ABUF1") + std::string("\0\x1A\xA5\xFF", 4);
     writeFile(dir.file("fw.rev.bin"), raw);
 
@@ -161,14 +150,14 @@ TEST(CliPackage, WritesTheDeviceImageBesideTheRawImage) {
 }
 
 TEST(CliPackage, UnreadableRawImageExitsWithThreeAndWritesNothing) {
-    const TempDir dir;
+    const TempFolder dir;
     std::filesystem::create_directory(dir.file("folder.bin"));
     for (const std::string& raw : {dir.file("absent.bin"), dir.file("folder.bin")}) {
-        const auto before = filesIn(dir.path());
+        const auto before = dir.entries();
         const CliResult result = runCli({"package", "--type", "1", raw});
         EXPECT_EQ(result.exitCode, 3) << raw;
         EXPECT_NE(result.err.find(raw), std::string::npos) << result.err;
-        EXPECT_EQ(filesIn(dir.path()), before);
+        EXPECT_EQ(dir.entries(), before);
     }
 }
 

@@ -3,6 +3,7 @@
 // a real toolchain never put on the line unless --allow-any-image says so.
 #include "cli_process.h"
 #include "sim/virtual_camera.h"
+#include "support/missing_package.h"
 #include "text/string_table.h"
 
 #include <cstdlib>
@@ -19,7 +20,7 @@ class CliImageReason : public ::testing::TestWithParam<ReasonCase> {};
 
 TEST_P(CliImageReason, SameFromEveryCommand) {
     const auto [empty, lang] = GetParam();
-    const TempDir dir;
+    const TempFolder dir;
     const std::string image = dir.file("fw.bin");
     if (empty) {
         writeFile(image, "");
@@ -45,19 +46,19 @@ INSTANTIATE_TEST_SUITE_P(FaultsAndLanguages, CliImageReason,
 
 // A vector table and a loop, linked at 0x08000000 by binutils-arm-none-eabi; empty when the
 // toolchain is missing.
-std::string buildFirmware(const TempDir& dir) {
+std::string buildFirmware(const TempFolder& dir) {
     writeFile(dir.file("app.s"), ".thumb\n.word 0x20001000\n.word 0x08000009\nloop: b loop\n");
     const std::string command =
-        "cd '" + dir.path() +
+        "cd '" + dir.path().string() +
         "' && arm-none-eabi-as app.s -o app.o && arm-none-eabi-ld -Ttext=0x08000000 "
         "app.o -o app.elf && arm-none-eabi-objcopy -O ihex app.elf app.hex 2>/dev/null";
-    return std::system(command.c_str()) == 0 ? dir.path() : std::string();
+    return std::system(command.c_str()) == 0 ? dir.path().string() : std::string();
 }
 
 TEST(CliImageKind, HexAndElfNeverReachTheLineUnlessAllowed) {
-    const TempDir dir;
+    const TempFolder dir;
     if (buildFirmware(dir).empty()) {
-        GTEST_SKIP() << "no binutils-arm-none-eabi to build the files with";
+        GTEST_SKIP() << missingPackage("binutils-arm-none-eabi", "no ARM toolchain to build the files with");
     }
     struct Case {
         const char* file;
@@ -81,7 +82,7 @@ TEST(CliImageKind, HexAndElfNeverReachTheLineUnlessAllowed) {
         if (c.allow) {
             const auto verdict = camera.waitForVerdict(std::chrono::seconds{2});
             ASSERT_TRUE(verdict) << result.out;
-            EXPECT_EQ(verdict->image.size(), readFile(dir.file(c.file))->size());
+            EXPECT_EQ(verdict->image.size(), readFile(dir.file(c.file)).size());
         } else {
             EXPECT_EQ(bytes, 0U) << c.file;
             EXPECT_NE(result.err.find("objcopy"), std::string::npos) << result.err;

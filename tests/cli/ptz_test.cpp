@@ -57,7 +57,7 @@ INSTANTIATE_TEST_SUITE_P(Buttons, CliPtz,
                          [](const auto& test) { return std::string(test.param.action); });
 
 TEST(CliPtzPort, UnusablePortExitsWithThree) {
-    const TempDir dir;
+    const TempFolder dir;
     const CliResult result = runCli({"ptz", "stop", "--port", dir.file("ttyNothing")});
     EXPECT_EQ(result.exitCode, 3);
     EXPECT_NE(result.err.find(dir.file("ttyNothing")), std::string::npos) << result.err;

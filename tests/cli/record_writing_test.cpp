@@ -19,7 +19,8 @@ namespace {
 
 class Camera {
   public:
-    explicit Camera(const TempDir& dir, const std::string& name = "cam", std::vector<std::string> faults = {})
+    explicit Camera(const TempFolder& dir, const std::string& name = "cam",
+                    std::vector<std::string> faults = {})
         : link_(dir.file(name)) {
         std::vector<std::string> args{"simulate", "--link", link_};
         args.insert(args.end(), faults.begin(), faults.end());
@@ -39,7 +40,7 @@ class Camera {
     bool ready_ = false;
 };
 
-std::string imageOf(const TempDir& dir, std::string& sha256) {
+std::string imageOf(const TempFolder& dir, std::string& sha256) {
     std::string bytes(2500, '\0');
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         bytes[i] = static_cast<char>(i * 7 + 3);
@@ -74,7 +75,7 @@ std::size_t count(const std::string& text, const std::string& part) {
 }
 
 TEST(CliRecordWriting, SucceededAttemptKeptWithTheDigestOfWhatWasSent) {
-    const TempDir dir;
+    const TempFolder dir;
     Camera camera(dir);
     ASSERT_TRUE(camera.ready());
     std::string sha256;
@@ -109,7 +110,7 @@ TEST(CliRecordWriting, SucceededAttemptKeptWithTheDigestOfWhatWasSent) {
 // What a script reads back after a run: the attempt that succeeded with the digest sha256sum
 // gives, and the one the camera gave up on with where and why it stopped.
 TEST(CliRecordWriting, RecordsJsonTellsASucceededAttemptFromAFailedOne) {
-    const TempDir dir;
+    const TempFolder dir;
     Camera good(dir, "good");
     Camera giving(dir, "giving", {"--abort-at-block", "2"});
     ASSERT_TRUE(good.ready() && giving.ready());
@@ -145,7 +146,7 @@ TEST(CliRecordWriting, RecordsJsonTellsASucceededAttemptFromAFailedOne) {
 }
 
 TEST(CliRecordWriting, UnusablePortKeptWithItsStepAndReason) {
-    const TempDir dir;
+    const TempFolder dir;
     std::string sha256;
     const std::string image = imageOf(dir, sha256);
     const std::string file = dir.file("records.sqlite");
@@ -162,7 +163,7 @@ TEST(CliRecordWriting, UnusablePortKeptWithItsStepAndReason) {
 }
 
 TEST(CliRecordWriting, NoneKeepsNothingEvenInTheDefaultFile) {
-    const TempDir dir;
+    const TempFolder dir;
     std::string sha256;
     const std::string image = imageOf(dir, sha256);
     setenv("XDG_STATE_HOME", dir.file("state").c_str(), 1);
@@ -176,7 +177,7 @@ TEST(CliRecordWriting, NoneKeepsNothingEvenInTheDefaultFile) {
 
 // A regular file where the records' folder should be: no store can be made there, even by root.
 TEST(CliRecordWriting, UnwritablePlaceSaidOnceAndTheUpgradeGoesOnUnlessRequired) {
-    const TempDir dir;
+    const TempFolder dir;
     Camera camera(dir);
     ASSERT_TRUE(camera.ready());
     std::string sha256;

@@ -94,7 +94,7 @@ class CliRecords : public ::testing::Test {
         return parsed;
     }
 
-    TempDir dir_;
+    TempFolder dir_;
     std::string file_ = dir_.file("records.sqlite");
 };
 
@@ -238,8 +238,6 @@ INSTANTIATE_TEST_SUITE_P(
         Filter{"Together", {"--station", "line-1", "--ending", "failed", "--since", "2026-12-09"}, {"r2"}}),
     [](const auto& test) { return std::string(test.param.name); });
 
-// An attempt of this host whose writer is gone, not yet marked by a later writer (reading
-// marks nothing): found as interrupted, not as running.
 // A script exporting records to a full disk must not get an empty file and status 0: output
 // that cannot be written fails the command, and standard error says why.
 TEST_F(CliRecords, OutputThatCannotBeWrittenFailsTheCommand) {
@@ -251,13 +249,14 @@ TEST_F(CliRecords, OutputThatCannotBeWrittenFailsTheCommand) {
         const int status = std::system(command.c_str());
         ASSERT_TRUE(WIFEXITED(status)) << args;
         EXPECT_EQ(WEXITSTATUS(status), 1) << args;
-        EXPECT_NE(
-            readFile(err).value_or("").find("Cannot write the standard output: No space left on device"),
-            std::string::npos)
+        EXPECT_NE(readFile(err).find("Cannot write the standard output: No space left on device"),
+                  std::string::npos)
             << args;
     }
 }
 
+// An attempt of this host whose writer is gone, not yet marked by a later writer (reading
+// marks nothing): found as interrupted, not as running.
 TEST_F(CliRecords, AnAttemptCutShortHereIsFoundAsInterruptedNotRunning) {
     {
         StoreStatus status;
@@ -280,7 +279,7 @@ TEST_F(CliRecords, AnAttemptCutShortHereIsFoundAsInterruptedNotRunning) {
 }
 
 TEST(CliRecordsPlace, NoFileYetIsNoRecordsYetButAMissingFileNamedIsNot) {
-    const TempDir dir;
+    const TempFolder dir;
     const char* saved = std::getenv("XDG_STATE_HOME");
     const std::string savedValue = saved != nullptr ? saved : "";
     setenv("XDG_STATE_HOME", dir.path().c_str(), 1);

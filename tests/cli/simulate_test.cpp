@@ -47,7 +47,7 @@ std::vector<std::uint8_t> enterUpgrade(const std::string& path) {
 }
 
 TEST(CliSimulate, CountThreeMakesThreeCamerasThatEachAnswer) {
-    const TempDir dir;
+    const TempFolder dir;
     CliProcess process({"simulate", "--count", "3", "--link", dir.file("cam")});
     ASSERT_TRUE(process.waitForLine("[cam3] ready:", 10s)) << process.outSoFar();
     for (const char* name : {"cam1", "cam2", "cam3"}) {
@@ -74,7 +74,7 @@ struct RefusedLink {
 };
 
 TEST(CliSimulate, RefusesALinkPathItCannotOrMustNotUse) {
-    const TempDir dir;
+    const TempFolder dir;
     writeFile(dir.file("file"), "keep me");
     std::filesystem::create_symlink("/dev/null", dir.file("theirs"));
     const RefusedLink cases[] = {

@@ -3,6 +3,7 @@
 #include "cli_process.h"
 #include "records/sqlite_store.h"
 #include "sim/virtual_camera.h"
+#include "support/wait.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -20,8 +21,8 @@ namespace {
 
 constexpr int speed = 115200;
 
-std::unique_ptr<VirtualCamera> plugged(const TempDir& dir, const std::string& name, CameraFaults faults = {},
-                                       std::chrono::milliseconds flashTime = {}) {
+std::unique_ptr<VirtualCamera> plugged(const TempFolder& dir, const std::string& name,
+                                       CameraFaults faults = {}, std::chrono::milliseconds flashTime = {}) {
     VirtualCameraOptions options;
     options.lineSpeed = speed;
     options.upgradeSpeed = speed;
@@ -58,19 +59,8 @@ std::map<std::string, std::vector<std::string>> attemptsIn(const std::string& fi
     return byCamera;
 }
 
-bool waitUntil(const std::function<bool()>& met, std::chrono::milliseconds timeout) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!met()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(50ms);
-    }
-    return true;
-}
-
 TEST(StationShift, EachPlugFlashedOnceUntilTheSignal) {
-    const TempDir dir;
+    const TempFolder dir;
     std::filesystem::create_directory(dir.file("watched"));
     writeFile(dir.file("fw.bin"), std::string(3000, '\x5a'));
     const std::string records = dir.file("records.sqlite");
@@ -153,7 +143,7 @@ int loopbackSocket(int port, bool connectIt) {
 // A client of the page that sends its request's head a little at a time must not hold the
 // station's stop: the station ends at once and the camera in flight is told.
 TEST(StationShift, ASlowPageClientDoesNotHoldTheStop) {
-    const TempDir dir;
+    const TempFolder dir;
     std::filesystem::create_directory(dir.file("watched"));
     writeFile(dir.file("fw.bin"), std::string(3000, '\x5a'));
     const int probe = loopbackSocket(0, false);

@@ -34,7 +34,8 @@ namespace {
 // links are DIR/cam1 ... DIR/camN).
 class SimulateProcess {
   public:
-    SimulateProcess(const TempDir& dir, std::vector<std::string> extra = {}, const std::string& name = "cam")
+    SimulateProcess(const TempFolder& dir, std::vector<std::string> extra = {},
+                    const std::string& name = "cam")
         : link_(dir.file(name)) {
         std::vector<std::string> args{"simulate", "--link", link_};
         args.insert(args.end(), extra.begin(), extra.end());
@@ -58,7 +59,7 @@ class SimulateProcess {
     bool ready_ = false;
 };
 
-std::string imageFile(const TempDir& dir, std::size_t size) {
+std::string imageFile(const TempFolder& dir, std::size_t size) {
     std::string bytes(size, '\0');
     for (std::size_t i = 0; i < size; ++i) {
         bytes[i] = static_cast<char>((i * 131 + i / 7) & 0xFF);
@@ -85,7 +86,7 @@ void PrintTo(const TargetCase& c, std::ostream* os) {
 class CliUpgradeTarget : public ::testing::TestWithParam<TargetCase> {};
 
 TEST_P(CliUpgradeTarget, SucceedsWithPlainLines) {
-    const TempDir dir;
+    const TempFolder dir;
     SimulateProcess camera(dir);
     ASSERT_TRUE(camera.ready()) << camera.process().outSoFar();
     const std::string image = imageFile(dir, 3000);
@@ -115,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& test) { return std::string(test.param.target); });
 
 TEST(CliUpgrade, JsonInChineseIsOneObjectPerLine) {
-    const TempDir dir;
+    const TempFolder dir;
     SimulateProcess camera(dir);
     ASSERT_TRUE(camera.ready());
     const std::string image = imageFile(dir, 2048);
@@ -180,7 +181,7 @@ std::pair<CliResult, std::string> runOnTerminal(const std::vector<std::string>& 
 }
 
 TEST(CliUpgrade, ProgressBarOnlyWhenStandardErrorIsATerminal) {
-    const TempDir dir;
+    const TempFolder dir;
     SimulateProcess camera(dir);
     ASSERT_TRUE(camera.ready());
     const std::string image = imageFile(dir, 4096);
@@ -195,7 +196,7 @@ TEST(CliUpgrade, ProgressBarOnlyWhenStandardErrorIsATerminal) {
 // The terminal gone without a hang-up, or the reader of the output gone: the writes fail (EIO,
 // EPIPE, a closed descriptor) and the upgrade goes on to its end all the same.
 TEST(CliUpgrade, GoesOnWhenItsTerminalIsGone) {
-    const TempDir dir;
+    const TempFolder dir;
     SimulateProcess camera(dir);
     ASSERT_TRUE(camera.ready());
     const std::string image = imageFile(dir, 8192);
@@ -212,7 +213,7 @@ TEST(CliUpgrade, GoesOnWhenItsTerminalIsGone) {
 }
 
 TEST(CliUpgrade, GoesOnWhenItsOutputsReaderIsGone) {
-    const TempDir dir;
+    const TempFolder dir;
     SimulateProcess camera(dir);
     ASSERT_TRUE(camera.ready());
     const std::string image = imageFile(dir, 8192);
@@ -236,7 +237,7 @@ class CliTerminalBars : public ::testing::TestWithParam<TerminalCase> {};
 
 TEST_P(CliTerminalBars, FitTheTerminalOrGiveWayToPlainLines) {
     const TerminalCase& test = GetParam();
-    const TempDir dir;
+    const TempFolder dir;
     SimulateProcess cameras(dir, {"--count", "3"}, "usb-FTDI_FT232R_USB_UART_A10K3XYZ-if00-port");
     ASSERT_TRUE(cameras.ready()) << cameras.process().outSoFar();
     std::vector<std::string> args{"upgrade", imageFile(dir, 3000)};
@@ -270,7 +271,7 @@ INSTANTIATE_TEST_SUITE_P(CliUpgrade, CliTerminalBars,
 
 // The exit status comes from the job's outcome, not from its words: in Chinese too.
 TEST(CliUpgrade, SilentCameraFailsAfterTheEnterTimeLimitWithReasonAndStep) {
-    const TempDir dir;
+    const TempFolder dir;
     SimulateProcess camera(dir, {"--silent-at", "enter"});
     ASSERT_TRUE(camera.ready());
     const std::string image = imageFile(dir, 1024);
@@ -291,7 +292,7 @@ TEST(CliUpgrade, SilentCameraFailsAfterTheEnterTimeLimitWithReasonAndStep) {
 }
 
 TEST(CliUpgrade, CtrlCSendsTheAbortFrameAndExits130) {
-    const TempDir dir;
+    const TempFolder dir;
     SimulateProcess camera(dir, {"--flash-ms", "150"});
     ASSERT_TRUE(camera.ready());
     const std::string image = imageFile(dir, 40 * 1024);
@@ -328,7 +329,7 @@ class CliUnusable : public ::testing::TestWithParam<UnusableCase> {};
 
 TEST_P(CliUnusable, ExitsWithThreeAndAReason) {
     const UnusableCase& c = GetParam();
-    const TempDir dir;
+    const TempFolder dir;
     VirtualCamera camera;
     ASSERT_TRUE(camera.start()) << camera.error();
     const std::string image = c.missingImage ? dir.file("absent.bin") : imageFile(dir, c.imageSize);
@@ -383,7 +384,7 @@ class CliStation : public ::testing::TestWithParam<StationCase> {};
 
 TEST_P(CliStation, EveryCameraAtOnceEachWithItsOwnResult) {
     const StationCase& c = GetParam();
-    const TempDir dir;
+    const TempFolder dir;
     SimulateProcess pair(dir, {"--count", "2"});
     SimulateProcess odd(dir, c.oddFaults, "odd");
     ASSERT_TRUE(pair.ready() && odd.ready()) << pair.process().outSoFar() << odd.process().outSoFar();
@@ -460,7 +461,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The ports as given, "/dev/" and all: the same name in every event, none without one.
 TEST(CliStation, JsonEventsNameEachPortAsGiven) {
-    const TempDir dir;
+    const TempFolder dir;
     SimulateProcess cameras(dir, {"--count", "2"});
     ASSERT_TRUE(cameras.ready()) << cameras.process().outSoFar();
     std::vector<std::string> devices;
@@ -494,7 +495,7 @@ class CliStationSignal : public ::testing::TestWithParam<int> {};
 
 TEST_P(CliStationSignal, SendsTheAbortFrameToEveryCameraAndExitsWith128PlusTheSignal) {
     const int signo = GetParam();
-    const TempDir dir;
+    const TempFolder dir;
     SimulateProcess cameras(dir, {"--count", "3", "--flash-ms", "150"});
     ASSERT_TRUE(cameras.ready()) << cameras.process().outSoFar();
     const std::string image = imageFile(dir, 40 * 1024);

@@ -116,7 +116,7 @@ void PrintTo(const Rule& c, std::ostream* os) {
 class CliRules : public ::testing::TestWithParam<Rule> {};
 
 TEST_P(CliRules, StatusStreamsAndResult) {
-    const TempDir dir;
+    const TempFolder dir;
     writeFile(dir.file("fw.bin"), std::string(100, '\x5A'));
     writeFile(dir.file("text.hex"), "hello\nworld\n");
     writeFile(dir.file("a"), ""); // a port that exists, and is no serial device

@@ -15,8 +15,15 @@ except ImportError:
     websocket = None
 
 
+def lacking():
+    """The Debian package this machine lacks for the browser, or None."""
+    if shutil.which("chromium") is None:
+        return "chromium"
+    return "python3-websocket" if websocket is None else None
+
+
 def available():
-    return shutil.which("chromium") is not None and websocket is not None
+    return lacking() is None
 
 
 def free_port():

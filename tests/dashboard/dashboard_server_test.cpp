@@ -3,6 +3,7 @@
 #include "dashboard/access_token.h"
 #include "dashboard/dashboard_server.h"
 #include "http_probe.h"
+#include "support/temp_folder.h"
 
 #include <atomic>
 #include <filesystem>
@@ -373,10 +374,8 @@ TEST(DashboardAddress, PortAloneIsLoopback) {
 
 // --token-new: a fresh random token readable by its owner alone, never written over one kept.
 TEST(DashboardToken, NewOneIsPrivateAndNeverReplacesAnother) {
-    const auto path =
-        std::filesystem::temp_directory_path() /
-        ("orvane-token-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-    std::filesystem::remove(path);
+    const test::TempFolder folder;
+    const auto path = folder.path() / "token";
     std::string error;
     ASSERT_TRUE(writeNewToken(path.string(), error)) << error;
     const auto first = readToken(path.string(), error);
@@ -391,8 +390,6 @@ TEST(DashboardToken, NewOneIsPrivateAndNeverReplacesAnother) {
     EXPECT_EQ(readToken(path.string(), error), first);
     ASSERT_TRUE(writeNewToken(path.string() + "2", error)) << error;
     EXPECT_NE(readToken(path.string() + "2", error), first);
-    std::filesystem::remove(path);
-    std::filesystem::remove(path.string() + "2");
 }
 
 } // namespace

@@ -7,7 +7,7 @@ attackers connect from 127.0.0.1, the probe from 127.0.0.2 (its own share of con
         every probe answered, no 5xx but the documented 503); huge (25,000 header lines without
         the token, a 200 MiB chunked body with it: 431 and 413, resident memory grown < 16 MB);
         https (--tls-cert and --tls-key, checked by curl --cacert; TLS 1.1 refused).
-Exits 77 (skipped) when slowhttptest or curl is missing."""
+Exits 77 (skipped) when slowhttptest, curl or openssl is missing; under CI=true 1."""
 import os
 import shutil
 import socket
@@ -16,6 +16,10 @@ import sys
 import tempfile
 import threading
 import time
+
+sys.dont_write_bytecode = True  # nothing left behind in the source tree
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from missing_package import missing_package  # noqa: E402
 
 ATTACKS = {
     "slow-headers": ["-H", "-c", "500", "-i", "3", "-r", "200"],
@@ -139,9 +143,9 @@ def https(cli, tmp):
 def main():
     cli, mode = sys.argv[1], sys.argv[2]
     needed = ["curl", "openssl"] + (["slowhttptest"] if mode in ATTACKS else [])
-    if any(shutil.which(tool) is None for tool in needed):
-        print("SKIP: needs " + ", ".join(needed))
-        return 77
+    missing = [tool for tool in needed if shutil.which(tool) is None]
+    if missing:
+        return missing_package(" and ".join(missing), "the hostile clients need " + ", ".join(missing))
     with tempfile.TemporaryDirectory() as tmp:
         if mode == "https":
             return 0 if https(cli, tmp) else 1

@@ -1,6 +1,7 @@
 // The doctor on fake system trees: each row lays out one machine (sysfs, /dev, /proc, the
 // group database, udev rules) and names the findings it must give, in order.
 #include "doctor/doctor.h"
+#include "support/temp_folder.h"
 
 #include <fstream>
 #include <functional>
@@ -24,23 +25,12 @@ void write(const fs::path& file, const std::string& text) {
 class Tree {
   public:
     Tree() {
-        std::string pattern = (fs::temp_directory_path() / "orvane-doctor-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            ADD_FAILURE() << "mkdtemp failed";
-        root = pattern;
         fs::create_directories(root / "sys/class/tty");
         fs::create_directories(root / "dev/serial/by-id");
         write(root / "etc/passwd", "root:x:0:0::/root:/bin/sh\ntech:x:1000:1000::/home/tech:/bin/sh\n");
         dialout("");
         session(group());
     }
-    ~Tree() {
-        std::error_code ignored;
-        fs::remove_all(root, ignored);
-    }
-    Tree(const Tree&) = delete;
-    Tree& operator=(const Tree&) = delete;
-
     static std::string group() { return std::to_string(::getgid()); }
     void dialout(const std::string& members) {
         write(root / "etc/group", "dialout:x:" + group() + ":" + members + "\n");
@@ -78,7 +68,8 @@ class Tree {
         }
     }
 
-    fs::path root;
+    const test::TempFolder folder;
+    const fs::path root = folder.path();
 };
 
 struct DoctorCase {

@@ -4,6 +4,7 @@
 // and a cancel while the camera is mid-transfer.
 #include "serial/serial_port.h"
 #include "sim/virtual_camera.h"
+#include "support/temp_folder.h"
 #include "upgrade/job_rig.h"
 #include "upgrade/reply_receiver.h"
 #include "upgrade/upgrade_job.h"
@@ -103,19 +104,6 @@ std::vector<HostFrameKind> kindsOf(const std::vector<HostFrame>& frames) {
     return kinds;
 }
 
-struct LinkFolder {
-    std::filesystem::path path;
-    LinkFolder() {
-        std::string name = (std::filesystem::temp_directory_path() / "orvane-line-XXXXXX").string();
-        if (::mkdtemp(name.data()) != nullptr)
-            path = name;
-    }
-    ~LinkFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-};
-
 // The pieces a front end puts together, on the real port.
 struct Host {
     SerialPort port;
@@ -145,10 +133,9 @@ constexpr std::size_t imageLength = 4000; // four blocks: 0 %, 25 %, 51 %, 76 %
 class DeviceVanishing : public ::testing::TestWithParam<bool> {};
 
 TEST_P(DeviceVanishing, MidTransferEndsAtOnceWithTheReasonAndANewJobSucceedsOnceItIsBack) {
-    LinkFolder folder;
-    ASSERT_FALSE(folder.path.empty());
+    const test::TempFolder folder;
     VirtualCameraOptions options = strictCamera();
-    options.linkPath = (folder.path / "camera").string();
+    options.linkPath = folder.file("camera");
     options.faults.vanishAtBlock = 3;
     VirtualCamera camera(options);
     ASSERT_TRUE(camera.start()) << camera.error();

@@ -1,12 +1,12 @@
 // The approved list decides whether a camera gets an image: each row is a list, an image's
 // digest and board, and what the list answers (its problems, or the refusal, or approval).
 #include "imagetools/approved_images.h"
+#include "support/files.h"
+#include "support/temp_folder.h"
 
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <ostream>
-#include <random>
 #include <string>
 
 namespace orvane {
@@ -88,12 +88,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A huge file (the wrong one named) is refused unread, not read whole into memory.
 TEST(ApprovedList, ALargerFileThanAnyListIsRefusedUnread) {
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("orvane-approved-" + std::to_string(std::random_device{}()) + ".sha256");
-    std::ofstream(path) << a << "  fw.bin\n";
+    const test::TempFolder folder;
+    const auto path = folder.path() / "approved.sha256";
+    test::writeFile(path, a + "  fw.bin\n");
     std::filesystem::resize_file(path, largestApprovedList + 1);
     const ApprovedImagesReading reading = readApprovedImages(path.string(), TextLanguage::English);
-    std::filesystem::remove(path);
     ASSERT_EQ(reading.problems.size(), 1U);
     EXPECT_NE(reading.problems[0].find("is larger than 1 MiB"), std::string::npos) << reading.problems[0];
 }

@@ -2,10 +2,11 @@
 // ELF files are refused unless allowed, binary that merely starts like them is not, and an
 // empty file only where the front end allows one.
 #include "imagetools/firmware_image.h"
+#include "support/files.h"
+#include "support/temp_folder.h"
 #include "text/string_table.h"
 
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -26,8 +27,9 @@ class ImageKind : public ::testing::TestWithParam<KindCase> {};
 
 TEST_P(ImageKind, RefusedOnlyWhenItLooksLikeNoFirmware) {
     const KindCase& c = GetParam();
-    const std::filesystem::path path = std::filesystem::path(::testing::TempDir()) / "kind.bin";
-    std::ofstream(path, std::ios::binary) << c.bytes;
+    const test::TempFolder folder;
+    const std::filesystem::path path = folder.path() / "kind.bin";
+    test::writeFile(path, c.bytes);
     const std::string expected =
         c.refusal == 0 ? "" : fillText(textOf(c.refusal, TextLanguage::Chinese), {path.string()});
 
@@ -66,8 +68,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(FirmwareImage, EmptyOnlyWhereAllowedAndDigestOfTheBytesRead) {
-    const std::filesystem::path path = std::filesystem::path(::testing::TempDir()) / "empty.bin";
-    std::ofstream(path, std::ios::binary).flush();
+    const test::TempFolder folder;
+    const std::filesystem::path path = folder.path() / "empty.bin";
+    test::writeFile(path, "");
 
     const ImageLoading refused = loadFirmwareImage(path.string(), {}, TextLanguage::English);
     const ImageLoading allowed =

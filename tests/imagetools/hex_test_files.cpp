@@ -11,49 +11,6 @@
 
 namespace orvane::testing_support {
 
-TempFolder::TempFolder() {
-    // create_directory answers false when the name is taken, so the folder is ours alone.
-    std::random_device random;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const auto candidate =
-            std::filesystem::temp_directory_path() / ("orvane-image-" + std::to_string(random()));
-        if (std::filesystem::create_directory(candidate)) {
-            path_ = candidate.string();
-            return;
-        }
-    }
-    throw std::runtime_error("cannot create a temporary folder");
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
-std::vector<std::string> TempFolder::entries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path_)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) {
-        throw std::runtime_error("cannot write " + path);
-    }
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
 std::string hexRecord(std::uint8_t type, std::uint16_t address, const std::vector<std::uint8_t>& data) {
     std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(data.size()),
                                     static_cast<std::uint8_t>(address >> 8),

@@ -1,6 +1,9 @@
-// Test helpers for the image tools: temporary folders, whole-file reads and writes, Intel
-// HEX records built from their fields, and an independent Intel HEX reader for cross-checks.
+// Test helpers for the image tools: Intel HEX records built from their fields, and an
+// independent Intel HEX reader for cross-checks.
 #pragma once
+
+#include "support/files.h"
+#include "support/temp_folder.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -10,24 +13,10 @@
 
 namespace orvane::testing_support {
 
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempFolder {
-  public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    // Names of everything in the folder, sorted.
-    std::vector<std::string> entries() const;
-
-  private:
-    std::filesystem::path path_;
-};
-
-void writeFile(const std::string& path, const std::string& bytes);
-std::string readFile(const std::string& path);
+// The helpers every suite shares.
+using test::readFile;
+using test::TempFolder;
+using test::writeFile;
 
 // One record, ":" to checksum, without line end.
 std::string hexRecord(std::uint8_t type, std::uint16_t address, const std::vector<std::uint8_t>& data);

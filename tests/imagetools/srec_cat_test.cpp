@@ -4,6 +4,7 @@
 // an application over the fixed bytes, are refused at the first address both would fill.
 #include "hex_test_files.h"
 #include "imagetools/hex_merge.h"
+#include "support/missing_package.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -25,7 +26,7 @@ class SrecCatFiles : public testing::Test {
   protected:
     void SetUp() override {
         if (std::system("srec_cat -version > /dev/null 2>&1") != 0) {
-            GTEST_SKIP() << "srec_cat is not installed (package srecord; scripts/install-deps --test)";
+            GTEST_SKIP() << test::missingPackage("srecord", "srec_cat is not installed");
         }
     }
 

@@ -23,7 +23,8 @@ std::string PostgresServer::asServerUser(const std::string& command) const {
 
 PostgresServer::PostgresServer() {
     if (!std::filesystem::exists(bin + "initdb")) {
-        whyNot_ = "PostgreSQL 15 is not installed (apt-get install postgresql-15)";
+        whyNot_ = "PostgreSQL 15 is not installed";
+        installed_ = false;
         return;
     }
     char pattern[] = "/tmp/orvane-pg-XXXXXX";

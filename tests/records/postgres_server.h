@@ -15,6 +15,8 @@ class PostgresServer {
     PostgresServer& operator=(const PostgresServer&) = delete;
 
     bool available() const { return !uri_.empty(); }
+    // False when the server's programs are not there at all (the package is missing).
+    bool installed() const { return installed_; }
     const std::string& whyNot() const { return whyNot_; }
     const std::string& uri() const { return uri_; }
     bool stop();
@@ -28,6 +30,7 @@ class PostgresServer {
     std::string folder_;
     std::string uri_;
     std::string whyNot_;
+    bool installed_ = true;
 };
 
 } // namespace orvane::test

@@ -4,6 +4,8 @@
 #include "records/postgres_store.h"
 #include "records/record_id.h"
 #include "records/writer_identity.h"
+#include "support/missing_package.h"
+#include "support/temp_folder.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -20,15 +22,11 @@ class LineDatabase : public ::testing::Test {
 
     void SetUp() override {
         if (!server_->available()) {
+            if (!server_->installed())
+                GTEST_SKIP() << test::missingPackage("postgresql-15", server_->whyNot());
             GTEST_SKIP() << "no PostgreSQL server for this test: " << server_->whyNot();
         }
         ASSERT_TRUE(server_->psql("DROP TABLE IF EXISTS records, orvane_schema"));
-        spool_ = fs::temp_directory_path() / ("orvane-spool-" + newRecordId() + ".sqlite");
-    }
-    void TearDown() override {
-        for (const char* suffix : {"", "-wal", "-shm"}) {
-            fs::remove(spool_.string() + suffix);
-        }
     }
 
     std::unique_ptr<PostgresStore> open() {
@@ -52,7 +50,8 @@ class LineDatabase : public ::testing::Test {
     }
 
     static std::unique_ptr<test::PostgresServer> server_;
-    fs::path spool_;
+    const test::TempFolder folder_;
+    const fs::path spool_ = folder_.path() / "spool.sqlite";
 };
 
 std::unique_ptr<test::PostgresServer> LineDatabase::server_;

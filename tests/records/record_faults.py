@@ -11,7 +11,8 @@
           record arrives exactly once, and each run without it says so once.
 
 usage: record_faults.py ORVANE_CLI kills|space|server
-Prints SKIP and passes where the machine cannot give a part (no mount namespace, no PostgreSQL).
+Prints SKIP and passes where the machine cannot give a part (no mount namespace); without
+PostgreSQL 15 it is skipped, or fails under CI=true (tests/support/missing_package.py).
 """
 import hashlib
 import json
@@ -24,6 +25,10 @@ import subprocess
 import sys
 import tempfile
 import time
+
+sys.dont_write_bytecode = True  # nothing left behind in the source tree
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from missing_package import missing_package  # noqa: E402
 
 CLI = os.path.abspath(sys.argv[1])
 PG_BIN = "/usr/lib/postgresql/15/bin/"
@@ -235,7 +240,7 @@ class Server:
 
 def server():
     if not os.path.exists(PG_BIN + "initdb"):
-        skip("PostgreSQL 15 is not installed (apt-get install postgresql-15)")
+        sys.exit(missing_package("postgresql-15", "PostgreSQL 15 is not installed"))
     pg = Server()
     folder = tempfile.mkdtemp(prefix="orvane-line-")
     os.environ["XDG_STATE_HOME"] = folder  # the station's own spool

@@ -4,6 +4,7 @@
 #include "records/record_id.h"
 #include "records/sqlite_store.h"
 #include "records/writer_identity.h"
+#include "support/temp_folder.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -75,10 +76,8 @@ bool runSql(const std::string& path, const char* sql) {
 
 class RecordsFolder : public ::testing::Test {
   protected:
-    RecordsFolder() : folder_(fs::temp_directory_path() / ("orvane-records-" + newRecordId())) {}
-    ~RecordsFolder() override { fs::remove_all(folder_); }
-    std::string file(const std::string& name) const { return (folder_ / name).string(); }
-    const fs::path& folderPath() const { return folder_; }
+    std::string file(const std::string& name) const { return folder_.file(name); }
+    const fs::path& folderPath() const { return folder_.path(); }
 
     std::unique_ptr<SqliteStore> open(const std::string& name = "records.sqlite") {
         StoreStatus status;
@@ -88,7 +87,7 @@ class RecordsFolder : public ::testing::Test {
     }
 
   private:
-    fs::path folder_;
+    const test::TempFolder folder_;
 };
 
 TEST_F(RecordsFolder, KeepsEveryFieldExactlyThroughStartAndCompletion) {

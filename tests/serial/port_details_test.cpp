@@ -2,6 +2,7 @@
 // the holder of a real pseudo-terminal.
 #include "pty_pair.h"
 #include "serial/port_details.h"
+#include "support/temp_folder.h"
 
 #include <chrono>
 #include <csignal>
@@ -42,20 +43,9 @@ void writeLine(const fs::path& file, const std::string& text) {
 class FakeSystem {
   public:
     FakeSystem() {
-        std::string pattern = (fs::temp_directory_path() / "orvane-details-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            ADD_FAILURE() << "mkdtemp failed";
-        root_ = pattern;
         for (const char* folder : {"class", "devices", "drivers", "dev/serial/by-id"})
             fs::create_directories(root_ / folder);
     }
-    ~FakeSystem() {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
-    FakeSystem(const FakeSystem&) = delete;
-    FakeSystem& operator=(const FakeSystem&) = delete;
-
     PortRoots roots() const { return {root_ / "class", root_ / "dev", {}}; }
     fs::path dev() const { return root_ / "dev"; }
 
@@ -111,7 +101,8 @@ class FakeSystem {
         fs::create_directory_symlink(root_ / "drivers" / driver, device / "driver");
     }
 
-    fs::path root_;
+    const test::TempFolder folder_;
+    const fs::path root_ = folder_.path();
 };
 
 class PortDetailsByDriver : public ::testing::TestWithParam<DriverCase> {};

@@ -1,6 +1,7 @@
 // The port list on fake sysfs trees.
 #include "serial/port_list.h"
 #include "serial/port_name.h"
+#include "support/temp_folder.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -15,20 +16,9 @@ namespace fs = std::filesystem;
 class FakeTtyClass {
   public:
     FakeTtyClass() {
-        std::string pattern = (fs::temp_directory_path() / "orvane-tty-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            ADD_FAILURE() << "mkdtemp failed";
-        root_ = pattern;
         fs::create_directories(root_ / "class");
         fs::create_directories(root_ / "devices");
     }
-    ~FakeTtyClass() {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
-    FakeTtyClass(const FakeTtyClass&) = delete;
-    FakeTtyClass& operator=(const FakeTtyClass&) = delete;
-
     fs::path ttyRoot() const { return root_ / "class"; }
 
     // A tty backed by a device, as sysfs shows it: "device" is a link to the device folder.
@@ -46,7 +36,8 @@ class FakeTtyClass {
     void addVirtual(const std::string& name) { fs::create_directories(ttyRoot() / name); }
 
   private:
-    fs::path root_;
+    const test::TempFolder folder_;
+    const fs::path root_ = folder_.path();
 };
 
 TEST(PortList, ListsRealPortsInNaturalOrder) {

@@ -4,6 +4,8 @@
 #include "serial/device_identity.h"
 #include "serial/line_speed.h"
 #include "serial/serial_port.h"
+#include "support/files.h"
+#include "support/temp_folder.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -74,18 +76,15 @@ TEST(SerialPort, NamesWithoutDeviceDoNotOpen) {
 }
 
 TEST(SerialPort, RefusesFilesThatAreNoTerminal) {
-    const auto path =
-        std::filesystem::temp_directory_path() / ("orvane-not-a-port-" + std::to_string(::getpid()));
-    std::ofstream(path) << "firmware";
+    const test::TempFolder folder;
+    const auto path = folder.path() / "not-a-port";
+    test::writeFile(path, "firmware");
     SerialPort port;
     EXPECT_EQ(port.openPort(path.string(), 9600, parityNone, byteSize8, oneStopBit), 0);
     EXPECT_EQ(port.lastError(), ENOTTY);
     const std::uint8_t frame[] = {0xFF, 0xFF};
     EXPECT_EQ(port.writePort(frame), 0);
-    std::string content;
-    std::ifstream(path) >> content;
-    EXPECT_EQ(content, "firmware");
-    std::filesystem::remove(path);
+    EXPECT_EQ(test::readFile(path), "firmware");
 }
 
 TEST(SerialPort, SecondOpenOfTheSameDeviceFails) {
@@ -99,11 +98,10 @@ TEST(SerialPort, SecondOpenOfTheSameDeviceFails) {
     EXPECT_FALSE(second.isOpen());
 
     // The same device under another name is the same device.
-    const auto link =
-        std::filesystem::temp_directory_path() / ("orvane-port-link-" + std::to_string(::getpid()));
+    const test::TempFolder folder;
+    const auto link = folder.path() / "port-link";
     std::filesystem::create_symlink(pty.slavePath(), link);
     EXPECT_EQ(second.openPort(link.string(), 9600, parityNone, byteSize8, oneStopBit), 0);
-    std::filesystem::remove(link);
 
     // Another process, whoever runs it (these tests often run as root).
     const pid_t child = ::fork();

@@ -2,9 +2,11 @@
 // fault as a host sees it, PTZ frames, noise, pacing, and a device that vanishes and returns.
 #include "plain_host.h"
 #include "sim/virtual_camera.h"
+#include "support/files.h"
+#include "support/temp_folder.h"
+#include "support/wait.h"
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -552,36 +554,10 @@ TEST(CameraPacing, StopEndsTheThreadPromptlyEvenMidBlock) {
 
 // ---- The device vanishes and comes back --------------------------------------------------
 
-class TemporaryFolder {
-  public:
-    TemporaryFolder() {
-        std::string pattern = (fs::temp_directory_path() / "orvane-sim-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data()) != nullptr ? pattern : "";
-    }
-    ~TemporaryFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    fs::path operator/(const char* name) const { return fs::path(path_) / name; }
-
-  private:
-    std::string path_;
-};
-
-bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit = 2s) {
-    const auto until = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < until) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(10ms);
-    }
-    return condition();
-}
-
 TEST(CameraVanish, HostSeesAHangUpAndTheLinkFollowsTheNewDevice) {
-    TemporaryFolder folder;
+    const TempFolder folder;
     auto options = quickOptions();
-    options.linkPath = (folder / "camera").string();
+    options.linkPath = folder.file("camera");
     options.faults.vanishAtBlock = 2;
     options.faults.returnAfter = 300ms;
     VirtualCamera camera(options);
@@ -606,7 +582,7 @@ TEST(CameraVanish, HostSeesAHangUpAndTheLinkFollowsTheNewDevice) {
     EXPECT_FALSE(verdict->finished);
     EXPECT_EQ(verdict->blocksReceived, 1u);
 
-    ASSERT_TRUE(eventually([&] { return camera.present(); }));
+    ASSERT_TRUE(waitUntil([&] { return camera.present(); }, 2s));
     EXPECT_NE(camera.devicePath(), firstDevice);
     EXPECT_EQ(fs::read_symlink(options.linkPath).string(), camera.devicePath());
 
@@ -619,13 +595,13 @@ TEST(CameraVanish, HostSeesAHangUpAndTheLinkFollowsTheNewDevice) {
     for (std::uint32_t n = 1; n <= 3; ++n)
         ASSERT_EQ(talk(host, block(n)), ack);
     ASSERT_EQ(talk(host, bytes(endFrame)), ack);
-    ASSERT_TRUE(eventually([&] { return camera.lastVerdict() && camera.lastVerdict()->matches; }));
+    ASSERT_TRUE(waitUntil([&] { return camera.lastVerdict() && camera.lastVerdict()->matches; }, 2s));
 }
 
 TEST(CameraVanish, OnRequestTheLinkGoesAndReturns) {
-    TemporaryFolder folder;
+    const TempFolder folder;
     auto options = quickOptions();
-    options.linkPath = (folder / "camera").string();
+    options.linkPath = folder.file("camera");
     VirtualCamera camera(options);
     ASSERT_TRUE(camera.start()) << camera.error();
     camera.vanish();
@@ -663,18 +639,15 @@ TEST(CameraVanish, OnRequestMidBlockTheBlockIsNeverAnswered) {
 }
 
 TEST(CameraVanish, NeverReplacesAFileThatIsNotItsLink) {
-    TemporaryFolder folder;
-    const auto path = folder / "precious";
-    std::ofstream(path) << "keep me";
+    const TempFolder folder;
+    const std::string path = folder.file("precious");
+    writeFile(path, "keep me");
     auto options = quickOptions();
-    options.linkPath = path.string();
+    options.linkPath = path;
     VirtualCamera camera(options);
     EXPECT_FALSE(camera.start());
-    EXPECT_NE(camera.error().find(path.string()), std::string::npos) << camera.error();
-    std::ifstream in(path);
-    std::string content;
-    std::getline(in, content);
-    EXPECT_EQ(content, "keep me");
+    EXPECT_NE(camera.error().find(path), std::string::npos) << camera.error();
+    EXPECT_EQ(readFile(path), "keep me");
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "job_rig.h"
 #include "serial/serial_port.h"
 #include "sim/virtual_camera.h"
+#include "support/wait.h"
 #include "upgrade/reply_receiver.h"
 #include "upgrade/upgrade_worker.h"
 
@@ -12,6 +13,8 @@
 
 namespace orvane::testing {
 namespace {
+
+using test::waitUntil;
 
 using namespace std::chrono_literals;
 using SteadyClock = std::chrono::steady_clock;
@@ -46,17 +49,6 @@ VirtualCameraOptions strictCamera() {
     VirtualCameraOptions options;
     options.strict = true;
     return options;
-}
-
-template <typename Condition> bool waitUntil(Condition condition, std::chrono::milliseconds limit) {
-    const auto end = SteadyClock::now() + limit;
-    while (!condition()) {
-        if (SteadyClock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
 }
 
 TEST(ReplyReceiverThread, ReadsOnlyWhileThePortIsOpenAndStopsQuickly) {

@@ -6,6 +6,8 @@
 
 #include "serial/serial_link.h"
 #include "support/fake_clock.h"
+#include "support/files.h"
+#include "support/temp_folder.h"
 #include "upgrade/reply_assembly.h"
 #include "upgrade/upgrade_job.h"
 
@@ -17,6 +19,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -346,38 +349,25 @@ inline Bytes imageOf(std::size_t length) {
     return image;
 }
 
-// A file in the test's own temporary folder, removed with the object.
+// An image file in a temporary folder of its own, removed with the object.
 class TempFile {
   public:
-    explicit TempFile(const Bytes& content) : TempFile() {
-        std::ofstream out(path_, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(content.data()),
-                  static_cast<std::streamsize>(content.size()));
+    explicit TempFile(const Bytes& content) {
+        test::writeFile(path(),
+                        std::string_view(reinterpret_cast<const char*>(content.data()), content.size()));
     }
     // A sparse file of the given length (cheap even at tens of megabytes).
     static TempFile sized(std::uintmax_t length) {
         TempFile file;
-        { std::ofstream out(file.path_, std::ios::binary); }
-        std::filesystem::resize_file(file.path_, length);
+        test::writeFile(file.path(), {});
+        std::filesystem::resize_file(file.path(), length);
         return file;
     }
-    TempFile(TempFile&& other) noexcept : path_(std::move(other.path_)) { other.path_.clear(); }
-    TempFile& operator=(TempFile&&) = delete;
-    ~TempFile() {
-        if (!path_.empty()) {
-            std::error_code ignored;
-            std::filesystem::remove(path_, ignored);
-        }
-    }
-    std::string path() const { return path_.string(); }
+    std::string path() const { return folder_->file("image.bin"); }
 
   private:
-    TempFile() {
-        static std::atomic<unsigned> counter{0};
-        path_ = std::filesystem::temp_directory_path() /
-                ("orvane-image-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".bin");
-    }
-    std::filesystem::path path_;
+    TempFile() = default;
+    std::unique_ptr<test::TempFolder> folder_ = std::make_unique<test::TempFolder>();
 };
 
 } // namespace orvane::testing

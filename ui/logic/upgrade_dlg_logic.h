@@ -8,8 +8,8 @@
 // worker's thread and reaches the controls and the log through the view's runOnDialogThread.
 #pragma once
 
-#include "attempts/attempt_records.h"
 #include "attempts/camera_job.h"
+#include "attempts/records_book.h"
 #include "serial/serial_link.h"
 #include "ui/logic/dialog_view.h"
 #include "upgrade/clock.h"

@@ -79,10 +79,10 @@ def add_program(archive, name, program):
 
 def check_busybox():
     if not os.path.isfile(BUSYBOX):
-        raise Skip(f"no {BUSYBOX}: install busybox-static")
+        raise Skip(f"no {BUSYBOX}", package="busybox-static")
     out = subprocess.run(["ldd", BUSYBOX], capture_output=True, text=True)
     if "not a dynamic executable" not in out.stdout + out.stderr:
-        raise Skip(f"{BUSYBOX} is linked dynamically: install busybox-static")
+        raise Skip(f"{BUSYBOX} is linked dynamically", package="busybox-static")
 
 
 def build(target, modules, programs, files):

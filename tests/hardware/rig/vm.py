@@ -25,7 +25,7 @@ class GuestError(Exception):
 def find_qemu():
     path = shutil.which(QEMU)
     if path is None:
-        raise Skip(f"no {QEMU}: install qemu-system-x86")
+        raise Skip(f"no {QEMU}", package="qemu-system-x86")
     return path
 
 
