@@ -15,7 +15,7 @@ RecordValue orNone(const std::string& value) {
     return value.empty() ? RecordValue() : RecordValue(value);
 }
 
-RecordValue number(std::int64_t value) {
+RecordValue fieldNumber(std::int64_t value) {
     return value;
 }
 
@@ -47,22 +47,22 @@ std::array<RecordValue, recordFieldNames.size()> recordValues(const UpgradeRecor
             orNone(r.pid),
             orNone(r.usbSerial),
             r.imagePath,
-            number(static_cast<std::int64_t>(r.imageSize)),
+            fieldNumber(static_cast<std::int64_t>(r.imageSize)),
             r.imageSha256,
             r.target,
-            number(r.address),
-            number(r.lineSpeed),
-            number(r.upgradeSpeed),
+            fieldNumber(r.address),
+            fieldNumber(r.lineSpeed),
+            fieldNumber(r.upgradeSpeed),
             r.replyMode,
             r.ending,
             orNone(r.step),
-            number(r.block),
-            number(r.blocks),
+            fieldNumber(r.block),
+            fieldNumber(r.blocks),
             orNone(r.reason),
-            number(r.resends),
+            fieldNumber(r.resends),
             r.toolVersion,
             r.host,
-            number(r.processId),
+            fieldNumber(r.processId),
             r.bootId};
 }
 
