@@ -39,6 +39,7 @@ class FakeView final : public DialogView {
     std::map<int, bool> enabled; // a control not named here is enabled
     std::vector<std::string> messages;
     std::vector<std::string> questions;
+    std::vector<DefaultAnswer> questionDefaults;
     bool answerYes = false;
     std::deque<std::optional<std::string>> files; // nullopt: the user cancels
     std::vector<FileChoice> choices;
@@ -62,8 +63,9 @@ class FakeView final : public DialogView {
     bool controlEnabled(int id) override { return !enabled.contains(id) || enabled[id]; }
     void enableControl(int id, bool on) override { enabled[id] = on; }
     void showMessage(const std::string& text) override { messages.push_back(text); }
-    bool askYesNo(const std::string& text) override {
+    bool askYesNo(const std::string& text, DefaultAnswer preset) override {
         questions.push_back(text);
+        questionDefaults.push_back(preset);
         return answerYes;
     }
     std::optional<std::string> chooseFile(const FileChoice& choice) override {
@@ -394,6 +396,7 @@ TEST_P(UnusualImage, GoesOutOnlyAfterAYes) {
     const std::string reason = fillText(textOf(IDS_IMAGE_IS_HEX, TextLanguage::English), {image.path()});
     ASSERT_EQ(view.questions.size(), 1U);
     EXPECT_TRUE(view.questions.front().starts_with(reason)) << view.questions.front();
+    EXPECT_EQ(view.questionDefaults, std::vector{DefaultAnswer::No}); // Enter sends nothing
     if (yes) {
         EXPECT_EQ(logic.m_logText, succeeded);
         const auto verdict = camera.waitForVerdict(2s);
@@ -564,6 +567,8 @@ TEST_P(EndingTheDialog, AsksOnlyWhileAJobRuns) {
     const bool ends = rig.logic->mayEndDialog();
     EXPECT_EQ(ends, ending != Ending::JobAndNo);
     EXPECT_EQ(rig.view.questions.size(), ending == Ending::NoJob ? 0u : 1u);
+    // Enter on the question ends the dialog, as Escape then Enter always has.
+    EXPECT_TRUE(ending == Ending::NoJob || rig.view.questionDefaults == std::vector{DefaultAnswer::Yes});
     if (ending == Ending::JobAndNo) {
         EXPECT_TRUE(rig.logic->jobRunning());
         gate.open();

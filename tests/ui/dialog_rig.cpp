@@ -15,8 +15,9 @@ void ScriptedPrompts::showMessage(QWidget* /*owner*/, const QString& text) {
     messages.append(text);
 }
 
-bool ScriptedPrompts::askYesNo(QWidget* /*owner*/, const QString& text) {
+bool ScriptedPrompts::askYesNo(QWidget* /*owner*/, const QString& text, DefaultAnswer preset) {
     questions.append(text);
+    questionDefaults.push_back(preset);
     return yesNoAnswer;
 }
 

@@ -31,13 +31,14 @@ namespace orvane::test {
 class ScriptedPrompts final : public DialogPrompts {
   public:
     void showMessage(QWidget* owner, const QString& text) override;
-    bool askYesNo(QWidget* owner, const QString& text) override;
+    bool askYesNo(QWidget* owner, const QString& text, DefaultAnswer preset) override;
     std::optional<QString> openFile(QWidget* owner, const OpenFileSetup& setup) override;
 
     std::deque<std::optional<QString>> fileAnswers; // nullopt: the user cancels
     bool yesNoAnswer = false;
     QStringList messages;
     QStringList questions;
+    std::vector<DefaultAnswer> questionDefaults;
     std::vector<OpenFileSetup> fileDialogs;
 };
 

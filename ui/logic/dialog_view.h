@@ -14,6 +14,9 @@
 namespace orvane {
 
 // One entry of an open-file dialog's type list, "*.bin" showing files matching "*.bin".
+// What a yes/no question answers when the user just presses Enter.
+enum class DefaultAnswer { Yes, No };
+
 struct FileFilter {
     std::string label;
     std::string pattern; // "*" for every file
@@ -38,8 +41,8 @@ class DialogView {
 
     // A message box with an OK button only; returns when it is dismissed.
     virtual void showMessage(const std::string& text) = 0;
-    // A yes/no question; answers true for yes.
-    virtual bool askYesNo(const std::string& text) = 0;
+    // A yes/no question; answers true for yes. Enter (or a stray key) gives preset.
+    virtual bool askYesNo(const std::string& text, DefaultAnswer preset) = 0;
     // The full path the user picked, or nullopt when the file dialog was cancelled.
     virtual std::optional<std::string> chooseFile(const FileChoice& choice) = 0;
 

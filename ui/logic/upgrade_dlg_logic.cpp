@@ -119,7 +119,7 @@ bool UpgradeDlgLogic::mayEndDialog() {
     }
     if (jobRunning()) {
         // Ending now would leave the camera in its boot loader half flashed without a word.
-        if (!view_.askYesNo(std::string(loadText(IDS_QUIT_DURING_JOB)))) {
+        if (!view_.askYesNo(std::string(loadText(IDS_QUIT_DURING_JOB)), DefaultAnswer::Yes)) {
             return false;
         }
         stopRunningJob();

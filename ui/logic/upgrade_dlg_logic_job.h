@@ -44,7 +44,7 @@ class UpgradeDlgLogic::JobInputs final : public UpgradeInputs {
         if (!dialog_.view_.runOnDialogThread([&] {
                 const std::string_view question =
                     textOf(IDS_IMAGE_SEND_ANYWAY, languageOfFlag(dialog_.languageFlag));
-                send = dialog_.view_.askYesNo(reason + "\n\n" + std::string(question));
+                send = dialog_.view_.askYesNo(reason + "\n\n" + std::string(question), DefaultAnswer::No);
             })) {
             return std::nullopt;
         }

@@ -12,10 +12,10 @@ void QtDialogPrompts::showMessage(QWidget* owner, const QString& text) {
     box.exec();
 }
 
-bool QtDialogPrompts::askYesNo(QWidget* owner, const QString& text) {
+bool QtDialogPrompts::askYesNo(QWidget* owner, const QString& text, DefaultAnswer preset) {
     QMessageBox box(QMessageBox::Question, QCoreApplication::applicationName(), text,
                     QMessageBox::Yes | QMessageBox::No, owner);
-    box.setDefaultButton(QMessageBox::No);
+    box.setDefaultButton(preset == DefaultAnswer::Yes ? QMessageBox::Yes : QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
 

@@ -2,6 +2,8 @@
 // them through this interface so tests can answer them without a person.
 #pragma once
 
+#include "ui/logic/dialog_view.h"
+
 #include <QString>
 #include <optional>
 
@@ -21,7 +23,7 @@ class DialogPrompts {
     // A message box with an OK button only, captioned with the application's name.
     virtual void showMessage(QWidget* owner, const QString& text) = 0;
     // A yes/no question; answers true for yes.
-    virtual bool askYesNo(QWidget* owner, const QString& text) = 0;
+    virtual bool askYesNo(QWidget* owner, const QString& text, DefaultAnswer preset) = 0;
     // The full path the user picked, or nullopt when the dialog was cancelled.
     virtual std::optional<QString> openFile(QWidget* owner, const OpenFileSetup& setup) = 0;
 };
@@ -30,7 +32,7 @@ class DialogPrompts {
 class QtDialogPrompts final : public DialogPrompts {
   public:
     void showMessage(QWidget* owner, const QString& text) override;
-    bool askYesNo(QWidget* owner, const QString& text) override;
+    bool askYesNo(QWidget* owner, const QString& text, DefaultAnswer preset) override;
     std::optional<QString> openFile(QWidget* owner, const OpenFileSetup& setup) override;
 };
 

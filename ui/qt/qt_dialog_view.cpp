@@ -43,8 +43,8 @@ void QtDialogView::showMessage(const std::string& text) {
     prompts_.showMessage(&dialog_, qtText(text));
 }
 
-bool QtDialogView::askYesNo(const std::string& text) {
-    return prompts_.askYesNo(&dialog_, qtText(text));
+bool QtDialogView::askYesNo(const std::string& text, DefaultAnswer preset) {
+    return prompts_.askYesNo(&dialog_, qtText(text), preset);
 }
 
 std::optional<std::string> QtDialogView::chooseFile(const FileChoice& choice) {

@@ -22,7 +22,7 @@ class QtDialogView final : public DialogView {
     bool controlEnabled(int id) override;
     void enableControl(int id, bool enabled) override;
     void showMessage(const std::string& text) override;
-    bool askYesNo(const std::string& text) override;
+    bool askYesNo(const std::string& text, DefaultAnswer preset) override;
     std::optional<std::string> chooseFile(const FileChoice& choice) override;
     bool runOnDialogThread(std::function<void()> task) override;
     void post(std::function<void()> task) override;

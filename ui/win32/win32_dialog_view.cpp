@@ -73,9 +73,10 @@ void Win32DialogView::showMessage(const std::string& text) {
     MessageBoxW(dialog_, widenText(text).c_str(), appName_.c_str(), MB_OK);
 }
 
-bool Win32DialogView::askYesNo(const std::string& text) {
+bool Win32DialogView::askYesNo(const std::string& text, DefaultAnswer preset) {
+    const UINT defaultButton = preset == DefaultAnswer::Yes ? MB_DEFBUTTON1 : MB_DEFBUTTON2;
     return MessageBoxW(dialog_, widenText(text).c_str(), appName_.c_str(),
-                       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+                       MB_YESNO | MB_ICONQUESTION | defaultButton) == IDYES;
 }
 
 std::optional<std::string> Win32DialogView::chooseFile(const FileChoice& choice) {
