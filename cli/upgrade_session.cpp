@@ -19,8 +19,16 @@ struct CameraRun {
     CameraRun(const UpgradeRequest& request, const std::string& portName, SerialLink* given, Console& console,
               bool several, std::size_t row)
         : port(portName),
-          inputs(AttemptFacts{portName, request.imagePath, request.lineSpeed, request.upgradeSpeed,
-                              request.address, request.target, request.lowLatency},
+          inputs(AttemptFacts{.port = portName,
+                              .imagePath = request.imagePath,
+                              .lineSpeed = request.lineSpeed,
+                              .upgradeSpeed = request.upgradeSpeed,
+                              .address = request.address,
+                              .target = request.target,
+                              .lowLatency = request.lowLatency,
+                              .unit = std::nullopt,
+                              .slot = portName,
+                              .plug = {}},
                  request.image ? std::optional(std::span<const std::uint8_t>(*request.image)) : std::nullopt),
           printer(console, PortTag{portName, several}, row), job(inputs, printer, given) {}
 

@@ -4,10 +4,17 @@ namespace orvane {
 
 StationJob::StationJob(const StationJobSetup& setup, std::string port, std::string slot, StationState& state,
                        std::unique_ptr<UpgradeLog> front)
-    : setup_(setup), front_(std::move(front)),
-      inputs_(AttemptFacts{std::move(port), setup.image->path, setup.lineSpeed, setup.upgradeSpeed,
-                           setup.address, setup.settings.target, setup.settings.lowLatency},
-              std::span<const std::uint8_t>(setup.image->bytes)),
+    : setup_(setup), front_(std::move(front)), inputs_(AttemptFacts{.port = std::move(port),
+                                                                    .imagePath = setup.image->path,
+                                                                    .lineSpeed = setup.lineSpeed,
+                                                                    .upgradeSpeed = setup.upgradeSpeed,
+                                                                    .address = setup.address,
+                                                                    .target = setup.settings.target,
+                                                                    .lowLatency = setup.settings.lowLatency,
+                                                                    .unit = std::nullopt,
+                                                                    .slot = slot,
+                                                                    .plug = {}},
+                                                       std::span<const std::uint8_t>(setup.image->bytes)),
       tap_(front_.get(), state, std::move(slot)), job_(inputs_, tap_) {}
 
 void StationJob::start() {

@@ -63,13 +63,17 @@ void UpgradeDlgLogic::startUpgrade(UpgradeTarget target) {
 }
 
 AttemptFacts UpgradeDlgLogic::jobFacts(UpgradeTarget target) {
-    return AttemptFacts{view_.controlText(IDC_PORT),
-                        m_filePath,
-                        controlValueOf(view_.controlText(IDC_BPS)),
-                        controlValueOf(view_.controlText(IDC_UPBPS)),
-                        controlValueOf(view_.controlText(IDC_ADDRESS)),
-                        target,
-                        lowLatencyReplies()};
+    const std::string port = view_.controlText(IDC_PORT);
+    return AttemptFacts{.port = port,
+                        .imagePath = m_filePath,
+                        .lineSpeed = controlValueOf(view_.controlText(IDC_BPS)),
+                        .upgradeSpeed = controlValueOf(view_.controlText(IDC_UPBPS)),
+                        .address = controlValueOf(view_.controlText(IDC_ADDRESS)),
+                        .target = target,
+                        .lowLatency = lowLatencyReplies(),
+                        .unit = std::nullopt,
+                        .slot = port,
+                        .plug = {}};
 }
 
 void UpgradeDlgLogic::lockJobControls() {
