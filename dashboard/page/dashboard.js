@@ -61,9 +61,10 @@ function yieldText(value) {
   return typeof value === "number" && isFinite(value) ? value.toFixed(1) + " %" : "–";
 }
 
+// Each word kept with its figure when the line wraps.
 function counters(tally) {
-  return t("ok") + " " + (tally.succeeded || 0) + " · " + t("notOk") + " " + (tally.notSucceeded || 0) +
-    " · " + t("yield") + " " + yieldText(tally.yield);
+  return t("ok") + "\u00a0" + (tally.succeeded || 0) + " · " + t("notOk") + "\u00a0" + (tally.notSucceeded || 0) +
+    " · " + t("yield") + "\u00a0" + yieldText(tally.yield);
 }
 
 function speed(bps) {
