@@ -141,7 +141,7 @@ TEST_F(LineDatabase, ANewerSchemaMetLaterRefusesEveryRecord) {
         EXPECT_NE(status.reason.find("newer Orvane (schema 9"), std::string::npos) << status.reason;
     }
     EXPECT_TRUE(server_->psql("SELECT 1 / (SELECT (count(*) = 0)::int FROM records)")) << "written";
-    ASSERT_TRUE(server_->psql("UPDATE orvane_schema SET version = 1"));
+    ASSERT_TRUE(server_->psql("UPDATE orvane_schema SET version = " + std::to_string(recordSchemaVersion)));
     StoreStatus status;
     EXPECT_EQ(store->flush(status), 0U) << status.reason;
 }
