@@ -1,5 +1,7 @@
 #include "attempts/attempt_record.h"
 
+#include <filesystem>
+
 namespace orvane {
 namespace {
 
@@ -13,6 +15,21 @@ std::string targetName(UpgradeTarget target) {
         break;
     }
     return "main";
+}
+
+// The image's path made absolute against the working folder, UTF-8 as given.
+std::string absoluteImagePath(const std::string& given) {
+    if (given.empty()) {
+        return {};
+    }
+    std::error_code error;
+    const std::filesystem::path path(std::u8string(given.begin(), given.end()));
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    if (error) {
+        return given;
+    }
+    const std::u8string text = absolute.lexically_normal().u8string();
+    return {text.begin(), text.end()};
 }
 
 } // namespace
@@ -30,7 +47,8 @@ UpgradeRecord runningRecord(const AttemptFacts& facts, const RecordsChoice& choi
     record.vid = port.vid;
     record.pid = port.pid;
     record.usbSerial = port.serial;
-    record.imagePath = facts.imagePath;
+    record.image = facts.imagePath;
+    record.imagePath = absoluteImagePath(facts.imagePath);
     record.target = targetName(facts.target);
     record.address = facts.address;
     record.lineSpeed = facts.lineSpeed;
@@ -40,6 +58,10 @@ UpgradeRecord runningRecord(const AttemptFacts& facts, const RecordsChoice& choi
     record.host = writer.host;
     record.processId = writer.processId;
     record.bootId = writer.bootId;
+    record.unit = facts.unit;
+    record.slot = facts.slot.empty() ? facts.port : facts.slot;
+    record.plug = facts.plug;
+    record.attempt = facts.attempt;
     return record;
 }
 

@@ -1,9 +1,11 @@
 // Attempts kept in the store of a place: one store for the run, shared by its cameras.
 #include "attempts/attempt_record.h"
+#include "attempts/progress_writer.h"
 #include "imagetools/sha256.h"
 #include "records/record_id.h"
 #include "records/store_place.h"
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <stdexcept>
@@ -19,10 +21,12 @@ class StoreBook final : public RecordsBook {
 
     std::unique_ptr<AttemptRecorder> begin(const AttemptFacts& facts, RecordTrouble trouble) override;
 
+    ProgressWriter& progress() { return progress_; }
+
     // The status, and whether this is the first record of a spell without the line's server.
-    std::pair<StoreStatus, bool> put(const UpgradeRecord& record) {
+    std::pair<StoreStatus, bool> put(const UpgradeRecord& record, bool progress = false) {
         const std::lock_guard lock(mutex_);
-        const StoreStatus status = store_->put(record);
+        const StoreStatus status = progress ? store_->putProgress(record) : store_->put(record);
         const bool waiting = status.ok && status.deferred;
         const bool newlyWaiting = waiting && !waitingSaid_;
         if (status.ok) {
@@ -37,18 +41,24 @@ class StoreBook final : public RecordsBook {
     const WriterIdentity writer_;
     std::mutex mutex_;
     bool waitingSaid_ = false;
+    ProgressWriter progress_; // last: its thread ends before the store goes
 };
 
-class StoreRecorder final : public AttemptRecorder {
+class StoreRecorder final : public AttemptRecorder, public ProgressSource {
   public:
     StoreRecorder(StoreBook& book, UpgradeRecord record, RecordTrouble trouble)
         : book_(book), record_(std::move(record)), trouble_(std::move(trouble)) {
         startKept_ = keep();
+        book_.progress().add(*this);
     }
+    ~StoreRecorder() override { book_.progress().remove(*this); }
+    StoreRecorder(const StoreRecorder&) = delete;
+    StoreRecorder& operator=(const StoreRecorder&) = delete;
 
     bool startKept() const override { return startKept_; }
 
     void imageLoaded(std::span<const std::uint8_t> bytes) override {
+        const std::lock_guard lock(mutex_);
         record_.imageSize = bytes.size();
         try {
             record_.imageSha256 = hexDigest(sha256Of(bytes));
@@ -59,17 +69,45 @@ class StoreRecorder final : public AttemptRecorder {
         keep();
     }
 
+    // On the job's thread: only noted, the progress writer keeps it.
+    void reached(UpgradeStep step, std::uint32_t block, std::uint32_t blocks) override {
+        step_.store(step, std::memory_order_relaxed);
+        block_.store(block, std::memory_order_relaxed);
+        blocks_.store(blocks, std::memory_order_relaxed);
+        moved_.store(true, std::memory_order_release);
+    }
+
+    void writeProgress() override {
+        if (!moved_.exchange(false, std::memory_order_acquire)) {
+            return;
+        }
+        const std::lock_guard lock(mutex_);
+        if (completed_) {
+            return;
+        }
+        record_.step = std::string(stepName(step_.load(std::memory_order_relaxed)));
+        record_.block = block_.load(std::memory_order_relaxed);
+        record_.blocks = blocks_.load(std::memory_order_relaxed);
+        record_.durationMs = elapsedMs();
+        keep(true);
+    }
+
     void complete(const UpgradeOutcome& outcome) override {
-        const auto elapsed = std::chrono::steady_clock::now() - started_;
-        completeRecord(record_, outcome,
-                       std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+        const std::lock_guard lock(mutex_);
+        completed_ = true;
+        completeRecord(record_, outcome, elapsedMs());
         keep();
     }
 
   private:
+    std::int64_t elapsedMs() const {
+        const auto elapsed = std::chrono::steady_clock::now() - started_;
+        return std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
+    }
+
     // A deferred record (waiting in the spool for the line's server) is kept.
-    bool keep() {
-        const auto [status, newlyWaiting] = book_.put(record_);
+    bool keep(bool progress = false) {
+        const auto [status, newlyWaiting] = book_.put(record_, progress);
         if (!status.ok && !troubled_) {
             troubled_ = true;
             tell({status.reason, false});
@@ -86,11 +124,17 @@ class StoreRecorder final : public AttemptRecorder {
     }
 
     StoreBook& book_;
+    std::mutex mutex_; // the record, between the job's thread and the progress writer's
     UpgradeRecord record_;
     RecordTrouble trouble_;
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     bool troubled_ = false;
     bool startKept_ = false;
+    bool completed_ = false;
+    std::atomic<UpgradeStep> step_{UpgradeStep::Image};
+    std::atomic<std::uint32_t> block_{0};
+    std::atomic<std::uint32_t> blocks_{0};
+    std::atomic<bool> moved_{false};
 };
 
 std::int64_t nowMs() {
@@ -103,6 +147,9 @@ std::unique_ptr<AttemptRecorder> StoreBook::begin(const AttemptFacts& facts, Rec
     UpgradeRecord record =
         runningRecord(facts, choice_, describePort(facts.port, PortRoots{.proc = {}}), writer_, nowMs());
     record.id = newRecordId();
+    if (record.plug.empty()) {
+        record.plug = record.id; // a plug of its own
+    }
     return std::make_unique<StoreRecorder>(*this, std::move(record), std::move(trouble));
 }
 

@@ -35,10 +35,10 @@ struct AttemptFacts {
     bool lowLatency = false;
     // The camera and where this attempt stands among a station's: a desk's single job has no
     // unit unless one is given, its port for a slot, a plug of its own and attempt 1.
-    std::optional<std::string> unit; // the camera's label, already checked
-    std::string slot;                // the nickname, else the port as given
-    std::string plug;                // the same for every attempt of one plug
-    unsigned attempt = 1;            // 1 for a plug's first attempt, 2 and on for its retries
+    std::optional<std::string> unit{}; // the camera's label, already checked
+    std::string slot{};                // the nickname, else the port as given
+    std::string plug{};                // the same for every attempt of one plug; empty: its own id
+    unsigned attempt = 1;              // 1 for a plug's first attempt, 2 and on for its retries
 };
 
 // Why a record is not where it was asked to be, in the store's own words: not kept at all

@@ -12,6 +12,8 @@
 #include "records/record_fields.h"
 #include "records/record_time.h"
 #include "records/records_reading.h"
+#include "records/sqlite_store.h"
+#include "records/store_place.h"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -30,12 +32,15 @@ struct RecordsOptions {
     std::string image;
     std::string ending;
     std::string station;
+    std::string unit;
     std::size_t limit = 0;
     std::string records;
     bool utc = false;
     bool json = false;
     bool csv = false;
     bool summary = false;
+    bool withSent = false;
+    bool init = false;
 };
 
 std::optional<std::string> givenOrNone(const std::string& value) {
@@ -52,6 +57,8 @@ RecordsQuery queryOf(const RecordsOptions& o) {
     filter.usbSerial = givenOrNone(o.serial);
     filter.ending = givenOrNone(o.ending);
     filter.station = givenOrNone(o.station);
+    filter.unit = givenOrNone(o.unit);
+    filter.leaveOutSent = !o.withSent;
     filter.limit = o.limit > 0 ? std::optional(o.limit) : std::nullopt;
     std::string image = o.image;
     std::transform(image.begin(), image.end(), image.begin(),
@@ -95,7 +102,25 @@ void printJson(Console& console, const std::vector<UpgradeRecord>& records) {
     }
 }
 
+// --init: the schema made or brought up to this program's, by a role that may.
+int initRecords(const RecordsOptions& options, Console& console) {
+    const StorePlace place = storePlaceOf(options.records);
+    if (place.kind == StorePlaceKind::none) {
+        return console.result({exitUsage, "records: --init needs a records file or server, not none"});
+    }
+    const StoreStatus status = initialiseRecordStore(place);
+    if (!status.ok) {
+        return console.result({exitUnusable, status.reason});
+    }
+    return console.result({.exitCode = exitSuccess,
+                           .text = "The records in " + shownPlace(place.where) + " are ready (schema " +
+                                   std::to_string(recordSchemaVersion) + ")"});
+}
+
 int runRecords(const RecordsOptions& options, Console& console) {
+    if (options.init) {
+        return initRecords(options, console);
+    }
     const ReadRecords read = readRecords(queryOf(options));
     if (read.refusal) {
         return console.result({read.refusal->badRequest ? exitUsage : exitUnusable, read.refusal->reason});
@@ -162,6 +187,10 @@ void addFilterOptions(CLI::App& command, RecordsOptions& o) {
         ->check(CLI::IsMember({"succeeded", "failed", "unusable", "cancelled", "interrupted", "running"}))
         ->type_name("ENDING");
     command.add_option("--station", o.station, "Only this station")->type_name("NAME");
+    command.add_option("--unit", o.unit, "Only this camera, by its label: its whole history")
+        ->type_name("LABEL");
+    command.add_flag("--with-sent", o.withSent,
+                     "With the records this desk's file has sent to a line's server (which holds them)");
     command.add_option("--limit", o.limit, "At most N records, the newest")
         ->check(CLI::Validator(limitProblem, ""))
         ->type_name("N");
@@ -182,6 +211,11 @@ void addRecordsCommand(CLI::App& app, int& status) {
     auto* csv = command->add_flag("--csv", options->csv, "Every field as CSV (RFC 4180), with a header line")
                     ->excludes(json);
     command->add_flag("--summary", options->summary, "Counts and yield per image and per station")
+        ->excludes(csv);
+    command
+        ->add_flag("--init", options->init,
+                   "Make or migrate the records' tables of --records (a line's server: as its owner)")
+        ->excludes(json)
         ->excludes(csv);
     command->callback([options, &status] {
         Console console(options->json ? OutputMode::Json : OutputMode::Plain);

@@ -31,7 +31,7 @@ void printTable(Console& console, const char* heading, const std::vector<RecordT
     rows.front().push_back("YIELD");
     for (const RecordTally& tally : groups) {
         auto& row = rows.emplace_back();
-        row.push_back(byImage ? imageLabel(tally.newest->imagePath, tally.key) : tally.key);
+        row.push_back(byImage ? imageLabel(tally.newest->image, tally.key) : tally.key);
         row.push_back(std::to_string(tally.attempts()));
         for (const std::size_t n : tally.counts) {
             row.push_back(std::to_string(n));
@@ -44,7 +44,7 @@ void printTable(Console& console, const char* heading, const std::vector<RecordT
 JsonFields fieldsOf(const RecordTally& tally, bool byImage) {
     JsonFields fields{{"by", byImage ? "image" : "station"}};
     if (byImage) {
-        fields["image"] = tally.newest->imagePath;
+        fields["image"] = tally.newest->image;
         fields["sha256"] = tally.key;
     } else {
         fields["station"] = tally.key;

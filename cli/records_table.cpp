@@ -43,7 +43,7 @@ void printRecordsTable(Console& console, std::span<const UpgradeRecord> records,
         {utc ? "STARTED (UTC)" : "STARTED", "STATION", "PORT", "IMAGE", "ENDING", "SECONDS", "STEP/REASON"}};
     for (const UpgradeRecord& record : records) {
         rows.push_back({isoMoment(record.startedMs, utc), record.station, record.port,
-                        imageLabel(record.imagePath, record.imageSha256), record.ending, secondsOf(record),
+                        imageLabel(record.image, record.imageSha256), record.ending, secondsOf(record),
                         whyOf(record)});
     }
     printTextTable(console, rows);

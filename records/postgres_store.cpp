@@ -4,6 +4,8 @@
 #include "records/record_sql.h"
 #include "records/store_place.h"
 
+#include <algorithm>
+#include <array>
 #include <libpq-fe.h>
 
 namespace orvane {
@@ -26,8 +28,10 @@ std::string serverTrouble(pg_conn* connection) {
     return trimmed(connection != nullptr ? PQerrorMessage(connection) : "out of memory");
 }
 
-// Runs sql with text parameters (NULL where a value is empty); nullptr when it failed.
-Result run(pg_conn* connection, const std::string& sql, const std::vector<ColumnValue>& values = {}) {
+// Runs sql with text parameters (NULL where a value is empty); nullptr when it failed, its
+// SQLSTATE in state when asked for.
+Result run(pg_conn* connection, const std::string& sql, const std::vector<ColumnValue>& values = {},
+           std::string* state = nullptr) {
     std::vector<std::string> texts(values.size());
     std::vector<const char*> parameters(values.size(), nullptr);
     for (std::size_t i = 0; i < values.size(); ++i) {
@@ -44,6 +48,9 @@ Result run(pg_conn* connection, const std::string& sql, const std::vector<Column
                   &PQclear);
     const auto status = PQresultStatus(result.get());
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+        if (const char* code = PQresultErrorField(result.get(), PG_DIAG_SQLSTATE); state != nullptr) {
+            *state = code != nullptr ? code : "";
+        }
         return Result(nullptr, &PQclear);
     }
     return result;
@@ -63,41 +70,86 @@ UpgradeRecord rowOf(PGresult* result, int row) {
     return recordOfColumns(values);
 }
 
-std::string createRecordsSql() {
-    std::string sql = "CREATE TABLE records (";
-    for (std::size_t i = 0; i < recordColumns.size(); ++i) {
-        sql += std::string(i == 0 ? "" : ", ") + std::string(recordColumns[i]) +
-               (isNumberColumn(i) ? " BIGINT" : " TEXT") + (i == 0 ? " PRIMARY KEY" : "");
+constexpr std::string_view undefinedTable = "42P01";
+constexpr std::string_view insufficientPrivilege = "42501";
+
+// The migrations, one per schema version: applying the first n gives version n.
+std::vector<std::string> migrations() {
+    std::string create = "CREATE TABLE records (";
+    for (const std::string& column : columnDefinitions(0, firstSchemaColumns, "BIGINT")) {
+        create += (column.starts_with("id ") ? "" : ", ") + column;
     }
-    return sql + ")";
+    std::string second = "ALTER TABLE records";
+    for (const std::string& column : columnDefinitions(firstSchemaColumns, recordColumns.size(), "BIGINT")) {
+        second += (second.ends_with("records") ? " ADD COLUMN " : ", ADD COLUMN ") + column;
+    }
+    return {create + ")", "CREATE INDEX records_started ON records (started_ms)", second,
+            std::string(fillSecondSchemaColumns), "CREATE INDEX records_unit ON records (unit)"};
 }
 
-// Brings the server's schema to this program's version; refuses a newer one untouched.
-StoreStatus migrate(pg_conn* connection, const std::string& serverUri) {
-    const std::string uri = shownPlace(serverUri);
-    const auto fail = [&](const std::string& why) {
+// Statements of the migrations up to each version, counted in migrations().
+constexpr std::array<std::size_t, 3> statementsUpTo{0, 2, 5};
+
+// The server's schema version: 0 without our tables, -1 when it cannot be read (why set).
+int schemaOf(pg_conn* connection, std::string& why) {
+    std::string state;
+    const Result version = run(connection, "SELECT coalesce(max(version), 0) FROM orvane_schema", {}, &state);
+    if (version) {
+        return std::stoi(PQgetvalue(version.get(), 0, 0));
+    }
+    if (state == undefinedTable) {
+        return 0;
+    }
+    why = serverTrouble(connection);
+    return -1;
+}
+
+// Brings the server's schema from 'found' to this program's version, one migrating at a time.
+StoreStatus migrate(pg_conn* connection, const std::string& uri, bool owner) {
+    std::string state;
+    const auto fail = [&]() {
+        std::string why = "Cannot prepare the records database " + uri + ": " + serverTrouble(connection);
         (void)run(connection, "ROLLBACK");
+        if (!owner && (state == insufficientPrivilege || state.empty())) {
+            why += "; its owner must run orvane-cli records --init --records " + uri;
+        }
         return storeFailure(why);
     };
-    if (!run(connection, "BEGIN") ||
-        !run(connection, "SELECT pg_advisory_xact_lock(" + std::string(migrationLockKey) + ")") ||
-        !run(connection, "CREATE TABLE IF NOT EXISTS orvane_schema (version integer NOT NULL)")) {
-        return fail("Cannot prepare the records database " + uri + ": " + serverTrouble(connection));
+    if (!run(connection, "BEGIN", {}, &state) ||
+        !run(connection, "SELECT pg_advisory_xact_lock(" + std::string(migrationLockKey) + ")", {}, &state) ||
+        !run(connection, "CREATE TABLE IF NOT EXISTS orvane_schema (version integer NOT NULL)", {}, &state)) {
+        return fail();
     }
-    const Result version = run(connection, "SELECT coalesce(max(version), 0) FROM orvane_schema");
-    const int found = version ? std::stoi(PQgetvalue(version.get(), 0, 0)) : -1;
-    if (found > recordSchemaVersion) {
-        return fail(uri + " holds records of a newer Orvane (schema " + std::to_string(found) +
-                    ", this one knows " + std::to_string(recordSchemaVersion) +
-                    "); it was left as it is: use the newer program");
+    // Another writer may have migrated it meanwhile: read the version inside the lock.
+    std::string why;
+    const int found = schemaOf(connection, why);
+    const auto steps = migrations();
+    for (std::size_t i =
+             statementsUpTo.at(static_cast<std::size_t>(std::clamp(found, 0, recordSchemaVersion)));
+         i < steps.size(); ++i) {
+        if (!run(connection, steps[i], {}, &state)) {
+            return fail();
+        }
     }
-    if (found == 0 && (!run(connection, createRecordsSql()) ||
-                       !run(connection, "CREATE INDEX records_started ON records (started_ms)") ||
-                       !run(connection, "INSERT INTO orvane_schema VALUES (" +
-                                            std::to_string(recordSchemaVersion) + ")"))) {
-        return fail("Cannot prepare the records database " + uri + ": " + serverTrouble(connection));
+    if (!run(connection, "DELETE FROM orvane_schema", {}, &state) ||
+        !run(connection, "INSERT INTO orvane_schema VALUES (" + std::to_string(recordSchemaVersion) + ")", {},
+             &state) ||
+        !run(connection, "COMMIT", {}, &state)) {
+        return fail();
     }
-    return run(connection, "COMMIT") ? StoreStatus{} : fail(serverTrouble(connection));
+    return {};
+}
+
+std::string newerSchema(const std::string& uri, int found) {
+    return uri + " holds records of a newer Orvane (schema " + std::to_string(found) + ", this one knows " +
+           std::to_string(recordSchemaVersion) + "); it was left as it is: use the newer program";
+}
+
+// "host/database", ":port" after the host when it is not the usual one.
+std::string serverName(pg_conn* connection) {
+    const std::string port = PQport(connection) != nullptr ? PQport(connection) : "";
+    return std::string(PQhost(connection)) + (port.empty() || port == "5432" ? "" : ":" + port) + "/" +
+           PQdb(connection);
 }
 
 std::string dollar(int& count) {
@@ -110,8 +162,8 @@ bool isPostgresUri(const std::string& where) {
     return where.starts_with("postgresql://") || where.starts_with("postgres://");
 }
 
-PostgresStore::PostgresStore(std::string uri, std::unique_ptr<SqliteStore> spool)
-    : uri_(std::move(uri)), spool_(std::move(spool)) {}
+PostgresStore::PostgresStore(std::string uri, std::unique_ptr<SqliteStore> spool, ServerUse use)
+    : uri_(std::move(uri)), use_(use), spool_(std::move(spool)) {}
 
 PostgresStore::~PostgresStore() {
     PQfinish(connection_);
@@ -123,7 +175,7 @@ std::unique_ptr<PostgresStore> PostgresStore::open(const std::string& uri, const
     if (!spool) {
         return nullptr;
     }
-    auto store = std::make_unique<PostgresStore>(uri, std::move(spool));
+    auto store = std::make_unique<PostgresStore>(uri, std::move(spool), ServerUse::write);
     const std::lock_guard lock(store->mutex_);
     if (StoreStatus reached = store->connect(); !reached.ok && !reached.deferred) {
         status = reached;
@@ -134,6 +186,32 @@ std::unique_ptr<PostgresStore> PostgresStore::open(const std::string& uri, const
     status = {};
     return store;
 }
+
+std::unique_ptr<PostgresStore> PostgresStore::openForReading(const std::string& uri, StoreStatus& status) {
+    auto store = std::make_unique<PostgresStore>(uri, nullptr, ServerUse::read);
+    const std::lock_guard lock(store->mutex_);
+    if (status = store->connect(); !status.ok || status.deferred) {
+        status.ok = false;
+        return nullptr;
+    }
+    return store;
+}
+
+StoreStatus PostgresStore::initialise(const std::string& uri) {
+    PostgresStore store(uri, nullptr, ServerUse::init);
+    const std::lock_guard lock(store.mutex_);
+    StoreStatus status = store.connect();
+    status.ok = status.ok && !status.deferred;
+    return status;
+}
+
+namespace {
+
+// The server's notices ("relation ... already exists, skipping") are for its log, not for
+// whoever reads this program's output.
+void dropNotice(void* /*unused*/, const char* /*message*/) {}
+
+} // namespace
 
 StoreStatus PostgresStore::connect() {
     if (connection_ != nullptr && PQstatus(connection_) == CONNECTION_OK) {
@@ -149,14 +227,40 @@ StoreStatus PostgresStore::connect() {
         PQfinish(made);
         return {true, true, "the records server does not answer (" + why + ")"};
     }
+    PQsetNoticeProcessor(made, dropNotice, nullptr);
     // Kept only once the schema is known to be ours: an open connection is taken as checked,
     // so one kept after a refused check would write into a newer program's tables.
-    if (StoreStatus checked = migrate(made, uri_); !checked.ok) {
+    if (StoreStatus checked = checkSchema(made); !checked.ok) {
         PQfinish(made);
         return checked;
     }
+    sentTo_ = serverName(made);
     connection_ = made;
     return {};
+}
+
+StoreStatus PostgresStore::checkSchema(pg_conn* connection) {
+    const std::string uri = shownPlace(uri_);
+    std::string why;
+    version_ = schemaOf(connection, why);
+    if (version_ < 0) {
+        return storeFailure("Cannot read the records database " + uri + ": " + why);
+    }
+    if (version_ > recordSchemaVersion) {
+        return storeFailure(newerSchema(uri, version_));
+    }
+    if (version_ == recordSchemaVersion) {
+        return {};
+    }
+    if (use_ == ServerUse::read) {
+        // Read as it would read migrated; nothing is made by a reader.
+        return version_ == 0 ? storeFailure(uri + " holds no records yet") : StoreStatus{};
+    }
+    StoreStatus migrated = migrate(connection, uri, use_ == ServerUse::init);
+    if (migrated.ok) {
+        version_ = recordSchemaVersion;
+    }
+    return migrated;
 }
 
 StoreStatus PostgresStore::send(const UpgradeRecord& record) {
@@ -166,10 +270,13 @@ StoreStatus PostgresStore::send(const UpgradeRecord& record) {
              std::vector<ColumnValue>(values.begin(), values.end()))) {
         return {true, true, "the records server refused the record (" + serverTrouble(connection_) + ")"};
     }
-    return spool_->markSent(record.id);
+    return spool_->markSent(record.id, sentTo_);
 }
 
 std::size_t PostgresStore::flush(StoreStatus& status) {
+    if (!spool_) {
+        return 0;
+    }
     std::vector<UpgradeRecord> waiting = spool_->pending(status);
     if (!status.ok || waiting.empty()) {
         return waiting.size();
@@ -187,14 +294,26 @@ std::size_t PostgresStore::flush(StoreStatus& status) {
     return 0;
 }
 
-StoreStatus PostgresStore::put(const UpgradeRecord& record) {
+StoreStatus PostgresStore::keep(const UpgradeRecord& record, bool progress) {
+    if (!spool_) {
+        return storeFailure("Cannot keep the record: the records server was opened only to read it");
+    }
     const std::lock_guard lock(mutex_);
-    if (StoreStatus kept = spool_->putPending(record); !kept.ok) {
+    if (StoreStatus kept = progress ? spool_->putPendingProgress(record) : spool_->putPending(record);
+        !kept.ok) {
         return kept;
     }
     StoreStatus status;
     (void)flush(status);
     return status;
+}
+
+StoreStatus PostgresStore::put(const UpgradeRecord& record) {
+    return keep(record, false);
+}
+
+StoreStatus PostgresStore::putProgress(const UpgradeRecord& record) {
+    return keep(record, true);
 }
 
 std::vector<UpgradeRecord> PostgresStore::find(const RecordFilter& filter, StoreStatus& status) {
@@ -207,7 +326,8 @@ std::vector<UpgradeRecord> PostgresStore::find(const RecordFilter& filter, Store
     // The placeholders are numbered as they are made: the filter's first, the limit last.
     int count = 0;
     const std::string where = filterSql(filter, [&] { return dollar(count); });
-    const std::string sql = "SELECT " + columnList() + " FROM records" + where +
+    const std::string source = version_ < recordSchemaVersion ? firstSchemaRecords("") : "records";
+    const std::string sql = "SELECT " + columnList() + " FROM " + source + where +
                             " ORDER BY started_ms DESC, id DESC LIMIT " + dollar(count);
     const Result result = run(connection_, sql, filterValues(filter));
     if (!result) {

@@ -41,7 +41,7 @@ std::array<ColumnValue, recordColumns.size()> columnValuesOf(const UpgradeRecord
             text(r.vid),
             text(r.pid),
             text(r.usbSerial),
-            text(r.imagePath),
+            text(r.image),
             number(static_cast<std::int64_t>(r.imageSize)),
             text(r.imageSha256),
             text(r.target),
@@ -58,7 +58,12 @@ std::array<ColumnValue, recordColumns.size()> columnValuesOf(const UpgradeRecord
             text(r.toolVersion),
             text(r.host),
             number(r.processId),
-            text(r.bootId)};
+            text(r.bootId),
+            text(r.imagePath),
+            text(r.unit),
+            text(r.slot),
+            text(r.plug),
+            number(r.attempt)};
 }
 
 bool isNumberColumn(std::size_t index) {
@@ -80,7 +85,7 @@ UpgradeRecord recordOfColumns(const std::array<ColumnValue, recordColumns.size()
     r.vid = optionalTextOf(v[9]);
     r.pid = optionalTextOf(v[10]);
     r.usbSerial = optionalTextOf(v[11]);
-    r.imagePath = textOf(v[12]);
+    r.image = textOf(v[12]);
     r.imageSize = static_cast<std::uint64_t>(numberOf(v[13]));
     r.imageSha256 = textOf(v[14]);
     r.target = textOf(v[15]);
@@ -98,6 +103,11 @@ UpgradeRecord recordOfColumns(const std::array<ColumnValue, recordColumns.size()
     r.host = textOf(v[27]);
     r.processId = numberOf(v[28]);
     r.bootId = textOf(v[29]);
+    r.imagePath = textOf(v[30]);
+    r.unit = optionalTextOf(v[31]);
+    r.slot = textOf(v[32]);
+    r.plug = textOf(v[33]);
+    r.attempt = static_cast<std::uint32_t>(numberOf(v[34]));
     return r;
 }
 

@@ -1,5 +1,6 @@
 // The columns of a record, in one order for every store: the SQL of each store is made from
-// this list, so a new field is added in one place.
+// this list, so a new field is added in one place. Columns only ever join at the end: a file
+// of an older schema gains them in place.
 #pragma once
 
 #include "records/upgrade_record.h"
@@ -16,12 +17,41 @@ namespace orvane {
 // A column's value as stores bind it: text, a number, or NULL.
 using ColumnValue = std::variant<std::monostate, std::string, std::int64_t>;
 
-inline constexpr std::array<std::string_view, 30> recordColumns{
-    "id",           "started_ms", "duration_ms", "station",    "operator",      "port",         "device",
-    "by_id",        "driver",     "vid",         "pid",        "usb_serial",    "image_path",   "image_size",
-    "image_sha256", "target",     "address",     "line_speed", "upgrade_speed", "reply_mode",   "ending",
-    "step",         "block",      "blocks",      "reason",     "resends",       "tool_version", "host",
-    "process_id",   "boot_id"};
+inline constexpr std::array<std::string_view, 35> recordColumns{"id",
+                                                                "started_ms",
+                                                                "duration_ms",
+                                                                "station",
+                                                                "operator",
+                                                                "port",
+                                                                "device",
+                                                                "by_id",
+                                                                "driver",
+                                                                "vid",
+                                                                "pid",
+                                                                "usb_serial",
+                                                                "image_path",
+                                                                "image_size",
+                                                                "image_sha256",
+                                                                "target",
+                                                                "address",
+                                                                "line_speed",
+                                                                "upgrade_speed",
+                                                                "reply_mode",
+                                                                "ending",
+                                                                "step",
+                                                                "block",
+                                                                "blocks",
+                                                                "reason",
+                                                                "resends",
+                                                                "tool_version",
+                                                                "host",
+                                                                "process_id",
+                                                                "boot_id",
+                                                                "image_absolute_path",
+                                                                "unit",
+                                                                "slot",
+                                                                "plug",
+                                                                "attempt"};
 
 std::array<ColumnValue, recordColumns.size()> columnValuesOf(const UpgradeRecord& record);
 // Whether the column at index holds a number (else text).

@@ -46,7 +46,7 @@ std::array<RecordValue, recordFieldNames.size()> recordValues(const UpgradeRecor
             orNone(r.vid),
             orNone(r.pid),
             orNone(r.usbSerial),
-            r.imagePath,
+            r.image,
             fieldNumber(static_cast<std::int64_t>(r.imageSize)),
             r.imageSha256,
             r.target,
@@ -63,7 +63,13 @@ std::array<RecordValue, recordFieldNames.size()> recordValues(const UpgradeRecor
             r.toolVersion,
             r.host,
             fieldNumber(r.processId),
-            r.bootId};
+            r.bootId,
+            orNone(r.imagePath),
+            orNone(r.unit),
+            r.slot,
+            r.plug,
+            fieldNumber(r.attempt),
+            orNone(r.sentTo)};
 }
 
 JsonFields recordFields(const UpgradeRecord& record) {

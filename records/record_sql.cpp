@@ -12,6 +12,25 @@ std::string columnList() {
     return list;
 }
 
+std::vector<std::string> columnDefinitions(std::size_t from, std::size_t to, std::string_view numberType) {
+    std::vector<std::string> definitions;
+    for (std::size_t i = from; i < to; ++i) {
+        definitions.push_back(std::string(recordColumns[i]) + " " +
+                              (isNumberColumn(i) ? std::string(numberType) : "TEXT") +
+                              (i == 0 ? " PRIMARY KEY" : ""));
+    }
+    return definitions;
+}
+
+std::string firstSchemaRecords(std::string_view extraColumns) {
+    std::string columns;
+    for (std::size_t i = 0; i < firstSchemaColumns; ++i) {
+        columns += std::string(recordColumns[i]) + ", ";
+    }
+    return "(SELECT " + columns + "NULL AS image_absolute_path, NULL AS unit, port AS slot, id AS plug, " +
+           "1 AS attempt" + std::string(extraColumns) + " FROM records) AS records";
+}
+
 std::string upsertSql(const std::string& table, const std::vector<std::string>& extraColumns,
                       const Placeholder& next) {
     std::string columns = columnList();
@@ -52,6 +71,7 @@ std::string filterSql(const RecordFilter& filter, const Placeholder& next) {
     equal(filter.imageSha256, "image_sha256", "lower");
     equal(filter.ending, "ending", "");
     equal(filter.station, "station", "");
+    equal(filter.unit, "unit", "");
     return sql;
 }
 
@@ -65,7 +85,8 @@ std::vector<ColumnValue> filterValues(const RecordFilter& filter) {
     if (filter.port) {
         values.insert(values.end(), 3, *filter.port);
     }
-    for (const auto& text : {filter.usbSerial, filter.imageSha256, filter.ending, filter.station}) {
+    for (const auto& text :
+         {filter.usbSerial, filter.imageSha256, filter.ending, filter.station, filter.unit}) {
         if (text) {
             values.emplace_back(*text);
         }

@@ -33,7 +33,11 @@ struct RecordFilter {
     std::optional<std::string> imageSha256 = std::nullopt;
     std::optional<std::string> ending = std::nullopt;
     std::optional<std::string> station = std::nullopt;
+    std::optional<std::string> unit = std::nullopt;
     std::optional<std::size_t> limit = std::nullopt;
+    // A desk's file only: leaves out the records it has sent to a line's server, which that
+    // server holds (so a reader of both counts each attempt once).
+    bool leaveOutSent = false;
 };
 
 class RecordStore {
@@ -42,6 +46,9 @@ class RecordStore {
     // Keeps the record as it is now: a new one (running) or the completion of one already
     // kept under the same id.
     virtual StoreStatus put(const UpgradeRecord& record) = 0;
+    // Keeps how far a running attempt has come, without waiting for the disk: lost in a power
+    // cut at worst, where the start and the completion are not.
+    virtual StoreStatus putProgress(const UpgradeRecord& record) { return put(record); }
     // The newest first. A running record whose writer is gone on this host reads interrupted.
     virtual std::vector<UpgradeRecord> find(const RecordFilter& filter, StoreStatus& status) = 0;
 };

@@ -29,6 +29,11 @@ Statement prepare(sqlite3* database, const std::string& sql) {
     return Statement(statement, &sqlite3_finalize);
 }
 
+std::string textColumn(sqlite3_stmt* statement, int column) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+    return {text, static_cast<std::size_t>(sqlite3_column_bytes(statement, column))};
+}
+
 void bindValue(sqlite3_stmt* statement, int index, const ColumnValue& value) {
     if (const auto* text = std::get_if<std::string>(&value)) {
         sqlite3_bind_text(statement, index, text->data(), static_cast<int>(text->size()), SQLITE_TRANSIENT);
@@ -49,26 +54,41 @@ UpgradeRecord readRow(sqlite3_stmt* statement) {
         case SQLITE_INTEGER:
             values[i] = static_cast<std::int64_t>(sqlite3_column_int64(statement, column));
             break;
-        default: {
-            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-            values[i] = std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
-        }
+        default:
+            values[i] = textColumn(statement, column);
         }
     }
-    return recordOfColumns(values);
+    UpgradeRecord record = recordOfColumns(values);
+    // The column only a desk's file has, after the shared ones.
+    const int sentTo = static_cast<int>(values.size());
+    if (sqlite3_column_type(statement, sentTo) != SQLITE_NULL) {
+        record.sentTo = textColumn(statement, sentTo);
+    }
+    return record;
 }
 
 // The migrations, one per schema version: applying the first n gives version n.
 std::vector<std::string> migrations() {
     std::string create = "CREATE TABLE records (";
-    for (std::size_t i = 0; i < recordColumns.size(); ++i) {
-        create += std::string(i == 0 ? "" : ", ") + std::string(recordColumns[i]) +
-                  (isNumberColumn(i) ? " INTEGER" : " TEXT") + (i == 0 ? " PRIMARY KEY" : "");
+    for (const std::string& column : columnDefinitions(0, firstSchemaColumns, "INTEGER")) {
+        create += (column.starts_with("id ") ? "" : ", ") + column;
     }
     create += ", pending INTEGER NOT NULL DEFAULT 0);"
               "CREATE INDEX records_started ON records (started_ms);"
               "CREATE INDEX records_pending ON records (pending) WHERE pending <> 0;";
-    return {create};
+    std::string second;
+    for (const std::string& column : columnDefinitions(firstSchemaColumns, recordColumns.size(), "INTEGER")) {
+        second += "ALTER TABLE records ADD COLUMN " + column + ";";
+    }
+    second += "ALTER TABLE records ADD COLUMN sent_to TEXT;" + std::string(fillSecondSchemaColumns) +
+              ";CREATE INDEX records_unit ON records (unit) WHERE unit IS NOT NULL;";
+    return {create, second};
+}
+
+// What the records are read from: the table itself, or for a file of the first schema opened
+// only to read (so never migrated) the same columns as that table would have after migrating.
+std::string recordsSource(int version) {
+    return version >= recordSchemaVersion ? "records" : firstSchemaRecords(", NULL AS sent_to, pending");
 }
 
 int schemaVersion(sqlite3* database) {
@@ -130,7 +150,7 @@ StoreStatus migrate(sqlite3* database) {
 
 } // namespace
 
-SqliteStore::SqliteStore(sqlite3* database) : database_(database) {}
+SqliteStore::SqliteStore(sqlite3* database, int version) : database_(database), version_(version) {}
 
 SqliteStore::~SqliteStore() {
     sqlite3_close_v2(database_);
@@ -163,7 +183,7 @@ std::unique_ptr<SqliteStore> SqliteStore::open(const std::string& path, StoreSta
     if (status = migrate(raw); !status.ok) {
         return nullptr;
     }
-    auto store = std::make_unique<SqliteStore>(database.release());
+    auto store = std::make_unique<SqliteStore>(database.release(), recordSchemaVersion);
     store->markInterrupted();
     return store;
 }
@@ -206,14 +226,18 @@ std::unique_ptr<SqliteStore> SqliteStore::openForReading(const std::string& path
     if (status = checkSchema(raw, path); !status.ok) {
         return nullptr;
     }
-    if (schemaVersion(raw) < recordSchemaVersion) {
+    const int version = schemaVersion(raw);
+    if (version == 0) {
         status = storeFailure(path + " holds no records yet");
         return nullptr;
     }
-    return std::make_unique<SqliteStore>(database.release());
+    return std::make_unique<SqliteStore>(database.release(), version);
 }
 
 StoreStatus SqliteStore::write(const UpgradeRecord& record, bool pending) {
+    if (version_ < recordSchemaVersion) {
+        return storeFailure("Cannot keep the record: the file was opened only to read it");
+    }
     const Statement statement = prepare(database_, upsertSql("records", {"pending"}, [] { return "?"; }));
     if (!statement) {
         return failure(database_, "Cannot keep the record");
@@ -235,10 +259,31 @@ StoreStatus SqliteStore::putPending(const UpgradeRecord& record) {
     return write(record, true);
 }
 
+StoreStatus SqliteStore::writeUnsynced(const UpgradeRecord& record, bool pending) {
+    // The write-ahead log is synced at the next full write (a start or a completion), which
+    // keeps this one too; until then a power cut may take it, and only it.
+    if (!execute(database_, "PRAGMA synchronous = NORMAL")) {
+        return failure(database_, "Cannot keep the record");
+    }
+    const StoreStatus status = write(record, pending);
+    (void)execute(database_, "PRAGMA synchronous = FULL");
+    return status;
+}
+
+StoreStatus SqliteStore::putProgress(const UpgradeRecord& record) {
+    return writeUnsynced(record, false);
+}
+
+StoreStatus SqliteStore::putPendingProgress(const UpgradeRecord& record) {
+    return writeUnsynced(record, true);
+}
+
 std::vector<UpgradeRecord> SqliteStore::query(const RecordFilter& filter, StoreStatus& status) {
     const auto question = [] { return std::string("?"); };
+    const std::string sent = filter.leaveOutSent ? " AND sent_to IS NULL" : "";
     const Statement statement =
-        prepare(database_, "SELECT " + columnList() + " FROM records" + filterSql(filter, question) +
+        prepare(database_, "SELECT " + columnList() + ", sent_to FROM " + recordsSource(version_) +
+                               filterSql(filter, question) + sent +
                                " ORDER BY started_ms DESC, id DESC LIMIT coalesce(?, -1)");
     std::vector<UpgradeRecord> found;
     if (!statement) {
@@ -265,7 +310,8 @@ std::vector<UpgradeRecord> SqliteStore::find(const RecordFilter& filter, StoreSt
 
 std::vector<UpgradeRecord> SqliteStore::pending(StoreStatus& status) {
     const Statement statement =
-        prepare(database_, "SELECT " + columnList() + " FROM records WHERE pending <> 0 ORDER BY started_ms");
+        prepare(database_, "SELECT " + columnList() + ", sent_to FROM " + recordsSource(version_) +
+                               " WHERE pending <> 0 ORDER BY started_ms");
     std::vector<UpgradeRecord> found;
     int step = statement ? SQLITE_ROW : SQLITE_ERROR;
     while (statement && (step = sqlite3_step(statement.get())) == SQLITE_ROW) {
@@ -276,12 +322,14 @@ std::vector<UpgradeRecord> SqliteStore::pending(StoreStatus& status) {
     return found;
 }
 
-StoreStatus SqliteStore::markSent(const std::string& id) {
-    const Statement statement = prepare(database_, "UPDATE records SET pending = 0 WHERE id = ?");
+StoreStatus SqliteStore::markSent(const std::string& id, const std::string& sentTo) {
+    const Statement statement =
+        prepare(database_, "UPDATE records SET pending = 0, sent_to = ? WHERE id = ?");
     if (!statement) {
         return failure(database_, "Cannot keep the record");
     }
-    bindValue(statement.get(), 1, id);
+    bindValue(statement.get(), 1, sentTo);
+    bindValue(statement.get(), 2, id);
     return sqlite3_step(statement.get()) == SQLITE_DONE ? StoreStatus{}
                                                         : failure(database_, "Cannot keep the record");
 }

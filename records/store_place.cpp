@@ -1,7 +1,5 @@
 #include "records/store_place.h"
 
-#include "records/sqlite_store.h"
-
 #include <algorithm>
 #include <string>
 
@@ -50,15 +48,6 @@ std::string shownPlace(std::string_view where) {
     }
     maskPasswordParameters(shown, authority);
     return shown;
-}
-
-OpenedStore openRecordStoreForReading(const StorePlace& place) {
-    if (place.kind != StorePlaceKind::file) {
-        return openRecordStore(place);
-    }
-    OpenedStore opened;
-    opened.store = SqliteStore::openForReading(place.where, opened.status);
-    return opened;
 }
 
 StorePlace storePlaceOf(std::string_view given) {

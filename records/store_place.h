@@ -42,8 +42,12 @@ struct OpenedStore {
 // that cannot be made) is a status with its reason; a server that does not answer is none.
 OpenedStore openRecordStore(const StorePlace& place);
 
-// Opens a place to read its records: a file read-only (so one on a read-only medium can be
-// listed), a server as openRecordStore does.
+// Opens a place to read its records, making and changing nothing: a file read-only (so one on
+// a read-only medium can be listed), a server with no more than SELECT.
 OpenedStore openRecordStoreForReading(const StorePlace& place);
+
+// Makes or migrates the records' schema of a file or server (the owner's once for a line's
+// server); the status says why not. A place of "none" is the caller's to refuse.
+StoreStatus initialiseRecordStore(const StorePlace& place);
 
 } // namespace orvane

@@ -27,4 +27,23 @@ OpenedStore openRecordStore(const StorePlace& place) {
     return opened;
 }
 
+OpenedStore openRecordStoreForReading(const StorePlace& place) {
+    OpenedStore opened;
+    if (place.kind == StorePlaceKind::file) {
+        opened.store = SqliteStore::openForReading(place.where, opened.status);
+    } else if (place.kind == StorePlaceKind::server) {
+        opened.store = PostgresStore::openForReading(place.where, opened.status);
+    }
+    return opened;
+}
+
+StoreStatus initialiseRecordStore(const StorePlace& place) {
+    if (place.kind == StorePlaceKind::server) {
+        return PostgresStore::initialise(place.where);
+    }
+    StoreStatus status;
+    (void)SqliteStore::open(place.where, status);
+    return status;
+}
+
 } // namespace orvane

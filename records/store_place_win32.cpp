@@ -29,4 +29,22 @@ OpenedStore openRecordStore(const StorePlace& place) {
     return opened;
 }
 
+OpenedStore openRecordStoreForReading(const StorePlace& place) {
+    if (place.kind != StorePlaceKind::file) {
+        return openRecordStore(place);
+    }
+    OpenedStore opened;
+    opened.store = SqliteStore::openForReading(place.where, opened.status);
+    return opened;
+}
+
+StoreStatus initialiseRecordStore(const StorePlace& place) {
+    StoreStatus status;
+    if (place.kind == StorePlaceKind::file) {
+        (void)SqliteStore::open(place.where, status);
+        return status;
+    }
+    return openRecordStore(place).status;
+}
+
 } // namespace orvane

@@ -31,7 +31,9 @@ struct UpgradeRecord {
     std::optional<std::string> vid;
     std::optional<std::string> pid;
     std::optional<std::string> usbSerial;
-    // The image: the path as given and the size and SHA-256 of the bytes sent.
+    // The image: the path as given, made absolute (empty in records older than that), and
+    // the size and SHA-256 of the bytes sent.
+    std::string image;
     std::string imagePath;
     std::uint64_t imageSize = 0;
     std::string imageSha256;
@@ -41,7 +43,7 @@ struct UpgradeRecord {
     int upgradeSpeed = 0;
     std::string replyMode; // standard, low-latency
     std::string ending = std::string(recordRunning);
-    std::string step; // as stepName gives it; empty while running
+    std::string step; // as stepName gives it: where it ended, or reached while running
     std::uint32_t block = 0;
     std::uint32_t blocks = 0;
     std::string reason;
@@ -51,6 +53,15 @@ struct UpgradeRecord {
     std::string host;
     std::int64_t processId = 0;
     std::string bootId;
+    // The camera and where this attempt stands among a station's: its label (none when not
+    // given), the slot (nickname or port), the plug every attempt of one plug shares (the
+    // record's own id for a single job) and the attempt's number within that plug.
+    std::optional<std::string> unit;
+    std::string slot;
+    std::string plug;
+    std::uint32_t attempt = 1;
+    // Kept only by a desk's file: the server ("host/database") a spooled record was sent to.
+    std::optional<std::string> sentTo;
 
     bool operator==(const UpgradeRecord&) const = default;
 };

@@ -138,7 +138,15 @@ class Job {
         }
     }
 
-    void at(UpgradeStep step) { outcome_.step = step; }
+    void at(UpgradeStep step) {
+        outcome_.step = step;
+        toldReached();
+    }
+    void toldReached() const {
+        if (imageObserver_ != nullptr) {
+            imageObserver_->reached(outcome_.step, outcome_.block, outcome_.blockCount);
+        }
+    }
     void because(UpgradeEnding ending, UpgradeReason reason, std::string reasonText);
     // Why a wait that did not end well ended; timedOut names the camera's silence at this step.
     void explain(WaitEnd why, UpgradeReason timedOut, std::string silence);
@@ -406,6 +414,7 @@ StepEnd Job::sendDataBlocks() {
 
 StepEnd Job::sendDataBlock(const BlockCursor& cursor, std::uint8_t& answer) {
     outcome_.block = cursor.number;
+    toldReached();
     if (StepEnd end = send(makeDataBlock(image(), cursor.offset, cursor.number))) {
         return end;
     }
@@ -447,8 +456,8 @@ StepEnd Job::takeBlockAnswer(std::uint8_t answer, BlockCursor& cursor) {
 }
 
 StepEnd Job::sendEndFrame() {
-    at(UpgradeStep::EndFrame);
     outcome_.block = 0;
+    at(UpgradeStep::EndFrame);
     // blockReply is clear since the last block's answer was taken. It is not cleared again
     // after the write: a camera quick enough to accept before that clear would have its
     // acceptance erased, and a finished upgrade reported as failed.

@@ -89,11 +89,14 @@ struct UpgradeSettings {
 };
 
 // Told of the image's bytes once the job has read them, before any is sent: what a front end
-// keeps of the attempt (its size and digest) comes from the same read as what goes out.
+// keeps of the attempt (its size and digest) comes from the same read as what goes out. Told
+// too of each step reached and each block sent, on the job's thread, so an attempt cut short
+// still says how far it came: an observer only notes the numbers there.
 class ImageObserver {
   public:
     virtual ~ImageObserver() = default;
     virtual void imageLoaded(std::span<const std::uint8_t> bytes) = 0;
+    virtual void reached(UpgradeStep /*step*/, std::uint32_t /*block*/, std::uint32_t /*blocks*/) {}
 };
 
 struct UpgradeJobContext {

@@ -31,7 +31,7 @@ UpgradeRecord attempt(const char* id, std::int64_t startedMs, const std::string&
     r.operatorName = "ana";
     r.port = "/dev/ttyUSB0";
     r.device = "/dev/ttyUSB0";
-    r.imagePath = "/srv/fw/cam,v2.bin";
+    r.image = "/srv/fw/cam,v2.bin";
     r.imageSize = 65536;
     r.imageSha256 = sha;
     r.target = "main";
@@ -53,6 +53,7 @@ std::vector<UpgradeRecord> attempts() {
     UpgradeRecord r1 = attempt("r1", tenUtc, shaA, "succeeded");
     r1.byId = "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0";
     r1.usbSerial = "A10K3X";
+    r1.unit = "SN-7";
     r1.step = "done";
     UpgradeRecord r2 = attempt("r2", tenUtc + hourMs, shaA, "failed");
     r2.port = "ttyUSB1\n2026-12-09T09:00:00Z  forged  /dev/ttyUSB9";
@@ -65,7 +66,7 @@ std::vector<UpgradeRecord> attempts() {
     r2.resends = 7;
     UpgradeRecord r3 = attempt("r3", tenUtc + 2 * hourMs, shaB, "interrupted");
     r3.station = "line-2";
-    r3.imagePath = "C:\\fw\\motor.bin";
+    r3.image = "C:\\fw\\motor.bin";
     UpgradeRecord r4 = attempt("r4", tenUtc + 3 * hourMs, shaA, "running");
     r4.station = "line-2";
     r4.durationMs = 0;
@@ -81,6 +82,11 @@ class CliRecords : public ::testing::Test {
         for (const UpgradeRecord& record : attempts()) {
             ASSERT_TRUE(store->put(record).ok);
         }
+        // The same camera's earlier attempt, which this file spooled to a line's server.
+        UpgradeRecord r0 = attempt("r0", tenUtc - hourMs, shaA, "failed");
+        r0.unit = "SN-7";
+        ASSERT_TRUE(store->putPending(r0).ok);
+        ASSERT_TRUE(store->markSent("r0", "records.line/orvane").ok);
     }
     CliResult records(std::vector<std::string> args) const {
         args.insert(args.begin(), {"records", "--records", file_});
@@ -104,7 +110,8 @@ TEST_F(CliRecords, CsvHoldsEveryFieldByteForByte) {
     const std::string header =
         "id,started,seconds,station,operator,port,device,byId,driver,vid,pid,serial,image,"
         "imageSize,sha256,target,address,lineSpeed,upgradeSpeed,replyMode,ending,step,"
-        "block,blocks,reason,resends,toolVersion,host,processId,bootId\r\n";
+        "block,blocks,reason,resends,toolVersion,host,processId,bootId,imagePath,unit,slot,plug,attempt,"
+        "sentTo\r\n";
     EXPECT_EQ(result.out.substr(0, header.size()), header);
     const std::string r2 = "r2,2026-12-09T11:00:00.000Z,83.456,line-1,J\xf6rg \x1b[31m,"
                            "\"ttyUSB1\n2026-12-09T09:00:00Z  forged  /dev/ttyUSB9\",/dev/ttyUSB1,,,,,,"
@@ -112,7 +119,7 @@ TEST_F(CliRecords, CsvHoldsEveryFieldByteForByte) {
                            shaA +
                            ",main,1,9600,115200,standard,failed,block,3,10,"
                            "\"said \"\"no\"\"; DROP TABLE records; --, twice\r\n\",7,1.1.0,"
-                           "a-host-that-is-not-this-one,4242,boot\r\n";
+                           "a-host-that-is-not-this-one,4242,boot,,,,,1,\r\n";
     EXPECT_NE(result.out.find(r2), std::string::npos) << result.out;
     // Newest first; a row per record (the line ends inside quotes are the fields' own).
     std::vector<std::size_t> at;
@@ -235,6 +242,8 @@ INSTANTIATE_TEST_SUITE_P(
         Filter{"Interrupted", {"--ending", "interrupted"}, {"r3"}},
         Filter{"Running", {"--ending", "running"}, {"r4"}},
         Filter{"Station", {"--station", "line-2"}, {"r4", "r3"}}, Filter{"Limit", {"--limit", "1"}, {"r4"}},
+        Filter{"UnitLeavesOutWhatWasSent", {"--unit", "SN-7"}, {"r1"}},
+        Filter{"UnitWithSent", {"--unit", "SN-7", "--with-sent"}, {"r1", "r0"}},
         Filter{"Together", {"--station", "line-1", "--ending", "failed", "--since", "2026-12-09"}, {"r2"}}),
     [](const auto& test) { return std::string(test.param.name); });
 
@@ -301,6 +310,18 @@ TEST(CliRecordsPlace, NoFileYetIsNoRecordsYetButAMissingFileNamedIsNot) {
     const CliResult other = runCli({"records", "--records", dir.file("notes.txt"), "--json"});
     EXPECT_EQ(other.exitCode, 3);
     EXPECT_EQ(readFile(dir.file("notes.txt")), "not a database, and it stays as it is");
+}
+
+// --init makes the records' tables where they are asked for and says so; none has none.
+TEST(CliRecordsPlace, InitMakesTheTablesAReaderThenFindsEmpty) {
+    const TempFolder dir;
+    const CliResult made = runCli({"records", "--init", "--records", dir.file("line.sqlite")});
+    EXPECT_EQ(made.exitCode, 0) << made.err;
+    EXPECT_NE(made.out.find("ready (schema 2)"), std::string::npos) << made.out;
+    const CliResult read = runCli({"records", "--records", dir.file("line.sqlite")});
+    EXPECT_EQ(read.exitCode, 0) << read.err;
+    EXPECT_NE(read.out.find("0 records"), std::string::npos) << read.out;
+    EXPECT_EQ(runCli({"records", "--init", "--records", "none"}).exitCode, 2);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -67,6 +68,16 @@ bool PostgresServer::stop() {
 
 bool PostgresServer::psql(const std::string& sql) const {
     return shell("psql -X -q -v ON_ERROR_STOP=1 -d '" + uri_ + "' -c \"" + sql + "\"");
+}
+
+bool PostgresServer::psqlScript(const std::string& script) const {
+    const std::string file = folder_ + "/script.sql";
+    std::ofstream(file) << script;
+    return shell("psql -X -q -v ON_ERROR_STOP=1 -d '" + uri_ + "' -f " + file);
+}
+
+std::string PostgresServer::uriAs(const std::string& role, const std::string& database) const {
+    return "postgresql://" + role + "@/" + database + "?host=" + folder_;
 }
 
 } // namespace orvane::test

@@ -23,6 +23,10 @@ class PostgresServer {
     bool start();
     // Runs one SQL command through psql; answers whether it succeeded.
     bool psql(const std::string& sql) const;
+    // Runs a script (psql's own commands allowed) as the server's superuser.
+    bool psqlScript(const std::string& script) const;
+    // The server as another role, in another database.
+    std::string uriAs(const std::string& role, const std::string& database) const;
 
   private:
     std::string asServerUser(const std::string& command) const;

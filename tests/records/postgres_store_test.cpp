@@ -3,12 +3,15 @@
 #include "postgres_server.h"
 #include "records/postgres_store.h"
 #include "records/record_id.h"
+#include "records/sqlite_store.h"
 #include "records/writer_identity.h"
 #include "support/missing_package.h"
 #include "support/temp_folder.h"
 
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 
 namespace orvane {
 namespace {
@@ -27,6 +30,16 @@ class LineDatabase : public ::testing::Test {
             GTEST_SKIP() << "no PostgreSQL server for this test: " << server_->whyNot();
         }
         ASSERT_TRUE(server_->psql("DROP TABLE IF EXISTS records, orvane_schema"));
+        ::testing::internal::CaptureStderr();
+        capturing_ = true;
+    }
+
+    // The server's notices are its log's, never the user's.
+    void TearDown() override {
+        if (capturing_) {
+            const std::string said = ::testing::internal::GetCapturedStderr();
+            EXPECT_EQ(said.find("NOTICE"), std::string::npos) << said;
+        }
     }
 
     std::unique_ptr<PostgresStore> open() {
@@ -50,6 +63,7 @@ class LineDatabase : public ::testing::Test {
     }
 
     static std::unique_ptr<test::PostgresServer> server_;
+    bool capturing_ = false;
     const test::TempFolder folder_;
     const fs::path spool_ = folder_.path() / "spool.sqlite";
 };
@@ -141,9 +155,125 @@ TEST_F(LineDatabase, ANewerSchemaMetLaterRefusesEveryRecord) {
         EXPECT_NE(status.reason.find("newer Orvane (schema 9"), std::string::npos) << status.reason;
     }
     EXPECT_TRUE(server_->psql("SELECT 1 / (SELECT (count(*) = 0)::int FROM records)")) << "written";
-    ASSERT_TRUE(server_->psql("UPDATE orvane_schema SET version = 1"));
+    ASSERT_TRUE(server_->psql("UPDATE orvane_schema SET version = " + std::to_string(recordSchemaVersion)));
     StoreStatus status;
     EXPECT_EQ(store->flush(status), 0U) << status.reason;
+}
+
+TEST_F(LineDatabase, TheServersNoticesNeverReachStandardError) {
+    auto store = open();
+    ASSERT_TRUE(server_->psqlScript(
+        "CREATE OR REPLACE FUNCTION noisy() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+        "RAISE NOTICE 'relation \"records\" already exists, skipping'; RETURN NEW; END $$;"
+        "CREATE TRIGGER noisy BEFORE INSERT OR UPDATE ON records FOR EACH ROW EXECUTE FUNCTION noisy();"));
+    const StoreStatus kept = store->put(attempt(1));
+    EXPECT_TRUE(kept.ok && !kept.deferred) << kept.reason;
+}
+
+// What the desk's file has sent is marked with the server that holds it, and left out when a
+// reader asks, so that one reading both counts each attempt once.
+TEST_F(LineDatabase, TheSpoolMarksWhatTheServerHoldsAndLeavesItOutWhenAsked) {
+    auto store = open();
+    const UpgradeRecord sent = attempt(1);
+    ASSERT_TRUE(store->put(sent).ok);
+    ASSERT_TRUE(server_->stop());
+    const UpgradeRecord waiting = attempt(2);
+    EXPECT_TRUE(store->put(waiting).deferred);
+    ASSERT_TRUE(server_->start());
+    store.reset();
+    StoreStatus status;
+    const auto spool = SqliteStore::openForReading(spool_.string(), status);
+    ASSERT_TRUE(spool) << status.reason;
+    const auto all = spool->find({}, status);
+    const auto unsent = spool->find({.leaveOutSent = true}, status);
+    ASSERT_EQ(all.size(), 2U);
+    ASSERT_EQ(unsent.size(), 1U);
+    EXPECT_EQ(unsent[0].id, waiting.id);
+    const std::string& uri = server_->uri();
+    EXPECT_EQ(all[1].sentTo, uri.substr(uri.find("host=") + 5) + "/postgres");
+}
+
+// A line's database of the first schema, as the release before made it: read as it is by a
+// reader, then brought up in place by a writer, its records whole.
+TEST_F(LineDatabase, AFirstSchemaDatabaseIsReadAsItIsAndMigratedInPlace) {
+    std::string create = "CREATE TABLE records (id TEXT PRIMARY KEY";
+    for (const char* column :
+         {"started_ms B", "duration_ms B",  "station T", "operator T",   "port T",       "device T",
+          "by_id T",      "driver T",       "vid T",     "pid T",        "usb_serial T", "image_path T",
+          "image_size B", "image_sha256 T", "target T",  "address B",    "line_speed B", "upgrade_speed B",
+          "reply_mode T", "ending T",       "step T",    "block B",      "blocks B",     "reason T",
+          "resends B",    "tool_version T", "host T",    "process_id B", "boot_id T"}) {
+        const std::string text = column;
+        create += ", " + text.substr(0, text.size() - 1) + (text.back() == 'B' ? "BIGINT" : "TEXT");
+    }
+    ASSERT_TRUE(server_->psqlScript(create + ");CREATE TABLE orvane_schema (version integer NOT NULL);"
+                                             "INSERT INTO orvane_schema VALUES (1);"
+                                             "INSERT INTO records (id, started_ms, port, ending) "
+                                             "VALUES ('old-1', 1000, '/dev/ttyUSB3', 'succeeded');"));
+    const auto expectOld = [](const std::vector<UpgradeRecord>& found) {
+        ASSERT_EQ(found.size(), 1U);
+        EXPECT_EQ(found[0].slot, "/dev/ttyUSB3");
+        EXPECT_EQ(found[0].plug, "old-1");
+        EXPECT_EQ(found[0].attempt, 1U);
+        EXPECT_FALSE(found[0].unit);
+    };
+    StoreStatus status;
+    expectOld(PostgresStore::openForReading(server_->uri(), status)->find({}, status));
+    EXPECT_TRUE(server_->psql("SELECT 1 / (SELECT count(*) FROM orvane_schema WHERE version = 1)"));
+    expectOld(open()->find({}, status));
+    EXPECT_TRUE(server_->psql("SELECT 1 / (SELECT count(*) FROM orvane_schema WHERE version = 2)"));
+}
+
+// The SQL of the line's roles exactly as the station guide gives it.
+std::string guideRoles() {
+    std::ifstream in(std::string(ORVANE_SOURCE_DIR) + "/docs/station.md");
+    const std::string guide((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::size_t start = guide.rfind("```sql\n", guide.find("CREATE ROLE orvane_owner")) + 7;
+    return guide.substr(start, guide.find("```", start) - start);
+}
+
+enum class Use { read, write, init };
+
+struct RoleCase {
+    const char* role;
+    Use use;
+    const char* said; // empty: allowed; else part of the reason it was not
+};
+
+TEST_F(LineDatabase, EachRoleOfTheGuideMayDoWhatItNeedsAndNoMore) {
+    ASSERT_TRUE(server_->psqlScript("DROP DATABASE IF EXISTS orvane_line;"
+                                    "DROP ROLE IF EXISTS orvane_owner, orvane_station, orvane_reader;\n" +
+                                    guideRoles()));
+    const RoleCase cases[] = {
+        {"orvane_owner", Use::read, "holds no records yet"}, // reading made nothing...
+        {"orvane_reader", Use::read, "holds no records yet"},
+        {"orvane_station", Use::write, "run orvane-cli records --init"},
+        {"orvane_station", Use::init, "permission denied"},
+        {"orvane_reader", Use::init, "permission denied"},
+        {"orvane_owner", Use::init, ""},
+        {"orvane_station", Use::write, ""},
+        {"orvane_station", Use::read, ""},
+        {"orvane_reader", Use::read, ""},
+        {"orvane_reader", Use::write, "permission denied"},
+    };
+    int n = 0;
+    for (const RoleCase& c : cases) {
+        SCOPED_TRACE(std::string(c.role) + " case " + std::to_string(++n));
+        const std::string uri = server_->uriAs(c.role, "orvane_line");
+        StoreStatus status;
+        if (c.use == Use::init) {
+            status = PostgresStore::initialise(uri);
+        } else if (c.use == Use::read) {
+            if (const auto store = PostgresStore::openForReading(uri, status)) {
+                (void)store->find({}, status);
+            }
+        } else if (const auto store = PostgresStore::open(uri, folder_.file(std::to_string(n)), status)) {
+            status = store->put(attempt(n));
+        }
+        const bool allowed = status.ok && !status.deferred;
+        EXPECT_EQ(allowed, c.said[0] == '\0') << status.reason;
+        EXPECT_NE(status.reason.find(c.said), std::string::npos) << status.reason;
+    }
 }
 
 } // namespace

@@ -74,6 +74,20 @@ bool runSql(const std::string& path, const char* sql) {
     return ran;
 }
 
+int userVersion(const std::string& path) {
+    sqlite3* database = nullptr;
+    sqlite3_stmt* statement = nullptr;
+    int version = -1;
+    if (sqlite3_open(path.c_str(), &database) == SQLITE_OK &&
+        sqlite3_prepare_v2(database, "PRAGMA user_version", -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW) {
+        version = sqlite3_column_int(statement, 0);
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(database);
+    return version;
+}
+
 class RecordsFolder : public ::testing::Test {
   protected:
     std::string file(const std::string& name) const { return folder_.file(name); }
@@ -97,6 +111,11 @@ TEST_F(RecordsFolder, KeepsEveryFieldExactlyThroughStartAndCompletion) {
     record.imagePath = std::string("fw-\xff\xfe-latin1-caf\xe9.bin");
     record.byId = "/dev/serial/by-id/usb-FTDI_<script>-port0";
     record.usbSerial = "A10K,3\"X";
+    record.imagePath = "/srv/fw/fw-\xff.bin";
+    record.unit = "SN-0042 \xe6\xb5\x8b";
+    record.slot = "left, top";
+    record.plug = "plug-9";
+    record.attempt = 3;
     ASSERT_TRUE(store->put(record).ok);
     record.ending = "failed";
     record.step = "block";
@@ -153,6 +172,48 @@ TEST_F(RecordsFolder, FindsByWhatALineAsksNewestFirst) {
     EXPECT_EQ(startsOf({.imageSha256 = "AB12", .ending = "failed"}), (Starts{1005, 1004}));
     EXPECT_EQ(startsOf({.station = "bench-1"}), (Starts{1002, 1001, 1000}));
 }
+
+// A file as the release before wrote it (its own SQL): read as it is when opened to read, and
+// brought up in place when opened to write, its records whole either way.
+class FirstSchemaFile : public RecordsFolder, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(FirstSchemaFile, IsReadWholeAndMigratedOnlyByAWriter) {
+    const bool writer = GetParam();
+    ASSERT_TRUE(runSql(
+        file("old.sqlite"),
+        "PRAGMA journal_mode = WAL;"
+        "CREATE TABLE records (id TEXT PRIMARY KEY, started_ms INTEGER, duration_ms INTEGER, station TEXT, "
+        "operator TEXT, port TEXT, device TEXT, by_id TEXT, driver TEXT, vid TEXT, pid TEXT, usb_serial "
+        "TEXT, "
+        "image_path TEXT, image_size INTEGER, image_sha256 TEXT, target TEXT, address INTEGER, "
+        "line_speed INTEGER, upgrade_speed INTEGER, reply_mode TEXT, ending TEXT, step TEXT, block INTEGER, "
+        "blocks INTEGER, reason TEXT, resends INTEGER, tool_version TEXT, host TEXT, process_id INTEGER, "
+        "boot_id TEXT, pending INTEGER NOT NULL DEFAULT 0);"
+        "CREATE INDEX records_started ON records (started_ms);"
+        "CREATE INDEX records_pending ON records (pending) WHERE pending <> 0;"
+        "INSERT INTO records (id, started_ms, port, image_path, ending, step, block, blocks, pending) VALUES "
+        "('old-1', 1000, '/dev/ttyUSB3', 'fw2.bin', 'failed', 'block', 2, 9, 0);"
+        "PRAGMA user_version = 1;"));
+    StoreStatus status;
+    const auto store = writer ? SqliteStore::open(file("old.sqlite"), status)
+                              : SqliteStore::openForReading(file("old.sqlite"), status);
+    ASSERT_TRUE(store) << status.reason;
+    const auto found = store->find({}, status);
+    ASSERT_EQ(found.size(), 1U) << status.reason;
+    EXPECT_EQ(found[0].image, "fw2.bin");
+    EXPECT_EQ(found[0].imagePath, "");
+    EXPECT_EQ(found[0].block, 2U);
+    EXPECT_EQ(found[0].slot, "/dev/ttyUSB3");
+    EXPECT_EQ(found[0].plug, "old-1");
+    EXPECT_EQ(found[0].attempt, 1U);
+    EXPECT_FALSE(found[0].unit || found[0].sentTo);
+    EXPECT_EQ(store->find({.unit = "SN-1"}, status).size(), 0U) << status.reason;
+    EXPECT_TRUE(status.ok) << status.reason;
+    EXPECT_EQ(userVersion(file("old.sqlite")), writer ? 2 : 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(OpenedToWrite, FirstSchemaFile, ::testing::Values(true));
+INSTANTIATE_TEST_SUITE_P(OpenedToRead, FirstSchemaFile, ::testing::Values(false));
 
 TEST_F(RecordsFolder, RefusesFilesThatAreNotItsOwnAndLeavesThemAlone) {
     const auto refused = [&](const std::string& name, const std::string& mentions) {
