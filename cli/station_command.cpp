@@ -22,6 +22,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 
 namespace orvane {
@@ -96,14 +97,20 @@ std::optional<int> fixedSlots(const StationOptions& options, StationPlan& plan, 
     return std::nullopt;
 }
 
-void sayReady(Console& console, const FirmwareImage& image, TextLanguage language) {
+void sayReady(Console& console, StationView& view, const FirmwareImage& image, const StationPlan& plan,
+              TextLanguage language) {
     const std::string size = std::to_string(image.bytes.size());
     if (console.json()) {
         console.event("station",
                       {{"image", image.path}, {"bytes", image.bytes.size()}, {"sha256", image.sha256}});
-        return;
+    } else {
+        view.say(fillText(textOf(IDS_STATION_READY, language), {image.path, size, image.sha256}));
     }
-    console.line(fillText(textOf(IDS_STATION_READY, language), {image.path, size, image.sha256}));
+    // udev makes /dev/serial/by-id with the first adapter and takes it away with the last.
+    std::error_code error;
+    if (plan.slots.empty() && !std::filesystem::is_directory(plan.watchFolder, error)) {
+        view.noFolder(plan.watchFolder);
+    }
 }
 
 // What every camera's job is given: the bytes read once, the settings and the records.
@@ -147,9 +154,9 @@ int runStation(const StationOptions& options, Console& console) {
     }
     planJobs(plan, options, *image, records, console, language);
     plan.held = [&dashboard](const std::string& slot) { return dashboard.held(slot); };
-    sayReady(console, *image, language);
-    StationState state(image->path, image->sha256, image->bytes.size());
     StationView view(console, language, options.bell);
+    sayReady(console, view, *image, plan, language);
+    StationState state(image->path, image->sha256, image->bytes.size(), plan.retries);
     if (const auto today = todaysTally(options.records)) {
         view.today(*today);
     }

@@ -4,8 +4,11 @@
 #include "cli/upgrade_summary.h"
 #include "output/bar_layout.h"
 #include "output/job_log_printer.h"
+#include "output/line_wrap.h"
 #include "output/terminal_size.h"
+#include "output/text_table.h"
 #include "station/slot_event.h"
+#include "station/tally_text.h"
 #include "text/string_table.h"
 #include "text/text_ids.h"
 
@@ -13,6 +16,14 @@
 #include <cstdio>
 
 namespace orvane {
+namespace {
+
+// A slot's name as a row of the terminal shows it: whatever it holds moves no cursor.
+std::string shownName(const std::string& name) {
+    return shownCell(portLabel(name));
+}
+
+} // namespace
 
 StationView::StationView(Console& console, TextLanguage language, bool bell)
     : console_(console), language_(language), bell_(bell) {}
@@ -45,22 +56,27 @@ void StationView::attemptEnded(const SlotSnapshot& slot, UpgradeLog* log, const 
             report.bytes = outcome.succeeded() ? progress->length : progress->offset;
         }
     }
-    console_.result(cameraResult(report, true));
+    CommandResult result = cameraResult(report, true);
+    result.details["attempt"] = slot.attempt;
+    console_.result(result);
 }
 
 std::string StationView::countersText(const Tally& tally) const {
-    const auto yield = static_cast<long>(std::lround(tally.yield() * 100.0));
-    return fillText(
-        textOf(IDS_STATION_COUNTERS, language_),
-        {std::to_string(tally.succeeded), std::to_string(tally.notSucceeded), std::to_string(yield)});
+    return fillText(textOf(IDS_STATION_COUNTERS, language_),
+                    {std::to_string(tally.succeeded), std::to_string(tally.notSucceeded), yieldText(tally)});
 }
 
-std::string StationView::slotLine(const SlotSnapshot& slot) const {
-    return slotState(slot) + " | " + countersText(slot.tally);
+std::string StationView::retryText(const SlotSnapshot& slot, unsigned retries) const {
+    if (slot.attempt < 2) {
+        return {};
+    }
+    return fillText(textOf(IDS_STATION_RETRY, language_),
+                    {std::to_string(slot.attempt - 1), std::to_string(retries)});
 }
 
-std::string StationView::slotState(const SlotSnapshot& slot) const {
-    return portLabel(slot.name) + ": " + stateText(slot);
+std::string StationView::slotState(const SlotSnapshot& slot, unsigned retries) const {
+    const std::string retry = retryText(slot, retries);
+    return portLabel(slot.name) + (retry.empty() ? "" : " (" + retry + ")") + ": " + stateText(slot);
 }
 
 std::string StationView::stateText(const SlotSnapshot& slot) const {
@@ -80,10 +96,29 @@ std::string StationView::stateText(const SlotSnapshot& slot) const {
     return state;
 }
 
-void StationView::say(const std::string& text) {
-    // Cut by columns, never inside a character: a Chinese line or a by-id name stays readable.
-    const auto size = terminalSizeOf(stdout);
-    console_.line(size ? std::string(startWithin(text, size->columns)) : text);
+void StationView::say(const std::string& text, bool note) {
+    // Escaped first, so that no byte of a name can break a row or move the cursor; then folded
+    // by columns, never inside a character.
+    const std::string shown = shownCell(text);
+    const auto size = terminalSizeOf(note ? stderr : stdout);
+    std::string folded;
+    for (const std::string& row : size ? wrappedLines(shown, size->columns) : std::vector{shown}) {
+        folded += (folded.empty() ? "" : "\n") + row;
+    }
+    if (note) {
+        console_.note(folded);
+    } else {
+        console_.line(folded);
+    }
+}
+
+void StationView::noFolder(const std::string& folder) {
+    const std::string text = fillText(textOf(IDS_STATION_NO_FOLDER, language_), {folder});
+    if (console_.json()) {
+        console_.advice(text);
+    } else {
+        say(text, true);
+    }
 }
 
 void StationView::stationEvent(const StationEvent& event, const StationSnapshot& now) {
@@ -91,7 +126,11 @@ void StationView::stationEvent(const StationEvent& event, const StationSnapshot&
     if (event.kind == Kind::ImageChanged) {
         const std::string text =
             fillText(textOf(IDS_STATION_IMAGE_CHANGED, language_), {now.imageName, now.imageSha256});
-        console_.note(text);
+        if (console_.json()) {
+            console_.note(text);
+        } else {
+            say(text, true);
+        }
         return;
     }
     if (event.kind == Kind::Appeared || event.kind == Kind::Disappeared) {
@@ -104,8 +143,12 @@ void StationView::stationEvent(const StationEvent& event, const StationSnapshot&
         }
         return;
     }
+    const std::string retry = retryText(event.slot, now.retries);
+    if (!console_.json() && event.kind == Kind::Started && !retry.empty()) {
+        say(portLabel(event.slot.name) + ": " + retry);
+    }
     if (!console_.json() && event.kind == Kind::Ended) {
-        say(slotState(event.slot) + " | " + countersText(now.total));
+        say(slotState(event.slot, now.retries) + " | " + countersText(now.total));
     }
     drawSlots(now, event.kind == Kind::Progress);
 }
@@ -124,9 +167,10 @@ void StationView::drawSlots(const StationSnapshot& now, bool progressOnly) {
         if (slot.bytesPerSecond > 0.0) {
             bar.bytesPerSecond = slot.bytesPerSecond;
         }
-        const std::string state = slot.state == SlotState::Flashing ? std::string() : stateText(slot);
+        const std::string state =
+            slot.state == SlotState::Flashing ? retryText(slot, now.retries) : stateText(slot);
         const std::string resends = slot.resends == 0 ? "" : " resends " + std::to_string(slot.resends);
-        console_.drawBar({portLabel(slot.name), bar, state + resends}, row);
+        console_.drawBar({shownName(slot.name), bar, shownCell(state + resends)}, row);
     }
 }
 
@@ -151,13 +195,13 @@ int StationView::summary(const StationSnapshot& now, int exitStatus) {
         console_.event("stationSummary", {{"exitCode", exitStatus},
                                           {"succeeded", now.total.succeeded},
                                           {"notSucceeded", now.total.notSucceeded},
-                                          {"yield", oneDecimal(now.total.yield() * 100.0)},
+                                          {"yield", yieldJson(now.total)},
                                           {"sha256", now.imageSha256},
                                           {"slots", slots}});
         return exitStatus;
     }
     for (const SlotSnapshot& slot : now.slots) {
-        say(slotLine(slot));
+        say(slotState(slot, now.retries) + " | " + countersText(slot.tally));
     }
     say(fillText(textOf(IDS_STATION_STOPPED, language_), {total}));
     return exitStatus;

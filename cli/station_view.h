@@ -1,6 +1,8 @@
 // How the command line shows a station: in JSON the upgrade's own events for every attempt
 // plus "slot" events as cameras come and go; otherwise a line for each slot as it changes
-// (plugged, unplugged, its ending with the reason and the counters), fitted to the terminal.
+// (plugged, unplugged, a retry, its ending with the reason and the counters). Those lines
+// stay, so they are folded at the terminal's width, never cut; what they carry from outside
+// (a nickname, a port, a path) is shown escaped as the records' table shows it.
 #pragma once
 
 #include "output/console.h"
@@ -22,6 +24,10 @@ class StationView final : public StationFront, public StationListener {
                       double seconds) override;
     void stationEvent(const StationEvent& event, const StationSnapshot& now) override;
 
+    // A line of the station's own that stays (the start); on standard error when note.
+    void say(const std::string& text, bool note = false);
+    // The watched folder is not there (yet): where it comes from, and the other way.
+    void noFolder(const std::string& folder);
     // The day's figures from the records, as the shift starts.
     void today(const Tally& tally);
     // The end of the shift: the counters of every slot and in total; answers the exit status.
@@ -30,9 +36,10 @@ class StationView final : public StationFront, public StationListener {
   private:
     std::string countersText(const Tally& tally) const;
     std::string stateText(const SlotSnapshot& slot) const; // "waiting", "failed (reason)" ...
-    std::string slotState(const SlotSnapshot& slot) const; // "name: " and the state
-    std::string slotLine(const SlotSnapshot& slot) const;  // the state and the slot's counters
-    void say(const std::string& text);
+    // "retry 1 of R" for a plug's second attempt; empty for its first.
+    std::string retryText(const SlotSnapshot& slot, unsigned retries) const;
+    // "name: " (with the retry) and the state.
+    std::string slotState(const SlotSnapshot& slot, unsigned retries) const;
     // Terminal: a row per slot redrawn in place, at most ten times a second for progress.
     void drawSlots(const StationSnapshot& now, bool progressOnly);
 

@@ -1,6 +1,7 @@
 #include "dashboard/station_json.h"
 
 #include "station/slot_event.h"
+#include "station/tally_text.h"
 
 #include <chrono>
 #include <utility>
@@ -8,9 +9,8 @@
 namespace orvane {
 
 DashboardJson tallyJson(const Tally& tally) {
-    return {{"succeeded", tally.succeeded},
-            {"notSucceeded", tally.notSucceeded},
-            {"yield", oneDecimal(tally.yield() * 100.0)}};
+    return {
+        {"succeeded", tally.succeeded}, {"notSucceeded", tally.notSucceeded}, {"yield", yieldJson(tally)}};
 }
 
 DashboardJson slotJson(const SlotSnapshot& slot) {
@@ -35,11 +35,8 @@ DashboardJson stationJson(const StationSnapshot& now) {
     for (const SlotSnapshot& slot : now.slots) {
         slots.push_back(slotJson(slot));
     }
-    return {{"image", now.imageName},
-            {"sha256", now.imageSha256},
-            {"bytes", now.imageBytes},
-            {"total", tallyJson(now.total)},
-            {"slots", slots}};
+    return {{"image", now.imageName},        {"sha256", now.imageSha256}, {"bytes", now.imageBytes},
+            {"total", tallyJson(now.total)}, {"retries", now.retries},    {"slots", slots}};
 }
 
 DashboardJson slotStateMessage(DashboardJson slot, const Tally& total) {

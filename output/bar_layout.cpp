@@ -114,7 +114,7 @@ std::string fittedBarLine(std::string_view label, const ProgressBarState& state,
     std::string line = barLine(label, state, {}, narrowestTrack);
     if (!label.empty()) {
         const std::size_t others = displayColumns(line) - displayColumns(label);
-        if (others + ellipsis.size() + 2 <= limit) {
+        if (others + ellipsis.size() + 1 <= limit) { // a character of the name at least
             line = barLine(middleShortened(label, limit - others), state, {}, narrowestTrack);
         }
     }

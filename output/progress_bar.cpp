@@ -8,12 +8,13 @@ namespace orvane {
 
 std::string formatRate(double bytesPerSecond) {
     char text[32];
-    if (bytesPerSecond < 1000.0) {
+    constexpr double kibi = 1024.0;
+    if (bytesPerSecond < kibi) {
         std::snprintf(text, sizeof text, "%.0f B/s", std::max(bytesPerSecond, 0.0));
-    } else if (bytesPerSecond < 1000.0 * 1000.0) {
-        std::snprintf(text, sizeof text, "%.1f KB/s", bytesPerSecond / 1000.0);
+    } else if (bytesPerSecond < kibi * kibi) {
+        std::snprintf(text, sizeof text, "%.1f KiB/s", bytesPerSecond / kibi);
     } else {
-        std::snprintf(text, sizeof text, "%.1f MB/s", bytesPerSecond / 1e6);
+        std::snprintf(text, sizeof text, "%.1f MiB/s", bytesPerSecond / (kibi * kibi));
     }
     return text;
 }

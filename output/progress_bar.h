@@ -24,10 +24,10 @@ struct BarRow {
 };
 
 // One line without line end, for example
-// "[##########----------]  50%  16/32 blocks  11.2 KB/s  0:03 left".
+// "[##########----------]  50%  16/32 blocks  10.9 KiB/s  0:03 left".
 std::string formatProgressBar(const ProgressBarState& state, unsigned width = 30);
 
-// "950 B/s", "11.2 KB/s", "1.5 MB/s" (decimal units, as line speeds are given).
+// "950 B/s", "10.9 KiB/s", "1.4 MiB/s": binary units, as the station's page gives them.
 std::string formatRate(double bytesPerSecond);
 
 // "0:07", "12:34", "1:02:03"; negative values count as 0.

@@ -35,6 +35,9 @@ class PortWatch {
 std::vector<PortFacts> portsIn(const std::filesystem::path& folder, bool details);
 // The port opens by this name now.
 bool portPresent(const std::string& port);
+// The device the port's name leads to (Linux: the tty behind a by-id link), empty when it
+// leads nowhere or is no link (Windows: always empty).
+std::string portDevice(const std::string& port);
 // The folder to watch for a fixed port's coming and going.
 std::filesystem::path folderOfPort(const std::string& port);
 

@@ -90,6 +90,16 @@ bool portPresent(const std::string& port) {
     return std::filesystem::exists(devicePathOf(port), error);
 }
 
+std::string portDevice(const std::string& port) {
+    std::error_code error;
+    const std::filesystem::path named = devicePathOf(port);
+    if (!std::filesystem::is_symlink(named, error)) {
+        return {};
+    }
+    const std::filesystem::path device = std::filesystem::canonical(named, error);
+    return error ? std::string() : device.string();
+}
+
 std::filesystem::path folderOfPort(const std::string& port) {
     return std::filesystem::path(devicePathOf(port)).parent_path();
 }

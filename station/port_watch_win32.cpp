@@ -50,6 +50,10 @@ bool portPresent(const std::string& port) {
     });
 }
 
+std::string portDevice(const std::string& /*port*/) {
+    return {}; // a COM name is the device itself
+}
+
 std::filesystem::path folderOfPort(const std::string& /*port*/) {
     return {};
 }

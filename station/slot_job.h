@@ -23,12 +23,20 @@ class SlotJob {
     virtual double seconds() const = 0;
 };
 
+// Where an attempt stands: its camera's port, the slot as shown, the plug (one id for every
+// attempt of one plug) and its number among the plug's attempts (1, then 2 for the first retry).
+struct AttemptPlace {
+    std::string port;
+    std::string slot;
+    std::string plug;
+    unsigned attempt = 1;
+};
+
 class SlotJobs {
   public:
     virtual ~SlotJobs() = default;
-    // The attempt for the camera on port, shown as slot; front: the front end's log of it.
-    virtual std::unique_ptr<SlotJob> make(const std::string& port, const std::string& slot,
-                                          std::unique_ptr<UpgradeLog> front) = 0;
+    // The attempt at place; front: the front end's log of it.
+    virtual std::unique_ptr<SlotJob> make(const AttemptPlace& place, std::unique_ptr<UpgradeLog> front) = 0;
 };
 
 } // namespace orvane

@@ -1,5 +1,7 @@
 #include "station/station.h"
 
+#include "records/record_id.h"
+
 #include <algorithm>
 
 namespace orvane {
@@ -33,6 +35,7 @@ void Station::seen(const std::string& name, const std::string& port, bool presen
     slot.present = present;
     if (present) {
         slot.port = port;
+        slot.device = parts_.ports.deviceOf(port);
         ++slot.plug;
         slot.attempts = 0;
         slot.plugDone = false;
@@ -46,10 +49,16 @@ void Station::seen(const std::string& name, const std::string& port, bool presen
     state_.disappeared(slot.name);
 }
 
+// A link taken away while its device stays (removed by hand, renamed by udev) is no unplug:
+// the camera is still on the line, and its job goes on to an ending of its own.
+bool Station::deviceStays(const Slot& slot) {
+    return slot.present && !slot.device.empty() && parts_.ports.present(slot.device);
+}
+
 void Station::scan() {
     if (!plan_.slots.empty()) {
         for (const auto& slot : slots_) {
-            seen(slot->name, slot->port, parts_.ports.present(slot->port));
+            seen(slot->name, slot->port, parts_.ports.present(slot->port) || deviceStays(*slot));
         }
         return;
     }
@@ -62,7 +71,7 @@ void Station::scan() {
     }
     for (const auto& slot : slots_) {
         if (std::find(present.begin(), present.end(), slot->name) == present.end()) {
-            seen(slot->name, slot->port, false);
+            seen(slot->name, slot->port, deviceStays(*slot));
         }
     }
 }
@@ -80,12 +89,17 @@ void Station::startWaiting() {
         if (!slot->present || slot->plugDone || slot->job || (plan_.held && plan_.held(slot->name))) {
             continue;
         }
+        if (slot->attempts == 0) {
+            slot->plugId = newRecordId(); // a plug's first attempt: a new plug, also after a swap
+        }
         ++slot->attempts;
         state_.started(slot->name, slot->attempts);
         const SlotSnapshot shown{
             .name = slot->name, .port = slot->port, .present = true, .attempt = slot->attempts};
-        slot->job = parts_.jobs.make(slot->port, slot->name, front_.attemptLog(shown));
+        slot->job = parts_.jobs.make({slot->port, slot->name, slot->plugId, slot->attempts},
+                                     front_.attemptLog(shown));
         slot->jobPlug = slot->plug;
+        slot->jobAttempt = slot->attempts;
         slot->job->start();
     }
 }
@@ -108,7 +122,7 @@ void Station::reap(bool stopping) {
                            outcome.ending != UpgradeEnding::Cancelled && slot->attempts <= plan_.retries;
         state_.ended(slot->name, outcome, !again);
         const SlotSnapshot shown{
-            .name = slot->name, .port = slot->port, .present = slot->present, .attempt = slot->attempts};
+            .name = slot->name, .port = slot->port, .present = slot->present, .attempt = slot->jobAttempt};
         front_.attemptEnded(shown, slot->job->frontLog(), outcome, slot->job->seconds());
         slot->job.reset();
         // Gone: the next plug is a new one. Gone and back between two looks: a new plug now.

@@ -67,16 +67,20 @@ class Station {
     struct Slot {
         std::string name;
         std::string port;
+        std::string device{}; // where its port led as it came (a by-id link's tty)
+        std::string plugId{}; // shared by the attempts of the plug in place
         bool present = false;
         bool plugDone = false; // flashed (or given up) since it came: not again until it goes
         unsigned attempts = 0;
-        unsigned plug = 0;    // counts its comings, so a job knows whether its camera is still in
-        unsigned jobPlug = 0; // the plug the job began on
+        unsigned plug = 0;       // counts its comings, so a job knows whether its camera is still in
+        unsigned jobPlug = 0;    // the plug the job began on
+        unsigned jobAttempt = 0; // and its number there: a new plug may come before the job ends
         std::unique_ptr<SlotJob> job{};
     };
 
     void scan();
     void seen(const std::string& name, const std::string& port, bool present);
+    bool deviceStays(const Slot& slot);
     void reap(bool stopping);
     void startWaiting();
     unsigned runningCount() const;

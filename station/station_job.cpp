@@ -2,9 +2,9 @@
 
 namespace orvane {
 
-StationJob::StationJob(const StationJobSetup& setup, std::string port, std::string slot, StationState& state,
+StationJob::StationJob(const StationJobSetup& setup, const AttemptPlace& place, StationState& state,
                        std::unique_ptr<UpgradeLog> front)
-    : setup_(setup), front_(std::move(front)), inputs_(AttemptFacts{.port = std::move(port),
+    : setup_(setup), front_(std::move(front)), inputs_(AttemptFacts{.port = place.port,
                                                                     .imagePath = setup.image->path,
                                                                     .lineSpeed = setup.lineSpeed,
                                                                     .upgradeSpeed = setup.upgradeSpeed,
@@ -12,10 +12,11 @@ StationJob::StationJob(const StationJobSetup& setup, std::string port, std::stri
                                                                     .target = setup.settings.target,
                                                                     .lowLatency = setup.settings.lowLatency,
                                                                     .unit = std::nullopt,
-                                                                    .slot = slot,
-                                                                    .plug = {}},
+                                                                    .slot = place.slot,
+                                                                    .plug = place.plug,
+                                                                    .attempt = place.attempt},
                                                        std::span<const std::uint8_t>(setup.image->bytes)),
-      tap_(front_.get(), state, std::move(slot)), job_(inputs_, tap_) {}
+      tap_(front_.get(), state, place.slot), job_(inputs_, tap_) {}
 
 void StationJob::start() {
     CameraJobSetup camera{.settings = setup_.settings,

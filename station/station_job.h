@@ -30,7 +30,7 @@ struct StationJobSetup {
 class StationJob final : public SlotJob {
   public:
     // front: the front end's log of this attempt (may be null).
-    StationJob(const StationJobSetup& setup, std::string port, std::string slot, StationState& state,
+    StationJob(const StationJobSetup& setup, const AttemptPlace& place, StationState& state,
                std::unique_ptr<UpgradeLog> front);
     StationJob(const StationJob&) = delete;
     StationJob& operator=(const StationJob&) = delete;

@@ -9,9 +9,8 @@ namespace orvane {
 class StationJobs final : public SlotJobs {
   public:
     StationJobs(const StationJobSetup& setup, StationState& state) : setup_(setup), state_(state) {}
-    std::unique_ptr<SlotJob> make(const std::string& port, const std::string& slot,
-                                  std::unique_ptr<UpgradeLog> front) override {
-        return std::make_unique<StationJob>(setup_, port, slot, state_, std::move(front));
+    std::unique_ptr<SlotJob> make(const AttemptPlace& place, std::unique_ptr<UpgradeLog> front) override {
+        return std::make_unique<StationJob>(setup_, place, state_, std::move(front));
     }
 
   private:

@@ -22,6 +22,9 @@ class StationPorts {
     virtual std::vector<PortFacts> portsIn(const std::filesystem::path& folder, bool details) = 0;
     // The port opens by this name now.
     virtual bool present(const std::string& port) = 0;
+    // The device a port's name leads to now (a by-id link's tty), empty when it leads nowhere
+    // or is the device itself.
+    virtual std::string deviceOf(const std::string& port) = 0;
 };
 
 } // namespace orvane

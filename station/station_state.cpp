@@ -22,12 +22,17 @@ std::string_view slotStateName(SlotState state) {
     return endingName(UpgradeEnding::Cancelled);
 }
 
-double Tally::yield() const {
+std::optional<double> Tally::yield() const {
     const unsigned all = succeeded + notSucceeded;
-    return all == 0 ? 0.0 : static_cast<double>(succeeded) / all;
+    if (all == 0) {
+        return std::nullopt;
+    }
+    return static_cast<double>(succeeded) / all;
 }
 
-StationState::StationState(std::string imageName, std::string imageSha256, std::uint64_t imageBytes) {
+StationState::StationState(std::string imageName, std::string imageSha256, std::uint64_t imageBytes,
+                           unsigned retries) {
+    now_.retries = retries;
     now_.imageName = std::move(imageName);
     now_.imageSha256 = std::move(imageSha256);
     now_.imageBytes = imageBytes;

@@ -22,8 +22,8 @@ std::string_view slotStateName(SlotState state);
 struct Tally {
     unsigned succeeded = 0;
     unsigned notSucceeded = 0;
-    // Succeeded of all, 0 to 1; 0 before the first.
-    double yield() const;
+    // Succeeded of all, 0 to 1; none before the first (no yield is not a yield of 0).
+    std::optional<double> yield() const;
 };
 
 struct SlotSnapshot {
@@ -50,6 +50,7 @@ struct StationSnapshot {
     std::uint64_t imageBytes = 0;
     std::vector<SlotSnapshot> slots;
     Tally total;
+    unsigned retries = 0; // further attempts a failed camera left in is given (--retries)
 };
 
 struct StationEvent {
@@ -76,7 +77,8 @@ struct SlotProgress {
 
 class StationState {
   public:
-    StationState(std::string imageName, std::string imageSha256, std::uint64_t imageBytes);
+    StationState(std::string imageName, std::string imageSha256, std::uint64_t imageBytes,
+                 unsigned retries = 0);
     // Before the station runs; the listener must outlive it.
     void addListener(StationListener& listener);
     StationSnapshot snapshot() const;

@@ -17,6 +17,7 @@ class WatchedPorts final : public StationPorts {
         return orvane::portsIn(folder, details);
     }
     bool present(const std::string& port) override { return portPresent(port); }
+    std::string deviceOf(const std::string& port) override { return portDevice(port); }
 
   private:
     PortWatch watch_;

@@ -281,12 +281,18 @@ constexpr std::array table{
           "磁盘上的映像 {0} 已改变；工作站继续发送启动时读取的内容（SHA-256 {1}）"},
     Entry{IDS_STATION_WAITING, "waiting", "等待中"},
     Entry{IDS_STATION_FLASHING, "flashing {0}%, {1} s left", "升级中 {0}%，剩余 {1} 秒"},
-    Entry{IDS_STATION_COUNTERS, "succeeded {0}, not succeeded {1}, yield {2}%",
-          "成功 {0}，未成功 {1}，良率 {2}%"},
+    Entry{IDS_STATION_COUNTERS, "succeeded {0}, not succeeded {1}, yield {2}",
+          "成功 {0}，未成功 {1}，良率 {2}"},
     Entry{IDS_STATION_PLUGGED, "{0}: camera plugged in", "{0}：摄像机已接入"},
     Entry{IDS_STATION_UNPLUGGED, "{0}: camera unplugged", "{0}：摄像机已拔出"},
     Entry{IDS_STATION_STOPPED, "Station stopped: {0}", "工作站已停止：{0}"},
     Entry{IDS_STATION_TODAY, "Today so far in the records: {0}", "今日记录至今：{0}"},
+    Entry{IDS_STATION_RETRY, "retry {0} of {1}", "第 {0} 次重试（共 {1} 次）"},
+    Entry{IDS_STATION_NO_FOLDER,
+          "{0} does not exist yet: it appears when the first USB serial adapter is plugged in, and the "
+          "station waits for it. To name fixed ports instead, give them with --ports-from",
+          "{0} 尚不存在：插入第一个 USB 串口适配器时它才会出现，工作站会等待它。如要改用固定串口，请用 "
+          "--ports-from 列出"},
 };
 
 const Entry* find(int id) {

@@ -90,11 +90,13 @@ enum TextId : int {
     IDS_STATION_IMAGE_CHANGED = 261, // {0} image, {1} SHA-256 of what is sent
     IDS_STATION_WAITING = 262,
     IDS_STATION_FLASHING = 263,  // {0} percent, {1} seconds left
-    IDS_STATION_COUNTERS = 264,  // {0} succeeded, {1} not succeeded, {2} yield in percent
+    IDS_STATION_COUNTERS = 264,  // {0} succeeded, {1} not succeeded, {2} yield ("75.0 %", "–")
     IDS_STATION_PLUGGED = 265,   // {0} slot
     IDS_STATION_UNPLUGGED = 266, // {0} slot
     IDS_STATION_STOPPED = 267,   // {0} the counters (264)
     IDS_STATION_TODAY = 268,     // {0} the counters (264) of the day's records
+    IDS_STATION_RETRY = 340,     // {0} the retry (1 for a plug's second attempt), {1} retries allowed
+    IDS_STATION_NO_FOLDER = 341, // {0} the watched folder
 
     // What the image loader refuses besides an unreadable or too large file.
     IDS_IMAGE_EMPTY = 270,       // {0} path

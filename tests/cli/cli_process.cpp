@@ -20,7 +20,7 @@ extern char** environ;
 
 namespace orvane::test {
 
-CliProcess::CliProcess(const std::vector<std::string>& args, int stderrFd) {
+CliProcess::CliProcess(const std::vector<std::string>& args, int stderrFd, int stdoutFd) {
     int outPipe[2];
     int errPipe[2];
     if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
@@ -29,7 +29,7 @@ CliProcess::CliProcess(const std::vector<std::string>& args, int stderrFd) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, stdoutFd >= 0 ? stdoutFd : outPipe[1], 1);
     posix_spawn_file_actions_adddup2(&actions, stderrFd >= 0 ? stderrFd : errPipe[1], 2);
 
     // The child starts with default signal handling whatever the test runner set up.
@@ -113,6 +113,11 @@ std::optional<std::string> CliProcess::waitForLine(std::string_view text, std::c
 std::string CliProcess::outSoFar() const {
     const std::lock_guard lock(mutex_);
     return out_;
+}
+
+std::string CliProcess::errSoFar() const {
+    const std::lock_guard lock(mutex_);
+    return err_;
 }
 
 void CliProcess::interrupt(int signo) const {

@@ -31,9 +31,9 @@ struct CliResult {
 
 class CliProcess {
   public:
-    // Starts orvane-cli with args. stderrFd >= 0 replaces the stderr pipe (a terminal, say);
-    // its output is then not captured here.
-    explicit CliProcess(const std::vector<std::string>& args, int stderrFd = -1);
+    // Starts orvane-cli with args. stderrFd >= 0 replaces the stderr pipe (a terminal, say),
+    // stdoutFd >= 0 the stdout pipe; their output is then not captured here.
+    explicit CliProcess(const std::vector<std::string>& args, int stderrFd = -1, int stdoutFd = -1);
     ~CliProcess(); // kills a process still running
     CliProcess(const CliProcess&) = delete;
     CliProcess& operator=(const CliProcess&) = delete;
@@ -41,6 +41,7 @@ class CliProcess {
     // Waits until standard output holds a line containing text; answers that line.
     std::optional<std::string> waitForLine(std::string_view text, std::chrono::milliseconds timeout);
     std::string outSoFar() const;
+    std::string errSoFar() const;
     void interrupt(int signo = SIGINT) const;
     // Waits for the end (or kills at the time limit) and answers everything; the output of a
     // --json run is kept for the schema check.

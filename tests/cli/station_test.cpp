@@ -65,7 +65,8 @@ TEST(StationShift, EachPlugFlashedOnceUntilTheSignal) {
     writeFile(dir.file("fw.bin"), std::string(3000, '\x5a'));
     const std::string records = dir.file("records.sqlite");
     CliProcess station({"station", dir.file("fw.bin"), "--watch", dir.file("watched"), "--records", records,
-                        "--bps", std::to_string(speed), "--upbps", std::to_string(speed), "--json"});
+                        "--bps", std::to_string(speed), "--upbps", std::to_string(speed), "--json",
+                        "--retries", "1"});
     ASSERT_TRUE(station.waitForLine("\"station\"", 10s));
 
     std::vector<std::unique_ptr<VirtualCamera>> cameras;
@@ -91,7 +92,7 @@ TEST(StationShift, EachPlugFlashedOnceUntilTheSignal) {
     ASSERT_TRUE(waitUntil(
         [&] {
             auto now = attempts();
-            return now.size() == 10 && now["pulled"].size() == 2 && now["refuser"].size() == 1 &&
+            return now.size() == 10 && now["pulled"].size() == 2 && now["refuser"].size() == 2 &&
                    std::all_of(now.begin(), now.end(),
                                [](const auto& camera) { return camera.second.back() != "running"; });
         },
@@ -113,12 +114,23 @@ TEST(StationShift, EachPlugFlashedOnceUntilTheSignal) {
         EXPECT_EQ(kept.at("cam" + std::to_string(i)), std::vector<std::string>{"succeeded"}) << i;
     }
     EXPECT_EQ(kept.at("pulled"), (std::vector<std::string>{"unplugged", "succeeded"}));
-    EXPECT_EQ(kept.at("refuser"), std::vector<std::string>{"failed after 20 resends"});
+    EXPECT_EQ(kept.at("refuser"), std::vector<std::string>(2, "failed after 20 resends"));
     EXPECT_EQ(kept.at("slow"), std::vector<std::string>{"cancelled"});
     // The camera reads the AbortFrame once its flash of the block is over.
     EXPECT_TRUE(waitUntil([&] { return !slow->receivedFrames(HostFrameKind::Abort).empty(); }, 3s));
     const auto lines = linesOf(result.out);
     ASSERT_FALSE(lines.empty());
+    // Attempts are numbered within their plug: a retry goes on, an unplug starts again.
+    std::map<std::string, std::vector<int>> numbered;
+    for (const std::string& line : lines) {
+        const auto event = nlohmann::json::parse(line);
+        if (event["event"] == "result") {
+            numbered[std::filesystem::path(event["port"].get<std::string>()).filename()].push_back(
+                event["attempt"]);
+        }
+    }
+    EXPECT_EQ(numbered["refuser"], (std::vector<int>{1, 2}));
+    EXPECT_EQ(numbered["pulled"], (std::vector<int>{1, 1}));
     const auto summary = nlohmann::json::parse(lines.back());
     EXPECT_EQ(summary["event"], "stationSummary");
     EXPECT_EQ(summary["succeeded"], 9);

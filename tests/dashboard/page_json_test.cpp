@@ -47,5 +47,19 @@ TEST(PageJson, EscapesEveryNameAsTheCommandLineDoes) {
     }
 }
 
+// No camera counted is no yield (null), not a yield of 0; else a percent to a tenth. The page
+// says "retry 1 of R" with the shift's R.
+TEST(PageJson, YieldIsNullUntilACameraIsCountedAndRetriesAreGiven) {
+    const std::pair<Tally, JsonFields> cases[] = {
+        {{0, 0}, nullptr}, {{0, 1}, 0.0}, {{3, 1}, 75.0}, {{2, 1}, 66.7}, {{1, 0}, 100.0}};
+    for (const auto& [tally, yield] : cases) {
+        StationSnapshot now{"fw.bin", "", 0, {SlotSnapshot{.name = "left", .tally = tally}}, tally, 2};
+        const JsonFields page = JsonFields::parse(jsonLine(stationJson(now)));
+        EXPECT_EQ(page["total"]["yield"], yield) << tally.succeeded << '/' << tally.notSucceeded;
+        EXPECT_EQ(page["slots"][0]["tally"]["yield"], yield);
+        EXPECT_EQ(page["retries"], 2);
+    }
+}
+
 } // namespace
 } // namespace orvane

@@ -1,5 +1,6 @@
 // Bars that stay on one row of the terminal whatever its width and the port names.
 #include "output/bar_layout.h"
+#include "output/line_wrap.h"
 
 #include <gtest/gtest.h>
 
@@ -32,6 +33,33 @@ TEST(BarLayout, ShortensInTheMiddleByColumns) {
     EXPECT_EQ(middleShortened("摄像机串口适配器", 9), "摄...器") << "wide characters stay whole";
     EXPECT_EQ(displayColumns("固件.bin"), 8U);
     EXPECT_EQ(startWithin("等待中 ttyUSB0", 5), "等待") << "a line cut for the station's view";
+}
+
+// Folded, not cut: every row fits, and the rows read back as the line (but the spaces folded on).
+TEST(LineWrap, EveryRowFitsAndNothingIsLost) {
+    const std::string lines[] = {
+        byId +
+            ": failed (Block 2 of 64 unanswered for 10 s: the camera stopped answering; check the cable) | "
+            "succeeded 0, not succeeded 1, yield 0.0 %",
+        "串口一号: failed (第 2 块（共 64 块）10 秒未应答：摄像机停止应答；请检查线缆和电源) | 成功 "
+        "0，未成功 1，良率 0.0 %",
+        "Station ready: /tmp/" + std::string(90, 'x') + "/fw.bin, 3000 bytes"};
+    const auto squeezed = [](std::string text) {
+        std::erase(text, ' ');
+        return text;
+    };
+    for (const std::string& line : lines) {
+        for (std::size_t columns = 20; columns <= 140; columns += 7) {
+            const std::vector<std::string> rows = wrappedLines(line, columns);
+            std::string joined;
+            for (const std::string& row : rows) {
+                EXPECT_LT(displayColumns(row), columns) << columns << ": " << row;
+                joined += row;
+            }
+            EXPECT_EQ(squeezed(joined), squeezed(line)) << columns;
+            EXPECT_EQ(rows.size() == 1, displayColumns(line) < columns) << columns;
+        }
+    }
 }
 
 TEST(BarLayout, BarsFitWithARowToSpare) {

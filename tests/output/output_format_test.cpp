@@ -78,7 +78,7 @@ TEST(ProgressBar, FillsInProportionAndShowsTheFigures) {
     state.blockCount = 32;
     state.bytesPerSecond = 11200.0;
     state.secondsLeft = 3.0;
-    EXPECT_EQ(formatProgressBar(state, 10), "[#####-----]  50%  16/32 blocks  11.2 KB/s  0:03 left");
+    EXPECT_EQ(formatProgressBar(state, 10), "[#####-----]  50%  16/32 blocks  10.9 KiB/s  0:03 left");
 
     const ProgressBarState start{0, 0, 33, std::nullopt, std::nullopt};
     EXPECT_EQ(formatProgressBar(start, 4), "[----]   0%  0/33 blocks  -- B/s  -:-- left");
@@ -86,6 +86,15 @@ TEST(ProgressBar, FillsInProportionAndShowsTheFigures) {
     ProgressBarState over = state;
     over.percent = 250; // never more than a full bar
     EXPECT_EQ(formatProgressBar(over, 4).substr(0, 11), "[####] 100%");
+}
+
+// Binary units, as the station's page has them: a kibibyte is 1024 bytes.
+TEST(ProgressBar, RatesInBinaryUnits) {
+    const std::pair<double, const char*> cases[] = {
+        {1023.0, "1023 B/s"}, {1024.0, "1.0 KiB/s"}, {11200.0, "10.9 KiB/s"}, {1572864.0, "1.5 MiB/s"}};
+    for (const auto& [rate, shown] : cases) {
+        EXPECT_EQ(formatRate(rate), shown) << rate;
+    }
 }
 
 TEST(RecordsCsv, QuotesOnlyWhatNeedsItAndKeepsEveryByte) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <mutex>
+#include <tuple>
 
 namespace orvane {
 namespace {
@@ -18,10 +19,12 @@ class UnkeptRecorder final : public AttemptRecorder {
 
 class FullDisk final : public RecordsBook {
   public:
-    std::unique_ptr<AttemptRecorder> begin(const AttemptFacts& /*facts*/, RecordTrouble trouble) override {
+    std::unique_ptr<AttemptRecorder> begin(const AttemptFacts& facts, RecordTrouble trouble) override {
+        begun = facts;
         trouble({"disk full"});
         return std::make_unique<UnkeptRecorder>();
     }
+    AttemptFacts begun;
 };
 
 class RecordsRule : public ::testing::TestWithParam<bool> {};
@@ -41,10 +44,14 @@ TEST_P(RecordsRule, RequiredAndNotKeptStartsNothing) {
                               told.push_back(port + ": " + note.reason);
                           }};
     StationState state(image.path, image.sha256, image.bytes.size());
-    StationJob job(setup, "/nonexistent/ttyNothing", "left", state, nullptr);
+    StationJob job(setup, {"/nonexistent/ttyNothing", "left", "plug-7", 2}, state, nullptr);
 
     job.start();
     const UpgradeOutcome outcome = job.finish();
+
+    // The record knows the attempt's place among the station's.
+    EXPECT_EQ(std::tie(book.begun.slot, book.begun.plug, book.begun.attempt),
+              std::make_tuple("left", "plug-7", 2U));
 
     EXPECT_EQ(outcome.ending, UpgradeEnding::Unusable);
     if (required) {

@@ -24,7 +24,8 @@ struct Rules {
     const char* script; // "port:endings" of its attempts in turn, S succeeded, F failed; lower
                         // case: ends so even if the camera goes meanwhile; beyond: S
     const char* acts;   // "ms what": +port plugged, -port pulled, ~port gone and back unseen,
-                        // hPORT held, rPORT let go, d the folder appears (absent until), ! stop
+                        // hPORT held, rPORT let go, xPORT its link gone, its device staying,
+                        // d the folder appears (absent until), ! stop
                         // asked (a hang-up, SIGTERM, Ctrl-C, the page)
     const char* trace;  // +/-port, port and attempt begun, port:ending | succeeded/not succeeded
 };
@@ -55,20 +56,36 @@ class Bench final : public StationPorts, public SlotJobs, public StationFront, p
     std::vector<PortFacts> portsIn(const std::filesystem::path&, bool) override {
         std::vector<PortFacts> ports;
         for (const std::string& port : folderThere_ ? plugged_ : std::set<std::string>{}) {
-            ports.push_back({port, port});
+            if (unlinked_.count(port) == 0) {
+                ports.push_back({port, port});
+            }
         }
         return ports;
     }
-    bool present(const std::string& port) override { return plugged_.count(port) != 0; }
-    std::unique_ptr<SlotJob> make(const std::string& port, const std::string&,
-                                  std::unique_ptr<UpgradeLog>) override {
+    // "tty-a" is the device behind the link "a".
+    bool present(const std::string& port) override {
+        const bool device = port.rfind("tty-", 0) == 0;
+        const std::string link = device ? port.substr(4) : port;
+        return plugged_.count(link) != 0 && (device || unlinked_.count(link) == 0);
+    }
+    std::string deviceOf(const std::string& port) override { return "tty-" + port; }
+    std::unique_ptr<SlotJob> make(const AttemptPlace& place, std::unique_ptr<UpgradeLog>) override {
+        const std::string& port = place.port;
+        // Every attempt of a plug under one id, counted from 1; a new plug, a new id.
+        const auto [last, fresh] = attempts_.try_emplace(place.plug, place.attempt);
+        EXPECT_EQ(place.attempt == 1, fresh) << port << place.attempt;
+        EXPECT_EQ(last->second, place.attempt - (fresh ? 0 : 1)) << port;
+        last->second = place.attempt;
         std::string& left = endings_[port];
         const char ending = left.empty() ? 'S' : left.front();
         left.erase(0, left.empty() ? 0 : 1);
         return std::make_unique<Job>(*this, port, ending);
     }
     std::unique_ptr<UpgradeLog> attemptLog(const SlotSnapshot&) override { return nullptr; }
-    void attemptEnded(const SlotSnapshot&, UpgradeLog*, const UpgradeOutcome&, double) override {}
+    // The attempt that ended, even when a new plug came before it was looked at.
+    void attemptEnded(const SlotSnapshot& slot, UpgradeLog*, const UpgradeOutcome&, double) override {
+        EXPECT_GE(slot.attempt, 1U) << slot.name;
+    }
     void stationEvent(const StationEvent& event, const StationSnapshot& now) override {
         using Kind = StationEvent::Kind;
         const SlotSnapshot& slot = event.slot;
@@ -150,10 +167,15 @@ class Bench final : public StationPorts, public SlotJobs, public StationFront, p
             switch (what[0]) {
             case '+':
                 plugged_.insert(port);
+                unlinked_.erase(port);
                 break;
             case '-':
                 plugged_.erase(port);
+                unlinked_.erase(port);
                 ++plugs_[port];
+                break;
+            case 'x':
+                unlinked_.insert(port);
                 break;
             case '~': // the camera's job notices; the next look sees it there again
                 ++plugs_[port];
@@ -178,7 +200,9 @@ class Bench final : public StationPorts, public SlotJobs, public StationFront, p
     FlagSignal signal_;
     std::set<std::string> plugged_;
     std::set<std::string> held_;
-    std::map<std::string, unsigned> plugs_; // a port's unplugs so far
+    std::set<std::string> unlinked_;
+    std::map<std::string, unsigned> attempts_; // by plug id, the last attempt begun
+    std::map<std::string, unsigned> plugs_;    // a port's unplugs so far
     std::map<std::string, std::string> endings_;
     bool folderThere_ = true;
     unsigned heard_ = 0;
@@ -213,6 +237,9 @@ constexpr Rules rules[] = {
     {"SwappedFailureCountedOnce", 1, 0, false, "a:f", "0 +a 800 -a 900 +a",
      "+a a1 -a +a a:failed a1 a:succeeded | 1/1"},
     {"WatchedFolderAppearsLate", 0, 0, false, "", "0 +a 2500 d", "+a a1 a:succeeded | 1/0"},
+    {"LinkGoneDeviceStaysIsNoUnplug", 0, 0, false, "", "0 +a 500 xa 2000 -a", "+a a1 a:succeeded -a | 1/0"},
+    {"FixedLinkGoneDeviceStaysIsNoUnplug", 0, 0, true, "", "0 +a 500 xa 2000 -a",
+     "+a a1 a:succeeded -a | 1/0"},
     {"StopGivesUpTheJobStartsNoMore", 1, 1, false, "", "0 +a 0 +b 500 !", "+a +b a1 a:cancelled | 0/1"},
 };
 
