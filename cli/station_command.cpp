@@ -13,6 +13,7 @@
 #include "cli/station_today.h"
 #include "cli/station_view.h"
 #include "cli/upgrade_session.h"
+#include "station/scan_reader.h"
 #include "station/station.h"
 #include "station/station_image.h"
 #include "station/station_jobs.h"
@@ -39,6 +40,9 @@ struct StationOptions {
     bool json = false;
     bool bell = false;
     bool allowAnyImage = false;
+    std::string scan; // "-" standard input, else the scanner's serial device
+    int scanBps = 9600;
+    unsigned scanWindow = 120;
     RecordsChoice records;
     DashboardChoice dashboard;
 };
@@ -96,6 +100,41 @@ std::optional<int> fixedSlots(const StationOptions& options, StationPlan& plan, 
     return std::nullopt;
 }
 
+// The scanner of --scan, read until the shift ends; its labels go to plan.labels.
+std::optional<int> openScanner(const StationOptions& options, StationPlan& plan, Console& console,
+                               TextLanguage language, std::unique_ptr<LabelSource>& scanner) {
+    plan.labelWindow = std::chrono::seconds(options.scanWindow);
+    if (options.scan.empty()) {
+        if (plan.requireUnit) {
+            return console.result(
+                {exitUsage, "--require-unit needs --scan: - or the scanner's serial device"});
+        }
+        return std::nullopt;
+    }
+    if (options.scan == "-") {
+        scanner = readStandardInput();
+    } else {
+        const auto isScanner = [&](const FixedSlot& slot) {
+            return !samePortTwice({slot.port, options.scan});
+        };
+        if (std::any_of(plan.slots.begin(), plan.slots.end(), isScanner)) {
+            return console.result({exitUsage, "--scan " + options.scan +
+                                                  " is also a camera's slot: give the "
+                                                  "scanner a port of its own"});
+        }
+        std::string error;
+        scanner = readScanDevice(
+            options.scan, options.scanBps, language,
+            [&console](const std::string& text) { console.note(text); }, error);
+        if (!scanner) {
+            return console.result({exitUnusable, "--scan: " + error});
+        }
+        plan.scanDevice = options.scan;
+    }
+    plan.labels = scanner.get();
+    return std::nullopt;
+}
+
 void sayReady(Console& console, const FirmwareImage& image, TextLanguage language) {
     const std::string size = std::to_string(image.bytes.size());
     if (console.json()) {
@@ -135,6 +174,10 @@ int runStation(const StationOptions& options, Console& console) {
     if (const auto refused = fixedSlots(options, plan, console)) {
         return *refused;
     }
+    std::unique_ptr<LabelSource> scanner;
+    if (const auto refused = openScanner(options, plan, console, language, scanner)) {
+        return *refused;
+    }
     std::optional<FirmwareImage> image;
     const ImageChoice choice{options.imagePath, options.approved, options.target,
                              ImageRules{.allowAnyKind = options.allowAnyImage}, language};
@@ -149,7 +192,7 @@ int runStation(const StationOptions& options, Console& console) {
     plan.held = [&dashboard](const std::string& slot) { return dashboard.held(slot); };
     sayReady(console, *image, language);
     StationState state(image->path, image->sha256, image->bytes.size());
-    StationView view(console, language, options.bell);
+    StationView view(console, language, options.bell, plan.labelWindow);
     if (const auto today = todaysTally(options.records)) {
         view.today(*today);
     }
@@ -199,6 +242,14 @@ void addStationOptions(CLI::App& command, StationOptions& options) {
         ->check(CLI::Range(0U, 1000000U))
         ->capture_default_str();
     command.add_flag("--bell", options.bell, "Ring the terminal bell at each camera's end");
+    command.add_option("--scan", options.scan,
+                       "Read units' labels from a scanner: - for standard input, or its serial device");
+    addLineSpeedOption(command, options.scanBps, "--scan-bps")
+        ->description("Speed of the --scan serial device");
+    command.add_option("--scan-window", options.scanWindow, "Drop a label no camera took this many seconds")
+        ->check(CLI::Range(1U, 86400U))
+        ->capture_default_str();
+    command.add_flag("--require-unit", plan.requireUnit, "Flash no camera before its label is read");
 }
 
 } // namespace

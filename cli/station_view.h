@@ -15,12 +15,14 @@ namespace orvane {
 
 class StationView final : public StationFront, public StationListener {
   public:
-    StationView(Console& console, TextLanguage language, bool bell);
+    // labelWindow: how long a label read waits for its camera (--scan-window).
+    StationView(Console& console, TextLanguage language, bool bell, std::chrono::seconds labelWindow);
 
     std::unique_ptr<UpgradeLog> attemptLog(const SlotSnapshot& slot) override;
     void attemptEnded(const SlotSnapshot& slot, UpgradeLog* log, const UpgradeOutcome& outcome,
                       double seconds) override;
     void stationEvent(const StationEvent& event, const StationSnapshot& now) override;
+    void labelNote(const LabelNote& note) override;
 
     // The day's figures from the records, as the shift starts.
     void today(const Tally& tally);
@@ -30,6 +32,7 @@ class StationView final : public StationFront, public StationListener {
   private:
     std::string countersText(const Tally& tally) const;
     std::string stateText(const SlotSnapshot& slot) const; // "waiting", "failed (reason)" ...
+    std::string slotTitle(const SlotSnapshot& slot) const; // the slot's name, its unit after it
     std::string slotState(const SlotSnapshot& slot) const; // "name: " and the state
     std::string slotLine(const SlotSnapshot& slot) const;  // the state and the slot's counters
     void say(const std::string& text);
@@ -39,6 +42,7 @@ class StationView final : public StationFront, public StationListener {
     Console& console_;
     TextLanguage language_;
     bool bell_;
+    std::chrono::seconds window_;
     std::chrono::steady_clock::time_point lastDraw_{}; // events come one at a time
 };
 

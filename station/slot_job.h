@@ -6,6 +6,7 @@
 #include "upgrade/upgrade_outcome.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace orvane {
@@ -26,8 +27,10 @@ class SlotJob {
 class SlotJobs {
   public:
     virtual ~SlotJobs() = default;
-    // The attempt for the camera on port, shown as slot; front: the front end's log of it.
+    // The attempt for the camera on port, shown as slot, labelled unit (none: null); front:
+    // the front end's log of it.
     virtual std::unique_ptr<SlotJob> make(const std::string& port, const std::string& slot,
+                                          const std::optional<std::string>& unit,
                                           std::unique_ptr<UpgradeLog> front) = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "station/station.h"
 
+#include "serial/port_key.h"
+
 #include <algorithm>
 
 namespace orvane {
@@ -7,7 +9,8 @@ namespace orvane {
 using namespace std::chrono_literals;
 
 Station::Station(const StationPlan& plan, StationState& state, StationFront& front, StationParts parts)
-    : plan_(plan), state_(state), front_(front), parts_(parts) {
+    : plan_(plan), state_(state), front_(front), parts_(parts),
+      labels_(plan.labels, plan.labelWindow, plan.job.settings.language) {
     for (const FixedSlot& fixed : plan.slots) {
         slotNamed(fixed.nickname.empty() ? fixed.port : fixed.nickname, fixed.port);
     }
@@ -37,8 +40,10 @@ void Station::seen(const std::string& name, const std::string& port, bool presen
         slot.attempts = 0;
         slot.plugDone = false;
         state_.appeared(slot.name, slot.port);
+        labelPlug(slot);
         return;
     }
+    slot.awaitingLabel = false;
     // A job still running ends on its own as unplugged; the plug is done with then.
     if (!slot.job) {
         slot.plugDone = false;
@@ -46,7 +51,45 @@ void Station::seen(const std::string& name, const std::string& port, bool presen
     state_.disappeared(slot.name);
 }
 
+void Station::labelPlug(Slot& slot) {
+    slot.pluggedAs = ++plugs_;
+    slot.unit = labels_.take(parts_.clock.now());
+    slot.awaitingLabel = !slot.unit && plan_.requireUnit;
+    if (slot.unit || slot.awaitingLabel) {
+        state_.labelled(slot.name, slot.unit);
+    }
+}
+
+void Station::readLabels() {
+    const auto now = parts_.clock.now();
+    for (const LabelNote& note : labels_.read(now)) {
+        front_.labelNote(note);
+    }
+    // Cameras already waiting take the labels first, the one plugged first first.
+    for (;;) {
+        Slot* longest = nullptr;
+        for (const auto& slot : slots_) {
+            if (slot->awaitingLabel && (longest == nullptr || slot->pluggedAs < longest->pluggedAs)) {
+                longest = slot.get();
+            }
+        }
+        std::optional<std::string> label = longest != nullptr ? labels_.take(now) : std::nullopt;
+        if (!label) {
+            return;
+        }
+        longest->unit = std::move(label);
+        longest->awaitingLabel = false;
+        state_.labelled(longest->name, longest->unit);
+    }
+}
+
+bool Station::isScanner(const PortFacts& port) const {
+    return !plan_.scanDevice.empty() && portKeyOf(port.port).sameAs(portKeyOf(plan_.scanDevice));
+}
+
 void Station::scan() {
+    // A label read just before its camera's plug is seen belongs to that camera.
+    readLabels();
     if (!plan_.slots.empty()) {
         for (const auto& slot : slots_) {
             seen(slot->name, slot->port, parts_.ports.present(slot->port));
@@ -55,7 +98,7 @@ void Station::scan() {
     }
     std::vector<std::string> present;
     for (const PortFacts& port : parts_.ports.portsIn(plan_.watchFolder, !plan_.matches.empty())) {
-        if (portMatches(plan_.matches, port)) {
+        if (portMatches(plan_.matches, port) && !isScanner(port)) {
             seen(port.name, port.port, true);
             present.push_back(port.name);
         }
@@ -77,14 +120,15 @@ void Station::startWaiting() {
         if (plan_.parallel != 0 && runningCount() >= plan_.parallel) {
             return;
         }
-        if (!slot->present || slot->plugDone || slot->job || (plan_.held && plan_.held(slot->name))) {
+        if (!slot->present || slot->plugDone || slot->job || slot->awaitingLabel ||
+            (plan_.held && plan_.held(slot->name))) {
             continue;
         }
         ++slot->attempts;
         state_.started(slot->name, slot->attempts);
         const SlotSnapshot shown{
             .name = slot->name, .port = slot->port, .present = true, .attempt = slot->attempts};
-        slot->job = parts_.jobs.make(slot->port, slot->name, front_.attemptLog(shown));
+        slot->job = parts_.jobs.make(slot->port, slot->name, slot->unit, front_.attemptLog(shown));
         slot->jobPlug = slot->plug;
         slot->job->start();
     }
@@ -110,6 +154,9 @@ void Station::reap(bool stopping) {
         const SlotSnapshot shown{
             .name = slot->name, .port = slot->port, .present = slot->present, .attempt = slot->attempts};
         front_.attemptEnded(shown, slot->job->frontLog(), outcome, slot->job->seconds());
+        if (slot->awaitingLabel) {
+            state_.labelled(slot->name, std::nullopt); // swapped meanwhile for a camera with none yet
+        }
         slot->job.reset();
         // Gone: the next plug is a new one. Gone and back between two looks: a new plug now.
         slot->plugDone = !again && samePlug && !gone;
@@ -123,6 +170,7 @@ void Station::run(const std::function<bool()>& stopRequested) {
     auto lastScan = parts_.clock.now();
     scan();
     while (!stopRequested()) {
+        readLabels();
         startWaiting();
         const bool changed = parts_.ports.waitForChange(100ms);
         const auto now = parts_.clock.now();

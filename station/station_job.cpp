@@ -2,7 +2,8 @@
 
 namespace orvane {
 
-StationJob::StationJob(const StationJobSetup& setup, std::string port, std::string slot, StationState& state,
+StationJob::StationJob(const StationJobSetup& setup, std::string port, std::string slot,
+                       std::optional<std::string> unit, StationState& state,
                        std::unique_ptr<UpgradeLog> front)
     : setup_(setup), front_(std::move(front)), inputs_(AttemptFacts{.port = std::move(port),
                                                                     .imagePath = setup.image->path,
@@ -11,7 +12,7 @@ StationJob::StationJob(const StationJobSetup& setup, std::string port, std::stri
                                                                     .address = setup.address,
                                                                     .target = setup.settings.target,
                                                                     .lowLatency = setup.settings.lowLatency,
-                                                                    .unit = std::nullopt,
+                                                                    .unit = std::move(unit),
                                                                     .slot = slot,
                                                                     .plug = {}},
                                                        std::span<const std::uint8_t>(setup.image->bytes)),

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace orvane {
@@ -30,8 +31,8 @@ struct StationJobSetup {
 class StationJob final : public SlotJob {
   public:
     // front: the front end's log of this attempt (may be null).
-    StationJob(const StationJobSetup& setup, std::string port, std::string slot, StationState& state,
-               std::unique_ptr<UpgradeLog> front);
+    StationJob(const StationJobSetup& setup, std::string port, std::string slot,
+               std::optional<std::string> unit, StationState& state, std::unique_ptr<UpgradeLog> front);
     StationJob(const StationJob&) = delete;
     StationJob& operator=(const StationJob&) = delete;
 

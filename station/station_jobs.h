@@ -10,8 +10,9 @@ class StationJobs final : public SlotJobs {
   public:
     StationJobs(const StationJobSetup& setup, StationState& state) : setup_(setup), state_(state) {}
     std::unique_ptr<SlotJob> make(const std::string& port, const std::string& slot,
+                                  const std::optional<std::string>& unit,
                                   std::unique_ptr<UpgradeLog> front) override {
-        return std::make_unique<StationJob>(setup_, port, slot, state_, std::move(front));
+        return std::make_unique<StationJob>(setup_, port, slot, unit, state_, std::move(front));
     }
 
   private:

@@ -136,6 +136,18 @@ enum TextId : int {
     IDS_DOCTOR_BLOCKER = 319, // the label of what stops an upgrade
     IDS_DOCTOR_BLOCKED = 320, // {0} how many stop an upgrade
     IDS_DOCTOR_CLEAR = 321,   // {0} how many warnings
+
+    // The unit's label, from a scanner or typed, and how the station hands labels out.
+    IDS_LABEL_EMPTY = 340,
+    IDS_LABEL_TOO_LONG = 341,         // {0} characters, {1} the most taken
+    IDS_LABEL_NOT_UTF8 = 342,         // {0} the byte's place, from 1
+    IDS_LABEL_HIDDEN_CHARACTER = 343, // {0} U+XXXX, {1} the character's place, from 1
+    IDS_LABEL_REFUSED = 344,          // {0} why (340 to 343)
+    IDS_LABEL_READ = 345,             // {0} label
+    IDS_LABEL_DROPPED = 346,          // {0} label, {1} seconds
+    IDS_STATION_WAITING_LABEL = 347,
+    IDS_SCANNER_LOST = 348, // {0} device, {1} why
+    IDS_SCANNER_BACK = 349, // {0} device
 };
 
 } // namespace orvane

@@ -41,7 +41,7 @@ TEST_P(RecordsRule, RequiredAndNotKeptStartsNothing) {
                               told.push_back(port + ": " + note.reason);
                           }};
     StationState state(image.path, image.sha256, image.bytes.size());
-    StationJob job(setup, "/nonexistent/ttyNothing", "left", state, nullptr);
+    StationJob job(setup, "/nonexistent/ttyNothing", "left", std::nullopt, state, nullptr);
 
     job.start();
     const UpgradeOutcome outcome = job.finish();
