@@ -135,6 +135,15 @@ std::optional<int> openScanner(const StationOptions& options, StationPlan& plan,
     return std::nullopt;
 }
 
+// The slots (fixed, or the watched folder's), and the scanner whose labels they are given.
+std::optional<int> planSlots(const StationOptions& options, StationPlan& plan, Console& console,
+                             TextLanguage language, std::unique_ptr<LabelSource>& scanner) {
+    if (const auto refused = fixedSlots(options, plan, console)) {
+        return refused;
+    }
+    return openScanner(options, plan, console, language, scanner);
+}
+
 void sayReady(Console& console, const FirmwareImage& image, TextLanguage language) {
     const std::string size = std::to_string(image.bytes.size());
     if (console.json()) {
@@ -171,11 +180,11 @@ int runStation(const StationOptions& options, Console& console) {
         return *refused;
     }
     StationPlan plan = options.plan;
-    if (const auto refused = fixedSlots(options, plan, console)) {
-        return *refused;
-    }
+    // Caught from before the scanner's reader turns a terminal's echo off: a Ctrl-C from then on
+    // ends the shift in order, the terminal put back as it was.
+    const InterruptWatch interrupt;
     std::unique_ptr<LabelSource> scanner;
-    if (const auto refused = openScanner(options, plan, console, language, scanner)) {
+    if (const auto refused = planSlots(options, plan, console, language, scanner)) {
         return *refused;
     }
     std::optional<FirmwareImage> image;
@@ -201,7 +210,6 @@ int runStation(const StationOptions& options, Console& console) {
         return *refused;
     }
     ImageChangeWatch changes(image->path);
-    const InterruptWatch interrupt;
     WatchedPorts ports(plan);
     StationJobs jobs(plan.job, state);
     SystemClock clock;

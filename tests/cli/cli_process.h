@@ -32,8 +32,9 @@ struct CliResult {
 class CliProcess {
   public:
     // Starts orvane-cli with args. stderrFd >= 0 replaces the stderr pipe (a terminal, say);
-    // its output is then not captured here.
-    explicit CliProcess(const std::vector<std::string>& args, int stderrFd = -1);
+    // its output is then not captured here. stdinFd >= 0 is its standard input (else
+    // /dev/null).
+    explicit CliProcess(const std::vector<std::string>& args, int stderrFd = -1, int stdinFd = -1);
     ~CliProcess(); // kills a process still running
     CliProcess(const CliProcess&) = delete;
     CliProcess& operator=(const CliProcess&) = delete;
