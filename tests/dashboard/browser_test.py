@@ -3,9 +3,10 @@
 protocol): a station over four virtual cameras shows waiting, flashing, succeeded, failed and
 unplugged tiles; a slot named like a script stays text and runs nothing; a lost connection is
 shown and made again; the page speaks Chinese for a Chinese browser and through its switch.
-Saves a screenshot when asked.
+Then the page's layouts over a made-up station of 32 slots (page_layouts). Saves the guide's
+pictures (dashboard.png, dashboard-phone.png, dashboard-wall.png) into a folder when asked.
 
-usage: browser_test.py ORVANE_CLI [SCREENSHOT.png]   (exit 77: no chromium, skipped; under CI=true 1)"""
+usage: browser_test.py ORVANE_CLI [PICTURES_DIR]   (exit 77: no chromium, skipped; under CI=true 1)"""
 import base64
 import json
 import os
@@ -17,6 +18,7 @@ import tempfile
 import time
 
 from cdp_browser import Browser, free_port, lacking
+from page_layouts import check_layouts
 
 sys.dont_write_bytecode = True  # nothing left behind in the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
@@ -29,7 +31,7 @@ XSS = "<script>alert(1)</script>"
 def tiles(browser):
     return browser.evaluate("Array.from(document.querySelectorAll('.tile')).map(t => ["
                             "t.querySelector('.name').textContent, t.dataset.state,"
-                            "t.querySelector('.state').textContent, t.querySelectorAll('dd')[1].textContent])") or []
+                            "t.querySelector('.state').textContent, t.querySelector('.percent').textContent])") or []
 
 
 def start_station(cli, tmp):
@@ -150,7 +152,7 @@ def main():
         return 2
     if lacking():
         return missing_package(lacking(), "no browser to show the page in")
-    cli, screenshot = sys.argv[1], sys.argv[2] if len(sys.argv) > 2 else None
+    cli, pictures = sys.argv[1], sys.argv[2] if len(sys.argv) > 2 else None
     failures = []
     with tempfile.TemporaryDirectory() as tmp:
         station, cameras, links, url = start_station(cli, tmp)
@@ -171,10 +173,10 @@ def main():
             check(failures, percent_rises(browser), "no tile's percentage went up")
             mismatch = records_match(cli, tmp, browser)
             check(failures, not mismatch, "the page and records --json differ: " + mismatch)
-            if screenshot:
+            if pictures:
                 time.sleep(5.5)  # the page's next look at the records: the failed one completed
                 shot = browser.call("Page.captureScreenshot", format="png", captureBeyondViewport=True)
-                with open(screenshot, "wb") as f:
+                with open(os.path.join(pictures, "dashboard.png"), "wb") as f:
                     f.write(base64.b64decode(shot["data"]))
             station = reconnects(cli, tmp, url, station, browser, failures)
             browser.evaluate("document.getElementById('lang').click()")
@@ -192,6 +194,11 @@ def main():
             check(failures, words & {"成功", "失败", "已拔出"}, "no Chinese state words: %r" % words)
         finally:
             chinese.close()
+        layouts = Browser(tmp, "en-US")
+        try:
+            check_layouts(layouts, failures, pictures)
+        finally:
+            layouts.close()
         station.send_signal(signal.SIGTERM)
         station.wait(20)
         for camera in cameras.values():
