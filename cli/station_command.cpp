@@ -13,6 +13,7 @@
 #include "cli/station_today.h"
 #include "cli/station_view.h"
 #include "cli/upgrade_session.h"
+#include "station/scan_reader.h"
 #include "station/station.h"
 #include "station/station_image.h"
 #include "station/station_jobs.h"
@@ -40,6 +41,9 @@ struct StationOptions {
     bool json = false;
     bool bell = false;
     bool allowAnyImage = false;
+    std::string scan; // "-" standard input, else the scanner's serial device
+    int scanBps = 9600;
+    unsigned scanWindow = 120;
     RecordsChoice records;
     DashboardChoice dashboard;
 };
@@ -97,6 +101,50 @@ std::optional<int> fixedSlots(const StationOptions& options, StationPlan& plan, 
     return std::nullopt;
 }
 
+// The scanner of --scan, read until the shift ends; its labels go to plan.labels.
+std::optional<int> openScanner(const StationOptions& options, StationPlan& plan, Console& console,
+                               TextLanguage language, std::unique_ptr<LabelSource>& scanner) {
+    plan.labelWindow = std::chrono::seconds(options.scanWindow);
+    if (options.scan.empty()) {
+        if (plan.requireUnit) {
+            return console.result(
+                {exitUsage, "--require-unit needs --scan: - or the scanner's serial device"});
+        }
+        return std::nullopt;
+    }
+    if (options.scan == "-") {
+        scanner = readStandardInput();
+    } else {
+        const auto isScanner = [&](const FixedSlot& slot) {
+            return !samePortTwice({slot.port, options.scan});
+        };
+        if (std::any_of(plan.slots.begin(), plan.slots.end(), isScanner)) {
+            return console.result({exitUsage, "--scan " + options.scan +
+                                                  " is also a camera's slot: give the "
+                                                  "scanner a port of its own"});
+        }
+        std::string error;
+        scanner = readScanDevice(
+            options.scan, options.scanBps, language,
+            [&console](const std::string& text) { console.note(text); }, error);
+        if (!scanner) {
+            return console.result({exitUnusable, "--scan: " + error});
+        }
+        plan.scanDevice = options.scan;
+    }
+    plan.labels = scanner.get();
+    return std::nullopt;
+}
+
+// The slots (fixed, or the watched folder's), and the scanner whose labels they are given.
+std::optional<int> planSlots(const StationOptions& options, StationPlan& plan, Console& console,
+                             TextLanguage language, std::unique_ptr<LabelSource>& scanner) {
+    if (const auto refused = fixedSlots(options, plan, console)) {
+        return refused;
+    }
+    return openScanner(options, plan, console, language, scanner);
+}
+
 void sayReady(Console& console, StationView& view, const FirmwareImage& image, const StationPlan& plan,
               TextLanguage language) {
     const std::string size = std::to_string(image.bytes.size());
@@ -139,7 +187,11 @@ int runStation(const StationOptions& options, Console& console) {
         return *refused;
     }
     StationPlan plan = options.plan;
-    if (const auto refused = fixedSlots(options, plan, console)) {
+    // Caught from before the scanner's reader turns a terminal's echo off: a Ctrl-C from then on
+    // ends the shift in order, the terminal put back as it was.
+    const InterruptWatch interrupt;
+    std::unique_ptr<LabelSource> scanner;
+    if (const auto refused = planSlots(options, plan, console, language, scanner)) {
         return *refused;
     }
     std::optional<FirmwareImage> image;
@@ -154,7 +206,7 @@ int runStation(const StationOptions& options, Console& console) {
     }
     planJobs(plan, options, *image, records, console, language);
     plan.held = [&dashboard](const std::string& slot) { return dashboard.held(slot); };
-    StationView view(console, language, options.bell);
+    StationView view(console, language, options.bell, plan.labelWindow);
     sayReady(console, view, *image, plan, language);
     StationState state(image->path, image->sha256, image->bytes.size(), plan.retries);
     if (const auto today = todaysTally(options.records)) {
@@ -165,7 +217,6 @@ int runStation(const StationOptions& options, Console& console) {
         return *refused;
     }
     ImageChangeWatch changes(image->path);
-    const InterruptWatch interrupt;
     WatchedPorts ports(plan);
     StationJobs jobs(plan.job, state);
     SystemClock clock;
@@ -206,6 +257,14 @@ void addStationOptions(CLI::App& command, StationOptions& options) {
         ->check(CLI::Range(0U, 1000000U))
         ->capture_default_str();
     command.add_flag("--bell", options.bell, "Ring the terminal bell at each camera's end");
+    command.add_option("--scan", options.scan,
+                       "Read units' labels from a scanner: - for standard input, or its serial device");
+    addLineSpeedOption(command, options.scanBps, "--scan-bps")
+        ->description("Speed of the --scan serial device");
+    command.add_option("--scan-window", options.scanWindow, "Drop a label no camera took this many seconds")
+        ->check(CLI::Range(1U, 86400U))
+        ->capture_default_str();
+    command.add_flag("--require-unit", plan.requireUnit, "Flash no camera before its label is read");
 }
 
 } // namespace

@@ -16,17 +16,9 @@
 #include <cstdio>
 
 namespace orvane {
-namespace {
 
-// A slot's name as a row of the terminal shows it: whatever it holds moves no cursor.
-std::string shownName(const std::string& name) {
-    return shownCell(portLabel(name));
-}
-
-} // namespace
-
-StationView::StationView(Console& console, TextLanguage language, bool bell)
-    : console_(console), language_(language), bell_(bell) {}
+StationView::StationView(Console& console, TextLanguage language, bool bell, std::chrono::seconds labelWindow)
+    : console_(console), language_(language), bell_(bell), window_(labelWindow) {}
 
 std::unique_ptr<UpgradeLog> StationView::attemptLog(const SlotSnapshot& slot) {
     if (!console_.json()) {
@@ -76,13 +68,35 @@ std::string StationView::retryText(const SlotSnapshot& slot, unsigned retries) c
 
 std::string StationView::slotState(const SlotSnapshot& slot, unsigned retries) const {
     const std::string retry = retryText(slot, retries);
-    return portLabel(slot.name) + (retry.empty() ? "" : " (" + retry + ")") + ": " + stateText(slot);
+    return slotTitle(slot) + (retry.empty() ? "" : " (" + retry + ")") + ": " + stateText(slot);
+}
+
+std::string StationView::slotTitle(const SlotSnapshot& slot) const {
+    // A label holds no control or invisible character: it is shown as read.
+    return slot.unit ? portLabel(slot.name) + " [" + *slot.unit + "]" : portLabel(slot.name);
+}
+
+void StationView::labelNote(const LabelNote& note) {
+    switch (note.kind) {
+    case LabelNote::Kind::Read:
+        console_.note(fillText(textOf(IDS_LABEL_READ, language_), {note.text}));
+        return;
+    case LabelNote::Kind::Refused:
+        console_.note(fillText(textOf(IDS_LABEL_REFUSED, language_), {note.text}));
+        return;
+    case LabelNote::Kind::Dropped:
+        console_.note(
+            fillText(textOf(IDS_LABEL_DROPPED, language_), {note.text, std::to_string(window_.count())}));
+        return;
+    }
 }
 
 std::string StationView::stateText(const SlotSnapshot& slot) const {
     std::string state;
     if (slot.state == SlotState::Waiting) {
         state = textOf(IDS_STATION_WAITING, language_);
+    } else if (slot.state == SlotState::WaitingForLabel) {
+        state = textOf(IDS_STATION_WAITING_LABEL, language_);
     } else if (slot.state == SlotState::Flashing) {
         const long left = slot.etaSeconds ? std::lround(*slot.etaSeconds) : 0;
         state = fillText(textOf(IDS_STATION_FLASHING, language_),
@@ -170,7 +184,7 @@ void StationView::drawSlots(const StationSnapshot& now, bool progressOnly) {
         const std::string state =
             slot.state == SlotState::Flashing ? retryText(slot, now.retries) : stateText(slot);
         const std::string resends = slot.resends == 0 ? "" : " resends " + std::to_string(slot.resends);
-        console_.drawBar({shownName(slot.name), bar, shownCell(state + resends)}, row);
+        console_.drawBar({shownCell(slotTitle(slot)), bar, shownCell(state + resends)}, row);
     }
 }
 

@@ -17,12 +17,14 @@ namespace orvane {
 
 class StationView final : public StationFront, public StationListener {
   public:
-    StationView(Console& console, TextLanguage language, bool bell);
+    // labelWindow: how long a label read waits for its camera (--scan-window).
+    StationView(Console& console, TextLanguage language, bool bell, std::chrono::seconds labelWindow);
 
     std::unique_ptr<UpgradeLog> attemptLog(const SlotSnapshot& slot) override;
     void attemptEnded(const SlotSnapshot& slot, UpgradeLog* log, const UpgradeOutcome& outcome,
                       double seconds) override;
     void stationEvent(const StationEvent& event, const StationSnapshot& now) override;
+    void labelNote(const LabelNote& note) override;
 
     // A line of the station's own that stays (the start); on standard error when note.
     void say(const std::string& text, bool note = false);
@@ -40,12 +42,14 @@ class StationView final : public StationFront, public StationListener {
     std::string retryText(const SlotSnapshot& slot, unsigned retries) const;
     // "name: " (with the retry) and the state.
     std::string slotState(const SlotSnapshot& slot, unsigned retries) const;
+    std::string slotTitle(const SlotSnapshot& slot) const; // the slot's name, its unit after it
     // Terminal: a row per slot redrawn in place, at most ten times a second for progress.
     void drawSlots(const StationSnapshot& now, bool progressOnly);
 
     Console& console_;
     TextLanguage language_;
     bool bell_;
+    std::chrono::seconds window_;
     std::chrono::steady_clock::time_point lastDraw_{}; // events come one at a time
 };
 

@@ -9,6 +9,7 @@
 #include "cli/port_list_file.h"
 #include "cli/same_port.h"
 #include "cli/upgrade_session.h"
+#include "station/unit_label.h"
 #include "text/string_table.h"
 
 #include <CLI/CLI.hpp>
@@ -28,8 +29,25 @@ struct UpgradeOptions {
     bool json = false;
     bool allowEmpty = false;
     bool allowAnyImage = false;
+    std::optional<std::string> unit; // as given; checked before any port is opened
     RecordsChoice records;
 };
+
+// The camera's label from --unit: one camera only, and a label that may be kept.
+std::optional<int> takeUnit(const UpgradeOptions& options, UpgradeRequest& request, Console& console) {
+    if (!options.unit) {
+        return std::nullopt;
+    }
+    if (request.ports.size() != 1) {
+        return console.result({exitUsage, "--unit names one camera: give it with a single --port"});
+    }
+    LabelCheck check = checkUnitLabel(*options.unit, request.language);
+    if (!check.label) {
+        return console.result({exitUsage, "--unit: " + check.refusal});
+    }
+    request.unit = std::move(check.label);
+    return std::nullopt;
+}
 
 int runUpgrade(const UpgradeOptions& options, Console& console) {
     UpgradeRequest request = options.request;
@@ -48,6 +66,9 @@ int runUpgrade(const UpgradeOptions& options, Console& console) {
     }
     if (const auto twice = samePortTwice(request.ports)) {
         return console.result({exitUsage, *twice});
+    }
+    if (const auto refused = takeUnit(options, request, console)) {
+        return *refused;
     }
     // Read once before any port is opened: every camera is sent these bytes, and a file
     // replaced after the checks is never sent.
@@ -104,6 +125,8 @@ void addUpgradeCommand(CLI::App& app, int& status) {
     command->add_flag("--allow-empty", options->allowEmpty,
                       "Send an empty (0-byte) image instead of refusing it");
     addAllowAnyImageOption(*command, options->allowAnyImage);
+    command->add_option("--unit", options->unit,
+                        "The camera's label (a serial number), kept in its record; one --port only");
     addAttemptOptions(*command, options->records,
                       "Where each camera's attempt is kept: a file, none, or a postgresql:// server "
                       "(default: this desk's records file)");

@@ -26,7 +26,7 @@ struct CameraRun {
                               .address = request.address,
                               .target = request.target,
                               .lowLatency = request.lowLatency,
-                              .unit = std::nullopt,
+                              .unit = request.unit,
                               .slot = portName,
                               .plug = {}},
                  request.image ? std::optional(std::span<const std::uint8_t>(*request.image)) : std::nullopt),

@@ -42,6 +42,7 @@ struct UpgradeRequest {
     // a camera whose running record cannot be kept is not upgraded (exit 3).
     RecordsBook* records = nullptr;
     bool recordsRequired = false;
+    std::optional<std::string> unit; // the one camera's label, checked (--unit)
 };
 
 struct UpgradeRun {

@@ -19,6 +19,7 @@ DashboardJson slotJson(const SlotSnapshot& slot) {
             {"port", slot.port},
             {"present", slot.present},
             {"state", state},
+            {"unit", slot.unit ? DashboardJson(*slot.unit) : DashboardJson(nullptr)},
             {"attempt", slot.attempt},
             {"step", slot.step},
             {"percent", slot.percent},

@@ -6,6 +6,7 @@
 #include "upgrade/upgrade_outcome.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace orvane {
@@ -30,6 +31,7 @@ struct AttemptPlace {
     std::string slot;
     std::string plug;
     unsigned attempt = 1;
+    std::optional<std::string> unit{}; // the plug's label (none: null), kept by its retries
 };
 
 class SlotJobs {

@@ -1,6 +1,7 @@
 #include "station/station.h"
 
 #include "records/record_id.h"
+#include "serial/port_key.h"
 
 #include <algorithm>
 
@@ -9,7 +10,8 @@ namespace orvane {
 using namespace std::chrono_literals;
 
 Station::Station(const StationPlan& plan, StationState& state, StationFront& front, StationParts parts)
-    : plan_(plan), state_(state), front_(front), parts_(parts) {
+    : plan_(plan), state_(state), front_(front), parts_(parts),
+      labels_(plan.labels, plan.labelWindow, plan.job.settings.language) {
     for (const FixedSlot& fixed : plan.slots) {
         slotNamed(fixed.nickname.empty() ? fixed.port : fixed.nickname, fixed.port);
     }
@@ -40,8 +42,10 @@ void Station::seen(const std::string& name, const std::string& port, bool presen
         slot.attempts = 0;
         slot.plugDone = false;
         state_.appeared(slot.name, slot.port);
+        labelPlug(slot);
         return;
     }
+    slot.awaitingLabel = false;
     // A job still running ends on its own as unplugged; the plug is done with then.
     if (!slot.job) {
         slot.plugDone = false;
@@ -55,7 +59,45 @@ bool Station::deviceStays(const Slot& slot) {
     return slot.present && !slot.device.empty() && parts_.ports.present(slot.device);
 }
 
+void Station::labelPlug(Slot& slot) {
+    slot.pluggedAs = ++plugs_;
+    slot.unit = labels_.take(parts_.clock.now());
+    slot.awaitingLabel = !slot.unit && plan_.requireUnit;
+    if (slot.unit || slot.awaitingLabel) {
+        state_.labelled(slot.name, slot.unit);
+    }
+}
+
+void Station::readLabels() {
+    const auto now = parts_.clock.now();
+    for (const LabelNote& note : labels_.read(now)) {
+        front_.labelNote(note);
+    }
+    // Cameras already waiting take the labels first, the one plugged first first.
+    for (;;) {
+        Slot* longest = nullptr;
+        for (const auto& slot : slots_) {
+            if (slot->awaitingLabel && (longest == nullptr || slot->pluggedAs < longest->pluggedAs)) {
+                longest = slot.get();
+            }
+        }
+        std::optional<std::string> label = longest != nullptr ? labels_.take(now) : std::nullopt;
+        if (!label) {
+            return;
+        }
+        longest->unit = std::move(label);
+        longest->awaitingLabel = false;
+        state_.labelled(longest->name, longest->unit);
+    }
+}
+
+bool Station::isScanner(const PortFacts& port) const {
+    return !plan_.scanDevice.empty() && portKeyOf(port.port).sameAs(portKeyOf(plan_.scanDevice));
+}
+
 void Station::scan() {
+    // A label read just before its camera's plug is seen belongs to that camera.
+    readLabels();
     if (!plan_.slots.empty()) {
         for (const auto& slot : slots_) {
             seen(slot->name, slot->port, parts_.ports.present(slot->port) || deviceStays(*slot));
@@ -64,7 +106,7 @@ void Station::scan() {
     }
     std::vector<std::string> present;
     for (const PortFacts& port : parts_.ports.portsIn(plan_.watchFolder, !plan_.matches.empty())) {
-        if (portMatches(plan_.matches, port)) {
+        if (portMatches(plan_.matches, port) && !isScanner(port)) {
             seen(port.name, port.port, true);
             present.push_back(port.name);
         }
@@ -86,7 +128,8 @@ void Station::startWaiting() {
         if (plan_.parallel != 0 && runningCount() >= plan_.parallel) {
             return;
         }
-        if (!slot->present || slot->plugDone || slot->job || (plan_.held && plan_.held(slot->name))) {
+        if (!slot->present || slot->plugDone || slot->job || slot->awaitingLabel ||
+            (plan_.held && plan_.held(slot->name))) {
             continue;
         }
         if (slot->attempts == 0) {
@@ -96,7 +139,7 @@ void Station::startWaiting() {
         state_.started(slot->name, slot->attempts);
         const SlotSnapshot shown{
             .name = slot->name, .port = slot->port, .present = true, .attempt = slot->attempts};
-        slot->job = parts_.jobs.make({slot->port, slot->name, slot->plugId, slot->attempts},
+        slot->job = parts_.jobs.make({slot->port, slot->name, slot->plugId, slot->attempts, slot->unit},
                                      front_.attemptLog(shown));
         slot->jobPlug = slot->plug;
         slot->jobAttempt = slot->attempts;
@@ -124,6 +167,9 @@ void Station::reap(bool stopping) {
         const SlotSnapshot shown{
             .name = slot->name, .port = slot->port, .present = slot->present, .attempt = slot->jobAttempt};
         front_.attemptEnded(shown, slot->job->frontLog(), outcome, slot->job->seconds());
+        if (slot->awaitingLabel) {
+            state_.labelled(slot->name, std::nullopt); // swapped meanwhile for a camera with none yet
+        }
         slot->job.reset();
         // Gone: the next plug is a new one. Gone and back between two looks: a new plug now.
         slot->plugDone = !again && samePlug && !gone;
@@ -137,6 +183,7 @@ void Station::run(const std::function<bool()>& stopRequested) {
     auto lastScan = parts_.clock.now();
     scan();
     while (!stopRequested()) {
+        readLabels();
         startWaiting();
         const bool changed = parts_.ports.waitForChange(100ms);
         const auto now = parts_.clock.now();

@@ -7,6 +7,7 @@
 #include "station/station_job.h"
 #include "station/station_ports.h"
 #include "station/station_state.h"
+#include "station/unit_labels.h"
 #include "upgrade/clock.h"
 
 #include <chrono>
@@ -31,6 +32,11 @@ struct StationPlan {
     StationJobSetup job;   // what StationJobs gives each attempt
     // A slot held (paused from the dashboard) begins no attempt; one in flight goes on.
     std::function<bool(const std::string& slot)> held{};
+    // The units' labels (--scan); null: none, every camera flashed with no unit.
+    LabelSource* labels = nullptr;
+    std::chrono::seconds labelWindow{120};
+    bool requireUnit = false; // a camera with no label waits for one
+    std::string scanDevice{}; // the scanner's own port: never a camera's, whatever folder it is in
 };
 
 // What the front end gives each attempt.
@@ -42,6 +48,8 @@ class StationFront {
     // The attempt has ended; log is the one attemptLog gave.
     virtual void attemptEnded(const SlotSnapshot& slot, UpgradeLog* log, const UpgradeOutcome& outcome,
                               double seconds) = 0;
+    // A label read, refused or dropped (on the station's thread).
+    virtual void labelNote(const LabelNote& /*note*/) {}
 };
 
 // Where the station's ports, attempts and time come from: the machine's in a shift, a test's
@@ -75,10 +83,16 @@ class Station {
         unsigned plug = 0;       // counts its comings, so a job knows whether its camera is still in
         unsigned jobPlug = 0;    // the plug the job began on
         unsigned jobAttempt = 0; // and its number there: a new plug may come before the job ends
+        std::optional<std::string> unit{}; // the label this plug was given, kept by its retries
+        bool awaitingLabel = false;
+        unsigned long pluggedAs = 0; // the station's count of plugs then: who waited longest
         std::unique_ptr<SlotJob> job{};
     };
 
     void scan();
+    void readLabels();
+    void labelPlug(Slot& slot);
+    bool isScanner(const PortFacts& port) const;
     void seen(const std::string& name, const std::string& port, bool present);
     bool deviceStays(const Slot& slot);
     void reap(bool stopping);
@@ -91,6 +105,8 @@ class Station {
     StationFront& front_;
     StationParts parts_;
     std::vector<std::unique_ptr<Slot>> slots_;
+    UnitLabels labels_;
+    unsigned long plugs_ = 0;
 };
 
 } // namespace orvane

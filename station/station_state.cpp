@@ -16,6 +16,8 @@ std::string_view slotStateName(SlotState state) {
         return endingName(UpgradeEnding::Failed);
     case SlotState::Unusable:
         return endingName(UpgradeEnding::Unusable);
+    case SlotState::WaitingForLabel:
+        return "waitingForLabel";
     case SlotState::Cancelled:
         break;
     }
@@ -77,6 +79,7 @@ void StationState::appeared(const std::string& name, const std::string& port) {
     slot.port = port;
     slot.present = true;
     slot.attempt = 0;
+    slot.unit.reset();
     if (slot.state != SlotState::Flashing) {
         slot.state = SlotState::Waiting;
     }
@@ -87,7 +90,20 @@ void StationState::disappeared(const std::string& name) {
     std::unique_lock lock(mutex_);
     SlotSnapshot& slot = slotLocked(name);
     slot.present = false;
+    if (slot.state == SlotState::WaitingForLabel) {
+        slot.state = SlotState::Waiting;
+    }
     tell(StationEvent::Kind::Disappeared, slot, lock);
+}
+
+void StationState::labelled(const std::string& name, const std::optional<std::string>& unit) {
+    std::unique_lock lock(mutex_);
+    SlotSnapshot& slot = slotLocked(name);
+    slot.unit = unit;
+    if (slot.state != SlotState::Flashing) {
+        slot.state = unit ? SlotState::Waiting : SlotState::WaitingForLabel;
+    }
+    tell(StationEvent::Kind::Labelled, slot, lock);
 }
 
 void StationState::started(const std::string& name, unsigned attempt) {

@@ -13,9 +13,17 @@
 
 namespace orvane {
 
-enum class SlotState : std::uint8_t { Waiting, Flashing, Succeeded, Failed, Unusable, Cancelled };
+enum class SlotState : std::uint8_t {
+    Waiting,
+    Flashing,
+    Succeeded,
+    Failed,
+    Unusable,
+    Cancelled,
+    WaitingForLabel
+};
 
-// "waiting", "flashing", then the endings as the records name them.
+// "waiting", "flashing", then the endings as the records name them, and "waitingForLabel".
 std::string_view slotStateName(SlotState state);
 
 // Cameras, one a plug, by how their last attempt ended.
@@ -31,8 +39,9 @@ struct SlotSnapshot {
     std::string port{}; // as the job opens it
     bool present = false;
     SlotState state = SlotState::Waiting;
-    unsigned attempt = 0; // of this plug, 1-based once one has begun
-    std::string step{};   // the job's step while flashing
+    std::optional<std::string> unit{}; // the label of the camera plugged in, kept by its retries
+    unsigned attempt = 0;              // of this plug, 1-based once one has begun
+    std::string step{};                // the job's step while flashing
     unsigned percent = 0;
     std::uint32_t block = 0; // 1-based, of blockCount
     std::uint32_t blockCount = 0;
@@ -54,7 +63,15 @@ struct StationSnapshot {
 };
 
 struct StationEvent {
-    enum class Kind : std::uint8_t { Appeared, Disappeared, Started, Progress, Ended, ImageChanged };
+    enum class Kind : std::uint8_t {
+        Appeared,
+        Disappeared,
+        Started,
+        Progress,
+        Ended,
+        ImageChanged,
+        Labelled
+    };
     Kind kind = Kind::Progress;
     SlotSnapshot slot{}; // as it is after the event (empty for ImageChanged)
 };
@@ -86,6 +103,8 @@ class StationState {
     // Known slots keep their place; an unknown one is added at the end.
     void appeared(const std::string& name, const std::string& port);
     void disappeared(const std::string& name);
+    // The camera plugged in has its label, or (none) waits for one.
+    void labelled(const std::string& name, const std::optional<std::string>& unit);
     void started(const std::string& name, unsigned attempt);
     void progressed(const std::string& name, const std::string& step, const SlotProgress& progress);
     // final: the plug is done with (success, or no attempt left); only then is it counted.

@@ -293,6 +293,26 @@ constexpr std::array table{
           "station waits for it. To name fixed ports instead, give them with --ports-from",
           "{0} 尚不存在：插入第一个 USB 串口适配器时它才会出现，工作站会等待它。如要改用固定串口，请用 "
           "--ports-from 列出"},
+    Entry{IDS_LABEL_EMPTY, "the label is empty: scan or type it again", "标签为空：请重新扫描或输入"},
+    Entry{IDS_LABEL_TOO_LONG,
+          "the label has {0} characters, at most {1} are taken: check the scanner's settings",
+          "标签有 {0} 个字符，最多接受 {1} 个：请检查扫描器的设置"},
+    Entry{IDS_LABEL_NOT_UTF8, "the label is not valid UTF-8 (byte {0}): set the scanner to send UTF-8",
+          "标签不是有效的 UTF-8（第 {0} 字节）：请将扫描器设为发送 UTF-8"},
+    Entry{IDS_LABEL_HIDDEN_CHARACTER,
+          "the label holds the control or invisible character {0} (character {1}): only printed characters "
+          "are taken",
+          "标签含有控制或不可见字符 {0}（第 {1} 个字符）：只接受可打印字符"},
+    Entry{IDS_LABEL_REFUSED, "Label refused: {0}", "标签被拒绝：{0}"},
+    Entry{IDS_LABEL_READ, "Label {0} read: it goes to the next camera plugged in",
+          "已读取标签 {0}：它将分配给下一台接入的摄像机"},
+    Entry{IDS_LABEL_DROPPED,
+          "Label {0} dropped: no camera took it within {1} s of its reading; scan it again",
+          "标签 {0} 已丢弃：读取后 {1} 秒内没有摄像机接入；请重新扫描"},
+    Entry{IDS_STATION_WAITING_LABEL, "waiting for its label", "等待其标签"},
+    Entry{IDS_SCANNER_LOST, "The scanner {0} cannot be read ({1}); trying it again every second",
+          "无法读取扫描器 {0}（{1}）；每秒重试一次"},
+    Entry{IDS_SCANNER_BACK, "The scanner {0} is read again", "扫描器 {0} 已恢复读取"},
 };
 
 const Entry* find(int id) {

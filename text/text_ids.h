@@ -138,6 +138,18 @@ enum TextId : int {
     IDS_DOCTOR_BLOCKER = 319, // the label of what stops an upgrade
     IDS_DOCTOR_BLOCKED = 320, // {0} how many stop an upgrade
     IDS_DOCTOR_CLEAR = 321,   // {0} how many warnings
+
+    // The unit's label, from a scanner or typed, and how the station hands labels out.
+    IDS_LABEL_EMPTY = 350,
+    IDS_LABEL_TOO_LONG = 351,         // {0} characters, {1} the most taken
+    IDS_LABEL_NOT_UTF8 = 352,         // {0} the byte's place, from 1
+    IDS_LABEL_HIDDEN_CHARACTER = 353, // {0} U+XXXX, {1} the character's place, from 1
+    IDS_LABEL_REFUSED = 354,          // {0} why (350 to 353)
+    IDS_LABEL_READ = 355,             // {0} label
+    IDS_LABEL_DROPPED = 356,          // {0} label, {1} seconds
+    IDS_STATION_WAITING_LABEL = 357,
+    IDS_SCANNER_LOST = 358, // {0} device, {1} why
+    IDS_SCANNER_BACK = 359, // {0} device
 };
 
 } // namespace orvane

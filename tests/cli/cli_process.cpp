@@ -20,7 +20,7 @@ extern char** environ;
 
 namespace orvane::test {
 
-CliProcess::CliProcess(const std::vector<std::string>& args, int stderrFd, int stdoutFd) {
+CliProcess::CliProcess(const std::vector<std::string>& args, int stderrFd, int stdoutFd, int stdinFd) {
     int outPipe[2];
     int errPipe[2];
     if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
@@ -28,7 +28,11 @@ CliProcess::CliProcess(const std::vector<std::string>& args, int stderrFd, int s
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (stdinFd >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, stdinFd, 0);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    }
     posix_spawn_file_actions_adddup2(&actions, stdoutFd >= 0 ? stdoutFd : outPipe[1], 1);
     posix_spawn_file_actions_adddup2(&actions, stderrFd >= 0 ? stderrFd : errPipe[1], 2);
 

@@ -32,8 +32,10 @@ struct CliResult {
 class CliProcess {
   public:
     // Starts orvane-cli with args. stderrFd >= 0 replaces the stderr pipe (a terminal, say),
-    // stdoutFd >= 0 the stdout pipe; their output is then not captured here.
-    explicit CliProcess(const std::vector<std::string>& args, int stderrFd = -1, int stdoutFd = -1);
+    // stdoutFd >= 0 the stdout pipe; their output is then not captured here. stdinFd >= 0 is
+    // its standard input (else /dev/null).
+    explicit CliProcess(const std::vector<std::string>& args, int stderrFd = -1, int stdoutFd = -1,
+                        int stdinFd = -1);
     ~CliProcess(); // kills a process still running
     CliProcess(const CliProcess&) = delete;
     CliProcess& operator=(const CliProcess&) = delete;

@@ -50,6 +50,8 @@ TEST(DashboardServer, StationJsonKeepsAnyNameAsText) {
     Served served;
     served.state.appeared("<script>alert(1)</script>", "/dev/ttyUSB0");
     served.state.appeared("bad\xff", "/dev/ttyUSB1");
+    served.state.labelled("<script>alert(1)</script>", std::nullopt);
+    served.state.labelled("bad\xff", "SN-1");
     served.state.started("bad\xff", 1);
     const auto response = served.get("/api/station");
     ASSERT_TRUE(response);
@@ -57,9 +59,11 @@ TEST(DashboardServer, StationJsonKeepsAnyNameAsText) {
     const auto json = nlohmann::json::parse(response->body);
     ASSERT_EQ(json["slots"].size(), 2U);
     EXPECT_EQ(json["slots"][0]["slot"], "<script>alert(1)</script>");
-    EXPECT_EQ(json["slots"][0]["state"], "waiting");
+    EXPECT_EQ(json["slots"][0]["state"], "waitingForLabel");
+    EXPECT_EQ(json["slots"][0]["unit"], nullptr);
     EXPECT_EQ(json["slots"][1]["slot"], "bad\xef\xbf\xbd"); // U+FFFD for the stray byte
     EXPECT_EQ(json["slots"][1]["state"], "flashing");
+    EXPECT_EQ(json["slots"][1]["unit"], "SN-1");
     EXPECT_EQ(json["sha256"], std::string(64, 'a'));
 }
 

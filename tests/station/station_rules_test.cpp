@@ -25,9 +25,17 @@ struct Rules {
                         // case: ends so even if the camera goes meanwhile; beyond: S
     const char* acts;   // "ms what": +port plugged, -port pulled, ~port gone and back unseen,
                         // hPORT held, rPORT let go, xPORT its link gone, its device staying,
-                        // d the folder appears (absent until), ! stop
-                        // asked (a hang-up, SIGTERM, Ctrl-C, the page)
-    const char* trace;  // +/-port, port and attempt begun, port:ending | succeeded/not succeeded
+                        // d the folder appears (absent until), ! stop asked (a hang-up,
+                        // SIGTERM, Ctrl-C, the page), Llabel a label scanned
+    const char* trace;  // +/-port, port and attempt begun (=its unit), port? waiting for its
+                        // label, port:ending, refused/dropped:label | succeeded/not succeeded
+};
+
+// What the scanner adds to a plan.
+struct Labels {
+    bool requireUnit = false;
+    std::chrono::seconds window{120};
+    std::string scanDevice{};
 };
 
 void PrintTo(const Rules& rules, std::ostream* out) {
@@ -35,7 +43,11 @@ void PrintTo(const Rules& rules, std::ostream* out) {
 }
 
 // Ports, attempts and a front, all on the fake clock; a pulled camera ends its attempt.
-class Bench final : public StationPorts, public SlotJobs, public StationFront, public StationListener {
+class Bench final : public StationPorts,
+                    public SlotJobs,
+                    public StationFront,
+                    public StationListener,
+                    public LabelSource {
   public:
     explicit Bench(const Rules& rules) {
         std::istringstream script(rules.script);
@@ -86,13 +98,23 @@ class Bench final : public StationPorts, public SlotJobs, public StationFront, p
     void attemptEnded(const SlotSnapshot& slot, UpgradeLog*, const UpgradeOutcome&, double) override {
         EXPECT_GE(slot.attempt, 1U) << slot.name;
     }
+    std::vector<std::string> takeLines() override { return std::exchange(scanned_, {}); }
+    void labelNote(const LabelNote& note) override {
+        if (note.kind == LabelNote::Kind::Refused) {
+            trace_ << "refused ";
+        } else if (note.kind == LabelNote::Kind::Dropped) {
+            trace_ << "dropped:" << note.text << ' ';
+        }
+    }
     void stationEvent(const StationEvent& event, const StationSnapshot& now) override {
         using Kind = StationEvent::Kind;
         const SlotSnapshot& slot = event.slot;
         if (event.kind == Kind::Appeared || event.kind == Kind::Disappeared) {
             trace_ << (event.kind == Kind::Appeared ? '+' : '-') << slot.name << ' ';
         } else if (event.kind == Kind::Started) {
-            trace_ << slot.name << slot.attempt << ' ';
+            trace_ << slot.name << slot.attempt << (slot.unit ? "=" + *slot.unit : "") << ' ';
+        } else if (event.kind == Kind::Labelled && !slot.unit) {
+            trace_ << slot.name << "? ";
         } else if (event.kind == Kind::Ended) {
             trace_ << slot.name << ':' << (slot.lastReason == "unplugged" ? "unplugged" : slot.lastResult)
                    << ' ';
@@ -101,8 +123,12 @@ class Bench final : public StationPorts, public SlotJobs, public StationFront, p
     }
 
     // Runs the station until a stop is asked or 8 s have passed; answers the trace.
-    std::string run(const Rules& rules) {
+    std::string run(const Rules& rules, const Labels& labels = {}) {
         StationPlan plan;
+        plan.labels = this;
+        plan.requireUnit = labels.requireUnit;
+        plan.labelWindow = labels.window;
+        plan.scanDevice = labels.scanDevice;
         plan.retries = rules.retries;
         plan.parallel = rules.parallel;
         plan.held = [this](const std::string& slot) { return held_.count(slot) != 0; };
@@ -189,6 +215,9 @@ class Bench final : public StationPorts, public SlotJobs, public StationFront, p
             case 'd':
                 folderThere_ = true;
                 return; // not heard: the folder was not there to watch
+            case 'L':
+                scanned_.push_back(port);
+                return;
             default:
                 stop = true;
                 return;
@@ -206,6 +235,7 @@ class Bench final : public StationPorts, public SlotJobs, public StationFront, p
     std::map<std::string, std::string> endings_;
     bool folderThere_ = true;
     unsigned heard_ = 0;
+    std::vector<std::string> scanned_;
     std::ostringstream trace_;
     Tally total_;
 };
@@ -245,6 +275,55 @@ constexpr Rules rules[] = {
 
 INSTANTIATE_TEST_SUITE_P(Station, StationRules, ::testing::ValuesIn(rules),
                          [](const auto& row) { return std::string(row.param.name); });
+
+struct LabelRules {
+    Rules rules;
+    Labels labels;
+};
+
+void PrintTo(const LabelRules& row, std::ostream* out) {
+    *out << row.rules.name;
+}
+
+class StationLabels : public ::testing::TestWithParam<LabelRules> {};
+
+TEST_P(StationLabels, Trace) {
+    Bench bench(GetParam().rules);
+    EXPECT_EQ(bench.run(GetParam().rules, GetParam().labels), GetParam().rules.trace);
+}
+
+const Labels required{.requireUnit = true};
+
+const LabelRules labelRules[] = {
+    {{"EachLabelToTheNextPlugFirstReadFirstGiven", 0, 0, false, "", "0 LU1 0 LU2 500 +a 1000 +b",
+      "+a a1=U1 +b b1=U2 a:succeeded b:succeeded | 2/0"},
+     {}},
+    {{"NoLabelFlashedWithNoneALaterLabelForTheNextPlug", 0, 0, false, "", "0 +a 500 LU1 1500 +b",
+      "+a a1 a:succeeded +b b1=U1 b:succeeded | 2/0"},
+     {}},
+    {{"RequiredWaitsForItsLabel", 0, 0, false, "", "0 +a 3000 LU1", "+a a? a1=U1 a:succeeded | 1/0"},
+     required},
+    {{"WaitingTakeLabelsInPlugOrder", 0, 0, false, "", "0 +a 300 -a 600 +b 900 +a 2000 LU1 2000 LU2",
+      "+a a? -a +b b? +a a? a1=U2 b1=U1 a:succeeded b:succeeded | 2/0"},
+     required},
+    {{"LabelPastItsWindowDroppedAndSaid", 0, 0, false, "", "0 LU1 3000 +a", "dropped:U1 +a a? | 0/0"},
+     {.requireUnit = true, .window = std::chrono::seconds(2)}},
+    {{"RetriesKeepTheUnit", 1, 0, false, "a:F", "0 LU1 500 +a", "+a a1=U1 a:failed a2=U1 a:succeeded | 1/0"},
+     required},
+    {{"ANewPlugNeedsANewLabel", 0, 0, false, "", "0 LU1 0 +a 2000 -a 2500 +a",
+      "+a a1=U1 a:succeeded -a +a a? | 1/0"},
+     required},
+    {{"RefusedLabelNeverGiven", 0, 0, false, "",
+      "0 L\xe2\x80\xae"
+      "1 500 +a",
+      "refused +a a? | 0/0"},
+     required},
+    {{"TheScannerIsNoCamera", 0, 0, false, "", "0 +scanner 0 +a", "+a a1 a:succeeded | 1/0"},
+     {.scanDevice = "scanner"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Station, StationLabels, ::testing::ValuesIn(labelRules),
+                         [](const auto& row) { return std::string(row.param.rules.name); });
 
 } // namespace
 } // namespace orvane
