@@ -2,6 +2,7 @@
 
 #include "records/record_time.h"
 #include "records/records_reading.h"
+#include "records/unit_yield.h"
 
 #include <chrono>
 
@@ -31,6 +32,7 @@ std::optional<Tally> todaysTally(const RecordsChoice& choice) {
             ++tally.notSucceeded;
         }
     }
+    tally.units = countUnitYield(read.records);
     return tally;
 }
 
