@@ -2,7 +2,7 @@
 
 #include "records/record_time.h"
 #include "records/records_reading.h"
-#include "records/unit_yield.h"
+#include "station/records_tally.h"
 
 #include <chrono>
 
@@ -24,16 +24,7 @@ std::optional<Tally> todaysTally(const RecordsChoice& choice) {
     if (read.refusal) {
         return std::nullopt;
     }
-    Tally tally;
-    for (const UpgradeRecord& record : read.records) {
-        if (record.ending == "succeeded") {
-            ++tally.succeeded;
-        } else if (record.ending != std::string(recordRunning)) {
-            ++tally.notSucceeded;
-        }
-    }
-    tally.units = countUnitYield(read.records);
-    return tally;
+    return tallyOfRecords(read.records);
 }
 
 } // namespace orvane
