@@ -9,7 +9,7 @@ const words = {
     cancelled: "cancelled", unplugged: "unplugged", waitingForLabel: "waiting for its label",
     running: "running", interrupted: "interrupted", paused: "paused", unit: "Unit",
     step: "Step", speed: "Speed", left: "Time left", resends: "Resends", last: "Last result",
-    ok: "Succeeded", notOk: "Not succeeded", yield: "Yield", firstPass: "First-pass yield",
+    ok: "Succeeded", notOk: "Not succeeded", yield: "Yield", firstPass: "First pass yield",
     finalYield: "Final yield", shift: "Shift", attention: "Need a person",
     retry: "retry {n} of {r}", retryOnly: "retry {n}", live: "Live", lost: "Connection lost, reconnecting…",
     pause: "Pause", resume: "Resume", other: "中文" },
