@@ -39,6 +39,7 @@ struct RecordsOptions {
     bool json = false;
     bool csv = false;
     bool summary = false;
+    std::string by; // "unit": the summary one row a unit
     bool withSent = false;
     bool init = false;
 };
@@ -133,7 +134,9 @@ int runRecords(const RecordsOptions& options, Console& console) {
         printCsv(console, records);
         return exitSuccess;
     }
-    if (options.summary && (options.json || !records.empty())) {
+    if (options.summary && !options.by.empty() && (options.json || !records.empty())) {
+        printUnitsSummary(console, unitHistories(records));
+    } else if (options.summary && (options.json || !records.empty())) {
         printRecordsSummary(console, summarise(records));
     } else if (options.json) {
         printJson(console, records);
@@ -210,8 +213,13 @@ void addRecordsCommand(CLI::App& app, int& status) {
     auto* json = command->add_flag("--json", options->json, "One JSON record event a line");
     auto* csv = command->add_flag("--csv", options->csv, "Every field as CSV (RFC 4180), with a header line")
                     ->excludes(json);
-    command->add_flag("--summary", options->summary, "Counts and yield per image and per station")
-        ->excludes(csv);
+    auto* summary =
+        command->add_flag("--summary", options->summary, "Counts and yields per image and per station")
+            ->excludes(csv);
+    command
+        ->add_option("--by", options->by, "With --summary: one row a unit (its attempts, last ending, image)")
+        ->check(CLI::IsMember({"unit"}))
+        ->needs(summary);
     command
         ->add_flag("--init", options->init,
                    "Make or migrate the records' tables of --records (a line's server: as its owner)")

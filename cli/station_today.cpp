@@ -2,6 +2,7 @@
 
 #include "records/record_time.h"
 #include "records/records_reading.h"
+#include "station/records_tally.h"
 
 #include <chrono>
 
@@ -23,15 +24,7 @@ std::optional<Tally> todaysTally(const RecordsChoice& choice) {
     if (read.refusal) {
         return std::nullopt;
     }
-    Tally tally;
-    for (const UpgradeRecord& record : read.records) {
-        if (record.ending == "succeeded") {
-            ++tally.succeeded;
-        } else if (record.ending != std::string(recordRunning)) {
-            ++tally.notSucceeded;
-        }
-    }
-    return tally;
+    return tallyOfRecords(read.records);
 }
 
 } // namespace orvane

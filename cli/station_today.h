@@ -1,5 +1,6 @@
-// The day's attempts so far in the records the station writes to, counted as the station counts
-// (succeeded, not succeeded), so that a shift that starts again goes on from the day's figures.
+// The day's cameras so far in the records the station writes to, counted as the station counts
+// them (one a plug by its last attempt; the yields by unit), so that a shift that starts again
+// reads on from the day's figures.
 #pragma once
 
 #include "attempts/records_book.h"

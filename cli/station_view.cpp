@@ -7,8 +7,8 @@
 #include "output/line_wrap.h"
 #include "output/terminal_size.h"
 #include "output/text_table.h"
+#include "output/yield_text.h"
 #include "station/slot_event.h"
-#include "station/tally_text.h"
 #include "text/string_table.h"
 #include "text/text_ids.h"
 
@@ -55,7 +55,8 @@ void StationView::attemptEnded(const SlotSnapshot& slot, UpgradeLog* log, const 
 
 std::string StationView::countersText(const Tally& tally) const {
     return fillText(textOf(IDS_STATION_COUNTERS, language_),
-                    {std::to_string(tally.succeeded), std::to_string(tally.notSucceeded), yieldText(tally)});
+                    {std::to_string(tally.succeeded), std::to_string(tally.notSucceeded),
+                     yieldText(tally.units.firstPassYield()), yieldText(tally.units.finalYield())});
 }
 
 std::string StationView::retryText(const SlotSnapshot& slot, unsigned retries) const {
@@ -190,7 +191,10 @@ void StationView::drawSlots(const StationSnapshot& now, bool progressOnly) {
 
 void StationView::today(const Tally& tally) {
     if (console_.json()) {
-        console_.event("today", {{"succeeded", tally.succeeded}, {"notSucceeded", tally.notSucceeded}});
+        console_.event("today", {{"succeeded", tally.succeeded},
+                                 {"notSucceeded", tally.notSucceeded},
+                                 {"firstPassYield", yieldPercentJson(tally.units.firstPassYield())},
+                                 {"finalYield", yieldPercentJson(tally.units.finalYield())}});
         return;
     }
     say(fillText(textOf(IDS_STATION_TODAY, language_), {countersText(tally)}));
@@ -206,12 +210,15 @@ int StationView::summary(const StationSnapshot& now, int exitStatus) {
                              {"succeeded", slot.tally.succeeded},
                              {"notSucceeded", slot.tally.notSucceeded}});
         }
-        console_.event("stationSummary", {{"exitCode", exitStatus},
-                                          {"succeeded", now.total.succeeded},
-                                          {"notSucceeded", now.total.notSucceeded},
-                                          {"yield", yieldJson(now.total)},
-                                          {"sha256", now.imageSha256},
-                                          {"slots", slots}});
+        console_.event("stationSummary",
+                       {{"exitCode", exitStatus},
+                        {"succeeded", now.total.succeeded},
+                        {"notSucceeded", now.total.notSucceeded},
+                        {"yield", yieldPercentJson(now.total.yield())},
+                        {"firstPassYield", yieldPercentJson(now.total.units.firstPassYield())},
+                        {"finalYield", yieldPercentJson(now.total.units.finalYield())},
+                        {"sha256", now.imageSha256},
+                        {"slots", slots}});
         return exitStatus;
     }
     for (const SlotSnapshot& slot : now.slots) {

@@ -1,7 +1,7 @@
 #include "dashboard/station_json.h"
 
+#include "output/yield_text.h"
 #include "station/slot_event.h"
-#include "station/tally_text.h"
 
 #include <chrono>
 #include <utility>
@@ -9,8 +9,11 @@
 namespace orvane {
 
 DashboardJson tallyJson(const Tally& tally) {
-    return {
-        {"succeeded", tally.succeeded}, {"notSucceeded", tally.notSucceeded}, {"yield", yieldJson(tally)}};
+    return {{"succeeded", tally.succeeded},
+            {"notSucceeded", tally.notSucceeded},
+            {"yield", yieldPercentJson(tally.yield())},
+            {"firstPassYield", yieldPercentJson(tally.units.firstPassYield())},
+            {"finalYield", yieldPercentJson(tally.units.finalYield())}};
 }
 
 DashboardJson slotJson(const SlotSnapshot& slot) {

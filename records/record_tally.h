@@ -1,8 +1,10 @@
-// How the attempts went, per image and per station: how many ended which way, and the yield,
-// the share of attempts that succeeded. Every attempt that ended counts, one interrupted by a
-// crash or a power cut too; one still running does not count yet.
+// How the attempts went, per image and per station: how many ended which way, the yield (the
+// share of attempts that succeeded) and the units' first-pass and final yields. Every attempt
+// that ended counts, one interrupted by a crash or a power cut too; one still running does not
+// count yet. And per unit: its attempts, how the last ended and the image it holds now.
 #pragma once
 
+#include "records/unit_yield.h"
 #include "records/upgrade_record.h"
 
 #include <array>
@@ -24,6 +26,7 @@ struct RecordTally {
     const UpgradeRecord* newest = nullptr; // the newest record of the group, which names it
     std::array<std::size_t, tallyEndings.size()> counts{};
     std::size_t others = 0; // endings this program does not know (a newer one's)
+    UnitYield units{};
 
     std::size_t attempts() const;
     std::optional<double> yield() const; // empty without attempts
@@ -36,5 +39,14 @@ struct RecordSummary {
 
 // records: the newest first, as a store gives them; the summary points into them.
 RecordSummary summarise(std::span<const UpgradeRecord> records);
+
+struct UnitHistory {
+    const UpgradeRecord* newest = nullptr; // its last attempt, which names the unit
+    std::size_t attempts = 0;              // every one, a running one too
+    const UpgradeRecord* holds = nullptr;  // its last succeeded attempt: the image it holds now
+};
+
+// One a unit (unitOf), the unit of the newest attempt first; records as summarise takes them.
+std::vector<UnitHistory> unitHistories(std::span<const UpgradeRecord> records);
 
 } // namespace orvane

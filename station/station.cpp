@@ -1,6 +1,7 @@
 #include "station/station.h"
 
 #include "records/record_id.h"
+#include "records/unit_yield.h"
 #include "serial/port_key.h"
 
 #include <algorithm>
@@ -143,6 +144,7 @@ void Station::startWaiting() {
                                      front_.attemptLog(shown));
         slot->jobPlug = slot->plug;
         slot->jobAttempt = slot->attempts;
+        slot->jobUnit = unitKey(slot->unit, slot->plugId);
         slot->job->start();
     }
 }
@@ -163,7 +165,7 @@ void Station::reap(bool stopping) {
         const bool samePlug = slot->present && slot->plug == slot->jobPlug;
         const bool again = !outcome.succeeded() && !gone && !stopping && samePlug &&
                            outcome.ending != UpgradeEnding::Cancelled && slot->attempts <= plan_.retries;
-        state_.ended(slot->name, outcome, !again);
+        state_.ended(slot->name, outcome, !again, slot->jobUnit);
         const SlotSnapshot shown{
             .name = slot->name, .port = slot->port, .present = slot->present, .attempt = slot->jobAttempt};
         front_.attemptEnded(shown, slot->job->frontLog(), outcome, slot->job->seconds());

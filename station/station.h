@@ -83,6 +83,7 @@ class Station {
         unsigned plug = 0;       // counts its comings, so a job knows whether its camera is still in
         unsigned jobPlug = 0;    // the plug the job began on
         unsigned jobAttempt = 0; // and its number there: a new plug may come before the job ends
+        std::string jobUnit{};   // and its unit (unitKey), for the yields
         std::optional<std::string> unit{}; // the label this plug was given, kept by its retries
         bool awaitingLabel = false;
         unsigned long pluggedAs = 0; // the station's count of plugs then: who waited longest

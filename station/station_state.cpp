@@ -134,7 +134,8 @@ void StationState::progressed(const std::string& name, const std::string& step,
     tell(StationEvent::Kind::Progress, slot, lock);
 }
 
-void StationState::ended(const std::string& name, const UpgradeOutcome& outcome, bool final) {
+void StationState::ended(const std::string& name, const UpgradeOutcome& outcome, bool final,
+                         const std::string& unit) {
     std::unique_lock lock(mutex_);
     SlotSnapshot& slot = slotLocked(name);
     static constexpr SlotState byEnding[] = {SlotState::Succeeded, SlotState::Failed, SlotState::Unusable,
@@ -145,6 +146,8 @@ void StationState::ended(const std::string& name, const UpgradeOutcome& outcome,
     slot.resends = outcome.resends;
     slot.lastResult = std::string(endingName(outcome.ending));
     slot.lastReason = outcome.reason == UpgradeReason::DeviceGone ? "unplugged" : outcome.reasonText;
+    slot.tally.units.add(unit, endingName(outcome.ending));
+    now_.total.units.add(unit, endingName(outcome.ending));
     if (final) {
         Tally& mine = slot.tally;
         (outcome.succeeded() ? mine.succeeded : mine.notSucceeded) += 1;

@@ -2,6 +2,7 @@
 // any time (the terminal's lines, a dashboard later) and a stream of events to listeners.
 #pragma once
 
+#include "records/unit_yield.h"
 #include "upgrade/upgrade_outcome.h"
 
 #include <cstdint>
@@ -26,10 +27,12 @@ enum class SlotState : std::uint8_t {
 // "waiting", "flashing", then the endings as the records name them, and "waitingForLabel".
 std::string_view slotStateName(SlotState state);
 
-// Cameras, one a plug, by how their last attempt ended.
+// Cameras, one a plug, by how their last attempt ended; and every attempt by its unit, for the
+// first-pass and final yields.
 struct Tally {
     unsigned succeeded = 0;
     unsigned notSucceeded = 0;
+    UnitYield units{};
     // Succeeded of all, 0 to 1; none before the first (no yield is not a yield of 0).
     std::optional<double> yield() const;
 };
@@ -107,8 +110,9 @@ class StationState {
     void labelled(const std::string& name, const std::optional<std::string>& unit);
     void started(const std::string& name, unsigned attempt);
     void progressed(const std::string& name, const std::string& step, const SlotProgress& progress);
-    // final: the plug is done with (success, or no attempt left); only then is it counted.
-    void ended(const std::string& name, const UpgradeOutcome& outcome, bool final);
+    // final: the plug is done with (success, or no attempt left); only then is the plug counted.
+    // unit: as unitKey gives it; every attempt counts for its unit's yields.
+    void ended(const std::string& name, const UpgradeOutcome& outcome, bool final, const std::string& unit);
     void imageChanged();
 
   private:

@@ -89,8 +89,9 @@ enum TextId : int {
     IDS_STATION_READY = 260,         // {0} image, {1} bytes, {2} SHA-256
     IDS_STATION_IMAGE_CHANGED = 261, // {0} image, {1} SHA-256 of what is sent
     IDS_STATION_WAITING = 262,
-    IDS_STATION_FLASHING = 263,  // {0} percent, {1} seconds left
-    IDS_STATION_COUNTERS = 264,  // {0} succeeded, {1} not succeeded, {2} yield ("75.0 %", "–")
+    IDS_STATION_FLASHING = 263, // {0} percent, {1} seconds left
+    IDS_STATION_COUNTERS =
+        264, // {0} succeeded, {1} not succeeded, {2} first-pass, {3} final yield ("75.0 %", "–")
     IDS_STATION_PLUGGED = 265,   // {0} slot
     IDS_STATION_UNPLUGGED = 266, // {0} slot
     IDS_STATION_STOPPED = 267,   // {0} the counters (264)

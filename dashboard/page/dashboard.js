@@ -9,7 +9,8 @@ const words = {
     cancelled: "cancelled", unplugged: "unplugged", waitingForLabel: "waiting for its label",
     running: "running", interrupted: "interrupted", paused: "paused", unit: "Unit",
     step: "Step", speed: "Speed", left: "Time left", resends: "Resends", last: "Last result",
-    ok: "Succeeded", notOk: "Not succeeded", yield: "Yield", shift: "Shift", attention: "Need a person",
+    ok: "Succeeded", notOk: "Not succeeded", yield: "Yield", firstPass: "First pass yield",
+    finalYield: "Final yield", shift: "Shift", attention: "Need a person",
     retry: "retry {n} of {r}", retryOnly: "retry {n}", live: "Live", lost: "Connection lost, reconnecting…",
     pause: "Pause", resume: "Resume", other: "中文" },
   zh: { title: "Orvane 升级工位", image: "固件", stop: "停止工位", records: "最近记录",
@@ -18,7 +19,8 @@ const words = {
     cancelled: "已取消", unplugged: "已拔出", waitingForLabel: "等待产品标签",
     running: "进行中", interrupted: "已中断", paused: "已暂停", unit: "产品标签",
     step: "步骤", speed: "速度", left: "剩余时间", resends: "重发", last: "上次结果",
-    ok: "成功", notOk: "未成功", yield: "良率", shift: "本班", attention: "需要人工处理",
+    ok: "成功", notOk: "未成功", yield: "良率", firstPass: "一次通过率", finalYield: "最终良率",
+    shift: "本班", attention: "需要人工处理",
     retry: "第 {n} 次重试，共 {r} 次", retryOnly: "第 {n} 次重试", live: "已连接", lost: "连接中断，正在重连…",
     pause: "暂停", resume: "继续", other: "English" },
 };
@@ -64,7 +66,8 @@ function yieldText(value) {
 // Each word kept with its figure when the line wraps.
 function counters(tally) {
   return t("ok") + "\u00a0" + (tally.succeeded || 0) + " · " + t("notOk") + "\u00a0" + (tally.notSucceeded || 0) +
-    " · " + t("yield") + "\u00a0" + yieldText(tally.yield);
+    " · " + t("firstPass") + "\u00a0" + yieldText(tally.firstPassYield) +
+    " · " + t("finalYield") + "\u00a0" + yieldText(tally.finalYield);
 }
 
 function speed(bps) {

@@ -181,16 +181,23 @@ TEST_F(CliRecords, SummaryCountsInterruptedButNotRunning) {
         lines.push_back(stableEvent(line));
     }
     const std::string counts = R"("failed":1,"unusable":0,"cancelled":0,)";
+    // Each record its own unit (one label, the rest plugs); the running one is no unit yet.
+    const std::string judged = R"("units":2,"firstPassYield":0.5,"finalYield":0.5,"attemptsPerUnit":1.0})";
+    const std::string unjudged =
+        R"("units":1,"firstPassYield":null,"finalYield":null,"attemptsPerUnit":1.0})";
     EXPECT_EQ(
         lines,
         (std::vector<std::string>{
             R"({"event":"recordSummary","by":"image","image":"/srv/fw/cam,v2.bin","sha256":")" + shaA +
-                R"(","attempts":2,"succeeded":1,)" + counts + R"("interrupted":0,"running":1,"yield":0.5})",
+                R"(","attempts":2,"succeeded":1,)" + counts + R"("interrupted":0,"running":1,"yield":0.5,)" +
+                judged,
             R"({"event":"recordSummary","by":"image","image":"C:\\fw\\motor.bin","sha256":")" + shaB +
-                R"(","attempts":1,"succeeded":0,"failed":0,"unusable":0,"cancelled":0,"interrupted":1,"running":0,"yield":0.0})",
-            R"({"event":"recordSummary","by":"station","station":"line-2","attempts":1,"succeeded":0,"failed":0,"unusable":0,"cancelled":0,"interrupted":1,"running":1,"yield":0.0})",
+                R"(","attempts":1,"succeeded":0,"failed":0,"unusable":0,"cancelled":0,"interrupted":1,"running":0,"yield":0.0,)" +
+                unjudged,
+            R"({"event":"recordSummary","by":"station","station":"line-2","attempts":1,"succeeded":0,"failed":0,"unusable":0,"cancelled":0,"interrupted":1,"running":1,"yield":0.0,)" +
+                unjudged,
             R"({"event":"recordSummary","by":"station","station":"line-1","attempts":2,"succeeded":1,)" +
-                counts + R"("interrupted":0,"running":0,"yield":0.5})",
+                counts + R"("interrupted":0,"running":0,"yield":0.5,)" + judged,
             R"({"event":"result","ok":true,"exitCode":0,"text":"4 records"})"}));
     const CliResult table = records({"--summary"});
     EXPECT_NE(table.out.find("cam,v2.bin " + shaA.substr(0, 12) + "  2"), std::string::npos) << table.out;

@@ -8,6 +8,9 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <set>
 #include <termios.h>
 #include <unistd.h>
 
@@ -24,15 +27,14 @@ struct ScanShift {
         std::filesystem::create_directory(dir.file("watched"));
         writeFile(dir.file("fw.bin"), std::string(2000, '\x5a'));
     }
-    std::vector<std::string> args(std::vector<std::string> more) const {
+    std::vector<std::string> args(std::vector<std::string> more, const std::string& records = "none") const {
         std::vector<std::string> all{
-            "station", dir.file("fw.bin"),    "--watch", dir.file("watched"),  "--records", "none",
+            "station", dir.file("fw.bin"),    "--watch", dir.file("watched"),  "--records", records,
             "--bps",   std::to_string(speed), "--upbps", std::to_string(speed)};
         all.insert(all.end(), more.begin(), more.end());
         return all;
     }
-    VirtualCamera& plug(const std::string& name) {
-        VirtualCameraOptions options;
+    VirtualCamera& plug(const std::string& name, VirtualCameraOptions options = {}) {
         options.lineSpeed = speed;
         options.upgradeSpeed = speed;
         options.linkPath = dir.file("watched/" + name);
@@ -115,6 +117,78 @@ TEST(StationScan, SerialScannerInTheWatchedFolder) {
     const CliResult result = station.wait(20s);
     EXPECT_EQ(result.out.find("usb-Scanner-if00"), std::string::npos) << result.out;
     EXPECT_EQ(result.exitCode, 128 + SIGTERM);
+}
+
+// A shift's yields as a line reads them the next morning: six labelled cameras, two failing once
+// and passing on their retry, one cancelled by the signal in flight. By hand: five units judged,
+// three passed first time (60 %), all five in the end; eight attempts over six units.
+TEST(StationScan, YieldsByUnitFromTheRecords) {
+    ScanShift shift;
+    const std::string file = shift.dir.file("records.sqlite");
+    int input[2];
+    ASSERT_EQ(pipe2(input, O_CLOEXEC), 0);
+    CliProcess station(
+        shift.args({"--scan", "-", "--require-unit", "--retries", "1", "--max-resends", "2"}, file), -1, -1,
+        input[0]);
+    ::close(input[0]);
+    ASSERT_TRUE(station.waitForLine("Station ready", 10s));
+    for (int i = 1; i <= 6; ++i) {
+        const std::string name = "cam" + std::to_string(i);
+        VirtualCameraOptions options;
+        VirtualCamera* camera = nullptr;
+        if (i == 2 || i == 4) {
+            // Every block refused until the third send of the first attempt, which then fails.
+            options.faults.nakEvery = 1;
+            options.onEvent = [&camera, sent = 0](const CameraEvent& event) mutable {
+                if (event.kind == CameraEvent::Kind::Received && event.frameKind == HostFrameKind::Block &&
+                    ++sent == 3) {
+                    camera->setFaults({});
+                }
+            };
+        }
+        options.flashTime = i == 6 ? 1000ms : 0ms;
+        camera = &shift.plug(name, options);
+        ASSERT_TRUE(station.waitForLine(name + ": camera plugged in", 10s)) << station.outSoFar();
+        writeAll(input[1], "SN-" + std::to_string(i) + "\n");
+        if (i < 6) {
+            ASSERT_TRUE(station.waitForLine(name + " [SN-" + std::to_string(i) + "]" +
+                                                (i == 2 || i == 4 ? " (retry 1 of 1)" : "") + ": succeeded",
+                                            20s))
+                << station.outSoFar();
+        }
+    }
+    ASSERT_TRUE(
+        waitUntil([&] { return !shift.cameras.back()->receivedFrames(HostFrameKind::Block).empty(); }, 10s));
+    ::close(input[1]);
+    station.interrupt(SIGINT);
+    EXPECT_EQ(station.wait(20s).exitCode, 128 + SIGINT);
+
+    const CliResult summary = runCli({"records", "--records", file, "--summary", "--json"});
+    const auto image = nlohmann::json::parse(linesOf(summary.out).at(0));
+    EXPECT_EQ(image["by"], "image") << summary.out;
+    EXPECT_EQ(std::vector<nlohmann::json>({image["attempts"], image["units"], image["cancelled"],
+                                           image["firstPassYield"], image["finalYield"]}),
+              std::vector<nlohmann::json>({8, 6, 1, 0.6, 1.0}))
+        << summary.out;
+    const auto byStation = nlohmann::json::parse(linesOf(summary.out).at(1));
+    EXPECT_EQ(byStation["firstPassYield"], 0.6);
+    EXPECT_EQ(byStation["finalYield"], 1.0);
+
+    const CliResult units = runCli({"records", "--records", file, "--summary", "--by", "unit", "--json"});
+    std::map<std::string, std::pair<int, std::string>> byUnit;
+    std::set<std::string> holding;
+    for (const std::string& line : linesOf(units.out)) {
+        const auto event = nlohmann::json::parse(line);
+        if (event["event"] == "unitSummary") {
+            byUnit[event["unit"]] = {event["attempts"], event["lastEnding"]};
+            holding.insert(event["sha256"].is_null() ? "none" : "image");
+        }
+    }
+    const std::map<std::string, std::pair<int, std::string>> expected{
+        {"SN-1", {1, "succeeded"}}, {"SN-2", {2, "succeeded"}}, {"SN-3", {1, "succeeded"}},
+        {"SN-4", {2, "succeeded"}}, {"SN-5", {1, "succeeded"}}, {"SN-6", {1, "cancelled"}}};
+    EXPECT_EQ(byUnit, expected) << units.out;
+    EXPECT_EQ(holding, (std::set<std::string>{"image", "none"}));
 }
 
 } // namespace

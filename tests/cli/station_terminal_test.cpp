@@ -104,13 +104,13 @@ TEST_P(StationOnTerminal, LinesThatStayAreWhole) {
     const std::string slot = shownCell(nickname);
     const std::string reason = text(IDS_REASON_TOO_MANY_RESENDS, {"1", "3", "2"});
     const std::string retry = text(IDS_STATION_RETRY, {"1", "1"});
-    const std::string counted = text(IDS_STATION_COUNTERS, {"0", "1", "0.0 %"});
+    const std::string counted = text(IDS_STATION_COUNTERS, {"0", "1", "0.0 %", "0.0 %"});
     const std::string retried = slot + " (" + retry + "): failed (" + reason + ") | " + counted;
     const std::string digest =
         hexDigest(sha256Of(std::span(reinterpret_cast<const std::uint8_t*>(image.data()), image.size())));
     const std::vector<std::string> lines{text(IDS_STATION_READY, {dir.file("fw.bin"), "3000", digest}),
                                          slot + ": failed (" + reason + ") | " +
-                                             text(IDS_STATION_COUNTERS, {"0", "0", "\u2013"}),
+                                             text(IDS_STATION_COUNTERS, {"0", "0", "0.0 %", "0.0 %"}),
                                          slot + ": " + retry, retried, text(IDS_STATION_STOPPED, {counted})};
 
     const auto [status, written] =

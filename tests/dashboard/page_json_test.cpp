@@ -58,7 +58,17 @@ TEST(PageJson, YieldIsNullUntilACameraIsCountedAndRetriesAreGiven) {
         EXPECT_EQ(page["total"]["yield"], yield) << tally.succeeded << '/' << tally.notSucceeded;
         EXPECT_EQ(page["slots"][0]["tally"]["yield"], yield);
         EXPECT_EQ(page["retries"], 2);
+        EXPECT_EQ(page["total"]["firstPassYield"], nullptr);
     }
+    // A retry that passes: failed the first pass, passed in the end.
+    Tally retried;
+    retried.units.add("plug p", "failed");
+    retried.units.add("plug p", "succeeded");
+    StationSnapshot now;
+    now.total = retried;
+    const JsonFields page = JsonFields::parse(jsonLine(stationJson(now)));
+    EXPECT_EQ(std::pair(page["total"]["firstPassYield"], page["total"]["finalYield"]),
+              std::pair(JsonFields(0.0), JsonFields(100.0)));
 }
 
 } // namespace

@@ -23,13 +23,15 @@ def station(lang, hostile):
     slots = [{"slot": names.get(i, "line-%02d" % (i + 1)), "state": s, "present": s != "unplugged",
               "attempt": 2 if i == 3 else 1, "step": "block" if s == "flashing" else "done", "percent": {"flashing": 42, "succeeded": 100}.get(s, 0),
               "bytesPerSecond": 11520.0, "etaSeconds": 12.0, "resends": 1, "lastResult": "failed",
-              "lastReason": REASON[lang], "tally": {"succeeded": 3, "notSucceeded": 1, "yield": 75},
+              "lastReason": REASON[lang], "tally": {"succeeded": 3, "notSucceeded": 1, "yield": 75,
+                        "firstPassYield": 75, "finalYield": 100},
               "paused": i == 16, "unit": "SN-%04d" % i if i % 3 == 0 else None}
              for i, s in enumerate(STATES * 4)]
     records = [{"started": "2026-12-10T04:00:00.000Z", "slot": OVERRIDE if hostile else "line-01", "seconds": 2.5,
                 "ending": e, "reason": REASON[lang], "sha256": "ab" * 32} for e in STATES[2:6] + ["running"]]
     return {"image": "fw.bin", "sha256": "ab" * 32, "retries": 2, "pause": True, "control": True,
-            "total": {"succeeded": 0, "notSucceeded": 0, "yield": None}, "slots": slots}, records
+            "total": {"succeeded": 0, "notSucceeded": 0, "yield": None, "firstPassYield": None,
+                      "finalYield": None}, "slots": slots}, records
 
 
 class Handler(http.server.SimpleHTTPRequestHandler):
@@ -114,7 +116,7 @@ def check_layouts(browser, failures, pictures=None):
         for at, text, where in [(3, "retry 1 of 2", "notes"), (0, "SN-0000", "notes"), (0, "75.0 %", "dd"),
                                 (7, "waiting for its label", "word"), (16, "paused", "notes")]:
             check(text in tiles[at][where], "tile %d shows %r, not %r" % (at, tiles[at][where], text))
-        check(browser.evaluate("document.getElementById('shift').textContent").endswith("Yield\u00a0–"), "yield not –")
+        check(browser.evaluate("document.getElementById('shift').textContent").endswith("Final yield\u00a0–"), "final yield not –")
         check(next(t for t in tiles if t["name"] == LONG)["cut"], "the long name is not cut with an ellipsis")
         check(not [t for t in texts if t["backwards"]], "%r turned text around" % OVERRIDE)
         check(not browser.evaluate("document.querySelector('main b, #records b')"), "a name became markup")
