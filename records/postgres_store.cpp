@@ -74,7 +74,7 @@ constexpr std::string_view undefinedTable = "42P01";
 constexpr std::string_view insufficientPrivilege = "42501";
 
 // The migrations, one per schema version: applying the first n gives version n.
-std::vector<std::string> migrations() {
+std::vector<std::string> postgresMigrations() {
     std::string create = "CREATE TABLE records (";
     for (const std::string& column : columnDefinitions(0, firstSchemaColumns, "BIGINT")) {
         create += (column.starts_with("id ") ? "" : ", ") + column;
@@ -87,7 +87,7 @@ std::vector<std::string> migrations() {
             std::string(fillSecondSchemaColumns), "CREATE INDEX records_unit ON records (unit)"};
 }
 
-// Statements of the migrations up to each version, counted in migrations().
+// Statements of the migrations up to each version, counted in postgresMigrations().
 constexpr std::array<std::size_t, 3> statementsUpTo{0, 2, 5};
 
 // The server's schema version: 0 without our tables, -1 when it cannot be read (why set).
@@ -123,7 +123,7 @@ StoreStatus migrate(pg_conn* connection, const std::string& uri, bool owner) {
     // Another writer may have migrated it meanwhile: read the version inside the lock.
     std::string why;
     const int found = schemaOf(connection, why);
-    const auto steps = migrations();
+    const auto steps = postgresMigrations();
     for (std::size_t i =
              statementsUpTo.at(static_cast<std::size_t>(std::clamp(found, 0, recordSchemaVersion)));
          i < steps.size(); ++i) {

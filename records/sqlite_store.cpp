@@ -68,7 +68,7 @@ UpgradeRecord readRow(sqlite3_stmt* statement) {
 }
 
 // The migrations, one per schema version: applying the first n gives version n.
-std::vector<std::string> migrations() {
+std::vector<std::string> sqliteMigrations() {
     std::string create = "CREATE TABLE records (";
     for (const std::string& column : columnDefinitions(0, firstSchemaColumns, "INTEGER")) {
         create += (column.starts_with("id ") ? "" : ", ") + column;
@@ -135,7 +135,7 @@ StoreStatus migrate(sqlite3* database) {
     if (!execute(database, "BEGIN IMMEDIATE")) {
         return failure(database, "Cannot prepare the records file");
     }
-    const auto steps = migrations();
+    const auto steps = sqliteMigrations();
     // Another process may have migrated it meanwhile: read the version inside the lock.
     for (int version = schemaVersion(database); version >= 0 && version < recordSchemaVersion; ++version) {
         if (!execute(database, steps[static_cast<std::size_t>(version)]) ||
