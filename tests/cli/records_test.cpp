@@ -6,10 +6,12 @@
 #include "event_log.h"
 #include "records/sqlite_store.h"
 #include "records/writer_identity.h"
+#include "support/first_schema.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <sys/wait.h>
@@ -329,6 +331,40 @@ TEST(CliRecordsPlace, InitMakesTheTablesAReaderThenFindsEmpty) {
     EXPECT_EQ(read.exitCode, 0) << read.err;
     EXPECT_NE(read.out.find("0 records"), std::string::npos) << read.out;
     EXPECT_EQ(runCli({"records", "--init", "--records", "none"}).exitCode, 2);
+}
+
+// A file the first release of the records wrote is migrated by the next writer, and its plugs
+// counted as units: each attempt there was its own plug, so a retry of old cannot be told.
+TEST(CliRecordsPlace, AFirstSchemaFileIsMigratedThenSummarisedByUnit) {
+    const TempFolder dir;
+    const std::string file = dir.file("old.sqlite");
+    const std::string sha(64, 'a');
+    ASSERT_TRUE(writeFirstSchemaFile(file, "('o1', 1000, '/dev/ttyUSB3', 'fw2.bin', '" + sha +
+                                               "', 'failed', 'block', 2, 9),"
+                                               "('o2', 2000, '/dev/ttyUSB3', 'fw2.bin', '" +
+                                               sha +
+                                               "', 'succeeded', 'done', 9, 9),"
+                                               "('o3', 3000, '/dev/ttyUSB4', 'fw2.bin', '" +
+                                               sha + "', 'succeeded', 'done', 9, 9)"));
+    const CliResult migrated = runCli({"records", "--init", "--records", file});
+    EXPECT_EQ(migrated.exitCode, 0) << migrated.err;
+    EXPECT_EQ(userVersion(file), 2);
+    const CliResult units = runCli({"records", "--records", file, "--summary", "--by", "unit", "--json"});
+    std::map<std::string, std::string> endings;
+    for (const std::string& line : linesOf(units.out)) {
+        const auto event = nlohmann::json::parse(line);
+        if (event["event"] == "unitSummary") {
+            EXPECT_TRUE(event["unit"].is_null()) << line;
+            endings[event["plug"]] = event["lastEnding"];
+        }
+    }
+    EXPECT_EQ(endings, (std::map<std::string, std::string>{
+                           {"o1", "failed"}, {"o2", "succeeded"}, {"o3", "succeeded"}}));
+    const auto summary = nlohmann::json::parse(
+        linesOf(runCli({"records", "--records", file, "--summary", "--json"}).out).at(0));
+    EXPECT_EQ(
+        std::vector<nlohmann::json>({summary["units"], summary["firstPassYield"], summary["finalYield"]}),
+        std::vector<nlohmann::json>({3, 2.0 / 3, 2.0 / 3}));
 }
 
 } // namespace

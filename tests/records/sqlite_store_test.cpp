@@ -4,6 +4,7 @@
 #include "records/record_id.h"
 #include "records/sqlite_store.h"
 #include "records/writer_identity.h"
+#include "support/first_schema.h"
 #include "support/temp_folder.h"
 
 #include <cstdlib>
@@ -11,7 +12,6 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <optional>
-#include <sqlite3.h>
 #include <string>
 #include <vector>
 
@@ -20,6 +20,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::ChildProcess;
+using test::runSql;
+using test::userVersion;
+using test::writeFirstSchemaFile;
 
 constexpr int attemptsPerWriter = 50;
 
@@ -64,29 +67,6 @@ int doChildPart(const std::string& part) {
     }
     return false;
 }();
-
-// Another program's SQL on a file, as the sqlite3 shell would run it.
-bool runSql(const std::string& path, const char* sql) {
-    sqlite3* database = nullptr;
-    const bool opened = sqlite3_open(path.c_str(), &database) == SQLITE_OK;
-    const bool ran = opened && sqlite3_exec(database, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(database);
-    return ran;
-}
-
-int userVersion(const std::string& path) {
-    sqlite3* database = nullptr;
-    sqlite3_stmt* statement = nullptr;
-    int version = -1;
-    if (sqlite3_open(path.c_str(), &database) == SQLITE_OK &&
-        sqlite3_prepare_v2(database, "PRAGMA user_version", -1, &statement, nullptr) == SQLITE_OK &&
-        sqlite3_step(statement) == SQLITE_ROW) {
-        version = sqlite3_column_int(statement, 0);
-    }
-    sqlite3_finalize(statement);
-    sqlite3_close(database);
-    return version;
-}
 
 class RecordsFolder : public ::testing::Test {
   protected:
@@ -179,21 +159,8 @@ class FirstSchemaFile : public RecordsFolder, public ::testing::WithParamInterfa
 
 TEST_P(FirstSchemaFile, IsReadWholeAndMigratedOnlyByAWriter) {
     const bool writer = GetParam();
-    ASSERT_TRUE(runSql(
-        file("old.sqlite"),
-        "PRAGMA journal_mode = WAL;"
-        "CREATE TABLE records (id TEXT PRIMARY KEY, started_ms INTEGER, duration_ms INTEGER, station TEXT, "
-        "operator TEXT, port TEXT, device TEXT, by_id TEXT, driver TEXT, vid TEXT, pid TEXT, usb_serial "
-        "TEXT, "
-        "image_path TEXT, image_size INTEGER, image_sha256 TEXT, target TEXT, address INTEGER, "
-        "line_speed INTEGER, upgrade_speed INTEGER, reply_mode TEXT, ending TEXT, step TEXT, block INTEGER, "
-        "blocks INTEGER, reason TEXT, resends INTEGER, tool_version TEXT, host TEXT, process_id INTEGER, "
-        "boot_id TEXT, pending INTEGER NOT NULL DEFAULT 0);"
-        "CREATE INDEX records_started ON records (started_ms);"
-        "CREATE INDEX records_pending ON records (pending) WHERE pending <> 0;"
-        "INSERT INTO records (id, started_ms, port, image_path, ending, step, block, blocks, pending) VALUES "
-        "('old-1', 1000, '/dev/ttyUSB3', 'fw2.bin', 'failed', 'block', 2, 9, 0);"
-        "PRAGMA user_version = 1;"));
+    ASSERT_TRUE(writeFirstSchemaFile(
+        file("old.sqlite"), "('old-1', 1000, '/dev/ttyUSB3', 'fw2.bin', NULL, 'failed', 'block', 2, 9)"));
     StoreStatus status;
     const auto store = writer ? SqliteStore::open(file("old.sqlite"), status)
                               : SqliteStore::openForReading(file("old.sqlite"), status);
