@@ -27,7 +27,7 @@ struct LineOptions {
     bool control = false;
     unsigned staleAfter = 15;
     std::string dayStarts = "00:00";
-    std::string lang = "en";
+    std::string lang; // the browser's when not given
     bool json = false;
 };
 
@@ -117,7 +117,8 @@ void addLineCommand(CLI::App& app, int& status) {
         ->check(CLI::Range(1u, 86400u));
     command->add_option("--day-starts", options->dayStarts,
                         "The day's counts start at HH:MM, this host's time (00:00)");
-    command->add_option("--lang", options->lang, "The page's first language: en or zh")
+    command
+        ->add_option("--lang", options->lang, "The page's first language: en or zh (default: the browser's)")
         ->check(CLI::IsMember({"en", "zh"}));
     command->add_flag("--json", options->json, "Say what happens as JSON lines");
     command->callback([options, &status] {

@@ -190,7 +190,7 @@ JsonFields LineView::lineJsonLocked() const {
          moment(serverNowMs_ ? std::optional(dayStartMs(*serverNowMs_, settings_.dayStartMinutes))
                              : std::nullopt)},
         {"staleAfter", settings_.staleAfter.count()},
-        {"lang", settings_.lang},
+        {"lang", settings_.lang.empty() ? JsonFields(nullptr) : JsonFields(settings_.lang)},
         {"control", settings_.control},
         {"database", optionalJson(trouble_)}};
     line.update(totalsLocked());

@@ -18,7 +18,7 @@ namespace orvane {
 struct LineViewSettings {
     std::chrono::seconds staleAfter{15};
     int dayStartMinutes = 0; // after the host's midnight
-    std::string lang = "en"; // the page's first language
+    std::string lang{};      // the page's first language; empty: the browser's
     bool control = false;    // the page may pause and resume stations
 };
 

@@ -214,9 +214,12 @@ function loadRecords() {
 function update(data) {
   if (data.entry) line.stations[data.station] = data.entry; else delete line.stations[data.station];
   for (const key of ["needsPerson", "shift", "day", "jobs"]) if (key in data) line[key] = data[key];
-  if (current === null) current = data.station;
-  renderHead();
-  renderStation(data.station);
+  if (current === null || !line.stations[current]) {
+    render(); // the phone's station is gone: the first one now
+  } else {
+    renderHead();
+    renderStation(data.station);
+  }
   loadRecords();
 }
 
@@ -225,7 +228,10 @@ function connect() {
   source.addEventListener("snapshot", (e) => {
     lost = false;
     line = JSON.parse(e.data);
-    if (lang === null) lang = line.lang === "zh" ? "zh" : "en";
+    if (lang === null) {
+      const first = line.lang || (navigator.language || "en").toLowerCase();
+      lang = first.startsWith("zh") ? "zh" : "en";
+    }
     render();
     loadRecords();
   });
