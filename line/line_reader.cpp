@@ -62,6 +62,17 @@ std::string countersOf(const LineStation& station) {
     return total == station.state.end() ? "" : total->dump();
 }
 
+// The stations named by the notifications that came; lost set when the connection broke.
+std::set<std::string> pending(PGconn* pg, bool& lost) {
+    std::set<std::string> named;
+    lost = lost || !PQconsumeInput(pg);
+    while (PGnotify* notified = PQnotifies(pg)) {
+        named.insert(notified->extra);
+        PQfreemem(notified);
+    }
+    return named;
+}
+
 } // namespace
 
 struct LineReader::Connection {
@@ -219,13 +230,13 @@ void LineReader::run() {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             continue;
         }
-        pollfd wait{PQsocket(c.pg), POLLIN, 0};
-        poll(&wait, 1, 100); // a short wait: stop is seen soon
-        std::set<std::string> named;
-        bool lost = !PQconsumeInput(c.pg);
-        while (PGnotify* notified = PQnotifies(c.pg)) {
-            named.insert(notified->extra);
-            PQfreemem(notified);
+        bool lost = false;
+        // A reading may have brought notifications along: those are taken before waiting.
+        std::set<std::string> named = pending(c.pg, lost);
+        if (named.empty() && !lost) {
+            pollfd wait{PQsocket(c.pg), POLLIN, 0};
+            poll(&wait, 1, 100); // a short wait: stop is seen soon
+            named = pending(c.pg, lost);
         }
         for (const std::string& name : named) {
             lost = lost || !c.readOne(name, view_);

@@ -17,6 +17,7 @@ import sys
 import tempfile
 import threading
 import time
+import urllib.request
 
 sys.dont_write_bytecode = True  # nothing left behind in the source tree
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -103,6 +104,20 @@ def summary_text(cli, uri):
             return "Succeeded\u00a0%d · Not succeeded\u00a0%d · First pass yield\u00a0%s · Final yield\u00a0%s" % (
                 event["succeeded"], not_ok, y(event["firstPassYield"]), y(event["finalYield"]))
     return None
+
+
+def matches_schema(port):
+    """/api/line against docs/line-api.schema.json (python3-jsonschema)."""
+    try:
+        import jsonschema
+    except ImportError:
+        return missing_package("python3-jsonschema", "no jsonschema module") == 77 or "no python3-jsonschema"
+    with open(os.path.join(HERE, "..", "..", "docs", "line-api.schema.json"), encoding="utf-8") as f:
+        schema = json.load(f)
+    with urllib.request.urlopen("http://127.0.0.1:%d/api/line" % port, timeout=10) as r:
+        line = json.load(r)
+    errors = [e.message for e in jsonschema.Draft202012Validator(schema).iter_errors(line)]
+    return not errors or "/api/line breaks its schema: %r" % errors[:3]
 
 
 def until(browser, expression, seconds=5):
@@ -215,6 +230,8 @@ def run(cli, picture, pg, tmp):
                      mobile=False)
         browser.call("Page.navigate", url="http://127.0.0.1:%d/" % port)
         in_step(browser, stations)
+        schema = matches_schema(port)
+        check(schema is True, str(schema))
         wanted = summary_text(cli, pg.uri)
         check(until(browser, "document.querySelector('article.station[data-station=\"A\"] .counts:last-child')"
                     "?.textContent === %s" % json.dumps("Day: " + str(wanted)), 8),
