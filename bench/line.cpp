@@ -85,7 +85,8 @@ void follow(int port, Sent& sent, const std::atomic<bool>& done) {
             if (message.rfind("event: state\n", 0) != 0) {
                 continue;
             }
-            const JsonFields parsed = JsonFields::parse(message.substr(message.find("data: ") + 6), nullptr, false);
+            const JsonFields parsed =
+                JsonFields::parse(message.substr(message.find("data: ") + 6), nullptr, false);
             if (parsed.is_discarded() || !parsed["entry"].is_object()) {
                 continue;
             }
@@ -162,10 +163,14 @@ int main(int argc, char** argv) {
         return 77;
     }
     PostgresStore::initialise(server.uri());
-    test::LineLoad(server.uri()).exec( // SCHEMA3: made by the records' migration from then on
-        "CREATE TABLE IF NOT EXISTS stations (name TEXT PRIMARY KEY, host TEXT NOT NULL, process_id BIGINT NOT NULL,"
-        " job TEXT, job_version INTEGER, image_sha256 TEXT, started_at TIMESTAMPTZ NOT NULL DEFAULT now(),"
-        " last_seen TIMESTAMPTZ NOT NULL DEFAULT now(), stopped_at TIMESTAMPTZ, state JSONB NOT NULL DEFAULT '{}')");
+    test::LineLoad(server.uri())
+        .exec( // SCHEMA3: made by the records' migration from then on
+            "CREATE TABLE IF NOT EXISTS stations (name TEXT PRIMARY KEY, host TEXT NOT NULL, process_id "
+            "BIGINT NOT NULL,"
+            " job TEXT, job_version INTEGER, image_sha256 TEXT, started_at TIMESTAMPTZ NOT NULL DEFAULT "
+            "now(),"
+            " last_seen TIMESTAMPTZ NOT NULL DEFAULT now(), stopped_at TIMESTAMPTZ, state JSONB NOT NULL "
+            "DEFAULT '{}')");
     LineView view({});
     LineReader reader(server.uri(), view);
     DashboardSettings settings;
@@ -205,11 +210,12 @@ int main(int argc, char** argv) {
     const std::lock_guard lock(sent.mutex);
     const double p95 = percentile(sent.latencies, 0.95);
     const bool met = p95 < 500.0 && sent.at.size() < sent.latencies.size() / 100 + 1;
-    Table table({"stations x slots", "s", "changes", "reached", "median ms", "p95 ms", "max ms", "DB writes/s",
-                 "publish CPU per station", "line page CPU", "goal (p95 < 500 ms)"});
+    Table table({"stations x slots", "s", "changes", "reached", "median ms", "p95 ms", "max ms",
+                 "DB writes/s", "publish CPU per station", "line page CPU", "goal (p95 < 500 ms)"});
     table.add({std::to_string(o.stations) + " x " + std::to_string(o.slots), fixed(o.seconds, 0),
-               std::to_string(writes.load()), std::to_string(sent.latencies.size()), fixed(median(sent.latencies), 1),
-               fixed(p95, 1), fixed(percentile(sent.latencies, 1.0), 1), fixed(static_cast<double>(writes.load()) / o.seconds, 1),
+               std::to_string(writes.load()), std::to_string(sent.latencies.size()),
+               fixed(median(sent.latencies), 1), fixed(p95, 1), fixed(percentile(sent.latencies, 1.0), 1),
+               fixed(static_cast<double>(writes.load()) / o.seconds, 1),
                fixed(100.0 * publishCpu / o.stations / o.seconds, 2) + " %",
                fixed(100.0 * (processCpu - publishCpu) / o.seconds, 1) + " %", met ? "met" : "NOT met"});
     table.print();
