@@ -162,15 +162,11 @@ int main(int argc, char** argv) {
         std::printf("line: no PostgreSQL 15 server (%s): skipped\n", server.whyNot().c_str());
         return 77;
     }
-    PostgresStore::initialise(server.uri());
-    test::LineLoad(server.uri())
-        .exec( // SCHEMA3: made by the records' migration from then on
-            "CREATE TABLE IF NOT EXISTS stations (name TEXT PRIMARY KEY, host TEXT NOT NULL, process_id "
-            "BIGINT NOT NULL,"
-            " job TEXT, job_version INTEGER, image_sha256 TEXT, started_at TIMESTAMPTZ NOT NULL DEFAULT "
-            "now(),"
-            " last_seen TIMESTAMPTZ NOT NULL DEFAULT now(), stopped_at TIMESTAMPTZ, state JSONB NOT NULL "
-            "DEFAULT '{}')");
+    if (const StoreStatus made = PostgresStore::initialise(server.uri()); !made.ok) {
+        std::printf("line: %s\n", made.reason.c_str());
+        return 1;
+    }
+
     LineView view({});
     LineReader reader(server.uri(), view);
     DashboardSettings settings;

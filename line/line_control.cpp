@@ -1,5 +1,7 @@
 #include "line/line_control.h"
 
+#include "records/line_tables.h"
+
 #include <libpq-fe.h>
 
 namespace orvane {
@@ -25,12 +27,13 @@ bool LineControl::send(const std::string& station, const std::string& command, s
         return false;
     }
     // One statement: the row and its wake-up are one transaction.
-    const char* values[] = {station.c_str(), command.c_str()};
+    const std::string channel(stationCommandsChannel);
+    const char* values[] = {station.c_str(), command.c_str(), channel.c_str()};
     PGresult* result = PQexecParams(pg_,
                                     "WITH issued AS (INSERT INTO station_commands (station, command) "
                                     "VALUES ($1, $2) RETURNING station) "
-                                    "SELECT pg_notify('orvane_station_commands', station) FROM issued",
-                                    2, nullptr, values, nullptr, nullptr, 0);
+                                    "SELECT pg_notify($3, station) FROM issued",
+                                    3, nullptr, values, nullptr, nullptr, 0);
     const bool ok = PQresultStatus(result) == PGRES_TUPLES_OK;
     if (!ok) {
         error =

@@ -1,5 +1,7 @@
 #include "line/line_reader.h"
 
+#include "line/notification_wait.h"
+#include "records/line_tables.h"
 #include "records/records_reading.h"
 
 #include <chrono>
@@ -7,7 +9,6 @@
 #include <libpq-fe.h>
 #include <memory>
 #include <mutex>
-#include <poll.h>
 #include <set>
 
 namespace orvane {
@@ -62,17 +63,6 @@ std::string countersOf(const LineStation& station) {
     return total == station.state.end() ? "" : total->dump();
 }
 
-// The stations named by the notifications that came; lost set when the connection broke.
-std::set<std::string> pending(PGconn* pg, bool& lost) {
-    std::set<std::string> named;
-    lost = lost || !PQconsumeInput(pg);
-    while (PGnotify* notified = PQnotifies(pg)) {
-        named.insert(notified->extra);
-        PQfreemem(notified);
-    }
-    return named;
-}
-
 } // namespace
 
 struct LineReader::Connection {
@@ -108,7 +98,8 @@ bool LineReader::Connection::open(const std::string& uri, std::string& error) {
     }
     PQsetNoticeProcessor(
         pg, [](void*, const char*) {}, nullptr); // the server's notices are its log's
-    if (PQresultStatus(exec("LISTEN orvane_stations").get()) != PGRES_COMMAND_OK) {
+    const std::string listen = "LISTEN " + std::string(stationsChannel);
+    if (PQresultStatus(exec(listen.c_str()).get()) != PGRES_COMMAND_OK) {
         error = "cannot listen on the line's database: " + std::string(PQerrorMessage(pg));
         close();
         return false;
@@ -230,13 +221,12 @@ void LineReader::run() {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             continue;
         }
-        bool lost = false;
-        // A reading may have brought notifications along: those are taken before waiting.
-        std::set<std::string> named = pending(c.pg, lost);
-        if (named.empty() && !lost) {
-            pollfd wait{PQsocket(c.pg), POLLIN, 0};
-            poll(&wait, 1, 100); // a short wait: stop is seen soon
-            named = pending(c.pg, lost);
+        // A reading may have brought notifications along: the wait takes those first.
+        const NotificationWait woken = waitForNotifications(c.pg, std::chrono::milliseconds(100));
+        bool lost = woken.broken;
+        std::set<std::string> named;
+        for (const Notification& notification : woken.notifications) {
+            named.insert(notification.payload);
         }
         for (const std::string& name : named) {
             lost = lost || !c.readOne(name, view_);

@@ -18,8 +18,8 @@ LineCounts counted(const std::vector<const UpgradeRecord*>& records) {
     return counts;
 }
 
-JobVersion jobVersionOf(const UpgradeRecord&) {
-    return {}; // SCHEMA3: record.job, record.jobVersion
+JobVersion jobVersionOf(const UpgradeRecord& record) {
+    return {record.job, record.jobVersion};
 }
 
 template <typename Key>

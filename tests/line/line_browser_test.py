@@ -212,11 +212,6 @@ def main():
 def run(cli, picture, pg, tmp):
     os.environ["XDG_STATE_HOME"] = tmp  # the upgrades' own spool, not this desk's records
     subprocess.run([cli, "records", "--init", "--records", pg.uri], check=True, capture_output=True)
-    # SCHEMA3: made by records --init from then on.
-    pg.sql("CREATE TABLE IF NOT EXISTS stations (name TEXT PRIMARY KEY, host TEXT NOT NULL, process_id BIGINT "
-           "NOT NULL, job TEXT, job_version INTEGER, image_sha256 TEXT, started_at TIMESTAMPTZ NOT NULL DEFAULT "
-           "now(), last_seen TIMESTAMPTZ NOT NULL DEFAULT now(), stopped_at TIMESTAMPTZ, state JSONB NOT NULL "
-           "DEFAULT '{}')")
     upgrades(cli, tmp, pg.uri)
     stations = Stations(pg)
     port = free_port()

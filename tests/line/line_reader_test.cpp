@@ -34,20 +34,10 @@ class LineTest : public ::testing::Test {
                 GTEST_SKIP() << test::missingPackage("postgresql-15", server_->whyNot());
             GTEST_SKIP() << "no PostgreSQL server for this test: " << server_->whyNot();
         }
-        ASSERT_TRUE(server_->psql("DROP TABLE IF EXISTS records, orvane_schema, stations, station_commands"));
+        ASSERT_TRUE(server_->psql(
+            "DROP TABLE IF EXISTS records, orvane_schema, stations, station_commands, jobs, audit"));
         ASSERT_TRUE(PostgresStore::initialise(server_->uri()).ok);
         ASSERT_TRUE(load_.connected());
-        // SCHEMA3: made by the records' migration from then on.
-        ASSERT_TRUE(load_.exec(
-            "CREATE TABLE IF NOT EXISTS stations (name TEXT PRIMARY KEY, host TEXT NOT NULL, process_id "
-            "BIGINT NOT NULL,"
-            " job TEXT, job_version INTEGER, image_sha256 TEXT, started_at TIMESTAMPTZ NOT NULL DEFAULT "
-            "now(),"
-            " last_seen TIMESTAMPTZ NOT NULL DEFAULT now(), stopped_at TIMESTAMPTZ, state JSONB NOT NULL "
-            "DEFAULT '{}');"
-            "CREATE TABLE IF NOT EXISTS station_commands (id BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
-            " station TEXT NOT NULL, command TEXT NOT NULL CHECK (command IN ('pause', 'resume')),"
-            " issued_at TIMESTAMPTZ NOT NULL DEFAULT now(), issued_by TEXT NOT NULL DEFAULT current_user)"));
         view_.watch([this](const std::string& message) {
             const std::lock_guard lock(mutex_);
             messages_.push_back(JsonFields::parse(message));
@@ -140,7 +130,11 @@ TEST_F(LineTest, CountsTheShiftAndTheDayAsTheRecordsSummaryDoes) {
                                              attempt("A", "u2", "succeeded", started + 3000),
                                              attempt("A", "u3", "running", started + 4000),
                                              attempt("elsewhere", "u9", "succeeded", started + 5000)};
-    for (const UpgradeRecord& record : written) {
+    for (UpgradeRecord record : written) {
+        if (record.unit == "u2") { // version 2, released mid-shift
+            record.job = "cam-fw";
+            record.jobVersion = 2;
+        }
         ASSERT_TRUE(store->put(record).ok);
     }
     load_.publish("A", test::loadStation(1)); // its counters moved: the page counts again
@@ -166,6 +160,12 @@ TEST_F(LineTest, CountsTheShiftAndTheDayAsTheRecordsSummaryDoes) {
         EXPECT_EQ(shown["finalYield"], 66.7);
     }
     EXPECT_EQ(line()["day"]["succeeded"], 3) << "the line's day holds every station's";
+    const JsonFields jobs = line()["jobs"];
+    ASSERT_EQ(jobs.size(), 2u) << jobs;
+    EXPECT_EQ(jobs[1]["job"], "cam-fw");
+    EXPECT_EQ(jobs[1]["jobVersion"], 2);
+    EXPECT_EQ(jobs[1]["day"]["succeeded"], 1);
+    EXPECT_EQ(jobs[0]["job"], nullptr) << "records made without a job";
 }
 
 TEST_F(LineTest, ServesTheLineAndSendsAPauseToTheStation) {
