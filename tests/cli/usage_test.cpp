@@ -75,8 +75,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadUsage{"DoctorSpeedNotInTheList", {"doctor", "--upbps", "300"}},
         BadUsage{"LineControlWithoutToken",
                  {"line", "--records", "postgresql://nobody@/line", "--http", "8090", "--control"}},
-        BadUsage{"LineDayStartsNotATime",
-                 {"line", "--records", "postgresql://nobody@/line", "--http", "8090", "--day-starts", "25:00"}},
+        BadUsage{
+            "LineDayStartsNotATime",
+            {"line", "--records", "postgresql://nobody@/line", "--http", "8090", "--day-starts", "25:00"}},
         BadUsage{"LineRecordsNotAServer", {"line", "--records", "line.sqlite", "--http", "8090"}}),
     [](const auto& test) { return std::string(test.param.name); });
 
