@@ -17,7 +17,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr auto readEvery = std::chrono::seconds(1);
 constexpr auto retryEvery = std::chrono::seconds(2);
-constexpr auto countEvery = std::chrono::seconds(30); // the day's start passes with nothing else moving
+constexpr auto countEvery = std::chrono::seconds(30);
+constexpr auto countPause = std::chrono::seconds(1); // the day's start passes with nothing else moving
 
 using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
 
@@ -198,6 +199,8 @@ bool LineReader::start(std::string& error) {
                 view_.yields(countLineYields(read.records, starts, view_.dayStart()));
             }
             lock.lock();
+            // A busy line ends attempts all the time: the day is read again at most once a second.
+            c.countWake.wait_for(lock, countPause, [&] { return stopping_.load(); });
         }
     });
     return true;
