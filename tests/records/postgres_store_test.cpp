@@ -29,7 +29,8 @@ class LineDatabase : public ::testing::Test {
                 GTEST_SKIP() << test::missingPackage("postgresql-15", server_->whyNot());
             GTEST_SKIP() << "no PostgreSQL server for this test: " << server_->whyNot();
         }
-        ASSERT_TRUE(server_->psql("DROP TABLE IF EXISTS records, orvane_schema, jobs, audit, stations, station_commands"));
+        ASSERT_TRUE(server_->psql(
+            "DROP TABLE IF EXISTS records, orvane_schema, jobs, audit, stations, station_commands"));
         ::testing::internal::CaptureStderr();
         capturing_ = true;
     }
