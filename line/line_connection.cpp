@@ -1,5 +1,7 @@
 #include "line/line_connection.h"
 
+#include "line/notification_wait.h"
+
 #include <libpq-fe.h>
 
 namespace orvane {
@@ -90,15 +92,15 @@ SqlRows LineConnection::run(const std::string& sql, const std::vector<SqlValue>&
 }
 
 std::optional<std::vector<std::string>> LineConnection::notifications() {
-    if (!connected() || PQconsumeInput(connection_) == 0) {
+    const NotificationWait wait = waitForNotifications(connection_, std::chrono::milliseconds(0));
+    if (wait.broken) {
         PQfinish(connection_); // a read that failed leaves nothing worth keeping
         connection_ = nullptr;
         return std::nullopt;
     }
     std::vector<std::string> payloads;
-    while (PGnotify* notice = PQnotifies(connection_)) {
-        payloads.emplace_back(notice->extra);
-        PQfreemem(notice);
+    for (const Notification& notification : wait.notifications) {
+        payloads.push_back(notification.payload);
     }
     return payloads;
 }

@@ -1,7 +1,7 @@
 #include "line/station_publisher.h"
 
 #include "dashboard/station_json.h"
-#include "line/line_channels.h"
+#include "records/line_tables.h"
 
 #include <algorithm>
 

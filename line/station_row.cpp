@@ -1,6 +1,6 @@
 #include "line/station_row.h"
 
-#include "line/line_channels.h"
+#include "records/line_tables.h"
 
 namespace orvane {
 namespace {
