@@ -228,11 +228,9 @@ int runStation(const StationOptions& options, Console& console) {
         view.today(*today);
     }
     state.addListener(view);
-    StationLine line;
-    if (const auto refused = joinLine(line, plan, state, view, options, console, language)) {
-        return *refused;
-    }
-    if (const auto refused = dashboard.start(state, options.records, console)) {
+    StationLine line; // the line's name claimed before the page is served
+    auto refused = joinLine(line, plan, state, view, options, console, language);
+    if (refused || (refused = dashboard.start(state, options.records, console))) {
         return *refused;
     }
     ImageChangeWatch changes(image->path);
