@@ -204,9 +204,6 @@ JobLook LineJobSource::look() {
 bool LineJobSource::noteStation(std::string_view action, const ReleasedJob* job, const std::string& station,
                                 const std::string& host, const std::string& operatorName) {
     Server& server = *server_;
-    if (server.connection == nullptr || PQstatus(server.connection) != CONNECTION_OK) {
-        return false;
-    }
     const std::string actionText(action);
     const std::string version = job != nullptr ? std::to_string(job->version) : std::string();
     const char* values[] = {actionText.c_str(),
@@ -215,11 +212,25 @@ bool LineJobSource::noteStation(std::string_view action, const ReleasedJob* job,
                             station.c_str(),
                             host.c_str(),
                             operatorName.empty() ? nullptr : operatorName.c_str()};
-    const Result written(PQexecParams(server.connection,
-                                      "INSERT INTO audit (action, job, job_version, station, host, operator) "
-                                      "VALUES ($1, $2, $3, $4, $5, $6)",
-                                      6, nullptr, values, nullptr, nullptr, 0));
-    return PQresultStatus(written.result) == PGRES_COMMAND_OK;
+    // A connection the server dropped meanwhile (restarted) is only found out by using it.
+    for (int tries = 0; tries < 2; ++tries) {
+        if (server.connection == nullptr || PQstatus(server.connection) != CONNECTION_OK) {
+            PQfinish(server.connection);
+            server.connection = nullptr;
+            if (!server.connect()) {
+                return false;
+            }
+        }
+        const Result written(
+            PQexecParams(server.connection,
+                         "INSERT INTO audit (action, job, job_version, station, host, operator) "
+                         "VALUES ($1, $2, $3, $4, $5, $6)",
+                         6, nullptr, values, nullptr, nullptr, 0));
+        if (PQresultStatus(written.result) == PGRES_COMMAND_OK) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace orvane
