@@ -63,6 +63,8 @@ UpgradeRecord runningRecord(const AttemptFacts& facts, const RecordsChoice& choi
     record.slot = facts.slot.empty() ? facts.port : facts.slot;
     record.plug = facts.plug;
     record.attempt = facts.attempt;
+    record.job = facts.job;
+    record.jobVersion = facts.jobVersion;
     return record;
 }
 

@@ -18,19 +18,6 @@ namespace {
 
 constexpr int speed = 115200;
 
-// Until `records --init` makes them, the line's jobs and audit as the owner makes them.
-constexpr const char* jobTables =
-    "CREATE TABLE IF NOT EXISTS jobs (id BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY, name TEXT NOT "
-    "NULL, "
-    "version INTEGER, retired BOOLEAN NOT NULL DEFAULT false, image BYTEA, image_name TEXT, image_size "
-    "BIGINT, "
-    "image_sha256 TEXT, target TEXT, address INTEGER, line_speed INTEGER, upgrade_speed INTEGER, "
-    "low_latency BOOLEAN, max_resends INTEGER, note TEXT, released_by TEXT NOT NULL DEFAULT current_user, "
-    "operator TEXT, released_at TIMESTAMPTZ NOT NULL DEFAULT now(), UNIQUE (name, version)); "
-    "CREATE TABLE IF NOT EXISTS audit (id BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY, "
-    "at TIMESTAMPTZ NOT NULL DEFAULT now(), role TEXT NOT NULL DEFAULT current_user, operator TEXT, "
-    "action TEXT NOT NULL, job TEXT, job_version INTEGER, station TEXT, host TEXT, note TEXT)";
-
 std::string hexOf(const std::string& bytes) {
     static constexpr char digits[] = "0123456789abcdef";
     std::string hex;
@@ -62,7 +49,6 @@ class LineJob : public ::testing::Test {
             GTEST_SKIP() << "no PostgreSQL server for this test: " << server_.whyNot();
         }
         ASSERT_EQ(runCli({"records", "--init", "--records", server_.uri()}).exitCode, 0);
-        ASSERT_TRUE(server_.psql(jobTables));
         std::filesystem::create_directories(dir_.file("watched"));
         setenv("XDG_STATE_HOME", dir_.file("state").c_str(), 1); // the spool and the job's copy
     }
@@ -86,7 +72,8 @@ class LineJob : public ::testing::Test {
         count = 0;
         for (const UpgradeRecord& record : store ? store->find({}, status) : std::vector<UpgradeRecord>{}) {
             byPlug[std::filesystem::path(record.port).filename().string() + "/" + record.plug].insert(
-                record.imageSha256);
+                record.imageSha256 + " " + record.job.value_or("-") + "@" +
+                std::to_string(record.jobVersion.value_or(0)));
             count += record.ending == "succeeded" ? 1 : 0;
         }
         return byPlug;
@@ -147,7 +134,8 @@ TEST_F(LineJob, AVersionReleasedMidShiftIsTakenBetweenPlugsThroughAServerStop) {
 
     EXPECT_EQ(result.exitCode, 128 + SIGINT) << result.err;
     const auto byPlug = shasByPlug(done);
-    const std::vector<std::string> expected{shaOf(first), shaOf(second), shaOf(second), shaOf(second)};
+    const std::vector<std::string> expected{shaOf(first) + " cam@1", shaOf(second) + " cam@2",
+                                            shaOf(second) + " cam@2", shaOf(second) + " cam@2"};
     for (std::size_t i = 0; i < expected.size(); ++i) {
         const auto plug = std::find_if(byPlug.begin(), byPlug.end(), [&](const auto& entry) {
             return entry.first.starts_with("cam" + std::to_string(i) + "/");
