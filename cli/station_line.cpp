@@ -20,12 +20,6 @@ bool StationLine::paused() const {
     return impl_->publisher && impl_->publisher->paused();
 }
 
-void StationLine::setJob(std::optional<std::string> job, std::optional<std::int64_t> version) {
-    if (impl_->publisher) {
-        impl_->publisher->setJob(std::move(job), version);
-    }
-}
-
 std::optional<int> StationLine::start(StationState& state, const RecordsChoice& records, LineHooks hooks,
                                       Console& console, TextLanguage language) {
     if (!isPostgresUri(records.place)) {

@@ -34,8 +34,6 @@ class StationLine {
                              Console& console, TextLanguage language);
     // The line paused the whole station.
     bool paused() const;
-    // The job (and version) the station's image now comes from, for its row.
-    void setJob(std::optional<std::string> job, std::optional<std::int64_t> version);
 
   private:
     struct Impl;

@@ -13,11 +13,4 @@ bool StationLine::paused() const {
     return false;
 }
 
-void StationLine::setJob(std::optional<std::string> /*job*/, std::optional<std::int64_t> /*version*/) {}
-
-std::optional<int> StationLine::start(StationState& /*state*/, const RecordsChoice& /*records*/,
-                                      LineHooks /*hooks*/, Console& /*console*/, TextLanguage /*language*/) {
-    return std::nullopt;
-}
-
 } // namespace orvane

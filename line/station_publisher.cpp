@@ -43,16 +43,6 @@ void StationPublisher::stop() {
     thread_.join();
 }
 
-void StationPublisher::setJob(std::optional<std::string> job, std::optional<std::int64_t> version) {
-    {
-        const std::lock_guard lock(mutex_);
-        row_.job = std::move(job);
-        row_.jobVersion = version;
-        pending_ = Pending::change;
-    }
-    wake_.notify_one();
-}
-
 void StationPublisher::stationEvent(const StationEvent& event, const StationSnapshot& /*now*/) {
     const bool progress = event.kind == StationEvent::Kind::Progress;
     {
@@ -166,6 +156,10 @@ StationRow StationPublisher::currentRow() {
     }
     const StationSnapshot now = state_.snapshot();
     row.imageSha256 = now.imageSha256;
+    if (now.job) { // a released job's name and version, as new plugs take them
+        row.job = now.job;
+        row.jobVersion = now.jobVersion;
+    }
     DashboardJson json = stationJson(now);
     const bool paused = paused_;
     json["paused"] = paused;

@@ -51,8 +51,6 @@ class StationPublisher final : public StationListener {
     void stop();
     // The line paused the station: no camera begins.
     bool paused() const { return paused_; }
-    // The job the station now takes its image from.
-    void setJob(std::optional<std::string> job, std::optional<std::int64_t> version);
 
     void stationEvent(const StationEvent& event, const StationSnapshot& now) override;
 
