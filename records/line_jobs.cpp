@@ -4,6 +4,7 @@
 // does not lock is tried once more.
 #include "records/line_jobs.h"
 
+#include "records/line_tables.h"
 #include "records/postgres_query.h"
 #include "records/store_place.h"
 
@@ -181,10 +182,10 @@ JobsStatus PostgresJobs::insertVersion(const JobRelease& release, std::int64_t& 
     }
     const SqlValue audit[] = {textOrNull(release.operatorName), std::string(auditRelease), release.name,
                               version, textOrNull(release.note)};
-    const SqlValue name[] = {release.name};
+    const SqlValue name[] = {std::string(jobsChannel), release.name};
     if (!run("INSERT INTO audit (operator, action, job, job_version, note) VALUES ($1, $2, $3, $4, $5)",
              audit, state) ||
-        !run("SELECT pg_notify('orvane_jobs', $1)", name, state) || !run("COMMIT", {}, state)) {
+        !run("SELECT pg_notify($1, $2)", name, state) || !run("COMMIT", {}, state)) {
         return {false, false, {}};
     }
     return {};
@@ -226,6 +227,7 @@ JobsStatus PostgresJobs::retire(const std::string& name, const std::string& oper
     }
     std::string state;
     const SqlValue key[] = {name};
+    const SqlValue notice[] = {std::string(jobsChannel), name};
     if (!begin(name, state)) {
         return rollBack("retire jobs", state);
     }
@@ -242,7 +244,7 @@ JobsStatus PostgresJobs::retire(const std::string& name, const std::string& oper
     const SqlValue audit[] = {textOrNull(operatorName), std::string(auditRetire), name, textOrNull(note)};
     if (!run("INSERT INTO jobs (name, retired, operator, note) VALUES ($1, true, $2, $3)", row, state) ||
         !run("INSERT INTO audit (operator, action, job, note) VALUES ($1, $2, $3, $4)", audit, state) ||
-        !run("SELECT pg_notify('orvane_jobs', $1)", key, state) || !run("COMMIT", {}, state)) {
+        !run("SELECT pg_notify($1, $2)", notice, state) || !run("COMMIT", {}, state)) {
         return rollBack("retire jobs", state);
     }
     return {};

@@ -1,5 +1,6 @@
 #include "records/postgres_store.h"
 
+#include "records/line_tables.h"
 #include "records/postgres_query.h"
 #include "records/record_columns.h"
 #include "records/record_sql.h"
@@ -41,15 +42,28 @@ std::vector<std::string> postgresMigrations() {
         create += (column.starts_with("id ") ? "" : ", ") + column;
     }
     std::string second = "ALTER TABLE records";
-    for (const std::string& column : columnDefinitions(firstSchemaColumns, recordColumns.size(), "BIGINT")) {
+    for (const std::string& column : columnDefinitions(firstSchemaColumns, secondSchemaColumns, "BIGINT")) {
         second += (second.ends_with("records") ? " ADD COLUMN " : ", ADD COLUMN ") + column;
     }
-    return {create + ")", "CREATE INDEX records_started ON records (started_ms)", second,
-            std::string(fillSecondSchemaColumns), "CREATE INDEX records_unit ON records (unit)"};
+    std::string third = "ALTER TABLE records";
+    for (const std::string& column : columnDefinitions(secondSchemaColumns, recordColumns.size(), "BIGINT")) {
+        third += (third.ends_with("records") ? " ADD COLUMN " : ", ADD COLUMN ") + column;
+    }
+    std::vector<std::string> steps{create + ")",
+                                   "CREATE INDEX records_started ON records (started_ms)",
+                                   second,
+                                   std::string(fillSecondSchemaColumns),
+                                   "CREATE INDEX records_unit ON records (unit)",
+                                   third,
+                                   "CREATE INDEX records_job ON records (job, job_version)"};
+    for (const std::string_view table : lineTables) {
+        steps.emplace_back(table);
+    }
+    return steps;
 }
 
 // Statements of the migrations up to each version, counted in postgresMigrations().
-constexpr std::array<std::size_t, 3> statementsUpTo{0, 2, 5};
+const std::array<std::size_t, 4> statementsUpTo{0, 2, 5, 7 + lineTables.size()};
 
 // The server's schema version: 0 without our tables, -1 when it cannot be read (why set).
 int schemaOf(pg_conn* connection, std::string& why) {
@@ -276,7 +290,7 @@ std::vector<UpgradeRecord> PostgresStore::find(const RecordFilter& filter, Store
     // The placeholders are numbered as they are made: the filter's first, the limit last.
     int count = 0;
     const std::string where = filterSql(filter, [&] { return dollar(count); });
-    const std::string source = version_ < recordSchemaVersion ? firstSchemaRecords("") : "records";
+    const std::string source = version_ < recordSchemaVersion ? olderSchemaRecords(version_, "") : "records";
     const std::string sql = "SELECT " + columnList() + " FROM " + source + where +
                             " ORDER BY started_ms DESC, id DESC LIMIT " + dollar(count);
     const PgResult result = run(connection_, sql, filterValues(filter));

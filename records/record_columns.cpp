@@ -12,6 +12,9 @@ ColumnValue text(const std::optional<std::string>& value) {
 ColumnValue number(std::int64_t value) {
     return value;
 }
+ColumnValue number(const std::optional<std::int64_t>& value) {
+    return value ? ColumnValue(*value) : ColumnValue();
+}
 
 std::string textOf(const ColumnValue& value) {
     const auto* held = std::get_if<std::string>(&value);
@@ -24,6 +27,10 @@ std::optional<std::string> optionalTextOf(const ColumnValue& value) {
 std::int64_t numberOf(const ColumnValue& value) {
     const auto* held = std::get_if<std::int64_t>(&value);
     return held != nullptr ? *held : 0;
+}
+std::optional<std::int64_t> optionalNumberOf(const ColumnValue& value) {
+    const auto* held = std::get_if<std::int64_t>(&value);
+    return held != nullptr ? std::optional<std::int64_t>(*held) : std::nullopt;
 }
 
 } // namespace
@@ -63,11 +70,18 @@ std::array<ColumnValue, recordColumns.size()> columnValuesOf(const UpgradeRecord
             text(r.unit),
             text(r.slot),
             text(r.plug),
-            number(r.attempt)};
+            number(r.attempt),
+            text(r.job),
+            number(r.jobVersion)};
 }
 
 bool isNumberColumn(std::size_t index) {
-    static const auto kinds = columnValuesOf(UpgradeRecord{});
+    // Optional numbers are NULL in an empty record: give them a value to tell their kind.
+    static const auto kinds = [] {
+        UpgradeRecord sample;
+        sample.jobVersion = 0;
+        return columnValuesOf(sample);
+    }();
     return std::holds_alternative<std::int64_t>(kinds.at(index));
 }
 
@@ -108,6 +122,8 @@ UpgradeRecord recordOfColumns(const std::array<ColumnValue, recordColumns.size()
     r.slot = textOf(v[32]);
     r.plug = textOf(v[33]);
     r.attempt = static_cast<std::uint32_t>(numberOf(v[34]));
+    r.job = optionalTextOf(v[35]);
+    r.jobVersion = optionalNumberOf(v[36]);
     return r;
 }
 

@@ -17,7 +17,7 @@ namespace orvane {
 // A column's value as stores bind it: text, a number, or NULL.
 using ColumnValue = std::variant<std::monostate, std::string, std::int64_t>;
 
-inline constexpr std::array<std::string_view, 35> recordColumns{"id",
+inline constexpr std::array<std::string_view, 37> recordColumns{"id",
                                                                 "started_ms",
                                                                 "duration_ms",
                                                                 "station",
@@ -51,7 +51,9 @@ inline constexpr std::array<std::string_view, 35> recordColumns{"id",
                                                                 "unit",
                                                                 "slot",
                                                                 "plug",
-                                                                "attempt"};
+                                                                "attempt",
+                                                                "job",
+                                                                "job_version"};
 
 std::array<ColumnValue, recordColumns.size()> columnValuesOf(const UpgradeRecord& record);
 // Whether the column at index holds a number (else text).

@@ -69,7 +69,9 @@ std::array<RecordValue, recordFieldNames.size()> recordValues(const UpgradeRecor
             r.slot,
             r.plug,
             fieldNumber(r.attempt),
-            orNone(r.sentTo)};
+            orNone(r.sentTo),
+            orNone(r.job),
+            r.jobVersion ? fieldNumber(*r.jobVersion) : RecordValue()};
 }
 
 JsonFields recordFields(const UpgradeRecord& record) {

@@ -14,12 +14,12 @@
 
 namespace orvane {
 
-inline constexpr std::array<std::string_view, 36> recordFieldNames{
+inline constexpr std::array<std::string_view, 38> recordFieldNames{
     "id",      "started",   "seconds",      "station",   "operator",  "port",      "device",    "byId",
     "driver",  "vid",       "pid",          "serial",    "image",     "imageSize", "sha256",    "target",
     "address", "lineSpeed", "upgradeSpeed", "replyMode", "ending",    "step",      "block",     "blocks",
     "reason",  "resends",   "toolVersion",  "host",      "processId", "bootId",    "imagePath", "unit",
-    "slot",    "plug",      "attempt",      "sentTo"};
+    "slot",    "plug",      "attempt",      "sentTo",    "job",       "jobVersion"};
 
 // A field's value: a fact the record lacks (no by-id link, no step while running) is none.
 using RecordValue = std::variant<std::monostate, std::string, std::int64_t, double>;

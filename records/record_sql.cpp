@@ -22,13 +22,17 @@ std::vector<std::string> columnDefinitions(std::size_t from, std::size_t to, std
     return definitions;
 }
 
-std::string firstSchemaRecords(std::string_view extraColumns) {
+std::string olderSchemaRecords(int version, std::string_view extraColumns) {
+    const std::size_t kept = version <= 1 ? firstSchemaColumns : secondSchemaColumns;
     std::string columns;
-    for (std::size_t i = 0; i < firstSchemaColumns; ++i) {
+    for (std::size_t i = 0; i < kept; ++i) {
         columns += std::string(recordColumns[i]) + ", ";
     }
-    return "(SELECT " + columns + "NULL AS image_absolute_path, NULL AS unit, port AS slot, id AS plug, " +
-           "1 AS attempt" + std::string(extraColumns) + " FROM records) AS records";
+    if (version <= 1) {
+        columns += "NULL AS image_absolute_path, NULL AS unit, port AS slot, id AS plug, 1 AS attempt, ";
+    }
+    return "(SELECT " + columns + "NULL AS job, NULL AS job_version" + std::string(extraColumns) +
+           " FROM records) AS records";
 }
 
 std::string upsertSql(const std::string& table, const std::vector<std::string>& extraColumns,

@@ -20,15 +20,17 @@ std::string columnList();
 // The records' schema as both stores make it: the first version's table, then each version's
 // columns joined at the end, so a store of an older version is brought up in place.
 inline constexpr std::size_t firstSchemaColumns = 30;
+inline constexpr std::size_t secondSchemaColumns = 35;
 // "name TYPE" of the columns in [from, to), numbers as numberType, id the primary key.
 std::vector<std::string> columnDefinitions(std::size_t from, std::size_t to, std::string_view numberType);
 // Fills the columns the second version added for the records of the first: a single job's
 // slot is its port and its plug its own id.
 inline constexpr std::string_view fillSecondSchemaColumns =
     "UPDATE records SET slot = port, plug = id, attempt = 1";
-// The records of a first-version table as a table named records of this version's columns
-// (then extraColumns, ", sent_to, pending" say), for a store that is read but never migrated.
-std::string firstSchemaRecords(std::string_view extraColumns);
+// The records of an older version's table (1 or 2) as a table named records of this version's
+// columns (then extraColumns, ", sent_to, pending" say), for a store that is read but never
+// migrated.
+std::string olderSchemaRecords(int version, std::string_view extraColumns);
 
 // INSERT of every column plus the extra ones named (each with a placeholder of its own),
 // updating every column but id when the id is there already.

@@ -77,18 +77,27 @@ std::vector<std::string> sqliteMigrations() {
               "CREATE INDEX records_started ON records (started_ms);"
               "CREATE INDEX records_pending ON records (pending) WHERE pending <> 0;";
     std::string second;
-    for (const std::string& column : columnDefinitions(firstSchemaColumns, recordColumns.size(), "INTEGER")) {
+    for (const std::string& column : columnDefinitions(firstSchemaColumns, secondSchemaColumns, "INTEGER")) {
         second += "ALTER TABLE records ADD COLUMN " + column + ";";
     }
     second += "ALTER TABLE records ADD COLUMN sent_to TEXT;" + std::string(fillSecondSchemaColumns) +
               ";CREATE INDEX records_unit ON records (unit) WHERE unit IS NOT NULL;";
-    return {create, second};
+    std::string third;
+    for (const std::string& column :
+         columnDefinitions(secondSchemaColumns, recordColumns.size(), "INTEGER")) {
+        third += "ALTER TABLE records ADD COLUMN " + column + ";";
+    }
+    return {create, second,
+            third + "CREATE INDEX records_job ON records (job, job_version) WHERE job IS NOT NULL;"};
 }
 
 // What the records are read from: the table itself, or for a file of the first schema opened
 // only to read (so never migrated) the same columns as that table would have after migrating.
 std::string recordsSource(int version) {
-    return version >= recordSchemaVersion ? "records" : firstSchemaRecords(", NULL AS sent_to, pending");
+    if (version >= recordSchemaVersion) {
+        return "records";
+    }
+    return olderSchemaRecords(version, version <= 1 ? ", NULL AS sent_to, pending" : ", sent_to, pending");
 }
 
 int schemaVersion(sqlite3* database) {

@@ -52,6 +52,6 @@ class SqliteStore : public RecordStore {
 };
 
 // The schema this program writes; a database of a higher version is refused.
-inline constexpr int recordSchemaVersion = 2;
+inline constexpr int recordSchemaVersion = 3;
 
 } // namespace orvane

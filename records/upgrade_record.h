@@ -60,6 +60,10 @@ struct UpgradeRecord {
     std::string slot;
     std::string plug;
     std::uint32_t attempt = 1;
+    // The line's released job the image came from, and its version; none for an image named
+    // on the command line or in the dialog.
+    std::optional<std::string> job;
+    std::optional<std::int64_t> jobVersion;
     // Kept only by a desk's file: the server ("host/database") a spooled record was sent to.
     std::optional<std::string> sentTo;
 

@@ -113,7 +113,7 @@ TEST_F(CliRecords, CsvHoldsEveryFieldByteForByte) {
         "id,started,seconds,station,operator,port,device,byId,driver,vid,pid,serial,image,"
         "imageSize,sha256,target,address,lineSpeed,upgradeSpeed,replyMode,ending,step,"
         "block,blocks,reason,resends,toolVersion,host,processId,bootId,imagePath,unit,slot,plug,attempt,"
-        "sentTo\r\n";
+        "sentTo,job,jobVersion\r\n";
     EXPECT_EQ(result.out.substr(0, header.size()), header);
     const std::string r2 = "r2,2026-12-09T11:00:00.000Z,83.456,line-1,J\xf6rg \x1b[31m,"
                            "\"ttyUSB1\n2026-12-09T09:00:00Z  forged  /dev/ttyUSB9\",/dev/ttyUSB1,,,,,,"
@@ -121,7 +121,7 @@ TEST_F(CliRecords, CsvHoldsEveryFieldByteForByte) {
                            shaA +
                            ",main,1,9600,115200,standard,failed,block,3,10,"
                            "\"said \"\"no\"\"; DROP TABLE records; --, twice\r\n\",7,1.1.0,"
-                           "a-host-that-is-not-this-one,4242,boot,,,,,1,\r\n";
+                           "a-host-that-is-not-this-one,4242,boot,,,,,1,,,\r\n";
     EXPECT_NE(result.out.find(r2), std::string::npos) << result.out;
     // Newest first; a row per record (the line ends inside quotes are the fields' own).
     std::vector<std::size_t> at;
@@ -326,7 +326,7 @@ TEST(CliRecordsPlace, InitMakesTheTablesAReaderThenFindsEmpty) {
     const TempFolder dir;
     const CliResult made = runCli({"records", "--init", "--records", dir.file("line.sqlite")});
     EXPECT_EQ(made.exitCode, 0) << made.err;
-    EXPECT_NE(made.out.find("ready (schema 2)"), std::string::npos) << made.out;
+    EXPECT_NE(made.out.find("ready (schema 3)"), std::string::npos) << made.out;
     const CliResult read = runCli({"records", "--records", dir.file("line.sqlite")});
     EXPECT_EQ(read.exitCode, 0) << read.err;
     EXPECT_NE(read.out.find("0 records"), std::string::npos) << read.out;
@@ -348,7 +348,7 @@ TEST(CliRecordsPlace, AFirstSchemaFileIsMigratedThenSummarisedByUnit) {
                                                sha + "', 'succeeded', 'done', 9, 9)"));
     const CliResult migrated = runCli({"records", "--init", "--records", file});
     EXPECT_EQ(migrated.exitCode, 0) << migrated.err;
-    EXPECT_EQ(userVersion(file), 2);
+    EXPECT_EQ(userVersion(file), 3);
     const CliResult units = runCli({"records", "--records", file, "--summary", "--by", "unit", "--json"});
     std::map<std::string, std::string> endings;
     for (const std::string& line : linesOf(units.out)) {

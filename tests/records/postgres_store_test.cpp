@@ -29,7 +29,7 @@ class LineDatabase : public ::testing::Test {
                 GTEST_SKIP() << test::missingPackage("postgresql-15", server_->whyNot());
             GTEST_SKIP() << "no PostgreSQL server for this test: " << server_->whyNot();
         }
-        ASSERT_TRUE(server_->psql("DROP TABLE IF EXISTS records, orvane_schema"));
+        ASSERT_TRUE(server_->psql("DROP TABLE IF EXISTS records, orvane_schema, jobs, audit, stations, station_commands"));
         ::testing::internal::CaptureStderr();
         capturing_ = true;
     }
@@ -221,7 +221,7 @@ TEST_F(LineDatabase, AFirstSchemaDatabaseIsReadAsItIsAndMigratedInPlace) {
     expectOld(PostgresStore::openForReading(server_->uri(), status)->find({}, status));
     EXPECT_TRUE(server_->psql("SELECT 1 / (SELECT count(*) FROM orvane_schema WHERE version = 1)"));
     expectOld(open()->find({}, status));
-    EXPECT_TRUE(server_->psql("SELECT 1 / (SELECT count(*) FROM orvane_schema WHERE version = 2)"));
+    EXPECT_TRUE(server_->psql("SELECT 1 / (SELECT count(*) FROM orvane_schema WHERE version = 3)"));
 }
 
 // The SQL of the line's roles exactly as the station guide gives it.

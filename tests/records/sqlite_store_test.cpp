@@ -176,7 +176,7 @@ TEST_P(FirstSchemaFile, IsReadWholeAndMigratedOnlyByAWriter) {
     EXPECT_FALSE(found[0].unit || found[0].sentTo);
     EXPECT_EQ(store->find({.unit = "SN-1"}, status).size(), 0U) << status.reason;
     EXPECT_TRUE(status.ok) << status.reason;
-    EXPECT_EQ(userVersion(file("old.sqlite")), writer ? 2 : 1);
+    EXPECT_EQ(userVersion(file("old.sqlite")), writer ? 3 : 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(OpenedToWrite, FirstSchemaFile, ::testing::Values(true));
