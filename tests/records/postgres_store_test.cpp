@@ -29,7 +29,8 @@ class LineDatabase : public ::testing::Test {
                 GTEST_SKIP() << test::missingPackage("postgresql-15", server_->whyNot());
             GTEST_SKIP() << "no PostgreSQL server for this test: " << server_->whyNot();
         }
-        ASSERT_TRUE(server_->psql("DROP TABLE IF EXISTS records, orvane_schema, jobs, audit, stations, station_commands"));
+        ASSERT_TRUE(server_->psql(
+            "DROP TABLE IF EXISTS records, orvane_schema, jobs, audit, stations, station_commands"));
         ::testing::internal::CaptureStderr();
         capturing_ = true;
     }
@@ -77,7 +78,12 @@ TEST_F(LineDatabase, KeepsEveryFieldAndFindsByFilter) {
     odd.byId = "/dev/serial/by-id/<script>alert(1)</script>";
     odd.imageSha256 = "c0ffee";
     odd.usbSerial = "QP000001";
-    ASSERT_TRUE(store->put(attempt(4000)).ok);
+    odd.job = "cam-fw";
+    odd.jobVersion = 2;
+    UpgradeRecord earlier = attempt(4000);
+    earlier.job = "cam-fw";
+    earlier.jobVersion = 1;
+    ASSERT_TRUE(store->put(earlier).ok);
     const StoreStatus kept = store->put(odd);
     ASSERT_TRUE(kept.ok && !kept.deferred) << kept.reason;
     StoreStatus status;
@@ -86,6 +92,9 @@ TEST_F(LineDatabase, KeepsEveryFieldAndFindsByFilter) {
     ASSERT_EQ(found.size(), 1U);
     EXPECT_EQ(found[0], odd);
     EXPECT_EQ(store->find({.limit = 5}, status).size(), 2U);
+    const auto second = store->find({.job = "cam-fw", .jobVersion = 2, .limit = 5}, status);
+    ASSERT_EQ(second.size(), 1U) << status.reason;
+    EXPECT_EQ(second[0], odd);
 }
 
 TEST_F(LineDatabase, ServerStoppedMidRunEveryRecordArrivesExactlyOnce) {
