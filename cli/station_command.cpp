@@ -10,6 +10,7 @@
 #include "cli/port_list_file.h"
 #include "cli/same_port.h"
 #include "cli/station_dashboard.h"
+#include "cli/station_line.h"
 #include "cli/station_today.h"
 #include "cli/station_view.h"
 #include "cli/upgrade_session.h"
@@ -174,6 +175,20 @@ void planJobs(StationPlan& plan, const StationOptions& options, const FirmwareIm
     };
 }
 
+// On a line's server: the station's name claimed, its row published, and the line's pause
+// holding every slot on top of the page's own holds.
+std::optional<int> joinLine(StationLine& line, StationPlan& plan, StationState& state, StationView& view,
+                            const StationOptions& options, Console& console, TextLanguage language) {
+    const auto slotHeld = plan.held;
+    plan.held = [slotHeld, &line](const std::string& slot) {
+        return line.paused() || (slotHeld && slotHeld(slot));
+    };
+    const auto pausedChanged = [&view, language](bool paused) {
+        view.say(std::string(textOf(paused ? IDS_LINE_PAUSED : IDS_LINE_RESUMED, language)));
+    };
+    return line.start(state, options.records, {slotHeld, pausedChanged}, console, language);
+}
+
 int runStation(const StationOptions& options, Console& console) {
     const TextLanguage language = languageNamed(options.language);
     StationDashboard dashboard;
@@ -213,7 +228,9 @@ int runStation(const StationOptions& options, Console& console) {
         view.today(*today);
     }
     state.addListener(view);
-    if (const auto refused = dashboard.start(state, options.records, console)) {
+    StationLine line; // the line's name claimed before the page is served
+    auto refused = joinLine(line, plan, state, view, options, console, language);
+    if (refused || (refused = dashboard.start(state, options.records, console))) {
         return *refused;
     }
     ImageChangeWatch changes(image->path);

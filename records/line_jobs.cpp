@@ -56,8 +56,8 @@ std::optional<std::string> optionalText(PGresult* result, int row, int column) {
     return PQgetisnull(result, row, column) ? std::nullopt : std::optional(fieldText(result, row, column));
 }
 
-SqlValue textOrNull(const std::string& text) {
-    return text.empty() ? SqlValue() : SqlValue(text);
+PgValue textOrNull(const std::string& text) {
+    return text.empty() ? PgValue() : PgValue(text);
 }
 
 std::string noJob(const std::string& name) {
@@ -81,7 +81,7 @@ class PostgresJobs final : public LineJobs {
   private:
     JobsStatus connect();
     JobsStatus failure(std::string_view what, const std::string& state);
-    PgResult run(const std::string& sql, std::span<const SqlValue> values, std::string& state) {
+    PgResult run(const std::string& sql, std::span<const PgValue> values, std::string& state) {
         return runSql(connection_.get(), sql, values, &state);
     }
     // BEGIN and the job's lock; the caller ends the transaction.
@@ -134,7 +134,7 @@ JobsStatus PostgresJobs::failure(std::string_view what, const std::string& state
 }
 
 bool PostgresJobs::begin(const std::string& name, std::string& state) {
-    const SqlValue key[] = {"orvane_jobs " + name};
+    const PgValue key[] = {"orvane_jobs " + name};
     return run("BEGIN", {}, state) && run("SELECT pg_advisory_xact_lock(hashtext($1))", key, state);
 }
 
@@ -151,17 +151,17 @@ JobsStatus PostgresJobs::rollBack(std::string_view what, const std::string& stat
 
 JobsStatus PostgresJobs::insertVersion(const JobRelease& release, std::int64_t& version, std::string& state) {
     const JobSettings& s = release.settings;
-    const SqlValue values[] = {release.name,
-                               release.image,
-                               release.imageName,
-                               s.target,
-                               std::int64_t{s.address},
-                               std::int64_t{s.lineSpeed},
-                               std::int64_t{s.upgradeSpeed},
-                               std::string(s.lowLatency ? "true" : "false"),
-                               std::int64_t{s.maxResends},
-                               textOrNull(release.note),
-                               textOrNull(release.operatorName)};
+    const PgValue values[] = {release.name,
+                              release.image,
+                              release.imageName,
+                              s.target,
+                              std::int64_t{s.address},
+                              std::int64_t{s.lineSpeed},
+                              std::int64_t{s.upgradeSpeed},
+                              std::string(s.lowLatency ? "true" : "false"),
+                              std::int64_t{s.maxResends},
+                              textOrNull(release.note),
+                              textOrNull(release.operatorName)};
     // The size and digest the server takes of the bytes it got, so they always match them.
     const PgResult made =
         run("INSERT INTO jobs (name, version, image, image_name, image_size, image_sha256, target, address, "
@@ -180,9 +180,9 @@ JobsStatus PostgresJobs::insertVersion(const JobRelease& release, std::int64_t& 
                 "The line's database got other bytes than " + release.imageName +
                     " holds (their SHA-256 differs): nothing was released; release it again"};
     }
-    const SqlValue audit[] = {textOrNull(release.operatorName), std::string(auditRelease), release.name,
-                              version, textOrNull(release.note)};
-    const SqlValue name[] = {std::string(jobsChannel), release.name};
+    const PgValue audit[] = {textOrNull(release.operatorName), std::string(auditRelease), release.name,
+                             version, textOrNull(release.note)};
+    const PgValue name[] = {std::string(jobsChannel), release.name};
     if (!run("INSERT INTO audit (operator, action, job, job_version, note) VALUES ($1, $2, $3, $4, $5)",
              audit, state) ||
         !run("SELECT pg_notify($1, $2)", name, state) || !run("COMMIT", {}, state)) {
@@ -226,8 +226,8 @@ JobsStatus PostgresJobs::retire(const std::string& name, const std::string& oper
         return reached;
     }
     std::string state;
-    const SqlValue key[] = {name};
-    const SqlValue notice[] = {std::string(jobsChannel), name};
+    const PgValue key[] = {name};
+    const PgValue notice[] = {std::string(jobsChannel), name};
     if (!begin(name, state)) {
         return rollBack("retire jobs", state);
     }
@@ -240,8 +240,8 @@ JobsStatus PostgresJobs::retire(const std::string& name, const std::string& oper
         return {false, false,
                 PQntuples(now.get()) == 0 ? noJob(name) : "The job " + name + " is retired already"};
     }
-    const SqlValue row[] = {name, textOrNull(operatorName), textOrNull(note)};
-    const SqlValue audit[] = {textOrNull(operatorName), std::string(auditRetire), name, textOrNull(note)};
+    const PgValue row[] = {name, textOrNull(operatorName), textOrNull(note)};
+    const PgValue audit[] = {textOrNull(operatorName), std::string(auditRetire), name, textOrNull(note)};
     if (!run("INSERT INTO jobs (name, retired, operator, note) VALUES ($1, true, $2, $3)", row, state) ||
         !run("INSERT INTO audit (operator, action, job, note) VALUES ($1, $2, $3, $4)", audit, state) ||
         !run("SELECT pg_notify($1, $2)", notice, state) || !run("COMMIT", {}, state)) {
@@ -258,7 +258,7 @@ FetchedJob PostgresJobs::fetch(const std::string& name, std::optional<std::int64
     }
     // The job's state and the version wanted in one statement, so both are of one moment; a
     // retired job's bytes are not sent unless a version is asked for.
-    const SqlValue values[] = {name, version ? SqlValue(*version) : SqlValue()};
+    const PgValue values[] = {name, version ? PgValue(*version) : PgValue()};
     std::string state;
     const PgResult found = run(
         "SELECT s.retired, (SELECT max(version) FROM jobs WHERE name = $1), v.* FROM (SELECT retired FROM "
@@ -338,7 +338,7 @@ std::vector<AuditEntry> PostgresJobs::history(const std::optional<std::string>& 
         return entries;
     }
     std::string state;
-    const SqlValue values[] = {name ? SqlValue(*name) : SqlValue()};
+    const PgValue values[] = {name ? PgValue(*name) : PgValue()};
     const PgResult found =
         run("SELECT " + ms("at") +
                 ", role, operator, action, job, job_version, station, host, note FROM audit "
@@ -365,12 +365,12 @@ JobsStatus PostgresJobs::noteStation(std::string_view action, const std::string&
     if (JobsStatus reached = connect(); !reached.ok) {
         return reached;
     }
-    const SqlValue values[] = {textOrNull(operatorName),
-                               std::string(action),
-                               job ? SqlValue(*job) : SqlValue(),
-                               version ? SqlValue(*version) : SqlValue(),
-                               station,
-                               host};
+    const PgValue values[] = {textOrNull(operatorName),
+                              std::string(action),
+                              job ? PgValue(*job) : PgValue(),
+                              version ? PgValue(*version) : PgValue(),
+                              station,
+                              host};
     std::string state;
     if (!run("INSERT INTO audit (operator, action, job, job_version, station, host) VALUES ($1, $2, $3, $4, "
              "$5, $6)",

@@ -35,7 +35,7 @@ pg_conn* connectToServer(const std::string& uri, std::string& why) {
     return made;
 }
 
-PgResult runSql(pg_conn* connection, const std::string& sql, std::span<const SqlValue> values,
+PgResult runSql(pg_conn* connection, const std::string& sql, std::span<const PgValue> values,
                 std::string* state) {
     std::vector<std::string> texts(values.size());
     std::vector<const char*> parameters(values.size(), nullptr);
@@ -71,7 +71,7 @@ PgResult runSql(pg_conn* connection, const std::string& sql, std::span<const Sql
 
 PgResult runSql(pg_conn* connection, const std::string& sql, const std::vector<ColumnValue>& values,
                 std::string* state) {
-    std::vector<SqlValue> bound;
+    std::vector<PgValue> bound;
     bound.reserve(values.size());
     for (const ColumnValue& value : values) {
         std::visit([&](const auto& held) { bound.emplace_back(held); }, value);

@@ -19,7 +19,7 @@ namespace orvane {
 using PgResult = std::unique_ptr<PGresult, decltype(&PQclear)>;
 
 // A parameter's value: NULL, text, a number, or bytes sent as they are (a BYTEA).
-using SqlValue = std::variant<std::monostate, std::string, std::int64_t, std::span<const std::uint8_t>>;
+using PgValue = std::variant<std::monostate, std::string, std::int64_t, std::span<const std::uint8_t>>;
 
 inline constexpr std::string_view sqlUndefinedTable = "42P01";
 inline constexpr std::string_view sqlInsufficientPrivilege = "42501";
@@ -32,7 +32,7 @@ std::string serverTrouble(pg_conn* connection);
 pg_conn* connectToServer(const std::string& uri, std::string& why);
 
 // Runs sql with its parameters; nullptr when it failed, its SQLSTATE in state when asked for.
-PgResult runSql(pg_conn* connection, const std::string& sql, std::span<const SqlValue> values = {},
+PgResult runSql(pg_conn* connection, const std::string& sql, std::span<const PgValue> values = {},
                 std::string* state = nullptr);
 // The same with the values of record columns.
 PgResult runSql(pg_conn* connection, const std::string& sql, const std::vector<ColumnValue>& values,

@@ -313,6 +313,13 @@ constexpr std::array table{
     Entry{IDS_SCANNER_LOST, "The scanner {0} cannot be read ({1}); trying it again every second",
           "无法读取扫描器 {0}（{1}）；每秒重试一次"},
     Entry{IDS_SCANNER_BACK, "The scanner {0} is read again", "扫描器 {0} 已恢复读取"},
+    Entry{IDS_LINE_NAME_TAKEN,
+          "Station {0} is already running on {1} (last seen {2} s ago): give this one another name with "
+          "--station-name",
+          "工作站 {0} 已在 {1} 上运行（{2} 秒前最后一次联系）：请用 --station-name 为本工作站另取名字"},
+    Entry{IDS_LINE_PAUSED, "Station paused from the line: no camera is started until it is resumed",
+          "工作站已由产线暂停：恢复之前不会开始升级任何摄像机"},
+    Entry{IDS_LINE_RESUMED, "Station resumed from the line", "工作站已由产线恢复"},
 };
 
 const Entry* find(int id) {

@@ -151,6 +151,11 @@ enum TextId : int {
     IDS_STATION_WAITING_LABEL = 357,
     IDS_SCANNER_LOST = 358, // {0} device, {1} why
     IDS_SCANNER_BACK = 359, // {0} device
+
+    // A station on the line's database.
+    IDS_LINE_NAME_TAKEN = 390, // {0} station name, {1} its host, {2} seconds since it was heard from
+    IDS_LINE_PAUSED = 391,
+    IDS_LINE_RESUMED = 392,
 };
 
 } // namespace orvane
