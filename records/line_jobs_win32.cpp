@@ -7,8 +7,8 @@ namespace orvane {
 std::unique_ptr<LineJobs> LineJobs::open(const std::string& /*uri*/, JobsStatus& status) {
     status = {
         false, false,
-        "a line's jobs are kept on its PostgreSQL server, which only the Linux build reaches: release and "
-        "run them from a Linux station"};
+        "the line is a Linux feature: the Windows build keeps no records on a PostgreSQL server, where a "
+        "line's jobs are kept"};
     return nullptr;
 }
 
