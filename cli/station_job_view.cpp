@@ -39,7 +39,7 @@ JsonFields jobEvent(std::string_view state, const ReleasedJob* job, const std::s
 void StationView::jobNote(const JobNote& note) {
     const ReleasedJob* job = note.job.get();
     if (console_.json()) {
-        console_.event("job", jobEvent(stateOf(note.kind), job, note.reason));
+        console_.event("stationJob", jobEvent(stateOf(note.kind), job, note.reason));
         return;
     }
     const std::string name = job != nullptr ? job->name : std::string();
@@ -67,7 +67,7 @@ void StationView::jobNote(const JobNote& note) {
 
 void StationView::jobFromCopy(const ReleasedJob& job, const std::string& why, const std::string& folder) {
     if (console_.json()) {
-        console_.event("job", jobEvent("fromCopy", &job, why));
+        console_.event("stationJob", jobEvent("fromCopy", &job, why));
         return;
     }
     say(fillText(textOf(IDS_JOB_FROM_COPY, language_), {why, job.name, std::to_string(job.version), folder}),

@@ -146,7 +146,7 @@ TEST_F(LineJob, AVersionReleasedMidShiftIsTakenBetweenPlugsThroughAServerStop) {
     std::size_t unanswered = 0;
     for (const std::string& line : linesOf(result.out)) {
         const auto event = nlohmann::json::parse(line);
-        unanswered += event["event"] == "job" && event["state"] == "unanswered" ? 1 : 0;
+        unanswered += event["event"] == "stationJob" && event["state"] == "unanswered" ? 1 : 0;
     }
     EXPECT_LE(unanswered, 1U); // said once at most (the stop may fall between two looks)
     // The audit's rows of this station: started on version 1, stopped on 2 (0 rows: a failure).
