@@ -48,7 +48,8 @@ UpgradeRecord runningRecord(const AttemptFacts& facts, const RecordsChoice& choi
     record.pid = port.pid;
     record.usbSerial = port.serial;
     record.image = facts.imagePath;
-    record.imagePath = absoluteImagePath(facts.imagePath);
+    // A released job's image has a name but no path here.
+    record.imagePath = facts.job ? std::string() : absoluteImagePath(facts.imagePath);
     record.target = targetName(facts.target);
     record.address = facts.address;
     record.lineSpeed = facts.lineSpeed;
@@ -62,6 +63,8 @@ UpgradeRecord runningRecord(const AttemptFacts& facts, const RecordsChoice& choi
     record.slot = facts.slot.empty() ? facts.port : facts.slot;
     record.plug = facts.plug;
     record.attempt = facts.attempt;
+    record.job = facts.job;
+    record.jobVersion = facts.jobVersion;
     return record;
 }
 

@@ -39,6 +39,10 @@ struct AttemptFacts {
     std::string slot{};                // the nickname, else the port as given
     std::string plug{};                // the same for every attempt of one plug; empty: its own id
     unsigned attempt = 1;              // 1 for a plug's first attempt, 2 and on for its retries
+    // A station's released job (--job) and its version; none otherwise. The image then came
+    // from the line's server, not from a path on this computer.
+    std::optional<std::string> job{};
+    std::optional<std::int64_t> jobVersion{};
 };
 
 // Why a record is not where it was asked to be, in the store's own words: not kept at all

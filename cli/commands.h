@@ -19,5 +19,6 @@ void addRecordsCommand(CLI::App& app, int& status);
 void addDoctorCommand(CLI::App& app, int& status);
 void addStationCommand(CLI::App& app, int& status);
 void addLineCommand(CLI::App& app, int& status);
+void addJobCommand(CLI::App& app, int& status);
 
 } // namespace orvane

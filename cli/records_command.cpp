@@ -9,6 +9,7 @@
 #include "cli/records_table.h"
 #include "output/console.h"
 #include "output/csv_row.h"
+#include "records/job_name.h"
 #include "records/record_fields.h"
 #include "records/record_time.h"
 #include "records/records_reading.h"
@@ -33,6 +34,7 @@ struct RecordsOptions {
     std::string ending;
     std::string station;
     std::string unit;
+    std::string job; // NAME or NAME@VERSION
     std::size_t limit = 0;
     std::string records;
     bool utc = false;
@@ -59,6 +61,10 @@ RecordsQuery queryOf(const RecordsOptions& o) {
     filter.ending = givenOrNone(o.ending);
     filter.station = givenOrNone(o.station);
     filter.unit = givenOrNone(o.unit);
+    if (const JobReferenceReading job = readJobReference(o.job); job.reference) {
+        filter.job = job.reference->name;
+        filter.jobVersion = job.reference->version;
+    }
     filter.leaveOutSent = !o.withSent;
     filter.limit = o.limit > 0 ? std::optional(o.limit) : std::nullopt;
     std::string image = o.image;
@@ -164,6 +170,10 @@ std::string sha256Problem(const std::string& value) {
                : "not a SHA-256: " + value + " (64 hex digits, or the first of them as the table shows)";
 }
 
+std::string jobProblem(const std::string& value) {
+    return readJobReference(value).refusal;
+}
+
 std::string limitProblem(const std::string& value) {
     const bool digits = !value.empty() && value.size() <= 9 &&
                         std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -192,6 +202,9 @@ void addFilterOptions(CLI::App& command, RecordsOptions& o) {
     command.add_option("--station", o.station, "Only this station")->type_name("NAME");
     command.add_option("--unit", o.unit, "Only this camera, by its label: its whole history")
         ->type_name("LABEL");
+    command.add_option("--job", o.job, "Only attempts of this released job, or of NAME@VERSION")
+        ->check(CLI::Validator(jobProblem, ""))
+        ->type_name("NAME[@VERSION]");
     command.add_flag("--with-sent", o.withSent,
                      "With the records this desk's file has sent to a line's server (which holds them)");
     command.add_option("--limit", o.limit, "At most N records, the newest")

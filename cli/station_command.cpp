@@ -10,6 +10,8 @@
 #include "cli/port_list_file.h"
 #include "cli/same_port.h"
 #include "cli/station_dashboard.h"
+#include "cli/station_line.h"
+#include "cli/station_line_job.h"
 #include "cli/station_today.h"
 #include "cli/station_view.h"
 #include "cli/upgrade_session.h"
@@ -46,6 +48,8 @@ struct StationOptions {
     unsigned scanWindow = 120;
     RecordsChoice records;
     DashboardChoice dashboard;
+    std::string job;                     // --job NAME[@VERSION]: the line's released job
+    std::vector<std::string> fixedGiven; // options given that such a job fixes
 };
 
 // A line of --ports-from may name the slot after its port: "ttyUSB0  left".
@@ -174,14 +178,44 @@ void planJobs(StationPlan& plan, const StationOptions& options, const FirmwareIm
     };
 }
 
+// On a line's server: the station's name claimed, its row published, and the line's pause
+// holding every slot on top of the page's own holds.
+std::optional<int> joinLine(StationLine& line, StationPlan& plan, StationState& state, StationView& view,
+                            const StationOptions& options, Console& console, TextLanguage language) {
+    const auto slotHeld = plan.held;
+    plan.held = [slotHeld, &line](const std::string& slot) {
+        return line.paused() || (slotHeld && slotHeld(slot));
+    };
+    const auto pausedChanged = [&view, language](bool paused) {
+        view.say(std::string(textOf(paused ? IDS_LINE_PAUSED : IDS_LINE_RESUMED, language)));
+    };
+    return line.start(state, options.records, {slotHeld, pausedChanged}, console, language);
+}
+
+// The bytes every camera gets: IMAGE read once, or the first version of --job.
+std::optional<int> stationImage(const StationOptions& options, Console& console, TextLanguage language,
+                                std::optional<FirmwareImage>& image, LineJob& line) {
+    if (!options.job.empty()) {
+        if (const auto refused =
+                openLineJob(options.job, options.fixedGiven, options.records, console, line)) {
+            return refused;
+        }
+        image = line.first->image;
+        return std::nullopt;
+    }
+    const ImageChoice choice{options.imagePath, options.approved, options.target,
+                             ImageRules{.allowAnyKind = options.allowAnyImage}, language};
+    return acceptImage(choice, console, image);
+}
+
 int runStation(const StationOptions& options, Console& console) {
     const TextLanguage language = languageNamed(options.language);
     StationDashboard dashboard;
     if (const auto made = StationDashboard::makeTokenIfAsked(options.dashboard, console)) {
         return *made;
     }
-    if (options.imagePath.empty()) {
-        return console.result({exitUsage, "station: IMAGE is required"});
+    if (options.imagePath.empty() && options.job.empty()) {
+        return console.result({exitUsage, "station: IMAGE (or --job) is required"});
     }
     if (const auto refused = dashboard.check(options.dashboard, console)) {
         return *refused;
@@ -195,9 +229,8 @@ int runStation(const StationOptions& options, Console& console) {
         return *refused;
     }
     std::optional<FirmwareImage> image;
-    const ImageChoice choice{options.imagePath, options.approved, options.target,
-                             ImageRules{.allowAnyKind = options.allowAnyImage}, language};
-    if (const auto refused = acceptImage(choice, console, image)) {
+    LineJob line;
+    if (const auto refused = stationImage(options, console, language, image, line)) {
         return *refused;
     }
     OpenedBook records;
@@ -209,14 +242,21 @@ int runStation(const StationOptions& options, Console& console) {
     StationView view(console, language, options.bell, plan.labelWindow);
     sayReady(console, view, *image, plan, language);
     StationState state(image->path, image->sha256, image->bytes.size(), plan.retries);
+    if (line.follow) {
+        startLineJob(line, view, options.records);
+        state.jobTaken(*line.first);
+        plan.released = line.follow.get();
+    }
     if (const auto today = todaysTally(options.records)) {
         view.today(*today);
     }
     state.addListener(view);
-    if (const auto refused = dashboard.start(state, options.records, console)) {
+    StationLine lineRow; // the line's name claimed before the page is served
+    auto refused = joinLine(lineRow, plan, state, view, options, console, language);
+    if (refused || (refused = dashboard.start(state, options.records, console))) {
         return *refused;
     }
-    ImageChangeWatch changes(image->path);
+    ImageChangeWatch changes(line.follow ? std::string() : image->path);
     WatchedPorts ports(plan);
     StationJobs jobs(plan.job, state);
     SystemClock clock;
@@ -230,6 +270,7 @@ int runStation(const StationOptions& options, Console& console) {
     const int status =
         view.summary(state.snapshot(), interrupt.interrupted() ? interrupt.exitStatus() : exitSuccess);
     dashboard.stop(); // its threads read the state, which goes before it
+    stopLineJob(line, options.records);
     return status;
 }
 
@@ -292,7 +333,11 @@ void addStationCommand(CLI::App& app, int& status) {
     addAttemptOptions(*command, options->records,
                       "Where each attempt is kept: a file, none, or a postgresql:// server "
                       "(default: this desk's records file)");
-    command->callback([options, &status] {
+    command->add_option("--job", options->job,
+                        "Take the image and its settings from the line's released job NAME (its latest "
+                        "version, or NAME@VERSION); needs --records postgresql://... (Linux)");
+    command->callback([options, command, &status] {
+        options->fixedGiven = optionsTheJobFixes(*command);
         Console console(chooseOutputMode(options->json));
         status = console.finish(runStation(*options, console));
     });

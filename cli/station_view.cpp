@@ -98,6 +98,8 @@ std::string StationView::stateText(const SlotSnapshot& slot) const {
         state = textOf(IDS_STATION_WAITING, language_);
     } else if (slot.state == SlotState::WaitingForLabel) {
         state = textOf(IDS_STATION_WAITING_LABEL, language_);
+    } else if (slot.state == SlotState::WaitingForJob) {
+        state = textOf(IDS_STATION_WAITING_JOB, language_);
     } else if (slot.state == SlotState::Flashing) {
         const long left = slot.etaSeconds ? std::lround(*slot.etaSeconds) : 0;
         state = fillText(textOf(IDS_STATION_FLASHING, language_),
@@ -138,6 +140,9 @@ void StationView::noFolder(const std::string& folder) {
 
 void StationView::stationEvent(const StationEvent& event, const StationSnapshot& now) {
     using Kind = StationEvent::Kind;
+    if (event.kind == Kind::Job) {
+        return; // said by jobNote, with its reason
+    }
     if (event.kind == Kind::ImageChanged) {
         const std::string text =
             fillText(textOf(IDS_STATION_IMAGE_CHANGED, language_), {now.imageName, now.imageSha256});

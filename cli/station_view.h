@@ -25,6 +25,10 @@ class StationView final : public StationFront, public StationListener {
                       double seconds) override;
     void stationEvent(const StationEvent& event, const StationSnapshot& now) override;
     void labelNote(const LabelNote& note) override;
+    // --job: a version taken, the job retired, the server lost or back (station_job_view.cpp).
+    void jobNote(const JobNote& note) override;
+    // --job: the shift starts from the copy kept in folder, the server not answering.
+    void jobFromCopy(const ReleasedJob& job, const std::string& why, const std::string& folder);
 
     // A line of the station's own that stays (the start); on standard error when note.
     void say(const std::string& text, bool note = false);

@@ -114,7 +114,7 @@ void EventFeed::stationEvent(const StationEvent& event, const StationSnapshot& n
     if (slotEvents_ && (event.kind == Kind::Appeared || event.kind == Kind::Disappeared)) {
         publish(sseMessage("", contractSlotEvent(event)));
     }
-    if (event.kind == Kind::ImageChanged) {
+    if (event.kind == Kind::ImageChanged || event.kind == Kind::Job) {
         publish(sseMessage("snapshot", jsonLine(stationJson(now))));
         return;
     }

@@ -24,6 +24,7 @@ DashboardJson slotJson(const SlotSnapshot& slot) {
             {"state", state},
             {"unit", slot.unit ? DashboardJson(*slot.unit) : DashboardJson(nullptr)},
             {"attempt", slot.attempt},
+            {"jobVersion", slot.jobVersion ? DashboardJson(*slot.jobVersion) : DashboardJson(nullptr)},
             {"step", slot.step},
             {"percent", slot.percent},
             {"bytesPerSecond", oneDecimal(slot.bytesPerSecond)},
@@ -39,8 +40,15 @@ DashboardJson stationJson(const StationSnapshot& now) {
     for (const SlotSnapshot& slot : now.slots) {
         slots.push_back(slotJson(slot));
     }
-    return {{"image", now.imageName},        {"sha256", now.imageSha256}, {"bytes", now.imageBytes},
-            {"total", tallyJson(now.total)}, {"retries", now.retries},    {"slots", slots}};
+    return {{"image", now.imageName},
+            {"sha256", now.imageSha256},
+            {"bytes", now.imageBytes},
+            {"job", now.job ? DashboardJson(*now.job) : DashboardJson(nullptr)},
+            {"jobVersion", now.jobVersion ? DashboardJson(*now.jobVersion) : DashboardJson(nullptr)},
+            {"jobRetired", now.jobRetired},
+            {"total", tallyJson(now.total)},
+            {"retries", now.retries},
+            {"slots", slots}};
 }
 
 DashboardJson slotStateMessage(DashboardJson slot, const Tally& total) {

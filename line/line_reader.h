@@ -28,6 +28,7 @@ class LineReader {
   private:
     struct Connection;
     void run();
+    void count();
 
     std::string uri_;
     LineView& view_;

@@ -1,60 +1,25 @@
 #include "records/postgres_store.h"
 
 #include "records/line_tables.h"
+#include "records/postgres_query.h"
 #include "records/record_columns.h"
 #include "records/record_sql.h"
 #include "records/store_place.h"
 
 #include <algorithm>
 #include <array>
-#include <libpq-fe.h>
 
 namespace orvane {
 namespace {
 
 // The schema's version is kept in a table of its own; one station migrates at a time.
 constexpr std::string_view migrationLockKey = "7262637";
-constexpr std::string_view connectTimeoutSeconds = "3";
-
-using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
-
-std::string trimmed(std::string text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
-        text.pop_back();
-    }
-    return text;
-}
-
-std::string serverTrouble(pg_conn* connection) {
-    return trimmed(connection != nullptr ? PQerrorMessage(connection) : "out of memory");
-}
 
 // Runs sql with text parameters (NULL where a value is empty); nullptr when it failed, its
 // SQLSTATE in state when asked for.
-Result run(pg_conn* connection, const std::string& sql, const std::vector<ColumnValue>& values = {},
-           std::string* state = nullptr) {
-    std::vector<std::string> texts(values.size());
-    std::vector<const char*> parameters(values.size(), nullptr);
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (const auto* text = std::get_if<std::string>(&values[i])) {
-            texts[i] = *text;
-            parameters[i] = texts[i].c_str();
-        } else if (const auto* number = std::get_if<std::int64_t>(&values[i])) {
-            texts[i] = std::to_string(*number);
-            parameters[i] = texts[i].c_str();
-        }
-    }
-    Result result(PQexecParams(connection, sql.c_str(), static_cast<int>(values.size()), nullptr,
-                               parameters.data(), nullptr, nullptr, 0),
-                  &PQclear);
-    const auto status = PQresultStatus(result.get());
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-        if (const char* code = PQresultErrorField(result.get(), PG_DIAG_SQLSTATE); state != nullptr) {
-            *state = code != nullptr ? code : "";
-        }
-        return Result(nullptr, &PQclear);
-    }
-    return result;
+PgResult run(pg_conn* connection, const std::string& sql, const std::vector<ColumnValue>& values = {},
+             std::string* state = nullptr) {
+    return runSql(connection, sql, values, state);
 }
 
 UpgradeRecord rowOf(PGresult* result, int row) {
@@ -64,15 +29,11 @@ UpgradeRecord rowOf(PGresult* result, int row) {
         if (PQgetisnull(result, row, column)) {
             continue;
         }
-        const std::string text(PQgetvalue(result, row, column),
-                               static_cast<std::size_t>(PQgetlength(result, row, column)));
+        const std::string text = fieldText(result, row, column);
         values[i] = isNumberColumn(i) ? ColumnValue(std::int64_t{std::stoll(text)}) : ColumnValue(text);
     }
     return recordOfColumns(values);
 }
-
-constexpr std::string_view undefinedTable = "42P01";
-constexpr std::string_view insufficientPrivilege = "42501";
 
 // The migrations, one per schema version: applying the first n gives version n.
 std::vector<std::string> postgresMigrations() {
@@ -107,11 +68,12 @@ const std::array<std::size_t, 4> statementsUpTo{0, 2, 5, 7 + lineTables.size()};
 // The server's schema version: 0 without our tables, -1 when it cannot be read (why set).
 int schemaOf(pg_conn* connection, std::string& why) {
     std::string state;
-    const Result version = run(connection, "SELECT coalesce(max(version), 0) FROM orvane_schema", {}, &state);
+    const PgResult version =
+        run(connection, "SELECT coalesce(max(version), 0) FROM orvane_schema", {}, &state);
     if (version) {
         return std::stoi(PQgetvalue(version.get(), 0, 0));
     }
-    if (state == undefinedTable) {
+    if (state == sqlUndefinedTable) {
         return 0;
     }
     why = serverTrouble(connection);
@@ -124,7 +86,7 @@ StoreStatus migrate(pg_conn* connection, const std::string& uri, bool owner) {
     const auto fail = [&]() {
         std::string why = "Cannot prepare the records database " + uri + ": " + serverTrouble(connection);
         (void)run(connection, "ROLLBACK");
-        if (!owner && (state == insufficientPrivilege || state.empty())) {
+        if (!owner && (state == sqlInsufficientPrivilege || state.empty())) {
             why += "; its owner must run orvane-cli records --init --records " + uri;
         }
         return storeFailure(why);
@@ -219,29 +181,17 @@ StoreStatus PostgresStore::initialise(const std::string& uri) {
     return status;
 }
 
-namespace {
-
-// The server's notices ("relation ... already exists, skipping") are for its log, not for
-// whoever reads this program's output.
-void dropNotice(void* /*unused*/, const char* /*message*/) {}
-
-} // namespace
-
 StoreStatus PostgresStore::connect() {
     if (connection_ != nullptr && PQstatus(connection_) == CONNECTION_OK) {
         return {};
     }
     PQfinish(connection_);
     connection_ = nullptr;
-    const char* keywords[] = {"dbname", "connect_timeout", nullptr};
-    const char* values[] = {uri_.c_str(), connectTimeoutSeconds.data(), nullptr};
-    pg_conn* made = PQconnectdbParams(keywords, values, 1);
-    if (PQstatus(made) != CONNECTION_OK) {
-        const std::string why = serverTrouble(made);
-        PQfinish(made);
+    std::string why;
+    pg_conn* made = connectToServer(uri_, why);
+    if (made == nullptr) {
         return {true, true, "the records server does not answer (" + why + ")"};
     }
-    PQsetNoticeProcessor(made, dropNotice, nullptr);
     // Kept only once the schema is known to be ours: an open connection is taken as checked,
     // so one kept after a refused check would write into a newer program's tables.
     if (StoreStatus checked = checkSchema(made); !checked.ok) {
@@ -343,7 +293,7 @@ std::vector<UpgradeRecord> PostgresStore::find(const RecordFilter& filter, Store
     const std::string source = version_ < recordSchemaVersion ? olderSchemaRecords(version_, "") : "records";
     const std::string sql = "SELECT " + columnList() + " FROM " + source + where +
                             " ORDER BY started_ms DESC, id DESC LIMIT " + dollar(count);
-    const Result result = run(connection_, sql, filterValues(filter));
+    const PgResult result = run(connection_, sql, filterValues(filter));
     if (!result) {
         status = storeFailure("Cannot read the records: " + serverTrouble(connection_));
         return found;

@@ -76,6 +76,10 @@ std::string filterSql(const RecordFilter& filter, const Placeholder& next) {
     equal(filter.ending, "ending", "");
     equal(filter.station, "station", "");
     equal(filter.unit, "unit", "");
+    equal(filter.job, "job", "");
+    if (filter.jobVersion) {
+        sql += " AND job_version = " + next();
+    }
     return sql;
 }
 
@@ -90,10 +94,13 @@ std::vector<ColumnValue> filterValues(const RecordFilter& filter) {
         values.insert(values.end(), 3, *filter.port);
     }
     for (const auto& text :
-         {filter.usbSerial, filter.imageSha256, filter.ending, filter.station, filter.unit}) {
+         {filter.usbSerial, filter.imageSha256, filter.ending, filter.station, filter.unit, filter.job}) {
         if (text) {
             values.emplace_back(*text);
         }
+    }
+    if (filter.jobVersion) {
+        values.emplace_back(*filter.jobVersion);
     }
     // No limit binds NULL. Built in place: gcc 12 at -O3 (Windows) and under tsan's -O2
     // misreads a temporary variant moved in as uninitialised.

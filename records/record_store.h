@@ -34,6 +34,8 @@ struct RecordFilter {
     std::optional<std::string> ending = std::nullopt;
     std::optional<std::string> station = std::nullopt;
     std::optional<std::string> unit = std::nullopt;
+    std::optional<std::string> job = std::nullopt;         // the line's released job
+    std::optional<std::int64_t> jobVersion = std::nullopt; // with job: only this version of it
     std::optional<std::size_t> limit = std::nullopt;
     // A desk's file only: leaves out the records it has sent to a line's server, which that
     // server holds (so a reader of both counts each attempt once).

@@ -2,6 +2,7 @@
 // decides when an attempt begins, is given up and is looked at, never how it talks to a camera.
 #pragma once
 
+#include "station/job_source.h"
 #include "upgrade/upgrade_job.h"
 #include "upgrade/upgrade_outcome.h"
 
@@ -32,6 +33,9 @@ struct AttemptPlace {
     std::string plug;
     unsigned attempt = 1;
     std::optional<std::string> unit{}; // the plug's label (none: null), kept by its retries
+    // With --job: the version the plug's first attempt took, kept by its retries (its name and
+    // version go into the record); null: the shift's own image.
+    std::shared_ptr<const ReleasedJob> job{};
 };
 
 class SlotJobs {

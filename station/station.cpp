@@ -124,24 +124,55 @@ unsigned Station::runningCount() const {
         std::count_if(slots_.begin(), slots_.end(), [](const auto& slot) { return slot->job != nullptr; }));
 }
 
+void Station::lookAtJob() {
+    if (plan_.released == nullptr) {
+        return;
+    }
+    for (const JobNote& note : plan_.released->look()) {
+        if (note.kind == JobNote::Kind::Taken) {
+            state_.jobTaken(*note.job);
+        } else if (note.kind == JobNote::Kind::Retired) {
+            state_.jobRetired();
+        }
+        front_.jobNote(note);
+    }
+}
+
+bool Station::jobReady(Slot& slot) {
+    if (plan_.released == nullptr) {
+        return true;
+    }
+    if (plan_.released->retired()) {
+        state_.waitingForJob(slot.name);
+        return false;
+    }
+    if (slot.attempts == 0) {
+        slot.plugJob = plan_.released->forNewPlug(); // retries keep what the first attempt took
+    }
+    return slot.plugJob != nullptr;
+}
+
 void Station::startWaiting() {
+    lookAtJob();
     for (const auto& slot : slots_) {
         if (plan_.parallel != 0 && runningCount() >= plan_.parallel) {
             return;
         }
         if (!slot->present || slot->plugDone || slot->job || slot->awaitingLabel ||
-            (plan_.held && plan_.held(slot->name))) {
+            (plan_.held && plan_.held(slot->name)) || !jobReady(*slot)) {
             continue;
         }
         if (slot->attempts == 0) {
             slot->plugId = newRecordId(); // a plug's first attempt: a new plug, also after a swap
         }
         ++slot->attempts;
-        state_.started(slot->name, slot->attempts);
+        state_.started(slot->name, slot->attempts,
+                       slot->plugJob ? std::optional(slot->plugJob->version) : std::nullopt);
         const SlotSnapshot shown{
             .name = slot->name, .port = slot->port, .present = true, .attempt = slot->attempts};
-        slot->job = parts_.jobs.make({slot->port, slot->name, slot->plugId, slot->attempts, slot->unit},
-                                     front_.attemptLog(shown));
+        slot->job = parts_.jobs.make(
+            {slot->port, slot->name, slot->plugId, slot->attempts, slot->unit, slot->plugJob},
+            front_.attemptLog(shown));
         slot->jobPlug = slot->plug;
         slot->jobAttempt = slot->attempts;
         slot->jobUnit = unitKey(slot->unit, slot->plugId);

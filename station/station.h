@@ -3,6 +3,7 @@
 // then every job in flight is given up (the camera hears the AbortFrame).
 #pragma once
 
+#include "station/job_switch.h"
 #include "station/slot_job.h"
 #include "station/station_job.h"
 #include "station/station_ports.h"
@@ -37,6 +38,8 @@ struct StationPlan {
     std::chrono::seconds labelWindow{120};
     bool requireUnit = false; // a camera with no label waits for one
     std::string scanDevice{}; // the scanner's own port: never a camera's, whatever folder it is in
+    // --job: the line's released job, looked at between attempts; null: job.image for all.
+    JobSwitch* released = nullptr;
 };
 
 // What the front end gives each attempt.
@@ -50,6 +53,8 @@ class StationFront {
                               double seconds) = 0;
     // A label read, refused or dropped (on the station's thread).
     virtual void labelNote(const LabelNote& /*note*/) {}
+    // The released job changed (on the station's thread).
+    virtual void jobNote(const JobNote& /*note*/) {}
 };
 
 // Where the station's ports, attempts and time come from: the machine's in a shift, a test's
@@ -88,6 +93,7 @@ class Station {
         bool awaitingLabel = false;
         unsigned long pluggedAs = 0; // the station's count of plugs then: who waited longest
         std::unique_ptr<SlotJob> job{};
+        std::shared_ptr<const ReleasedJob> plugJob{}; // --job: the version this plug took
     };
 
     void scan();
@@ -98,6 +104,9 @@ class Station {
     bool deviceStays(const Slot& slot);
     void reap(bool stopping);
     void startWaiting();
+    void lookAtJob();
+    // Whether the slot may begin an attempt with the released job (not while it is retired).
+    bool jobReady(Slot& slot);
     unsigned runningCount() const;
     Slot& slotNamed(const std::string& name, const std::string& port);
 

@@ -28,6 +28,9 @@ struct StationJobSetup {
     std::function<void(const std::string& port, const RecordTroubleNote& note)> recordTrouble;
 };
 
+// base with what a released version fixes: its image and settings (the language kept).
+StationJobSetup setupOfJob(const StationJobSetup& base, const ReleasedJob& job);
+
 class StationJob final : public SlotJob {
   public:
     // front: the front end's log of this attempt (may be null).
@@ -47,7 +50,8 @@ class StationJob final : public SlotJob {
     double seconds() const override { return job_.seconds(); }
 
   private:
-    const StationJobSetup& setup_;
+    StationJobSetup setup_;
+    std::shared_ptr<const ReleasedJob> release_; // keeps the image read by inputs_
     std::unique_ptr<UpgradeLog> front_;
     FixedInputs inputs_;
     ProgressTap tap_;

@@ -1,5 +1,7 @@
 #include "station/station_state.h"
 
+#include "station/job_source.h"
+
 #include <algorithm>
 
 namespace orvane {
@@ -18,6 +20,8 @@ std::string_view slotStateName(SlotState state) {
         return endingName(UpgradeEnding::Unusable);
     case SlotState::WaitingForLabel:
         return "waitingForLabel";
+    case SlotState::WaitingForJob:
+        return "waitingForJob";
     case SlotState::Cancelled:
         break;
     }
@@ -90,7 +94,7 @@ void StationState::disappeared(const std::string& name) {
     std::unique_lock lock(mutex_);
     SlotSnapshot& slot = slotLocked(name);
     slot.present = false;
-    if (slot.state == SlotState::WaitingForLabel) {
+    if (slot.state == SlotState::WaitingForLabel || slot.state == SlotState::WaitingForJob) {
         slot.state = SlotState::Waiting;
     }
     tell(StationEvent::Kind::Disappeared, slot, lock);
@@ -106,11 +110,13 @@ void StationState::labelled(const std::string& name, const std::optional<std::st
     tell(StationEvent::Kind::Labelled, slot, lock);
 }
 
-void StationState::started(const std::string& name, unsigned attempt) {
+void StationState::started(const std::string& name, unsigned attempt,
+                           std::optional<std::int64_t> jobVersion) {
     std::unique_lock lock(mutex_);
     SlotSnapshot& slot = slotLocked(name);
     slot.state = SlotState::Flashing;
     slot.attempt = attempt;
+    slot.jobVersion = jobVersion;
     slot.step.clear();
     slot.percent = 0;
     slot.block = 0;
@@ -159,6 +165,33 @@ void StationState::ended(const std::string& name, const UpgradeOutcome& outcome,
 void StationState::imageChanged() {
     std::unique_lock lock(mutex_);
     tell(StationEvent::Kind::ImageChanged, {}, lock);
+}
+
+void StationState::jobTaken(const ReleasedJob& job) {
+    std::unique_lock lock(mutex_);
+    now_.job = job.name;
+    now_.jobVersion = job.version;
+    now_.jobRetired = false;
+    now_.imageName = job.image.path;
+    now_.imageSha256 = job.image.sha256;
+    now_.imageBytes = job.image.bytes.size();
+    tell(StationEvent::Kind::Job, {}, lock);
+}
+
+void StationState::jobRetired() {
+    std::unique_lock lock(mutex_);
+    now_.jobRetired = true;
+    tell(StationEvent::Kind::Job, {}, lock);
+}
+
+void StationState::waitingForJob(const std::string& name) {
+    std::unique_lock lock(mutex_);
+    SlotSnapshot& slot = slotLocked(name);
+    if (slot.state == SlotState::WaitingForJob) {
+        return;
+    }
+    slot.state = SlotState::WaitingForJob;
+    tell(StationEvent::Kind::WaitingForJob, slot, lock);
 }
 
 } // namespace orvane

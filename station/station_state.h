@@ -14,6 +14,8 @@
 
 namespace orvane {
 
+struct ReleasedJob;
+
 enum class SlotState : std::uint8_t {
     Waiting,
     Flashing,
@@ -21,10 +23,12 @@ enum class SlotState : std::uint8_t {
     Failed,
     Unusable,
     Cancelled,
-    WaitingForLabel
+    WaitingForLabel,
+    WaitingForJob // the released job is retired: no attempt begins
 };
 
-// "waiting", "flashing", then the endings as the records name them, and "waitingForLabel".
+// "waiting", "flashing", then the endings as the records name them, "waitingForLabel" and
+// "waitingForJob".
 std::string_view slotStateName(SlotState state);
 
 // Cameras, one a plug, by how their last attempt ended; and every attempt by its unit, for the
@@ -42,9 +46,10 @@ struct SlotSnapshot {
     std::string port{}; // as the job opens it
     bool present = false;
     SlotState state = SlotState::Waiting;
-    std::optional<std::string> unit{}; // the label of the camera plugged in, kept by its retries
-    unsigned attempt = 0;              // of this plug, 1-based once one has begun
-    std::string step{};                // the job's step while flashing
+    std::optional<std::string> unit{};        // the label of the camera plugged in, kept by its retries
+    unsigned attempt = 0;                     // of this plug, 1-based once one has begun
+    std::optional<std::int64_t> jobVersion{}; // --job: the version its attempt flashes
+    std::string step{};                       // the job's step while flashing
     unsigned percent = 0;
     std::uint32_t block = 0; // 1-based, of blockCount
     std::uint32_t blockCount = 0;
@@ -63,6 +68,10 @@ struct StationSnapshot {
     std::vector<SlotSnapshot> slots;
     Tally total;
     unsigned retries = 0; // further attempts a failed camera left in is given (--retries)
+    // --job: the released job and the version new plugs take, and whether it is retired.
+    std::optional<std::string> job{};
+    std::optional<std::int64_t> jobVersion{};
+    bool jobRetired = false;
 };
 
 struct StationEvent {
@@ -73,7 +82,9 @@ struct StationEvent {
         Progress,
         Ended,
         ImageChanged,
-        Labelled
+        Labelled,
+        Job,          // a released version taken, or the job retired (no slot)
+        WaitingForJob // the slot's camera waits for the job to be released again
     };
     Kind kind = Kind::Progress;
     SlotSnapshot slot{}; // as it is after the event (empty for ImageChanged)
@@ -108,12 +119,17 @@ class StationState {
     void disappeared(const std::string& name);
     // The camera plugged in has its label, or (none) waits for one.
     void labelled(const std::string& name, const std::optional<std::string>& unit);
-    void started(const std::string& name, unsigned attempt);
+    void started(const std::string& name, unsigned attempt, std::optional<std::int64_t> jobVersion = {});
     void progressed(const std::string& name, const std::string& step, const SlotProgress& progress);
     // final: the plug is done with (success, or no attempt left); only then is the plug counted.
     // unit: as unitKey gives it; every attempt counts for its unit's yields.
     void ended(const std::string& name, const UpgradeOutcome& outcome, bool final, const std::string& unit);
     void imageChanged();
+    // --job: the version new plugs take from now; the job retired (until a version is taken);
+    // a camera held back by it (told once while it waits).
+    void jobTaken(const ReleasedJob& job);
+    void jobRetired();
+    void waitingForJob(const std::string& name);
 
   private:
     SlotSnapshot& slotLocked(const std::string& name);

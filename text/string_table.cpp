@@ -313,6 +313,30 @@ constexpr std::array table{
     Entry{IDS_SCANNER_LOST, "The scanner {0} cannot be read ({1}); trying it again every second",
           "无法读取扫描器 {0}（{1}）；每秒重试一次"},
     Entry{IDS_SCANNER_BACK, "The scanner {0} is read again", "扫描器 {0} 已恢复读取"},
+    Entry{IDS_LINE_NAME_TAKEN,
+          "Station {0} is already running on {1} (last seen {2} s ago): give this one another name with "
+          "--station-name",
+          "工作站 {0} 已在 {1} 上运行（{2} 秒前最后一次联系）：请用 --station-name 为本工作站另取名字"},
+    Entry{IDS_LINE_PAUSED, "Station paused from the line: no camera is started until it is resumed",
+          "工作站已由产线暂停：恢复之前不会开始升级任何摄像机"},
+    Entry{IDS_LINE_RESUMED, "Station resumed from the line", "工作站已由产线恢复"},
+    Entry{IDS_JOB_TAKEN, "Job {0} version {1} taken for the next cameras: {2}, {3} bytes, SHA-256 {4}",
+          "已为后续摄像机采用作业 {0} 版本 {1}：{2}，{3} 字节，SHA-256 {4}"},
+    Entry{IDS_JOB_RETIRED,
+          "Job {0} is retired: no camera is started until it is released again; attempts under way finish",
+          "作业 {0} 已停用：在重新发布之前不再启动任何摄像机；进行中的升级会完成"},
+    Entry{IDS_JOB_UNANSWERED,
+          "The line's server does not answer ({0}); the station goes on with job {1} version {2}",
+          "产线服务器无应答（{0}）；工作站继续使用作业 {1} 版本 {2}"},
+    Entry{IDS_JOB_ANSWERED, "The line's server answers again; job {0} is followed again",
+          "产线服务器已恢复应答；重新跟随作业 {0}"},
+    Entry{IDS_JOB_REFUSED, "A release of job {0} was refused ({1}); the station goes on with version {2}",
+          "作业 {0} 的一次发布被拒绝（{1}）；工作站继续使用版本 {2}"},
+    Entry{IDS_JOB_FROM_COPY,
+          "The line's server does not answer ({0}); the station starts from its copy of job {1} version {2} "
+          "kept in {3}",
+          "产线服务器无应答（{0}）；工作站从 {3} 中保存的作业 {1} 版本 {2} 副本启动"},
+    Entry{IDS_STATION_WAITING_JOB, "waiting: the job is retired", "等待：作业已停用"},
 };
 
 const Entry* find(int id) {

@@ -151,6 +151,20 @@ enum TextId : int {
     IDS_STATION_WAITING_LABEL = 357,
     IDS_SCANNER_LOST = 358, // {0} device, {1} why
     IDS_SCANNER_BACK = 359, // {0} device
+
+    // A station on the line's released job (--job).
+    IDS_JOB_TAKEN = 360,      // {0} job, {1} version, {2} image, {3} bytes, {4} SHA-256
+    IDS_JOB_RETIRED = 361,    // {0} job
+    IDS_JOB_UNANSWERED = 362, // {0} why, {1} job, {2} version held
+    IDS_JOB_ANSWERED = 363,   // {0} job
+    IDS_JOB_REFUSED = 364,    // {0} job, {1} why, {2} version held
+    IDS_JOB_FROM_COPY = 365,  // {0} why, {1} job, {2} version, {3} the copy's folder
+    IDS_STATION_WAITING_JOB = 366,
+
+    // A station on the line's database.
+    IDS_LINE_NAME_TAKEN = 390, // {0} station name, {1} its host, {2} seconds since it was heard from
+    IDS_LINE_PAUSED = 391,
+    IDS_LINE_RESUMED = 392,
 };
 
 } // namespace orvane

@@ -6,7 +6,7 @@ const words = {
   en: { title: "Orvane station", image: "Image", stop: "Stop the station", records: "Last records",
     started: "Started", slotName: "Slot", ending: "Ending", reason: "Reason", seconds: "Seconds",
     waiting: "waiting", flashing: "flashing", succeeded: "succeeded", failed: "failed", unusable: "unusable",
-    cancelled: "cancelled", unplugged: "unplugged", waitingForLabel: "waiting for its label",
+    cancelled: "cancelled", unplugged: "unplugged", waitingForLabel: "waiting for its label", waitingForJob: "waiting: the job is retired",
     running: "running", interrupted: "interrupted", paused: "paused", unit: "Unit",
     step: "Step", speed: "Speed", left: "Time left", resends: "Resends", last: "Last result",
     ok: "Succeeded", notOk: "Not succeeded", yield: "Yield", firstPass: "First pass yield",
@@ -16,7 +16,7 @@ const words = {
   zh: { title: "Orvane 升级工位", image: "固件", stop: "停止工位", records: "最近记录",
     started: "开始", slotName: "槽位", ending: "结果", reason: "原因", seconds: "秒",
     waiting: "等待", flashing: "升级中", succeeded: "成功", failed: "失败", unusable: "不可用",
-    cancelled: "已取消", unplugged: "已拔出", waitingForLabel: "等待产品标签",
+    cancelled: "已取消", unplugged: "已拔出", waitingForLabel: "等待产品标签", waitingForJob: "等待：作业已停用",
     running: "进行中", interrupted: "已中断", paused: "已暂停", unit: "产品标签",
     step: "步骤", speed: "速度", left: "剩余时间", resends: "重发", last: "上次结果",
     ok: "成功", notOk: "未成功", yield: "良率", firstPass: "一次通过率", finalYield: "最终良率",
@@ -32,7 +32,7 @@ const steps = {
     end: "结束帧", done: "完成" },
 };
 // Slot states a person has to act on: shown on the tile and counted at the top.
-const needsPerson = new Set(["failed", "unusable", "waitingForLabel"]);
+const needsPerson = new Set(["failed", "unusable", "waitingForLabel", "waitingForJob"]);
 // More slots than this and the tiles go compact, so a wall screen holds 32 of them.
 const compactFrom = 9;
 

@@ -11,12 +11,12 @@ namespace {
 
 const std::filesystem::path sources = ORVANE_SOURCE_DIR;
 
-// The subcommands the top --help lists.
-std::vector<std::string> subcommands() {
+// The subcommands a --help lists.
+std::vector<std::string> subcommandsOf(const std::string& help) {
     std::vector<std::string> names;
     bool listed = false;
     const std::regex name("^  ([a-z]+) ");
-    for (const std::string& line : linesOf(runCli({"--help"}).out)) {
+    for (const std::string& line : linesOf(help)) {
         std::smatch match;
         if (line == "Subcommands:")
             listed = true;
@@ -73,12 +73,16 @@ TEST(CliManuals, EveryOptionOfEveryHelpIsDocumented) {
     const std::string page =
         std::regex_replace(readFile(sources / "packaging/orvane-cli.1.in"), std::regex("\\\\-"), "-");
     const std::string completion = readFile(sources / "packaging/orvane-cli.bash-completion");
-    const std::vector<std::string> commands = subcommands();
+    const std::vector<std::string> commands = subcommandsOf(runCli({"--help"}).out);
     ASSERT_GE(commands.size(), 10U);
     for (const std::string& command : commands) {
         const CliResult help = runCli({command, "--help"});
         ASSERT_EQ(help.exitCode, 0) << command << ": " << help.err;
-        const std::set<std::string> options = optionsOf(help.out);
+        std::set<std::string> options = optionsOf(help.out);
+        // A command of commands (job release, job list ...): theirs are its own.
+        for (const std::string& sub : subcommandsOf(help.out)) {
+            options.merge(optionsOf(runCli({command, sub, "--help"}).out));
+        }
         EXPECT_FALSE(options.empty()) << command;
         const std::pair<std::string, std::string> places[] = {
             {"docs/command-line.md", partsOf(manual, "^## `" + command + "`", "^## ")},

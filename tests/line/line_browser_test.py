@@ -70,8 +70,11 @@ class Stations:
         while not self.stopping.wait(1):
             with self.lock:
                 names = list(self.alive)
-            for name in names:
-                self.publish(name)
+            try:
+                for name in names:
+                    self.publish(name)
+            except subprocess.CalledProcessError:
+                return  # the server is gone: the test is ending
 
 
 def upgrades(cli, tmp, uri):

@@ -1,59 +1,42 @@
 #include "line_load.h"
 
 #include "dashboard/station_json.h"
+#include "line/station_row.h"
 
-#include <libpq-fe.h>
 #include <unistd.h>
 
 namespace orvane::test {
+namespace {
 
-LineLoad::LineLoad(const std::string& uri) : pg_(PQconnectdb(uri.c_str())) {
-    PQsetNoticeProcessor(
-        pg_, [](void*, const char*) {}, nullptr);
+constexpr std::chrono::seconds staleAfter{15};
+
+StationRow rowOf(const std::string& station, const std::string& state) {
+    return {station, "load", getpid(), std::nullopt, std::nullopt, std::string(64, 'a'), state};
 }
 
-LineLoad::~LineLoad() {
-    PQfinish(pg_);
-}
+} // namespace
 
-bool LineLoad::connected() const {
-    return PQstatus(pg_) == CONNECTION_OK;
+bool LineLoad::connected() {
+    std::string why;
+    return line_.connect(why);
 }
 
 bool LineLoad::exec(const std::string& sql) {
-    PGresult* result = PQexec(pg_, sql.c_str());
-    const auto status = PQresultStatus(result);
-    PQclear(result);
-    return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+    return connected() && line_.run(sql).ok();
 }
 
 bool LineLoad::publish(const std::string& station, const StationSnapshot& now) {
-    const std::string state = jsonLine(stationJson(now));
-    const std::string pid = std::to_string(getpid());
-    const char* values[] = {station.c_str(), pid.c_str(), now.imageSha256.c_str(), state.c_str()};
-    PGresult* result = PQexecParams(
-        pg_,
-        "WITH kept AS (INSERT INTO stations (name, host, process_id, image_sha256, state) "
-        "VALUES ($1, 'load', $2, NULLIF($3, ''), $4::jsonb) ON CONFLICT (name) DO UPDATE SET "
-        "process_id = EXCLUDED.process_id, image_sha256 = EXCLUDED.image_sha256, state = EXCLUDED.state, "
-        "last_seen = now(), stopped_at = NULL RETURNING name) "
-        "SELECT pg_notify('orvane_stations', name) FROM kept",
-        4, nullptr, values, nullptr, nullptr, 0);
-    const bool ok = PQresultStatus(result) == PGRES_TUPLES_OK;
-    PQclear(result);
-    return ok;
+    if (!connected()) {
+        return false;
+    }
+    const bool starting = !states_.contains(station);
+    std::string& state = states_[station];
+    state = jsonLine(stationJson(now));
+    return writeStationRow(line_, rowOf(station, state), staleAfter, starting) == RowWrite::written;
 }
 
 bool LineLoad::stop(const std::string& station) {
-    const char* values[] = {station.c_str()};
-    PGresult* result = PQexecParams(pg_,
-                                    "WITH kept AS (UPDATE stations SET stopped_at = now(), last_seen = now() "
-                                    "WHERE name = $1 RETURNING name) "
-                                    "SELECT pg_notify('orvane_stations', name) FROM kept",
-                                    1, nullptr, values, nullptr, nullptr, 0);
-    const bool ok = PQresultStatus(result) == PGRES_TUPLES_OK && PQntuples(result) == 1;
-    PQclear(result);
-    return ok;
+    return connected() && stopStationRow(line_, rowOf(station, states_[station]));
 }
 
 StationSnapshot loadStation(std::size_t slots) {

@@ -1,26 +1,23 @@
-// A load generator for the line: writes stations' rows to the line's database the way a
-// station publishes its own (the row, its state as the station's page serves it, NOTIFY), so
-// the line's page can be tested and measured without station processes.
+// A load generator for the line: stations' rows written to the line's database by the very
+// statements a station publishes with (line/station_row.h), each row's state the station's
+// page's JSON, so the line's page can be tested and measured without station processes.
 #pragma once
 
+#include "line/line_connection.h"
 #include "station/station_state.h"
 
 #include <cstddef>
+#include <map>
 #include <string>
-
-struct pg_conn;
 
 namespace orvane::test {
 
 class LineLoad {
   public:
-    explicit LineLoad(const std::string& uri);
-    ~LineLoad();
-    LineLoad(const LineLoad&) = delete;
-    LineLoad& operator=(const LineLoad&) = delete;
+    explicit LineLoad(const std::string& uri) : line_(uri) {}
 
-    bool connected() const;
-    // The station's row as it is now (a first write starts it), last seen now(), then NOTIFY.
+    bool connected();
+    // The station's row as it is now (its first write starts its shift), then NOTIFY.
     bool publish(const std::string& station, const StationSnapshot& now);
     // Marks the row stopped, as a station that ends cleanly does.
     bool stop(const std::string& station);
@@ -28,7 +25,8 @@ class LineLoad {
     bool exec(const std::string& sql);
 
   private:
-    pg_conn* pg_ = nullptr;
+    LineConnection line_;
+    std::map<std::string, std::string> states_; // the last state written, by station
 };
 
 // A station of slots "s1" to "sN", every one waiting with a camera in.

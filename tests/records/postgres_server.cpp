@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -70,10 +71,21 @@ bool PostgresServer::psql(const std::string& sql) const {
     return shell("psql -X -q -v ON_ERROR_STOP=1 -d '" + uri_ + "' -c \"" + sql + "\"");
 }
 
-bool PostgresServer::psqlScript(const std::string& script) const {
+bool PostgresServer::psqlScript(const std::string& script, const std::string& uri) const {
     const std::string file = folder_ + "/script.sql";
     std::ofstream(file) << script;
-    return shell("psql -X -q -v ON_ERROR_STOP=1 -d '" + uri_ + "' -f " + file);
+    return shell("psql -X -q -v ON_ERROR_STOP=1 -d '" + (uri.empty() ? uri_ : uri) + "' -f " + file);
+}
+
+std::string PostgresServer::query(const std::string& sql) const {
+    const std::string file = folder_ + "/query.sql";
+    std::ofstream(file) << sql;
+    const std::string answer = folder_ + "/answer.txt";
+    if (!shell("psql -X -q -A -t -v ON_ERROR_STOP=1 -d '" + uri_ + "' -f " + file + " -o " + answer)) {
+        return {};
+    }
+    std::ifstream in(answer);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 std::string PostgresServer::uriAs(const std::string& role, const std::string& database) const {

@@ -23,8 +23,10 @@ class PostgresServer {
     bool start();
     // Runs one SQL command through psql; answers whether it succeeded.
     bool psql(const std::string& sql) const;
-    // Runs a script (psql's own commands allowed) as the server's superuser.
-    bool psqlScript(const std::string& script) const;
+    // Runs a script (psql's own commands allowed) as the server's superuser, or at uri.
+    bool psqlScript(const std::string& script, const std::string& uri = {}) const;
+    // What one query answers, its rows one a line and its fields '|' apart; empty when it failed.
+    std::string query(const std::string& sql) const;
     // The server as another role, in another database.
     std::string uriAs(const std::string& role, const std::string& database) const;
 

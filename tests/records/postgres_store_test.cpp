@@ -1,6 +1,7 @@
 // The PostgreSQL store against a real PostgreSQL 15 server that the test starts itself: the
 // same records as the SQLite store, none lost or doubled while the server is down.
 #include "postgres_server.h"
+#include "records/line_jobs.h"
 #include "records/postgres_store.h"
 #include "records/record_id.h"
 #include "records/sqlite_store.h"
@@ -8,6 +9,7 @@
 #include "support/missing_package.h"
 #include "support/temp_folder.h"
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -78,7 +80,12 @@ TEST_F(LineDatabase, KeepsEveryFieldAndFindsByFilter) {
     odd.byId = "/dev/serial/by-id/<script>alert(1)</script>";
     odd.imageSha256 = "c0ffee";
     odd.usbSerial = "QP000001";
-    ASSERT_TRUE(store->put(attempt(4000)).ok);
+    odd.job = "cam-fw";
+    odd.jobVersion = 2;
+    UpgradeRecord earlier = attempt(4000);
+    earlier.job = "cam-fw";
+    earlier.jobVersion = 1;
+    ASSERT_TRUE(store->put(earlier).ok);
     const StoreStatus kept = store->put(odd);
     ASSERT_TRUE(kept.ok && !kept.deferred) << kept.reason;
     StoreStatus status;
@@ -87,6 +94,9 @@ TEST_F(LineDatabase, KeepsEveryFieldAndFindsByFilter) {
     ASSERT_EQ(found.size(), 1U);
     EXPECT_EQ(found[0], odd);
     EXPECT_EQ(store->find({.limit = 5}, status).size(), 2U);
+    const auto second = store->find({.job = "cam-fw", .jobVersion = 2, .limit = 5}, status);
+    ASSERT_EQ(second.size(), 1U) << status.reason;
+    EXPECT_EQ(second[0], odd);
 }
 
 TEST_F(LineDatabase, ServerStoppedMidRunEveryRecordArrivesExactlyOnce) {
@@ -225,15 +235,19 @@ TEST_F(LineDatabase, AFirstSchemaDatabaseIsReadAsItIsAndMigratedInPlace) {
     EXPECT_TRUE(server_->psql("SELECT 1 / (SELECT count(*) FROM orvane_schema WHERE version = 3)"));
 }
 
-// The SQL of the line's roles exactly as the station guide gives it.
-std::string guideRoles() {
+// A block of the line's SQL exactly as the station guide gives it: the one holding marker.
+std::string guideSql(const std::string& marker) {
     std::ifstream in(std::string(ORVANE_SOURCE_DIR) + "/docs/station.md");
     const std::string guide((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const std::size_t start = guide.rfind("```sql\n", guide.find("CREATE ROLE orvane_owner")) + 7;
+    const std::size_t start = guide.rfind("```sql\n", guide.find(marker)) + 7;
     return guide.substr(start, guide.find("```", start) - start);
 }
 
-enum class Use { read, write, init };
+// "abc", whose SHA-256 every reference gives.
+constexpr std::array<std::uint8_t, 3> abc{'a', 'b', 'c'};
+constexpr const char* abcSha256 = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+
+enum class Use { read, write, init, grant, release, note };
 
 struct RoleCase {
     const char* role;
@@ -241,21 +255,43 @@ struct RoleCase {
     const char* said; // empty: allowed; else part of the reason it was not
 };
 
+StoreStatus jobsUse(const std::string& uri, Use use) {
+    JobsStatus status;
+    const auto jobs = LineJobs::open(uri, status);
+    std::int64_t version = 0;
+    if (use == Use::release) {
+        status = jobs->release({"cam-fw", "fw.bin", abc, abcSha256, {}, {}, {}}, version);
+    } else {
+        status = jobs->noteStation(auditStationStarted, "bench-1", "pc-1", "cam-fw", 1);
+    }
+    return {status.ok, false, status.reason};
+}
+
 TEST_F(LineDatabase, EachRoleOfTheGuideMayDoWhatItNeedsAndNoMore) {
-    ASSERT_TRUE(server_->psqlScript("DROP DATABASE IF EXISTS orvane_line;"
-                                    "DROP ROLE IF EXISTS orvane_owner, orvane_station, orvane_reader;\n" +
-                                    guideRoles()));
+    ASSERT_TRUE(server_->psqlScript(
+        "DROP DATABASE IF EXISTS orvane_line;"
+        "DROP ROLE IF EXISTS orvane_owner, orvane_engineer, orvane_station, orvane_reader;\n" +
+        guideSql("CREATE ROLE orvane_owner")));
     const RoleCase cases[] = {
         {"orvane_owner", Use::read, "holds no records yet"}, // reading made nothing...
         {"orvane_reader", Use::read, "holds no records yet"},
         {"orvane_station", Use::write, "run orvane-cli records --init"},
+        {"orvane_engineer", Use::release, "its owner must run orvane-cli records --init"},
         {"orvane_station", Use::init, "permission denied"},
         {"orvane_reader", Use::init, "permission denied"},
         {"orvane_owner", Use::init, ""},
+        {"orvane_owner", Use::grant, ""},
         {"orvane_station", Use::write, ""},
         {"orvane_station", Use::read, ""},
         {"orvane_reader", Use::read, ""},
         {"orvane_reader", Use::write, "permission denied"},
+        {"orvane_engineer", Use::release, ""},
+        {"orvane_station", Use::release,
+         "orvane_station may not release jobs: ask the line's owner to grant it the "
+         "engineer role"},
+        {"orvane_reader", Use::release, "may not release jobs"},
+        {"orvane_station", Use::note, ""},
+        {"orvane_reader", Use::note, "may not write the line's audit"},
     };
     int n = 0;
     for (const RoleCase& c : cases) {
@@ -264,6 +300,10 @@ TEST_F(LineDatabase, EachRoleOfTheGuideMayDoWhatItNeedsAndNoMore) {
         StoreStatus status;
         if (c.use == Use::init) {
             status = PostgresStore::initialise(uri);
+        } else if (c.use == Use::grant) {
+            status.ok = server_->psqlScript(guideSql("GRANT INSERT ON jobs"), uri);
+        } else if (c.use == Use::release || c.use == Use::note) {
+            status = jobsUse(uri, c.use);
         } else if (c.use == Use::read) {
             if (const auto store = PostgresStore::openForReading(uri, status)) {
                 (void)store->find({}, status);
@@ -275,6 +315,23 @@ TEST_F(LineDatabase, EachRoleOfTheGuideMayDoWhatItNeedsAndNoMore) {
         EXPECT_EQ(allowed, c.said[0] == '\0') << status.reason;
         EXPECT_NE(status.reason.find(c.said), std::string::npos) << status.reason;
     }
+    // Exactly these rights and no more (S select, I insert, U update, D delete), table by table.
+    const std::string rights =
+        server_->query("\\connect orvane_line\nSELECT r || ' ' || string_agg(t || ':' || concat("
+                       "CASE WHEN has_table_privilege(r, t, 'SELECT') THEN 'S' END, CASE WHEN "
+                       "has_table_privilege(r, t, 'INSERT') "
+                       "THEN 'I' END, CASE WHEN has_table_privilege(r, t, 'UPDATE') THEN 'U' END, CASE WHEN "
+                       "has_table_privilege(r, t, 'DELETE') THEN 'D' END), ' ' ORDER BY t) FROM "
+                       "unnest(ARRAY['orvane_owner', "
+                       "'orvane_engineer', 'orvane_station', 'orvane_reader']) r, unnest(ARRAY['audit', "
+                       "'jobs', 'orvane_schema', "
+                       "'records', 'station_commands', 'stations']) t GROUP BY r ORDER BY r");
+    EXPECT_EQ(rights,
+              "orvane_engineer audit:SI jobs:SI orvane_schema:S records:S station_commands:S stations:S\n"
+              "orvane_owner audit:SIUD jobs:SIUD orvane_schema:SIUD records:SIUD station_commands:SIUD "
+              "stations:SIUD\n"
+              "orvane_reader audit:S jobs:S orvane_schema:S records:S station_commands:S stations:S\n"
+              "orvane_station audit:I jobs:S orvane_schema:S records:SIU station_commands:S stations:SIU\n");
 }
 
 } // namespace

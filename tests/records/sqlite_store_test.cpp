@@ -131,6 +131,10 @@ TEST_F(RecordsFolder, FindsByWhatALineAsksNewestFirst) {
         record.usbSerial = "S" + std::to_string(i % 3);
         record.station = i < 3 ? "bench-1" : "bench-2";
         record.byId = "/dev/serial/by-id/usb-" + record.port;
+        if (i >= 2) {
+            record.job = "cam-fw";
+            record.jobVersion = i / 2;
+        }
         ASSERT_TRUE(store->put(record).ok);
         kept.push_back(record);
     }
@@ -151,6 +155,8 @@ TEST_F(RecordsFolder, FindsByWhatALineAsksNewestFirst) {
     EXPECT_EQ(startsOf({.usbSerial = "S1"}), (Starts{1004, 1001}));
     EXPECT_EQ(startsOf({.imageSha256 = "AB12", .ending = "failed"}), (Starts{1005, 1004}));
     EXPECT_EQ(startsOf({.station = "bench-1"}), (Starts{1002, 1001, 1000}));
+    EXPECT_EQ(startsOf({.job = "cam-fw"}), (Starts{1005, 1004, 1003, 1002}));
+    EXPECT_EQ(startsOf({.station = "bench-1", .job = "cam-fw", .jobVersion = 1, .limit = 5}), (Starts{1002}));
 }
 
 // A file as the release before wrote it (its own SQL): read as it is when opened to read, and

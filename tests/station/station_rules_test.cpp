@@ -47,7 +47,8 @@ class Bench final : public StationPorts,
                     public SlotJobs,
                     public StationFront,
                     public StationListener,
-                    public LabelSource {
+                    public LabelSource,
+                    public JobSource {
   public:
     explicit Bench(const Rules& rules) {
         std::istringstream script(rules.script);
@@ -99,6 +100,20 @@ class Bench final : public StationPorts,
         EXPECT_GE(slot.attempt, 1U) << slot.name;
     }
     std::vector<std::string> takeLines() override { return std::exchange(scanned_, {}); }
+    JobLook look() override {
+        if (lineDown_) {
+            return {JobLook::Kind::Unanswered, {}, "down"};
+        }
+        return retired_ ? JobLook{JobLook::Kind::Retired} : JobLook{JobLook::Kind::Released, released_};
+    }
+    void jobNote(const JobNote& note) override {
+        static constexpr const char* said[] = {"v", "retired", "lost", "back", "refused"};
+        trace_ << said[static_cast<int>(note.kind)];
+        if (note.kind == JobNote::Kind::Taken) {
+            trace_ << note.job->version;
+        }
+        trace_ << ' ';
+    }
     void labelNote(const LabelNote& note) override {
         if (note.kind == LabelNote::Kind::Refused) {
             trace_ << "refused ";
@@ -112,7 +127,10 @@ class Bench final : public StationPorts,
         if (event.kind == Kind::Appeared || event.kind == Kind::Disappeared) {
             trace_ << (event.kind == Kind::Appeared ? '+' : '-') << slot.name << ' ';
         } else if (event.kind == Kind::Started) {
-            trace_ << slot.name << slot.attempt << (slot.unit ? "=" + *slot.unit : "") << ' ';
+            trace_ << slot.name << slot.attempt << (slot.unit ? "=" + *slot.unit : "")
+                   << (slot.jobVersion ? "@" + std::to_string(*slot.jobVersion) : "") << ' ';
+        } else if (event.kind == Kind::WaitingForJob) {
+            trace_ << slot.name << "! ";
         } else if (event.kind == Kind::Labelled && !slot.unit) {
             trace_ << slot.name << "? ";
         } else if (event.kind == Kind::Ended) {
@@ -123,8 +141,11 @@ class Bench final : public StationPorts,
     }
 
     // Runs the station until a stop is asked or 8 s have passed; answers the trace.
-    std::string run(const Rules& rules, const Labels& labels = {}) {
+    std::string run(const Rules& rules, const Labels& labels = {}, bool released = false) {
         StationPlan plan;
+        release(1);
+        JobSwitch follow(*this, released_);
+        plan.released = released ? &follow : nullptr;
         plan.labels = this;
         plan.requireUnit = labels.requireUnit;
         plan.labelWindow = labels.window;
@@ -218,6 +239,16 @@ class Bench final : public StationPorts,
             case 'L':
                 scanned_.push_back(port);
                 return;
+            case 'V': // a version released, or the job retired (R) or the server lost (D) and back (U)
+                release(std::stoi(port));
+                return;
+            case 'R':
+                retired_ = true;
+                return;
+            case 'D':
+            case 'U':
+                lineDown_ = what[0] == 'D';
+                return;
             default:
                 stop = true;
                 return;
@@ -226,6 +257,16 @@ class Bench final : public StationPorts,
         });
     }
 
+    void release(int version) {
+        auto job = std::make_shared<ReleasedJob>();
+        job->version = version;
+        released_ = job;
+        retired_ = false;
+    }
+
+    std::shared_ptr<const ReleasedJob> released_;
+    bool retired_ = false;
+    bool lineDown_ = false;
     FlagSignal signal_;
     std::set<std::string> plugged_;
     std::set<std::string> held_;
@@ -324,6 +365,28 @@ const LabelRules labelRules[] = {
 
 INSTANTIATE_TEST_SUITE_P(Station, StationLabels, ::testing::ValuesIn(labelRules),
                          [](const auto& row) { return std::string(row.param.rules.name); });
+
+class StationReleasedJob : public ::testing::TestWithParam<Rules> {};
+
+TEST_P(StationReleasedJob, Trace) {
+    Bench bench(GetParam());
+    EXPECT_EQ(bench.run(GetParam(), {}, true), GetParam().trace);
+}
+
+// Acts on the job: Vn version n released, R retired, D the line's server down, U up again.
+constexpr Rules releasedRules[] = {
+    {"ANewVersionIsTakenByTheNextPlug", 0, 0, false, "", "0 +a 500 V2 600 +b 3000 -a 3100 +a",
+     "+a a1@1 v2 +b b1@2 a:succeeded b:succeeded -a +a a1@2 a:succeeded | 3/0"},
+    {"RetriesKeepTheirPlugsVersion", 2, 0, false, "a:FF", "0 +a 500 V2 600 +b",
+     "+a a1@1 v2 +b b1@2 a:failed a2@1 b:succeeded a:failed a3@1 a:succeeded | 2/0"},
+    {"RetiredStartsNothingTheAttemptInFlightEnds", 1, 0, false, "a:F", "0 +a 500 R 600 +b 3000 V3",
+     "+a a1@1 retired +b b! a:failed a! v3 a2@1 b1@3 a:succeeded b:succeeded | 2/0"},
+    {"ServerLostSaidOnceTheHeldVersionGoesOn", 0, 0, false, "", "0 D 500 +a 2000 V2 3000 U 3100 +b",
+     "lost +a a1@1 a:succeeded back v2 +b b1@2 b:succeeded | 2/0"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Station, StationReleasedJob, ::testing::ValuesIn(releasedRules),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace
 } // namespace orvane

@@ -1,0 +1,16 @@
+// No line in this build: a station's records never go to a line's server here.
+#include "cli/station_line.h"
+
+namespace orvane {
+
+struct StationLine::Impl {};
+
+StationLine::StationLine() = default;
+
+StationLine::~StationLine() = default;
+
+bool StationLine::paused() const {
+    return false;
+}
+
+} // namespace orvane
