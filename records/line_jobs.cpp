@@ -30,10 +30,10 @@ std::int64_t numberAt(PGresult* result, int row, int column) {
     return PQgetisnull(result, row, column) ? 0 : std::stoll(fieldText(result, row, column));
 }
 
-ReleasedJob releasedJobOf(PGresult* result, int row, int from) {
+StoredJob releasedJobOf(PGresult* result, int row, int from) {
     const auto text = [&](int column) { return fieldText(result, row, from + column); };
     const auto number = [&](int column) { return numberAt(result, row, from + column); };
-    ReleasedJob job;
+    StoredJob job;
     job.name = text(0);
     job.version = number(1);
     job.imageName = text(2);
@@ -285,7 +285,7 @@ FetchedJob PostgresJobs::fetch(const std::string& name, std::optional<std::int64
         }
         return fetched;
     }
-    ReleasedJob job = releasedJobOf(found.get(), 0, 2);
+    StoredJob job = releasedJobOf(found.get(), 0, 2);
     std::size_t length = 0;
     const auto* hex = reinterpret_cast<const unsigned char*>(PQgetvalue(found.get(), 0, 2 + jobColumnCount));
     std::unique_ptr<unsigned char, decltype(&PQfreemem)> bytes(PQunescapeBytea(hex, &length), &PQfreemem);

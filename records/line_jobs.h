@@ -38,7 +38,7 @@ struct JobRelease {
     std::string operatorName;
 };
 
-struct ReleasedJob {
+struct StoredJob {
     std::string name;
     std::int64_t version = 0;
     std::string imageName;
@@ -54,7 +54,7 @@ struct ReleasedJob {
 
 // A job as the line has it now: its latest version, and whether it was retired since.
 struct JobState {
-    ReleasedJob latest; // without the image
+    StoredJob latest; // without the image
     bool retired = false;
     std::int64_t retiredAtMs = 0;
     std::string retiredBy;
@@ -85,7 +85,7 @@ struct JobsStatus {
 
 struct FetchedJob {
     // With its bytes: the latest version (none once retired) or the version asked for.
-    std::optional<ReleasedJob> job;
+    std::optional<StoredJob> job;
     bool retired = false; // the job is retired now
     JobsStatus status;
 };
