@@ -150,7 +150,7 @@ JobsStatus PostgresJobs::rollBack(std::string_view what, const std::string& stat
 } // namespace
 
 JobsStatus PostgresJobs::insertVersion(const JobRelease& release, std::int64_t& version, std::string& state) {
-    const JobSettings& s = release.settings;
+    const ReleaseSettings& s = release.settings;
     const PgValue values[] = {release.name,
                               release.image,
                               release.imageName,

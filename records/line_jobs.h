@@ -18,7 +18,7 @@
 namespace orvane {
 
 // What a job fixes for every camera it upgrades, as `upgrade` takes it.
-struct JobSettings {
+struct ReleaseSettings {
     std::string target = "main"; // main, motor, special
     int address = 1;
     int lineSpeed = 9600;
@@ -33,7 +33,7 @@ struct JobRelease {
     std::string imageName; // the file as given
     std::span<const std::uint8_t> image;
     std::string imageSha256; // of image, lower-case hex: checked against what the server got
-    JobSettings settings;
+    ReleaseSettings settings;
     std::string note;
     std::string operatorName;
 };
@@ -44,7 +44,7 @@ struct StoredJob {
     std::string imageName;
     std::int64_t imageSize = 0;
     std::string imageSha256;
-    JobSettings settings;
+    ReleaseSettings settings;
     std::string note;
     std::string releasedBy; // the database role
     std::string operatorName;
