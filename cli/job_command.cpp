@@ -26,7 +26,7 @@ struct JobOptions {
     std::string job; // NAME or NAME@VERSION as given
     std::string image;
     std::string target = "main";
-    JobSettings settings;
+    LineJobSettings settings;
     std::string note;
     std::string operatorName;
     std::string language = "en";
@@ -64,8 +64,8 @@ JsonFields nullable(const std::string& text) {
     return text.empty() ? JsonFields() : JsonFields(text);
 }
 
-JsonFields jobFields(const ReleasedJob& job, const JobState* state) {
-    const JobSettings& s = job.settings;
+JsonFields jobFields(const LineJobVersion& job, const JobState* state) {
+    const LineJobSettings& s = job.settings;
     JsonFields fields = {{"name", job.name},
                          {"version", job.version},
                          {"retired", state != nullptr && state->retired},
@@ -88,13 +88,13 @@ JsonFields jobFields(const ReleasedJob& job, const JobState* state) {
     return fields;
 }
 
-std::string settingsText(const JobSettings& s) {
+std::string settingsText(const LineJobSettings& s) {
     return s.target + " board, address " + std::to_string(s.address) + ", " + std::to_string(s.lineSpeed) +
            "/" + std::to_string(s.upgradeSpeed) + " bps" + (s.lowLatency ? ", low latency" : "") +
            (s.maxResends > 0 ? ", at most " + std::to_string(s.maxResends) + " resends" : "");
 }
 
-void showJob(Console& console, const ReleasedJob& job) {
+void showJob(Console& console, const LineJobVersion& job) {
     if (console.json()) {
         console.event("job", jobFields(job, nullptr));
         return;
@@ -170,7 +170,7 @@ int showOne(const JobOptions& o, Console& console) {
     if (!state) {
         return refused(console, status);
     }
-    ReleasedJob job = state->latest;
+    LineJobVersion job = state->latest;
     if (reading.reference->version) {
         FetchedJob fetched = jobs->fetch(job.name, reading.reference->version);
         if (!fetched.job) {
@@ -205,7 +205,7 @@ int listJobs(const JobOptions& o, Console& console) {
     std::vector<std::vector<std::string>> rows = {
         {"JOB", "VERSION", "STATE", "IMAGE", "SHA-256", "RELEASED", "BY"}};
     for (const JobState& state : states) {
-        const ReleasedJob& job = state.latest;
+        const LineJobVersion& job = state.latest;
         if (console.json()) {
             console.event("job", jobFields(job, &state));
         }

@@ -7,6 +7,7 @@
 // its job never wait on one another.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -18,7 +19,7 @@
 namespace orvane {
 
 // What a job fixes for every camera it upgrades, as `upgrade` takes it.
-struct JobSettings {
+struct LineJobSettings {
     std::string target = "main"; // main, motor, special
     int address = 1;
     int lineSpeed = 9600;
@@ -33,18 +34,18 @@ struct JobRelease {
     std::string imageName; // the file as given
     std::span<const std::uint8_t> image;
     std::string imageSha256; // of image, lower-case hex: checked against what the server got
-    JobSettings settings;
+    LineJobSettings settings;
     std::string note;
     std::string operatorName;
 };
 
-struct ReleasedJob {
+struct LineJobVersion {
     std::string name;
     std::int64_t version = 0;
     std::string imageName;
     std::int64_t imageSize = 0;
     std::string imageSha256;
-    JobSettings settings;
+    LineJobSettings settings;
     std::string note;
     std::string releasedBy; // the database role
     std::string operatorName;
@@ -54,7 +55,7 @@ struct ReleasedJob {
 
 // A job as the line has it now: its latest version, and whether it was retired since.
 struct JobState {
-    ReleasedJob latest; // without the image
+    LineJobVersion latest; // without the image
     bool retired = false;
     std::int64_t retiredAtMs = 0;
     std::string retiredBy;
@@ -85,7 +86,7 @@ struct JobsStatus {
 
 struct FetchedJob {
     // With its bytes: the latest version (none once retired) or the version asked for.
-    std::optional<ReleasedJob> job;
+    std::optional<LineJobVersion> job;
     bool retired = false; // the job is retired now
     JobsStatus status;
 };
@@ -106,6 +107,13 @@ class LineJobs {
     virtual FetchedJob fetch(const std::string& name, std::optional<std::int64_t> version) = 0;
     // Every job released, by name.
     virtual std::vector<JobState> list(JobsStatus& status) = 0;
+    // One job's state, without bytes: a cheap look before a fetch. None for a job never released.
+    virtual std::optional<JobState> state(const std::string& name, JobsStatus& status) = 0;
+    // Waits up to timeout for a release or retirement of name announced on the jobs' channel
+    // (listened to from the first call on each connection). True when one came, or when the
+    // listening just began (what came before it was not heard): read the job's state then.
+    virtual bool awaitChange(const std::string& name, std::chrono::milliseconds timeout,
+                             JobsStatus& status) = 0;
     // The audit, the oldest first: of one job when named (with the stations that ran it).
     virtual std::vector<AuditEntry> history(const std::optional<std::string>& name, JobsStatus& status) = 0;
     // A station's start or stop (auditStationStarted, auditStationStopped) with the job it runs.
