@@ -64,7 +64,7 @@ JsonFields nullable(const std::string& text) {
     return text.empty() ? JsonFields() : JsonFields(text);
 }
 
-JsonFields jobFields(const LineJobVersion& job, const JobState* state) {
+JsonFields jobFields(const StoredJob& job, const JobState* state) {
     const LineJobSettings& s = job.settings;
     JsonFields fields = {{"name", job.name},
                          {"version", job.version},
@@ -94,7 +94,7 @@ std::string settingsText(const LineJobSettings& s) {
            (s.maxResends > 0 ? ", at most " + std::to_string(s.maxResends) + " resends" : "");
 }
 
-void showJob(Console& console, const LineJobVersion& job) {
+void showJob(Console& console, const StoredJob& job) {
     if (console.json()) {
         console.event("job", jobFields(job, nullptr));
         return;
@@ -170,7 +170,7 @@ int showOne(const JobOptions& o, Console& console) {
     if (!state) {
         return refused(console, status);
     }
-    LineJobVersion job = state->latest;
+    StoredJob job = state->latest;
     if (reading.reference->version) {
         FetchedJob fetched = jobs->fetch(job.name, reading.reference->version);
         if (!fetched.job) {
@@ -205,7 +205,7 @@ int listJobs(const JobOptions& o, Console& console) {
     std::vector<std::vector<std::string>> rows = {
         {"JOB", "VERSION", "STATE", "IMAGE", "SHA-256", "RELEASED", "BY"}};
     for (const JobState& state : states) {
-        const LineJobVersion& job = state.latest;
+        const StoredJob& job = state.latest;
         if (console.json()) {
             console.event("job", jobFields(job, &state));
         }

@@ -31,12 +31,12 @@ std::int64_t numberAt(PGresult* result, int row, int column, std::int64_t none =
     return PQgetisnull(result, row, column) ? none : std::stoll(fieldText(result, row, column));
 }
 
-LineJobVersion releasedJobOf(PGresult* result, int row, int from) {
+StoredJob releasedJobOf(PGresult* result, int row, int from) {
     const auto text = [&](int column) { return fieldText(result, row, from + column); };
     const auto number = [&](int column, std::int64_t none = 0) {
         return numberAt(result, row, from + column, none);
     };
-    LineJobVersion job;
+    StoredJob job;
     job.name = text(0);
     job.version = number(1);
     job.imageName = text(2);
@@ -302,7 +302,7 @@ FetchedJob PostgresJobs::fetch(const std::string& name, std::optional<std::int64
         }
         return fetched;
     }
-    LineJobVersion job = releasedJobOf(found.get(), 0, 2);
+    StoredJob job = releasedJobOf(found.get(), 0, 2);
     std::size_t length = 0;
     const auto* hex = reinterpret_cast<const unsigned char*>(PQgetvalue(found.get(), 0, 2 + jobColumnCount));
     std::unique_ptr<unsigned char, decltype(&PQfreemem)> bytes(PQunescapeBytea(hex, &length), &PQfreemem);

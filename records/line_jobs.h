@@ -39,7 +39,7 @@ struct JobRelease {
     std::string operatorName;
 };
 
-struct LineJobVersion {
+struct StoredJob {
     std::string name;
     std::int64_t version = 0;
     std::string imageName;
@@ -55,7 +55,7 @@ struct LineJobVersion {
 
 // A job as the line has it now: its latest version, and whether it was retired since.
 struct JobState {
-    LineJobVersion latest; // without the image
+    StoredJob latest; // without the image
     bool retired = false;
     std::int64_t retiredAtMs = 0;
     std::string retiredBy;
@@ -86,7 +86,7 @@ struct JobsStatus {
 
 struct FetchedJob {
     // With its bytes: the latest version (none once retired) or the version asked for.
-    std::optional<LineJobVersion> job;
+    std::optional<StoredJob> job;
     bool retired = false; // the job is retired now
     JobsStatus status;
 };

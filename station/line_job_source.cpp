@@ -22,7 +22,7 @@ JobLook failed(const JobsStatus& status) {
 }
 
 // A fetched version as the station takes it: its bytes verified, its settings understood.
-JobLook taken(const std::string& name, LineJobVersion got) {
+JobLook taken(const std::string& name, StoredJob got) {
     const std::string which = "job " + name + " version " + std::to_string(got.version);
     auto job = std::make_shared<ReleasedJob>();
     job->name = name;
