@@ -26,7 +26,7 @@ struct JobOptions {
     std::string job; // NAME or NAME@VERSION as given
     std::string image;
     std::string target = "main";
-    JobSettings settings;
+    LineJobSettings settings;
     std::string note;
     std::string operatorName;
     std::string language = "en";
@@ -65,7 +65,7 @@ JsonFields nullable(const std::string& text) {
 }
 
 JsonFields jobFields(const StoredJob& job, const JobState* state) {
-    const JobSettings& s = job.settings;
+    const LineJobSettings& s = job.settings;
     JsonFields fields = {{"name", job.name},
                          {"version", job.version},
                          {"retired", state != nullptr && state->retired},
@@ -88,7 +88,7 @@ JsonFields jobFields(const StoredJob& job, const JobState* state) {
     return fields;
 }
 
-std::string settingsText(const JobSettings& s) {
+std::string settingsText(const LineJobSettings& s) {
     return s.target + " board, address " + std::to_string(s.address) + ", " + std::to_string(s.lineSpeed) +
            "/" + std::to_string(s.upgradeSpeed) + " bps" + (s.lowLatency ? ", low latency" : "") +
            (s.maxResends > 0 ? ", at most " + std::to_string(s.maxResends) + " resends" : "");

@@ -243,8 +243,7 @@ int runStation(const StationOptions& options, Console& console) {
     sayReady(console, view, *image, plan, language);
     StationState state(image->path, image->sha256, image->bytes.size(), plan.retries);
     if (line.follow) {
-        startLineJob(line, view, options.records);
-        state.jobTaken(*line.first);
+        startLineJob(line, view, state, options.records);
         plan.released = line.follow.get();
     }
     if (const auto today = todaysTally(options.records)) {

@@ -2,9 +2,11 @@
 
 #include "cli/exit_codes.h"
 #include "cli/station_view.h"
+#include "records/job_name.h"
 #include "records/store_place.h"
 #include "records/writer_identity.h"
 #include "station/job_copy.h"
+#include "station/station_state.h"
 
 namespace orvane {
 namespace {
@@ -18,6 +20,22 @@ void noteStation(LineJob& line, std::string_view action, const RecordsChoice& re
         line.source->noteStation(action, line.follow ? line.follow->forNewPlug().get() : line.first.get(),
                                  stationName(records), thisWriter().host, records.operatorName);
     }
+}
+
+// The server not answering: the version kept in the state folder, if it is the one asked for.
+std::optional<int> startFromCopy(const JobReference& pin, const std::string& why, Console& console,
+                                 LineJob& line) {
+    JobCopy copy = readJobCopy(line.copyFolder, pin.name);
+    if (copy.job && pin.version && copy.job->version != *pin.version) {
+        copy = {std::nullopt, "the copy kept is version " + std::to_string(copy.job->version)};
+    }
+    if (!copy.job) {
+        return console.result(
+            {exitUnusable, "the line's server does not answer (" + why + ") and " + copy.refusal});
+    }
+    line.first = std::make_shared<const ReleasedJob>(std::move(*copy.job));
+    line.fromCopy = why;
+    return std::nullopt;
 }
 
 } // namespace
@@ -44,42 +62,40 @@ std::optional<int> openLineJob(const std::string& given, const std::vector<std::
         return console.result(
             {exitUsage, "station --job needs --records postgresql://... (the line's server)"});
     }
-    const auto pin = jobPinOf(given);
-    if (!pin) {
-        return console.result(
-            {exitUsage, "--job " + given + ": give NAME or NAME@VERSION (a version from 1)"});
+    const JobReferenceReading pin = readJobReference(given);
+    if (!pin.reference) {
+        return console.result({exitUsage, "station --job: " + pin.refusal});
     }
     line.copyFolder = defaultRecordsFile().parent_path() / "jobs";
-    line.source = std::make_unique<LineJobSource>(place.where, *pin, line.copyFolder);
-    JobLook first = line.source->look();
-    if (first.kind == JobLook::Kind::Released) {
-        line.first = std::move(first.job);
-    } else if (first.kind == JobLook::Kind::Retired) {
-        return console.result({exitUnusable, "job " + pin->name + " is retired: release it again to start"});
-    } else if (first.kind == JobLook::Kind::Refused) {
+    line.source = std::make_unique<LineJobSource>(place.where, *pin.reference, line.copyFolder);
+    JobLook first = line.source->first();
+    if (first.kind == JobLook::Kind::Refused) {
         return console.result({exitUnusable, "--job " + given + ": " + first.reason});
-    } else {
-        JobCopy copy = readJobCopy(line.copyFolder, pin->name);
-        if (copy.job && pin->version && copy.job->version != *pin->version) {
-            copy = {std::nullopt, "the copy kept is version " + std::to_string(copy.job->version)};
-        }
-        if (!copy.job) {
-            return console.result({exitUnusable, "the line's server does not answer (" + first.reason +
-                                                     ") and " + copy.refusal});
-        }
-        line.first = std::make_shared<const ReleasedJob>(std::move(*copy.job));
-        line.fromCopy = first.reason;
     }
-    line.follow = std::make_unique<JobSwitch>(*line.source, line.first, line.fromCopy.empty());
+    if (first.kind == JobLook::Kind::Unanswered) {
+        if (const auto refused = startFromCopy(*pin.reference, first.reason, console, line)) {
+            return refused;
+        }
+    } else {
+        // A retired job starts the station all the same: its cameras wait for a release.
+        line.first = std::move(first.job);
+        line.retired = first.kind == JobLook::Kind::Retired;
+    }
+    line.follow =
+        std::make_unique<JobSwitch>(*line.source, line.first, JobStart{line.fromCopy.empty(), line.retired});
     return std::nullopt;
 }
 
-void startLineJob(LineJob& line, StationView& view, const RecordsChoice& records) {
+void startLineJob(LineJob& line, StationView& view, StationState& state, const RecordsChoice& records) {
     if (!line.fromCopy.empty()) {
         const std::u8string folder = line.copyFolder.u8string();
         view.jobFromCopy(*line.first, line.fromCopy, {folder.begin(), folder.end()});
     }
-    view.jobNote({JobNote::Kind::Taken, line.first});
+    view.jobNote({line.retired ? JobNote::Kind::Retired : JobNote::Kind::Taken, line.first});
+    state.jobTaken(*line.first);
+    if (line.retired) {
+        state.jobRetired();
+    }
     noteStation(line, "station started", records);
 }
 

@@ -15,6 +15,7 @@
 
 namespace orvane {
 
+class StationState;
 class StationView;
 
 // The options a released job fixes, as given on the command line (IMAGE among them).
@@ -23,6 +24,7 @@ std::vector<std::string> optionsTheJobFixes(const CLI::App& command);
 struct LineJob {
     std::unique_ptr<LineJobSource> source;
     std::shared_ptr<const ReleasedJob> first; // what the shift starts with
+    bool retired = false;                     // the job was retired: first is only held
     std::string fromCopy{};                   // why the kept copy was taken (empty: the server's)
     std::filesystem::path copyFolder{};
     std::unique_ptr<JobSwitch> follow;
@@ -33,8 +35,9 @@ struct LineJob {
 std::optional<int> openLineJob(const std::string& given, const std::vector<std::string>& fixedGiven,
                                const RecordsChoice& records, Console& console, LineJob& line);
 
-// Says what the shift starts with and writes the audit's 'station started' row.
-void startLineJob(LineJob& line, StationView& view, const RecordsChoice& records);
+// Says what the shift starts with, in the view and the state, and writes the audit's
+// 'station started' row.
+void startLineJob(LineJob& line, StationView& view, StationState& state, const RecordsChoice& records);
 void stopLineJob(LineJob& line, const RecordsChoice& records);
 
 } // namespace orvane

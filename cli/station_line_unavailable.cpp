@@ -9,6 +9,11 @@ StationLine::StationLine() = default;
 
 StationLine::~StationLine() = default;
 
+std::optional<int> StationLine::start(StationState& /*state*/, const RecordsChoice& /*records*/,
+                                      LineHooks /*hooks*/, Console& /*console*/, TextLanguage /*language*/) {
+    return std::nullopt;
+}
+
 bool StationLine::paused() const {
     return false;
 }

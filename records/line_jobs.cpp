@@ -8,6 +8,7 @@
 #include "records/postgres_query.h"
 #include "records/store_place.h"
 
+#include <algorithm>
 #include <mutex>
 
 namespace orvane {
@@ -26,25 +27,29 @@ const std::string jobColumns = "name, version, image_name, image_size, image_sha
                                ms("released_at");
 constexpr int jobColumnCount = 15;
 
-std::int64_t numberAt(PGresult* result, int row, int column) {
-    return PQgetisnull(result, row, column) ? 0 : std::stoll(fieldText(result, row, column));
+std::int64_t numberAt(PGresult* result, int row, int column, std::int64_t none = 0) {
+    return PQgetisnull(result, row, column) ? none : std::stoll(fieldText(result, row, column));
 }
 
 StoredJob releasedJobOf(PGresult* result, int row, int from) {
     const auto text = [&](int column) { return fieldText(result, row, from + column); };
-    const auto number = [&](int column) { return numberAt(result, row, from + column); };
+    const auto number = [&](int column, std::int64_t none = 0) {
+        return numberAt(result, row, from + column, none);
+    };
     StoredJob job;
     job.name = text(0);
     job.version = number(1);
     job.imageName = text(2);
     job.imageSize = number(3);
     job.imageSha256 = text(4);
-    job.settings = {text(5),
-                    static_cast<int>(number(6)),
-                    static_cast<int>(number(7)),
-                    static_cast<int>(number(8)),
+    // A setting left NULL (a row written by hand) is the one a release takes when not given.
+    const LineJobSettings given;
+    job.settings = {PQgetisnull(result, row, from + 5) ? given.target : text(5),
+                    static_cast<int>(number(6, given.address)),
+                    static_cast<int>(number(7, given.lineSpeed)),
+                    static_cast<int>(number(8, given.upgradeSpeed)),
                     text(9) == "t",
-                    static_cast<std::uint32_t>(number(10))};
+                    static_cast<std::uint32_t>(number(10, given.maxResends))};
     job.note = text(11);
     job.releasedBy = text(12);
     job.operatorName = text(13);
@@ -72,7 +77,9 @@ class PostgresJobs final : public LineJobs {
     JobsStatus retire(const std::string& name, const std::string& operatorName,
                       const std::string& note) override;
     FetchedJob fetch(const std::string& name, std::optional<std::int64_t> version) override;
-    std::vector<JobState> list(JobsStatus& status) override;
+    std::vector<JobState> list(JobsStatus& status) override { return states(std::nullopt, status); }
+    std::optional<JobState> state(const std::string& name, JobsStatus& status) override;
+    bool awaitChange(const std::string& name, std::chrono::milliseconds timeout, JobsStatus& status) override;
     std::vector<AuditEntry> history(const std::optional<std::string>& name, JobsStatus& status) override;
     JobsStatus noteStation(std::string_view action, const std::string& station, const std::string& host,
                            const std::optional<std::string>& job, std::optional<std::int64_t> version,
@@ -80,7 +87,10 @@ class PostgresJobs final : public LineJobs {
 
   private:
     JobsStatus connect();
+    // Of every job, or of the one named.
+    std::vector<JobState> states(const std::optional<std::string>& name, JobsStatus& status);
     JobsStatus failure(std::string_view what, const std::string& state);
+    JobsStatus lost();
     PgResult run(const std::string& sql, std::span<const PgValue> values, std::string& state) {
         return runSql(connection_.get(), sql, values, &state);
     }
@@ -93,6 +103,7 @@ class PostgresJobs final : public LineJobs {
     std::string shown_; // without a password
     std::mutex mutex_;
     Connection connection_{nullptr, &PQfinish};
+    bool listening_ = false; // LISTEN sent on this connection
 };
 
 JobsStatus PostgresJobs::connect() {
@@ -101,18 +112,24 @@ JobsStatus PostgresJobs::connect() {
     }
     std::string why;
     connection_.reset(connectToServer(uri_, why));
+    listening_ = false;
     if (!connection_) {
         return {false, true, "The line's database " + shown_ + " does not answer (" + why + ")"};
     }
     return {};
 }
 
+// The connection dropped, to be made again at the next call.
+JobsStatus PostgresJobs::lost() {
+    const std::string why = serverTrouble(connection_.get());
+    connection_.reset();
+    return {false, true, "The line's database " + shown_ + " stopped answering (" + why + ")"};
+}
+
 // A failed statement as the engineer can act on it.
 JobsStatus PostgresJobs::failure(std::string_view what, const std::string& state) {
     if (PQstatus(connection_.get()) != CONNECTION_OK) {
-        const std::string why = serverTrouble(connection_.get());
-        connection_.reset();
-        return {false, true, "The line's database " + shown_ + " stopped answering (" + why + ")"};
+        return lost();
     }
     if (state == sqlUndefinedTable) {
         return {false, false,
@@ -150,7 +167,7 @@ JobsStatus PostgresJobs::rollBack(std::string_view what, const std::string& stat
 } // namespace
 
 JobsStatus PostgresJobs::insertVersion(const JobRelease& release, std::int64_t& version, std::string& state) {
-    const JobSettings& s = release.settings;
+    const LineJobSettings& s = release.settings;
     const PgValue values[] = {release.name,
                               release.image,
                               release.imageName,
@@ -298,22 +315,23 @@ FetchedJob PostgresJobs::fetch(const std::string& name, std::optional<std::int64
     return fetched;
 }
 
-std::vector<JobState> PostgresJobs::list(JobsStatus& status) {
+std::vector<JobState> PostgresJobs::states(const std::optional<std::string>& name, JobsStatus& status) {
     const std::lock_guard lock(mutex_);
     std::vector<JobState> jobs;
     if (status = connect(); !status.ok) {
         return jobs;
     }
     std::string state;
+    const PgValue values[] = {name ? PgValue(*name) : PgValue()};
     const PgResult found =
         run("SELECT s.retired, s.released_by, " + ms("s.released_at") +
                 ", v.* FROM (SELECT "
-                "DISTINCT ON (name) name, retired, released_by, released_at FROM jobs ORDER BY name, "
-                "id DESC) s JOIN LATERAL (SELECT " +
+                "DISTINCT ON (name) name, retired, released_by, released_at FROM jobs WHERE $1::text IS NULL "
+                "OR name = $1 ORDER BY name, id DESC) s JOIN LATERAL (SELECT " +
                 jobColumns +
                 " FROM jobs WHERE name = s.name AND version IS NOT NULL ORDER BY version DESC "
                 "LIMIT 1) v ON true ORDER BY s.name",
-            {}, state);
+            values, state);
     if (!found) {
         status = failure("read the line's jobs", state);
         return jobs;
@@ -329,6 +347,35 @@ std::vector<JobState> PostgresJobs::list(JobsStatus& status) {
         jobs.push_back(std::move(job));
     }
     return jobs;
+}
+
+std::optional<JobState> PostgresJobs::state(const std::string& name, JobsStatus& status) {
+    std::vector<JobState> found = states(name, status);
+    return found.empty() ? std::nullopt : std::optional(std::move(found.front()));
+}
+
+bool PostgresJobs::awaitChange(const std::string& name, std::chrono::milliseconds timeout,
+                               JobsStatus& status) {
+    const std::lock_guard lock(mutex_);
+    if (status = connect(); !status.ok) {
+        return false;
+    }
+    if (!listening_) {
+        std::string state;
+        const std::string listen = "LISTEN " + std::string(jobsChannel);
+        if (!run(listen, {}, state)) {
+            status = failure("read the line's jobs", state);
+            return false;
+        }
+        listening_ = true;
+        return true;
+    }
+    const auto payloads = awaitNotices(connection_.get(), timeout);
+    if (!payloads) {
+        status = lost();
+        return false;
+    }
+    return std::find(payloads->begin(), payloads->end(), name) != payloads->end();
 }
 
 std::vector<AuditEntry> PostgresJobs::history(const std::optional<std::string>& name, JobsStatus& status) {

@@ -7,6 +7,7 @@
 // its job never wait on one another.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -18,7 +19,7 @@
 namespace orvane {
 
 // What a job fixes for every camera it upgrades, as `upgrade` takes it.
-struct JobSettings {
+struct LineJobSettings {
     std::string target = "main"; // main, motor, special
     int address = 1;
     int lineSpeed = 9600;
@@ -33,7 +34,7 @@ struct JobRelease {
     std::string imageName; // the file as given
     std::span<const std::uint8_t> image;
     std::string imageSha256; // of image, lower-case hex: checked against what the server got
-    JobSettings settings;
+    LineJobSettings settings;
     std::string note;
     std::string operatorName;
 };
@@ -44,7 +45,7 @@ struct StoredJob {
     std::string imageName;
     std::int64_t imageSize = 0;
     std::string imageSha256;
-    JobSettings settings;
+    LineJobSettings settings;
     std::string note;
     std::string releasedBy; // the database role
     std::string operatorName;
@@ -106,6 +107,13 @@ class LineJobs {
     virtual FetchedJob fetch(const std::string& name, std::optional<std::int64_t> version) = 0;
     // Every job released, by name.
     virtual std::vector<JobState> list(JobsStatus& status) = 0;
+    // One job's state, without bytes: a cheap look before a fetch. None for a job never released.
+    virtual std::optional<JobState> state(const std::string& name, JobsStatus& status) = 0;
+    // Waits up to timeout for a release or retirement of name announced on the jobs' channel
+    // (listened to from the first call on each connection). True when one came, or when the
+    // listening just began (what came before it was not heard): read the job's state then.
+    virtual bool awaitChange(const std::string& name, std::chrono::milliseconds timeout,
+                             JobsStatus& status) = 0;
     // The audit, the oldest first: of one job when named (with the stations that ran it).
     virtual std::vector<AuditEntry> history(const std::optional<std::string>& name, JobsStatus& status) = 0;
     // A station's start or stop (auditStationStarted, auditStationStopped) with the job it runs.

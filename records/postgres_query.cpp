@@ -1,5 +1,7 @@
 #include "records/postgres_query.h"
 
+#include <poll.h>
+
 namespace orvane {
 namespace {
 
@@ -16,7 +18,37 @@ std::string trimmed(std::string text) {
 // whoever reads this program's output.
 void dropNotice(void* /*unused*/, const char* /*message*/) {}
 
+// Takes what libpq has read; false when the connection is gone.
+bool takeNotices(pg_conn* connection, std::vector<std::string>& into) {
+    if (PQconsumeInput(connection) == 0 || PQstatus(connection) != CONNECTION_OK) {
+        return false;
+    }
+    while (PGnotify* raw = PQnotifies(connection)) {
+        const std::unique_ptr<PGnotify, decltype(&PQfreemem)> held(raw, &PQfreemem);
+        into.emplace_back(held->extra != nullptr ? held->extra : "");
+    }
+    return true;
+}
+
 } // namespace
+
+std::optional<std::vector<std::string>> awaitNotices(pg_conn* connection, std::chrono::milliseconds timeout) {
+    std::vector<std::string> payloads;
+    if (connection == nullptr || !takeNotices(connection, payloads)) {
+        return std::nullopt;
+    }
+    if (!payloads.empty()) {
+        return payloads;
+    }
+    pollfd socket{PQsocket(connection), POLLIN, 0};
+    if (socket.fd < 0) {
+        return std::nullopt;
+    }
+    if (::poll(&socket, 1, static_cast<int>(timeout.count())) > 0 && !takeNotices(connection, payloads)) {
+        return std::nullopt;
+    }
+    return payloads;
+}
 
 std::string serverTrouble(pg_conn* connection) {
     return trimmed(connection != nullptr ? PQerrorMessage(connection) : "out of memory");

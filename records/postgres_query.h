@@ -5,9 +5,11 @@
 
 #include "records/record_columns.h"
 
+#include <chrono>
 #include <cstdint>
 #include <libpq-fe.h>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -37,6 +39,10 @@ PgResult runSql(pg_conn* connection, const std::string& sql, std::span<const PgV
 // The same with the values of record columns.
 PgResult runSql(pg_conn* connection, const std::string& sql, const std::vector<ColumnValue>& values,
                 std::string* state = nullptr);
+
+// Waits up to timeout for notifications on a connection that LISTENs: their payloads (none
+// when the time ran out), nullopt once the connection is lost.
+std::optional<std::vector<std::string>> awaitNotices(pg_conn* connection, std::chrono::milliseconds timeout);
 
 // A field of a result: its text, empty when NULL.
 std::string fieldText(PGresult* result, int row, int column);

@@ -2,8 +2,8 @@
 
 namespace orvane {
 
-JobSwitch::JobSwitch(JobSource& source, std::shared_ptr<const ReleasedJob> first, bool answering)
-    : source_(source), current_(std::move(first)), unanswered_(!answering) {}
+JobSwitch::JobSwitch(JobSource& source, std::shared_ptr<const ReleasedJob> first, JobStart start)
+    : source_(source), current_(std::move(first)), retired_(start.retired), unanswered_(!start.answering) {}
 
 std::shared_ptr<const ReleasedJob> JobSwitch::forNewPlug() const {
     return retired_ ? nullptr : current_;

@@ -24,11 +24,15 @@ struct JobNote {
     std::string reason{};
 };
 
+// How the shift starts on its first version (already said).
+struct JobStart {
+    bool answering = true; // false: it came from the kept copy, the server not answering
+    bool retired = false;  // the job is retired: it is only held until a release
+};
+
 class JobSwitch {
   public:
-    // first: the version the shift starts with; answering false when it came from the kept
-    // copy, the server not answering (already said).
-    JobSwitch(JobSource& source, std::shared_ptr<const ReleasedJob> first, bool answering = true);
+    JobSwitch(JobSource& source, std::shared_ptr<const ReleasedJob> first, JobStart start = {});
 
     // Asks the source; answers what changed since the last look.
     std::vector<JobNote> look();

@@ -120,12 +120,12 @@ TEST_F(LineJob, AVersionReleasedMidShiftIsTakenBetweenPlugsThroughAServerStop) {
     cameras.push_back(plugged("cam0"));
     ASSERT_TRUE(succeeded(1));
     ASSERT_TRUE(server_.psql(releaseSql(2, second, shaOf(second))));
-    ASSERT_TRUE(station.waitForLine("\"version\":2", 10s));
+    ASSERT_TRUE(station.waitForLine("\"version\":2", 10s)) << station.outSoFar() << station.errSoFar();
     cameras.push_back(plugged("cam1"));
     ASSERT_TRUE(succeeded(2));
     ASSERT_TRUE(server_.stop());
     cameras.push_back(plugged("cam2")); // flashed with the version held, its record spooled
-    ASSERT_TRUE(cameras.back()->waitForVerdict(30s));
+    ASSERT_TRUE(cameras.back()->waitForVerdict(30s)) << station.outSoFar() << station.errSoFar();
     ASSERT_TRUE(server_.start());
     cameras.push_back(plugged("cam3")); // its record takes the spooled one along
     ASSERT_TRUE(succeeded(4));

@@ -381,6 +381,8 @@ constexpr Rules releasedRules[] = {
      "+a a1@1 v2 +b b1@2 a:failed a2@1 b:succeeded a:failed a3@1 a:succeeded | 2/0"},
     {"RetiredStartsNothingTheAttemptInFlightEnds", 1, 0, false, "a:F", "0 +a 500 R 600 +b 3000 V3",
      "+a a1@1 retired +b b! a:failed a! v3 a2@1 b1@3 a:succeeded b:succeeded | 2/0"},
+    {"RetiredFromTheStartHoldsPlugsUntilARelease", 0, 0, false, "", "0 R 0 +a 2000 V2",
+     "+a retired a! v2 a1@2 a:succeeded | 1/0"},
     {"ServerLostSaidOnceTheHeldVersionGoesOn", 0, 0, false, "", "0 D 500 +a 2000 V2 3000 U 3100 +b",
      "lost +a a1@1 a:succeeded back v2 +b b1@2 b:succeeded | 2/0"},
 };
