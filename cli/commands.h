@@ -18,6 +18,7 @@ void addDemoCommand(CLI::App& app, int& status);
 void addRecordsCommand(CLI::App& app, int& status);
 void addDoctorCommand(CLI::App& app, int& status);
 void addStationCommand(CLI::App& app, int& status);
+void addLineCommand(CLI::App& app, int& status);
 void addJobCommand(CLI::App& app, int& status);
 
 } // namespace orvane

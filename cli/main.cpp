@@ -76,6 +76,7 @@ int main(int argc, char** argv) {
     orvane::addRecordsCommand(app, status);
     orvane::addDoctorCommand(app, status);
     orvane::addStationCommand(app, status);
+    orvane::addLineCommand(app, status);
     orvane::addJobCommand(app, status);
 
     const std::span<char*> args(argv + 1, static_cast<std::size_t>(argc > 0 ? argc - 1 : 0));

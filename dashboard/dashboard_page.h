@@ -1,4 +1,4 @@
-// The page's files, built into the program: nothing is read from the disk or the internet.
+// The pages' files, built into the program: nothing is read from the disk or the internet.
 #pragma once
 
 #include <span>
@@ -12,6 +12,7 @@ struct PageFile {
     std::string_view body;
 };
 
-std::span<const PageFile> pageFiles();
+std::span<const PageFile> pageFiles();     // the station's page
+std::span<const PageFile> linePageFiles(); // the line's page
 
 } // namespace orvane

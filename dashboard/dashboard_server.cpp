@@ -3,19 +3,16 @@
 #include "dashboard/dashboard_page.h"
 #include "dashboard/event_feed.h"
 #include "dashboard/http_server.h"
+#include "dashboard/page_responses.h"
 #include "dashboard/request_checks.h"
 #include "dashboard/station_json.h"
 
 #include <algorithm>
-#include <charconv>
 #include <mutex>
 #include <set>
 
 namespace orvane {
 namespace {
-
-constexpr std::size_t defaultRecords = 50;
-constexpr std::size_t mostRecords = 500;
 
 enum class Route { Page, Favicon, Station, Records, Events, Stop, Pause, Resume };
 
@@ -27,10 +24,8 @@ struct Found {
 
 // Paths are matched whole: "/dashboardXjs" is no script.
 std::optional<Found> routeOf(const std::string& path) {
-    for (const PageFile& file : pageFiles()) {
-        if (path == file.path) {
-            return Found{Route::Page, false, &file};
-        }
+    if (const PageFile* file = pageFileAt(pageFiles(), path)) {
+        return Found{Route::Page, false, file};
     }
     static const std::pair<std::string_view, Found> api[] = {
         {"/favicon.ico", {Route::Favicon}},     {"/api/station", {Route::Station}},
@@ -46,36 +41,9 @@ std::optional<Found> routeOf(const std::string& path) {
     return std::nullopt;
 }
 
-HttpResponse jsonResponse(const std::string& body) {
-    HttpResponse response;
-    response.set("Cache-Control", "no-store");
-    response.type = "application/json; charset=utf-8";
-    response.body = body;
-    return response;
-}
+} // namespace
 
-HttpResponse pageResponse(const PageFile& file) {
-    HttpResponse response;
-    // The page's script comes only from here: nothing a port's name carries can run.
-    response.set("Content-Security-Policy",
-                 "default-src 'self'; img-src 'self' data:; frame-ancestors 'none'");
-    response.set("X-Content-Type-Options", "nosniff");
-    response.set("Cache-Control", "no-store");
-    response.type = std::string(file.type);
-    response.body = std::string(file.body);
-    return response;
-}
-
-std::size_t recordLimit(const HttpRequest& request) {
-    const std::string text = request.param("limit");
-    std::size_t limit = defaultRecords;
-    if (!text.empty()) {
-        std::from_chars(text.data(), text.data() + text.size(), limit);
-    }
-    return std::clamp<std::size_t>(limit, 1, mostRecords);
-}
-
-HttpLimits serverLimits(const DashboardLimits& limits) {
+HttpLimits httpLimits(const DashboardLimits& limits) {
     HttpLimits server;
     server.connections = limits.connections;
     server.perAddress = std::min(limits.perAddress, limits.connections);
@@ -88,7 +56,30 @@ HttpLimits serverLimits(const DashboardLimits& limits) {
     return server;
 }
 
-} // namespace
+std::optional<HttpResponse> headRefusal(const HttpRequest& request, const DashboardSettings& settings,
+                                        int port, std::optional<bool> post, const std::string& controlOff) {
+    if (request.headers.size() > settings.limits.headers) {
+        return textResponse(431, "too many header fields");
+    }
+    if (auto refused = refusal(request, settings.token, port)) {
+        return refused;
+    }
+    if (!post) {
+        return textResponse(404, "no such page");
+    }
+    if (request.method != (*post ? "POST" : "GET")) {
+        HttpResponse wrong = textResponse(405, "not with this method");
+        wrong.set("Allow", *post ? "POST" : "GET");
+        return wrong;
+    }
+    if (*post && !settings.control) {
+        return textResponse(403, controlOff);
+    }
+    if (*post && !sameOrigin(request, settings.tlsCertificate.empty() ? "http" : "https")) {
+        return textResponse(403, "the request's origin is not this dashboard");
+    }
+    return std::nullopt;
+}
 
 struct DashboardServer::Impl {
     Impl(StationState& watched, DashboardSettings given)
@@ -96,7 +87,7 @@ struct DashboardServer::Impl {
           feed(
               settings.limits.eventClients, settings.limits.eventQueue,
               [this](const std::string& slot) { return held(slot); }, settings.slotEvents),
-          http(serverLimits(settings.limits),
+          http(httpLimits(settings.limits),
                HttpRoutes{[this](const HttpRequest& request) { return head(request); },
                           [this](const HttpRequest& request) { return serve(request); }}) {}
 
@@ -132,28 +123,9 @@ struct DashboardServer::Impl {
 
 // Everything that can be refused is refused on the head alone, before any body is read.
 std::optional<HttpResponse> DashboardServer::Impl::head(const HttpRequest& request) const {
-    if (request.headers.size() > settings.limits.headers) {
-        return textResponse(431, "too many header fields");
-    }
-    if (auto refused = refusal(request, settings.token, http.port())) {
-        return refused;
-    }
     const auto found = routeOf(request.path);
-    if (!found) {
-        return textResponse(404, "no such page");
-    }
-    if (request.method != (found->post ? "POST" : "GET")) {
-        HttpResponse wrong = textResponse(405, "not with this method");
-        wrong.set("Allow", found->post ? "POST" : "GET");
-        return wrong;
-    }
-    if (found->post && !settings.control) {
-        return textResponse(403, "control is off: start the station with --control");
-    }
-    if (found->post && !sameOrigin(request, settings.tlsCertificate.empty() ? "http" : "https")) {
-        return textResponse(403, "the request's origin is not this dashboard");
-    }
-    return std::nullopt;
+    return headRefusal(request, settings, http.port(), found ? std::optional(found->post) : std::nullopt,
+                       "control is off: start the station with --control");
 }
 
 HttpResponse DashboardServer::Impl::serve(const HttpRequest& request) {

@@ -3,6 +3,7 @@
 // are allowed; none of its work runs on a job's thread.
 #pragma once
 
+#include "dashboard/http_server.h"
 #include "station/station_state.h"
 
 #include <chrono>
@@ -35,6 +36,9 @@ struct DashboardLimits {
     std::chrono::milliseconds ioTimeout{5000};
 };
 
+// The server's limits for a page's: the line's page is served within the same.
+HttpLimits httpLimits(const DashboardLimits& limits);
+
 struct DashboardSettings {
     ListenAddress address{};
     std::optional<std::string> token{}; // every request must carry it when set
@@ -51,6 +55,12 @@ struct DashboardSettings {
     // line hands on its whole --json stream through publishEvent.
     bool slotEvents = true;
 };
+
+// A request refused on its head alone, as every page refuses it: too many fields, no token,
+// a path not served (post: none), the wrong method, control that is off (controlOff says how
+// to turn it on) or asked from another origin. post: whether the path takes POST.
+std::optional<HttpResponse> headRefusal(const HttpRequest& request, const DashboardSettings& settings,
+                                        int port, std::optional<bool> post, const std::string& controlOff);
 
 class DashboardServer {
   public:

@@ -1,5 +1,5 @@
-# cmake -DOUTPUT=file.cpp -DINPUTS="path=kind=file;..." (kind: html, css, javascript) -P embed_page.cmake: the page's files as
-# C++ raw strings, so the program carries them.
+# cmake -DOUTPUT=file.cpp -DFUNCTION=name -DINPUTS="path=kind=file;..." (kind: html, css, javascript) -P embed_page.cmake:
+# a page's files as C++ raw strings, so the program carries them, answered by the function named.
 set(body "// Made by dashboard/embed_page.cmake from dashboard/page: edit those files.\n")
 string(APPEND body "#include \"dashboard/dashboard_page.h\"\n\n#include <array>\n\nnamespace orvane {\nnamespace {\n")
 set(entries "")
@@ -23,7 +23,7 @@ foreach(input IN LISTS INPUTS)
   math(EXPR index "${index} + 1")
 endforeach()
 string(APPEND body "constexpr std::array files{\n${entries}};\n} // namespace\n\n")
-string(APPEND body "std::span<const PageFile> pageFiles() { return files; }\n\n} // namespace orvane\n")
+string(APPEND body "std::span<const PageFile> ${FUNCTION}() { return files; }\n\n} // namespace orvane\n")
 file(WRITE "${OUTPUT}.new" "${body}")
 file(COPY_FILE "${OUTPUT}.new" "${OUTPUT}" ONLY_IF_DIFFERENT)
 file(REMOVE "${OUTPUT}.new")

@@ -32,6 +32,14 @@ std::string SqlRows::text(int row, int column) const {
                        static_cast<std::size_t>(PQgetlength(result_.get(), row, column)));
 }
 
+bool SqlRows::null(int row, int column) const {
+    return PQgetisnull(result_.get(), row, column) != 0;
+}
+
+std::string SqlRows::error() const {
+    return result_ ? trimmed(PQresultErrorMessage(result_.get())) : std::string();
+}
+
 LineConnection::LineConnection(std::string uri) : uri_(std::move(uri)) {}
 
 LineConnection::~LineConnection() {
@@ -91,8 +99,8 @@ SqlRows LineConnection::run(const std::string& sql, const std::vector<SqlValue>&
     return rows;
 }
 
-std::optional<std::vector<std::string>> LineConnection::notifications() {
-    const NotificationWait wait = waitForNotifications(connection_, std::chrono::milliseconds(0));
+std::optional<std::vector<std::string>> LineConnection::notifications(std::chrono::milliseconds waitFor) {
+    const NotificationWait wait = waitForNotifications(connection_, waitFor);
     if (wait.broken) {
         PQfinish(connection_); // a read that failed leaves nothing worth keeping
         connection_ = nullptr;

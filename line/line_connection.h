@@ -5,6 +5,7 @@
 // notices are its log's, never the user's.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,6 +26,9 @@ class SqlRows {
     bool ok() const { return ok_; }
     int count() const;
     std::string text(int row, int column) const;
+    bool null(int row, int column) const;
+    // The server's words when it refused the statement; empty otherwise.
+    std::string error() const;
 
   private:
     std::shared_ptr<pg_result> result_;
@@ -43,9 +47,9 @@ class LineConnection {
     bool connected() const;
     // A failed statement on a broken connection drops it, so the next connect starts afresh.
     SqlRows run(const std::string& sql, const std::vector<SqlValue>& values = {});
-    // Payloads of the notifications that came (on any channel listened to); none when the
-    // connection is broken.
-    std::optional<std::vector<std::string>> notifications();
+    // Payloads of the notifications that came (on any channel listened to), waiting up to wait
+    // for the first when none has; none when the connection is broken.
+    std::optional<std::vector<std::string>> notifications(std::chrono::milliseconds wait = {});
 
   private:
     void dropIfBroken();

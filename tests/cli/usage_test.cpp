@@ -72,7 +72,13 @@ INSTANTIATE_TEST_SUITE_P(
         BadUsage{"StationControlWithoutToken", {"station", "fw.bin", "--http", "8080", "--control"}},
         BadUsage{"StationPageNotAPort", {"station", "fw.bin", "--http", "80x"}},
         BadUsage{"RecordsFromNowhere", {"records", "--records", "none"}},
-        BadUsage{"DoctorSpeedNotInTheList", {"doctor", "--upbps", "300"}}),
+        BadUsage{"DoctorSpeedNotInTheList", {"doctor", "--upbps", "300"}},
+        BadUsage{"LineControlWithoutToken",
+                 {"line", "--records", "postgresql://nobody@/line", "--http", "8090", "--control"}},
+        BadUsage{
+            "LineDayStartsNotATime",
+            {"line", "--records", "postgresql://nobody@/line", "--http", "8090", "--day-starts", "25:00"}},
+        BadUsage{"LineRecordsNotAServer", {"line", "--records", "line.sqlite", "--http", "8090"}}),
     [](const auto& test) { return std::string(test.param.name); });
 
 // A port that is not there stops an upgrade: status 1, the finding as an event, then the result.

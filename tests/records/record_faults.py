@@ -29,9 +29,9 @@ import time
 sys.dont_write_bytecode = True  # nothing left behind in the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from missing_package import missing_package  # noqa: E402
+from postgres_server import PG_BIN, Server  # noqa: E402
 
 CLI = os.path.abspath(sys.argv[1])
-PG_BIN = "/usr/lib/postgresql/15/bin/"
 
 
 def fail(why):
@@ -203,39 +203,6 @@ def space():
     done = subprocess.run(unshare + [sys.executable, __file__, CLI, "space-inside", folder])
     shutil.rmtree(folder, ignore_errors=True)
     sys.exit(done.returncode)
-
-
-class Server:
-    def __init__(self):
-        self.folder = tempfile.mkdtemp(prefix="orvane-pg-")
-        if os.geteuid() == 0:
-            shutil.chown(self.folder, "nobody", "nogroup")
-        self.run("initdb", "-D", self.folder + "/data", "-A", "trust", "-U", "orvane", "--no-sync")
-        self.start()
-        self.uri = f"postgresql://orvane@/postgres?host={self.folder}"
-
-    def run(self, program, *args):
-        command = [PG_BIN + program, *args]
-        if os.geteuid() == 0:
-            command = ["runuser", "-u", "nobody", "--"] + command
-        subprocess.run(command, check=True, capture_output=True)
-
-    def start(self):
-        options = f"-c listen_addresses='' -k {self.folder} -c fsync=off"
-        self.run("pg_ctl", "-D", self.folder + "/data", "-l", self.folder + "/log", "-w", "-o", options, "start")
-
-    def stop(self, check=True):
-        try:
-            self.run("pg_ctl", "-D", self.folder + "/data", "-w", "-m", "fast", "stop")
-        except subprocess.CalledProcessError:
-            if check:
-                raise
-
-    def count(self):
-        query = "SELECT count(*), count(DISTINCT id) FROM records"
-        out = subprocess.run(["psql", "-X", "-At", "-d", self.uri, "-c", query], capture_output=True, text=True,
-                             check=True).stdout.strip()
-        return tuple(int(n) for n in out.split("|"))
 
 
 def server():
