@@ -208,16 +208,22 @@ std::optional<int> stationImage(const StationOptions& options, Console& console,
     return acceptImage(choice, console, image);
 }
 
-int runStation(const StationOptions& options, Console& console) {
-    const TextLanguage language = languageNamed(options.language);
-    StationDashboard dashboard;
+// What ends the command before any port is looked at: a token asked for, no image, a page
+// that could not be served.
+std::optional<int> checkStart(const StationOptions& options, StationDashboard& dashboard, Console& console) {
     if (const auto made = StationDashboard::makeTokenIfAsked(options.dashboard, console)) {
-        return *made;
+        return made;
     }
     if (options.imagePath.empty() && options.job.empty()) {
         return console.result({exitUsage, "station: IMAGE (or --job) is required"});
     }
-    if (const auto refused = dashboard.check(options.dashboard, console)) {
+    return dashboard.check(options.dashboard, console);
+}
+
+int runStation(const StationOptions& options, Console& console) {
+    const TextLanguage language = languageNamed(options.language);
+    StationDashboard dashboard;
+    if (const auto refused = checkStart(options, dashboard, console)) {
         return *refused;
     }
     StationPlan plan = options.plan;
