@@ -14,10 +14,21 @@
 namespace orvane {
 namespace {
 
-class StoreBook final : public RecordsBook {
+// How often records waiting for the line's server are sent again: each try may wait for a
+// server's connect timeout.
+constexpr std::chrono::seconds sendEvery{3};
+
+// Also a source of the progress writer's: while records wait for the line's server, it sends
+// them now and then, so they reach the server once it is back even if no attempt follows.
+class StoreBook final : public RecordsBook, public ProgressSource {
   public:
     StoreBook(std::unique_ptr<RecordStore> store, RecordsChoice choice)
-        : store_(std::move(store)), choice_(std::move(choice)), writer_(thisWriter()) {}
+        : store_(std::move(store)), choice_(std::move(choice)), writer_(thisWriter()) {
+        progress_.add(*this);
+    }
+    ~StoreBook() override { progress_.remove(*this); }
+    StoreBook(const StoreBook&) = delete;
+    StoreBook& operator=(const StoreBook&) = delete;
 
     std::unique_ptr<AttemptRecorder> begin(const AttemptFacts& facts, RecordTrouble trouble) override;
 
@@ -35,12 +46,24 @@ class StoreBook final : public RecordsBook {
         return {status, newlyWaiting};
     }
 
+    void writeProgress() override {
+        const std::lock_guard lock(mutex_);
+        const auto now = std::chrono::steady_clock::now();
+        if (!waitingSaid_ || now - lastSend_ < sendEvery) {
+            return;
+        }
+        lastSend_ = now;
+        const StoreStatus status = store_->sendWaiting();
+        waitingSaid_ = !status.ok || status.deferred;
+    }
+
   private:
     std::unique_ptr<RecordStore> store_;
     const RecordsChoice choice_;
     const WriterIdentity writer_;
     std::mutex mutex_;
-    bool waitingSaid_ = false;
+    bool waitingSaid_ = false; // records wait for the line's server
+    std::chrono::steady_clock::time_point lastSend_;
     ProgressWriter progress_; // last: its thread ends before the store goes
 };
 

@@ -280,6 +280,15 @@ StoreStatus PostgresStore::putProgress(const UpgradeRecord& record) {
     return keep(record, true);
 }
 
+StoreStatus PostgresStore::sendWaiting() {
+    const std::lock_guard lock(mutex_);
+    StoreStatus status;
+    if (flush(status) > 0 && status.ok) {
+        status.deferred = true;
+    }
+    return status;
+}
+
 std::vector<UpgradeRecord> PostgresStore::find(const RecordFilter& filter, StoreStatus& status) {
     const std::lock_guard lock(mutex_);
     std::vector<UpgradeRecord> found;

@@ -43,6 +43,7 @@ class PostgresStore : public RecordStore {
     // server could not be reached: the record waits in the spool.
     StoreStatus put(const UpgradeRecord& record) override;
     StoreStatus putProgress(const UpgradeRecord& record) override;
+    StoreStatus sendWaiting() override;
     // From the server; a server that does not answer is a failure with its reason.
     std::vector<UpgradeRecord> find(const RecordFilter& filter, StoreStatus& status) override;
     // Sends what waits in the spool; answers how many still wait.

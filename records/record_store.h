@@ -51,6 +51,9 @@ class RecordStore {
     // Keeps how far a running attempt has come, without waiting for the disk: lost in a power
     // cut at worst, where the start and the completion are not.
     virtual StoreStatus putProgress(const UpgradeRecord& record) { return put(record); }
+    // Sends what waits for a server that was away (ok with deferred set while some still wait);
+    // a store on this computer has nothing waiting.
+    virtual StoreStatus sendWaiting() { return {}; }
     // The newest first. A running record whose writer is gone on this host reads interrupted.
     virtual std::vector<UpgradeRecord> find(const RecordFilter& filter, StoreStatus& status) = 0;
 };
