@@ -12,7 +12,7 @@
 namespace orvane {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 constexpr auto readEvery = std::chrono::seconds(1);
 constexpr auto retryEvery = std::chrono::seconds(2);
 constexpr auto countEvery = std::chrono::seconds(30); // the day's start passes with nothing else moving
@@ -186,13 +186,13 @@ void LineReader::count() {
 
 void LineReader::run() {
     Connection& c = *connection_;
-    auto nextRead = Clock::now() + readEvery;
-    auto nextTry = Clock::now();
+    auto nextRead = SteadyClock::now() + readEvery;
+    auto nextTry = SteadyClock::now();
     while (!stopping_) {
         std::string error;
         if (!c.line.connected()) {
-            if (Clock::now() >= nextTry) {
-                nextTry = Clock::now() + retryEvery;
+            if (SteadyClock::now() >= nextTry) {
+                nextTry = SteadyClock::now() + retryEvery;
                 if (c.open(error) && c.readAll(view_, error)) {
                     view_.databaseTrouble(std::nullopt);
                     continue;
@@ -213,8 +213,8 @@ void LineReader::run() {
         for (const std::string& name : named) {
             lost = lost || !c.readOne(name, view_);
         }
-        if (!lost && Clock::now() >= nextRead) {
-            nextRead = Clock::now() + readEvery;
+        if (!lost && SteadyClock::now() >= nextRead) {
+            nextRead = SteadyClock::now() + readEvery;
             lost = !c.readAll(view_, error);
             if (!lost) {
                 view_.databaseTrouble(std::nullopt);

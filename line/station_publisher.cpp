@@ -7,7 +7,7 @@
 
 namespace orvane {
 
-using Clock = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 
 StationPublisher::StationPublisher(StationState& state, PublisherSettings settings)
     : state_(state), settings_(std::move(settings)), line_(settings_.uri), row_(settings_.row) {}
@@ -17,7 +17,7 @@ StationPublisher::~StationPublisher() {
 }
 
 std::optional<NameHolder> StationPublisher::start() {
-    lastTry_ = Clock::now();
+    lastTry_ = SteadyClock::now();
     std::string why;
     if (line_.connect(why) && line_.run("LISTEN " + std::string(stationCommandsChannel)).ok()) {
         lastCommand_ = latestCommandId(line_);
@@ -55,7 +55,7 @@ void StationPublisher::stationEvent(const StationEvent& event, const StationSnap
     }
 }
 
-Clock::time_point StationPublisher::writeDue() const {
+SteadyClock::time_point StationPublisher::writeDue() const {
     switch (pending_) {
     case Pending::change:
         return lastWrite_;
@@ -70,7 +70,7 @@ Clock::time_point StationPublisher::writeDue() const {
 void StationPublisher::run() {
     std::unique_lock lock(mutex_);
     while (!stopping_) {
-        const Clock::time_point now = Clock::now();
+        const SteadyClock::time_point now = SteadyClock::now();
         if (!line_.connected()) {
             lock.unlock();
             reach(now);
@@ -99,7 +99,7 @@ void StationPublisher::run() {
     }
 }
 
-void StationPublisher::reach(Clock::time_point now) {
+void StationPublisher::reach(SteadyClock::time_point now) {
     if (now - lastTry_ < settings_.retryGap) {
         return;
     }
@@ -114,7 +114,7 @@ void StationPublisher::reach(Clock::time_point now) {
 
 RowWrite StationPublisher::publish(NameHolder* holder) {
     const RowWrite wrote = writeStationRow(line_, currentRow(), settings_.staleAfter, starting_, holder);
-    lastWrite_ = Clock::now();
+    lastWrite_ = SteadyClock::now();
     if (wrote == RowWrite::written) {
         starting_ = false;
     }

@@ -11,7 +11,7 @@ namespace orvane {
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 
 constexpr auto rereadEvery = 5s;    // whatever the notifications say
 constexpr auto retryEvery = 5s;     // a server that did not answer
@@ -122,7 +122,7 @@ JobLook LineJobSource::take(std::int64_t version) {
 // Waits for the job's notifications and reads it when one comes, at least every rereadEvery;
 // a server that does not answer is tried again every retryEvery.
 void LineJobSource::follow(const std::stop_token& stop) {
-    auto lastRead = Clock::now();
+    auto lastRead = SteadyClock::now();
     while (!stop.stop_requested()) {
         JobsStatus status;
         const bool changed = watched_->awaitChange(pin_.name, listenSlice, status);
@@ -132,9 +132,9 @@ void LineJobSource::follow(const std::stop_token& stop) {
             woken_.wait_for(lock, stop, retryEvery, [] { return false; });
             continue;
         }
-        if (changed || Clock::now() - lastRead >= rereadEvery) {
+        if (changed || SteadyClock::now() - lastRead >= rereadEvery) {
             found(read(false));
-            lastRead = Clock::now();
+            lastRead = SteadyClock::now();
         }
     }
 }
